@@ -19,8 +19,8 @@ QString CutAtMarker(QString& text, const QString& marker, bool fromStart)
     return after;
 }
 
-QString& RemoveBetween(QString& text, const QString& open, const QString& close,
-    const QString& replacement)
+QString& RemoveBetween(
+    QString& text, const QString& open, const QString& close, const QString& replacement)
 {
     if (open.isEmpty())
         return text;

@@ -11,7 +11,7 @@ namespace quel::search {
 QString CutAtMarker(QString& text, const QString& marker, bool fromStart);
 
 // Replaces every span from open to the next close (or to the end when close is missing).
-QString& RemoveBetween(QString& text, const QString& open, const QString& close,
-    const QString& replacement);
+QString& RemoveBetween(
+    QString& text, const QString& open, const QString& close, const QString& replacement);
 
 } // namespace quel::search
