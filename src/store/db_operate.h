@@ -1,0 +1,90 @@
+#pragma once
+
+#include "store/connection.h"
+#include "store/recordset.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <initializer_list>
+
+namespace quel {
+class Feedback;
+}
+
+namespace quel::store {
+
+class Catalogue;
+
+// Doubles every single quote, for text placed between single quotes in a statement.
+QString EscapeQuotes(const QString& text);
+// The text as a quoted SQL literal: "'" + text with doubled quotes + "'" (Levi's -> 'Levi''s').
+QString Quote(const QString& text);
+// The values each quoted (quotes doubled) and joined by ",": 'a','','b'. No values: "".
+QString QuoteValueList(std::initializer_list<QString> values);
+QString QuoteValueList(const QStringList& values);
+
+// The only way the program reaches its database: connections and recordsets onto the
+// current database file of the catalogue, statements in the Jet dialect, schema questions
+// and small row utilities. Failures that the user sees go through the Feedback.
+class DB_Operate
+{
+public:
+    DB_Operate(const Catalogue& catalogue, Feedback& feedback);
+
+    // Path of the database all operations open (data folder + CurrentDatabaseFile).
+    QString currentDatabasePath() const;
+
+    // Replaces conn with a connection onto the current database. On failure shows
+    // "无法建立数据库连接！" and leaves conn closed; returns whether it opened.
+    bool OpenConnection(Connection& conn);
+    // Closes rs and conn, opens a new connection and the statement on it, at the first row.
+    // On failure shows "数据库打开错误(" + sql + ")！" and leaves rs closed.
+    bool OpenRecordset(Connection& conn, Recordset& rs, const QString& sql);
+    // Opens the statement on the caller's open connection (never reopens it).
+    bool OpenRecordsetOn(const Connection& conn, Recordset& rs, const QString& sql);
+    void CloseRecordset(Connection& conn, Recordset& rs);
+    void CloseRecordset(Recordset& rs);
+
+    // Runs one statement, on conn when given (left open) or on a private connection.
+    // False on any error, silently.
+    bool ExecuteSql(const QString& sql, const Connection* conn = nullptr);
+
+    // Exact, case-sensitive comparison with the stored table names.
+    bool TableExists(const QString& table);
+    // Drops the table when it exists; false when the DROP itself failed.
+    bool DropTableIfExists(const QString& table);
+    // Drops every table whose name starts with prefix (case-sensitive), in listing order.
+    void DropTablesWithPrefix(const QString& prefix);
+
+    // The wanted field of the first row with keyField = key (a text key is quoted, any other
+    // written plainly); an empty text when there is no row.
+    QVariant LookupValue(const QString& table, const QVariant& key, const QString& keyField,
+        const QString& wantedField);
+    // Number of distinct values of field (among rows matching condition when not empty).
+    long CountGroups(const QString& table, const QString& field, const QString& condition = {});
+    // The distinct values, sorted, in elements 1..n; element 0 empty. Errors leave {""}.
+    QStringList ReadDistinctValues(
+        const QString& table, const QString& field, const QString& condition = {});
+    // What FillComboWithDistinct puts into a combo: "全部", then (when table and field are
+    // given) every distinct value of the field in order.
+    QStringList DistinctValuesForCombo(const QString& table, const QString& field);
+    // Keeps one row per value of field (the first in field order); false on error.
+    bool DeleteDuplicateRows(const QString& table, const QString& field);
+    // Compacts the current database, keeping a backup copy in the temporary folder.
+    bool CompactCurrentDatabase();
+
+    Feedback& feedback() const { return m_feedback; }
+
+private:
+    std::shared_ptr<Database> openDatabase(QString* error) const;
+
+    const Catalogue& m_catalogue;
+    Feedback& m_feedback;
+};
+
+// Shown when a connection cannot be opened, and around a statement that failed to open.
+QString connectionFailedMessage();
+QString openErrorMessage(const QString& sql);
+
+} // namespace quel::store

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "store/database.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+namespace quel::store {
+
+// What the translation needs to know about the database it translates for.
+class JetSchema
+{
+public:
+    virtual ~JetSchema() = default;
+    // Columns of a table; nullopt when it does not exist.
+    virtual std::optional<std::vector<ColumnInfo>> tableColumns(const QString& table) = 0;
+    // Result columns of a SQLite SELECT (declared types, or the first row's value types for
+    // expressions); nullopt and the engine's message when it does not prepare.
+    virtual std::optional<std::vector<ColumnInfo>> queryColumns(const QString& sql, QString* error)
+        = 0;
+};
+
+struct JetTranslation
+{
+    QStringList statements; // SQLite text, run in order
+    bool changesSchema = false; // CREATE, DROP, ALTER, SELECT ... INTO
+    bool isQuery = false; // a plain SELECT that returns rows
+};
+
+// Turns one Jet statement into SQLite statements with Jet's meaning:
+// - "DELETE * FROM t" -> "DELETE FROM t"; TRUE/FALSE -> 1/0;
+// - #y-m-d# and #m/d/y# -> 'YYYY-MM-DD HH:MM:SS';
+// - COUNTER, LONG, INTEGER, SHORT, BYTE, DOUBLE, SINGLE, CURRENCY, DATE, STRING, TEXT,
+//   MEMO in CREATE TABLE / ALTER TABLE ... ADD COLUMN -> SQLite types (text columns
+//   compare, group and sort ignoring letter case);
+// - "SELECT ... INTO t FROM ..." -> CREATE TABLE t with the declared types of the result
+//   columns, then INSERT INTO t SELECT ...;
+// - "INSERT INTO t SELECT ..." fills the columns by name, as Jet does;
+// - quoted text written into (or compared with) a DATE column -> the stored date form,
+//   an empty quoted text written into a DATE or numeric column -> NULL.
+// Returns nullopt with a message for statements it cannot read.
+std::optional<JetTranslation> translateJet(
+    const QString& jetSql, JetSchema& schema, QString* error);
+
+} // namespace quel::store
