@@ -1,0 +1,54 @@
+#include "shell/shell_feedback.h"
+
+#include "shell/dialogs.h"
+#include "shell/indicator.h"
+
+#include <QCoreApplication>
+
+namespace quel::shell {
+
+ShellFeedback::ShellFeedback(QWidget* parent)
+    : ShellFeedback(Indicator::program(), parent)
+{ }
+
+ShellFeedback::ShellFeedback(Indicator& indicator, QWidget* parent)
+    : m_indicator(indicator)
+    , m_parent(parent)
+{ }
+
+void ShellFeedback::message(const QString& text)
+{
+    Dialogs::message(m_parent, text);
+}
+
+bool ShellFeedback::ask(const QString& text)
+{
+    return Dialogs::ask(m_parent, text);
+}
+
+void ShellFeedback::indicatorStart(const QString& title, long total, long position)
+{
+    m_indicator.start(title, total, position);
+}
+
+void ShellFeedback::indicatorStep(long n, const QString& mode)
+{
+    m_indicator.step(n, mode);
+}
+
+void ShellFeedback::indicatorClose()
+{
+    m_indicator.close();
+}
+
+bool ShellFeedback::isIndicatorOpen() const
+{
+    return m_indicator.isOpen();
+}
+
+void ShellFeedback::processEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+} // namespace quel::shell

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "core/feedback.h"
+
+#include <QPointer>
+#include <QWidget>
+
+namespace quel::shell {
+
+class Indicator;
+
+// Feedback for the layers below the windows: message boxes through Dialogs, progress
+// through the program's indicator.
+class ShellFeedback : public Feedback
+{
+public:
+    explicit ShellFeedback(QWidget* parent = nullptr);
+    ShellFeedback(Indicator& indicator, QWidget* parent);
+
+    void message(const QString& text) override;
+    bool ask(const QString& text) override;
+    void indicatorStart(const QString& title, long total, long position) override;
+    void indicatorStep(long n, const QString& mode) override;
+    void indicatorClose() override;
+    bool isIndicatorOpen() const override;
+    void processEvents() override;
+
+private:
+    Indicator& m_indicator;
+    QPointer<QWidget> m_parent;
+};
+
+} // namespace quel::shell
