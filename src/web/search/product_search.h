@@ -1,0 +1,86 @@
+#pragma once
+
+#include "simplify/name_rules.h"
+
+#include <QString>
+#include <functional>
+
+namespace quel::store {
+class DB_Operate;
+}
+
+namespace quel::search {
+
+class SearchBrowser;
+
+struct SearchOptions
+{
+    QString searchPageUrl; // the marketplace's advanced-search page
+    QString mallPrefix; // items linking under it are skipped
+    QString errorFile = QStringLiteral("Error.ASP"); // where a page without items is kept
+    int searchPageBudget = 2000;
+    int resultPageBudget = 10000;
+    // How long to wait at most for the submitted form's page to start loading.
+    int submitPauseMs = 5000;
+};
+
+// How a search ended.
+enum class SearchEnd
+{
+    Finished, // every page was read
+    NoItems, // a page listed nothing; its markup went to the error file
+    Cancelled, // the progress window was closed
+    FormFailed, // the search page had no usable form
+    StoreFailed, // a page's products could not be stored
+};
+
+struct SearchReport
+{
+    SearchEnd end = SearchEnd::Finished;
+    int pageCount = 0; // from the first result page
+    int pagesStored = 0;
+    int inserted = 0;
+    int updated = 0;
+};
+
+// Progress of a running search, after each stored page.
+struct SearchProgress
+{
+    int page = 0;
+    int pageCount = 0;
+    int pageItems = 0; // products stored from this page
+    int inserted = 0; // new products so far
+    int stored = 0; // products stored so far (new and updated)
+};
+
+// The keyword search: fills the marketplace's search form, walks the result pages and
+// stores every listed product with its short name. Runs on the calling thread; every wait
+// lets events run, and closing the progress window stops it within one page load, keeping
+// the pages stored so far.
+class ProductSearch
+{
+public:
+    ProductSearch(store::DB_Operate& db, SearchBrowser& browser, SearchOptions options);
+
+    void setProgressObserver(std::function<void(const SearchProgress&)> observer)
+    {
+        m_observer = std::move(observer);
+    }
+
+    // Searches by keyword and/or nickname with the rule lists loaded now.
+    SearchReport run(const QString& keyword, const QString& nick);
+
+    // The message for a result page without items.
+    static QString noItemsMessage(const QString& keyword);
+
+private:
+    SearchReport runPages(const QString& keyword, const QString& nick);
+
+    store::DB_Operate& m_db;
+    SearchBrowser& m_browser;
+    SearchOptions m_options;
+    simplify::NameRuleSet m_rules;
+    std::function<void(const SearchProgress&)> m_observer;
+};
+
+} // namespace quel::search
