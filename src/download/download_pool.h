@@ -1,0 +1,140 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QProcess;
+
+namespace quel::download {
+
+// One row of a download window: the job handed to a worker and what became of it.
+struct DownloadJob
+{
+    enum State
+    {
+        Waiting = 0,
+        Started = 1,
+        Harvested = 2
+    };
+
+    qint64 id = 0; // 产品表.ID or 客户表.ID, handed to the importer
+    QString code; // PCode or BCode as listed
+    QString title; // PName or Buyer as listed
+    QString job; // what the worker receives: the item code or the profile address
+    State state = Waiting;
+    bool failed = false; // meaningful once Harvested: red instead of grey
+};
+
+// Runs a pool of quelfetch workers over a list of jobs, one job per worker process.
+// StartDown (100 ms) starts workers while there is room; SaveDown (100 ms) looks for
+// finished result files. A worker's file is also harvested the moment its process ends,
+// and a worker that ends, fails to start or outlives its watchdog without leaving its
+// file turns its row red and frees its slot at once, so dead workers never stall a run.
+//
+// Result files are "./Temp_" + grid row + ".t" in the working folder, the grid row being
+// the job's index plus the grid's two heading rows.
+class DownloadPool : public QObject
+{
+    Q_OBJECT
+public:
+    // Imports one result text for one job; false marks the job failed (red).
+    using Importer = std::function<bool(int index, const DownloadJob& job, const QString& text)>;
+
+    static constexpr int kFirstDataRow = 2;
+
+    DownloadPool(std::vector<DownloadJob> jobs, int mode, QObject* parent = nullptr);
+    ~DownloadPool() override;
+
+    void setImporter(Importer importer) { m_importer = std::move(importer); }
+    // Folder the workers run in and write their files to (the data folder).
+    void setWorkFolder(const QString& folder) { m_workFolder = folder; }
+    // The quelfetch executable; by default the one beside the running program.
+    void setWorkerProgram(const QString& program) { m_workerProgram = program; }
+    // How long a worker may run before the pool ends it; by default a minute past the
+    // worker's own 1200-tick limit.
+    // Environment of the workers (e.g. QUELMAR_MARKET); the program's own by default.
+    void setWorkerEnvironment(const QProcessEnvironment& env) { m_environment = env; }
+    void setWatchdogMs(qint64 ms) { m_watchdogMs = ms; }
+    // Pool size; takes effect on the next tick, running workers are never stopped by it.
+    void setMaxWorkers(int n) { m_maxWorkers = qMax(1, n); }
+    int maxWorkers() const { return m_maxWorkers; }
+
+    // Deletes stale "./Temp_*.t" files and turns both timers on.
+    void start();
+    // Stops the timers, ends the workers this pool started and deletes their files.
+    // Rows not harvested stay as they are. Safe to call more than once.
+    void stop();
+    bool isRunning() const { return m_running; }
+    bool isDone() const { return m_done; }
+
+    const std::vector<DownloadJob>& jobs() const { return m_jobs; }
+    int finishedJobs() const { return m_finishedJobs; }
+    int failedJobs() const { return m_failedJobs; }
+    int runningWorkers() const { return m_runningWorkers; }
+    // The completion percentage as LPercent shows it, e.g. "12.5%".
+    QString percentText() const;
+
+    // File name (relative to the work folder) of the job at an index.
+    static QString resultFileName(int index);
+    // Default worker program: quelfetch in the running program's folder.
+    static QString defaultWorkerProgram();
+    // Deletes every "Temp_*.t" in a folder (results a previous run left behind).
+    static void deleteStaleResults(const QString& folder);
+
+    // One pass of each timer; public so that tests and the batch driver can step the pool.
+    void startDownTick();
+    void saveDownTick();
+
+    // Milliseconds spent importing results (the main program's share of a run).
+    qint64 importMs() const { return m_importNs / 1000000; }
+
+signals:
+    void rowChanged(int index);
+    void progressChanged(const QString& percentText);
+    // Every job harvested; the pool has stopped.
+    void finished();
+
+private:
+    struct Worker;
+
+    void startWorker(int index);
+    void onWorkerEnded(int index);
+    void harvest(int index, bool fileExpected);
+    void markHarvested(int index, bool ok);
+    void advanceFirstOpen();
+    void checkWatchdogs();
+    QString resultPath(int index) const;
+    void deleteJobFiles(int index) const;
+    void releaseWorker(int index, bool kill);
+
+    std::vector<DownloadJob> m_jobs;
+    std::vector<std::unique_ptr<Worker>> m_workers; // one per job, set while it runs
+    int m_mode = 0;
+    Importer m_importer;
+    QString m_workFolder;
+    QString m_workerProgram;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    qint64 m_watchdogMs = (1200 + 60) * 1000LL;
+    int m_maxWorkers = 10;
+
+    int m_nextRow = 0;
+    int m_firstOpenRow = 0;
+    int m_runningWorkers = 0;
+    int m_finishedJobs = 0;
+    int m_failedJobs = 0;
+    bool m_running = false;
+    bool m_done = false;
+    bool m_inHarvest = false;
+    qint64 m_importNs = 0;
+
+    QTimer m_startDown;
+    QTimer m_saveDown;
+};
+
+} // namespace quel::download

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "download/download_pool.h"
+#include "download/product_import.h"
+#include "store/connection.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace quel {
+class Feedback;
+}
+
+namespace quel::download {
+
+enum class DownloadKind
+{
+    Details, // item pages with their sales records (mode 0)
+    Buyers, // buyer profiles (mode 1)
+};
+
+// What a run achieved, for the window's labels and the batch summary.
+struct DownloadTotals
+{
+    int jobs = 0;
+    int succeeded = 0;
+    int failed = 0;
+    long recordsAdded = 0; // 交易表 rows
+    long buyersAdded = 0; // new 客户表 codes
+    long profilesWritten = 0;
+};
+
+// One download run as the windows and the batch commands drive it: the job list read from
+// the database, the worker pool, and the import of each harvested result on the run's
+// own connection.
+class DownloadSession : public QObject
+{
+    Q_OBJECT
+public:
+    DownloadSession(DownloadKind kind, store::Connection conn, QObject* parent = nullptr);
+    ~DownloadSession() override;
+
+    // The row filter of the two commands of each kind: only what was never downloaded, or
+    // everything.
+    static QString conditionFor(DownloadKind kind, bool all);
+    // Pool size a window starts with.
+    static int initialWorkers(DownloadKind kind);
+
+    // Profile address of a buyer code; by default the marketplace's member page.
+    void setProfileUrl(std::function<QString(const QString&)> url)
+    {
+        m_profileUrl = std::move(url);
+    }
+
+    // Lists the jobs (messages through feedback) and sets up the pool; false when the
+    // listing failed. An empty list is not a failure: the run then ends on its first tick.
+    bool prepare(const QString& condition, Feedback& feedback);
+
+    DownloadKind kind() const { return m_kind; }
+    bool isPrepared() const { return m_pool != nullptr; }
+    // Valid after prepare().
+    DownloadPool& pool() { return *m_pool; }
+    const DownloadPool& pool() const { return *m_pool; }
+    DownloadTotals totals() const;
+    // Why a job failed, when its import said so (empty otherwise).
+    QString failureReason(int index) const { return m_reasons.value(index); }
+
+    // Starts the pool; finished() follows when every job is harvested.
+    void start();
+    // Ends the run early: our workers are ended and their files deleted.
+    void stop();
+
+signals:
+    void finished();
+
+private:
+    bool importResult(int index, const DownloadJob& job, const QString& text);
+
+    DownloadKind m_kind;
+    store::Connection m_conn;
+    std::unique_ptr<DownloadPool> m_pool;
+    KnownBuyerCodes m_knownBuyers;
+    ImportCounts m_counts;
+    long m_profiles = 0;
+    QHash<int, QString> m_reasons;
+    std::function<QString(const QString&)> m_profileUrl;
+};
+
+} // namespace quel::download

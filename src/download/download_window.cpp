@@ -1,0 +1,227 @@
+#include "download/download_window.h"
+
+#include "core/feedback.h"
+#include "views/grid_model.h"
+#include "views/grid_ops.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace quel::download {
+
+namespace {
+
+QPointer<DownloadWindow> g_openWindow;
+std::function<void(DownloadKind, const QString&)> g_pageOpener;
+
+constexpr int kStateColumn = 4;
+constexpr int kTitleColumn = 3;
+constexpr int kSerialColumn = 2;
+constexpr int kCodeColumn = 1;
+constexpr int kMaxWorkerLimit = 60;
+
+const QColor kHarvestedColour = views::colourFromBgr(0xBBBBBB);
+const QColor kFailedColour = views::colourFromBgr(255);
+
+} // namespace
+
+DownloadWindow* DownloadWindow::current()
+{
+    return g_openWindow.data();
+}
+
+void DownloadWindow::setPageOpener(std::function<void(DownloadKind, const QString&)> opener)
+{
+    g_pageOpener = std::move(opener);
+}
+
+DownloadWindow* DownloadWindow::open(DownloadKind kind, store::Connection conn,
+    const QString& condition, Feedback& feedback, QWidget* parent)
+{
+    if (DownloadWindow* existing = current()) {
+        existing->raise();
+        existing->activateWindow();
+        return existing;
+    }
+    auto* window = new DownloadWindow(kind, std::move(conn), parent);
+    if (!window->prepare(condition, feedback)) {
+        delete window;
+        return nullptr;
+    }
+    g_openWindow = window;
+    window->show();
+    window->startDownload();
+    return window;
+}
+
+DownloadWindow::DownloadWindow(DownloadKind kind, store::Connection conn, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_session(kind, std::move(conn))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    const bool details = kind == DownloadKind::Details;
+    setObjectName(details ? QStringLiteral("ProductDown") : QStringLiteral("BuyerDown"));
+    setWindowTitle(details ? QStringLiteral("产品资讯详情下载") : QStringLiteral("买家资讯下载"));
+    buildUi();
+}
+
+DownloadWindow::~DownloadWindow()
+{
+    m_session.stop();
+}
+
+void DownloadWindow::buildUi()
+{
+    const int workers = DownloadSession::initialWorkers(m_session.kind());
+
+    m_grid = new views::GridModel(this);
+    m_view = new QTableView(this);
+    m_view->setObjectName(QStringLiteral("MSF"));
+    m_view->setModel(m_grid);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->verticalHeader()->hide();
+    connect(m_view, &QTableView::doubleClicked, this,
+        [this](const QModelIndex& index) { openRowPage(index.row()); });
+
+    auto* state = new QGroupBox(QStringLiteral("状态"), this);
+    state->setObjectName(QStringLiteral("Frm"));
+    auto* threadsLabel = new QLabel(QStringLiteral("线程数："), state);
+    threadsLabel->setObjectName(QStringLiteral("Label2"));
+    m_maxWorkers = new QScrollBar(Qt::Horizontal, state);
+    m_maxWorkers->setObjectName(QStringLiteral("HMax"));
+    m_maxWorkers->setRange(1, kMaxWorkerLimit);
+    m_maxWorkers->setValue(workers);
+    m_maxWorkers->setMinimumWidth(160);
+    m_maxLabel = new QLabel(QString::number(workers), state);
+    m_maxLabel->setObjectName(QStringLiteral("LMax"));
+    auto* percentLabel = new QLabel(QStringLiteral("完成比例："), state);
+    m_percent = new QLabel(QStringLiteral("0%"), state);
+    m_percent->setObjectName(QStringLiteral("LPercent"));
+    auto* stateRow = new QHBoxLayout(state);
+    stateRow->addWidget(threadsLabel);
+    stateRow->addWidget(m_maxWorkers);
+    stateRow->addWidget(m_maxLabel);
+    stateRow->addSpacing(20);
+    stateRow->addWidget(percentLabel);
+    stateRow->addWidget(m_percent);
+    stateRow->addStretch();
+
+    auto* note = new QGroupBox(QStringLiteral("注释"), this);
+    auto* legend = new QLabel(
+        QStringLiteral("下载状态：0-等待下载；1-开始下载；2-下载完成(红底表示下载失败)。"), note);
+    legend->setObjectName(QStringLiteral("Label1"));
+    legend->setWordWrap(true);
+    auto* noteRow = new QHBoxLayout(note);
+    noteRow->addWidget(legend);
+
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(state, 1);
+    bottom->addWidget(note, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_view, 1);
+    layout->addLayout(bottom);
+
+    connect(m_maxWorkers, &QScrollBar::valueChanged, this, [this](int value) {
+        m_maxLabel->setText(QString::number(value));
+        if (m_session.isPrepared())
+            m_session.pool().setMaxWorkers(value);
+    });
+    resize(760, 520);
+}
+
+bool DownloadWindow::prepare(const QString& condition, Feedback& feedback)
+{
+    if (!m_session.prepare(condition, feedback))
+        return false;
+    DownloadPool& pool = m_session.pool();
+    connect(&pool, &DownloadPool::rowChanged, this, &DownloadWindow::showRow);
+    connect(&pool, &DownloadPool::progressChanged, m_percent, &QLabel::setText);
+    // The run has harvested every row: the window goes away by itself.
+    connect(&m_session, &DownloadSession::finished, this, &QWidget::close);
+    fillGrid();
+    return true;
+}
+
+void DownloadWindow::startDownload()
+{
+    m_session.pool().setMaxWorkers(m_maxWorkers->value());
+    m_session.start();
+}
+
+void DownloadWindow::fillGrid()
+{
+    const bool details = m_session.kind() == DownloadKind::Details;
+    views::GridModel::BulkUpdate bulk(*m_grid);
+    views::setGridColumns(*m_grid,
+        { QStringLiteral("ID"), details ? QStringLiteral("PCode") : QStringLiteral("BCode"),
+            QString(), details ? QStringLiteral("PName") : QStringLiteral("Buyer"), QString() },
+        { QStringLiteral("ID"), details ? QStringLiteral("产品编号") : QStringLiteral("买家编号"),
+            views::kSerialTitle, details ? QStringLiteral("产品") : QStringLiteral("买家"),
+            QStringLiteral("下载状态") });
+    m_grid->setFixedCols(3);
+    m_grid->setColumnCode(kStateColumn, 3); // centred
+    const auto& jobs = m_session.pool().jobs();
+    int serial = 0;
+    for (const DownloadJob& job : jobs) {
+        m_grid->appendRow({ QString::number(job.id), job.code, QString::number(++serial), job.title,
+            QStringLiteral("0") });
+    }
+    m_grid->setColumnWidth(0, 0);
+    m_grid->setColumnWidth(kCodeColumn, 1500);
+    m_grid->setColumnWidth(kSerialColumn, 700);
+    m_grid->setColumnWidth(kStateColumn, 1100);
+    fitTitleColumn();
+    for (int c = 0; c < m_grid->cols(); ++c)
+        m_view->setColumnWidth(c, m_grid->columnWidth(c) / views::kTwipsPerPixel);
+    m_view->setColumnHidden(0, true);
+}
+
+void DownloadWindow::fitTitleColumn()
+{
+    if (!m_grid || m_grid->cols() <= kStateColumn)
+        return;
+    const int gridTwips = m_view->viewport()->width() * views::kTwipsPerPixel;
+    const int width = gridTwips - m_grid->columnWidth(kSerialColumn)
+        - m_grid->columnWidth(kStateColumn) - m_grid->columnWidth(kCodeColumn) - 280;
+    m_grid->setColumnWidth(kTitleColumn, qMax(1500, width));
+    m_view->setColumnWidth(kTitleColumn, m_grid->columnWidth(kTitleColumn) / views::kTwipsPerPixel);
+}
+
+void DownloadWindow::showRow(int index)
+{
+    const DownloadJob& job = m_session.pool().jobs()[std::size_t(index)];
+    const int row = m_grid->fixedRows() + index;
+    m_grid->setText(row, kStateColumn, QString::number(int(job.state)));
+    if (job.state == DownloadJob::Harvested)
+        views::setCellColor(
+            *m_grid, row, kStateColumn, job.failed ? kFailedColour : kHarvestedColour, false);
+}
+
+void DownloadWindow::openRowPage(int qtRow)
+{
+    const QString code = m_grid->text(m_grid->fixedRows() + qtRow, kCodeColumn);
+    if (g_pageOpener && !code.isEmpty())
+        g_pageOpener(m_session.kind(), code);
+}
+
+void DownloadWindow::closeEvent(QCloseEvent* event)
+{
+    m_session.stop();
+    QWidget::closeEvent(event);
+}
+
+void DownloadWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    fitTitleColumn();
+}
+
+} // namespace quel::download

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "download/download_session.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QScrollBar;
+class QTableView;
+
+namespace quel {
+class Feedback;
+}
+namespace quel::views {
+class GridModel;
+}
+
+namespace quel::download {
+
+// The two download windows: ProductDown ("产品资讯详情下载") over products and BuyerDown
+// ("买家资讯下载") over buyers. The grid lists the jobs with their state, the scroll bar
+// sets the pool size; the window closes itself when every row is harvested, and closing
+// it early ends its workers and drops their files.
+class DownloadWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    // Opens the window of a kind on the given connection and row filter, unless a download
+    // window is already open (both share the worker file names), which is raised instead
+    // and returned. Null, after a message, when the job list cannot be read.
+    static DownloadWindow* open(DownloadKind kind, store::Connection conn, const QString& condition,
+        Feedback& feedback, QWidget* parent = nullptr);
+    // The open download window, if any.
+    static DownloadWindow* current();
+
+    DownloadWindow(DownloadKind kind, store::Connection conn, QWidget* parent = nullptr);
+    ~DownloadWindow() override;
+
+    // Lists the jobs; false when they cannot be read.
+    bool prepare(const QString& condition, Feedback& feedback);
+    // Starts the pool (the timers of the original's Form_Load).
+    void startDownload();
+
+    DownloadSession& session() { return m_session; }
+    views::GridModel& grid() { return *m_grid; }
+
+    // Opens a row's page in the desktop browser; the shell hands in the real opener.
+    static void setPageOpener(std::function<void(DownloadKind, const QString& code)> opener);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildUi();
+    void fillGrid();
+    void showRow(int index);
+    void fitTitleColumn();
+    void openRowPage(int qtRow);
+
+    DownloadSession m_session;
+    views::GridModel* m_grid = nullptr;
+    QTableView* m_view = nullptr;
+    QScrollBar* m_maxWorkers = nullptr;
+    QLabel* m_maxLabel = nullptr;
+    QLabel* m_percent = nullptr;
+};
+
+} // namespace quel::download

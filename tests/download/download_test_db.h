@@ -1,0 +1,90 @@
+#pragma once
+
+#include "core/feedback.h"
+#include "store/connection.h"
+#include "store/database.h"
+#include "store/recordset.h"
+#include "store/schema.h"
+#include "support/temp_dir.h"
+
+#include <QStringList>
+#include <QVariantMap>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace quel::test {
+
+// A fresh encrypted database with the permanent tables, in its own folder.
+struct TestDb
+{
+    TempDir dir;
+    std::shared_ptr<store::Database> db;
+    store::Connection conn;
+
+    TestDb()
+    {
+        QString error;
+        db = store::Database::open(dir.file(QStringLiteral("DATA.mdb")),
+            QString::fromLatin1(store::kDatabasePassword), &error, true);
+        EXPECT_TRUE(db) << error.toStdString();
+        if (db) {
+            EXPECT_TRUE(store::createSchema(*db, &error)) << error.toStdString();
+            conn = store::Connection(db);
+        }
+    }
+
+    void exec(const QString& sql)
+    {
+        QString error;
+        ASSERT_TRUE(conn.execute(sql, &error)) << sql.toStdString() << ": " << error.toStdString();
+    }
+
+    std::vector<QVariantMap> rows(const QString& sql) const
+    {
+        std::vector<QVariantMap> out;
+        store::Recordset rs;
+        QString error;
+        EXPECT_TRUE(rs.open(db, sql, &error)) << sql.toStdString() << ": " << error.toStdString();
+        for (; rs.isOpen() && !rs.eof(); rs.moveNext()) {
+            QVariantMap row;
+            for (int i = 0; i < rs.fieldCount(); ++i)
+                row.insert(rs.fieldName(i), rs.value(i));
+            out.push_back(row);
+        }
+        return out;
+    }
+
+    long count(const QString& table) const
+    {
+        return long(rows(QStringLiteral("SELECT * FROM ") + table).size());
+    }
+
+    // Adds a product never detail-downloaded and returns its ID.
+    qint64 addProduct(const QString& code, const QString& title = QStringLiteral("商品"))
+    {
+        exec(QStringLiteral(
+                 "INSERT INTO 产品表(KWord,PCode,P_Name,PName,SCode,SName,Dat,Addr,Price,VIP,MFee,"
+                 "PMode,Dis,Service,Return,Num1,Num9,Style,VTimes,CTimes,SNum,dDat) VALUES('k','")
+            + code + QStringLiteral("','','") + title
+            + QStringLiteral("','s','shop','2026-1-1','杭州','10','0','0','','0','','','3','0','','"
+                             "0','0','0',#1900-1-1#)"));
+        const auto r = rows(
+            QStringLiteral("SELECT ID FROM 产品表 WHERE PCode='") + code + QStringLiteral("'"));
+        return r.empty() ? -1 : r.front().value(QStringLiteral("ID")).toLongLong();
+    }
+};
+
+// Records what would have been shown to the user.
+class CapturingFeedback : public Feedback
+{
+public:
+    QStringList messages;
+    void message(const QString& text) override { messages << text; }
+    bool ask(const QString&) override { return false; }
+    void indicatorStart(const QString&, long, long) override { }
+    void indicatorStep(long, const QString&) override { }
+    void indicatorClose() override { }
+    bool isIndicatorOpen() const override { return true; }
+};
+
+} // namespace quel::test

@@ -1,0 +1,217 @@
+#include "download/download_pool.h"
+#include "support/temp_dir.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using quel::download::DownloadJob;
+using quel::download::DownloadPool;
+
+namespace {
+
+QCoreApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "test_download_pool";
+    static char* argv[] = { name, nullptr };
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+std::vector<DownloadJob> makeJobs(const QStringList& specs)
+{
+    std::vector<DownloadJob> jobs;
+    for (int i = 0; i < specs.size(); ++i) {
+        DownloadJob j;
+        j.id = i + 1;
+        j.code = QString::number(i + 1);
+        j.job = specs[i];
+        jobs.push_back(j);
+    }
+    return jobs;
+}
+
+// Runs the event loop until the pool reports the end or the time runs out.
+bool runUntilFinished(DownloadPool& pool, int timeoutMs)
+{
+    app();
+    if (pool.isDone())
+        return true;
+    QEventLoop loop;
+    QObject::connect(&pool, &DownloadPool::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return pool.isDone();
+}
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+struct Fixture
+{
+    quel::test::TempDir dir;
+    QMap<qint64, QString> imported;
+
+    std::unique_ptr<DownloadPool> make(const QStringList& specs, int workers,
+        const QString& program = QStringLiteral(QUEL_FAKE_WORKER))
+    {
+        app();
+        auto pool = std::make_unique<DownloadPool>(makeJobs(specs), 0);
+        pool->setWorkFolder(dir.path());
+        pool->setWorkerProgram(program);
+        pool->setMaxWorkers(workers);
+        pool->setImporter([this](int, const DownloadJob& job, const QString& text) {
+            imported.insert(job.id, text);
+            return !text.startsWith(QStringLiteral("reject"));
+        });
+        return pool;
+    }
+
+    QStringList leftovers() const { return QDir(dir.path()).entryList(QDir::Files); }
+};
+
+} // namespace
+
+TEST(DownloadPool, HarvestsEveryJobIntoItsOwnRowAndCloses)
+{
+    Fixture f;
+    QStringList specs;
+    for (int i = 1; i <= 24; ++i)
+        specs << QStringLiteral("write:line %1\\nsecond").arg(i);
+    // A file left by an earlier run must not be taken for this run's result.
+    f.dir.write(QStringLiteral("Temp_2.t"), "stale");
+    auto pool = f.make(specs, 4);
+    QStringList progress;
+    QObject::connect(
+        pool.get(), &DownloadPool::progressChanged, [&](const QString& p) { progress << p; });
+    pool->start();
+    ASSERT_TRUE(runUntilFinished(*pool, 30000));
+
+    ASSERT_EQ(f.imported.size(), 24);
+    for (int i = 1; i <= 24; ++i)
+        EXPECT_EQ(f.imported.value(i), QStringLiteral("line %1\r\nsecond").arg(i));
+    for (const DownloadJob& j : pool->jobs()) {
+        EXPECT_EQ(j.state, DownloadJob::Harvested);
+        EXPECT_FALSE(j.failed);
+    }
+    EXPECT_EQ(pool->failedJobs(), 0);
+    EXPECT_EQ(progress.size(), 24);
+    EXPECT_EQ(progress.first(), QStringLiteral("4.2%"));
+    EXPECT_EQ(progress.last(), QStringLiteral("100%"));
+    pool.reset();
+    EXPECT_TRUE(f.leftovers().isEmpty()) << f.leftovers().join(',').toStdString();
+}
+
+TEST(DownloadPool, PercentageRoundsToTenthsHalfToEven)
+{
+    Fixture f;
+    auto pool = f.make(QStringList(8, QStringLiteral("write:x")), 8);
+    QStringList progress;
+    QObject::connect(
+        pool.get(), &DownloadPool::progressChanged, [&](const QString& p) { progress << p; });
+    pool->start();
+    ASSERT_TRUE(runUntilFinished(*pool, 20000));
+    ASSERT_EQ(progress.size(), 8);
+    EXPECT_EQ(progress[0], QStringLiteral("12.5%"));
+    EXPECT_EQ(progress[2], QStringLiteral("37.5%"));
+    EXPECT_EQ(progress[7], QStringLiteral("100%"));
+}
+
+TEST(DownloadPool, FailedWorkersTurnRedAndFreeTheirSlots)
+{
+    Fixture f;
+    // With two slots, the written behaviour would stall for good after the two dead
+    // workers; every job must still be harvested.
+    auto pool = f.make({ QStringLiteral("die"), QStringLiteral("die"), QStringLiteral("empty"),
+                           QStringLiteral("write:reject me"), QStringLiteral("write:   "),
+                           QStringLiteral("write:good") },
+        2);
+    pool->start();
+    ASSERT_TRUE(runUntilFinished(*pool, 20000));
+    const auto& jobs = pool->jobs();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(jobs[std::size_t(i)].failed) << i;
+    EXPECT_FALSE(jobs[5].failed);
+    EXPECT_EQ(pool->failedJobs(), 5);
+    // Empty and blank results never reach the importer.
+    EXPECT_EQ(f.imported.keys(), (QList<qint64> { 4, 6 }));
+}
+
+TEST(DownloadPool, MissingWorkerProgramTurnsRowsRedWithoutHanging)
+{
+    Fixture f;
+    auto pool = f.make(QStringList(5, QStringLiteral("write:x")), 2,
+        f.dir.file(QStringLiteral("no-such-quelfetch")));
+    pool->start();
+    ASSERT_TRUE(runUntilFinished(*pool, 5000));
+    EXPECT_EQ(pool->failedJobs(), 5);
+    EXPECT_TRUE(f.imported.isEmpty());
+}
+
+TEST(DownloadPool, WorkerPastItsWatchdogIsEndedAndRed)
+{
+    Fixture f;
+    auto pool = f.make({ QStringLiteral("hang"), QStringLiteral("write:ok") }, 1);
+    pool->setWatchdogMs(400);
+    pool->start();
+    ASSERT_TRUE(runUntilFinished(*pool, 10000));
+    EXPECT_TRUE(pool->jobs()[0].failed);
+    EXPECT_FALSE(pool->jobs()[1].failed);
+}
+
+TEST(DownloadPool, LaterRowsAreHarvestedBeforeAnEarlierSlowOne)
+{
+    Fixture f;
+    auto pool = f.make({ QStringLiteral("late:1500:slow"), QStringLiteral("write:fast"),
+                           QStringLiteral("write:fast2") },
+        3);
+    pool->start();
+    runFor(800);
+    EXPECT_EQ(pool->jobs()[0].state, DownloadJob::Started);
+    EXPECT_EQ(pool->jobs()[1].state, DownloadJob::Harvested);
+    EXPECT_EQ(pool->jobs()[2].state, DownloadJob::Harvested);
+    EXPECT_FALSE(pool->isDone());
+    ASSERT_TRUE(runUntilFinished(*pool, 10000));
+    EXPECT_EQ(f.imported.value(1), QStringLiteral("slow"));
+}
+
+TEST(DownloadPool, StoppingMidRunEndsWorkersAndRemovesTheirFiles)
+{
+    Fixture f;
+    auto pool = f.make({ QStringLiteral("write:a"), QStringLiteral("hang"), QStringLiteral("hang"),
+                           QStringLiteral("hang"), QStringLiteral("write:b") },
+        3);
+    pool->start();
+    runFor(1200);
+    ASSERT_EQ(pool->jobs()[0].state, DownloadJob::Harvested);
+    EXPECT_EQ(pool->runningWorkers(), 2);
+    // A file one of our workers left in its temporary form is removed too; a file that
+    // is not ours stays.
+    f.dir.write(QStringLiteral("Temp_3.t.TMP"), "partial");
+    f.dir.write(QStringLiteral("keep.txt"), "x");
+    pool->stop();
+    EXPECT_FALSE(pool->isDone());
+    EXPECT_EQ(pool->jobs()[4].state, DownloadJob::Waiting);
+    EXPECT_EQ(f.leftovers(), QStringList { QStringLiteral("keep.txt") });
+    EXPECT_EQ(f.imported.keys(), QList<qint64> { 1 });
+    // The killed workers must not come back as failures after the stop.
+    runFor(300);
+    EXPECT_EQ(pool->failedJobs(), 0);
+}
+
+TEST(DownloadPool, EmptyListFinishesOnTheFirstTick)
+{
+    Fixture f;
+    auto pool = f.make({}, 10);
+    pool->start();
+    ASSERT_TRUE(runUntilFinished(*pool, 2000));
+    EXPECT_EQ(pool->percentText(), QStringLiteral("0%"));
+}

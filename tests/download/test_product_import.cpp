@@ -1,0 +1,219 @@
+#include "download/product_import.h"
+#include "download_test_db.h"
+
+#include <QDate>
+
+using namespace quel::download;
+using quel::test::TestDb;
+
+namespace {
+
+const QString S = QStringLiteral("〗★〖");
+const QDate kToday(2026, 12, 7);
+const QString kHead = QStringList { "25", "90", "12", "全新", "300", "40", "12.5" }.join(S);
+
+QString sale(const QString& when, const QString& buyer, const QString& code = QString(),
+    const QString& price = QStringLiteral("12.5"), const QString& num = QStringLiteral("1"))
+{
+    return QStringList { price, num, when, code, buyer }.join(S);
+}
+
+QString result(const QStringList& lines)
+{
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+struct ImportDb : TestDb
+{
+    KnownBuyerCodes known;
+    qint64 pid = addProduct(QStringLiteral("1001"));
+
+    bool import(const QString& text, ImportCounts* counts = nullptr, QString* error = nullptr)
+    {
+        return ImportProductResult(conn, pid, text, known, counts, error, kToday);
+    }
+
+    // Stored trades of the product as "buyer@yyyy-MM-dd hh:mm:ss", in insertion order.
+    QStringList trades() const
+    {
+        QStringList out;
+        for (const auto& r : rows(QStringLiteral("SELECT * FROM 交易表 ORDER BY ID")))
+            out << r.value("Buyer").toString() + "@"
+                    + r.value("Dat").toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        return out;
+    }
+
+    QVariantMap product() const
+    {
+        return rows(QStringLiteral("SELECT * FROM 产品表 WHERE ID=") + QString::number(pid))
+            .front();
+    }
+};
+
+} // namespace
+
+TEST(ProductImport, FirstImportStoresProductRecordsAndNewBuyers)
+{
+    ImportDb t;
+    t.exec(QStringLiteral("INSERT INTO 客户表(BCode) VALUES('known')"));
+    ASSERT_TRUE(t.known.load(t.conn));
+    ImportCounts counts;
+    const QString text = result({ kHead, sale("2010-4-12 10:20:30", "买家甲", "b1", "12.5元", "2"),
+        sale("2010-4-12 09:00:00", "O'Neil", "b1"),
+        sale("2010-4-11 08:00:00", "买家乙"), // no buyer code
+        sale("2010-4-10 07:00:00", "老客户", "known"), QStringLiteral("too〗★〖short") });
+    ASSERT_TRUE(t.import(text, &counts));
+
+    const QVariantMap p = t.product();
+    EXPECT_EQ(p.value("Num1").toLongLong(), 25);
+    EXPECT_EQ(p.value("Num9").toLongLong(), 90);
+    EXPECT_EQ(p.value("SNum").toLongLong(), 12);
+    EXPECT_EQ(p.value("Style").toString(), QStringLiteral("全新"));
+    EXPECT_EQ(p.value("VTimes").toLongLong(), 300);
+    EXPECT_EQ(p.value("CTimes").toLongLong(), 40);
+    EXPECT_DOUBLE_EQ(p.value("Price").toDouble(), 12.5);
+    EXPECT_EQ(p.value("dDat").toDateTime().date(), kToday);
+
+    EXPECT_EQ(t.trades(),
+        (QStringList { "买家甲@2010-04-12 10:20:30", "O'Neil@2010-04-12 09:00:00",
+            "买家乙@2010-04-11 08:00:00", "老客户@2010-04-10 07:00:00" }));
+    const auto first = t.rows(QStringLiteral("SELECT * FROM 交易表 ORDER BY ID")).front();
+    EXPECT_EQ(first.value("PID").toLongLong(), t.pid);
+    EXPECT_DOUBLE_EQ(first.value("Pri").toDouble(), 12.5);
+    EXPECT_EQ(first.value("Num").toLongLong(), 2);
+    EXPECT_EQ(first.value("BCode").toString(), QStringLiteral("b1"));
+    EXPECT_EQ(t.rows(QStringLiteral("SELECT * FROM 交易表 WHERE Buyer='买家乙'"))
+                  .front()
+                  .value("BCode")
+                  .toString(),
+        QString());
+
+    // One new code, inserted once; the code without a record and the known one are not.
+    const auto customers = t.rows(QStringLiteral("SELECT BCode FROM 客户表 ORDER BY ID"));
+    ASSERT_EQ(customers.size(), 2u);
+    EXPECT_EQ(customers[1].value("BCode").toString(), QStringLiteral("b1"));
+    EXPECT_EQ(counts.records, 4);
+    EXPECT_EQ(counts.buyers, 1);
+    EXPECT_TRUE(t.known.contains(QStringLiteral("b1")));
+}
+
+TEST(ProductImport, IncrementalRuleStopsAtTheFirstStoredRecord)
+{
+    ImportDb t;
+    const QString older = result(
+        { kHead, sale("2010-4-12 10:00:00", "甲", "a"), sale("2010-4-11 10:00:00", "乙", "b") });
+    ASSERT_TRUE(t.import(older));
+    ASSERT_EQ(t.trades().size(), 2);
+
+    // The same result again stores nothing.
+    ImportCounts again;
+    ASSERT_TRUE(t.import(older, &again));
+    EXPECT_EQ(again.records, 0);
+    EXPECT_EQ(t.count("交易表"), 2);
+
+    // Newer lines on top: exactly those are stored.
+    ImportCounts newer;
+    ASSERT_TRUE(
+        t.import(result({ kHead, sale("2010-4-14 10:00:00", "丙", "c"),
+                     sale("2010-4-13 10:00:00", "丁", "d"), sale("2010-4-12 10:00:00", "甲", "a"),
+                     sale("2010-4-11 10:00:00", "乙", "b") }),
+            &newer));
+    EXPECT_EQ(newer.records, 2);
+    EXPECT_EQ(newer.buyers, 2);
+    EXPECT_EQ(t.count("交易表"), 4);
+
+    // The newest line equals the newest stored record: nothing, not even the unseen line after it.
+    ASSERT_TRUE(t.import(result(
+        { kHead, sale("2010-4-14 10:00:00", "丙", "c"), sale("2010-4-13 11:00:00", "新", "n") })));
+    EXPECT_EQ(t.count("交易表"), 4);
+
+    // Same time as the newest stored but another buyer: stored; an older line is stored while
+    // no match has been met yet, and the match ends the result.
+    ASSERT_TRUE(t.import(result(
+        { kHead, sale("2010-4-14 10:00:00", "戊", "e"), sale("2010-4-01 10:00:00", "旧", "o"),
+            sale("2010-4-14 10:00:00", "丙", "c"), sale("2010-3-01 10:00:00", "更旧", "p") })));
+    EXPECT_EQ(t.count("交易表"), 6);
+    EXPECT_TRUE(t.trades().contains("旧@2010-04-01 10:00:00"));
+    EXPECT_FALSE(t.trades().join(',').contains("更旧"));
+}
+
+TEST(ProductImport, RepeatedTimeAndBuyer)
+{
+    // Without stored records every line is stored, repeats included.
+    ImportDb t;
+    const QString twice = result(
+        { kHead, sale("2010-4-12 10:00:00", "甲", "a"), sale("2010-4-12 10:00:00", "甲", "a") });
+    ASSERT_TRUE(t.import(twice));
+    EXPECT_EQ(t.count("交易表"), 2);
+    EXPECT_EQ(t.count("客户表"), 1);
+
+    // With stored records, the second of two new equal lines matches the first and ends storing.
+    ImportDb u;
+    ASSERT_TRUE(u.import(result({ kHead, sale("2010-4-01 10:00:00", "乙", "b") })));
+    ASSERT_TRUE(u.import(result({ kHead, sale("2010-4-12 10:00:00", "甲", "a"),
+        sale("2010-4-12 10:00:00", "甲", "a"), sale("2010-4-05 10:00:00", "丙", "c") })));
+    EXPECT_EQ(u.trades(), (QStringList { "乙@2010-04-01 10:00:00", "甲@2010-04-12 10:00:00" }));
+}
+
+TEST(ProductImport, HeadLineVariants)
+{
+    // Only a head line: product updated, no record, true.
+    ImportDb t;
+    ImportCounts counts;
+    ASSERT_TRUE(t.import(kHead, &counts));
+    EXPECT_EQ(t.product().value("Style").toString(), QStringLiteral("全新"));
+    EXPECT_EQ(counts.records, 0);
+    EXPECT_EQ(t.count("交易表"), 0);
+
+    // Fewer than seven head fields: product untouched, records still stored.
+    ImportDb u;
+    ASSERT_TRUE(u.import(result(
+        { QStringList { "1", "2", "3", "二手" }.join(S), sale("2010-4-12 10:00:00", "甲") })));
+    EXPECT_EQ(u.product().value("Style").toString(), QString());
+    EXPECT_EQ(u.product().value("Num1").toLongLong(), 3);
+    EXPECT_EQ(u.count("交易表"), 1);
+
+    // A head line whose item type is empty, and empty texts, are refused with nothing written.
+    ImportDb v;
+    EXPECT_FALSE(v.import(result({ QStringList { "1", "2", "3", "", "5", "6", "7" }.join(S),
+        sale("2010-4-12 10:00:00", "甲") })));
+    EXPECT_FALSE(v.import(QString()));
+    EXPECT_FALSE(v.import(result({ QString(), sale("2010-4-12 10:00:00", "甲") })));
+    EXPECT_EQ(v.count("交易表"), 0);
+    EXPECT_EQ(v.product().value("Num1").toLongLong(), 3);
+}
+
+TEST(ProductImport, FailuresLeaveTheProductExactlyAsBefore)
+{
+    // An unreadable date rejects the whole result instead of storing a wrong date.
+    ImportDb t;
+    QString error;
+    EXPECT_FALSE(t.import(
+        result({ kHead, sale("2010-4-12 10:00:00", "甲", "a"), sale("昨天 10:00", "乙", "b") }),
+        nullptr, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(t.product().value("Style").toString(), QString());
+    EXPECT_EQ(t.count("交易表"), 0);
+    EXPECT_EQ(t.count("客户表"), 0);
+
+    // A database failure after the product row and some records were written rolls all of
+    // it back, and the code that was not stored does not count as known.
+    ImportDb u;
+    u.exec(QStringLiteral("DROP TABLE 客户表"));
+    EXPECT_FALSE(u.import(result(
+        { kHead, sale("2010-4-12 10:00:00", "甲"), sale("2010-4-11 10:00:00", "乙", "b") })));
+    EXPECT_EQ(u.product().value("Style").toString(), QString());
+    EXPECT_EQ(u.product().value("dDat").toDateTime().date(), QDate(1900, 1, 1));
+    EXPECT_EQ(u.count("交易表"), 0);
+    EXPECT_FALSE(u.known.contains(QStringLiteral("b")));
+}
+
+TEST(ProductImport, QuotesInValuesAreStored)
+{
+    ImportDb t;
+    ASSERT_TRUE(t.import(result({ QStringList { "1", "2", "3", "Levi's", "5", "6", "7" }.join(S),
+        sale("2010-4-12 10:00:00", "it's me", "o'code") })));
+    EXPECT_EQ(t.product().value("Style").toString(), QStringLiteral("Levi's"));
+    EXPECT_EQ(t.rows(QStringLiteral("SELECT BCode FROM 客户表")).front().value("BCode").toString(),
+        QStringLiteral("o'code"));
+}
