@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -51,6 +52,8 @@ public:
 
     sqlite3_stmt* get() const { return m_stmt; }
     explicit operator bool() const { return m_stmt != nullptr; }
+    // Gives up ownership without finalizing.
+    sqlite3_stmt* take() { return std::exchange(m_stmt, nullptr); }
 
 private:
     void release();

@@ -1,0 +1,124 @@
+#include "store/compaction.h"
+
+#include "core/feedback.h"
+#include "store/database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <filesystem>
+#include <system_error>
+
+namespace quel::store {
+
+QString TempDirectory()
+{
+    const QString temp = QDir::tempPath();
+    if (temp.isEmpty() || !QFileInfo(temp).isDir())
+        return {};
+    return temp.endsWith(u'/') ? temp : temp + u'/';
+}
+
+namespace {
+
+struct CompactionError
+{
+    QString description;
+    int number = 0;
+};
+
+QString quoteLiteral(const QString& text)
+{
+    QString out = text;
+    out.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + out + u'\'';
+}
+
+// Writes an encrypted copy of source into target, same key, rebuilt without free pages.
+std::optional<CompactionError> compactInto(
+    const QString& source, const QString& target, const QString& password)
+{
+    QString error;
+    auto db = Database::open(source, password, &error);
+    if (!db)
+        return CompactionError { error, 26 };
+    const QString attach = QStringLiteral("ATTACH DATABASE %1 AS quel_compact KEY %2")
+                               .arg(quoteLiteral(target), quoteLiteral(password));
+    if (!db->executeNative(attach, &error))
+        return CompactionError { error, db->lastErrorCode() };
+    const bool exported
+        = db->executeNative(QStringLiteral("SELECT sqlcipher_export('quel_compact')"), &error);
+    const int code = db->lastErrorCode();
+    db->executeNative(QStringLiteral("DETACH DATABASE quel_compact"));
+    if (!exported)
+        return CompactionError { error, code };
+    db.reset();
+    // The copy must open with the key before it replaces anything.
+    auto check = Database::open(target, password, &error);
+    if (!check)
+        return CompactionError { error, 26 };
+    return std::nullopt;
+}
+
+} // namespace
+
+bool CompactDatabaseFile(
+    const QString& path, const QString& password, bool makeBackup, Feedback& feedback)
+{
+    if (!QFileInfo(path).isFile()) {
+        feedback.message(QStringLiteral("没有找到要压缩的数据库文件！"));
+        return false;
+    }
+    auto fail = [&](const CompactionError& error) {
+        feedback.indicatorClose();
+        feedback.message(QStringLiteral("数据库压缩失败（") + error.description
+            + QString::number(error.number) + QStringLiteral("）！"));
+        return false;
+    };
+    feedback.indicatorStart(QStringLiteral("开始压缩数据库……"), 3, 0);
+    const QString tempDir = TempDirectory();
+    if (tempDir.isEmpty())
+        return fail({ QStringLiteral("找不到临时文件夹"), 76 });
+    // No handle of this process may write to the file while it is copied and replaced.
+    DatabasePool::shared().release(path);
+
+    if (makeBackup) {
+        const QString backup = tempDir + QStringLiteral("backup.mdb");
+        QFile::remove(backup);
+        QFile source(path);
+        if (!source.copy(backup))
+            return fail({ source.errorString(), static_cast<int>(source.error()) });
+    }
+    feedback.indicatorStep(1, QStringLiteral("pages"));
+
+    const QString temp = tempDir + QStringLiteral("temp.mdb");
+    QFile::remove(temp);
+    if (const auto error = compactInto(path, temp, password)) {
+        QFile::remove(temp);
+        return fail(*error);
+    }
+    feedback.indicatorStep(1, QStringLiteral("pages"));
+
+    // Copied next to the database and renamed over it, so the file is never missing or
+    // half written (the original deleted it first).
+    const QString staged = path + QStringLiteral(".TMP");
+    QFile::remove(staged);
+    QFile compacted(temp);
+    if (!compacted.copy(staged)) {
+        QFile::remove(staged);
+        QFile::remove(temp);
+        return fail({ compacted.errorString(), static_cast<int>(compacted.error()) });
+    }
+    std::error_code ec;
+    std::filesystem::rename(staged.toStdString(), path.toStdString(), ec);
+    if (ec) {
+        QFile::remove(staged);
+        QFile::remove(temp);
+        return fail({ QString::fromStdString(ec.message()), ec.value() });
+    }
+    QFile::remove(temp);
+    feedback.indicatorClose();
+    return true;
+}
+
+} // namespace quel::store

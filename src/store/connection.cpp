@@ -1,0 +1,79 @@
+#include "store/connection.h"
+
+#include "store/database.h"
+
+namespace quel::store {
+
+Transaction::Transaction(std::shared_ptr<Database> db)
+{
+    if (!db)
+        return;
+    // Savepoints nest, so a guarded step may run inside a larger guarded operation.
+    const QString name = QStringLiteral("quel_tx_%1").arg(db->nextSavepointId());
+    if (db->executeNative(QStringLiteral("SAVEPOINT ") + name)) {
+        m_db = std::move(db);
+        m_name = name;
+    }
+}
+
+Transaction::Transaction(Transaction&& other) noexcept
+    : m_db(std::move(other.m_db))
+    , m_name(std::move(other.m_name))
+{
+    other.m_db.reset();
+}
+
+Transaction& Transaction::operator=(Transaction&& other) noexcept
+{
+    if (this != &other) {
+        rollback();
+        m_db = std::move(other.m_db);
+        m_name = std::move(other.m_name);
+        other.m_db.reset();
+    }
+    return *this;
+}
+
+Transaction::~Transaction()
+{
+    rollback();
+}
+
+bool Transaction::commit()
+{
+    if (!m_db)
+        return false;
+    const bool ok = m_db->executeNative(QStringLiteral("RELEASE ") + m_name);
+    if (!ok) {
+        rollback();
+        return false;
+    }
+    m_db.reset();
+    return true;
+}
+
+void Transaction::rollback()
+{
+    if (!m_db)
+        return;
+    m_db->executeNative(QStringLiteral("ROLLBACK TO ") + m_name);
+    m_db->executeNative(QStringLiteral("RELEASE ") + m_name);
+    m_db.reset();
+}
+
+bool Connection::execute(const QString& jetSql, QString* error) const
+{
+    if (!m_db) {
+        if (error)
+            *error = QStringLiteral("connection not open");
+        return false;
+    }
+    return m_db->execute(jetSql, error);
+}
+
+Transaction Connection::transaction() const
+{
+    return Transaction(m_db);
+}
+
+} // namespace quel::store

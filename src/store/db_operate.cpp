@@ -1,0 +1,286 @@
+#include "store/db_operate.h"
+
+#include "core/feedback.h"
+#include "store/catalogue.h"
+#include "store/compaction.h"
+#include "store/database.h"
+
+#include <QDateTime>
+
+namespace quel::store {
+
+QString EscapeQuotes(const QString& text)
+{
+    QString out = text;
+    out.replace(u'\'', QStringLiteral("''"));
+    return out;
+}
+
+QString Quote(const QString& text)
+{
+    return u'\'' + EscapeQuotes(text) + u'\'';
+}
+
+QString QuoteValueList(const QStringList& values)
+{
+    QStringList quoted;
+    quoted.reserve(values.size());
+    for (const QString& value : values)
+        quoted << Quote(value);
+    return quoted.join(u',');
+}
+
+QString QuoteValueList(std::initializer_list<QString> values)
+{
+    return QuoteValueList(QStringList(values));
+}
+
+QString connectionFailedMessage()
+{
+    return QStringLiteral("无法建立数据库连接！");
+}
+
+QString openErrorMessage(const QString& sql)
+{
+    return QStringLiteral("数据库打开错误(") + sql + QStringLiteral(")！");
+}
+
+DB_Operate::DB_Operate(const Catalogue& catalogue, Feedback& feedback)
+    : m_catalogue(catalogue)
+    , m_feedback(feedback)
+{ }
+
+QString DB_Operate::currentDatabasePath() const
+{
+    return m_catalogue.currentDatabasePath();
+}
+
+std::shared_ptr<Database> DB_Operate::openDatabase(QString* error) const
+{
+    return DatabasePool::shared().acquire(currentDatabasePath(), error);
+}
+
+bool DB_Operate::OpenConnection(Connection& conn)
+{
+    conn.close();
+    auto db = openDatabase(nullptr);
+    if (!db) {
+        m_feedback.message(connectionFailedMessage());
+        return false;
+    }
+    conn = Connection(std::move(db));
+    return true;
+}
+
+bool DB_Operate::OpenRecordset(Connection& conn, Recordset& rs, const QString& sql)
+{
+    CloseRecordset(conn, rs);
+    auto db = openDatabase(nullptr);
+    QString error;
+    if (!db || !rs.open(db, sql, &error)) {
+        m_feedback.message(openErrorMessage(sql));
+        return false;
+    }
+    conn = Connection(std::move(db));
+    return true;
+}
+
+bool DB_Operate::OpenRecordsetOn(const Connection& conn, Recordset& rs, const QString& sql)
+{
+    rs.close();
+    QString error;
+    if (!conn.isOpen() || !rs.open(conn.shared(), sql, &error)) {
+        m_feedback.message(openErrorMessage(sql));
+        return false;
+    }
+    return true;
+}
+
+void DB_Operate::CloseRecordset(Connection& conn, Recordset& rs)
+{
+    rs.close();
+    conn.close();
+}
+
+void DB_Operate::CloseRecordset(Recordset& rs)
+{
+    rs.close();
+}
+
+bool DB_Operate::ExecuteSql(const QString& sql, const Connection* conn)
+{
+    if (conn && conn->isOpen())
+        return conn->execute(sql);
+    if (conn) // a connection that never opened: the statement fails, as on a closed one
+        return false;
+    Connection own;
+    if (!OpenConnection(own))
+        return false;
+    return own.execute(sql);
+}
+
+bool DB_Operate::TableExists(const QString& table)
+{
+    auto db = openDatabase(nullptr);
+    if (!db)
+        return false;
+    return db->tableNames().contains(table, Qt::CaseSensitive);
+}
+
+bool DB_Operate::DropTableIfExists(const QString& table)
+{
+    if (!TableExists(table))
+        return true;
+    Connection conn;
+    if (!OpenConnection(conn))
+        return false;
+    QString name = table;
+    name.replace(u'"', QStringLiteral("\"\""));
+    const bool dropped
+        = conn.database()->executeNative(QStringLiteral("DROP TABLE \"%1\"").arg(name));
+    conn.database()->schemaChanged();
+    // Lets the window breathe, as the original did while the schema caught up.
+    m_feedback.processEvents();
+    return dropped;
+}
+
+void DB_Operate::DropTablesWithPrefix(const QString& prefix)
+{
+    auto db = openDatabase(nullptr);
+    if (!db)
+        return;
+    const QStringList names = db->tableNames();
+    db.reset();
+    for (const QString& name : names) {
+        if (name.startsWith(prefix, Qt::CaseSensitive))
+            DropTableIfExists(name);
+    }
+}
+
+QVariant DB_Operate::LookupValue(
+    const QString& table, const QVariant& key, const QString& keyField, const QString& wantedField)
+{
+    const bool textKey = key.typeId() == QMetaType::QString || key.typeId() == QMetaType::QChar
+        || key.typeId() == QMetaType::QByteArray;
+    const QString keyText = textKey ? Quote(key.toString()) : key.toString();
+    Connection conn;
+    Recordset rs;
+    if (!OpenRecordset(conn, rs,
+            QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE ") + keyField + u'='
+                + keyText))
+        return QString();
+    if (rs.eof())
+        return QString();
+    return rs.field(wantedField);
+}
+
+namespace {
+
+QString groupStatement(const QString& table, const QString& field, const QString& condition)
+{
+    QString sql = QStringLiteral("SELECT ") + field + QStringLiteral(" FROM ") + table;
+    if (!condition.isEmpty())
+        sql += QStringLiteral(" WHERE ") + condition;
+    return sql + QStringLiteral(" GROUP BY ") + field;
+}
+
+QString displayText(const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QDateTime) {
+        const QDateTime dt = value.toDateTime();
+        return dt.time() == QTime(0, 0) ? dt.date().toString(QStringLiteral("yyyy-M-d"))
+                                        : dt.toString(QStringLiteral("yyyy-M-d H:mm:ss"));
+    }
+    if (value.typeId() == QMetaType::Double)
+        return QString::number(value.toDouble(), 'g', 15);
+    return value.toString();
+}
+
+} // namespace
+
+long DB_Operate::CountGroups(const QString& table, const QString& field, const QString& condition)
+{
+    Connection conn;
+    Recordset rs;
+    if (!OpenRecordset(conn, rs, groupStatement(table, field, condition)))
+        return 0;
+    return rs.recordCount();
+}
+
+QStringList DB_Operate::ReadDistinctValues(
+    const QString& table, const QString& field, const QString& condition)
+{
+    QStringList values { QString() };
+    auto db = openDatabase(nullptr);
+    if (!db)
+        return values;
+    Recordset rs;
+    QString error;
+    // Errors end it silently.
+    if (!rs.open(db, groupStatement(table, field, condition) + QStringLiteral(" ORDER BY ") + field,
+            &error))
+        return values;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+        values << displayText(rs.value(0));
+    return values;
+}
+
+QStringList DB_Operate::DistinctValuesForCombo(const QString& table, const QString& field)
+{
+    QStringList values { QStringLiteral("全部") };
+    if (table.isEmpty() || field.isEmpty())
+        return values;
+    Connection conn;
+    Recordset rs;
+    if (!OpenRecordset(conn, rs,
+            QStringLiteral("SELECT ") + field + QStringLiteral(" FROM ") + table
+                + QStringLiteral(" GROUP BY ") + field + QStringLiteral(" ORDER BY ") + field))
+        return values;
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+        values << displayText(rs.value(0));
+    return values;
+}
+
+bool DB_Operate::DeleteDuplicateRows(const QString& table, const QString& field)
+{
+    Connection conn;
+    Recordset rs;
+    if (!OpenRecordset(conn, rs,
+            QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY ") + field))
+        return false;
+    const int index = rs.fieldIndex(field);
+    if (index < 0)
+        return false;
+    // Rows come sorted ignoring case, and equal values are compared as the sort sees them.
+    bool first = true;
+    QVariant kept;
+    auto equal = [](const QVariant& a, const QVariant& b) {
+        if (a.isNull() || b.isNull())
+            return a.isNull() && b.isNull();
+        if (a.typeId() == QMetaType::QString && b.typeId() == QMetaType::QString)
+            return a.toString().compare(b.toString(), Qt::CaseInsensitive) == 0;
+        return a == b;
+    };
+    auto transaction = conn.transaction();
+    for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
+        const QVariant value = rs.value(index);
+        if (!first && equal(value, kept)) {
+            if (!rs.deleteCurrent())
+                return false;
+        } else {
+            kept = value;
+            first = false;
+        }
+    }
+    return transaction.commit();
+}
+
+bool DB_Operate::CompactCurrentDatabase()
+{
+    // The compaction replaces the file: the open handle onto it goes first.
+    DatabasePool::shared().release(currentDatabasePath());
+    return CompactDatabaseFile(
+        currentDatabasePath(), QString::fromLatin1(kDatabasePassword), true, m_feedback);
+}
+
+} // namespace quel::store

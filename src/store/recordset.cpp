@@ -1,0 +1,499 @@
+#include "store/recordset.h"
+
+#include "store/jet_date.h"
+
+#include <QRegularExpression>
+#include <sqlite3.h>
+
+namespace quel::store {
+
+namespace {
+
+QString quoteName(const QString& name)
+{
+    QString out = name;
+    out.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + out + u'"';
+}
+
+QVariant readValue(sqlite3_stmt* stmt, int column, ColumnKind kind)
+{
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(stmt, column));
+    case SQLITE_TEXT: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        const QString value = QString::fromUtf8(text, sqlite3_column_bytes(stmt, column));
+        if (kind == ColumnKind::Date) {
+            if (const auto date = parseCanonicalDate(value))
+                return QVariant(*date);
+        }
+        return QVariant(value);
+    }
+    case SQLITE_BLOB: {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt, column));
+        return QVariant(QByteArray(data, sqlite3_column_bytes(stmt, column)));
+    }
+    default:
+        return QVariant();
+    }
+}
+
+void bindText(sqlite3_stmt* stmt, int index, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(
+        stmt, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+}
+
+// Binds a value the way a Jet field assignment converts it to the column's type.
+void bindValue(sqlite3_stmt* stmt, int index, const QVariant& value, ColumnKind kind)
+{
+    if (!value.isValid() || value.isNull()) {
+        sqlite3_bind_null(stmt, index);
+        return;
+    }
+    switch (value.typeId()) {
+    case QMetaType::QDateTime:
+        bindText(stmt, index, canonicalDateText(value.toDateTime()));
+        return;
+    case QMetaType::QDate:
+        bindText(stmt, index, canonicalDateText(value.toDate()));
+        return;
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        if (kind == ColumnKind::Text)
+            bindText(stmt, index, value.toString());
+        else
+            sqlite3_bind_int64(stmt, index, value.toLongLong());
+        return;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        if (kind == ColumnKind::Text)
+            bindText(stmt, index, QString::number(value.toDouble(), 'g', 15));
+        else
+            sqlite3_bind_double(stmt, index, value.toDouble());
+        return;
+    case QMetaType::QByteArray:
+        if (kind != ColumnKind::Text) {
+            const QByteArray bytes = value.toByteArray();
+            sqlite3_bind_blob(
+                stmt, index, bytes.constData(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    const QString text = value.toString();
+    if (kind == ColumnKind::Date) {
+        if (text.trimmed().isEmpty()) {
+            sqlite3_bind_null(stmt, index);
+            return;
+        }
+        if (const auto date = parseDateText(text)) {
+            bindText(stmt, index, canonicalDateText(*date));
+            return;
+        }
+    } else if (kind == ColumnKind::Integer || kind == ColumnKind::Real) {
+        const QString trimmed = text.trimmed();
+        if (trimmed.isEmpty()) {
+            sqlite3_bind_null(stmt, index);
+            return;
+        }
+        bool ok = false;
+        const qlonglong whole = trimmed.toLongLong(&ok);
+        if (ok && kind == ColumnKind::Integer) {
+            sqlite3_bind_int64(stmt, index, whole);
+            return;
+        }
+        const double number = trimmed.toDouble(&ok);
+        if (ok) {
+            sqlite3_bind_double(stmt, index, number);
+            return;
+        }
+    }
+    bindText(stmt, index, text);
+}
+
+// "SELECT <plain columns or *> FROM <one table> [WHERE ...] [ORDER BY ...]": the
+// statements whose rows can be written back. Captures the column list and the table.
+const QRegularExpression& singleTableSelect()
+{
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*SELECT\\s+((?:[^\\s(),'\"]+|\"[^\"]*\"|\\[[^\\]]*\\])(?:\\s*,\\s*(?:[^"
+                       "\\s(),'\"]+|\"[^\"]*\"|\\[[^\\]]*\\]))*)\\s+"
+                       "FROM\\s+([^\\s,()'\"]+|\"[^\"]*\"|\\[[^\\]]*\\])(?:\\s+(WHERE|ORDER)\\b.*)?"
+                       "\\s*;?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    return re;
+}
+
+} // namespace
+
+bool Recordset::open(const std::shared_ptr<Database>& db, const QString& jetSql, QString* error)
+{
+    close();
+    if (!db) {
+        if (error)
+            *error = QStringLiteral("connection not open");
+        return false;
+    }
+    const auto sql = db->translateQuery(jetSql, error);
+    if (!sql)
+        return false;
+
+    QString table;
+    QString query = *sql;
+    const auto match = singleTableSelect().match(*sql);
+    if (match.hasMatch()) {
+        const QString list = match.captured(1);
+        const bool distinct
+            = list.trimmed().startsWith(QLatin1String("DISTINCT"), Qt::CaseInsensitive)
+            || list.contains(QLatin1String(" AS "), Qt::CaseInsensitive);
+        QString name = match.captured(2);
+        if (name.startsWith(u'"') || name.startsWith(u'['))
+            name = name.mid(1, name.size() - 2);
+        if (!distinct && db->tableColumns(name)) {
+            table = name;
+            const qsizetype selectAt
+                = sql->indexOf(QLatin1String("SELECT"), 0, Qt::CaseInsensitive);
+            query = sql->left(selectAt + 6) + QStringLiteral(" _rowid_,") + sql->mid(selectAt + 6);
+            m_rowSelect = QStringLiteral("SELECT _rowid_,%1 FROM %2 WHERE _rowid_=?")
+                              .arg(list, quoteName(name));
+        }
+    }
+
+    Statement stmt = db->prepare(query, error);
+    if (!stmt && !table.isEmpty()) {
+        // Not a plain table after all (a view, say): read it as it stands.
+        table.clear();
+        query = *sql;
+        stmt = db->prepare(query, error);
+    }
+    if (!stmt)
+        return false;
+    const int offset = table.isEmpty() ? 0 : 1;
+    const int count = sqlite3_column_count(stmt.get());
+    std::vector<ColumnInfo> columns;
+    for (int i = offset; i < count; ++i) {
+        ColumnInfo c;
+        c.name = QString::fromUtf8(sqlite3_column_name(stmt.get(), i));
+        const char* decl = sqlite3_column_decltype(stmt.get(), i);
+        c.declType = decl ? QString::fromUtf8(decl) : QString();
+        c.kind = columnKindOfDeclType(c.declType);
+        columns.push_back(c);
+    }
+    std::vector<Row> rows;
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        Row row;
+        row.rowid = offset ? sqlite3_column_int64(stmt.get(), 0) : 0;
+        row.values.reserve(columns.size());
+        for (int i = offset; i < count; ++i)
+            row.values.push_back(
+                readValue(stmt.get(), i, columns[static_cast<size_t>(i - offset)].kind));
+        rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        if (error)
+            *error = db->lastErrorText();
+        m_rowSelect.clear();
+        return false;
+    }
+    m_db = db;
+    m_columns = std::move(columns);
+    m_rows = std::move(rows);
+    m_table = table;
+    m_current = 0;
+    return true;
+}
+
+void Recordset::close()
+{
+    m_db.reset();
+    m_columns.clear();
+    m_rows.clear();
+    m_table.clear();
+    m_rowSelect.clear();
+    m_current = 0;
+    m_deletedCount = 0;
+    m_adding = false;
+    m_pending.clear();
+}
+
+long Recordset::recordCount() const
+{
+    return static_cast<long>(m_rows.size()) - m_deletedCount;
+}
+
+bool Recordset::eof() const
+{
+    return m_adding ? false : m_current >= static_cast<long>(m_rows.size());
+}
+
+bool Recordset::bof() const
+{
+    return m_current < 0 || m_rows.empty();
+}
+
+long Recordset::position() const
+{
+    if (eof() || m_current < 0)
+        return -1;
+    long position = 0;
+    for (long i = 0; i < m_current; ++i)
+        position += m_rows[static_cast<size_t>(i)].deleted ? 0 : 1;
+    return position;
+}
+
+void Recordset::skipDeletedForward()
+{
+    while (m_current < static_cast<long>(m_rows.size())
+        && m_rows[static_cast<size_t>(m_current)].deleted)
+        ++m_current;
+}
+
+void Recordset::skipDeletedBackward()
+{
+    while (m_current >= 0 && m_rows[static_cast<size_t>(m_current)].deleted)
+        --m_current;
+}
+
+void Recordset::moveFirst()
+{
+    flushPending();
+    m_current = 0;
+    skipDeletedForward();
+}
+
+void Recordset::moveNext()
+{
+    flushPending();
+    if (m_current < static_cast<long>(m_rows.size()))
+        ++m_current;
+    skipDeletedForward();
+}
+
+void Recordset::movePrevious()
+{
+    flushPending();
+    if (m_current >= 0)
+        --m_current;
+    if (m_current >= static_cast<long>(m_rows.size()))
+        m_current = static_cast<long>(m_rows.size()) - 1;
+    skipDeletedBackward();
+}
+
+void Recordset::moveLast()
+{
+    flushPending();
+    m_current = static_cast<long>(m_rows.size()) - 1;
+    skipDeletedBackward();
+    if (m_current < 0)
+        m_current = static_cast<long>(m_rows.size());
+}
+
+QString Recordset::fieldName(int index) const
+{
+    if (index < 0 || index >= fieldCount())
+        return {};
+    return m_columns[static_cast<size_t>(index)].name;
+}
+
+int Recordset::fieldIndex(const QString& name) const
+{
+    for (size_t i = 0; i < m_columns.size(); ++i) {
+        if (m_columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+ColumnKind Recordset::fieldKind(int index) const
+{
+    if (index < 0 || index >= fieldCount())
+        return ColumnKind::Other;
+    return m_columns[static_cast<size_t>(index)].kind;
+}
+
+QVariant Recordset::field(const QString& name) const
+{
+    return value(fieldIndex(name));
+}
+
+QVariant Recordset::value(int index) const
+{
+    if (index < 0 || index >= fieldCount())
+        return {};
+    for (const auto& [column, pending] : m_pending) {
+        if (column == index)
+            return pending;
+    }
+    if (m_adding || m_current < 0 || m_current >= static_cast<long>(m_rows.size()))
+        return {};
+    const Row& row = m_rows[static_cast<size_t>(m_current)];
+    return row.deleted ? QVariant() : row.values[static_cast<size_t>(index)];
+}
+
+bool Recordset::addNew()
+{
+    if (!m_db || m_table.isEmpty()) {
+        m_error = QStringLiteral("recordset is not updatable");
+        return false;
+    }
+    if (!flushPending())
+        return false;
+    m_adding = true;
+    m_pending.clear();
+    return true;
+}
+
+bool Recordset::setField(const QString& name, const QVariant& value)
+{
+    const int index = fieldIndex(name);
+    if (!m_db || m_table.isEmpty() || index < 0) {
+        m_error = index < 0 ? QStringLiteral("unknown field: ") + name
+                            : QStringLiteral("recordset is not updatable");
+        return false;
+    }
+    if (!m_adding && (eof() || m_current < 0 || m_rows[static_cast<size_t>(m_current)].deleted)) {
+        m_error = QStringLiteral("no current record");
+        return false;
+    }
+    for (auto& [column, pending] : m_pending) {
+        if (column == index) {
+            pending = value;
+            return true;
+        }
+    }
+    m_pending.emplace_back(index, value);
+    return true;
+}
+
+bool Recordset::update()
+{
+    return flushPending();
+}
+
+void Recordset::cancelUpdate()
+{
+    m_adding = false;
+    m_pending.clear();
+}
+
+bool Recordset::readRow(qint64 rowid, Row& row)
+{
+    Statement stmt = m_db->prepareCached(m_rowSelect, &m_error);
+    if (!stmt)
+        return false;
+    sqlite3_bind_int64(stmt.get(), 1, rowid);
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW) {
+        m_error = QStringLiteral("row not found");
+        return false;
+    }
+    row.rowid = rowid;
+    row.values.clear();
+    row.values.reserve(m_columns.size());
+    for (size_t i = 0; i < m_columns.size(); ++i)
+        row.values.push_back(readValue(stmt.get(), static_cast<int>(i + 1), m_columns[i].kind));
+    return true;
+}
+
+bool Recordset::flushPending()
+{
+    if (!m_adding && m_pending.empty())
+        return true;
+    if (!m_db || m_table.isEmpty()) {
+        cancelUpdate();
+        return false;
+    }
+    QStringList names;
+    for (const auto& [column, pending] : m_pending)
+        names << quoteName(m_columns[static_cast<size_t>(column)].name);
+    QString sql;
+    if (m_adding) {
+        if (names.isEmpty())
+            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoteName(m_table));
+        else
+            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(quoteName(m_table), names.join(u','),
+                          QStringList(names.size(), QStringLiteral("?")).join(u','));
+    } else {
+        sql = QStringLiteral("UPDATE %1 SET %2=? WHERE _rowid_=?")
+                  .arg(quoteName(m_table), names.join(QStringLiteral("=?,")));
+    }
+    Statement stmt = m_db->prepareCached(sql, &m_error);
+    if (!stmt) {
+        cancelUpdate();
+        return false;
+    }
+    int index = 1;
+    for (const auto& [column, pending] : m_pending)
+        bindValue(stmt.get(), index++, pending, m_columns[static_cast<size_t>(column)].kind);
+    qint64 rowid = 0;
+    if (!m_adding) {
+        rowid = m_rows[static_cast<size_t>(m_current)].rowid;
+        sqlite3_bind_int64(stmt.get(), index, rowid);
+    }
+    if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
+        m_error = m_db->lastErrorText();
+        cancelUpdate();
+        return false;
+    }
+    if (m_adding)
+        rowid = sqlite3_last_insert_rowid(m_db->handle());
+    stmt = Statement();
+    const bool added = m_adding;
+    cancelUpdate();
+    Row row;
+    if (!readRow(rowid, row))
+        return false;
+    if (added) {
+        m_rows.push_back(std::move(row));
+        m_current = static_cast<long>(m_rows.size()) - 1;
+    } else {
+        m_rows[static_cast<size_t>(m_current)] = std::move(row);
+    }
+    return true;
+}
+
+bool Recordset::deleteCurrent()
+{
+    if (!m_db || m_table.isEmpty()) {
+        m_error = QStringLiteral("recordset is not updatable");
+        return false;
+    }
+    if (m_adding) {
+        cancelUpdate();
+        return true;
+    }
+    m_pending.clear();
+    if (eof() || m_current < 0 || m_rows[static_cast<size_t>(m_current)].deleted) {
+        m_error = QStringLiteral("no current record");
+        return false;
+    }
+    Statement stmt = m_db->prepareCached(
+        QStringLiteral("DELETE FROM %1 WHERE _rowid_=?").arg(quoteName(m_table)), &m_error);
+    if (!stmt)
+        return false;
+    sqlite3_bind_int64(stmt.get(), 1, m_rows[static_cast<size_t>(m_current)].rowid);
+    if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
+        m_error = m_db->lastErrorText();
+        return false;
+    }
+    m_rows[static_cast<size_t>(m_current)].deleted = true;
+    ++m_deletedCount;
+    return true;
+}
+
+} // namespace quel::store

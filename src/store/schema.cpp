@@ -1,0 +1,85 @@
+#include "store/schema.h"
+
+#include "store/database.h"
+
+#include <QFile>
+
+namespace quel::store {
+
+QStringList permanentTables()
+{
+    return { QStringLiteral("产品表"), QStringLiteral("交易表"), QStringLiteral("客户表"),
+        QStringLiteral("关键词"), QStringLiteral("简化表"), QStringLiteral("替换表") };
+}
+
+QStringList schemaStatements()
+{
+    // Defaults give a row created with only some columns (a new buyer code, a product
+    // stored by the search) the marks that the downloads look for: an empty Style or Prov
+    // and the date 1900-1-1 mean "never downloaded".
+    return {
+        QStringLiteral(
+            "CREATE TABLE 产品表 (ID COUNTER, KWord STRING DEFAULT '', PCode STRING DEFAULT '', "
+            "P_Name STRING DEFAULT '', PName STRING DEFAULT '', SCode STRING DEFAULT '', "
+            "SName STRING DEFAULT '', Dat STRING DEFAULT '', Addr STRING DEFAULT '', "
+            "Price DOUBLE DEFAULT 0, VIP DOUBLE DEFAULT 0, MFee DOUBLE DEFAULT 0, "
+            "PMode STRING DEFAULT '', Dis DOUBLE DEFAULT 0, Service STRING DEFAULT '', "
+            "Return STRING DEFAULT '', Num1 LONG DEFAULT 0, Num9 LONG DEFAULT 0, "
+            "Style STRING DEFAULT '', VTimes LONG DEFAULT 0, CTimes LONG DEFAULT 0, "
+            "SNum LONG DEFAULT 0, dDat DATE DEFAULT #1900-1-1#)"),
+        QStringLiteral(
+            "CREATE TABLE 交易表 (ID COUNTER, PID LONG DEFAULT 0, BCode STRING DEFAULT '', "
+            "Buyer STRING DEFAULT '', Dat DATE, Pri DOUBLE DEFAULT 0, Num LONG DEFAULT 0)"),
+        // Credit levels are numbers so that "BLevel DESC" puts the higher credit first.
+        QStringLiteral(
+            "CREATE TABLE 客户表 (ID COUNTER, BCode STRING DEFAULT '', BName STRING DEFAULT '', "
+            "SLevel LONG DEFAULT 0, BLevel LONG DEFAULT 0, Prov STRING DEFAULT '', "
+            "Regi STRING DEFAULT '', rDat DATE DEFAULT #1900-1-1#, "
+            "lDat DATE DEFAULT #1900-1-1#, dDat DATE DEFAULT #1900-1-1#)"),
+        QStringLiteral(
+            "CREATE TABLE 关键词 (ID COUNTER, Cls LONG DEFAULT 0, Con STRING DEFAULT '')"),
+        QStringLiteral(
+            "CREATE TABLE 简化表 (ID COUNTER, Con STRING DEFAULT '', Sim STRING DEFAULT '')"),
+        QStringLiteral(
+            "CREATE TABLE 替换表 (ID COUNTER, Con STRING DEFAULT '', Sim STRING DEFAULT '')"),
+        // The lookups the program makes on every import and search.
+        QStringLiteral("CREATE INDEX 交易表_PID ON 交易表 (PID)"),
+        QStringLiteral("CREATE INDEX 交易表_BCode ON 交易表 (BCode)"),
+        QStringLiteral("CREATE INDEX 产品表_PCode ON 产品表 (PCode)"),
+        QStringLiteral("CREATE INDEX 客户表_BCode ON 客户表 (BCode)"),
+    };
+}
+
+bool createSchema(Database& db, QString* error)
+{
+    for (const QString& statement : schemaStatements()) {
+        if (!db.execute(statement, error))
+            return false;
+    }
+    return true;
+}
+
+bool writeTemplate(const QString& path, QString* error)
+{
+    // Built beside the target and renamed, so the target is never half written.
+    const QString temp = path + QStringLiteral(".TMP");
+    QFile::remove(temp);
+    {
+        auto db = Database::open(temp, QString::fromLatin1(kDatabasePassword), error, true);
+        if (!db || !createSchema(*db, error)) {
+            db.reset();
+            QFile::remove(temp);
+            return false;
+        }
+    }
+    QFile::remove(path);
+    if (!QFile::rename(temp, path)) {
+        if (error)
+            *error = QStringLiteral("cannot write ") + path;
+        QFile::remove(temp);
+        return false;
+    }
+    return true;
+}
+
+} // namespace quel::store
