@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+namespace quel::web {
+
+// True for an absolute http or https address with a host: the only kind the program
+// hands to other programs.
+bool IsWebAddress(const QString& address);
+
+} // namespace quel::web

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "web/dom.h"
+
+#include <QByteArray>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace quel::web {
+
+class Browser;
+
+// A parsed page: the node tree, the "all" element list in document order (from HTML down),
+// its forms, its address and charset, and its ready state as the browser reports it.
+class Document
+{
+public:
+    // An empty document ("uninitialized", no elements, no body).
+    Document();
+    ~Document();
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
+    // Parses decoded markup; url is the page address, charset the name the page was
+    // decoded with (forms are submitted in it).
+    static std::unique_ptr<Document> parse(const QString& html, const QUrl& url = {},
+        const QString& charset = QStringLiteral("UTF-8"));
+    // Detects the charset of the bytes (header charset, then meta, then UTF-8 or GB18030),
+    // decodes and parses them.
+    static std::unique_ptr<Document> parseBytes(
+        const QByteArray& bytes, const QUrl& url = {}, const QString& contentType = {});
+
+    const QUrl& url() const { return m_url; }
+    // The address links and form actions resolve against (BASE href when given).
+    QUrl baseUrl() const;
+    const QString& charset() const { return m_charset; }
+
+    // "uninitialized", "loading" or "complete" (set by the browser).
+    const QString& readyState() const { return m_readyState; }
+    void setReadyState(const QString& state) { m_readyState = state; }
+
+    Node* documentElement() const { return m_documentElement; }
+    Node* head() const;
+    Node* body() const;
+    const std::vector<Node*>& all() const { return m_all; }
+    std::vector<Node*> forms() const;
+    // A form by its name (or id); nullptr when the page has none of that name.
+    Node* form(const QString& name) const;
+
+    // The body's markup: the serialised children of BODY without BODY itself; empty when
+    // there is no body.
+    QString bodyHtml() const;
+
+    // An address from the page resolved against the base address; empty for empty input.
+    QString resolve(const QString& address) const;
+
+    Browser* browser() const;
+    void setBrowser(Browser* browser);
+
+private:
+    friend class DocumentBuilder;
+    friend class Node;
+
+    Node* newNode(Node::Kind kind);
+
+    std::deque<Node> m_nodes;
+    std::vector<Node*> m_all;
+    Node* m_documentElement = nullptr;
+    QUrl m_url;
+    QString m_charset = QStringLiteral("UTF-8");
+    QString m_readyState = QStringLiteral("uninitialized");
+    QPointer<Browser> m_browser;
+};
+
+} // namespace quel::web
