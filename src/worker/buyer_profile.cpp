@@ -1,0 +1,160 @@
+#include "worker/buyer_profile.h"
+
+#include "worker/markers.h"
+#include "worker/result_format.h"
+#include "worker/text_cut.h"
+
+namespace quel::worker {
+
+namespace m = markers;
+
+namespace {
+
+const QString kBannedRegion = QStringLiteral("查封");
+const QString kUnknownRegion = QStringLiteral("未知");
+// "Never" in the system's short date form.
+const QString kNeverDate = QStringLiteral("1900-1-1");
+
+// Moves the text past the first occurrence of a marker; false, text unchanged, when absent.
+bool skipPast(QString& work, const QString& marker)
+{
+    const qsizetype at = work.indexOf(marker);
+    if (at < 0)
+        return false;
+    work.remove(0, at + marker.size());
+    return true;
+}
+
+// The text of the link that ends at the next "</A>": the part after the last ">" before it.
+QString linkText(QString& work)
+{
+    const QString before = CutAtMarker(work, m::kLinkEnd, true);
+    const qsizetype gt = before.lastIndexOf(m::kTagClose);
+    return gt < 0 ? before : before.mid(gt + 1);
+}
+
+// The text up to the next "<", trimmed.
+QString textUpToTag(QString& work)
+{
+    return TrimBlanks(CutAtMarker(work, m::kTagOpen, true));
+}
+
+} // namespace
+
+const QStringList& ProvinceTable()
+{
+    static const QStringList table {
+        QStringLiteral("北京"),
+        QStringLiteral("天津"),
+        QStringLiteral("上海"),
+        QStringLiteral("重庆"),
+        QStringLiteral("内蒙古"),
+        QStringLiteral("新疆"),
+        QStringLiteral("西藏"),
+        QStringLiteral("宁夏"),
+        QStringLiteral("广西"),
+        QStringLiteral("香港"),
+        QStringLiteral("澳门"),
+        QStringLiteral("黑龙江"),
+        QStringLiteral("吉林"),
+        QStringLiteral("辽宁"),
+        QStringLiteral("河北"),
+        QStringLiteral("山西"),
+        QStringLiteral("青海"),
+        QStringLiteral("山东"),
+        QStringLiteral("河南"),
+        QStringLiteral("江苏"),
+        QStringLiteral("安徽"),
+        QStringLiteral("浙江"),
+        QStringLiteral("福建"),
+        QStringLiteral("江西"),
+        QStringLiteral("湖南"),
+        QStringLiteral("湖北"),
+        QStringLiteral("广东"),
+        QStringLiteral("台湾"),
+        QStringLiteral("海南"),
+        QStringLiteral("甘肃"),
+        QStringLiteral("陕西"),
+        QStringLiteral("四川"),
+        QStringLiteral("贵州"),
+        QStringLiteral("云南"),
+        QStringLiteral("其他"),
+        QStringLiteral("未知"),
+        QStringLiteral("海外"),
+    };
+    return table;
+}
+
+void SplitLocation(const QString& location, QString& province, QString& region)
+{
+    province = location;
+    region.clear();
+    for (const QString& entry : ProvinceTable()) {
+        if (location.startsWith(entry)) {
+            province = entry;
+            region = location.mid(entry.size());
+            break;
+        }
+    }
+    if (region.isEmpty() && !province.isEmpty())
+        region = province;
+}
+
+QString BannedAccountLine()
+{
+    return QStringList { QString(), QStringLiteral("-1"), QStringLiteral("-1"), kBannedRegion,
+        kBannedRegion, kNeverDate, kNeverDate }
+        .join(kFieldSeparator);
+}
+
+QString ParseBuyerProfile(const QString& markup)
+{
+    if (markup.contains(m::kBanned))
+        return BannedAccountLine();
+
+    // One working text, cut from the front step by step; a missing marker leaves it as it
+    // is, so the next step searches the same text again.
+    QString work = markup;
+    CutAtMarker(work, m::kNameCard, true);
+    work.remove(u' ');
+    work.replace(m::kNbsp, QStringLiteral(" "));
+    work.remove(kLineBreak);
+    CutAtMarker(work, m::kInfoCard, true);
+
+    const QString name = TrimBlanks(StripTags(CutAtMarker(work, m::kBasicInfo, true)));
+
+    // A field whose label is missing stays empty: reading on from wherever the text stands
+    // would hand it the next field's value (the buyer credit as seller credit, the
+    // registration date as location).
+    QString sellerCredit;
+    if (skipPast(work, m::kSellerCredit))
+        sellerCredit = linkText(work);
+    QString buyerCredit;
+    if (skipPast(work, m::kBuyerCredit))
+        buyerCredit = linkText(work);
+
+    QString location;
+    if (skipPast(work, m::kLocation)) {
+        skipPast(work, m::kFullWidthColon);
+        location = textUpToTag(work);
+    }
+    QString province;
+    QString region;
+    SplitLocation(location, province, region);
+
+    QString registered;
+    if (skipPast(work, m::kRegistered))
+        registered = textUpToTag(work);
+    QString lastLogin;
+    if (skipPast(work, m::kLastLogin))
+        lastLogin = textUpToTag(work);
+
+    if (province.isEmpty() && region.isEmpty()) {
+        province = kUnknownRegion;
+        region = kUnknownRegion;
+    }
+    return QStringList { name, sellerCredit, buyerCredit, province, region, registered, lastLogin }
+        .join(kFieldSeparator);
+}
+
+} // namespace quel::worker

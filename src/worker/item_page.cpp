@@ -1,0 +1,168 @@
+#include "worker/item_page.h"
+
+#include "worker/markers.h"
+#include "worker/number_text.h"
+#include "worker/result_format.h"
+#include "worker/text_cut.h"
+
+#include <QStringList>
+
+namespace quel::worker {
+
+namespace m = markers;
+
+namespace {
+
+// The text after a marker's first occurrence when something stands before it; the parsers
+// count a marker found only then.
+bool textAfterFound(const QString& text, const QString& marker, QString& after)
+{
+    after = text;
+    return !CutAtMarker(after, marker, true).isEmpty();
+}
+
+qint32 leadingInt(const QString& text)
+{
+    return RoundToInt32(LeadingNumber(text));
+}
+
+} // namespace
+
+ItemDetail ParseItemFields(const QString& markup)
+{
+    ItemDetail item;
+    QString work = markup;
+    CutAtMarker(work, m::kDetailOtherEnd, false);
+    work.remove(kLineBreak);
+    work.remove(m::kEmphasisOpen);
+
+    {
+        QString copy = work;
+        CutAtMarker(copy, m::kPrice, true);
+        item.price = LeadingNumber(copy);
+    }
+    QString after;
+    if (textAfterFound(work, m::kSoldThisPeriod, after))
+        item.soldThisPeriod = leadingInt(after);
+    if (textAfterFound(work, m::kSold30Days, after))
+        item.sold30Days = leadingInt(after);
+
+    // From here on only the part of the page after the review count is searched.
+    QString before = CutAtMarker(work, m::kReviews, true);
+    if (!before.isEmpty()) {
+        const qsizetype gt = before.lastIndexOf(m::kTagClose);
+        item.reviews = leadingInt(gt < 0 ? before : before.mid(gt + 1));
+    }
+
+    if (textAfterFound(work, m::kItemType, after))
+        item.itemType = CutAtMarker(after, m::kEndTagOpen, true);
+    if (textAfterFound(work, m::kViews, after))
+        item.views = leadingInt(StripTags(CutAtMarker(after, m::kEmphasisClose, true)));
+    if (textAfterFound(work, m::kFavourites, after))
+        item.favourites = leadingInt(StripTags(after));
+    return item;
+}
+
+QString ItemLine(const ItemDetail& item)
+{
+    return QStringList { QString::number(item.soldThisPeriod), QString::number(item.sold30Days),
+        QString::number(item.reviews), item.itemType, QString::number(item.views),
+        QString::number(item.favourites), NumberText(item.price) }
+        .join(kFieldSeparator);
+}
+
+QString ReplaceDateUnits(QString date)
+{
+    date.replace(QStringLiteral("年"), QStringLiteral("-"));
+    date.replace(QStringLiteral("月"), QStringLiteral("-"));
+    date.remove(QStringLiteral("日"));
+    date.replace(QStringLiteral("点"), QStringLiteral(":"));
+    date.replace(QStringLiteral("分"), QStringLiteral(":"));
+    date.remove(QStringLiteral("秒"));
+    date.replace(QStringLiteral("  "), QStringLiteral(" "));
+    return date;
+}
+
+QString ParseSalesTable(const QString& markup)
+{
+    if (!markup.contains(m::kSalesTable))
+        return {};
+    QString table = markup;
+    table = CutAtMarker(table, m::kSalesTable, false);
+    CutAtMarker(table, m::kGuestBook, false);
+    CutAtMarker(table, m::kTableEnd, false);
+    table.remove(kLineBreak);
+    if (table.isEmpty())
+        return {};
+
+    QString lines;
+    const QStringList rows = table.split(m::kRowEnd);
+    for (qsizetype r = 1; r < rows.size(); ++r) {
+        QStringList cells = rows[r].split(m::kCellEnd);
+        if (cells.size() < 6)
+            continue;
+
+        QString price = cells[2];
+        CutAtMarker(price, m::kPriceCellStart, true);
+        lines += NumberText(LeadingNumber(price)) + kFieldSeparator;
+
+        QString quantity = cells[3];
+        CutAtMarker(quantity, m::kTagClose, true);
+        lines += NumberText(LeadingNumber(quantity)) + kFieldSeparator;
+
+        QString date = cells[4];
+        CutAtMarker(date, m::kTagClose, true);
+        lines += TrimBlanks(ReplaceDateUnits(date)) + kFieldSeparator;
+
+        QString buyer = cells[0];
+        QString rateLink = buyer;
+        QString beforeLink = CutAtMarker(rateLink, m::kRateLink, true);
+        if (!beforeLink.isEmpty()) {
+            lines += CutAtMarker(rateLink, m::kRateLinkEnd, true) + kFieldSeparator;
+            CutAtMarker(beforeLink, m::kTagOpen, false); // drops the rating link's own tag
+            buyer = beforeLink;
+        } else {
+            lines += kFieldSeparator;
+        }
+        CutAtMarker(buyer, m::kTagClose, true);
+        lines += TrimBlanks(StripTags(buyer)) + kLineBreak;
+    }
+    if (lines.endsWith(kLineBreak))
+        lines.chop(kLineBreak.size());
+    return lines;
+}
+
+bool ReadPageInfo(const QString& markup, qint32& currentPage, qint32& pageCount)
+{
+    if (!markup.contains(m::kNextPageLabel))
+        return false;
+    // Without a pager there is nothing to read; taking numbers from elsewhere in the page
+    // would restart the page count and repeat the item line in the middle of the result.
+    if (!markup.contains(m::kPageInfo))
+        return false;
+    QString pager = markup;
+    CutAtMarker(pager, m::kPageInfo, true);
+    CutAtMarker(pager, m::kPageInfoCount, true);
+    pager = TrimBlanks(pager);
+    const qint32 current = leadingInt(pager);
+    if (current < 1)
+        return false;
+    CutAtMarker(pager, m::kPageInfoSlash, true);
+    currentPage = current;
+    pageCount = leadingInt(pager);
+    return true;
+}
+
+QString BuildPageResult(const QString& markup, qint32& pagesDone)
+{
+    QString text;
+    if (pagesDone == 0)
+        text = ItemLine(ParseItemFields(markup)) + kLineBreak;
+    text += ParseSalesTable(markup);
+    ++pagesDone;
+    if (text.endsWith(kLineBreak))
+        text.chop(kLineBreak.size());
+    return text;
+}
+
+} // namespace quel::worker

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+namespace quel::worker {
+
+// The leading-number rule of the page parsers: leading blanks skipped, then the longest
+// prefix that forms a decimal number (sign, digits, one decimal point; blanks inside it
+// are skipped). Text without such a prefix gives 0.
+double LeadingNumber(QStringView text);
+
+// A value rounded to the nearest integer, halves to the even neighbour. Values outside the
+// 32-bit range give 0, the way a failed assignment leaves an integer field untouched.
+qint32 RoundToInt32(double value);
+
+// Shortest decimal text with at most 15 significant digits, "." as decimal point, no
+// grouping and no exponent: 12.00 -> "12", 12.5 -> "12.5".
+QString NumberText(double value);
+
+} // namespace quel::worker

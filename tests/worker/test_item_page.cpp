@@ -1,0 +1,144 @@
+#include "page_fixtures.h"
+#include "worker/item_page.h"
+#include "worker/item_walk.h"
+
+#include <gtest/gtest.h>
+
+using namespace quel::worker;
+using namespace quel::worker::test;
+
+// Whole result files from the fixed pages, in the order the worker's clicks load them.
+TEST(ItemWalk, WritesTheExpectedResultFiles)
+{
+    struct Case
+    {
+        QStringList pages;
+        QString expected;
+    };
+    const Case cases[] = {
+        // item page, sales record opened by its link, three pages; page 3 still shows an
+        // active next link, the pager (3/3) ends the walk.
+        { { "item_a.html", "item_a_s1.html", "item_a_s2.html", "item_a_s3.html" }, "item_a.t" },
+        // one page: no-link buyer, dates with Chinese units, a row of one cell, rounded figures
+        { { "item_b.html" }, "item_b.t" },
+        // the second page shows no rows: the file ends with CR LF
+        { { "item_c.html", "item_c_s2.html" }, "item_c.t" },
+        { { "item_nosales.html" }, "item_nosales.t" },
+        { { "item_early.html" }, "item_early.t" },
+        { { "item_bare.html" }, "item_bare.t" },
+        { { "auction_ab_987.html" }, "auction_ab_987.t" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected.toStdString());
+        EXPECT_EQ(walkPages(c.pages), expectedResult(c.expected));
+    }
+}
+
+TEST(ItemWalk, NotViewableDiscardsWhatWasGathered)
+{
+    EXPECT_EQ(walkPages({ "item_hidden.html" }), QByteArray());
+
+    ItemWalk walk;
+    ASSERT_EQ(walk.step(pageMarkup("item_a_s1.html"), false), ItemWalk::Action::NextPage);
+    EXPECT_FALSE(walk.result().isEmpty());
+    EXPECT_EQ(walk.step(pageMarkup("item_hidden.html"), false), ItemWalk::Action::WriteEmpty);
+    EXPECT_TRUE(walk.result().isEmpty());
+}
+
+TEST(ItemWalk, ClicksForTheSalesRecordUntilTakenAsIs)
+{
+    ItemWalk walk;
+    const QString page = pageMarkup("item_a.html");
+    EXPECT_EQ(walk.step(page, false), ItemWalk::Action::OpenSalesRecord);
+    EXPECT_EQ(walk.step(page, false), ItemWalk::Action::OpenSalesRecord);
+    EXPECT_EQ(walk.step(page, true), ItemWalk::Action::Finish);
+    EXPECT_EQ(walk.result(), "15〗★〖42〗★〖25〗★〖全新〗★〖1234〗★〖88〗★〖12");
+
+    // A failed load gives an empty body; taken as it is it yields an item line of zeros.
+    ItemWalk failed;
+    EXPECT_EQ(failed.step(QString(), true), ItemWalk::Action::Finish);
+    EXPECT_EQ(failed.result(), "0〗★〖0〗★〖0〗★〖〗★〖0〗★〖0〗★〖0");
+}
+
+TEST(ItemWalk, FirstPageAlwaysClicksOnThenThePagerDecides)
+{
+    // A pager that claims one page still gets the click from page 1.
+    QString page = pageMarkup("item_a_s1.html");
+    page.replace("共5条 1/3", "共5条 1/1");
+    ItemWalk walk;
+    EXPECT_EQ(walk.step(page, false), ItemWalk::Action::NextPage);
+    // From page 2 on, the pager's current page reaching its count ends the walk.
+    QString second = pageMarkup("item_a_s2.html");
+    second.replace("共5条 2/3", "共5条 2/2");
+    EXPECT_EQ(walk.step(second, false), ItemWalk::Action::Finish);
+    EXPECT_EQ(walk.pagesDone(), 2);
+}
+
+TEST(ItemWalk, APageWithoutPagerTextNeverRestartsTheCount)
+{
+    // An active next link but no pager text: the page count cannot be read, and the walk
+    // must not take other numbers for it and write the item line a second time.
+    QString second = pageMarkup("item_a_s2.html");
+    second.replace("<SPAN class=page-info>共5条 2/3</SPAN>", "");
+    ItemWalk walk;
+    ASSERT_EQ(walk.step(pageMarkup("item_a_s1.html"), false), ItemWalk::Action::NextPage);
+    EXPECT_EQ(walk.step(second, false), ItemWalk::Action::Finish);
+    EXPECT_EQ(walk.result().count("〗★〖全新〗★〖"), 1);
+    EXPECT_EQ(walk.pagesDone(), 2);
+}
+
+TEST(ParseItemFields, FiguresBeforeTheReviewCountAreNotRead)
+{
+    const ItemDetail item = ParseItemFields(pageMarkup("item_early.html"));
+    EXPECT_EQ(item.reviews, 8);
+    EXPECT_EQ(item.itemType, "");
+    EXPECT_EQ(item.views, 0);
+    EXPECT_EQ(item.favourites, 0);
+    EXPECT_DOUBLE_EQ(item.price, 5.5);
+}
+
+TEST(ParseItemFields, AMarkerAtTheVeryStartCountsAsMissing)
+{
+    const ItemDetail item = ParseItemFields("<SPAN>本期售出：</SPAN>5 <SPAN>30天售出：</SPAN>6");
+    EXPECT_EQ(item.soldThisPeriod, 0);
+    EXPECT_EQ(item.sold30Days, 6);
+}
+
+TEST(ParseSalesTable, RowsAndCells)
+{
+    EXPECT_EQ(ParseSalesTable(pageMarkup("item_nosales.html")), "");
+    // A table of only its header row gives no lines.
+    EXPECT_EQ(ParseSalesTable(pageMarkup("item_c_s2.html")), "");
+    const QString lines = ParseSalesTable(pageMarkup("item_b.html"));
+    EXPECT_EQ(lines.split("\r\n").size(), 2);
+    EXPECT_FALSE(lines.endsWith("\r\n"));
+    // Text after the guest-book label does not belong to the table.
+    QString page = pageMarkup("item_a_s1.html");
+    page.replace("<P><A href=\"#guestbook\">留言簿</A></P>",
+        "<P><A href=\"#guestbook\">留言簿</A></P><TABLE><TBODY><TR><TD>x</TD><TD>x</TD>"
+        "<TD><EM>1</EM></TD><TD>1</TD><TD>1</TD></TR></TBODY></TABLE>");
+    EXPECT_EQ(ParseSalesTable(page).split("\r\n").size(), 2);
+}
+
+TEST(ReplaceDateUnits, ChineseUnitsBecomeSeparators)
+{
+    EXPECT_EQ(ReplaceDateUnits("2010年4月2日 9点05分07秒"), "2010-4-2 9:05:07");
+    EXPECT_EQ(ReplaceDateUnits("2010年4月2日  9点"), "2010-4-2 9:");
+    EXPECT_EQ(ReplaceDateUnits("2010-04-12 10:20:30"), "2010-04-12 10:20:30");
+}
+
+TEST(ReadPageInfo, ReadsCurrentPageAndCount)
+{
+    qint32 current = -1;
+    qint32 count = -1;
+    EXPECT_TRUE(ReadPageInfo(
+        "<SPAN class=page-info>共190条 2/3</SPAN><A><SPAN>下一页</SPAN></A>", current, count));
+    EXPECT_EQ(current, 2);
+    EXPECT_EQ(count, 3);
+
+    current = count = -1;
+    EXPECT_FALSE(ReadPageInfo("<SPAN class=page-info>共190条 2/3</SPAN>", current, count));
+    EXPECT_FALSE(ReadPageInfo("<A><SPAN>下一页</SPAN></A> 共 5 条 7/9", current, count));
+    EXPECT_EQ(current, -1);
+    EXPECT_EQ(count, -1);
+}
