@@ -77,7 +77,8 @@ QString AskSearchCondition(store::DB_Operate& db, QWidget* parent)
 {
     QString result;
     auto* window = new GetKeyWord(db, parent);
-    QObject::connect(window, &GetKeyWord::finished, window, [&result](const QString& text) { result = text; });
+    QObject::connect(
+        window, &GetKeyWord::finished, window, [&result](const QString& text) { result = text; });
     QPointer<GetKeyWord> guard(window);
     window->show();
     shell::WaitWhileWindowOpen(GetKeyWord::caption());

@@ -65,7 +65,8 @@ QString AskCategory(store::DB_Operate& db, const QString& preselect, QWidget* pa
 {
     QString result = kCategoryCancelled;
     auto* window = new PClassSel(db, preselect, parent);
-    QObject::connect(window, &PClassSel::finished, window, [&result](const QString& text) { result = text; });
+    QObject::connect(
+        window, &PClassSel::finished, window, [&result](const QString& text) { result = text; });
     QPointer<PClassSel> guard(window);
     window->show();
     shell::WaitWhileWindowOpen(PClassSel::caption());

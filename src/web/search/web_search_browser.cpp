@@ -14,8 +14,7 @@ WebSearchBrowser::WebSearchBrowser(web::Browser& browser, const Feedback& feedba
     : m_browser(browser)
     , m_feedback(feedback)
     , m_passMs(passMs)
-{
-}
+{ }
 
 void WebSearchBrowser::navigateTo(const QString& address)
 {
@@ -47,7 +46,8 @@ bool WebSearchBrowser::setFormField(const QString& form, const QString& field, c
     return true;
 }
 
-bool WebSearchBrowser::clickFormButton(const QString& form, const QString& caption, const QString& type)
+bool WebSearchBrowser::clickFormButton(
+    const QString& form, const QString& caption, const QString& type)
 {
     web::Node* formNode = m_browser.document()->form(form);
     if (!formNode || caption.isEmpty())
