@@ -2,9 +2,10 @@
 //   write:TEXT   write TEXT to the result file (via .TMP and rename) and exit
 //   empty        write an empty result file
 //   die          exit without a file
-//   hang         never finish
+//   hang         never finish (noting its pid in ./pids/ when that folder exists)
 //   late:MS:TEXT wait MS milliseconds, then write TEXT
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QStringList>
 #include <QThread>
@@ -34,6 +35,10 @@ int main(int argc, char** argv)
     } else if (job == "empty") {
         writeResult(out, QByteArray());
     } else if (job == "hang") {
+        // Leaves its process id where a test can check that it was ended.
+        if (QDir(QStringLiteral("pids")).exists())
+            QFile(QStringLiteral("pids/") + QString::number(QCoreApplication::applicationPid()))
+                .open(QIODevice::WriteOnly);
         QThread::sleep(600);
     } else if (job.startsWith("late:")) {
         const QStringList parts = job.split(':');

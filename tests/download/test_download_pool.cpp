@@ -189,16 +189,21 @@ TEST(DownloadPool, StoppingMidRunEndsWorkersAndRemovesTheirFiles)
     auto pool = f.make({ QStringLiteral("write:a"), QStringLiteral("hang"), QStringLiteral("hang"),
                            QStringLiteral("hang"), QStringLiteral("write:b") },
         3);
+    QDir(f.dir.path()).mkdir(QStringLiteral("pids"));
     pool->start();
     runFor(1200);
     ASSERT_EQ(pool->jobs()[0].state, DownloadJob::Harvested);
-    EXPECT_EQ(pool->runningWorkers(), 2);
+    EXPECT_EQ(pool->runningWorkers(), 3);
+    const QStringList pids = QDir(f.dir.file(QStringLiteral("pids"))).entryList(QDir::Files);
+    EXPECT_EQ(pids.size(), 3);
     // A file one of our workers left in its temporary form is removed too; a file that
     // is not ours stays.
     f.dir.write(QStringLiteral("Temp_3.t.TMP"), "partial");
     f.dir.write(QStringLiteral("keep.txt"), "x");
     pool->stop();
     EXPECT_FALSE(pool->isDone());
+    for (const QString& pid : pids)
+        EXPECT_FALSE(QFile::exists(QStringLiteral("/proc/") + pid)) << pid.toStdString();
     EXPECT_EQ(pool->jobs()[4].state, DownloadJob::Waiting);
     EXPECT_EQ(f.leftovers(), QStringList { QStringLiteral("keep.txt") });
     EXPECT_EQ(f.imported.keys(), QList<qint64> { 1 });
