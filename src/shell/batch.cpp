@@ -1,0 +1,91 @@
+#include "shell/batch.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace quel::shell {
+
+namespace {
+
+void printLine(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
+} // namespace
+
+void ConsoleFeedback::message(const QString& text)
+{
+    m_messages << text;
+    printLine(text);
+}
+
+bool ConsoleFeedback::ask(const QString& text)
+{
+    m_messages << text;
+    printLine(text + QStringLiteral(" -> 否"));
+    return false;
+}
+
+void ConsoleFeedback::indicatorStart(const QString& title, long total, long position)
+{
+    m_title = title;
+    m_total = total < 1 ? 1 : total;
+    if (position >= 0)
+        m_position = position;
+    printLine(title);
+}
+
+void ConsoleFeedback::indicatorStep(long n, const QString& mode)
+{
+    m_position += n;
+    if (mode.isEmpty())
+        return;
+    if (mode.toLower() != QLatin1String("pages")) {
+        m_title = mode;
+        printLine(mode);
+        return;
+    }
+    printLine(QStringLiteral("%1 (%2/%3)").arg(m_title).arg(m_position).arg(m_total));
+}
+
+void ConsoleFeedback::indicatorClose() { }
+
+void ConsoleFeedback::processEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+// The batch commands. Each feature adds its line here.
+const std::vector<BatchCommand>& batchCommands()
+{
+    static const std::vector<BatchCommand> commands = {};
+    return commands;
+}
+
+QString batchUsage()
+{
+    QString text
+        = QStringLiteral("用法：quelmar [--data 目录] [--market 地址] --batch 命令 [参数]\n命令：");
+    if (batchCommands().empty())
+        text += QStringLiteral("（暂无）");
+    for (const BatchCommand& command : batchCommands())
+        text += QStringLiteral("\n  ") + command.name + QLatin1Char(' ') + command.usage;
+    return text;
+}
+
+int RunBatch(const QStringList& arguments, BatchContext& context)
+{
+    if (!arguments.isEmpty()) {
+        for (const BatchCommand& command : batchCommands()) {
+            if (command.name == arguments.first())
+                return command.run(context, arguments.mid(1));
+        }
+        printLine(QStringLiteral("未知的批处理命令：") + arguments.first());
+    }
+    printLine(batchUsage());
+    return 2;
+}
+
+} // namespace quel::shell

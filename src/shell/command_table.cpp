@@ -1,0 +1,113 @@
+#include "shell/command_table.h"
+
+#include "shell/main_window.h"
+
+#include <QApplication>
+#include <QToolButton>
+
+namespace quel::shell {
+
+namespace {
+
+// clang-format off
+const std::vector<CommandSpec> kCommands = {
+    { 0, 0, -1, "按用户输入的关键词搜索产品，并下载基本资讯。", QStyle::SP_FileDialogContentsView },
+    { 1, 0, -1, "刷新显示产品列表。", QStyle::SP_BrowserReload },
+    { 2, 0, -1, "修改产品所属类别(选中多行后，按此键可批量修改)。", QStyle::SP_FileDialogDetailedView },
+    { 3, 0, -1, "删除产品资讯(选中多行后可批量删除)。", QStyle::SP_TrashIcon },
+    { 10, 1, -1, "重新下载所有产品详细资讯（按最后下载时间顺序进行，先更新数据最老的产品）。", QStyle::SP_BrowserReload },
+    { 11, 1, -1, "刷新显示产品详细资讯列表。", QStyle::SP_FileDialogDetailedView },
+    { 12, 1, -1, "删除产品资讯（选中多行后可批量删除）。", QStyle::SP_TrashIcon },
+    { 13, 1, -1, "下载未下载过详情的产品详细资讯。", QStyle::SP_ArrowDown },
+    { 21, 2, -1, "选择要显示交易记录的产品名称。", QStyle::SP_DialogOpenButton },
+    { 30, 3, -1, "选择要显示买家记录的产品名称。", QStyle::SP_DialogOpenButton },
+    { 31, 3, -1, "补充下载未下载过的买家资讯信息。", QStyle::SP_ArrowDown },
+    { 32, 3, -1, "更新下载所有买家的资讯信息。", QStyle::SP_BrowserReload },
+    { 40, 4, 0, "按照统计内容和统计方式设置开始进行分析。", QStyle::SP_MediaPlay },
+    { 41, 4, 1, "对产品或店铺按销售金额进行比较分析。", QStyle::SP_MediaPlay },
+    { 42, 4, 1, "对产品或店铺按销售数量进行比较分析。", QStyle::SP_MediaSeekForward },
+    { 43, 4, 1, "选择要进行交易对比的产品名称。", QStyle::SP_DialogOpenButton },
+    { 44, 4, 3, "按照统计内容和统计方式设置开始进行分析。", QStyle::SP_MediaPlay },
+    { 51, 4, 2, "选择要进行买家对比的产品名称。", QStyle::SP_DialogOpenButton },
+    { 52, 4, 3, "选择要进行买家对比的产品名称。", QStyle::SP_DialogOpenButton },
+};
+// clang-format on
+
+} // namespace
+
+const std::vector<CommandSpec>& commandSpecs()
+{
+    return kCommands;
+}
+
+const CommandSpec* findCommandSpec(int index)
+{
+    for (const CommandSpec& spec : kCommands) {
+        if (spec.index == index)
+            return &spec;
+    }
+    return nullptr;
+}
+
+QAbstractButton* makeCommandButton(int index, QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QStringLiteral("Com_%1").arg(index));
+    button->setAutoRaise(false);
+    button->setIconSize(QSize(24, 24));
+    button->setFixedSize(36, 36);
+    if (const CommandSpec* spec = findCommandSpec(index)) {
+        button->setToolTip(QString::fromUtf8(spec->tooltip));
+        button->setIcon(QApplication::style()->standardIcon(spec->icon));
+    }
+    return button;
+}
+
+void CommandTable::set(int index, Action action)
+{
+    m_byIndex[index] = std::move(action);
+}
+
+void CommandTable::setMenuAction(const QString& itemName, Action action)
+{
+    m_byName.insert(itemName, std::move(action));
+}
+
+bool CommandTable::run(int index) const
+{
+    const auto it = m_byIndex.find(index);
+    if (it == m_byIndex.end() || !it->second)
+        return false;
+    it->second();
+    return true;
+}
+
+bool CommandTable::runMenuAction(const QString& itemName) const
+{
+    const auto it = m_byName.constFind(itemName);
+    if (it == m_byName.constEnd() || !*it)
+        return false;
+    (*it)();
+    return true;
+}
+
+void installCommands(MainWindow& window, CommandTable& table)
+{
+    MainWindow* mf = &window;
+
+    // Lists: refills of the grids.
+    table.set(1, [mf] { mf->fillList(0); });
+    table.set(11, [mf] { mf->fillList(1); });
+
+    // Download windows: the row filter travels in FormParameter.
+    table.set(10, [mf] { mf->formParameter() = QString(); });
+    table.set(13, [mf] { mf->formParameter() = QStringLiteral("Style=''"); });
+    table.set(31, [mf] { mf->formParameter() = QStringLiteral("rDat=#1900-1-1#"); });
+    table.set(32, [mf] { mf->formParameter() = QString(); });
+
+    // The rule editor edits the replacement rules.
+    table.setMenuAction(
+        QStringLiteral("m_Replace"), [mf] { mf->formParameter() = QStringLiteral("替换表"); });
+}
+
+} // namespace quel::shell

@@ -1,0 +1,84 @@
+// The file menu's database items: clear, compact, new, select and delete.
+#include "shell/dialogs.h"
+#include "shell/main_window.h"
+#include "shell/select_db_window.h"
+#include "shell/window_helpers.h"
+
+namespace quel::shell {
+
+namespace {
+
+// Blanks only, as the catalogue's names were always trimmed.
+QString trimBlanks(QString text)
+{
+    while (text.startsWith(QLatin1Char(' ')))
+        text.remove(0, 1);
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text;
+}
+
+} // namespace
+
+void MainWindow::clearDatabaseAsked()
+{
+    const QString question = QStringLiteral(
+        "您正在使用清空数据库操作，一旦此命令执行，所有交易数据和产品资讯都将被删除，"
+        "无法恢复！！！\n您确定要继续删除操作？");
+    if (!Dialogs::ask(this, question))
+        return;
+    ClearDB();
+    m_db.CompactCurrentDatabase();
+}
+
+void MainWindow::compactDatabase()
+{
+    m_db.CompactCurrentDatabase();
+}
+
+void MainWindow::newDatabase()
+{
+    const std::optional<QString> answer
+        = Dialogs::inputText(this, QStringLiteral("请输入数据库名称："));
+    if (!answer)
+        return;
+    const QString name = trimBlanks(*answer);
+    if (name.isEmpty())
+        return;
+    m_catalogue.NewDatabase(name, m_feedback);
+}
+
+QString MainWindow::chooseDatabaseName()
+{
+    auto* window = new SelectDbWindow(m_catalogue.names(), m_selectedDatabaseName, this);
+    window->show();
+    WaitWhileWindowOpen(SelectDbWindow::caption());
+    return m_selectedDatabaseName;
+}
+
+void MainWindow::selectDatabase()
+{
+    if (!m_catalogue.catalogueExists()) {
+        Dialogs::message(this, QStringLiteral("没有可选择的其他数据库！"));
+        return;
+    }
+    const QString name = chooseDatabaseName();
+    if (name.isEmpty())
+        return;
+    if (m_catalogue.SelectCatalogueEntry(name))
+        showDatabaseName(m_catalogue.currentDatabaseName());
+    refreshLists();
+}
+
+void MainWindow::deleteDatabase()
+{
+    if (!m_catalogue.catalogueExists()) {
+        Dialogs::message(this, QStringLiteral("没有可删除的其他数据库！"));
+        return;
+    }
+    const QString name = chooseDatabaseName();
+    if (!name.isEmpty())
+        m_catalogue.DeleteCatalogueEntry(name, m_feedback);
+}
+
+} // namespace quel::shell

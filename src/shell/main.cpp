@@ -1,0 +1,74 @@
+#include "shell/batch.h"
+#include "shell/command_line.h"
+#include "shell/dialogs.h"
+#include "shell/main_window.h"
+#include "store/catalogue.h"
+#include "store/data_folder.h"
+#include "store/db_operate.h"
+#include "web/market.h"
+
+#include <QApplication>
+#include <QDir>
+#include <cstdio>
+
+namespace {
+
+// Batch runs and start-up errors speak on stderr; the window program shows a message box.
+int fail(bool batch, const QString& text, int code)
+{
+    if (batch)
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    else
+        quel::shell::Dialogs::message(nullptr, text);
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const quel::shell::CommandLine line = quel::shell::ParseCommandLine(arguments);
+
+    // Batch commands need no screen.
+    if (line.batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("quelmar"));
+    QApplication::setApplicationName(QStringLiteral("quelmar"));
+
+    if (line.help) {
+        std::fprintf(stdout, "%s\n%s\n", quel::shell::commandLineUsage().toLocal8Bit().constData(),
+            quel::shell::batchUsage().toLocal8Bit().constData());
+        return 0;
+    }
+    if (!line.error.isEmpty())
+        return fail(
+            line.batch, line.error + QLatin1Char('\n') + quel::shell::commandLineUsage(), 2);
+
+    QString error;
+    if (!quel::web::ConfigureMarket(line.options, &error))
+        return fail(line.batch, error, 2);
+
+    const QString folder = quel::store::resolveDataFolder(line.options);
+    if (!quel::store::initialiseDataFolder(folder, QCoreApplication::applicationDirPath(), &error))
+        return fail(line.batch, error, 1);
+    // The catalogue, the databases and the worker files are all found relative to it.
+    QDir::setCurrent(folder);
+
+    if (line.batch) {
+        quel::store::Catalogue catalogue(folder);
+        catalogue.LoadCurrentDatabase();
+        quel::shell::ConsoleFeedback feedback;
+        quel::store::DB_Operate db(catalogue, feedback);
+        quel::shell::BatchContext context { folder, catalogue, db, feedback };
+        return quel::shell::RunBatch(line.batchArguments, context);
+    }
+
+    quel::shell::MainWindow window(folder);
+    window.startUp();
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,179 @@
+#include "shell/main_window.h"
+
+#include "shell/analysis_page.h"
+#include "shell/list_pages.h"
+#include "shell/maintenance.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace quel::shell {
+
+QString MainWindow::caption()
+{
+    return QStringLiteral("quelmar软件1.21");
+}
+
+MainWindow::MainWindow(const QString& dataFolder, QWidget* parent)
+    : QMainWindow(parent)
+    , m_catalogue(dataFolder)
+    , m_feedback(this)
+    , m_db(m_catalogue, m_feedback)
+{
+    setObjectName(QStringLiteral("MF"));
+    setWindowTitle(caption());
+    buildMenus();
+    buildPages();
+    installCommands(*this, m_commands);
+    resize(1280, 800);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildPages()
+{
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(2);
+
+    // The database name stays right-aligned whatever its length.
+    auto* top = new QHBoxLayout;
+    top->addStretch(1);
+    auto* caption = new QLabel(QStringLiteral("当前数据库："), central);
+    caption->setObjectName(QStringLiteral("lDBName"));
+    m_dbName = new QLabel(QStringLiteral("默认"), central);
+    m_dbName->setObjectName(QStringLiteral("DBName"));
+    m_dbName->setToolTip(QStringLiteral("当前使用的数据库名称。"));
+    top->addWidget(caption);
+    top->addWidget(m_dbName);
+    layout->addLayout(top);
+
+    m_tabs = new QTabWidget(central);
+    m_tabs->setObjectName(QStringLiteral("SST"));
+    m_lists[0] = new ProductsPage(m_tabs);
+    m_lists[1] = new DetailsPage(m_tabs);
+    m_lists[2] = new TradesPage(m_tabs);
+    m_lists[3] = new BuyersPage(m_tabs);
+    m_analysis = new AnalysisPage(m_tabs);
+    const QString captions[4] = { QStringLiteral("产品列表"), QStringLiteral("产品详情"),
+        QStringLiteral("交易记录"), QStringLiteral("买家资讯") };
+    for (int i = 0; i < 4; ++i) {
+        m_tabs->addTab(m_lists[i], captions[i]);
+        connect(m_lists[i], &ListPage::command, this, &MainWindow::runCommand);
+    }
+    m_tabs->addTab(m_analysis, QStringLiteral("统计分析"));
+    connect(m_analysis, &AnalysisPage::command, this, &MainWindow::runCommand);
+    m_tabs->addTab(new HelpPage(m_tabs), QStringLiteral("使用帮助"));
+    layout->addWidget(m_tabs, 1);
+
+    m_hint = new QLabel(QStringLiteral("Dovrel提示："), central);
+    m_hint->setObjectName(QStringLiteral("LBL"));
+    m_hint->setMinimumWidth(0);
+    m_hint->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    layout->addWidget(m_hint);
+
+    // The page loader's browsers are not visible controls; these keep their places.
+    for (const char* name : { "WB", "EWB" }) {
+        auto* browser = new QWidget(central);
+        browser->setObjectName(QString::fromLatin1(name));
+        browser->hide();
+    }
+
+    setCentralWidget(central);
+    setMinimumSize(320, 240);
+    connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
+}
+
+ListPage* MainWindow::listPage(int list) const
+{
+    return (list >= 0 && list < 4) ? m_lists[list] : nullptr;
+}
+
+QAbstractButton* MainWindow::com(int index) const
+{
+    return findChild<QAbstractButton*>(QStringLiteral("Com_%1").arg(index));
+}
+
+QLineEdit* MainWindow::textBox(const QString& objectName) const
+{
+    return findChild<QLineEdit*>(objectName);
+}
+
+void MainWindow::startUp()
+{
+    m_catalogue.LoadCurrentDatabase();
+    const QString name = m_catalogue.currentDatabaseName();
+    showDatabaseName(name.isEmpty() ? QStringLiteral("默认") : name);
+    m_currentPage = 0;
+    if (m_tabs->currentIndex() != 0)
+        m_tabs->setCurrentIndex(0);
+    m_hint->clear();
+    refreshLists();
+}
+
+void MainWindow::refreshLists()
+{
+    fillList(0);
+    if (m_listHooks.fillColumnCombo)
+        m_listHooks.fillColumnCombo(0);
+    fillList(1);
+    if (m_listHooks.fillColumnCombo)
+        m_listHooks.fillColumnCombo(1);
+    fillList(2);
+    fillList(3);
+}
+
+void MainWindow::fillList(int list)
+{
+    if (m_listHooks.fill)
+        m_listHooks.fill(list);
+}
+
+void MainWindow::showDatabaseName(const QString& name)
+{
+    m_dbName->setText(name);
+}
+
+void MainWindow::runCommand(int index)
+{
+    m_commands.run(index);
+}
+
+void MainWindow::onPageChanged(int page)
+{
+    // Only the product and detail lists are refreshed; the others show what they showed.
+    if (page == 0 || page == 1)
+        fillList(page);
+    m_currentPage = page;
+    m_hint->clear();
+}
+
+void MainWindow::ClearDB()
+{
+    ClearDatabaseTables(m_db, m_feedback, m_listHooks.clearGrids);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!m_shutDown) {
+        m_shutDown = true;
+        RunShutdown(m_db, dataFolder());
+        // The program ends with its main window; other windows go with it.
+        const auto windows = QApplication::topLevelWidgets();
+        for (QWidget* window : windows) {
+            if (window != this && window->isVisible())
+                window->close();
+        }
+        QCoreApplication::quit();
+    }
+    event->accept();
+}
+
+} // namespace quel::shell

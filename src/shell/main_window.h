@@ -1,0 +1,115 @@
+#pragma once
+
+#include "shell/command_table.h"
+#include "shell/shell_feedback.h"
+#include "store/catalogue.h"
+#include "store/db_operate.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+class QAbstractButton;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QTabWidget;
+
+namespace quel::shell {
+
+class AnalysisPage;
+class ListPage;
+
+// How the main window fills and empties its four lists (0 products, 1 product details,
+// 2 trades, 3 buyers). Set by the list views; unset hooks do nothing.
+struct ListHooks
+{
+    std::function<void(int list)> fill;
+    // Puts the grid's columns into the filter column combo (list 0 -> Cmb 0, list 1 -> Cmb 3).
+    std::function<void(int list)> fillColumnCombo;
+    // Every list grid back to its header rows.
+    std::function<void()> clearGrids;
+};
+
+// The main window "MF": menus, the tab strip SST with its six pages, the Com buttons and
+// their dispatch, the current database's name, start-up and shutdown.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static QString caption(); // "quelmar软件1.21"
+
+    // dataFolder is the program's folder (catalogue, databases, worker files).
+    explicit MainWindow(const QString& dataFolder, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Program-wide state.
+    QString dataFolder() const { return m_catalogue.folder(); }
+    store::Catalogue& catalogue() { return m_catalogue; }
+    store::DB_Operate& db() { return m_db; }
+    Feedback& feedback() { return m_feedback; }
+    QString& formParameter() { return m_formParameter; }
+    QString& selectedDatabaseName() { return m_selectedDatabaseName; }
+
+    CommandTable& commands() { return m_commands; }
+    ListHooks& listHooks() { return m_listHooks; }
+
+    // Named controls.
+    QTabWidget* tabs() const { return m_tabs; }
+    AnalysisPage* analysisPage() const { return m_analysis; }
+    ListPage* listPage(int list) const;
+    QAbstractButton* com(int index) const;
+    QLabel* databaseLabel() const { return m_dbName; }
+    QLabel* hintLabel() const { return m_hint; }
+    QLineEdit* textBox(const QString& objectName) const;
+
+    // Start-up: the current database from the catalogue, page 0, the lists filled.
+    void startUp();
+    // Refills the four lists from the current database (start-up steps 4-6).
+    void refreshLists();
+    void fillList(int list);
+    // Shows the current database's name beside "当前数据库：".
+    void showDatabaseName(const QString& name);
+
+    // Runs Com button index (as a click on it would).
+    void runCommand(int index);
+
+    // Empties the database but for the replacement rules (no question asked).
+    void ClearDB();
+    // The menu items of the file menu.
+    void clearDatabaseAsked();
+    void compactDatabase();
+    void newDatabase();
+    void selectDatabase();
+    void deleteDatabase();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenus();
+    QAction* addMenuItem(QMenu* menu, const char* name, const QString& text);
+    void buildPages();
+    void onPageChanged(int page);
+    // Shows SelectDB with the catalogue's names and waits until it is closed.
+    QString chooseDatabaseName();
+
+    store::Catalogue m_catalogue;
+    ShellFeedback m_feedback;
+    store::DB_Operate m_db;
+    QString m_formParameter;
+    QString m_selectedDatabaseName;
+    CommandTable m_commands;
+    ListHooks m_listHooks;
+
+    QTabWidget* m_tabs = nullptr;
+    ListPage* m_lists[4] = {};
+    AnalysisPage* m_analysis = nullptr;
+    QLabel* m_dbName = nullptr;
+    QLabel* m_hint = nullptr;
+    int m_currentPage = 0;
+    bool m_shutDown = false;
+};
+
+} // namespace quel::shell

@@ -1,0 +1,59 @@
+#include "shell/maintenance.h"
+
+#include "core/feedback.h"
+#include "store/db_operate.h"
+#include "web/registry.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace quel::shell {
+
+void ClearDatabaseTables(
+    store::DB_Operate& db, Feedback& feedback, const std::function<void()>& emptyGrids)
+{
+    feedback.indicatorStart(QStringLiteral("正在删除数据……"), 9, 0);
+    const char* const statements[] = {
+        "DELETE * FROM 交易表",
+        "DELETE * FROM 产品表",
+        "DELETE * FROM 关键词",
+        "DELETE * FROM 简化表",
+        "DELETE * FROM 客户表",
+    };
+    for (const char* sql : statements) {
+        db.ExecuteSql(QString::fromUtf8(sql));
+        feedback.indicatorStep(1, QStringLiteral("pages"));
+    }
+    db.DropTablesWithPrefix(QStringLiteral("TEMP_"));
+    feedback.indicatorStep(1, QStringLiteral("pages"));
+    if (emptyGrids)
+        emptyGrids();
+    feedback.indicatorStep(1, QStringLiteral("pages"));
+    feedback.indicatorClose();
+}
+
+int RemoveWorkerFiles(const QString& folder)
+{
+    const QDir dir(folder);
+    int removed = 0;
+    const QStringList files
+        = dir.entryList({ QStringLiteral("Temp_*.*") }, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : files) {
+        // The pattern is the workers' own file name; other spellings are not theirs.
+        if (!name.startsWith(QLatin1String("Temp_")))
+            continue;
+        if (QFile::remove(dir.filePath(name)))
+            ++removed;
+    }
+    return removed;
+}
+
+void RunShutdown(store::DB_Operate& db, const QString& folder)
+{
+    web::WriteUserRegistryString(QStringLiteral("Software\\Microsoft\\Internet Explorer\\Main"),
+        QStringLiteral("Display Inline Images"), QStringLiteral("yes"));
+    db.DropTablesWithPrefix(QStringLiteral("TEMP_"));
+    RemoveWorkerFiles(folder);
+}
+
+} // namespace quel::shell
