@@ -1,0 +1,100 @@
+#include "views/grid_fill.h"
+
+#include "core/feedback.h"
+#include "store/db_operate.h"
+#include "views/grid_model.h"
+#include "views/grid_ops.h"
+
+#include <cmath>
+#include <vector>
+
+namespace quel::views {
+
+long gridRowLimit(int cols)
+{
+    if (cols <= 0)
+        return 0;
+    const double exact = static_cast<double>(kCellBudget) / cols - 0.5;
+    return static_cast<long>(std::nearbyint(exact)) - 2;
+}
+
+QString rowLimitMessage(long records, long limit)
+{
+    return QStringLiteral(
+        "数据库里共有%1条记录，表格只能显示%2条记录，因此无法全部显示，请修改筛选条件。")
+        .arg(records)
+        .arg(limit);
+}
+
+long fillGridFromTable(GridModel& grid, store::DB_Operate& db, const QString& condition,
+    const QString& order, bool dateOnly, const TextMeasure& measure)
+{
+    // Emptied first, so a failed query leaves only the headings. Messages are shown before
+    // the bulk update starts: views must not paint while the model is being reset.
+    grid.setRows(grid.fixedRows());
+    const int cols = grid.cols();
+    const long limit = gridRowLimit(cols);
+
+    QString sql = QStringLiteral("SELECT * FROM ") + grid.tag();
+    if (!condition.isEmpty())
+        sql += QStringLiteral(" WHERE ") + condition;
+    if (!order.isEmpty())
+        sql += QStringLiteral(" ORDER BY ") + order;
+
+    if (cols == 0 || grid.tag().isEmpty() || !db.TableExists(grid.tag()))
+        return 0;
+
+    store::Connection conn;
+    store::Recordset rs;
+    if (!db.OpenRecordset(conn, rs, sql))
+        return 0;
+    const long records = rs.recordCount();
+    long toShow = records;
+    if (records > limit) {
+        db.feedback().message(rowLimitMessage(records, limit));
+        toShow = limit;
+    }
+
+    // Where each column's value comes from: a field index, or a computed column.
+    enum : int
+    {
+        kEmpty = -1,
+        kSerial = -2
+    };
+    std::vector<int> source(static_cast<size_t>(cols));
+    bool missingField = false;
+    for (int c = 0; c < cols; ++c) {
+        const QString field = grid.fieldName(c);
+        int& s = source[static_cast<size_t>(c)];
+        if (field.isEmpty())
+            s = grid.title(c) == kSerialTitle ? kSerial : kEmpty;
+        else if ((s = rs.fieldIndex(field)) < 0)
+            missingField = true;
+    }
+    // A field the table lacks ends the fill, as any other error during it does.
+    if (missingField)
+        toShow = 0;
+
+    {
+        GridModel::BulkUpdate bulk(grid);
+        int serialNumber = 0;
+        for (long i = 0; i < toShow && !rs.eof(); ++i, rs.moveNext()) {
+            QList<QString> cells(cols);
+            ++serialNumber;
+            for (int c = 0; c < cols; ++c) {
+                const int s = source[static_cast<size_t>(c)];
+                if (s >= 0)
+                    cells[c] = cellTextForValue(rs.value(s), dateOnly);
+                else if (s == kSerial)
+                    cells[c] = QString::number(serialNumber);
+            }
+            grid.appendRow(std::move(cells));
+        }
+        grid.setCurrentCell(grid.fixedRows(), grid.fixedCols());
+    }
+    db.CloseRecordset(conn, rs);
+    autoSizeColumns(grid, 1, true, db.feedback(), measure);
+    return records;
+}
+
+} // namespace quel::views

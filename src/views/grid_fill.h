@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+namespace quel::store {
+class DB_Operate;
+}
+
+namespace quel::views {
+
+class GridModel;
+class TextMeasure;
+
+// A fill shows rows x columns of at most this many cells.
+inline constexpr long kCellBudget = 350000;
+
+// Most data rows a grid of `cols` columns shows: round(350000 / cols - 0.5) - 2, halves
+// to even (38886 for 9 columns, 43748 for 8).
+long gridRowLimit(int cols);
+
+// "数据库里共有n条记录，表格只能显示limit条记录，因此无法全部显示，请修改筛选条件。"
+QString rowLimitMessage(long records, long limit);
+
+// Fills the grid with the rows of the table named by its tag: "SELECT * FROM " + tag,
+// + " WHERE " + condition and " ORDER BY " + order when given. Each column shows the
+// field named in row 0 (a column without a field stays empty, or numbers the rows when
+// titled "序号"); dates with or without time by dateOnly. More records than the row limit:
+// the message and the first rows only. Then the columns are fitted. Returns the number of
+// records the statement found (0 when the table does not exist or the query failed; the
+// database layer shows its own message for the latter).
+long fillGridFromTable(GridModel& grid, store::DB_Operate& db, const QString& condition,
+    const QString& order, bool dateOnly, const TextMeasure& measure);
+
+} // namespace quel::views

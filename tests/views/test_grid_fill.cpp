@@ -1,0 +1,124 @@
+#include "list_fixture.h"
+#include "views/grid_fill.h"
+#include "views/grid_model.h"
+#include "views/grid_ops.h"
+
+#include <QAbstractItemModelTester>
+
+using namespace quel::views;
+
+namespace {
+
+class GridFill : public quel::test::ListFixture
+{
+protected:
+    // A table of n rows and a grid that shows its ID and Name beside so many computed
+    // columns that the row limit is 998.
+    void prepareWideGrid(GridModel& grid, int rows)
+    {
+        exec("CREATE TABLE T (ID COUNTER, Name STRING)");
+        quel::store::Connection conn;
+        ASSERT_TRUE(m_db->OpenConnection(conn));
+        auto transaction = conn.transaction();
+        for (int i = 1; i <= rows; ++i)
+            ASSERT_TRUE(m_db->ExecuteSql(
+                QStringLiteral("INSERT INTO T(Name) VALUES('n%1')").arg(i), &conn));
+        ASSERT_TRUE(transaction.commit());
+
+        QStringList fields { "ID", "", "Name" };
+        QStringList titles { "ID", "序号", "名称" };
+        while (fields.size() < 350) {
+            fields << "";
+            titles << "";
+        }
+        setGridColumns(grid, fields, titles);
+        grid.setTag("T");
+    }
+};
+
+} // namespace
+
+TEST(GridRowLimit, FollowsTheCellBudget)
+{
+    EXPECT_EQ(gridRowLimit(9), 38886);
+    EXPECT_EQ(gridRowLimit(13), 26921);
+    EXPECT_EQ(gridRowLimit(8), 43748) << "43749.5 rounds to the even 43750";
+    EXPECT_EQ(gridRowLimit(350), 998);
+    EXPECT_EQ(gridRowLimit(0), 0);
+    EXPECT_EQ(rowLimitMessage(38887, 38886),
+        "数据库里共有38887条记录，表格只能显示38886条记录，因此无法全部显示，请修改筛选条件。");
+}
+
+TEST_F(GridFill, ExactlyTheRowLimitFillsCompletely)
+{
+    GridModel grid;
+    prepareWideGrid(grid, 998);
+    EXPECT_EQ(fillGridFromTable(grid, *m_db, {}, "ID", false, m_measure), 998);
+    EXPECT_TRUE(m_feedback.messages.isEmpty());
+    EXPECT_EQ(grid.dataRowCount(), 998);
+    EXPECT_EQ(grid.text(2 + 997, 2), "n998");
+    EXPECT_EQ(grid.text(2 + 997, 1), "998") << "the serial column numbers the rows";
+}
+
+TEST_F(GridFill, OneRecordMoreShowsTheMessageAndTheFirstRows)
+{
+    GridModel grid;
+    prepareWideGrid(grid, 999);
+    EXPECT_EQ(fillGridFromTable(grid, *m_db, {}, "ID DESC", false, m_measure), 999);
+    EXPECT_EQ(m_feedback.messages,
+        QStringList {
+            "数据库里共有999条记录，表格只能显示998条记录，因此无法全部显示，请修改筛选条件。" });
+    EXPECT_EQ(grid.dataRowCount(), 998);
+    EXPECT_EQ(grid.text(2, 2), "n999");
+}
+
+TEST_F(GridFill, CellsShowDatesNumbersAndEmptyValues)
+{
+    exec("CREATE TABLE F (ID COUNTER, D DATE, X DOUBLE, N LONG, S STRING)");
+    exec("INSERT INTO F(D,X,N,S) VALUES(#1900-1-1#,12.5,7,'a')");
+    exec("INSERT INTO F(D,X,N) VALUES('2010-4-12 10:20:33',0,0)");
+    exec("INSERT INTO F(X,N,S) VALUES(1,1,'after the empty date')");
+
+    GridModel grid;
+    QAbstractItemModelTester tester(&grid, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    setGridColumns(grid, { "ID", "", "D", "X", "N", "S", "" },
+        { "ID", "序号", "日期", "X", "N", "S", "计算" });
+    grid.setTag("F");
+    EXPECT_EQ(fillGridFromTable(grid, *m_db, {}, "ID", true, m_measure), 3);
+    ASSERT_EQ(grid.dataRowCount(), 3);
+    EXPECT_EQ(grid.text(2, 2), "") << "1900-1-1 means never";
+    EXPECT_EQ(grid.text(2, 3), "12.50");
+    EXPECT_EQ(grid.text(2, 4), "7");
+    EXPECT_EQ(grid.text(3, 2), "2010.04.12");
+    EXPECT_EQ(grid.text(3, 5), "") << "a NULL text is an empty cell, and the fill goes on";
+    EXPECT_EQ(grid.text(4, 5), "after the empty date");
+    EXPECT_EQ(grid.text(4, 6), "") << "a computed column stays empty";
+    EXPECT_EQ(grid.columnWidth(0), 0) << "the identifier column is hidden";
+
+    EXPECT_EQ(fillGridFromTable(grid, *m_db, "ID=2", {}, false, m_measure), 1);
+    EXPECT_EQ(grid.text(2, 2), "2010.04.12 10:20");
+}
+
+TEST_F(GridFill, MissingTablesFieldsAndBadStatementsLeaveTheHeadings)
+{
+    GridModel grid;
+    setGridColumns(grid, { "ID", "", "PName" }, { "ID", "序号", "产品" });
+    grid.appendRow({ "1", "1", "old" });
+
+    grid.setTag("TEMP_Nothing");
+    EXPECT_EQ(fillGridFromTable(grid, *m_db, {}, {}, false, m_measure), 0);
+    EXPECT_EQ(grid.rows(), 2);
+    EXPECT_TRUE(m_feedback.messages.isEmpty()) << "a missing table is not an error";
+
+    addProduct("1", "s", "p", 1, 0);
+    grid.setTag("产品表");
+    EXPECT_EQ(fillGridFromTable(grid, *m_db, "NoSuchField=1", {}, false, m_measure), 0);
+    EXPECT_EQ(m_feedback.messages,
+        QStringList { "数据库打开错误(SELECT * FROM 产品表 WHERE NoSuchField=1)！" });
+    EXPECT_EQ(grid.rows(), 2);
+
+    setGridColumns(grid, { "ID", "", "Nope" }, { "ID", "序号", "?" });
+    grid.setTag("产品表");
+    EXPECT_EQ(fillGridFromTable(grid, *m_db, {}, {}, false, m_measure), 1);
+    EXPECT_EQ(grid.rows(), 2) << "a field the table lacks ends the fill";
+}

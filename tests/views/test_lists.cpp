@@ -1,0 +1,225 @@
+#include "list_fixture.h"
+#include "views/grid_model.h"
+#include "views/grid_ops.h"
+#include "views/lists.h"
+
+using namespace quel::views;
+
+namespace {
+
+class Lists : public quel::test::ListFixture
+{
+protected:
+    // Three products (IDs 1-3) with trades; buyer b1 bought product 1 twice and product 2
+    // once, b2 only product 2, b3 only product 3.
+    void addShop()
+    {
+        addProduct("101", "甲店", "诺基亚", 100, 10, 5);
+        addProduct("102-3", "Levi's", "牛仔裤", 12.5, 0, 9);
+        addProduct("103", "乙店", "钢笔", 7, 10, 1);
+        addTrade(1, "b1", "小明", 1);
+        addTrade(1, "b1", "小明", 4);
+        addTrade(2, "b1", "小明", 2);
+        addTrade(2, "b2", "小红", 3);
+        addTrade(3, "b3", "小刚", 1);
+        exec("INSERT INTO 客户表(BCode) VALUES('b1')");
+        exec("INSERT INTO 客户表(BCode) VALUES('b2')");
+        exec("INSERT INTO 客户表(BCode) VALUES('b3')");
+        exec("UPDATE 客户表 SET BLevel='9',Prov='浙江',rDat='2008-3-1' WHERE BCode='b2'");
+    }
+
+    QStringList column(const GridModel& grid, int col)
+    {
+        QStringList texts;
+        for (int r = grid.fixedRows(); r < grid.rows(); ++r)
+            texts << grid.text(r, col);
+        return texts;
+    }
+};
+
+} // namespace
+
+TEST_F(Lists, ProductListsHaveTheirColumnsOrderAndCodes)
+{
+    addShop();
+    GridModel grid;
+    EXPECT_EQ(showProductList(grid, ListKind::Products, *m_db, {}, true, m_measure), 3);
+    EXPECT_EQ(grid.cols(), 9);
+    EXPECT_EQ(grid.fixedCols(), 3);
+    EXPECT_EQ(grid.title(6), "产品");
+    EXPECT_EQ(grid.columnCode(8), kCodeNumber);
+    EXPECT_EQ(column(grid, 6), (QStringList { "钢笔", "牛仔裤", "诺基亚" })) << "newest first";
+    EXPECT_EQ(column(grid, 7), (QStringList { "7.00", "12.50", "100.00" }));
+    EXPECT_EQ(grid.columnWidth(1), 0) << "identifiers are hidden";
+    EXPECT_EQ(columnComboEntries(grid).first(), "3|产品类别");
+    EXPECT_EQ(recordCountLine(grid.dataRowCount(), 3), "显示产品记录数：3；共有记录数：3");
+
+    GridModel details;
+    EXPECT_EQ(showProductList(details, ListKind::ProductDetails, *m_db, {}, true, m_measure), 3);
+    EXPECT_EQ(details.cols(), 13);
+    EXPECT_EQ(details.title(12), "下载日期");
+    EXPECT_EQ(details.text(2, 12), "2010.04.12") << "dates only";
+    EXPECT_EQ(details.text(2, 8), "1");
+
+    // Without the fill flag only the layout is made.
+    EXPECT_EQ(showProductList(details, ListKind::ProductDetails, *m_db, {}, false, m_measure), 0);
+    EXPECT_FALSE(details.hasDataRows());
+}
+
+TEST_F(Lists, FiltersBuildConditionsFromTheCombos)
+{
+    GridModel grid;
+    layOutList(grid, ListKind::Products);
+    EXPECT_EQ(buildFilterCondition(grid, "4|卖家", "=", "全部", false), "");
+    EXPECT_EQ(buildFilterCondition(grid, "", "=", "甲店", false), "");
+    EXPECT_EQ(buildFilterCondition(grid, "4|卖家", "", "甲店", false), "");
+    EXPECT_EQ(buildFilterCondition(grid, "4|卖家", "＝", "甲店", false), "SName='甲店'");
+    EXPECT_EQ(buildFilterCondition(grid, "4|卖家", "≠", "甲店", false), "SName<>'甲店'");
+    EXPECT_EQ(buildFilterCondition(grid, "4|卖家", "=", "Levi's", false), "SName='Levi''s'");
+    EXPECT_EQ(buildFilterCondition(grid, "8|邮费", "=", "10", true), "MFee=10");
+    EXPECT_EQ(buildFilterCondition(grid, "8|邮费", "=", "1 OR 1=1", true), "MFee='1 OR 1=1'")
+        << "only plain numbers are written bare";
+    EXPECT_TRUE(isNumericFilterColumn(ListKind::Products, "8|邮费"));
+    EXPECT_FALSE(isNumericFilterColumn(ListKind::Products, "7|价格"));
+    EXPECT_TRUE(isNumericFilterColumn(ListKind::ProductDetails, "12|下载日期"));
+    EXPECT_FALSE(isNumericFilterColumn(ListKind::ProductDetails, "5|产品简称"));
+
+    GridModel details;
+    layOutList(details, ListKind::ProductDetails);
+    EXPECT_EQ(buildFilterCondition(details, "12|下载日期", "=", "2010-4-12 10:20:33", true),
+        "dDat=#2010-4-12 10:20:33#");
+}
+
+TEST_F(Lists, FilteredProductListsShowTheMatchingRows)
+{
+    addShop();
+    GridModel grid;
+    EXPECT_EQ(
+        showProductList(grid, ListKind::Products, *m_db, { "8|邮费", "=", "10" }, true, m_measure),
+        2);
+    EXPECT_EQ(column(grid, 4), (QStringList { "乙店", "甲店" }));
+
+    EXPECT_EQ(showProductList(
+                  grid, ListKind::Products, *m_db, { "4|卖家", "≠", "甲店" }, true, m_measure),
+        2);
+    EXPECT_EQ(column(grid, 4), (QStringList { "乙店", "Levi's" }));
+
+    // A value holding a quote is compared as text, not rejected.
+    EXPECT_EQ(showProductList(
+                  grid, ListKind::Products, *m_db, { "4|卖家", "＝", "Levi's" }, true, m_measure),
+        1);
+    EXPECT_EQ(column(grid, 6), QStringList { "牛仔裤" });
+
+    EXPECT_EQ(showProductList(
+                  grid, ListKind::Products, *m_db, { "4|卖家", "=", "全部" }, true, m_measure),
+        3);
+
+    // The values the value combo offers compare equal to the stored dates.
+    const QStringList dates = m_db->DistinctValuesForCombo("产品表", "dDat");
+    ASSERT_EQ(dates.size(), 2);
+    EXPECT_EQ(showProductList(grid, ListKind::ProductDetails, *m_db,
+                  { "12|下载日期", "=", dates[1] }, true, m_measure),
+        3);
+    EXPECT_TRUE(m_feedback.messages.isEmpty()) << m_feedback.messages.join('\n').toStdString();
+}
+
+TEST_F(Lists, DeletingRowsOneToThreeRemovesProductsAndTradesButKeepsBuyers)
+{
+    addShop();
+    addProduct("104", "丙店", "台灯", 30, 0);
+    addTrade(4, "b1", "小明", 1);
+    GridModel grid;
+    showProductList(grid, ListKind::Products, *m_db, {}, true, m_measure);
+    ASSERT_EQ(column(grid, 1), (QStringList { "4", "3", "2", "1" }));
+
+    grid.setCurrentCell(4, 3);
+    grid.setSelectionEnd(2, 3);
+    m_feedback.answers = { false };
+    EXPECT_FALSE(deleteSelectedProducts(grid, *m_db));
+    EXPECT_EQ(m_feedback.questions, QStringList { "您确定要删除第1至第3产品？" });
+    EXPECT_EQ(count("产品表"), 4) << "No keeps everything";
+
+    m_feedback.answers = { true };
+    EXPECT_TRUE(deleteSelectedProducts(grid, *m_db));
+    EXPECT_EQ(count("产品表"), 1);
+    EXPECT_EQ(count("交易表"), 2);
+    EXPECT_EQ(count("交易表", "PID=1"), 2);
+    EXPECT_EQ(count("客户表"), 3) << "buyers stay";
+    EXPECT_EQ(column(grid, 1), QStringList { "1" });
+    EXPECT_EQ(column(grid, 2), QStringList { "1" });
+    EXPECT_EQ(m_feedback.titles.last(), "正在删除产品及相应的交易记录……");
+    EXPECT_EQ(m_feedback.totals.last(), 3);
+    EXPECT_FALSE(m_feedback.open);
+
+    // No data row current: nothing happens, nothing is asked.
+    GridModel empty;
+    layOutList(empty, ListKind::Products);
+    EXPECT_FALSE(deleteSelectedProducts(empty, *m_db));
+    EXPECT_EQ(m_feedback.questions.size(), 2);
+}
+
+TEST_F(Lists, SalesListShowsTheTradesOfThePickedProducts)
+{
+    addShop();
+    GridModel grid;
+    EXPECT_EQ(showSalesList(grid, *m_db, "1；2；", m_measure), 4);
+    EXPECT_EQ(column(grid, 8), (QStringList { "4", "3", "2", "1" })) << "largest quantity first";
+    EXPECT_EQ(column(grid, 5), (QStringList { "小明", "小红", "小明", "小明" }));
+    EXPECT_EQ(grid.text(2, 3), "诺基亚简");
+    EXPECT_EQ(grid.text(2, 4), "诺基亚");
+    EXPECT_EQ(grid.text(2, 6), "2010.04.12 10:20");
+    EXPECT_EQ(grid.text(2, 7), "9.50");
+    EXPECT_EQ(m_feedback.titles.first(), "正在统计交易数据……");
+
+    // A pick of nothing gives an empty list; stray entries are ignored.
+    EXPECT_EQ(showSalesList(grid, *m_db, "", m_measure), 0);
+    EXPECT_FALSE(grid.hasDataRows());
+    EXPECT_EQ(showSalesList(grid, *m_db, "；3 OR 1=1；", m_measure), 0);
+    EXPECT_TRUE(m_feedback.messages.isEmpty()) << m_feedback.messages.join('\n').toStdString();
+}
+
+TEST_F(Lists, CustomerListShowsEachBuyerOnceWithEmptyDatesForUnprofiledOnes)
+{
+    addShop();
+    GridModel grid;
+    EXPECT_EQ(showCustomerList(grid, *m_db, "1；2；", m_measure), 2);
+    EXPECT_EQ(column(grid, 3), (QStringList { "小红", "小明" })) << "higher buyer credit first";
+    EXPECT_EQ(grid.text(2, 6), "浙江");
+    EXPECT_EQ(grid.text(2, 8), "2008.03.01");
+    EXPECT_EQ(grid.text(3, 8), "") << "never profiled";
+    EXPECT_EQ(grid.text(3, 10), "");
+    EXPECT_EQ(grid.columnCode(4), kCodeLevel);
+
+    // An ID list whose first entry is empty still builds the table.
+    EXPECT_EQ(showCustomerList(grid, *m_db, "；3；", m_measure), 1);
+    EXPECT_EQ(column(grid, 3), QStringList { "小刚" });
+
+    EXPECT_EQ(showCustomerList(grid, *m_db, "", m_measure), 0);
+    EXPECT_FALSE(grid.hasDataRows());
+    EXPECT_FALSE(m_db->TableExists("TEMP_Customer"));
+}
+
+TEST_F(Lists, ChooserMarksAndReturnsThePickedProducts)
+{
+    addShop();
+    GridModel grid;
+    fillProductChoice(grid, *m_db, m_measure);
+    EXPECT_EQ(column(grid, 6), (QStringList { "9", "5", "1" })) << "best sellers first";
+    EXPECT_EQ(grid.columnCode(3), kCodeLevel);
+
+    markChosenProducts(grid, "3；1；");
+    EXPECT_EQ(column(grid, 3), (QStringList { "", "√", "√" }));
+    const ChosenProducts two = chosenProducts(grid);
+    EXPECT_EQ(two.names, "诺基亚；钢笔；");
+    EXPECT_EQ(two.ids, "1；3；");
+    EXPECT_EQ(two.resultText(), "诺基亚；钢笔；〗★〖1；3；");
+
+    clickCheckMark(grid, false, { 1, 3 }, true);
+    clickCheckMark(grid, false, { 1, 3 }, true);
+    const ChosenProducts none = chosenProducts(grid);
+    EXPECT_EQ(none.resultText(), "〗★〖");
+    const ChosenProducts back = ChosenProducts::fromResultText("a；〗★〖7；");
+    EXPECT_EQ(back.names, "a；");
+    EXPECT_EQ(back.ids, "7；");
+    EXPECT_EQ(productIds("7；；x；12"), (QStringList { "7", "12" }));
+}
