@@ -1,0 +1,175 @@
+// Fault and latency injection, in-process shutdown with requests pending, and the quelmarket
+// program as scripts start it.
+
+#include "market/fault_plan.h"
+#include "market/test_server.h"
+#include "support/temp_dir.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <chrono>
+#include <csignal>
+#include <future>
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+using namespace quel::market;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+long long msSince(Clock::time_point t)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
+}
+
+TEST(FaultPlan, FaultsHappenAtTheRequestedRateInEveryKind)
+{
+    for (double rate : { 0.0, 0.05, 0.3, 1.0 }) {
+        SCOPED_TRACE(rate);
+        FaultPlan plan(11, rate);
+        std::array<int, 5> kinds {};
+        const int n = 8000;
+        for (int i = 0; i < n; ++i)
+            ++kinds[static_cast<std::size_t>(
+                plan.next("/item.htm?id=" + std::to_string(i) + "&page_size=90"))];
+        const int faulted = n - kinds[0];
+        EXPECT_NEAR(faulted, rate * n, 4 * std::sqrt(n * rate * (1 - rate)) + 1);
+        if (rate > 0) {
+            for (std::size_t k = 1; k < kinds.size(); ++k)
+                EXPECT_GT(kinds[k], faulted / 4 - faulted / 10) << faultName(static_cast<Fault>(k));
+        }
+    }
+}
+
+TEST(FaultPlan, DecidedBySeedPathAndAttempt)
+{
+    FaultPlan a(3, 0.5), b(3, 0.5), other(4, 0.5);
+    int sameAsOtherSeed = 0, retryDiffers = 0;
+    for (int i = 0; i < 400; ++i) {
+        const std::string path = "/member/user_profile.php?user_id=u" + std::to_string(i);
+        const Fault first = a.next(path);
+        EXPECT_EQ(first, b.next(path));
+        EXPECT_EQ(first, a.decide(path, 0));
+        sameAsOtherSeed += first == other.decide(path, 0) ? 1 : 0;
+        // The second request of an address is decided afresh, so a retry may succeed.
+        retryDiffers += a.next(path) != first ? 1 : 0;
+    }
+    EXPECT_LT(sameAsOtherSeed, 300);
+    EXPECT_GT(retryDiffers, 100);
+}
+
+TEST(MarketServerFaults, EachFaultReachesTheClientAsItsKind)
+{
+    MarketOptions o = MarketOptions::forTests();
+    o.failRate = 1.0;
+    o.stallMs = 300;
+    TestServer market(o);
+    ASSERT_TRUE(market.isRunning());
+    FaultPlan expected(o.seed, o.failRate);
+    std::array<int, 5> seen {};
+    for (int i = 0; i < 24; ++i) {
+        const std::string path = "/item.htm?id="
+            + market.catalogue().products()[static_cast<std::size_t>(i)].code + "&page_size=90";
+        const Fault fault = expected.decide(path, 0);
+        httplib::Client client("127.0.0.1", market.port());
+        client.set_read_timeout(5, 0);
+        const auto started = Clock::now();
+        const auto res = client.Get(path.c_str());
+        SCOPED_TRACE(faultName(fault));
+        if (fault == Fault::ServerError) {
+            ASSERT_TRUE(res);
+            EXPECT_EQ(res->status, 500);
+        } else {
+            EXPECT_FALSE(res) << "a faulty response arrived whole";
+        }
+        if (fault == Fault::Stalled) {
+            EXPECT_GE(msSince(started), 250);
+        }
+        ++seen[static_cast<std::size_t>(fault)];
+    }
+    EXPECT_EQ(market.server().counters().requests, 24u);
+    EXPECT_EQ(market.server().counters().faults[0], 0u);
+    for (std::size_t k = 1; k < seen.size(); ++k)
+        EXPECT_GT(seen[k], 0) << faultName(static_cast<Fault>(k));
+}
+
+TEST(MarketServerFaults, DelayAppliesAndStopDoesNotWaitForStalls)
+{
+    MarketOptions o = MarketOptions::forTests();
+    o.delayMs = 150;
+    {
+        TestServer market(o);
+        httplib::Client client("127.0.0.1", market.port());
+        const auto started = Clock::now();
+        const auto res = client.Get("/browse/ad_search.htm");
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, 200);
+        EXPECT_EQ(res->get_header_value("Content-Type"), "text/html; charset=GBK");
+        EXPECT_GE(msSince(started), 140);
+    }
+    o.delayMs = 0;
+    o.failRate = 1.0;
+    o.stallMs = 60000;
+    auto market = std::make_unique<TestServer>(o);
+    // Find an address whose first request stalls, and leave a client hanging on it.
+    FaultPlan plan(o.seed, 1.0);
+    std::string stalled;
+    for (int i = 0; stalled.empty() && i < 100; ++i) {
+        const std::string path = "/search?q=x" + std::to_string(i);
+        if (plan.decide(path, 0) == Fault::Stalled)
+            stalled = path;
+    }
+    ASSERT_FALSE(stalled.empty());
+    const int port = market->port();
+    auto pending = std::async(std::launch::async, [port, stalled] {
+        httplib::Client client("127.0.0.1", port);
+        client.set_read_timeout(30, 0);
+        return static_cast<bool>(client.Get(stalled.c_str()));
+    });
+    while (market->server().counters().requests == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const auto started = Clock::now();
+    market.reset();
+    EXPECT_LT(msSince(started), 3000);
+    EXPECT_FALSE(pending.get());
+}
+
+TEST(QuelmarketProgram, PrintsItsPortServesLogsAndStopsOnSigterm)
+{
+    quel::test::TempDir dir;
+    QProcess process;
+    process.setWorkingDirectory(dir.path());
+    process.start(quel::test::binDir() + "/quelmarket",
+        { "--port", "0", "--seed", "3", "--products", "40", "--now", "2026-12-07" });
+    ASSERT_TRUE(process.waitForStarted(5000));
+    ASSERT_TRUE(process.waitForReadyRead(10000));
+    const QString first = QString::fromUtf8(process.readLine());
+    // Scripts take the first number of the first line as the port.
+    const auto match = QRegularExpression(QStringLiteral("[0-9]+")).match(first);
+    ASSERT_TRUE(match.hasMatch()) << first.toStdString();
+    const int port = match.captured(0).toInt();
+    ASSERT_GT(port, 1024);
+    EXPECT_TRUE(first.contains(QStringLiteral("http://127.0.0.1:%1").arg(port)));
+
+    httplib::Client client("127.0.0.1", port);
+    const auto res = client.Get("/search?q=%D5%FD%C6%B7&nick=&page=1");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(process.waitForFinished(5000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    const QString log = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_TRUE(log.contains(QStringLiteral("GET /search?q=%D5%FD%C6%B7&nick=&page=1 200")))
+        << log.toStdString();
+
+    QProcess bad;
+    bad.start(quel::test::binDir() + "/quelmarket", { "--products", "many" });
+    ASSERT_TRUE(bad.waitForFinished(5000));
+    EXPECT_EQ(bad.exitCode(), 2);
+    EXPECT_TRUE(bad.readAllStandardError().contains("bad value for --products"));
+}
+
+} // namespace

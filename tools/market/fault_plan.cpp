@@ -1,0 +1,63 @@
+#include "market/fault_plan.h"
+
+#include "market/rng.h"
+
+namespace quel::market {
+
+const char* faultName(Fault fault)
+{
+    switch (fault) {
+    case Fault::None:
+        return "none";
+    case Fault::ServerError:
+        return "http-500";
+    case Fault::Dropped:
+        return "dropped";
+    case Fault::Truncated:
+        return "truncated";
+    case Fault::Stalled:
+        return "stalled";
+    }
+    return "none";
+}
+
+FaultPlan::FaultPlan(std::uint64_t seed, double rate)
+    : m_seed(seed)
+    , m_rate(rate)
+{ }
+
+Fault FaultPlan::decide(std::string_view target, std::uint64_t attempt) const
+{
+    if (m_rate <= 0)
+        return Fault::None;
+    Rng rng { m_seed, 0xfa017ULL, hashText(target), attempt };
+    if (!rng.chance(m_rate))
+        return Fault::None;
+    switch (rng.between(0, 3)) {
+    case 0:
+        return Fault::ServerError;
+    case 1:
+        return Fault::Dropped;
+    case 2:
+        return Fault::Truncated;
+    default:
+        return Fault::Stalled;
+    }
+}
+
+Fault FaultPlan::next(std::string_view target)
+{
+    if (m_rate <= 0)
+        return Fault::None;
+    std::uint64_t attempt = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        // Bounded memory on a long run: forgetting the counts only restarts the sequence.
+        if (m_attempts.size() > 200000)
+            m_attempts.clear();
+        attempt = m_attempts[std::string(target)]++;
+    }
+    return decide(target, attempt);
+}
+
+} // namespace quel::market

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace quel::market {
+
+enum class Fault
+{
+    None,
+    ServerError, // HTTP 500 with a short error page
+    Dropped, // the response head is sent, then the connection closes without a body byte
+    Truncated, // the head announces the full length, half the body comes, then the close
+    Stalled, // the head is sent, then nothing until the stall time is over, then the close
+};
+
+const char* faultName(Fault fault);
+
+// Decides which requests fail. The decision is a pure function of the seed, the request
+// target (path and query) and how many times that target was asked for before, so a run is
+// reproducible and a retry of a failed address may succeed.
+class FaultPlan
+{
+public:
+    FaultPlan(std::uint64_t seed, double rate);
+
+    // Counts the request and returns its fault.
+    Fault next(std::string_view target);
+    // The fault the given attempt (0 = first request) of a target gets.
+    Fault decide(std::string_view target, std::uint64_t attempt) const;
+    double rate() const { return m_rate; }
+
+private:
+    std::uint64_t m_seed;
+    double m_rate;
+    std::mutex m_mutex;
+    std::unordered_map<std::string, std::uint64_t> m_attempts;
+};
+
+} // namespace quel::market
