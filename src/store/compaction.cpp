@@ -39,7 +39,8 @@ std::optional<CompactionError> compactInto(
     const QString& source, const QString& target, const QString& password)
 {
     QString error;
-    auto db = Database::open(source, password, &error);
+    // Opened with the right to create files, which ATTACH needs to make the target.
+    auto db = Database::open(source, password, &error, true);
     if (!db)
         return CompactionError { error, 26 };
     const QString attach = QStringLiteral("ATTACH DATABASE %1 AS quel_compact KEY %2")

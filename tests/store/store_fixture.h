@@ -9,6 +9,16 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+// Readable QString and QStringList values in failure messages.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os)
+{
+    *os << '{' << list.join(QStringLiteral(" | ")).toStdString() << '}';
+}
+
 namespace quel::test {
 
 // Records what the store shows the user.

@@ -1,0 +1,197 @@
+// The DB_Operate operations over the current database of a catalogue.
+#include "store/catalogue.h"
+#include "store/db_operate.h"
+#include "store_fixture.h"
+
+#include <QFileInfo>
+
+using namespace quel;
+using namespace quel::store;
+using quel::test::CapturingFeedback;
+using quel::test::StoreTest;
+
+namespace {
+
+class DbOperateTest : public StoreTest
+{
+protected:
+    void SetUp() override
+    {
+        StoreTest::SetUp();
+        // Share the process's handle, as every caller does.
+        m_db.reset();
+        QString error;
+        m_db = DatabasePool::shared().acquire(m_path, &error);
+        ASSERT_TRUE(m_db) << error.toStdString();
+    }
+    Catalogue m_catalogue { m_dir.path() };
+    CapturingFeedback m_feedback;
+    DB_Operate m_ops { m_catalogue, m_feedback };
+};
+
+} // namespace
+
+TEST(QuoteValueList, QuotesEachValueAndDoublesQuotes)
+{
+    EXPECT_EQ(QuoteValueList({ QStringLiteral("a"), QString(), QStringLiteral("b") }),
+        QStringLiteral("'a','','b'"));
+    EXPECT_EQ(QuoteValueList(QStringList()), QString());
+    EXPECT_EQ(QuoteValueList({ QStringLiteral("Levi's") }), QStringLiteral("'Levi''s'"));
+    EXPECT_EQ(Quote(QStringLiteral("'")), QStringLiteral("''''"));
+    EXPECT_EQ(EscapeQuotes(QStringLiteral("a'b''c")), QStringLiteral("a''b''''c"));
+}
+
+TEST_F(DbOperateTest, ConnectionsAndRecordsetsReportFailuresThroughFeedback)
+{
+    Connection conn;
+    Recordset rs;
+    EXPECT_TRUE(m_ops.OpenRecordset(conn, rs, QStringLiteral("SELECT * FROM 产品表")));
+    EXPECT_TRUE(conn.isOpen());
+    EXPECT_TRUE(rs.eof());
+    EXPECT_TRUE(m_feedback.messages.isEmpty());
+
+    const QString bad = QStringLiteral("SELECT * FROM 产品表 WHERE SName='Levi's'");
+    EXPECT_FALSE(m_ops.OpenRecordset(conn, rs, bad));
+    EXPECT_FALSE(rs.isOpen());
+    EXPECT_EQ(m_feedback.messages.value(0),
+        QStringLiteral("数据库打开错误(") + bad + QStringLiteral(")！"));
+
+    EXPECT_TRUE(m_ops.OpenConnection(conn));
+    EXPECT_FALSE(m_ops.OpenRecordsetOn(conn, rs, QStringLiteral("SELECT * FROM 没有")));
+    EXPECT_EQ(m_feedback.messages.size(), 2);
+    m_ops.CloseRecordset(conn, rs);
+    m_ops.CloseRecordset(conn, rs); // closing what is closed does nothing visible
+    EXPECT_FALSE(conn.isOpen());
+    EXPECT_FALSE(m_ops.OpenRecordsetOn(conn, rs, QStringLiteral("SELECT * FROM 产品表")));
+
+    // A missing database file: the connection cannot be made.
+    m_catalogue.setCurrentDatabaseFile(QStringLiteral("DATA9.mdb"));
+    EXPECT_FALSE(m_ops.OpenConnection(conn));
+    EXPECT_FALSE(conn.isOpen());
+    EXPECT_EQ(m_feedback.messages.last(), QStringLiteral("无法建立数据库连接！"));
+    EXPECT_FALSE(m_ops.ExecuteSql(QStringLiteral("DELETE * FROM 产品表")));
+}
+
+TEST_F(DbOperateTest, ExecuteSqlOnOwnOrCallersConnection)
+{
+    EXPECT_TRUE(m_ops.ExecuteSql(QStringLiteral("INSERT INTO 关键词(Cls,Con) VALUES(0,'手机')")));
+    Connection conn;
+    ASSERT_TRUE(m_ops.OpenConnection(conn));
+    EXPECT_TRUE(
+        m_ops.ExecuteSql(QStringLiteral("INSERT INTO 关键词(Cls,Con) VALUES(1,'Levi''s')"), &conn));
+    EXPECT_TRUE(conn.isOpen());
+    EXPECT_FALSE(
+        m_ops.ExecuteSql(QStringLiteral("INSERT INTO 关键词(Cls,Con) VALUES(1,'Levi's')"), &conn));
+    EXPECT_TRUE(m_feedback.messages.isEmpty()); // silently
+    const Connection never;
+    EXPECT_FALSE(m_ops.ExecuteSql(QStringLiteral("DELETE * FROM 关键词"), &never));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM 关键词")), QVariant(2LL));
+}
+
+TEST_F(DbOperateTest, TableQuestionsAndDrops)
+{
+    EXPECT_TRUE(m_ops.TableExists(QStringLiteral("产品表")));
+    EXPECT_FALSE(m_ops.TableExists(QStringLiteral("TEMP_Trade")));
+    exec(QStringLiteral("CREATE TABLE TEMP_Trade (A LONG)"));
+    exec(QStringLiteral("CREATE TABLE TEMP_Trade3 (A LONG)"));
+    exec(QStringLiteral("CREATE TABLE temp_keep (A LONG)"));
+    EXPECT_FALSE(m_ops.TableExists(QStringLiteral("temp_trade"))); // exact names
+    // A work table left from an earlier run is dropped before it is created again.
+    EXPECT_TRUE(m_ops.DropTableIfExists(QStringLiteral("TEMP_Trade")));
+    EXPECT_TRUE(m_ops.ExecuteSql(QStringLiteral("SELECT PID INTO TEMP_Trade FROM 交易表")));
+    EXPECT_TRUE(m_ops.DropTableIfExists(QStringLiteral("TEMP_Missing")));
+
+    m_ops.DropTablesWithPrefix(QStringLiteral("TEMP_"));
+    EXPECT_FALSE(m_ops.TableExists(QStringLiteral("TEMP_Trade")));
+    EXPECT_FALSE(m_ops.TableExists(QStringLiteral("TEMP_Trade3")));
+    EXPECT_TRUE(m_ops.TableExists(QStringLiteral("temp_keep")));
+    // Nothing left to drop: the tables stay as they are.
+    const QStringList before = m_db->tableNames();
+    m_ops.DropTablesWithPrefix(QStringLiteral("TEMP_"));
+    EXPECT_EQ(m_db->tableNames(), before);
+}
+
+TEST_F(DbOperateTest, LookupsCountsAndDistinctValues)
+{
+    for (const char* sql :
+        { "INSERT INTO 产品表(KWord,PCode,SName,MFee) VALUES('手机','123','B店','10')",
+            "INSERT INTO 产品表(KWord,PCode,SName,MFee) VALUES('手机','124','a店','0')",
+            "INSERT INTO 产品表(KWord,PCode,SName,MFee) VALUES('相机','125','B店','10')",
+            "INSERT INTO 产品表(KWord,PCode,SName,MFee) VALUES('相机','Levi''s','c店','5')" })
+        exec(QString::fromUtf8(sql));
+    EXPECT_EQ(m_ops.LookupValue(QStringLiteral("产品表"), QStringLiteral("123"),
+                  QStringLiteral("PCode"), QStringLiteral("SName")),
+        QVariant(QStringLiteral("B店")));
+    EXPECT_EQ(m_ops.LookupValue(
+                  QStringLiteral("产品表"), 2, QStringLiteral("ID"), QStringLiteral("PCode")),
+        QVariant(QStringLiteral("124")));
+    EXPECT_EQ(m_ops.LookupValue(QStringLiteral("产品表"), QStringLiteral("Levi's"),
+                  QStringLiteral("PCode"), QStringLiteral("ID")),
+        QVariant(4LL));
+    EXPECT_EQ(m_ops.LookupValue(
+                  QStringLiteral("产品表"), 99, QStringLiteral("ID"), QStringLiteral("PCode")),
+        QVariant(QString()));
+
+    EXPECT_EQ(m_ops.CountGroups(QStringLiteral("产品表"), QStringLiteral("KWord")), 2);
+    EXPECT_EQ(m_ops.CountGroups(QStringLiteral("产品表"), QStringLiteral("PCode"),
+                  QStringLiteral(" PCode='123'")),
+        1);
+    EXPECT_EQ(m_ops.CountGroups(QStringLiteral("产品表"), QStringLiteral("PCode"),
+                  QStringLiteral(" PCode='999'")),
+        0);
+
+    EXPECT_EQ(m_ops.ReadDistinctValues(QStringLiteral("产品表"), QStringLiteral("SName"),
+                  QStringLiteral("KWord='手机'")),
+        (QStringList { QString(), QStringLiteral("a店"), QStringLiteral("B店") }));
+    EXPECT_EQ(m_ops.ReadDistinctValues(
+                  QStringLiteral("产品表"), QStringLiteral("SName"), QStringLiteral("KWord='无'")),
+        QStringList { QString() });
+    EXPECT_EQ(m_ops.ReadDistinctValues(QStringLiteral("产品表"), QStringLiteral("Nope")),
+        QStringList { QString() });
+    EXPECT_EQ(m_ops.DistinctValuesForCombo(QStringLiteral("产品表"), QStringLiteral("MFee")),
+        (QStringList { QStringLiteral("全部"), QStringLiteral("0"), QStringLiteral("5"),
+            QStringLiteral("10") }));
+    EXPECT_EQ(m_ops.DistinctValuesForCombo(QString(), QStringLiteral("MFee")),
+        QStringList { QStringLiteral("全部") });
+    EXPECT_EQ(m_ops.DistinctValuesForCombo(QStringLiteral("产品表"), QStringLiteral("dDat")),
+        (QStringList { QStringLiteral("全部"), QStringLiteral("1900-1-1") }));
+}
+
+TEST_F(DbOperateTest, DeleteDuplicateRowsKeepsOnePerValue)
+{
+    exec(QStringLiteral("CREATE TABLE TEMP_Customer (ID COUNTER,Buyer STRING)"));
+    for (const char* buyer : { "B", "A", "B", "A", "B", "Levi's" })
+        exec(QStringLiteral("INSERT INTO TEMP_Customer(Buyer) VALUES(%1)")
+                 .arg(Quote(QString::fromUtf8(buyer))));
+    EXPECT_TRUE(
+        m_ops.DeleteDuplicateRows(QStringLiteral("TEMP_Customer"), QStringLiteral("Buyer")));
+    const auto left = rows(QStringLiteral("SELECT Buyer FROM TEMP_Customer ORDER BY Buyer"));
+    ASSERT_EQ(left.size(), 3u);
+    EXPECT_EQ(left[0][0].toString(), QStringLiteral("A"));
+    EXPECT_EQ(left[1][0].toString(), QStringLiteral("B"));
+    EXPECT_FALSE(m_ops.DeleteDuplicateRows(QStringLiteral("TEMP_None"), QStringLiteral("Buyer")));
+}
+
+TEST_F(DbOperateTest, CompactCurrentDatabaseKeepsDataAndKey)
+{
+    exec(QStringLiteral("INSERT INTO 简化表(Con,Sim) VALUES('诺基亚','NK')"));
+    // Its own temporary folder, so parallel test runs do not share backup.mdb.
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", m_dir.path().toUtf8());
+    Connection held;
+    ASSERT_TRUE(m_ops.OpenConnection(held));
+    m_db.reset();
+    EXPECT_TRUE(m_ops.CompactCurrentDatabase());
+    EXPECT_EQ(m_feedback.messages, QStringList());
+    EXPECT_EQ(m_feedback.events,
+        (QStringList { QStringLiteral("start 开始压缩数据库…… 3 0"), QStringLiteral("step 1 pages"),
+            QStringLiteral("step 1 pages"), QStringLiteral("close") }));
+    EXPECT_EQ(m_ops.LookupValue(QStringLiteral("简化表"), QStringLiteral("诺基亚"),
+                  QStringLiteral("Con"), QStringLiteral("Sim")),
+        QVariant(QStringLiteral("NK")));
+    QString error;
+    EXPECT_FALSE(Database::open(m_path, QStringLiteral("other"), &error));
+    EXPECT_TRUE(QFileInfo::exists(m_dir.file(QStringLiteral("backup.mdb"))));
+    EXPECT_FALSE(QFileInfo::exists(m_dir.file(QStringLiteral("temp.mdb"))));
+    qputenv("TMPDIR", oldTemp);
+}
