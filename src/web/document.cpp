@@ -13,8 +13,9 @@ namespace quel::web {
 class DocumentBuilder
 {
 public:
-    explicit DocumentBuilder(Document& doc)
+    DocumentBuilder(Document& doc, const QByteArray& source)
         : m_doc(doc)
+        , m_source(source)
     { }
 
     Node* build(const GumboNode* g, Node* parent)
@@ -71,6 +72,8 @@ private:
             n->m_sourceOffset = int(e.start_pos.offset);
         if (e.original_end_tag.length > 0)
             n->m_sourceEnd = int(e.end_pos.offset);
+        else if (e.tag == GUMBO_TAG_FORM && n->m_sourceOffset >= 0)
+            n->m_sourceEnd = formEndTag(n->m_sourceOffset);
         attach(n, parent);
         m_doc.m_all.push_back(n);
         n->m_children.reserve(e.children.length);
@@ -79,7 +82,21 @@ private:
         return n;
     }
 
+    // A form end tag the parser set aside (a form inside a table) still ends the form's
+    // reach over the controls that follow.
+    int formEndTag(int from) const
+    {
+        static const QByteArray endTag("</form");
+        for (qsizetype at = m_source.indexOf("</", from); at >= 0;
+             at = m_source.indexOf("</", at + 2)) {
+            if (m_source.mid(at, endTag.size()).toLower() == endTag)
+                return int(at);
+        }
+        return -1;
+    }
+
     Document& m_doc;
+    const QByteArray& m_source;
 };
 
 Document::Document() = default;
@@ -100,13 +117,14 @@ std::unique_ptr<Document> Document::parse(
     doc->m_url = url;
     doc->m_charset = charset;
     const QByteArray utf8 = html.toUtf8();
-    GumboOutput* output
-        = gumbo_parse_with_options(&kGumboDefaultOptions, utf8.constData(), size_t(utf8.size()));
+    GumboOptions options = kGumboDefaultOptions;
+    options.max_errors = 0; // parse errors are of no use here and cost an allocation each
+    GumboOutput* output = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
     if (output) {
         const GumboNode* root = output->root;
-        DocumentBuilder builder(*doc);
+        DocumentBuilder builder(*doc, utf8);
         doc->m_documentElement = builder.build(root, nullptr);
-        gumbo_destroy_output(&kGumboDefaultOptions, output);
+        gumbo_destroy_output(&options, output);
     }
     doc->m_readyState = QStringLiteral("complete");
     return doc;

@@ -1,6 +1,6 @@
 #include "web/search/result_page.h"
 
-#include "web/search/text_cut.h"
+#include "web/text_cut.h"
 
 #include <QDateTime>
 #include <cmath>
@@ -9,6 +9,9 @@
 namespace quel::search {
 
 namespace {
+
+using web::CutAtMarker;
+using web::RemoveBetween;
 
 const QString kItemMarker = QStringLiteral("<LIclass=list-item>");
 

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+class QWidget;
+
+namespace quel {
+class Feedback;
+}
+namespace quel::store {
+class DB_Operate;
+}
+namespace quel::views {
+class GridModel;
+}
+namespace quel::web {
+class Browser;
+}
+
+namespace quel::search {
+
+class SearchPanel;
+
+// The main window's search features: the product search (Com 0, M_DownByKey) in its
+// browser object WB, the category change of the product list (Com 2) and the rule editor
+// (m_Replace). Dialog results are also left in the window's FormParameter when given.
+class SearchCommands : public QObject
+{
+    Q_OBJECT
+
+public:
+    SearchCommands(QWidget* mainWindow, store::DB_Operate& db, QString* formParameter = nullptr);
+    ~SearchCommands() override;
+
+    web::Browser& browser() const { return *m_browser; }
+    SearchPanel* panel() const { return m_panel; }
+    // The area the panel covers while a search runs (the main window's central widget
+    // when none is set).
+    void setPanelArea(QWidget* area) { m_area = area; }
+    bool isSearching() const { return m_searching; }
+
+    // SearchProducts: asks for the condition, then searches. A press while a search runs
+    // is ignored: both would drive the one browser.
+    void searchProducts();
+    // Searches without asking (the condition as the dialog would hand it back).
+    void searchFor(const QString& keyword, const QString& nick);
+    // ReplaceCategory on the product list's grid.
+    void replaceCategory(views::GridModel& grid);
+    // Opens the rule editor on 替换表.
+    void openNameRules();
+
+private:
+    QWidget* m_window;
+    store::DB_Operate& m_db;
+    QString* m_formParameter;
+    web::Browser* m_browser;
+    SearchPanel* m_panel;
+    QPointer<QWidget> m_area;
+    QPointer<QWidget> m_editor;
+    bool m_searching = false;
+};
+
+} // namespace quel::search

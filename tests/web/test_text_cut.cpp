@@ -1,0 +1,126 @@
+#include "print_qstring.h"
+#include "web/market.h"
+#include "web/text_cut.h"
+
+#include <gtest/gtest.h>
+
+using namespace quel::web;
+
+TEST(CutAtMarker, ForwardAndBackwardCuts)
+{
+    QString text = QStringLiteral("a|b|c");
+    EXPECT_EQ(CutAtMarker(text, QStringLiteral("|"), true), QStringLiteral("a"));
+    EXPECT_EQ(text, QStringLiteral("b|c"));
+
+    text = QStringLiteral("a|b|c");
+    EXPECT_EQ(CutAtMarker(text, QStringLiteral("|"), false), QStringLiteral("c"));
+    EXPECT_EQ(text, QStringLiteral("a|b"));
+
+    // Walking through a page: skip to an anchor, then take up to the next one.
+    QString page = QStringLiteral("<A href=\"x\">item.htm?id=123\" title=t");
+    CutAtMarker(page, QStringLiteral("item.htm?id="), true);
+    EXPECT_EQ(CutAtMarker(page, QStringLiteral("\""), true), QStringLiteral("123"));
+    EXPECT_EQ(page, QStringLiteral(" title=t"));
+
+    // Marker at the very start: empty part before it, but the text still moves on.
+    text = QStringLiteral("<EM>12");
+    EXPECT_EQ(CutAtMarker(text, QStringLiteral("<EM>"), true), QString());
+    EXPECT_EQ(text, QStringLiteral("12"));
+}
+
+TEST(CutAtMarker, MissingOrEmptyMarkerLeavesTextAlone)
+{
+    QString text = QStringLiteral("共190条 2/3");
+    EXPECT_EQ(CutAtMarker(text, QStringLiteral("下一页"), true), QString());
+    EXPECT_EQ(CutAtMarker(text, QStringLiteral("下一页"), false), QString());
+    EXPECT_EQ(CutAtMarker(text, QString(), true), QString());
+    EXPECT_EQ(text, QStringLiteral("共190条 2/3"));
+}
+
+TEST(RemoveBetween, SpansTagsAndUnclosedOpen)
+{
+    QString link = QStringLiteral("<A href=\"/list?page=2\"><SPAN>下一页</SPAN></A>");
+    EXPECT_EQ(RemoveBetween(link, QStringLiteral("<"), QStringLiteral(">"), QString()),
+        QStringLiteral("下一页"));
+    EXPECT_EQ(link, QStringLiteral("下一页"));
+
+    QString scripts = QStringLiteral("a<SCRIPT>x</SCRIPT>b<SCRIPT>y</SCRIPT>c");
+    EXPECT_EQ(
+        RemoveBetween(scripts, QStringLiteral("<SCRIPT"), QStringLiteral("</SCRIPT>"), QString()),
+        QStringLiteral("abc"));
+
+    QString unclosed = QStringLiteral("keep<SCRIPT>never closed</SPAN>");
+    EXPECT_EQ(RemoveBetween(unclosed, QStringLiteral("<SCRIPT"), QStringLiteral("</SCRIPT>"),
+                  QStringLiteral("|")),
+        QStringLiteral("keep|"));
+
+    QString spans = QStringLiteral("<SPAN>a</SPAN >b</SPAN\r\n>c");
+    EXPECT_EQ(RemoveBetween(spans, QStringLiteral("</SPAN"), QStringLiteral(">"), QString()),
+        QStringLiteral("<SPAN>abc"));
+
+    QString none = QStringLiteral("plain");
+    EXPECT_EQ(RemoveBetween(none, QStringLiteral("<"), QStringLiteral(">"), QString()),
+        QStringLiteral("plain"));
+}
+
+TEST(RemoveBetween, SearchesAgainAcrossTheJoinLikeARescan)
+{
+    // Removing "<<a>" leaves "b>" whose "b" joins nothing: one pass is the same as a rescan.
+    QString nested = QStringLiteral("<<a>b>");
+    EXPECT_EQ(RemoveBetween(nested, QStringLiteral("<"), QStringLiteral(">"), QString()),
+        QStringLiteral("b>"));
+    // An opener that only forms once a span is gone is still found.
+    QString joined = QStringLiteral("xaab1]b2]y");
+    EXPECT_EQ(RemoveBetween(joined, QStringLiteral("ab"), QStringLiteral("]"), QString()),
+        QStringLiteral("xy"));
+    QString viaReplacement = QStringLiteral("za(1)");
+    EXPECT_EQ(RemoveBetween(viaReplacement, QStringLiteral("zb"), QStringLiteral(")"), QString()),
+        QStringLiteral("za(1)"));
+    QString formed = QStringLiteral("z(1)b)");
+    EXPECT_EQ(RemoveBetween(formed, QStringLiteral("("), QStringLiteral(")"), QStringLiteral("z")),
+        QStringLiteral("zzb)"));
+}
+
+TEST(RemoveBetween, ReplacementHoldingTheOpenerDoesNotLoop)
+{
+    QString text = QStringLiteral("a<b>c<d>e");
+    EXPECT_EQ(RemoveBetween(text, QStringLiteral("<"), QStringLiteral(">"), QStringLiteral("<")),
+        QStringLiteral("a<c<e"));
+    QString empty = QStringLiteral("abc");
+    EXPECT_EQ(RemoveBetween(empty, QString(), QStringLiteral(">"), QStringLiteral("x")),
+        QStringLiteral("abc"));
+}
+
+TEST(MarketAddresses, ItemAndBuyerPages)
+{
+    const MarketAddresses saved = Market();
+    SetMarket(MarketAt(QStringLiteral("http://127.0.0.1:8080/anything?x=1")));
+    EXPECT_EQ(Market().searchPage(), QStringLiteral("http://127.0.0.1:8080/browse/ad_search.htm"));
+    EXPECT_EQ(Market().mallPrefix, QStringLiteral("http://127.0.0.1:8080/mall/"));
+    EXPECT_EQ(ItemPageUrl(QStringLiteral("987")),
+        QStringLiteral("http://127.0.0.1:8080/item.htm?id=987"));
+    EXPECT_EQ(ItemPageUrl(QStringLiteral("123-456")),
+        QStringLiteral("http://127.0.0.1:8080/item.htm?id=123"));
+    EXPECT_EQ(ItemPageUrl(QString()), QString());
+    EXPECT_EQ(BuyerPageUrl(QStringLiteral("abc")),
+        QStringLiteral("http://127.0.0.1:8080/member/user_profile.php?user_id=abc"));
+
+    QString error;
+    EXPECT_FALSE(ConfigureMarket(
+        { QStringLiteral("quelmar"), QStringLiteral("--market"), QStringLiteral("ftp://x") },
+        &error));
+    EXPECT_EQ(error, QStringLiteral("市场网址无效：ftp://x"));
+    EXPECT_EQ(Market().itemBase, QStringLiteral("http://127.0.0.1:8080"));
+    EXPECT_TRUE(ConfigureMarket(
+        { QStringLiteral("quelfetch"), QStringLiteral("--market=https://demo.test:9443/") }));
+    EXPECT_EQ(
+        ItemPageUrl(QStringLiteral("5")), QStringLiteral("https://demo.test:9443/item.htm?id=5"));
+
+    qputenv("QUELMAR_MARKET", "http://localhost:8123");
+    EXPECT_TRUE(ConfigureMarket({ QStringLiteral("quelmar") }));
+    EXPECT_EQ(Market().memberBase, QStringLiteral("http://localhost:8123"));
+    qunsetenv("QUELMAR_MARKET");
+
+    EXPECT_TRUE(PublicMarket().itemPagePrefix().endsWith(QStringLiteral("/item.htm?id=")));
+    SetMarket(saved);
+}
