@@ -230,7 +230,8 @@ void Catalogue::makeBuyers()
             nick = std::string(pick(rng, latinNicks())) + std::to_string(rng.between(1, 99999));
         }
         if (!nicks.insert(nick).second) {
-            nick += "_" + std::to_string(i);
+            nick += '_';
+            nick += std::to_string(i);
             nicks.insert(nick);
         }
         b.nick = nick;
