@@ -46,7 +46,7 @@ std::string run(const std::string& command)
 
 // wrk over every item address in turn; returns requests per second, or a negative value when
 // wrk is not there or did not report.
-double withWrk(int port, const std::vector<std::string>& paths)
+double withWrk(int port, const std::vector<std::string>& paths, int seconds)
 {
     if (access("/usr/bin/wrk", X_OK) != 0)
         return -1;
@@ -63,7 +63,7 @@ double withWrk(int port, const std::vector<std::string>& paths)
         script << "}\nlocal i = 0\nrequest = function()\n  i = i % #paths + 1\n"
                   "  return wrk.format(\"GET\", paths[i])\nend\n";
     }
-    const std::string out = run("/usr/bin/wrk -t1 -c8 -d" + std::to_string(kSeconds) + "s -s "
+    const std::string out = run("/usr/bin/wrk -t1 -c8 -d" + std::to_string(seconds) + "s -s "
         + scriptName + " http://127.0.0.1:" + std::to_string(port) + "/ 2>&1");
     std::remove(scriptName);
     std::smatch m;
@@ -78,7 +78,7 @@ double withWrk(int port, const std::vector<std::string>& paths)
     return -1;
 }
 
-double withOwnClient(int port, const std::vector<std::string>& paths)
+double withOwnClient(int port, const std::vector<std::string>& paths, int seconds)
 {
     std::atomic<long> done { 0 };
     std::atomic<bool> stop { false };
@@ -96,13 +96,13 @@ double withOwnClient(int port, const std::vector<std::string>& paths)
         });
     }
     const auto started = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(kSeconds));
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
     stop = true;
     for (auto& t : clients)
         t.join();
-    const double seconds
+    const double elapsed
         = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    return static_cast<double>(done.load()) / seconds;
+    return static_cast<double>(done.load()) / elapsed;
 }
 
 } // namespace
@@ -140,15 +140,26 @@ int main()
             static_cast<double>(bytes) / 1024.0 / static_cast<double>(paths.size()));
     }
 
-    double rate = withWrk(port, paths);
+    double rate = withWrk(port, paths, kSeconds);
     const char* generator = "wrk";
     if (rate < 0) {
-        rate = withOwnClient(port, paths);
+        rate = withOwnClient(port, paths, kSeconds);
         generator = "own client";
     }
+    // The workers' heavier pages: the first sales-record page (up to 90 rows) of each item.
+    std::vector<std::string> salesPaths;
+    for (const std::string& p : paths)
+        salesPaths.push_back(p + "&tab=deal&bid_page=1");
+    for (const std::string& p : salesPaths)
+        httplib::Client("127.0.0.1", port).Get(p.c_str());
+    double salesRate = withWrk(port, salesPaths, 3);
+    if (salesRate < 0)
+        salesRate = withOwnClient(port, salesPaths, 3);
+    std::fflush(stdout);
     std::fprintf(stderr, "market_serve: load generator %s, %d item pages, %d s\n", generator,
         kItems, kSeconds);
     std::printf("pages_per_s: %.0f pages/s\n", rate);
+    std::printf("sales_pages_per_s: %.0f pages/s\n", salesRate);
     server.stop();
     serving.join();
     return 0;

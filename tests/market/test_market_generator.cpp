@@ -3,6 +3,7 @@
 
 #include "market/catalogue.h"
 #include "market/fixtures.h"
+#include "market/gbk.h"
 #include "market/market_options.h"
 #include "market/pages.h"
 #include "market/word_lists.h"
@@ -193,6 +194,20 @@ TEST(MarketGenerator, SearchMatchesWordsIgnoringBlanksAndCase)
             cat.shops()[static_cast<std::size_t>(cat.products()[static_cast<std::size_t>(i)].shop)]
                 .name,
             nick);
+}
+
+TEST(MarketEncoding, PagesTextSurvivesGbkAndOutsidersBecomeReferences)
+{
+    // Every marker text the readers look for must be plain GBK, not a character reference.
+    const std::string markers = "通告：該用戶已經被查封！对不起，暂时不提供查看该宝贝的信息"
+                                "暂时还没有买家购买此宝贝。买家出价记录“”【】  搜 索  ￥";
+    const std::string gbk = utf8ToGbk(markers);
+    EXPECT_EQ(gbk.find("&#"), std::string::npos);
+    EXPECT_EQ(gbkToUtf8(gbk), markers);
+    EXPECT_EQ(utf8ToGbk("a\xf0\x9f\x98\x80" "b"), "a&#128512;b");
+    EXPECT_EQ(utf8ToGbk("a\xff" "b"), "a?b");
+    EXPECT_EQ(gbkToUtf8("\xd5\xfd\xc6\xb7\xff"), "正品\xef\xbf\xbd");
+    EXPECT_EQ(percentEncode(utf8ToGbk("正品 a&b")), "%D5%FD%C6%B7%20a%26b");
 }
 
 TEST(MarketOptionsParsing, ReadsValuesAndRejectsBadOnes)

@@ -60,9 +60,9 @@ std::string marketUsage()
     return "usage: quelmarket [options]\n"
            "  --port N                 listen on 127.0.0.1:N (0, the default, picks a free port)\n"
            "  --seed N                 generator seed (default 1)\n"
-           "  --products N             number of items (default 600)\n"
+           "  --products N             number of items, 1..200000 (default 600)\n"
            "  --sales-per-product A-B  expected sales records per item (default 0-300)\n"
-           "  --buyers N               number of buyers (default 3000)\n"
+           "  --buyers N               number of buyers, 1..1000000 (default 3000)\n"
            "  --now DATE               the marketplace's date, YYYY-MM-DD[ HH:MM[:SS]]\n"
            "                           (default: the local time now)\n"
            "  --delay-ms N             delay every response by N ms\n"
@@ -101,10 +101,10 @@ ParsedOptions parseMarketArguments(const std::vector<std::string>& args)
         } else if (name == "--seed") {
             ok = readUnsigned(value, o.seed);
         } else if (name == "--products") {
-            ok = readInt(value, 1, 1000000, n);
+            ok = readInt(value, 1, 200000, n);
             o.products = static_cast<int>(n);
         } else if (name == "--buyers") {
-            ok = readInt(value, 1, 10000000, n);
+            ok = readInt(value, 1, 1000000, n);
             o.buyers = static_cast<int>(n);
         } else if (name == "--sales-per-product") {
             const auto dash = value.find('-', 1);
