@@ -1,0 +1,202 @@
+#include "worker/fetch_job.h"
+
+#include "web/browser.h"
+#include "web/page_loader.h"
+#include "web/text_files.h"
+#include "worker/buyer_profile.h"
+#include "worker/fetch_page.h"
+#include "worker/markers.h"
+
+#include <QTimer>
+
+namespace quel::worker {
+
+namespace {
+
+const QString kBlankPage = QStringLiteral("about:blank");
+
+QTimer* makeTimer(QObject* parent, int intervalMs)
+{
+    auto* timer = new QTimer(parent);
+    timer->setInterval(intervalMs);
+    return timer;
+}
+
+} // namespace
+
+JobTiming JobTiming::fromEnvironment()
+{
+    bool ok = false;
+    const int tick = qEnvironmentVariableIntValue("QUELFETCH_TICK_MS", &ok);
+    JobTiming timing;
+    if (ok && tick > 0)
+        timing.tickMs = tick;
+    return timing;
+}
+
+FetchJob::FetchJob(const Job& job, web::Browser& browser, JobTiming timing, QObject* parent)
+    : QObject(parent)
+    , m_job(job)
+    , m_browser(browser)
+    , m_timing(timing)
+    , m_blankReady(makeTimer(this, timing.shortMs()))
+    , m_setUrl(makeTimer(this, timing.shortMs()))
+    , m_downSave(makeTimer(this, timing.tickMs))
+    , m_watchdog(makeTimer(this, timing.tickMs))
+{
+    connect(m_blankReady, &QTimer::timeout, this, &FetchJob::onBlankReadyTick);
+    connect(m_setUrl, &QTimer::timeout, this, &FetchJob::onSetUrlTick);
+    connect(m_downSave, &QTimer::timeout, this, &FetchJob::onDownSaveTick);
+    connect(m_watchdog, &QTimer::timeout, this, &FetchJob::onWatchdogTick);
+    // Queued: the step may click and so replace the document while the browser is still
+    // telling the page's listeners about it.
+    connect(&m_browser, &web::Browser::downloadComplete, this, &FetchJob::onPageLoaded,
+        Qt::QueuedConnection);
+}
+
+FetchJob::~FetchJob() = default;
+
+void FetchJob::start()
+{
+    m_browser.navigate(kBlankPage);
+    m_blankReady->start();
+    m_watchdog->start();
+}
+
+void FetchJob::onBlankReadyTick()
+{
+    if (!m_blankReady->isActive())
+        return;
+    if (m_browser.locationUrl() != kBlankPage || m_browser.readyState().toLower() != u"complete")
+        return;
+    m_blankReady->stop();
+    m_setUrl->start();
+    m_downSave->start();
+    onSetUrlTick(); // no need to wait for the timer's first interval
+}
+
+void FetchJob::onSetUrlTick()
+{
+    if (m_finished || m_job.url.isEmpty()) {
+        finish();
+        return;
+    }
+    if (m_navigating)
+        return; // a tick that fires while the location wait pumps events
+    m_navigating = true;
+    m_setUrl->stop();
+    StartNavigation(m_browser, m_job.url, m_timing.shortMs(), &m_finished);
+}
+
+void FetchJob::onPageLoaded()
+{
+    if (m_blankReady->isActive()) {
+        onBlankReadyTick();
+        return;
+    }
+    // Process the page at once instead of on the next tick; the tick count is untouched.
+    if (!m_downSave->isActive() || m_writing || m_finished || !IsPageReady(m_browser))
+        return;
+    // A server that keeps answering with pages that ask for another click must not be
+    // hammered: past this many, pages wait for the tick as they always did.
+    if (m_loadSteps >= kMaxLoadSteps)
+        return;
+    ++m_loadSteps;
+    pageStep(true);
+}
+
+void FetchJob::onDownSaveTick()
+{
+    if (m_finished || m_job.url.isEmpty()) {
+        finish();
+        return;
+    }
+    if (m_writing)
+        return;
+    ++m_saveTicks;
+    if (!IsPageReady(m_browser) && m_saveTicks < kReadyTicks)
+        return;
+    pageStep(false);
+}
+
+void FetchJob::onWatchdogTick()
+{
+    if (m_finished || m_job.url.isEmpty()) {
+        finish();
+        return;
+    }
+    if (m_writing)
+        return;
+    if (m_watchdogTicks >= kWatchdogTicks) {
+        writeResult(QString()); // whatever an item job had gathered is dropped
+        return;
+    }
+    ++m_watchdogTicks;
+}
+
+void FetchJob::pageStep(bool onLoad)
+{
+    switch (m_job.mode) {
+    case ItemJob:
+        itemStep(onLoad);
+        break;
+    case BuyerJob:
+        writeResult(ParseBuyerProfile(web::GetBodyHtml(m_browser)));
+        break;
+    default:
+        break; // other modes extract nothing; the watchdog ends them
+    }
+}
+
+void FetchJob::itemStep(bool onLoad)
+{
+    // A page that failed to load will not grow a sales record by clicking: it is taken as
+    // it is at once, as the sales-record limit would take it minutes later.
+    const bool takeAsIs = m_saveTicks >= kSalesRecordTicks || PageLoadFailed(m_browser);
+    switch (m_walk.step(web::GetBodyHtml(m_browser), takeAsIs)) {
+    case ItemWalk::Action::WriteEmpty:
+        writeResult(QString());
+        break;
+    case ItemWalk::Action::OpenSalesRecord:
+        // The page our own click loaded still shows no sales record: try again on the
+        // tick, not in a tight loop of reloads.
+        if (onLoad && m_salesRecordClicks > 0)
+            break;
+        ++m_salesRecordClicks;
+        FindElementAndClick(m_browser, markers::kSalesRecordLink, true, QStringLiteral("A"),
+            QStringLiteral("like"));
+        break;
+    case ItemWalk::Action::NextPage:
+        FindElementAndClick(m_browser, markers::kNextPageText, true, QString(), kMatchExact);
+        break;
+    case ItemWalk::Action::Finish:
+        writeResult(m_walk.result());
+        break;
+    }
+}
+
+void FetchJob::writeResult(const QString& text)
+{
+    if (m_writing || m_finished)
+        return;
+    m_writing = true;
+    m_writtenFile = web::SaveTextFile(text, m_job.outputFile, m_timing.tickMs);
+    m_writing = false;
+    m_job.url.clear();
+    finish();
+}
+
+void FetchJob::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_blankReady->stop();
+    m_setUrl->stop();
+    m_downSave->stop();
+    m_watchdog->stop();
+    m_browser.stop();
+    emit finished();
+}
+
+} // namespace quel::worker

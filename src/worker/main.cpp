@@ -1,0 +1,80 @@
+// quelfetch: runs one page job from its command line, writes one result file and ends.
+//   quelfetch JOB‖OUTPUT‖MODE      (the arguments are joined with blanks)
+//   quelfetch --dump URL           prints the page's body markup as the parsers see it
+// "--market URL" (or QUELMAR_MARKET) says where the marketplace is.
+
+#include "web/browser.h"
+#include "web/market.h"
+#include "web/page_dump.h"
+#include "worker/command_line.h"
+#include "worker/fetch_job.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace {
+
+// Removes "--market URL" / "--market=URL" once the market has been read from them.
+QStringList withoutMarketOption(const QStringList& arguments)
+{
+    QStringList rest;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == u"--market") {
+            ++i;
+            continue;
+        }
+        if (arguments[i].startsWith(u"--market="))
+            continue;
+        rest << arguments[i];
+    }
+    return rest;
+}
+
+int dumpPage(const QString& url)
+{
+    QString error;
+    const QString markup = quel::web::LoadBodyHtml(url, &error);
+    std::fwrite(
+        markup.toUtf8().constData(), 1, static_cast<size_t>(markup.toUtf8().size()), stdout);
+    std::fflush(stdout);
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "%s\n", error.toUtf8().constData());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList given = app.arguments().mid(1);
+
+    QString error;
+    if (!quel::web::ConfigureMarket(given, &error)) {
+        std::fprintf(stderr, "%s\n", error.toUtf8().constData());
+        return 2;
+    }
+    const QStringList arguments = withoutMarketOption(given);
+    if (arguments.value(0) == u"--dump") {
+        if (arguments.size() != 2) {
+            std::fprintf(stderr, "用法：quelfetch --dump 网址\n");
+            return 2;
+        }
+        return dumpPage(arguments[1]);
+    }
+
+    const quel::web::MarketAddresses& market = quel::web::Market();
+    quel::worker::Job job;
+    if (!quel::worker::ParseCommandLine(
+            quel::worker::JoinArguments(arguments), market.itemBase, market.itemBase, job))
+        return 0; // no job or no output file: nothing to do, no file written
+
+    quel::web::Browser browser;
+    quel::worker::FetchJob fetch(job, browser, quel::worker::JobTiming::fromEnvironment());
+    QObject::connect(&fetch, &quel::worker::FetchJob::finished, &app, &QCoreApplication::quit,
+        Qt::QueuedConnection);
+    fetch.start();
+    return app.exec();
+}
