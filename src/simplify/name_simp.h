@@ -1,5 +1,7 @@
 #pragma once
 
+#include "simplify/simp_input.h"
+
 #include <QPointer>
 #include <QWidget>
 #include <optional>
@@ -16,8 +18,6 @@ class GridModel;
 }
 
 namespace quel::simplify {
-
-class SimpInput;
 
 // The rule editor "产品名称替换设置": lists the rules of one table, adds, changes and
 // deletes them. Closing it with its close button re-derives every product's short name

@@ -1,6 +1,5 @@
 #include "support/temp_dir.h"
 #include "web/search/result_page.h"
-#include "web/search/text_cut.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -28,25 +27,6 @@ ItemContext context()
 }
 
 } // namespace
-
-TEST(TextCut, ForwardBackwardAndMissing)
-{
-    QString text = q("a|b|c");
-    EXPECT_EQ(CutAtMarker(text, q("|"), true), q("a"));
-    EXPECT_EQ(text, q("b|c"));
-    text = q("a|b|c");
-    EXPECT_EQ(CutAtMarker(text, q("|"), false), q("c"));
-    EXPECT_EQ(text, q("a|b"));
-    EXPECT_EQ(CutAtMarker(text, q("#"), true), QString());
-    EXPECT_EQ(text, q("a|b"));
-
-    QString link = q("<A href=\"x\">下一页</A>");
-    EXPECT_EQ(RemoveBetween(link, q("<"), q(">"), QString()), q("下一页"));
-    QString open = q("keep<SCRIPT>never closed");
-    EXPECT_EQ(RemoveBetween(open, q("<SCRIPT"), q("</SCRIPT>"), QString()), q("keep"));
-    QString self = q("aXb");
-    EXPECT_EQ(RemoveBetween(self, q("X"), q("b"), q("X")), q("aX"));
-}
 
 TEST(LeadingNumber, ReadsLikeTheListShowsFigures)
 {

@@ -41,7 +41,8 @@ int RunSearchBatch(store::DB_Operate& db, const QString& dataFolder, const QStri
         }
     }
     if (keyword.trimmed().isEmpty() && nick.trimmed().isEmpty()) {
-        err << QStringLiteral("请给出搜索关键词或会员名：search ") << SearchBatchUsage() << Qt::endl;
+        err << QStringLiteral("请给出搜索关键词或会员名：search ") << SearchBatchUsage()
+            << Qt::endl;
         return 2;
     }
     const web::MarketAddresses& market = web::Market();
@@ -67,10 +68,13 @@ int RunSearchBatch(store::DB_Operate& db, const QString& dataFolder, const QStri
                    .arg(p.stored)
             << Qt::endl;
     });
-    err << QStringLiteral("搜索：") << options.searchPageUrl << QStringLiteral(" 关键词“") << keyword
-        << QStringLiteral("” 会员“") << nick << QStringLiteral("”") << Qt::endl;
+    err << QStringLiteral("搜索：") << options.searchPageUrl << QStringLiteral(" 关键词“")
+        << keyword << QStringLiteral("” 会员“") << nick << QStringLiteral("”") << Qt::endl;
     const SearchReport report = search.run(keyword, nick);
-    err << QStringLiteral("共读 %1 页，新增 %2 个产品，更新 %3 个产品").arg(report.pagesStored).arg(report.inserted).arg(report.updated)
+    err << QStringLiteral("共读 %1 页，新增 %2 个产品，更新 %3 个产品")
+               .arg(report.pagesStored)
+               .arg(report.inserted)
+               .arg(report.updated)
         << Qt::endl;
     switch (report.end) {
     case SearchEnd::Finished:

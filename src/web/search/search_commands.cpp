@@ -25,12 +25,12 @@ namespace {
 class PanelSearchBrowser : public WebSearchBrowser
 {
 public:
-    PanelSearchBrowser(web::Browser& browser, const Feedback& feedback, SearchPanel& panel, QWidget* area)
+    PanelSearchBrowser(
+        web::Browser& browser, const Feedback& feedback, SearchPanel& panel, QWidget* area)
         : WebSearchBrowser(browser, feedback)
         , m_panel(panel)
         , m_area(area)
-    {
-    }
+    { }
     void place() override { m_panel.placeOver(m_area); }
     void hide() override { m_panel.hidePanel(); }
 
@@ -83,7 +83,8 @@ void SearchCommands::searchFor(const QString& keyword, const QString& nick)
     SearchOptions options;
     options.searchPageUrl = web::Market().searchPage();
     options.mallPrefix = web::Market().mallPrefix;
-    options.errorFile = QFileInfo(m_db.currentDatabasePath()).absolutePath() + QStringLiteral("/Error.ASP");
+    options.errorFile
+        = QFileInfo(m_db.currentDatabasePath()).absolutePath() + QStringLiteral("/Error.ASP");
     ProductSearch search(m_db, browser, options);
     search.run(keyword, nick);
     m_searching = false;
@@ -91,7 +92,8 @@ void SearchCommands::searchFor(const QString& keyword, const QString& nick)
 
 void SearchCommands::replaceCategory(views::GridModel& grid)
 {
-    const auto range = CategoryRowRange(grid.currentRow(), grid.selectionRow(), grid.rows(), grid.fixedRows());
+    const auto range
+        = CategoryRowRange(grid.currentRow(), grid.selectionRow(), grid.rows(), grid.fixedRows());
     if (!range)
         return;
     const int categoryColumn = grid.fixedCols();

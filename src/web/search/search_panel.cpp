@@ -68,7 +68,8 @@ QString SearchPanel::titleText() const
 
 void SearchPanel::refresh()
 {
-    m_state->setText(m_browser.busy() ? QStringLiteral("正在打开网页……") : QStringLiteral("网页已打开"));
+    m_state->setText(
+        m_browser.busy() ? QStringLiteral("正在打开网页……") : QStringLiteral("网页已打开"));
     m_address->setText(QStringLiteral("地址：") + m_browser.locationUrl());
     m_title->setText(QStringLiteral("标题：") + PageTitle(m_browser));
 }

@@ -1,0 +1,211 @@
+#include "market/test_server.h"
+#include "search/fixture_db.h"
+#include "simplify/rule_store.h"
+#include "web/browser.h"
+#include "web/market.h"
+#include "web/search/product_search.h"
+#include "web/search/web_search_browser.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace quel::search;
+using quel::test::FixtureDb;
+
+namespace {
+
+QString q(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+QString q(const std::string& utf8)
+{
+    return QString::fromStdString(utf8);
+}
+
+class ProductSearchTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "test_product_search";
+        static char* argv[] = { name, nullptr };
+        if (!QCoreApplication::instance())
+            s_app = new QCoreApplication(argc, argv);
+        s_market = new quel::market::TestServer();
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_market;
+        s_market = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_market->isRunning());
+        quel::web::SetMarket(quel::web::MarketAt(q(s_market->baseUrl())));
+    }
+
+    SearchOptions options() const
+    {
+        SearchOptions o;
+        o.searchPageUrl = quel::web::Market().searchPage();
+        o.mallPrefix = quel::web::Market().mallPrefix;
+        o.errorFile = m_db.folder() + q("/Error.ASP");
+        return o;
+    }
+
+    SearchReport search(const QString& keyword, const QString& nick)
+    {
+        quel::web::Browser browser;
+        WebSearchBrowser searchBrowser(browser, m_db.feedback, 100);
+        ProductSearch productSearch(m_db.db(), searchBrowser, options());
+        return productSearch.run(keyword, nick);
+    }
+
+    int productCount() { return m_db.rows(q("SELECT COUNT(*) FROM 产品表")).value(0).toInt(); }
+
+    static QCoreApplication* s_app;
+    static quel::market::TestServer* s_market;
+    FixtureDb m_db;
+};
+
+QCoreApplication* ProductSearchTest::s_app = nullptr;
+quel::market::TestServer* ProductSearchTest::s_market = nullptr;
+
+} // namespace
+
+TEST_F(ProductSearchTest, ThreePageKeywordStoresEveryPageWithShortNames)
+{
+    ASSERT_EQ(quel::simplify::SaveNameRule(m_db.db(), quel::simplify::kReplacementTable,
+                  q("诺基亚 5200"), q("诺基亚5200手机"), std::nullopt),
+        quel::simplify::SaveRuleResult::Saved);
+    const QString keyword = q(quel::market::Fixtures::threePageKeyword());
+    const SearchReport report = search(keyword, QString());
+
+    EXPECT_EQ(report.end, SearchEnd::Finished);
+    EXPECT_EQ(report.pageCount, 3);
+    EXPECT_EQ(report.pagesStored, 3);
+    EXPECT_EQ(report.updated, 0);
+
+    // Every listed item but the mall's and the unpriced ones, with the fields the list shows.
+    const quel::market::Catalogue& catalogue = s_market->catalogue();
+    int expected = 0;
+    for (const int index : catalogue.search(keyword.toStdString(), "")) {
+        const quel::market::Product& p = catalogue.products()[std::size_t(index)];
+        if (p.mall || !(p.price > 0))
+            continue;
+        ++expected;
+        const quel::market::Shop& shop = catalogue.shops()[std::size_t(p.shop)];
+        QString title = q(p.title);
+        title.remove(QLatin1Char(' '));
+        const QString row
+            = m_db.rows(q("SELECT PName,SCode,SName,Addr,Price,MFee,Dis FROM 产品表 WHERE PCode=")
+                      + quel::store::Quote(q(p.code)))
+                  .value(0);
+        EXPECT_EQ(row,
+            QStringList(
+                { title, q(shop.code), q(shop.name).remove(QLatin1Char(' ')),
+                    q(shop.location).remove(QLatin1Char(' ')), QString::number(p.price, 'g', 15),
+                    QString::number(p.postage, 'g', 15), QString::number(p.discount, 'g', 15) })
+                .join(QLatin1Char('|')));
+    }
+    EXPECT_EQ(report.inserted, expected);
+    EXPECT_EQ(productCount(), report.inserted);
+    EXPECT_EQ(
+        m_db.rows(q("SELECT COUNT(*) FROM 产品表 WHERE KWord=") + quel::store::Quote(keyword)),
+        QStringList { QString::number(report.inserted) });
+    EXPECT_EQ(
+        m_db.rows(q("SELECT DISTINCT P_Name FROM 产品表")), QStringList { q("诺基亚5200手机") });
+    // Nothing was left without a title, a seller or a price.
+    EXPECT_EQ(
+        m_db.rows(
+            q("SELECT COUNT(*) FROM 产品表 WHERE PName='' OR SName='' OR Price<=0 OR Style<>''")),
+        QStringList { q("0") });
+
+    EXPECT_EQ(m_db.feedback.titles,
+        (QStringList { q("正在搜索下载相关产品资讯……"),
+            q("正在搜索下载相关产品资讯(关闭进度条需中止搜索)……") }));
+    EXPECT_EQ(m_db.feedback.lastTotal, 120);
+    EXPECT_EQ(m_db.feedback.stepped, report.inserted);
+    EXPECT_FALSE(m_db.feedback.open);
+    EXPECT_TRUE(m_db.feedback.messages.isEmpty());
+}
+
+TEST_F(ProductSearchTest, SameItemsFoundAgainAreUpdatedNotRepeated)
+{
+    const QString keyword = q(quel::market::Fixtures::threePageKeyword());
+    const SearchReport first = search(keyword, QString());
+    ASSERT_EQ(first.end, SearchEnd::Finished);
+    ASSERT_TRUE(m_db.exec(q("UPDATE 产品表 SET Style='1',KWord='别的'")));
+    const SearchReport second = search(keyword, QString());
+    EXPECT_EQ(second.end, SearchEnd::Finished);
+    EXPECT_EQ(second.inserted, 0);
+    EXPECT_EQ(second.updated, first.inserted);
+    EXPECT_EQ(productCount(), first.inserted);
+    EXPECT_EQ(m_db.rows(q("SELECT COUNT(*) FROM 产品表 WHERE Style='' AND KWord=")
+                  + quel::store::Quote(keyword)),
+        QStringList { QString::number(first.inserted) });
+}
+
+TEST_F(ProductSearchTest, NicknameOnlySearchFilesProductsUnderTheNickname)
+{
+    const QString nick = q(s_market->fixtures().shopNick());
+    ASSERT_FALSE(nick.isEmpty());
+    const SearchReport report = search(QString(), nick);
+    EXPECT_EQ(report.end, SearchEnd::Finished);
+    EXPECT_GE(report.inserted, 1);
+    EXPECT_EQ(m_db.rows(q("SELECT DISTINCT KWord FROM 产品表")), QStringList { nick });
+}
+
+TEST_F(ProductSearchTest, KeywordWithoutResultsKeepsThePageInErrorAsp)
+{
+    const QString keyword = q(quel::market::Fixtures::noResultKeyword());
+    const SearchReport report = search(keyword, QString());
+    EXPECT_EQ(report.end, SearchEnd::NoItems);
+    EXPECT_EQ(
+        m_db.feedback.messages, QStringList { q("没找到含有关键词“") + keyword + q("”的产品！") });
+    EXPECT_EQ(productCount(), 0);
+    QFile error(m_db.folder() + q("/Error.ASP"));
+    ASSERT_TRUE(error.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(error.readAll());
+    EXPECT_TRUE(text.contains(q("没有找到与“") + keyword)) << text.toStdString();
+    EXPECT_TRUE(text.contains(q("<SPAN class=page-info>1/1</SPAN>")));
+    EXPECT_FALSE(text.contains(q("page-bottom")));
+    EXPECT_FALSE(m_db.feedback.open);
+
+    // By nickname alone the message still names the (empty) keyword.
+    m_db.feedback.messages.clear();
+    EXPECT_EQ(search(QString(), q("没有这个会员")).end, SearchEnd::NoItems);
+    EXPECT_EQ(m_db.feedback.messages, QStringList { q("没找到含有关键词“”的产品！") });
+}
+
+TEST_F(ProductSearchTest, ClosingTheProgressWindowStopsAfterThePageInHand)
+{
+    m_db.feedback.onStep = [](quel::test::CapturingFeedback& f) { f.cancelled = true; };
+    const SearchReport report = search(q(quel::market::Fixtures::threePageKeyword()), QString());
+    EXPECT_EQ(report.end, SearchEnd::Cancelled);
+    EXPECT_EQ(report.pagesStored, 1);
+    EXPECT_GT(report.inserted, 30);
+    EXPECT_LE(report.inserted, 40);
+    EXPECT_EQ(productCount(), report.inserted);
+    EXPECT_TRUE(m_db.feedback.messages.isEmpty());
+    EXPECT_FALSE(m_db.feedback.open);
+}
+
+TEST_F(ProductSearchTest, UnreachableSearchPageIsReported)
+{
+    std::string deadBase;
+    {
+        quel::market::TestServer gone;
+        deadBase = gone.baseUrl();
+    }
+    quel::web::SetMarket(quel::web::MarketAt(q(deadBase)));
+    const SearchReport report = search(q("手机"), QString());
+    EXPECT_EQ(report.end, SearchEnd::FormFailed);
+    EXPECT_EQ(m_db.feedback.messages, QStringList { q("下载网页失败！") });
+    EXPECT_EQ(productCount(), 0);
+}
