@@ -20,7 +20,7 @@ QByteArray DecoderName(const QString& charset)
 bool IsValidUtf8(const QByteArray& bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
-    (void)decoder.decode(bytes);
+    const QString decoded = decoder.decode(bytes); // decode() converts only when assigned
     return !decoder.hasError();
 }
 
