@@ -1,6 +1,7 @@
 #include "download/batch_download.h"
 
 #include "core/feedback.h"
+#include "store/db_operate.h"
 
 #include <QEventLoop>
 #include <QTextStream>
@@ -144,6 +145,22 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
     }
     err << name << QStringLiteral(": ") << SummaryLine(session.totals()) << Qt::endl;
     return 0;
+}
+
+int RunBatchDownloadCommand(
+    const QStringList& words, store::DB_Operate& db, const QString& workFolder)
+{
+    QTextStream err(stderr);
+    BatchDownloadOptions options;
+    QString error;
+    if (!ParseBatchDownloadArguments(words, options, &error)) {
+        err << error << Qt::endl;
+        return 2;
+    }
+    store::Connection conn;
+    if (!db.OpenConnection(conn))
+        return 1;
+    return RunBatchDownload(options, conn, workFolder, err);
 }
 
 } // namespace quel::download

@@ -7,6 +7,10 @@
 
 class QTextStream;
 
+namespace quel::store {
+class DB_Operate;
+}
+
 namespace quel::download {
 
 // Options of "quelmar --batch details|buyers [--all] [--workers N]".
@@ -30,6 +34,11 @@ bool ParseBatchDownloadArguments(
 // not start.
 int RunBatchDownload(const BatchDownloadOptions& options, const store::Connection& conn,
     const QString& workFolder, QTextStream& err);
+
+// The whole "--batch details|buyers ..." command: words[0] is the command name. Opens the
+// current database through db, runs in workFolder and reports on standard error.
+int RunBatchDownloadCommand(
+    const QStringList& words, store::DB_Operate& db, const QString& workFolder);
 
 // The summary line: "jobs: 50, succeeded: 49, failed: 1, records added: 120, buyers added: 30".
 QString SummaryLine(const DownloadTotals& totals);

@@ -2,6 +2,9 @@
 
 #include "core/feedback.h"
 #include "download/download_jobs.h"
+#include "web/market.h"
+
+#include <QProcessEnvironment>
 
 namespace quel::download {
 
@@ -51,6 +54,7 @@ bool DownloadSession::prepare(const QString& condition, Feedback& feedback)
     m_pool
         = std::make_unique<DownloadPool>(std::move(*jobs), m_kind == DownloadKind::Details ? 0 : 1);
     m_pool->setMaxWorkers(initialWorkers(m_kind));
+    m_pool->setWorkerEnvironment(workerEnvironment());
     m_pool->setImporter([this](int index, const DownloadJob& job, const QString& text) {
         return importResult(index, job, text);
     });
@@ -72,6 +76,16 @@ bool DownloadSession::importResult(int index, const DownloadJob& job, const QStr
     if (!ok)
         m_reasons.insert(index, why);
     return ok;
+}
+
+QProcessEnvironment DownloadSession::workerEnvironment()
+{
+    // A market given on quelmar's command line must reach the workers too.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    const QString base = web::Market().itemBase;
+    if (!base.isEmpty() && base != web::PublicMarket().itemBase)
+        env.insert(QStringLiteral("QUELMAR_MARKET"), base);
+    return env;
 }
 
 DownloadTotals DownloadSession::totals() const

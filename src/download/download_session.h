@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QProcessEnvironment>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -48,6 +49,9 @@ public:
     static QString conditionFor(DownloadKind kind, bool all);
     // Pool size a window starts with.
     static int initialWorkers(DownloadKind kind);
+
+    // The environment workers get: the program's, with the marketplace address in use.
+    static QProcessEnvironment workerEnvironment();
 
     // Profile address of a buyer code; by default the marketplace's member page.
     void setProfileUrl(std::function<QString(const QString&)> url)

@@ -3,6 +3,8 @@
 #include "core/feedback.h"
 #include "views/grid_model.h"
 #include "views/grid_ops.h"
+#include "web/desktop_open.h"
+#include "web/market.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -19,7 +21,6 @@ namespace quel::download {
 namespace {
 
 QPointer<DownloadWindow> g_openWindow;
-std::function<void(DownloadKind, const QString&)> g_pageOpener;
 
 constexpr int kStateColumn = 4;
 constexpr int kTitleColumn = 3;
@@ -37,15 +38,12 @@ DownloadWindow* DownloadWindow::current()
     return g_openWindow.data();
 }
 
-void DownloadWindow::setPageOpener(std::function<void(DownloadKind, const QString&)> opener)
-{
-    g_pageOpener = std::move(opener);
-}
-
 DownloadWindow* DownloadWindow::open(DownloadKind kind, store::Connection conn,
     const QString& condition, Feedback& feedback, QWidget* parent)
 {
     if (DownloadWindow* existing = current()) {
+        // Both windows use the same worker file names: one at a time.
+        feedback.message(QStringLiteral("已有下载窗口正在运行，请等它完成或关闭后再试。"));
         existing->raise();
         existing->activateWindow();
         return existing;
@@ -208,8 +206,10 @@ void DownloadWindow::showRow(int index)
 void DownloadWindow::openRowPage(int qtRow)
 {
     const QString code = m_grid->text(m_grid->fixedRows() + qtRow, kCodeColumn);
-    if (g_pageOpener && !code.isEmpty())
-        g_pageOpener(m_session.kind(), code);
+    if (code.isEmpty())
+        return;
+    web::OpenInDefaultBrowser(m_session.kind() == DownloadKind::Details ? web::ItemPageUrl(code)
+                                                                        : web::BuyerPageUrl(code));
 }
 
 void DownloadWindow::closeEvent(QCloseEvent* event)

@@ -46,9 +46,6 @@ public:
     DownloadSession& session() { return m_session; }
     views::GridModel& grid() { return *m_grid; }
 
-    // Opens a row's page in the desktop browser; the shell hands in the real opener.
-    static void setPageOpener(std::function<void(DownloadKind, const QString& code)> opener);
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

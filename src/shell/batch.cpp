@@ -1,5 +1,7 @@
 #include "shell/batch.h"
 
+#include "download/batch_download.h"
+
 #include <QCoreApplication>
 #include <cstdio>
 
@@ -60,7 +62,18 @@ void ConsoleFeedback::processEvents()
 // The batch commands. Each feature adds its line here.
 const std::vector<BatchCommand>& batchCommands()
 {
-    static const std::vector<BatchCommand> commands = {};
+    static const std::vector<BatchCommand> commands = {
+        { QStringLiteral("details"), QStringLiteral("[--all] [--workers N]"),
+          [](BatchContext& c, const QStringList& a) {
+              return download::RunBatchDownloadCommand(QStringList { QStringLiteral("details") } + a, c.db,
+                                                       c.dataFolder);
+          } },
+        { QStringLiteral("buyers"), QStringLiteral("[--all] [--workers N]"),
+          [](BatchContext& c, const QStringList& a) {
+              return download::RunBatchDownloadCommand(QStringList { QStringLiteral("buyers") } + a, c.db,
+                                                       c.dataFolder);
+          } },
+    };
     return commands;
 }
 

@@ -1,6 +1,7 @@
 #include "shell/command_table.h"
 
 #include "shell/main_window.h"
+#include "download/download_commands.h"
 
 #include <QApplication>
 #include <QToolButton>
@@ -100,10 +101,14 @@ void installCommands(MainWindow& window, CommandTable& table)
     table.set(11, [mf] { mf->fillList(1); });
 
     // Download windows: the row filter travels in FormParameter.
-    table.set(10, [mf] { mf->formParameter() = QString(); });
-    table.set(13, [mf] { mf->formParameter() = QStringLiteral("Style=''"); });
-    table.set(31, [mf] { mf->formParameter() = QStringLiteral("rDat=#1900-1-1#"); });
-    table.set(32, [mf] { mf->formParameter() = QString(); });
+    const auto openDownload = [mf](download::DownloadKind kind, const QString& condition) {
+        mf->formParameter() = condition;
+        download::ShowDownloadWindow(kind, mf->formParameter(), mf->db(), mf->feedback(), mf);
+    };
+    table.set(10, [openDownload] { openDownload(download::DownloadKind::Details, QString()); });
+    table.set(13, [openDownload] { openDownload(download::DownloadKind::Details, QStringLiteral("Style=''")); });
+    table.set(31, [openDownload] { openDownload(download::DownloadKind::Buyers, QStringLiteral("rDat=#1900-1-1#")); });
+    table.set(32, [openDownload] { openDownload(download::DownloadKind::Buyers, QString()); });
 
     // The rule editor edits the replacement rules.
     table.setMenuAction(
