@@ -182,10 +182,10 @@ bool Catalogue::DeleteCatalogueEntry(const QString& rawName, Feedback& feedback)
         return false;
     if (!write(rest.join(separator())))
         return false;
-    if (QFileInfo::exists(doomed)) {
-        DatabasePool::shared().release(doomed);
-        QFile::remove(doomed);
-    }
+    DatabasePool::shared().close(doomed);
+    QFile::remove(doomed);
+    for (const char* suffix : { "-wal", "-shm", "-journal" })
+        QFile::remove(doomed + QLatin1String(suffix));
     return true;
 }
 

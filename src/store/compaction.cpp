@@ -34,31 +34,32 @@ QString quoteLiteral(const QString& text)
     return u'\'' + out + u'\'';
 }
 
-// Writes an encrypted copy of source into target, same key, rebuilt without free pages.
+// Writes an encrypted copy of the open database into target, same key, rebuilt without
+// free pages.
 std::optional<CompactionError> compactInto(
-    const QString& source, const QString& target, const QString& password)
+    Database& db, const QString& target, const QString& password)
 {
     QString error;
-    // Opened with the right to create files, which ATTACH needs to make the target.
-    auto db = Database::open(source, password, &error, true);
-    if (!db)
-        return CompactionError { error, 26 };
     const QString attach = QStringLiteral("ATTACH DATABASE %1 AS quel_compact KEY %2")
                                .arg(quoteLiteral(target), quoteLiteral(password));
-    if (!db->executeNative(attach, &error))
-        return CompactionError { error, db->lastErrorCode() };
+    if (!db.executeNative(attach, &error))
+        return CompactionError { error, db.lastErrorCode() };
     const bool exported
-        = db->executeNative(QStringLiteral("SELECT sqlcipher_export('quel_compact')"), &error);
-    const int code = db->lastErrorCode();
-    db->executeNative(QStringLiteral("DETACH DATABASE quel_compact"));
+        = db.executeNative(QStringLiteral("SELECT sqlcipher_export('quel_compact')"), &error);
+    const int code = db.lastErrorCode();
+    db.executeNative(QStringLiteral("DETACH DATABASE quel_compact"));
     if (!exported)
         return CompactionError { error, code };
-    db.reset();
     // The copy must open with the key before it replaces anything.
-    auto check = Database::open(target, password, &error);
-    if (!check)
+    if (!Database::open(target, password, &error))
         return CompactionError { error, 26 };
     return std::nullopt;
+}
+
+void removeSideFiles(const QString& path)
+{
+    for (const char* suffix : { "-wal", "-shm", "-journal" })
+        QFile::remove(path + QLatin1String(suffix));
 }
 
 } // namespace
@@ -80,8 +81,16 @@ bool CompactDatabaseFile(
     const QString tempDir = TempDirectory();
     if (tempDir.isEmpty())
         return fail({ QStringLiteral("找不到临时文件夹"), 76 });
-    // No handle of this process may write to the file while it is copied and replaced.
-    DatabasePool::shared().release(path);
+    // The process's own handle does the work, so no second handle keeps a log open on the
+    // file; every change is folded into the file before it is copied.
+    QString error;
+    std::shared_ptr<Database> db = password == QLatin1String(kDatabasePassword)
+        ? DatabasePool::shared().acquire(path, &error)
+        : Database::open(path, password, &error);
+    if (!db)
+        return fail({ error, 26 });
+    if (!db->executeNative(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), &error))
+        return fail({ error, db->lastErrorCode() });
 
     if (makeBackup) {
         const QString backup = tempDir + QStringLiteral("backup.mdb");
@@ -94,9 +103,9 @@ bool CompactDatabaseFile(
 
     const QString temp = tempDir + QStringLiteral("temp.mdb");
     QFile::remove(temp);
-    if (const auto error = compactInto(path, temp, password)) {
+    if (const auto failure = compactInto(*db, temp, password)) {
         QFile::remove(temp);
-        return fail(*error);
+        return fail(*failure);
     }
     feedback.indicatorStep(1, QStringLiteral("pages"));
 
@@ -110,6 +119,11 @@ bool CompactDatabaseFile(
         QFile::remove(temp);
         return fail({ compacted.errorString(), static_cast<int>(compacted.error()) });
     }
+    // Everyone's handle on the old file closes; the next use opens the compacted one.
+    db->close();
+    db.reset();
+    DatabasePool::shared().close(path);
+    removeSideFiles(path);
     std::error_code ec;
     std::filesystem::rename(staged.toStdString(), path.toStdString(), ec);
     if (ec) {

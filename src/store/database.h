@@ -77,6 +77,10 @@ public:
 
     QString path() const { return m_path; }
     sqlite3* handle() const { return m_db; }
+    bool isOpen() const { return m_db != nullptr; }
+    // Closes the file for every holder (before it is replaced or deleted): later
+    // statements on this object fail instead of writing to a file that is gone.
+    void close();
 
     // Runs one Jet statement (translated); false and the engine's message on failure.
     bool execute(const QString& jetSql, QString* error = nullptr);
@@ -126,6 +130,8 @@ public:
 
     std::shared_ptr<Database> acquire(const QString& path, QString* error);
     void release(const QString& path);
+    // Closes the process's handle on the file, if any, and forgets it.
+    void close(const QString& path);
     void releaseAll();
 
 private:

@@ -277,8 +277,6 @@ bool DB_Operate::DeleteDuplicateRows(const QString& table, const QString& field)
 
 bool DB_Operate::CompactCurrentDatabase()
 {
-    // The compaction replaces the file: the open handle onto it goes first.
-    DatabasePool::shared().release(currentDatabasePath());
     return CompactDatabaseFile(
         currentDatabasePath(), QString::fromLatin1(kDatabasePassword), true, m_feedback);
 }

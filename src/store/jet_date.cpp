@@ -1,17 +1,36 @@
 #include "store/jet_date.h"
 
 #include <QRegularExpression>
+#include <cstdio>
 
 namespace quel::store {
 
+namespace {
+
+// Formatted by hand: this runs for every date written, and the general formatter is slow.
+QString formatDate(const QDate& date, const QTime& time)
+{
+    if (!date.isValid())
+        return {};
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    const QTime t = time.isValid() ? time : QTime(0, 0);
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day,
+        t.hour(), t.minute(), t.second());
+    return QString::fromLatin1(buffer);
+}
+
+} // namespace
+
 QString canonicalDateText(const QDateTime& dateTime)
 {
-    return dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return formatDate(dateTime.date(), dateTime.time());
 }
 
 QString canonicalDateText(const QDate& date)
 {
-    return date.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00");
+    return formatDate(date, QTime(0, 0));
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include "store/jet_date.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace quel::store {
@@ -25,12 +26,10 @@ QVariant readValue(sqlite3_stmt* stmt, int column, ColumnKind kind)
         return QVariant(sqlite3_column_double(stmt, column));
     case SQLITE_TEXT: {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-        const QString value = QString::fromUtf8(text, sqlite3_column_bytes(stmt, column));
-        if (kind == ColumnKind::Date) {
-            if (const auto date = parseCanonicalDate(value))
-                return QVariant(*date);
-        }
-        return QVariant(value);
+        // Dates stay text here and become QDateTime when read (value()): the conversion
+        // to local time is costly and most re-read rows are never looked at.
+        (void)kind;
+        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt, column)));
     }
     case SQLITE_BLOB: {
         const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt, column));
@@ -56,11 +55,20 @@ void bindValue(sqlite3_stmt* stmt, int index, const QVariant& value, ColumnKind 
         return;
     }
     switch (value.typeId()) {
-    case QMetaType::QDateTime:
-        bindText(stmt, index, canonicalDateText(value.toDateTime()));
+    case QMetaType::QDateTime: {
+        const QDateTime dt = value.toDateTime();
+        if (!dt.isValid()) {
+            sqlite3_bind_null(stmt, index);
+            return;
+        }
+        bindText(stmt, index, canonicalDateText(dt));
         return;
+    }
     case QMetaType::QDate:
-        bindText(stmt, index, canonicalDateText(value.toDate()));
+        if (value.toDate().isValid())
+            bindText(stmt, index, canonicalDateText(value.toDate()));
+        else
+            sqlite3_bind_null(stmt, index);
         return;
     case QMetaType::Bool:
     case QMetaType::Int:
@@ -341,8 +349,16 @@ QVariant Recordset::value(int index) const
     }
     if (m_adding || m_current < 0 || m_current >= static_cast<long>(m_rows.size()))
         return {};
-    const Row& row = m_rows[static_cast<size_t>(m_current)];
-    return row.deleted ? QVariant() : row.values[static_cast<size_t>(index)];
+    Row& row = m_rows[static_cast<size_t>(m_current)];
+    if (row.deleted || (!row.loaded && !readRow(row)))
+        return {};
+    const QVariant& stored = row.values[static_cast<size_t>(index)];
+    if (m_columns[static_cast<size_t>(index)].kind == ColumnKind::Date
+        && stored.typeId() == QMetaType::QString) {
+        if (const auto date = parseCanonicalDate(stored.toString()))
+            return QVariant(*date);
+    }
+    return stored;
 }
 
 bool Recordset::addNew()
@@ -391,31 +407,43 @@ void Recordset::cancelUpdate()
     m_pending.clear();
 }
 
-bool Recordset::readRow(qint64 rowid, Row& row)
+bool Recordset::readRow(Row& row) const
 {
     Statement stmt = m_db->prepareCached(m_rowSelect, &m_error);
     if (!stmt)
         return false;
-    sqlite3_bind_int64(stmt.get(), 1, rowid);
+    sqlite3_bind_int64(stmt.get(), 1, row.rowid);
     if (sqlite3_step(stmt.get()) != SQLITE_ROW) {
         m_error = QStringLiteral("row not found");
         return false;
     }
-    row.rowid = rowid;
     row.values.clear();
     row.values.reserve(m_columns.size());
     for (size_t i = 0; i < m_columns.size(); ++i)
         row.values.push_back(readValue(stmt.get(), static_cast<int>(i + 1), m_columns[i].kind));
+    row.loaded = true;
     return true;
 }
 
-bool Recordset::flushPending()
+QString Recordset::writeStatement()
 {
-    if (!m_adding && m_pending.empty())
-        return true;
-    if (!m_db || m_table.isEmpty()) {
-        cancelUpdate();
-        return false;
+    // Columns in table order, so that one statement serves any order of assignment.
+    std::sort(m_pending.begin(), m_pending.end(),
+        [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (m_writeSqlTable != m_table) {
+        m_writeSql.clear();
+        m_writeSqlTable = m_table;
+    }
+    quint64 key = m_adding ? 1 : 0;
+    bool cacheable = true;
+    for (const auto& [column, pending] : m_pending) {
+        cacheable = cacheable && column < 63;
+        key |= quint64(1) << (column + 1);
+    }
+    if (cacheable) {
+        auto found = m_writeSql.constFind(key);
+        if (found != m_writeSql.cend())
+            return *found;
     }
     QStringList names;
     for (const auto& [column, pending] : m_pending)
@@ -432,7 +460,20 @@ bool Recordset::flushPending()
         sql = QStringLiteral("UPDATE %1 SET %2=? WHERE _rowid_=?")
                   .arg(quoteName(m_table), names.join(QStringLiteral("=?,")));
     }
-    Statement stmt = m_db->prepareCached(sql, &m_error);
+    if (cacheable)
+        m_writeSql.insert(key, sql);
+    return sql;
+}
+
+bool Recordset::flushPending()
+{
+    if (!m_adding && m_pending.empty())
+        return true;
+    if (!m_db || m_table.isEmpty()) {
+        cancelUpdate();
+        return false;
+    }
+    Statement stmt = m_db->prepareCached(writeStatement(), &m_error);
     if (!stmt) {
         cancelUpdate();
         return false;
@@ -452,12 +493,12 @@ bool Recordset::flushPending()
     }
     if (m_adding)
         rowid = sqlite3_last_insert_rowid(m_db->handle());
-    stmt = Statement();
     const bool added = m_adding;
     cancelUpdate();
+    // The row is read back (with its counter, defaults and stored forms) when looked at.
     Row row;
-    if (!readRow(rowid, row))
-        return false;
+    row.rowid = rowid;
+    row.loaded = false;
     if (added) {
         m_rows.push_back(std::move(row));
         m_current = static_cast<long>(m_rows.size()) - 1;

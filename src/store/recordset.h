@@ -2,6 +2,7 @@
 
 #include "store/database.h"
 
+#include <QHash>
 #include <QString>
 #include <QVariant>
 #include <memory>
@@ -70,22 +71,26 @@ private:
         qint64 rowid = 0;
         std::vector<QVariant> values;
         bool deleted = false;
+        bool loaded = true; // false after a write: read back from the table when looked at
     };
     bool flushPending();
-    bool readRow(qint64 rowid, Row& row);
+    bool readRow(Row& row) const;
+    QString writeStatement();
     void skipDeletedForward();
     void skipDeletedBackward();
 
     std::shared_ptr<Database> m_db;
     std::vector<ColumnInfo> m_columns;
-    std::vector<Row> m_rows;
+    mutable std::vector<Row> m_rows;
     QString m_table;
     QString m_rowSelect; // re-reads one row by rowid after a write
     long m_current = 0;
     long m_deletedCount = 0;
     bool m_adding = false;
     std::vector<std::pair<int, QVariant>> m_pending;
-    QString m_error;
+    mutable QString m_error;
+    QHash<quint64, QString> m_writeSql; // by the assigned columns, for m_writeSqlTable
+    QString m_writeSqlTable;
 };
 
 } // namespace quel::store

@@ -44,7 +44,6 @@ QStringList schemaStatements()
             "CREATE TABLE 替换表 (ID COUNTER, Con STRING DEFAULT '', Sim STRING DEFAULT '')"),
         // The lookups the program makes on every import and search.
         QStringLiteral("CREATE INDEX 交易表_PID ON 交易表 (PID)"),
-        QStringLiteral("CREATE INDEX 交易表_BCode ON 交易表 (BCode)"),
         QStringLiteral("CREATE INDEX 产品表_PCode ON 产品表 (PCode)"),
         QStringLiteral("CREATE INDEX 客户表_BCode ON 客户表 (BCode)"),
     };

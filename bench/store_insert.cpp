@@ -1,0 +1,135 @@
+// Inserting sales records: through the access layer the way the importer does it (one
+// transaction and one recordset per imported result of 100 rows) against a plain
+// prepared-statement loop on the raw handle in one transaction.
+#include "core/feedback.h"
+#include "store/catalogue.h"
+#include "store/database.h"
+#include "store/db_operate.h"
+#include "store/schema.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <sqlite3.h>
+
+using namespace quel;
+using namespace quel::store;
+
+namespace {
+
+constexpr int kRowsPerImport = 100;
+
+struct TradeRow
+{
+    qint64 pid;
+    QString bcode;
+    QString buyer;
+    QDateTime dat;
+    double pri;
+    qint64 num;
+};
+
+TradeRow makeRow(qint64 n)
+{
+    static const QDateTime base(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+    return { n / kRowsPerImport + 1, QStringLiteral("b%1").arg(n % 5000),
+        QStringLiteral("买家%1").arg(n), base.addSecs(n * 7), 10 + (n % 100) * 0.5, 1 + n % 3 };
+}
+
+double layerRate(const QString& folder, qint64 rows)
+{
+    Catalogue catalogue(folder);
+    SilentFeedback feedback;
+    DB_Operate ops(catalogue, feedback);
+    Connection conn;
+    if (!ops.OpenConnection(conn))
+        return 0;
+    QElapsedTimer timer;
+    timer.start();
+    Recordset rs;
+    for (qint64 first = 0; first < rows; first += kRowsPerImport) {
+        Transaction tx = conn.transaction();
+        const qint64 pid = first / kRowsPerImport + 1;
+        ops.OpenRecordsetOn(conn, rs,
+            QStringLiteral("SELECT * FROM 交易表 WHERE PID=") + QString::number(pid)
+                + QStringLiteral(" ORDER BY Dat DESC,Buyer DESC"));
+        for (qint64 n = first; n < std::min(rows, first + kRowsPerImport); ++n) {
+            const TradeRow row = makeRow(n);
+            rs.addNew();
+            rs.setField(QStringLiteral("PID"), row.pid);
+            rs.setField(QStringLiteral("Buyer"), row.buyer);
+            rs.setField(QStringLiteral("BCode"), row.bcode);
+            rs.setField(QStringLiteral("Dat"), row.dat);
+            rs.setField(QStringLiteral("Pri"), row.pri);
+            rs.setField(QStringLiteral("Num"), row.num);
+            if (!rs.update())
+                return 0;
+        }
+        ops.CloseRecordset(rs);
+        tx.commit();
+    }
+    return rows * 1000.0 / std::max<qint64>(1, timer.elapsed());
+}
+
+void bindText(sqlite3_stmt* stmt, int index, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(
+        stmt, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+}
+
+double rawRate(const QString& path, qint64 rows)
+{
+    QString error;
+    auto db = Database::open(path, QString::fromLatin1(kDatabasePassword), &error);
+    if (!db)
+        return 0;
+    sqlite3* handle = db->handle();
+    QElapsedTimer timer;
+    timer.start();
+    sqlite3_exec(handle, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(handle,
+        "INSERT INTO 交易表(PID,Buyer,BCode,Dat,Pri,Num) VALUES(?,?,?,?,?,?)", -1, &stmt, nullptr);
+    for (qint64 n = 0; n < rows; ++n) {
+        const TradeRow row = makeRow(n);
+        sqlite3_bind_int64(stmt, 1, row.pid);
+        bindText(stmt, 2, row.buyer);
+        bindText(stmt, 3, row.bcode);
+        bindText(stmt, 4, row.dat.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        sqlite3_bind_double(stmt, 5, row.pri);
+        sqlite3_bind_int64(stmt, 6, row.num);
+        if (sqlite3_step(stmt) != SQLITE_DONE)
+            return 0;
+        sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_exec(handle, "COMMIT", nullptr, nullptr, nullptr);
+    return rows * 1000.0 / std::max<qint64>(1, timer.elapsed());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    const qint64 rows = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 1000000;
+    QTemporaryDir layerDir;
+    QTemporaryDir rawDir;
+    QString error;
+    if (!writeTemplate(layerDir.filePath(QStringLiteral("DATA.mdb")), &error)
+        || !writeTemplate(rawDir.filePath(QStringLiteral("DATA.mdb")), &error)) {
+        out << "error: " << error << "\n";
+        return 1;
+    }
+    const double layer = layerRate(layerDir.path(), rows);
+    DatabasePool::shared().releaseAll();
+    const double raw = rawRate(rawDir.filePath(QStringLiteral("DATA.mdb")), rows);
+    out << "layer: " << qRound64(layer) << " rows/s\n";
+    out << "raw: " << qRound64(raw) << " rows/s\n";
+    out << "ratio: " << QString::number(raw > 0 ? layer / raw : 0, 'f', 2) << " x\n";
+    return layer > 0 && raw > 0 ? 0 : 1;
+}
