@@ -312,7 +312,7 @@ MarketServer::MarketServer(const MarketOptions& options)
     : m_impl(std::make_unique<Impl>(options))
 {
     Impl& d = *m_impl;
-    d.http.new_task_queue = [] { return new httplib::ThreadPool(32); };
+    d.http.new_task_queue = [] { return new httplib::ThreadPool(64); };
     d.http.set_keep_alive_max_count(100000);
     // Short idle keep-alive so that stop() never waits long for a silent client.
     d.http.set_keep_alive_timeout(1);
