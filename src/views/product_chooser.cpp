@@ -1,0 +1,151 @@
+#include "views/product_chooser.h"
+
+#include "core/feedback.h"
+#include "store/db_operate.h"
+#include "views/grid_view.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace quel::views {
+
+namespace {
+
+const char kTagProperty[] = "Tag";
+
+QToolButton* makeButton(
+    const QString& name, QStyle::StandardPixmap icon, const QString& tip, QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setIcon(parent->style()->standardIcon(icon));
+    button->setIconSize(QSize(32, 32));
+    button->setToolTip(tip);
+    return button;
+}
+
+void centreOnScreen(QWidget* window)
+{
+    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+}
+
+} // namespace
+
+QString productBoxTag(const QLineEdit* box)
+{
+    return box ? box->property(kTagProperty).toString() : QString();
+}
+
+void setProductBoxTag(QLineEdit* box, const QString& ids)
+{
+    if (box)
+        box->setProperty(kTagProperty, ids);
+}
+
+QString ProductChooser::caption()
+{
+    return QStringLiteral("选择产品名称");
+}
+
+ProductChooser::ProductChooser(store::DB_Operate& db, const QString& chosenIds, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("ProductSel"));
+    setWindowTitle(caption());
+    setAttribute(Qt::WA_DeleteOnClose);
+    resize(760, 520);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* hint = new QLabel(QStringLiteral("请在要选择的产品所在行打“√”"), this);
+    hint->setObjectName(QStringLiteral("LBL"));
+    layout->addWidget(hint);
+    m_grid = new GridView(this);
+    m_grid->setObjectName(QStringLiteral("MSF"));
+    m_grid->setFeedback(&db.feedback());
+    m_grid->setCheckMarks(GridView::CheckMarks::Multi);
+    layout->addWidget(m_grid, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    m_cancel = makeButton(
+        QStringLiteral("Com_0"), QStyle::SP_DialogCancelButton, QStringLiteral("取消"), this);
+    m_confirm = makeButton(
+        QStringLiteral("Com_1"), QStyle::SP_DialogOkButton, QStringLiteral("确定"), this);
+    buttons->addWidget(m_cancel);
+    buttons->addWidget(m_confirm);
+    layout->addLayout(buttons);
+
+    connect(m_cancel, &QAbstractButton::clicked, this, &QWidget::close);
+    connect(m_confirm, &QAbstractButton::clicked, this, &ProductChooser::confirm);
+
+    centreOnScreen(this);
+    fillProductChoice(*m_grid->grid(), db, m_grid->textMeasure());
+    markChosenProducts(*m_grid->grid(), chosenIds);
+}
+
+ProductChooser::~ProductChooser() = default;
+
+void ProductChooser::confirm()
+{
+    m_result = chosenProducts(*m_grid->grid());
+    close();
+}
+
+void ProductChooser::closeEvent(QCloseEvent* event)
+{
+    if (!m_announced) {
+        m_announced = true;
+        emit decided(m_result);
+    }
+    event->accept();
+}
+
+bool pickProducts(QLineEdit* box, store::DB_Operate& db, QWidget* parent)
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->windowTitle() == ProductChooser::caption()) {
+            window->raise();
+            window->activateWindow();
+            return false;
+        }
+    }
+    std::optional<ChosenProducts> result;
+    bool done = false;
+    QPointer<ProductChooser> chooser = new ProductChooser(db, productBoxTag(box), parent);
+    QEventLoop wait;
+    QObject::connect(
+        chooser, &ProductChooser::decided, &wait, [&](std::optional<ChosenProducts> decided) {
+            result = std::move(decided);
+            done = true;
+            wait.quit();
+        });
+    QObject::connect(chooser, &QObject::destroyed, &wait, [&] {
+        done = true;
+        wait.quit();
+    });
+    chooser->show();
+    // Like waiting for the window's caption to disappear: other windows keep working.
+    if (!done)
+        wait.exec();
+    if (!result)
+        return false;
+    if (box) {
+        box->setText(result->names);
+        setProductBoxTag(box, result->ids);
+    }
+    return true;
+}
+
+} // namespace quel::views

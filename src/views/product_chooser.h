@@ -1,0 +1,70 @@
+#pragma once
+
+#include "views/lists.h"
+
+#include <QWidget>
+#include <optional>
+
+class QAbstractButton;
+class QLineEdit;
+
+namespace quel::store {
+class DB_Operate;
+}
+
+namespace quel::views {
+
+class GridView;
+
+// The chosen products a text box stands for: its text holds the names, its tag (the
+// dynamic property "Tag") the IDs, each entry followed by "；".
+QString productBoxTag(const QLineEdit* box);
+void setProductBoxTag(QLineEdit* box, const QString& ids);
+
+// The product chooser "ProductSel" (caption "选择产品名称"): every product, best sellers
+// first, with a selection column to tick ("√") and two buttons, cancel (Com_0) and
+// confirm (Com_1). Modeless and above the other windows; deletes itself when closed.
+class ProductChooser : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static QString caption(); // "选择产品名称"
+
+    // Fills the grid and ticks the products of chosenIds.
+    ProductChooser(store::DB_Operate& db, const QString& chosenIds, QWidget* parent = nullptr);
+    ~ProductChooser() override;
+
+    GridView* grid() const { return m_grid; }
+    QAbstractButton* cancelButton() const { return m_cancel; }
+    QAbstractButton* confirmButton() const { return m_confirm; }
+
+    // What the user decided: the ticked products after confirm (possibly none), nothing
+    // after cancel or the close box.
+    std::optional<ChosenProducts> result() const { return m_result; }
+
+signals:
+    // Emitted once, when the window closes.
+    void decided(std::optional<quel::views::ChosenProducts> result);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void confirm();
+
+    GridView* m_grid;
+    QAbstractButton* m_cancel;
+    QAbstractButton* m_confirm;
+    std::optional<ChosenProducts> m_result;
+    bool m_announced = false;
+};
+
+// Lets the user pick products into a text box: shows the chooser with the box's products
+// ticked and waits (the rest of the program keeps working) until it closes. On confirm the
+// box gets the names and IDs and the result is true (also when nothing was ticked); after
+// cancel the box is unchanged and the result false. While a chooser is open, another pick
+// brings it to the front and returns false.
+bool pickProducts(QLineEdit* box, store::DB_Operate& db, QWidget* parent);
+
+} // namespace quel::views
