@@ -127,8 +127,9 @@ TEST(MarketServerFaults, DelayAppliesAndStopDoesNotWaitForStalls)
         client.set_read_timeout(30, 0);
         return static_cast<bool>(client.Get(stalled.c_str()));
     });
-    while (market->server().counters().requests == 0)
+    for (int i = 0; i < 1000 && market->server().counters().requests == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(market->server().counters().requests, 1u);
     const auto started = Clock::now();
     market.reset();
     EXPECT_LT(msSince(started), 3000);
