@@ -175,6 +175,10 @@ TEST(MarketGenerator, FixturesHoldForEverySeed)
         EXPECT_EQ(cat.findProduct(fx.noDiscountCode())->discount, 0.0);
         EXPECT_TRUE(cat.findProduct(fx.mallItemCode())->mall);
         EXPECT_NE(fx.twoPartCode().find('-'), std::string::npos);
+        EXPECT_NE(cat.findProduct(fx.singleQuoteTitleCode())->title.find('\''), std::string::npos);
+        const Product& anonymous = *cat.findProduct(fx.anonymousSaleCode());
+        EXPECT_TRUE(std::any_of(cat.sales(anonymous.index)->begin(),
+            cat.sales(anonymous.index)->end(), [](const Sale& s) { return s.buyer < 0; }));
         EXPECT_TRUE(cat.findBuyer(fx.bannedBuyerCode())->banned);
         EXPECT_TRUE(cat.findBuyer(fx.missingFieldsBuyerCode())->location.empty());
         EXPECT_FALSE(cat.findBuyer(fx.plainBuyerCode())->banned);
@@ -204,8 +208,12 @@ TEST(MarketEncoding, PagesTextSurvivesGbkAndOutsidersBecomeReferences)
     const std::string gbk = utf8ToGbk(markers);
     EXPECT_EQ(gbk.find("&#"), std::string::npos);
     EXPECT_EQ(gbkToUtf8(gbk), markers);
-    EXPECT_EQ(utf8ToGbk("a\xf0\x9f\x98\x80" "b"), "a&#128512;b");
-    EXPECT_EQ(utf8ToGbk("a\xff" "b"), "a?b");
+    EXPECT_EQ(utf8ToGbk("a\xf0\x9f\x98\x80"
+                        "b"),
+        "a&#128512;b");
+    EXPECT_EQ(utf8ToGbk("a\xff"
+                        "b"),
+        "a?b");
     EXPECT_EQ(gbkToUtf8("\xd5\xfd\xc6\xb7\xff"), "正品\xef\xbf\xbd");
     EXPECT_EQ(percentEncode(utf8ToGbk("正品 a&b")), "%D5%FD%C6%B7%20a%26b");
 }

@@ -2,6 +2,8 @@
 
 #include "market/word_lists.h"
 
+#include <algorithm>
+
 namespace quel::market {
 
 Fixtures::Fixtures(const Catalogue& catalogue)
@@ -109,6 +111,28 @@ std::string Fixtures::bannedBuyerCode() const
 std::string Fixtures::missingFieldsBuyerCode() const
 {
     return buyerCode(1);
+}
+
+std::string Fixtures::singleQuoteTitleCode() const
+{
+    for (const Product& p : m_catalogue.products())
+        if (p.viewable && p.price > 0 && p.title.find('\'') != std::string::npos)
+            return p.code;
+    return {};
+}
+
+std::string Fixtures::anonymousSaleCode() const
+{
+    for (const Product& p : m_catalogue.products()) {
+        if (!p.viewable || p.mall || p.price <= 0)
+            continue;
+        const auto sales = m_catalogue.sales(p.index);
+        const auto firstPage = sales->begin()
+            + static_cast<std::ptrdiff_t>(std::min<std::size_t>(sales->size(), 90));
+        if (std::any_of(sales->begin(), firstPage, [](const Sale& s) { return s.buyer < 0; }))
+            return p.code;
+    }
+    return {};
 }
 
 std::string Fixtures::plainBuyerCode() const

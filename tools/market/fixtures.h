@@ -25,6 +25,9 @@ namespace quel::market {
 //   twoPartCode()          item 9: code "XID-NUM"; /auction/item_detail.htm?xid=XID&
 //                          item_num_id=NUM and /item.htm?id=XID both show it
 //   mallItemCode()         item 11: sold by a mall shop, listed under BASE/mall/
+//   singleQuoteTitleCode() a viewable, priced item whose title holds a single quote (Levi's)
+//   anonymousSaleCode()    a viewable, priced, non-mall item whose first record page (90 rows)
+//                          has a purchase without rating link (empty buyer code)
 //   bannedBuyerCode()      buyer 0: profile says "通告：該用戶已經被查封！"
 //   missingFieldsBuyerCode() buyer 1: seller credit, location and registration lines empty
 //   plainBuyerCode()       a buyer with every profile line, not banned
@@ -48,6 +51,8 @@ public:
     std::string noDiscountCode() const;
     std::string twoPartCode() const;
     std::string mallItemCode() const;
+    std::string singleQuoteTitleCode() const;
+    std::string anonymousSaleCode() const;
     std::string bannedBuyerCode() const;
     std::string missingFieldsBuyerCode() const;
     std::string plainBuyerCode() const;
