@@ -148,6 +148,24 @@ TEST_F(QuelfetchTest, FailedLoadsEndAtOnceWithTheItemLineOfZeros)
     }
 }
 
+TEST_F(QuelfetchTest, ALaterPageThatFailsToLoadEndsTheWalkAtOnce)
+{
+    // Page 2 answers 404: the rows gathered so far are written, with the empty last line a
+    // page without rows leaves.
+    const WorkerRun run = runWorker("d‖./Temp_1.t‖0", m_dir, m_server.base());
+    ASSERT_TRUE(run.ended);
+    EXPECT_LT(run.ms, 5000);
+    EXPECT_EQ(m_dir.read("Temp_1.t"), expectedResult("item_d.t"));
+}
+
+TEST_F(QuelfetchTest, AnUnwritableOutputEndsWithoutAFile)
+{
+    // 31 attempts a tick apart, then the worker gives up.
+    const WorkerRun run = runWorker("b‖./no/such/folder/Temp_1.t‖0", m_dir, m_server.base(), 5);
+    ASSERT_TRUE(run.ended);
+    EXPECT_TRUE(filesIn(m_dir).isEmpty());
+}
+
 TEST_F(QuelfetchTest, MissingJobOrOutputWritesNothing)
 {
     for (const QString& argument : { QString("a‖‖0"), QString("‖./Temp_1.t‖0"), QString("a") }) {
