@@ -251,6 +251,12 @@ TEST_F(MarketPages, RareItems)
     const QString shortForm = load(s_market->baseUrl() + "/item.htm?id=" + tp.xid);
     EXPECT_DOUBLE_EQ(parseItemFields(shortForm).price, tp.price);
 
+    // A mall item's own address, as its list link gives it.
+    const Product& mall = *catalogue().findProduct(fx.mallItemCode());
+    const QString mallPage
+        = load(s_market->baseUrl() + "/mall/item.htm?id=" + mall.code + "&page_size=90");
+    EXPECT_DOUBLE_EQ(parseItemFields(mallPage).price, mall.price);
+
     // Mall item, unpriced item and the item without discount block as the list shows them.
     const std::vector<int> all = catalogue().search(Fixtures::everyItemKeyword(), "");
     ASSERT_EQ(all.size(), catalogue().products().size());
