@@ -87,16 +87,6 @@ TEST(ItemWalk, APageWithoutPagerTextNeverRestartsTheCount)
     EXPECT_EQ(walk.pagesDone(), 2);
 }
 
-TEST(ParseItemFields, FiguresBeforeTheReviewCountAreNotRead)
-{
-    const ItemDetail item = ParseItemFields(pageMarkup("item_early.html"));
-    EXPECT_EQ(item.reviews, 8);
-    EXPECT_EQ(item.itemType, "");
-    EXPECT_EQ(item.views, 0);
-    EXPECT_EQ(item.favourites, 0);
-    EXPECT_DOUBLE_EQ(item.price, 5.5);
-}
-
 TEST(ParseItemFields, AMarkerAtTheVeryStartCountsAsMissing)
 {
     const ItemDetail item = ParseItemFields("<SPAN>本期售出：</SPAN>5 <SPAN>30天售出：</SPAN>6");
@@ -104,15 +94,8 @@ TEST(ParseItemFields, AMarkerAtTheVeryStartCountsAsMissing)
     EXPECT_EQ(item.sold30Days, 6);
 }
 
-TEST(ParseSalesTable, RowsAndCells)
+TEST(ParseSalesTable, TextAfterTheGuestBookIsNotPartOfTheTable)
 {
-    EXPECT_EQ(ParseSalesTable(pageMarkup("item_nosales.html")), "");
-    // A table of only its header row gives no lines.
-    EXPECT_EQ(ParseSalesTable(pageMarkup("item_c_s2.html")), "");
-    const QString lines = ParseSalesTable(pageMarkup("item_b.html"));
-    EXPECT_EQ(lines.split("\r\n").size(), 2);
-    EXPECT_FALSE(lines.endsWith("\r\n"));
-    // Text after the guest-book label does not belong to the table.
     QString page = pageMarkup("item_a_s1.html");
     page.replace("<P><A href=\"#guestbook\">留言簿</A></P>",
         "<P><A href=\"#guestbook\">留言簿</A></P><TABLE><TBODY><TR><TD>x</TD><TD>x</TD>"
