@@ -12,7 +12,7 @@ enum class Fault
 {
     None,
     ServerError, // HTTP 500 with a short error page
-    Dropped, // the response head is sent, then the connection closes without a body byte
+    Dropped, // the connection closes before a single byte of the response
     Truncated, // the head announces the full length, half the body comes, then the close
     Stalled, // the head is sent, then nothing until the stall time is over, then the close
 };

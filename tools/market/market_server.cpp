@@ -4,14 +4,18 @@
 #include "market/pages.h"
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <dirent.h>
 #include <httplib.h>
 #include <mutex>
+#include <netinet/in.h>
 #include <shared_mutex>
+#include <sys/socket.h>
 #include <unordered_map>
 
 namespace quel::market {
@@ -74,6 +78,36 @@ std::string clockText()
     std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
         static_cast<int>(ms));
     return buf;
+}
+
+// Shuts down the accepted socket of one client connection (our port, the client's port), so
+// that the client sees the connection end without a single byte of response. The socket
+// stays open until this request's handler returns, so the one found is this connection.
+bool dropConnection(int localPort, int remotePort)
+{
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir)
+        return false;
+    bool dropped = false;
+    while (const dirent* entry = readdir(dir)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end == entry->d_name || *end != '\0')
+            continue;
+        sockaddr_in local {}, peer {};
+        socklen_t localLength = sizeof local, peerLength = sizeof peer;
+        if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &localLength)
+                != 0
+            || local.sin_family != AF_INET || ntohs(local.sin_port) != localPort)
+            continue;
+        if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0
+            || ntohs(peer.sin_port) != remotePort)
+            continue;
+        dropped = shutdown(static_cast<int>(fd), SHUT_RDWR) == 0;
+        break;
+    }
+    closedir(dir);
+    return dropped;
 }
 
 } // namespace
@@ -272,6 +306,8 @@ void MarketServer::Impl::handle(const httplib::Request& req, httplib::Response& 
         res.set_content(*body, kContentType);
         break;
     case Fault::Dropped:
+        // Without the socket (another platform, say) the head still goes out before the close.
+        dropConnection(port, req.remote_port);
         res.set_content_provider(body->size(), kContentType,
             [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
         break;
