@@ -73,13 +73,8 @@ QString ItemLine(const ItemDetail& item)
 
 QString ReplaceDateUnits(QString date)
 {
-    date.replace(QStringLiteral("年"), QStringLiteral("-"));
-    date.replace(QStringLiteral("月"), QStringLiteral("-"));
-    date.remove(QStringLiteral("日"));
-    date.replace(QStringLiteral("点"), QStringLiteral(":"));
-    date.replace(QStringLiteral("分"), QStringLiteral(":"));
-    date.remove(QStringLiteral("秒"));
-    date.replace(QStringLiteral("  "), QStringLiteral(" "));
+    for (const m::DateUnit& unit : m::kDateUnits)
+        date.replace(unit.text, unit.replacement);
     return date;
 }
 

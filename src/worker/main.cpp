@@ -1,7 +1,8 @@
 // quelfetch: runs one page job from its command line, writes one result file and ends.
 //   quelfetch JOB‖OUTPUT‖MODE      (the arguments are joined with blanks)
 //   quelfetch --dump URL           prints the page's body markup as the parsers see it
-// "--market URL" (or QUELMAR_MARKET) says where the marketplace is.
+// "--market URL" (or QUELMAR_MARKET) says where the marketplace is. QUELFETCH_TICK_MS
+// shortens the one-second tick (tests run the watchdog's 1200 ticks in seconds).
 
 #include "web/browser.h"
 #include "web/market.h"

@@ -41,6 +41,23 @@ inline const QString kPriceCellStart = QStringLiteral("M>");
 inline const QString kRateLink = QStringLiteral("user-rate-");
 inline const QString kRateLinkEnd = QStringLiteral(".htm");
 
+// How a sale's date is written with Chinese units, and what each unit becomes, replaced in
+// this order: 2010年4月2日 9点05分07秒 -> 2010-4-2 9:05:07.
+struct DateUnit
+{
+    QString text;
+    QString replacement;
+};
+inline const DateUnit kDateUnits[] = {
+    { QStringLiteral("年"), QStringLiteral("-") },
+    { QStringLiteral("月"), QStringLiteral("-") },
+    { QStringLiteral("日"), QString() },
+    { QStringLiteral("点"), QStringLiteral(":") },
+    { QStringLiteral("分"), QStringLiteral(":") },
+    { QStringLiteral("秒"), QString() },
+    { QStringLiteral("  "), QStringLiteral(" ") },
+};
+
 // The buyer profile.
 inline const QString kBanned = QStringLiteral("ErrorMsg>通告：該用戶已經被查封！</");
 inline const QString kNameCard = QStringLiteral("id=NameCard>");
