@@ -20,6 +20,9 @@ public:
     {
         m_port = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        // stop() only ends a server that is already listening.
+        for (int i = 0; i < 2000 && !m_server.is_running(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
     void stop()
