@@ -58,6 +58,8 @@ void Transaction::rollback()
         return;
     m_db->executeNative(QStringLiteral("ROLLBACK TO ") + m_name);
     m_db->executeNative(QStringLiteral("RELEASE ") + m_name);
+    // Tables made or dropped inside are undone too: forget what was learnt about them.
+    m_db->schemaChanged();
     m_db.reset();
 }
 

@@ -189,6 +189,13 @@ TEST_F(DbOperateTest, CompactCurrentDatabaseKeepsDataAndKey)
     EXPECT_EQ(m_ops.LookupValue(QStringLiteral("简化表"), QStringLiteral("诺基亚"),
                   QStringLiteral("Con"), QStringLiteral("Sim")),
         QVariant(QStringLiteral("NK")));
+    // A connection held across the compaction fails cleanly; new ones see the new file.
+    EXPECT_FALSE(m_ops.ExecuteSql(QStringLiteral("DELETE * FROM 简化表"), &held));
+    Connection fresh;
+    ASSERT_TRUE(m_ops.OpenConnection(fresh));
+    EXPECT_TRUE(
+        m_ops.ExecuteSql(QStringLiteral("INSERT INTO 简化表(Con,Sim) VALUES('a','b')"), &fresh));
+    EXPECT_EQ(m_ops.CountGroups(QStringLiteral("简化表"), QStringLiteral("Con")), 2);
     QString error;
     EXPECT_FALSE(Database::open(m_path, QStringLiteral("other"), &error));
     EXPECT_TRUE(QFileInfo::exists(m_dir.file(QStringLiteral("backup.mdb"))));

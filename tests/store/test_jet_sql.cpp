@@ -1,4 +1,5 @@
 // The Jet statements the program issues, each run on a real encrypted database.
+#include "store/connection.h"
 #include "store/db_operate.h"
 #include "store/jet_sql.h"
 #include "store_fixture.h"
@@ -311,4 +312,35 @@ TEST_F(JetSql, WrongKeyIsReportedNotCrashed)
     EXPECT_FALSE(Database::open(
         m_dir.file(QStringLiteral("missing.mdb")), QString::fromLatin1(kDatabasePassword), &error));
     EXPECT_TRUE(Database::open(m_path, QString::fromLatin1(kDatabasePassword), &error));
+}
+
+TEST_F(JetSql, EveryTruncationOfTheProgramsStatementsIsHandled)
+{
+    // Statements are built by concatenation, so a cut-off or mangled one must fail cleanly.
+    sampleData();
+    const QStringList statements {
+        QStringLiteral(
+            "SELECT 客户表.*,交易表.Buyer AS Buyer INTO TEMP_Customer FROM 客户表,交易表 WHERE "
+            "客户表.BCode=交易表.BCode AND 客户表.Prov=''"),
+        QStringLiteral(
+            "INSERT INTO TEMP_Trade1(Name,Dat,Sm,Num,Av) VALUES('a','2026-1-1','1','2','0.5')"),
+        QStringLiteral("UPDATE 客户表 SET BName='x',rDat='2010-5-6',dDat='12-07-2026' WHERE ID=1"),
+        QStringLiteral(
+            "CREATE TABLE TEMP_X (ID COUNTER,Name STRING(50),Dat DATE DEFAULT #1/2/2026#)"),
+        QStringLiteral("ALTER TABLE TEMP_Trade ADD COLUMN P_Name STRING"),
+        QStringLiteral("SELECT * FROM [交易表] WHERE Dat>=#2026-12-1 8:00# AND Buyer LIKE '*甲?' "
+                       "ORDER BY Dat"),
+    };
+    for (const QString& statement : statements) {
+        for (qsizetype cut = 0; cut <= statement.size(); ++cut) {
+            const auto tx = Connection(m_db).transaction();
+            QString error;
+            m_db->execute(statement.left(cut), &error);
+            Recordset rs;
+            rs.open(m_db, statement.left(cut), &error);
+            m_db->execute(statement.mid(cut), &error);
+        } // each attempt rolled back
+    }
+    EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM 交易表")), QVariant(4LL));
+    EXPECT_EQ(m_db->tableNames().size(), 6);
 }

@@ -176,3 +176,19 @@ TEST_F(RecordsetTest, TransactionGuardRollsBackUnlessCommitted)
     EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM 交易表")), QVariant(2LL));
     EXPECT_FALSE(Connection().transaction().isActive());
 }
+
+TEST_F(RecordsetTest, RolledBackSchemaChangesAreForgotten)
+{
+    const Connection conn(m_db);
+    {
+        Transaction tx = conn.transaction();
+        EXPECT_TRUE(conn.execute(QStringLiteral("DROP TABLE 交易表")));
+        EXPECT_FALSE(
+            conn.execute(QStringLiteral("INSERT INTO 交易表(PID,Dat) VALUES(1,'2026-1-2')")));
+    }
+    // The table is back, and quoted dates are converted for it again.
+    EXPECT_TRUE(
+        conn.execute(QStringLiteral("INSERT INTO 交易表(PID,Dat) VALUES(1,'2026年1月2日')")));
+    EXPECT_EQ(scalar(QStringLiteral("SELECT Dat FROM 交易表 WHERE ID=4")),
+        QVariant(QDateTime(QDate(2026, 1, 2), QTime(0, 0))));
+}
