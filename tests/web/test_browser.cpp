@@ -2,6 +2,7 @@
 #include "local_server.h"
 #include "print_qstring.h"
 #include "web/browser.h"
+#include "web/page_dump.h"
 #include "web/page_loader.h"
 
 #include <QCoreApplication>
@@ -371,4 +372,39 @@ TEST_F(BrowserTest, WaitForPageLimitsCancellationAndMarker)
     EXPECT_TRUE(WaitForPage(10, browser, QStringLiteral("页<"), 5000));
     EXPECT_LT(timer.elapsed(), 3000);
     EXPECT_EQ(browser.readyState(), QStringLiteral("complete"));
+}
+
+TEST_F(BrowserTest, DumpGivesTheSerialisedBody)
+{
+    server.http().Get("/item.htm", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(Gbk(QStringLiteral("<title>x</title><div class=\"tb-detail\">"
+                                           "<em id=J_StrPrice>12.00</em>\n</div>")),
+            "text/html; charset=gbk");
+    });
+    server.start();
+    QString error;
+    EXPECT_EQ(LoadBodyHtml(server.url("/item.htm?id=7"), &error, 2000),
+        QStringLiteral("<DIV class=tb-detail><EM id=J_StrPrice>12.00</EM>\r\n</DIV>"));
+    EXPECT_EQ(error, QString());
+    EXPECT_EQ(LoadBodyHtml(QStringLiteral("mailto:x@y"), &error, 2000), QString());
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(BrowserTest, DownloadFinishedTagRules)
+{
+    Browser browser;
+    browser.setTag(QStringLiteral("StartDown"));
+    NavigateTo(browser, QStringLiteral("about:blank"));
+    WaitForPage(3, browser, QString(), 50);
+    EXPECT_EQ(browser.tag(), QStringLiteral("StartDown"));
+    MarkDownloadFinished(browser);
+    EXPECT_EQ(browser.tag(), QStringLiteral("StartDown"));
+
+    browser.setMarksDownloadFinished(false);
+    browser.navigate(QStringLiteral("http:///"));
+    EXPECT_EQ(browser.locationUrl(), QStringLiteral("http:///"));
+    WaitForPage(3, browser, QString(), 50);
+    EXPECT_EQ(browser.readyState(), QStringLiteral("complete"));
+    MarkDownloadFinished(browser);
+    EXPECT_EQ(browser.tag(), QStringLiteral("StartDown"));
 }

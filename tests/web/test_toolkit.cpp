@@ -1,0 +1,72 @@
+#include "print_qstring.h"
+#include "web/address_check.h"
+#include "web/charset.h"
+#include "web/desktop_open.h"
+#include "web/registry.h"
+
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+using namespace quel::web;
+
+TEST(Charset, LabelsHeadersAndMeta)
+{
+    EXPECT_EQ(CanonicalCharset(QStringLiteral(" GB2312 ")), QStringLiteral("GBK"));
+    EXPECT_EQ(CanonicalCharset(QStringLiteral("\"utf8\"")), QStringLiteral("UTF-8"));
+    EXPECT_EQ(CanonicalCharset(QStringLiteral("gb18030")), QStringLiteral("GB18030"));
+    EXPECT_EQ(CanonicalCharset(QStringLiteral("no-such-charset")), QString());
+    EXPECT_EQ(
+        CharsetFromContentType(QStringLiteral("text/html;charset=\"gbk\"")), QStringLiteral("GBK"));
+    EXPECT_EQ(CharsetFromContentType(QStringLiteral("text/html")), QString());
+    EXPECT_EQ(CharsetFromMeta("<html><head><META HTTP-EQUIV=Content-Type "
+                              "CONTENT=\"text/html; charset=gb2312\">"),
+        QStringLiteral("GBK"));
+    EXPECT_EQ(CharsetFromMeta("<meta charset='utf-8'/>"), QStringLiteral("UTF-8"));
+    EXPECT_EQ(CharsetFromMeta("<meta name=keywords content=charset>"), QString());
+
+    const QByteArray gbk = QByteArray::fromHex("c5b5bbf9d1c7"); // 诺基亚
+    EXPECT_EQ(DetectCharset(gbk, QString()), QStringLiteral("GB18030"));
+    EXPECT_EQ(DetectCharset(gbk, QStringLiteral("text/html; charset=gbk")), QStringLiteral("GBK"));
+    EXPECT_EQ(DetectCharset(QByteArray("\xEF\xBB\xBF") + gbk, QStringLiteral("charset=gbk")),
+        QStringLiteral("UTF-8"));
+    EXPECT_EQ(DetectCharset(QStringLiteral("诺基亚").toUtf8(), QString()), QStringLiteral("UTF-8"));
+    EXPECT_EQ(DecodeBytes(gbk, QStringLiteral("GBK")), QStringLiteral("诺基亚"));
+}
+
+TEST(Charset, FormEncodingAsBrowsersDo)
+{
+    EXPECT_EQ(FormUrlEncode(QStringLiteral("诺基亚 5200"), QStringLiteral("GBK")),
+        QByteArray("%C5%B5%BB%F9%D1%C7+5200"));
+    EXPECT_EQ(FormUrlEncode(QStringLiteral("诺基亚"), QStringLiteral("UTF-8")),
+        QByteArray("%E8%AF%BA%E5%9F%BA%E4%BA%9A"));
+    EXPECT_EQ(FormUrlEncode(QStringLiteral("a*b-c._d~e&f=g+h"), QStringLiteral("GBK")),
+        QByteArray("a*b-c._d%7Ee%26f%3Dg%2Bh"));
+    // A character the charset lacks goes as a numeric reference; line breaks as CR LF.
+    EXPECT_EQ(
+        FormUrlEncode(QStringLiteral("한"), QStringLiteral("GBK")), QByteArray("%26%2354620%3B"));
+    EXPECT_EQ(FormUrlEncode(QStringLiteral("a\nb"), QStringLiteral("GBK")), QByteArray("a%0D%0Ab"));
+}
+
+TEST(Addresses, OnlyWebAddressesLeaveTheProgram)
+{
+    EXPECT_TRUE(IsWebAddress(QStringLiteral("http://127.0.0.1:8080/item.htm?id=7")));
+    EXPECT_TRUE(IsWebAddress(QStringLiteral(" HTTPS://market.test/ ")));
+    EXPECT_FALSE(IsWebAddress(QStringLiteral("file:///etc/passwd")));
+    EXPECT_FALSE(IsWebAddress(QStringLiteral("javascript:alert(1)")));
+    EXPECT_FALSE(IsWebAddress(QStringLiteral("/usr/bin/xterm")));
+    EXPECT_FALSE(IsWebAddress(QStringLiteral("http:///")));
+    EXPECT_FALSE(IsWebAddress(QString()));
+    // Refused before the desktop is asked, so no program starts here.
+    EXPECT_FALSE(OpenInDefaultBrowser(QStringLiteral("file:///etc/passwd")));
+    EXPECT_FALSE(OpenInDefaultBrowser(QStringLiteral("calc.exe")));
+}
+
+TEST(Registry, ValueSurvivesUnderItsKeyPath)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    const QString key = QStringLiteral("Software\\Microsoft\\Internet Explorer\\Main");
+    WriteUserRegistryString(key, QStringLiteral("Display Inline Images"), QStringLiteral("yes"));
+    EXPECT_EQ(ReadUserRegistryString(key, QStringLiteral("Display Inline Images")),
+        QStringLiteral("yes"));
+    EXPECT_EQ(ReadUserRegistryString(key, QStringLiteral("Other")), QString());
+}
