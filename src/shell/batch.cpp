@@ -64,15 +64,15 @@ const std::vector<BatchCommand>& batchCommands()
 {
     static const std::vector<BatchCommand> commands = {
         { QStringLiteral("details"), QStringLiteral("[--all] [--workers N]"),
-          [](BatchContext& c, const QStringList& a) {
-              return download::RunBatchDownloadCommand(QStringList { QStringLiteral("details") } + a, c.db,
-                                                       c.dataFolder);
-          } },
+            [](BatchContext& c, const QStringList& a) {
+                return download::RunBatchDownloadCommand(
+                    QStringList { QStringLiteral("details") } + a, c.db, c.dataFolder);
+            } },
         { QStringLiteral("buyers"), QStringLiteral("[--all] [--workers N]"),
-          [](BatchContext& c, const QStringList& a) {
-              return download::RunBatchDownloadCommand(QStringList { QStringLiteral("buyers") } + a, c.db,
-                                                       c.dataFolder);
-          } },
+            [](BatchContext& c, const QStringList& a) {
+                return download::RunBatchDownloadCommand(
+                    QStringList { QStringLiteral("buyers") } + a, c.db, c.dataFolder);
+            } },
     };
     return commands;
 }

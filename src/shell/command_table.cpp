@@ -1,7 +1,7 @@
 #include "shell/command_table.h"
 
-#include "shell/main_window.h"
 #include "download/download_commands.h"
+#include "shell/main_window.h"
 
 #include <QApplication>
 #include <QToolButton>
@@ -106,8 +106,12 @@ void installCommands(MainWindow& window, CommandTable& table)
         download::ShowDownloadWindow(kind, mf->formParameter(), mf->db(), mf->feedback(), mf);
     };
     table.set(10, [openDownload] { openDownload(download::DownloadKind::Details, QString()); });
-    table.set(13, [openDownload] { openDownload(download::DownloadKind::Details, QStringLiteral("Style=''")); });
-    table.set(31, [openDownload] { openDownload(download::DownloadKind::Buyers, QStringLiteral("rDat=#1900-1-1#")); });
+    table.set(13, [openDownload] {
+        openDownload(download::DownloadKind::Details, QStringLiteral("Style=''"));
+    });
+    table.set(31, [openDownload] {
+        openDownload(download::DownloadKind::Buyers, QStringLiteral("rDat=#1900-1-1#"));
+    });
     table.set(32, [openDownload] { openDownload(download::DownloadKind::Buyers, QString()); });
 
     // The rule editor edits the replacement rules.

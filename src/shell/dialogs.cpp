@@ -4,16 +4,18 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <cstdio>
 #include <deque>
 
 namespace quel::shell {
 
 namespace {
 
-// Test hooks only; the program itself never queues anything.
+// How dialogs are answered: by the user, by queued test answers, or not at all (batch runs).
 struct TestState
 {
     bool headless = false;
+    bool console = false;
     std::deque<Dialogs::Answer> answers;
     std::deque<std::optional<QString>> texts;
     std::deque<QString> fileNames;
@@ -28,7 +30,9 @@ TestState& testState()
 
 void record(const QString& text)
 {
-    if (testState().headless)
+    if (testState().console)
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    else if (testState().headless)
         testState().shown << text;
 }
 
@@ -130,6 +134,12 @@ QString Dialogs::saveFileName(
     if (testState().headless)
         return {};
     return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+}
+
+void Dialogs::setConsole(bool console)
+{
+    testState().console = console;
+    testState().headless = console;
 }
 
 void Dialogs::setHeadless(bool headless)

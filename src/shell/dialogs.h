@@ -43,6 +43,9 @@ public:
     // The caption of message and input boxes.
     static QString caption();
 
+    // Batch runs have no one to click: nothing is shown and every text goes to stderr.
+    static void setConsole(bool console);
+
     // --- test hooks ---
     static void setHeadless(bool headless);
     static bool isHeadless();

@@ -59,6 +59,8 @@ int main(int argc, char** argv)
     QDir::setCurrent(folder);
 
     if (line.batch) {
+        // A modal box would wait for ever with no one to answer it.
+        quel::shell::Dialogs::setConsole(true);
         quel::store::Catalogue catalogue(folder);
         catalogue.LoadCurrentDatabase();
         quel::shell::ConsoleFeedback feedback;

@@ -1,4 +1,6 @@
 #include "shell/maintenance.h"
+#include "shell/select_db_window.h"
+#include "shell/window_helpers.h"
 #include "shell_fixture.h"
 #include "web/registry.h"
 
@@ -220,4 +222,30 @@ TEST_F(CatalogueMenuTest, CompactionKeepsTheData)
     trigger("M_CompDB");
     EXPECT_EQ(count("产品表"), 1);
     EXPECT_FALSE(window().feedback().isIndicatorOpen());
+}
+
+TEST_F(CatalogueMenuTest, SelectWindowOffersOnlyListedNamesAndCloseBoxCancels)
+{
+    QString chosen = "old";
+    auto* dialog = new shell::SelectDbWindow({ "唯一" }, chosen);
+    EXPECT_EQ(dialog->windowTitle(), "请选择数据库名称");
+    auto* names = dialog->findChild<QComboBox*>("CB");
+    EXPECT_FALSE(names->isEditable());
+    EXPECT_EQ(names->count(), 1);
+    EXPECT_EQ(names->currentText(), "唯一");
+    EXPECT_TRUE(chosen.isEmpty());
+    dialog->show();
+    QTimer::singleShot(0, dialog, &QWidget::close);
+    shell::WaitWhileWindowOpen("请选择数据库名称");
+    EXPECT_TRUE(chosen.isEmpty());
+
+    // A record named 默认 that is not first can be selected.
+    shell::Dialogs::setNextText(QString("乙"));
+    trigger("M_NewDB");
+    answerSelectDb("乙");
+    trigger("M_SelDB");
+    answerSelectDb("默认");
+    trigger("M_SelDB");
+    EXPECT_EQ(catalogue().first(), "默认");
+    EXPECT_EQ(window().databaseLabel()->text(), "默认");
 }

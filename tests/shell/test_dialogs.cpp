@@ -45,3 +45,13 @@ TEST_F(DialogsTest, TextsAndFileNames)
     Dialogs::message(nullptr, "完成");
     EXPECT_EQ(Dialogs::takeShownTexts().last(), "完成");
 }
+
+TEST_F(DialogsTest, ConsoleModeNeverWaits)
+{
+    Dialogs::setConsole(true);
+    EXPECT_FALSE(Dialogs::ask(nullptr, "继续？"));
+    EXPECT_EQ(Dialogs::inputText(nullptr, "名称："), std::nullopt);
+    Dialogs::message(nullptr, "完成");
+    Dialogs::setConsole(false);
+    EXPECT_FALSE(Dialogs::isHeadless());
+}
