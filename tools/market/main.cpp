@@ -34,6 +34,10 @@ int main(int argc, char** argv)
     // A client that goes away mid-response must not end the server.
     std::signal(SIGPIPE, SIG_IGN);
 
+    // Large markets take seconds to generate; say what is happening meanwhile.
+    std::fprintf(stderr, "quelmarket: generating %d items, %d buyers (seed %llu)\n",
+        parsed.options.products, parsed.options.buyers,
+        static_cast<unsigned long long>(parsed.options.seed));
     MarketServer server(parsed.options);
     const int port = server.bind();
     if (port <= 0) {
