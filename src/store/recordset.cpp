@@ -352,11 +352,12 @@ QVariant Recordset::value(int index) const
     Row& row = m_rows[static_cast<size_t>(m_current)];
     if (row.deleted || (!row.loaded && !readRow(row)))
         return {};
-    const QVariant& stored = row.values[static_cast<size_t>(index)];
+    QVariant& stored = row.values[static_cast<size_t>(index)];
     if (m_columns[static_cast<size_t>(index)].kind == ColumnKind::Date
         && stored.typeId() == QMetaType::QString) {
+        // Converted once; callers walking the rows again compare the same values.
         if (const auto date = parseCanonicalDate(stored.toString()))
-            return QVariant(*date);
+            stored = QVariant(*date);
     }
     return stored;
 }
