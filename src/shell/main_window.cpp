@@ -164,13 +164,14 @@ void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (!m_shutDown) {
         m_shutDown = true;
-        RunShutdown(m_db, dataFolder());
-        // The program ends with its main window; other windows go with it.
+        // The program ends with its main window. Other windows close first, so that a
+        // download window ends its workers before their files are removed below.
         const auto windows = QApplication::topLevelWidgets();
         for (QWidget* window : windows) {
             if (window != this && window->isVisible())
                 window->close();
         }
+        RunShutdown(m_db, dataFolder());
         QCoreApplication::quit();
     }
     event->accept();

@@ -94,8 +94,13 @@ TEST_F(ShutdownTest, CloseBoxRemovesWorkerFilesAndWorkTables)
 {
     leaveWorkerFiles();
     window().show();
+    // Other windows go with the main window.
+    QWidget other;
+    other.setWindowTitle("其他窗口");
+    other.show();
     window().close();
     expectCleanedUp();
+    EXPECT_FALSE(other.isVisible());
 }
 
 TEST_F(ShutdownTest, ExitItemEndsInTheSameShutdown)
