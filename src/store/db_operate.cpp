@@ -245,26 +245,24 @@ bool DB_Operate::DeleteDuplicateRows(const QString& table, const QString& field)
 {
     Connection conn;
     Recordset rs;
+    // Text sorts ignoring case, so "abc", "ABC", "abc" could interleave; the binary order
+    // within the field's order keeps equal values next to each other.
     if (!OpenRecordset(conn, rs,
-            QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY ") + field))
+            QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY ") + field
+                + QStringLiteral(",") + field + QStringLiteral(" COLLATE BINARY")))
         return false;
     const int index = rs.fieldIndex(field);
     if (index < 0)
         return false;
-    // Rows come sorted ignoring case, and equal values are compared as the sort sees them.
+    // Exact comparison with the last kept value; an empty value (NULL) equals nothing.
     bool first = true;
     QVariant kept;
-    auto equal = [](const QVariant& a, const QVariant& b) {
-        if (a.isNull() || b.isNull())
-            return a.isNull() && b.isNull();
-        if (a.typeId() == QMetaType::QString && b.typeId() == QMetaType::QString)
-            return a.toString().compare(b.toString(), Qt::CaseInsensitive) == 0;
-        return a == b;
-    };
     auto transaction = conn.transaction();
     for (rs.moveFirst(); !rs.eof(); rs.moveNext()) {
         const QVariant value = rs.value(index);
-        if (!first && equal(value, kept)) {
+        const bool equal = !first && !value.isNull() && !kept.isNull()
+            && value.typeId() == kept.typeId() && value == kept;
+        if (equal) {
             if (!rs.deleteCurrent())
                 return false;
         } else {

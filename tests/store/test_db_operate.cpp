@@ -160,15 +160,19 @@ TEST_F(DbOperateTest, LookupsCountsAndDistinctValues)
 TEST_F(DbOperateTest, DeleteDuplicateRowsKeepsOnePerValue)
 {
     exec(QStringLiteral("CREATE TABLE TEMP_Customer (ID COUNTER,Buyer STRING)"));
-    for (const char* buyer : { "B", "A", "B", "A", "B", "Levi's" })
+    for (const char* buyer : { "B", "A", "b", "B", "A", "b", "B", "Levi's" })
         exec(QStringLiteral("INSERT INTO TEMP_Customer(Buyer) VALUES(%1)")
                  .arg(Quote(QString::fromUtf8(buyer))));
     EXPECT_TRUE(
         m_ops.DeleteDuplicateRows(QStringLiteral("TEMP_Customer"), QStringLiteral("Buyer")));
-    const auto left = rows(QStringLiteral("SELECT Buyer FROM TEMP_Customer ORDER BY Buyer"));
-    ASSERT_EQ(left.size(), 3u);
+    // Names differing in case are different buyers; each is listed once.
+    const auto left
+        = rows(QStringLiteral("SELECT Buyer FROM TEMP_Customer ORDER BY Buyer COLLATE BINARY"));
+    ASSERT_EQ(left.size(), 4u);
     EXPECT_EQ(left[0][0].toString(), QStringLiteral("A"));
     EXPECT_EQ(left[1][0].toString(), QStringLiteral("B"));
+    EXPECT_EQ(left[2][0].toString(), QStringLiteral("Levi's"));
+    EXPECT_EQ(left[3][0].toString(), QStringLiteral("b"));
     EXPECT_FALSE(m_ops.DeleteDuplicateRows(QStringLiteral("TEMP_None"), QStringLiteral("Buyer")));
 }
 
