@@ -2,6 +2,7 @@
 #include "shell/indicator.h"
 #include "shell/shell_feedback.h"
 
+#include <QImage>
 #include <QLabel>
 #include <QWidget>
 
@@ -187,4 +188,30 @@ TEST_F(IndicatorWindowTest, FeedbackDrivesTheSameIndicator)
     EXPECT_EQ(text("Percent"), "50%");
     feedback.indicatorClose();
     EXPECT_FALSE(feedback.isIndicatorOpen());
+}
+
+TEST_F(IndicatorWindowTest, BarIsBlueAndOnlyGrowsUntilTheNextStart)
+{
+    indicator.start("x", 4, 0);
+    QWidget* bar = indicator.window()->findChild<QWidget*>("Pic");
+    bar->resize(200, 18);
+    const auto colourAt = [bar](double share) {
+        const QImage image = bar->grab().toImage();
+        return QColor(image.pixel(int(share * image.width()), image.height() / 2));
+    };
+    const QColor blue(0, 0, 255);
+    EXPECT_NE(colourAt(0.3), blue);
+    indicator.step(3, "pages");
+    EXPECT_EQ(colourAt(0.7), blue);
+    EXPECT_NE(colourAt(0.8), blue);
+    // A step back does not shrink the bar.
+    indicator.step(-2, "pages");
+    EXPECT_EQ(colourAt(0.7), blue);
+    // Past the total the bar fills the box and the percentage goes above 100.
+    indicator.step(4, "pages");
+    EXPECT_EQ(colourAt(0.98), blue);
+    EXPECT_EQ(text("Percent"), "125%");
+    indicator.start("y", 4, 0);
+    EXPECT_NE(colourAt(0.3), blue);
+    indicator.close();
 }
