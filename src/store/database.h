@@ -107,7 +107,7 @@ public:
     QString lastErrorText() const;
     int lastErrorCode() const;
 
-    // Savepoint nesting depth used by Transaction.
+    // A fresh number for a savepoint name (Transaction, multi-statement execution).
     int nextSavepointId() { return ++m_savepointCounter; }
 
 private:
