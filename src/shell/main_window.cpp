@@ -45,7 +45,10 @@ void MainWindow::buildPages()
 
     // The database name stays right-aligned whatever its length.
     auto* top = new QHBoxLayout;
-    top->addStretch(1);
+    auto* title = new QLabel(caption(), central);
+    title->setObjectName(QStringLiteral("iTit"));
+    title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    top->addWidget(title, 1);
     auto* caption = new QLabel(QStringLiteral("当前数据库："), central);
     caption->setObjectName(QStringLiteral("lDBName"));
     m_dbName = new QLabel(QStringLiteral("默认"), central);
