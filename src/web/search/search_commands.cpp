@@ -98,7 +98,8 @@ void SearchCommands::replaceCategory(views::GridModel& grid)
         return;
     const int categoryColumn = grid.fixedCols();
     m_window->setEnabled(false);
-    const QString category = AskCategory(m_db, grid.text(range->first, categoryColumn), m_window);
+    // Not a child of the disabled main window, which would disable it as well.
+    const QString category = AskCategory(m_db, grid.text(range->first, categoryColumn), nullptr);
     if (m_formParameter)
         *m_formParameter = category;
     if (category != kCategoryCancelled) {
