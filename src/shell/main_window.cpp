@@ -114,7 +114,6 @@ void MainWindow::startUp()
     m_catalogue.LoadCurrentDatabase();
     const QString name = m_catalogue.currentDatabaseName();
     showDatabaseName(name.isEmpty() ? QStringLiteral("默认") : name);
-    m_currentPage = 0;
     if (m_tabs->currentIndex() != 0)
         m_tabs->setCurrentIndex(0);
     m_hint->clear();
@@ -154,7 +153,6 @@ void MainWindow::onPageChanged(int page)
     // Only the product and detail lists are refreshed; the others show what they showed.
     if (page == 0 || page == 1)
         fillList(page);
-    m_currentPage = page;
     m_hint->clear();
 }
 

@@ -11,6 +11,7 @@
 
 class QAbstractButton;
 class QAction;
+class QMenu;
 class QLabel;
 class QLineEdit;
 class QTabWidget;
@@ -108,7 +109,6 @@ private:
     AnalysisPage* m_analysis = nullptr;
     QLabel* m_dbName = nullptr;
     QLabel* m_hint = nullptr;
-    int m_currentPage = 0;
     bool m_shutDown = false;
 };
 
