@@ -1,14 +1,55 @@
 #include "views/grid_fill.h"
 
 #include "core/feedback.h"
+#include "store/database.h"
 #include "store/db_operate.h"
 #include "views/grid_model.h"
 #include "views/grid_ops.h"
 
+#include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 namespace quel::views {
+
+namespace {
+
+// The fields a fill reads: only those the grid shows, when all of them are plain names of
+// the table's columns. Reading every column of a wide table costs more than the rest of a
+// large fill together. Anything unusual reads "*", so that a field the table lacks still
+// ends the fill the way it always did.
+QString fieldsToRead(const GridModel& grid, store::DB_Operate& db)
+{
+    static const QRegularExpression plainName(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    const QString all = QStringLiteral("*");
+    QStringList fields;
+    for (int c = 0; c < grid.cols(); ++c) {
+        const QString field = grid.fieldName(c);
+        if (field.isEmpty())
+            continue;
+        if (!plainName.match(field).hasMatch())
+            return all;
+        if (!fields.contains(field, Qt::CaseInsensitive))
+            fields << field;
+    }
+    if (fields.isEmpty())
+        return all;
+    const auto database = store::DatabasePool::shared().acquire(db.currentDatabasePath(), nullptr);
+    const auto columns = database ? database->tableColumns(grid.tag()) : std::nullopt;
+    if (!columns)
+        return all;
+    for (const QString& field : fields) {
+        const bool known = std::any_of(columns->begin(), columns->end(), [&](const auto& column) {
+            return column.name.compare(field, Qt::CaseInsensitive) == 0;
+        });
+        if (!known)
+            return all;
+    }
+    return fields.join(u',');
+}
+
+} // namespace
 
 long gridRowLimit(int cols)
 {
@@ -35,14 +76,15 @@ long fillGridFromTable(GridModel& grid, store::DB_Operate& db, const QString& co
     const int cols = grid.cols();
     const long limit = gridRowLimit(cols);
 
-    QString sql = QStringLiteral("SELECT * FROM ") + grid.tag();
+    if (cols == 0 || grid.tag().isEmpty() || !db.TableExists(grid.tag()))
+        return 0;
+
+    QString sql = QStringLiteral("SELECT ") + fieldsToRead(grid, db) + QStringLiteral(" FROM ")
+        + grid.tag();
     if (!condition.isEmpty())
         sql += QStringLiteral(" WHERE ") + condition;
     if (!order.isEmpty())
         sql += QStringLiteral(" ORDER BY ") + order;
-
-    if (cols == 0 || grid.tag().isEmpty() || !db.TableExists(grid.tag()))
-        return 0;
 
     store::Connection conn;
     store::Recordset rs;

@@ -22,7 +22,8 @@ long gridRowLimit(int cols);
 QString rowLimitMessage(long records, long limit);
 
 // Fills the grid with the rows of the table named by its tag: "SELECT * FROM " + tag,
-// + " WHERE " + condition and " ORDER BY " + order when given. Each column shows the
+// + " WHERE " + condition and " ORDER BY " + order when given (only the fields the grid
+// shows are read when they are all plain column names of the table). Each column shows the
 // field named in row 0 (a column without a field stays empty, or numbers the rows when
 // titled "序号"); dates with or without time by dateOnly. More records than the row limit:
 // the message and the first rows only. Then the columns are fitted. Returns the number of

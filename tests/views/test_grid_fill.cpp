@@ -114,7 +114,7 @@ TEST_F(GridFill, MissingTablesFieldsAndBadStatementsLeaveTheHeadings)
     grid.setTag("产品表");
     EXPECT_EQ(fillGridFromTable(grid, *m_db, "NoSuchField=1", {}, false, m_measure), 0);
     EXPECT_EQ(m_feedback.messages,
-        QStringList { "数据库打开错误(SELECT * FROM 产品表 WHERE NoSuchField=1)！" });
+        QStringList { "数据库打开错误(SELECT ID,PName FROM 产品表 WHERE NoSuchField=1)！" });
     EXPECT_EQ(grid.rows(), 2);
 
     setGridColumns(grid, { "ID", "", "Nope" }, { "ID", "序号", "?" });
