@@ -1,8 +1,10 @@
 #include "shell/batch.h"
 
 #include "download/batch_download.h"
+#include "web/search/batch_search.h"
 
 #include <QCoreApplication>
+#include <QTextStream>
 #include <cstdio>
 
 namespace quel::shell {
@@ -63,6 +65,11 @@ void ConsoleFeedback::processEvents()
 const std::vector<BatchCommand>& batchCommands()
 {
     static const std::vector<BatchCommand> commands = {
+        { QStringLiteral("search"), search::SearchBatchUsage(),
+          [](BatchContext& c, const QStringList& a) {
+              QTextStream err(stderr);
+              return search::RunSearchBatch(c.db, c.dataFolder, a, err);
+          } },
         { QStringLiteral("details"), QStringLiteral("[--all] [--workers N]"),
             [](BatchContext& c, const QStringList& a) {
                 return download::RunBatchDownloadCommand(

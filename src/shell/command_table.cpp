@@ -1,7 +1,9 @@
 #include "shell/command_table.h"
 
 #include "download/download_commands.h"
+#include "shell/list_pages.h"
 #include "shell/main_window.h"
+#include "web/search/search_commands.h"
 
 #include <QApplication>
 #include <QToolButton>
@@ -114,9 +116,15 @@ void installCommands(MainWindow& window, CommandTable& table)
     });
     table.set(32, [openDownload] { openDownload(download::DownloadKind::Buyers, QString()); });
 
-    // The rule editor edits the replacement rules.
-    table.setMenuAction(
-        QStringLiteral("m_Replace"), [mf] { mf->formParameter() = QStringLiteral("替换表"); });
+    // Product search, category change and the rule editor (FormParameter "替换表").
+    auto* finder = new search::SearchCommands(mf, mf->db(), &mf->formParameter());
+    table.set(0, [finder] { finder->searchProducts(); });
+    table.setMenuAction(QStringLiteral("M_DownByKey"), [finder] { finder->searchProducts(); });
+    table.set(2, [mf, finder] {
+        if (views::GridModel* grid = search::SearchCommands::gridModelOf(mf->listPage(0)->grid()))
+            finder->replaceCategory(*grid);
+    });
+    table.setMenuAction(QStringLiteral("m_Replace"), [finder] { finder->openNameRules(); });
 }
 
 } // namespace quel::shell
