@@ -1,12 +1,17 @@
+#include "market/test_server.h"
 #include "search/fixture_db.h"
 #include "views/grid_model.h"
 #include "views/grid_ops.h"
+#include "web/browser.h"
+#include "web/market.h"
 #include "web/search/get_key_word.h"
 #include "web/search/pclass_sel.h"
 #include "web/search/search_commands.h"
+#include "web/search/search_panel.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -161,4 +166,41 @@ TEST_F(SearchWindowsTest, ReplaceCategoryCoversTheSelectedRowsEitherWay)
         empty, { q("ID"), QString(), q("KWord") }, { q("ID"), q("序号"), q("产品类别") });
     commands.replaceCategory(empty);
     EXPECT_FALSE(findWindow(q("产品类别选择")));
+}
+
+TEST_F(SearchWindowsTest, SearchButtonAsksThenSearchesWithThePanelShown)
+{
+    quel::market::TestServer market;
+    ASSERT_TRUE(market.isRunning());
+    quel::web::SetMarket(quel::web::MarketAt(QString::fromStdString(market.baseUrl())));
+
+    QMainWindow main;
+    main.setCentralWidget(new QWidget(&main));
+    main.resize(800, 600);
+    main.show();
+    QString formParameter;
+    SearchCommands commands(&main, m_db.db(), &formParameter);
+    bool panelShown = false;
+    QString lastAddress;
+    QObject::connect(&commands.browser(), &quel::web::Browser::stateChanged, &main, [&] {
+        panelShown = panelShown || commands.panel()->isVisible();
+        lastAddress = commands.panel()->addressText();
+    });
+
+    answerWindow(q("搜索条件设置"),
+        { QString::fromStdString(quel::market::Fixtures::threePageKeyword()) }, "Com_1");
+    commands.searchProducts();
+    EXPECT_TRUE(formParameter.startsWith(q("诺基亚 5200〗★〖")));
+    EXPECT_TRUE(panelShown);
+    EXPECT_TRUE(lastAddress.contains(q("/search?"))) << lastAddress.toStdString();
+    EXPECT_FALSE(commands.panel()->isVisible());
+    EXPECT_FALSE(commands.isSearching());
+    EXPECT_GT(m_db.rows(q("SELECT COUNT(*) FROM 产品表")).value(0).toInt(), 80);
+
+    // A cancelled condition window searches nothing.
+    ASSERT_TRUE(m_db.exec(q("DELETE * FROM 产品表")));
+    answerWindow(q("搜索条件设置"), {}, "Com_0");
+    commands.searchProducts();
+    EXPECT_EQ(formParameter, QString());
+    EXPECT_EQ(m_db.rows(q("SELECT COUNT(*) FROM 产品表")), QStringList { q("0") });
 }
