@@ -4,9 +4,93 @@
 #include "web/charset.h"
 #include "web/serializer.h"
 
+#include <array>
+#include <cstdlib>
+#include <cstring>
 #include <gumbo.h>
+#include <vector>
 
 namespace quel::web {
+
+namespace {
+
+// Deeper nesting is attached at this depth (as browsers do), so that walking and writing
+// the tree never exhausts the stack on a hostile page.
+constexpr int kMaxDepth = 512;
+
+// Gumbo allocates and frees every token piece on its own; a bump arena dropped as a whole
+// is much cheaper and spares the recursive tree destruction.
+class ParseArena
+{
+public:
+    ParseArena() = default;
+    ParseArena(const ParseArena&) = delete;
+    ParseArena& operator=(const ParseArena&) = delete;
+    ~ParseArena()
+    {
+        for (char* block : m_blocks)
+            std::free(block);
+    }
+
+    static void* allocate(void* arena, size_t size)
+    {
+        return static_cast<ParseArena*>(arena)->take(size);
+    }
+    static void release(void*, void*) { }
+
+private:
+    void* take(size_t size)
+    {
+        size = (size + 15) & ~size_t(15);
+        if (size > m_left) {
+            const size_t blockSize = size > kBlock ? size : kBlock;
+            char* block = static_cast<char*>(std::malloc(blockSize));
+            if (!block)
+                return nullptr;
+            m_blocks.push_back(block);
+            m_next = block;
+            m_left = blockSize;
+        }
+        void* p = m_next;
+        m_next += size;
+        m_left -= size;
+        return p;
+    }
+
+    static constexpr size_t kBlock = 1 << 20;
+    std::vector<char*> m_blocks;
+    char* m_next = nullptr;
+    size_t m_left = 0;
+};
+
+// Upper-case tag names, made once and shared by every element.
+const QString& KnownTagName(GumboTag tag)
+{
+    static const std::array<QString, GUMBO_TAG_LAST> names = [] {
+        std::array<QString, GUMBO_TAG_LAST> table;
+        for (int t = 0; t < GUMBO_TAG_LAST; ++t)
+            table[size_t(t)] = QString::fromLatin1(gumbo_normalized_tagname(GumboTag(t))).toUpper();
+        return table;
+    }();
+    return names[size_t(tag)];
+}
+
+QString AttributeName(const char* name)
+{
+    static const std::array<QString, 16> common = { QStringLiteral("class"), QStringLiteral("id"),
+        QStringLiteral("href"), QStringLiteral("src"), QStringLiteral("style"),
+        QStringLiteral("name"), QStringLiteral("type"), QStringLiteral("value"),
+        QStringLiteral("title"), QStringLiteral("alt"), QStringLiteral("target"),
+        QStringLiteral("width"), QStringLiteral("height"), QStringLiteral("border"),
+        QStringLiteral("align"), QStringLiteral("summary") };
+    for (const QString& known : common) {
+        if (known.size() == qsizetype(std::strlen(name)) && known == QLatin1StringView(name))
+            return known;
+    }
+    return QString::fromUtf8(name).toLower();
+}
+
+} // namespace
 
 // Turns gumbo's tree into our nodes. Gumbo already fills in what the parser implies
 // (HTML, HEAD, BODY, TBODY, closing unclosed P and LI).
@@ -18,25 +102,59 @@ public:
         , m_source(source)
     { }
 
-    Node* build(const GumboNode* g, Node* parent)
+    // Walks gumbo's tree with a stack of its own: the source may nest far deeper than the
+    // call stack could follow.
+    Node* build(const GumboNode* root)
     {
-        switch (g->type) {
-        case GUMBO_NODE_ELEMENT:
-        case GUMBO_NODE_TEMPLATE:
-            return buildElement(g->v.element, parent);
-        case GUMBO_NODE_TEXT:
-        case GUMBO_NODE_WHITESPACE:
-        case GUMBO_NODE_CDATA:
-            return leaf(Node::Kind::Text, g->v.text.text, parent);
-        case GUMBO_NODE_COMMENT:
-            return leaf(Node::Kind::Comment, g->v.text.text, parent);
-        case GUMBO_NODE_DOCUMENT:
-            break;
+        Node* top = nullptr;
+        visit(root, nullptr, 0, &top);
+        while (!m_stack.empty()) {
+            Frame& frame = m_stack.back();
+            if (frame.next >= frame.element->children.length) {
+                m_stack.pop_back();
+                continue;
+            }
+            const auto* child
+                = static_cast<const GumboNode*>(frame.element->children.data[frame.next++]);
+            Node* holder = frame.holder;
+            const int depth = frame.childDepth;
+            visit(child, holder, depth, nullptr);
         }
-        return nullptr;
+        return top;
     }
 
 private:
+    struct Frame
+    {
+        const GumboElement* element;
+        Node* holder;
+        int childDepth;
+        unsigned next;
+    };
+
+    void visit(const GumboNode* g, Node* parent, int depth, Node** top)
+    {
+        Node* n = nullptr;
+        switch (g->type) {
+        case GUMBO_NODE_ELEMENT:
+        case GUMBO_NODE_TEMPLATE:
+            n = buildElement(g->v.element, parent, depth);
+            break;
+        case GUMBO_NODE_TEXT:
+        case GUMBO_NODE_WHITESPACE:
+        case GUMBO_NODE_CDATA:
+            n = leaf(Node::Kind::Text, g->v.text.text, parent);
+            break;
+        case GUMBO_NODE_COMMENT:
+            n = leaf(Node::Kind::Comment, g->v.text.text, parent);
+            break;
+        case GUMBO_NODE_DOCUMENT:
+            break;
+        }
+        if (top && !*top)
+            *top = n;
+    }
+
     Node* leaf(Node::Kind kind, const char* text, Node* parent)
     {
         Node* n = m_doc.newNode(kind);
@@ -52,11 +170,11 @@ private:
             parent->m_children.push_back(n);
     }
 
-    Node* buildElement(const GumboElement& e, Node* parent)
+    Node* buildElement(const GumboElement& e, Node* parent, int depth)
     {
         Node* n = m_doc.newNode(Node::Kind::Element);
-        if (e.tag != GUMBO_TAG_UNKNOWN) {
-            n->m_tagName = QString::fromLatin1(gumbo_normalized_tagname(e.tag)).toUpper();
+        if (e.tag != GUMBO_TAG_UNKNOWN && e.tag < GUMBO_TAG_LAST) {
+            n->m_tagName = KnownTagName(e.tag);
         } else {
             GumboStringPiece piece = e.original_tag;
             gumbo_tag_from_original_text(&piece);
@@ -65,8 +183,7 @@ private:
         n->m_attributes.reserve(e.attributes.length);
         for (unsigned i = 0; i < e.attributes.length; ++i) {
             const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
-            n->m_attributes.push_back(
-                { QString::fromUtf8(a->name).toLower(), QString::fromUtf8(a->value) });
+            n->m_attributes.push_back({ AttributeName(a->name), QString::fromUtf8(a->value) });
         }
         if (e.original_tag.length > 0)
             n->m_sourceOffset = int(e.start_pos.offset);
@@ -76,9 +193,13 @@ private:
             n->m_sourceEnd = formEndTag(n->m_sourceOffset);
         attach(n, parent);
         m_doc.m_all.push_back(n);
-        n->m_children.reserve(e.children.length);
-        for (unsigned i = 0; i < e.children.length; ++i)
-            build(static_cast<const GumboNode*>(e.children.data[i]), n);
+        // Past the depth limit the children become the element's following siblings.
+        Node* holder = depth < kMaxDepth ? n : parent;
+        const int childDepth = depth < kMaxDepth ? depth + 1 : depth;
+        if (holder == n)
+            n->m_children.reserve(e.children.length);
+        if (e.children.length > 0)
+            m_stack.push_back({ &e, holder, childDepth, 0 });
         return n;
     }
 
@@ -97,6 +218,7 @@ private:
 
     Document& m_doc;
     const QByteArray& m_source;
+    std::vector<Frame> m_stack;
 };
 
 Document::Document() = default;
@@ -117,15 +239,19 @@ std::unique_ptr<Document> Document::parse(
     doc->m_url = url;
     doc->m_charset = charset;
     const QByteArray utf8 = html.toUtf8();
+    ParseArena arena;
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0; // parse errors are of no use here and cost an allocation each
+    options.allocator = &ParseArena::allocate;
+    options.deallocator = &ParseArena::release;
+    options.userdata = &arena;
     GumboOutput* output = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
-    if (output) {
-        const GumboNode* root = output->root;
+    if (output && output->root) {
         DocumentBuilder builder(*doc, utf8);
-        doc->m_documentElement = builder.build(root, nullptr);
-        gumbo_destroy_output(&options, output);
+        doc->m_documentElement = builder.build(output->root);
     }
+    // The output lives in the arena and goes with it (gumbo's own destruction recurses
+    // over the tree, which a deeply nested page would overflow).
     doc->m_readyState = QStringLiteral("complete");
     return doc;
 }

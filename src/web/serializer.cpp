@@ -2,14 +2,27 @@
 
 #include "web/dom.h"
 
+#include <initializer_list>
+
 namespace quel::web {
 
 namespace {
 
+bool IsOneOf(QStringView tag, const std::initializer_list<QLatin1StringView>& names)
+{
+    for (QLatin1StringView name : names) {
+        if (tag.size() == name.size() && tag == name)
+            return true;
+    }
+    return false;
+}
+
 bool IsRawTextElement(QStringView tag)
 {
-    return tag == u"SCRIPT" || tag == u"STYLE" || tag == u"XMP" || tag == u"IFRAME"
-        || tag == u"NOEMBED" || tag == u"NOFRAMES" || tag == u"PLAINTEXT";
+    using namespace Qt::StringLiterals;
+    return IsOneOf(tag,
+        { "SCRIPT"_L1, "STYLE"_L1, "XMP"_L1, "IFRAME"_L1, "NOEMBED"_L1, "NOFRAMES"_L1,
+            "PLAINTEXT"_L1 });
 }
 
 bool IsBareValueChar(QChar c)

@@ -171,3 +171,15 @@ TEST(DocumentModel, EmptyAndBrokenInput)
         QByteArray("<p>a\xff\xfe b</p>"), {}, QStringLiteral("text/html; charset=utf-8"));
     EXPECT_EQ(doc->bodyHtml(), QStringLiteral("<P>a\uFFFD\uFFFD b</P>"));
 }
+
+TEST(DocumentModel, DeepNestingStaysWithinTheStack)
+{
+    const int depth = 3000;
+    const QString page = QStringLiteral("<div>").repeated(depth) + QStringLiteral("x");
+    auto doc = Document::parse(page);
+    EXPECT_EQ(doc->all().size(), size_t(depth + 3));
+    const QString body = doc->bodyHtml();
+    EXPECT_EQ(body.count(QStringLiteral("<DIV>")), depth);
+    EXPECT_EQ(body.count(QStringLiteral("</DIV>")), depth);
+    EXPECT_EQ(doc->body()->textContent(), QStringLiteral("x"));
+}
