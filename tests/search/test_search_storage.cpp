@@ -67,17 +67,6 @@ TEST(KeywordLists, ConditionResultRoundTrip)
     EXPECT_EQ(nick, q("小铺"));
 }
 
-TEST(KeywordLists, SavedAndReadBackFromTheTable)
-{
-    FixtureDb f;
-    EXPECT_TRUE(LoadKeywordLists(f.db()).keywords.isEmpty());
-    ASSERT_TRUE(SaveKeywordLists(f.db(), {}, q("手机"), QString()));
-    ASSERT_TRUE(SaveKeywordLists(f.db(), LoadKeywordLists(f.db()), q("Levi's"), q("小铺")));
-    const KeywordLists lists = LoadKeywordLists(f.db());
-    EXPECT_EQ(lists.keywords, (QStringList { q("Levi's"), q("手机") }));
-    EXPECT_EQ(lists.nicks, (QStringList { q("小铺"), QString() }));
-}
-
 TEST(Category, RangeIsTheSameWhicheverWayItWasSelected)
 {
     // Two heading rows, data rows 2..9.
@@ -87,22 +76,6 @@ TEST(Category, RangeIsTheSameWhicheverWayItWasSelected)
     EXPECT_FALSE(CategoryRowRange(1, 5, 10, 2)) << "cursor on the title row";
     EXPECT_FALSE(CategoryRowRange(2, 2, 2, 2)) << "no data rows";
     EXPECT_EQ(CategoryRowRange(5, 0, 10, 2), std::make_pair(2, 5)) << "dragged onto the titles";
-}
-
-TEST(Category, WritesTheChosenRows)
-{
-    FixtureDb f;
-    for (const char* code : { "1", "2", "3" })
-        ASSERT_TRUE(f.exec(q("INSERT INTO 产品表(PCode,KWord) VALUES('") + q(code) + q("','旧')")));
-    const QStringList ids = f.rows(q("SELECT ID FROM 产品表 ORDER BY ID"));
-    ASSERT_TRUE(
-        ReplaceCategoryInDatabase(f.db(), q("全部"), { ids[0].toLongLong(), ids[2].toLongLong() }));
-    EXPECT_EQ(f.rows(q("SELECT KWord FROM 产品表 ORDER BY ID")),
-        (QStringList { q("全部"), q("旧"), q("全部") }));
-    EXPECT_EQ(f.feedback.titles, QStringList { q("正在替换相关产品类型……") });
-    EXPECT_EQ(f.feedback.stepped, 2);
-    ASSERT_TRUE(ReplaceCategoryInDatabase(f.db(), q("Levi's"), { ids[1].toLongLong() }));
-    EXPECT_EQ(f.rows(q("SELECT KWord FROM 产品表 WHERE PCode='2'")), QStringList { q("Levi's") });
 }
 
 TEST(ProductStore, InsertThenUpdateKeepsSellerAndDownloadDate)

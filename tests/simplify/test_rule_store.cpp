@@ -89,23 +89,3 @@ TEST(RuleStore, RederiveRewritesEveryShortName)
     EXPECT_EQ(f.feedback.stepped, 3);
     EXPECT_FALSE(f.feedback.open);
 }
-
-TEST(RuleStore, DeleteAsksAndDeletesTheRange)
-{
-    FixtureDb f;
-    auto& db = f.db();
-    for (const char* con : { "a", "b", "c" })
-        ASSERT_EQ(SaveNameRule(db, kReplacementTable, q(con), q(con), std::nullopt),
-            SaveRuleResult::Saved);
-    const QStringList ids = f.rows(q("SELECT ID FROM 替换表 ORDER BY ID"));
-    const QList<qint64> firstTwo { ids[0].toLongLong(), ids[1].toLongLong() };
-
-    f.feedback.answer = false;
-    EXPECT_FALSE(DeleteNameRules(db, kReplacementTable, firstTwo, q("1"), q("2")));
-    EXPECT_EQ(f.feedback.questions, QStringList { q("您确定要删除第1至第2行记录？") });
-    EXPECT_EQ(f.rows(q("SELECT Con FROM 替换表")).size(), 3);
-
-    f.feedback.answer = true;
-    EXPECT_TRUE(DeleteNameRules(db, kReplacementTable, firstTwo, q("1"), q("2")));
-    EXPECT_EQ(f.rows(q("SELECT Con FROM 替换表")), QStringList { q("c") });
-}
