@@ -16,7 +16,7 @@ namespace {
 const QString kBlank = QStringLiteral("about:blank");
 // A page larger than this is cut off: no marketplace page comes near it, and a broken
 // server must not fill the memory.
-constexpr qsizetype kMaxPageBytes = 16 * 1024 * 1024;
+constexpr qsizetype kMaxPageBytes = 8 * 1024 * 1024;
 
 } // namespace
 

@@ -1,9 +1,11 @@
 #include "core/feedback.h"
 #include "support/temp_dir.h"
+#include "web/pause.h"
 #include "web/text_files.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -123,4 +125,22 @@ TEST(ReadResultFile, WaitsForAFileThatAppearsLater)
     QTimer::singleShot(50, [&] { WriteFileAtomic(QStringLiteral("late"), path); });
     EXPECT_EQ(ReadResultFile(path, true, fb, 10), QStringLiteral("late"));
     EXPECT_TRUE(fb.messages.isEmpty());
+}
+
+TEST(Pause, KeepsTheEventLoopRunning)
+{
+    int argc = 0;
+    QCoreApplication app(argc, nullptr);
+    bool fired = false;
+    QTimer::singleShot(10, [&] { fired = true; });
+    QElapsedTimer timer;
+    timer.start();
+    Pause(100);
+    EXPECT_TRUE(fired);
+    EXPECT_GE(timer.elapsed(), 90);
+    EXPECT_LT(timer.elapsed(), 2000);
+    timer.restart();
+    Pause(0);
+    Pause(-5);
+    EXPECT_LT(timer.elapsed(), 50);
 }
