@@ -24,15 +24,20 @@ QString CutAtMarker(QString& text, const QString& marker, bool fromStart)
 
 namespace {
 
-// Whether open starts at position pos of (out + rest), where pos lies inside out.
-bool OpenAtJunction(const QString& out, QStringView rest, qsizetype pos, const QString& open)
+// Whether open occurs at position at of (out + rest[pos...]).
+bool OccursAt(
+    const QString& out, const QString& rest, qsizetype pos, qsizetype at, const QString& open)
 {
-    const qsizetype inOut = out.size() - pos;
-    if (inOut >= open.size())
-        return QStringView(out).mid(pos, open.size()) == open;
-    if (QStringView(out).mid(pos) != QStringView(open).left(inOut))
+    const qsizetype total = out.size() + rest.size() - pos;
+    if (at + open.size() > total)
         return false;
-    return rest.startsWith(QStringView(open).mid(inOut));
+    for (qsizetype i = 0; i < open.size(); ++i) {
+        const qsizetype k = at + i;
+        const QChar c = k < out.size() ? out[k] : rest[pos + k - out.size()];
+        if (c != open[i])
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -42,45 +47,37 @@ QString RemoveBetween(
 {
     if (open.isEmpty() || !text.contains(open))
         return text;
-    // One pass that builds the result: the same outcome as replacing the first span and
-    // searching the new text again, without copying the text for every span. The search
-    // resumes just before the replacement so that a span formed across it is still found.
+    // Builds the result in one pass instead of copying the whole text for every span. After
+    // each replacement the search resumes a little before it, so that an opener formed
+    // across the join is found just as a search from the start of the new text would.
     const bool replacementHasOpen = replacement.contains(open);
+    QString rest = text; // unread text from pos on
+    qsizetype pos = 0;
     QString out;
     out.reserve(text.size());
-    const QStringView source(text);
-    qsizetype pos = 0; // next unread character of text
-    qsizetype searchFrom = 0; // first position of out that may begin an occurrence
-    while (pos <= source.size()) {
-        const QStringView rest = source.mid(pos);
-        qsizetype start = -1; // position in out where open begins, or
-        qsizetype openEnd = -1; // index in text just after open
+    qsizetype searchFrom = 0; // first position of out where an opener may still begin
+    for (;;) {
         for (qsizetype j = searchFrom; j < out.size(); ++j) {
-            if (OpenAtJunction(out, rest, j, open)) {
-                start = j;
-                openEnd = pos + open.size() - (out.size() - j);
+            if (OccursAt(out, rest, pos, j, open)) {
+                // Rare: give the tail of out back to the unread text and go on from there.
+                rest = out.mid(j) + rest.mid(pos);
+                pos = 0;
+                out.truncate(j);
                 break;
             }
         }
-        if (start < 0) {
-            const qsizetype at = rest.indexOf(open);
-            if (at < 0) {
-                out += rest;
-                break;
-            }
-            out += rest.left(at);
-            start = out.size();
-            openEnd = pos + at + open.size();
-        }
-        out.truncate(start);
-        out += replacement;
-        const qsizetype closeAt = close.isEmpty() ? openEnd : source.indexOf(close, openEnd);
-        searchFrom = replacementHasOpen ? out.size() : qMax<qsizetype>(start - open.size() + 1, 0);
-        if (closeAt < 0) {
-            pos = source.size() + 1;
+        const qsizetype at = rest.indexOf(open, pos);
+        if (at < 0) {
+            out += QStringView(rest).mid(pos);
             break;
         }
-        pos = closeAt + close.size();
+        out += QStringView(rest).mid(pos, at - pos);
+        const qsizetype start = out.size();
+        const qsizetype openEnd = at + open.size();
+        const qsizetype closeAt = close.isEmpty() ? openEnd : rest.indexOf(close, openEnd);
+        out += replacement;
+        searchFrom = replacementHasOpen ? out.size() : qMax<qsizetype>(start - open.size() + 1, 0);
+        pos = closeAt < 0 ? rest.size() : closeAt + close.size();
     }
     text = out;
     return text;

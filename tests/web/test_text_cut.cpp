@@ -3,6 +3,7 @@
 #include "web/text_cut.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 using namespace quel::web;
 
@@ -79,6 +80,53 @@ TEST(RemoveBetween, SearchesAgainAcrossTheJoinLikeARescan)
     QString formed = QStringLiteral("z(1)b)");
     EXPECT_EQ(RemoveBetween(formed, QStringLiteral("("), QStringLiteral(")"), QStringLiteral("z")),
         QStringLiteral("zzb)"));
+}
+
+namespace {
+
+// The rule as written: replace the first span, then search the new text from its start.
+QString RemoveBetweenByRescan(
+    QString text, const QString& open, const QString& close, const QString& replacement)
+{
+    for (;;) {
+        const qsizetype at = text.indexOf(open);
+        if (at < 0)
+            return text;
+        const qsizetype closeAt = text.indexOf(close, at + open.size());
+        const qsizetype end = closeAt < 0 ? text.size() : closeAt + close.size();
+        text.replace(at, end - at, replacement);
+    }
+}
+
+QString RandomText(std::mt19937& rng, const QString& alphabet, int maxLength)
+{
+    std::uniform_int_distribution<int> length(0, maxLength);
+    std::uniform_int_distribution<int> pick(0, int(alphabet.size()) - 1);
+    QString text;
+    for (int n = length(rng); n > 0; --n)
+        text += alphabet[pick(rng)];
+    return text;
+}
+
+} // namespace
+
+TEST(RemoveBetween, SamePlacesAsRescanningAfterEachSpan)
+{
+    std::mt19937 rng(20261207);
+    const QString alphabet = QStringLiteral("ab<>/");
+    for (int round = 0; round < 20000; ++round) {
+        const QString text = RandomText(rng, alphabet, 14);
+        const QString open = RandomText(rng, alphabet, 3);
+        const QString close = RandomText(rng, alphabet, 2);
+        const QString replacement = RandomText(rng, alphabet, 2);
+        if (open.isEmpty() || replacement.contains(open))
+            continue;
+        QString fast = text;
+        RemoveBetween(fast, open, close, replacement);
+        ASSERT_EQ(fast, RemoveBetweenByRescan(text, open, close, replacement))
+            << text.toStdString() << " open=" << open.toStdString()
+            << " close=" << close.toStdString() << " rep=" << replacement.toStdString();
+    }
 }
 
 TEST(RemoveBetween, ReplacementHoldingTheOpenerDoesNotLoop)
