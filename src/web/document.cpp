@@ -90,6 +90,38 @@ QString AttributeName(const char* name)
     return QString::fromUtf8(name).toLower();
 }
 
+// Browsers send the non-ASCII characters of a link's query in the page's charset (the path
+// always in UTF-8); a GBK page's "?q=诺基亚" must reach the server as GBK bytes.
+QString EncodeQueryInCharset(const QString& address, const QString& charset)
+{
+    const qsizetype query = address.indexOf(QLatin1Char('?'));
+    if (query < 0 || charset == u"UTF-8")
+        return address;
+    qsizetype end = address.indexOf(QLatin1Char('#'), query);
+    if (end < 0)
+        end = address.size();
+    bool ascii = true;
+    for (qsizetype i = query; i < end && ascii; ++i)
+        ascii = address[i].unicode() < 0x80;
+    if (ascii)
+        return address;
+    QString encoded = address.left(query + 1);
+    for (qsizetype i = query + 1; i < end; ++i) {
+        const QChar c = address[i];
+        if (c.unicode() < 0x80) {
+            encoded += c;
+            continue;
+        }
+        const bool pair = c.isHighSurrogate() && i + 1 < end;
+        const QByteArray bytes = EncodeText(address.mid(i, pair ? 2 : 1), charset);
+        encoded += QString::fromLatin1(bytes.toPercentEncoding());
+        if (pair)
+            ++i;
+    }
+    encoded += QStringView(address).mid(end);
+    return encoded;
+}
+
 } // namespace
 
 // Turns gumbo's tree into our nodes. Gumbo already fills in what the parser implies
@@ -350,7 +382,7 @@ QString Document::resolve(const QString& address) const
     if (trimmed.isEmpty())
         return {};
     const QUrl base = baseUrl();
-    const QUrl target(trimmed);
+    const QUrl target(EncodeQueryInCharset(trimmed, m_charset));
     if (base.isEmpty() || base.isRelative())
         return target.toString(QUrl::FullyEncoded);
     return base.resolved(target).toString(QUrl::FullyEncoded);

@@ -141,6 +141,20 @@ TEST(DocumentModel, LinksFormsAndFields)
     EXPECT_EQ(elements[4]->value(), QStringLiteral("  搜 索  "));
 }
 
+TEST(DocumentModel, LinkQueriesGoInThePageCharset)
+{
+    const QString link = QStringLiteral("<base href=\"http://market.test/browse/\">"
+                                        "<a href=\"search.htm?q=诺基亚 x&p=2#top\">n</a>");
+    auto gbk
+        = Document::parse(link, QUrl(QStringLiteral("http://other.test/")), QStringLiteral("GBK"));
+    EXPECT_EQ(gbk->all().back()->href(),
+        QStringLiteral("http://market.test/browse/search.htm?q=%C5%B5%BB%F9%D1%C7%20x&p=2#top"));
+    auto utf8 = Document::parse(link, QUrl(QStringLiteral("http://other.test/")));
+    EXPECT_EQ(utf8->all().back()->href(),
+        QStringLiteral("http://market.test/browse/search.htm?q=%E8%AF%BA%E5%9F%BA%E4%BA%9A%20x"
+                       "&p=2#top"));
+}
+
 TEST(DocumentModel, FormInsideTableKeepsItsControls)
 {
     // The parser moves the form out of the table and leaves it empty; the controls after its
