@@ -3,10 +3,13 @@
 #include "shell/analysis_page.h"
 #include "shell/list_pages.h"
 #include "shell/maintenance.h"
+#include "views/grid_view.h"
+#include "views/list_views.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,6 +34,7 @@ MainWindow::MainWindow(const QString& dataFolder, QWidget* parent)
     buildMenus();
     buildPages();
     installCommands(*this, m_commands);
+    installListViews();
     resize(1280, 800);
 }
 
@@ -92,6 +96,32 @@ void MainWindow::buildPages()
     setCentralWidget(central);
     setMinimumSize(320, 240);
     connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
+}
+
+// The list grids go into their pages; the lists fill themselves through the hooks and
+// answer the list buttons.
+void MainWindow::installListViews()
+{
+    m_listViews = new views::ListViews(m_db, this);
+    for (int list = 0; list < 4; ++list)
+        m_lists[list]->setGrid(m_listViews->grid(list));
+    for (int list = 0; list < 2; ++list) {
+        const auto combo = [this](int index) {
+            return findChild<QComboBox*>(QStringLiteral("Cmb_%1").arg(index));
+        };
+        m_listViews->attachFilter(list, combo(list * 3), combo(list * 3 + 1), combo(list * 3 + 2));
+    }
+    m_listViews->attachProductBox(2, textBox(QStringLiteral("tPName")));
+    m_listViews->attachProductBox(3, textBox(QStringLiteral("tPName1")));
+    connect(m_listViews, &views::ListViews::hintChanged, m_hint, &QLabel::setText);
+
+    m_listHooks.fill = [this](int list) { m_listViews->fill(list); };
+    m_listHooks.fillColumnCombo = [this](int list) { m_listViews->fillColumnCombo(list, false); };
+    m_listHooks.clearGrids = [this] { m_listViews->clearGrids(); };
+    m_commands.set(3, [this] { m_listViews->deleteSelected(0); });
+    m_commands.set(12, [this] { m_listViews->deleteSelected(1); });
+    m_commands.set(21, [this] { m_listViews->pickAndShow(2); });
+    m_commands.set(30, [this] { m_listViews->pickAndShow(3); });
 }
 
 ListPage* MainWindow::listPage(int list) const

@@ -16,6 +16,10 @@ class QLabel;
 class QLineEdit;
 class QTabWidget;
 
+namespace quel::views {
+class ListViews;
+}
+
 namespace quel::shell {
 
 class AnalysisPage;
@@ -55,6 +59,8 @@ public:
 
     CommandTable& commands() { return m_commands; }
     ListHooks& listHooks() { return m_listHooks; }
+    // The four list grids with their filters, deletion and product pickers.
+    views::ListViews* listViews() const { return m_listViews; }
 
     // Named controls.
     QTabWidget* tabs() const { return m_tabs; }
@@ -92,6 +98,7 @@ private:
     void buildMenus();
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& text);
     void buildPages();
+    void installListViews();
     void onPageChanged(int page);
     // Shows SelectDB with the catalogue's names and waits until it is closed.
     QString chooseDatabaseName();
@@ -103,6 +110,7 @@ private:
     QString m_selectedDatabaseName;
     CommandTable m_commands;
     ListHooks m_listHooks;
+    views::ListViews* m_listViews = nullptr;
 
     QTabWidget* m_tabs = nullptr;
     ListPage* m_lists[4] = {};

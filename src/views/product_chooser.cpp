@@ -1,17 +1,16 @@
 #include "views/product_chooser.h"
 
 #include "core/feedback.h"
+#include "shell/window_helpers.h"
 #include "store/db_operate.h"
 #include "views/grid_view.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
-#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -33,15 +32,6 @@ QToolButton* makeButton(
     return button;
 }
 
-void centreOnScreen(QWidget* window)
-{
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect area = screen->availableGeometry();
-    window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
-}
-
 } // namespace
 
 QString productBoxTag(const QLineEdit* box)
@@ -61,7 +51,7 @@ QString ProductChooser::caption()
 }
 
 ProductChooser::ProductChooser(store::DB_Operate& db, const QString& chosenIds, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint)
+    : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("ProductSel"));
     setWindowTitle(caption());
@@ -90,7 +80,8 @@ ProductChooser::ProductChooser(store::DB_Operate& db, const QString& chosenIds, 
     connect(m_cancel, &QAbstractButton::clicked, this, &QWidget::close);
     connect(m_confirm, &QAbstractButton::clicked, this, &ProductChooser::confirm);
 
-    centreOnScreen(this);
+    shell::CenterWindow(this);
+    shell::MakeTopmost(this);
     fillProductChoice(*m_grid->grid(), db, m_grid->textMeasure());
     markChosenProducts(*m_grid->grid(), chosenIds);
 }
@@ -114,36 +105,31 @@ void ProductChooser::closeEvent(QCloseEvent* event)
 
 bool pickProducts(QLineEdit* box, store::DB_Operate& db, QWidget* parent)
 {
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        if (window->isVisible() && window->windowTitle() == ProductChooser::caption()) {
-            window->raise();
-            window->activateWindow();
-            return false;
+    // A second pick while one is waiting would nest the waits; bring the open one up.
+    if (shell::IsWindowOpen(ProductChooser::caption())) {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->isVisible() && window->windowTitle() == ProductChooser::caption()) {
+                window->raise();
+                window->activateWindow();
+            }
         }
+        return false;
     }
     std::optional<ChosenProducts> result;
-    bool done = false;
-    QPointer<ProductChooser> chooser = new ProductChooser(db, productBoxTag(box), parent);
-    QEventLoop wait;
-    QObject::connect(
-        chooser, &ProductChooser::decided, &wait, [&](std::optional<ChosenProducts> decided) {
-            result = std::move(decided);
-            done = true;
-            wait.quit();
-        });
-    QObject::connect(chooser, &QObject::destroyed, &wait, [&] {
-        done = true;
-        wait.quit();
-    });
+    const QPointer<QLineEdit> target(box);
+    auto* chooser = new ProductChooser(db, productBoxTag(box), parent);
+    // The connection ends with this call, even if the wait is cut short by quitting.
+    QObject receiver;
+    QObject::connect(chooser, &ProductChooser::decided, &receiver,
+        [&result](std::optional<ChosenProducts> decided) { result = std::move(decided); });
     chooser->show();
-    // Like waiting for the window's caption to disappear: other windows keep working.
-    if (!done)
-        wait.exec();
+    // The rest of the program keeps working while the chooser is up.
+    shell::WaitWhileWindowOpen(ProductChooser::caption());
     if (!result)
         return false;
-    if (box) {
-        box->setText(result->names);
-        setProductBoxTag(box, result->ids);
+    if (target) {
+        target->setText(result->names);
+        setProductBoxTag(target, result->ids);
     }
     return true;
 }
