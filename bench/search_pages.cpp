@@ -31,18 +31,18 @@ public:
 
     void navigateTo(const QString& address) override
     {
-        timed([&] { m_inner.navigateTo(address); });
+        m_navigate += timed([&] { m_inner.navigateTo(address); });
     }
     bool waitForPage(int budget, bool checkCancel, const QString& marker) override
     {
         bool result = false;
-        timed([&] { result = m_inner.waitForPage(budget, checkCancel, marker); });
+        m_wait += timed([&] { result = m_inner.waitForPage(budget, checkCancel, marker); });
         return result;
     }
     QString bodyHtml() override
     {
         QString html;
-        timed([&] { html = m_inner.bodyHtml(); });
+        m_body += timed([&] { html = m_inner.bodyHtml(); });
         return html;
     }
     void clearTag() override { m_inner.clearTag(); }
@@ -66,18 +66,26 @@ public:
     }
 
     qint64 browserNanoseconds() const { return m_nanoseconds; }
+    qint64 navigateNanoseconds() const { return m_navigate; }
+    qint64 waitNanoseconds() const { return m_wait; }
+    qint64 bodyNanoseconds() const { return m_body; }
 
 private:
-    template <typename F> void timed(F&& f)
+    template <typename F> qint64 timed(F&& f)
     {
         QElapsedTimer timer;
         timer.start();
         f();
-        m_nanoseconds += timer.nsecsElapsed();
+        const qint64 spent = timer.nsecsElapsed();
+        m_nanoseconds += spent;
+        return spent;
     }
 
     SearchBrowser& m_inner;
     qint64 m_nanoseconds = 0;
+    qint64 m_navigate = 0;
+    qint64 m_wait = 0;
+    qint64 m_body = 0;
 };
 
 } // namespace
@@ -129,6 +137,10 @@ int main(int argc, char** argv)
     std::printf("items_per_s: %.1f items/s\n", seconds > 0 ? stored / seconds : 0.0);
     std::printf("wait_share: %.1f %%\n", waitShare);
     std::printf("parse_store_share: %.1f %%\n", 100.0 - waitShare);
+    const double pages = report.pagesStored > 0 ? report.pagesStored : 1;
+    std::printf("navigate_per_page: %.1f ms\n", double(timed.navigateNanoseconds()) / 1e6 / pages);
+    std::printf("wait_per_page: %.1f ms\n", double(timed.waitNanoseconds()) / 1e6 / pages);
+    std::printf("serialise_per_page: %.1f ms\n", double(timed.bodyNanoseconds()) / 1e6 / pages);
     quel::store::DatabasePool::shared().releaseAll();
     return report.end == SearchEnd::Finished ? 0 : 1;
 }
