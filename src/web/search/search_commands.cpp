@@ -14,6 +14,7 @@
 #include "web/search/search_panel.h"
 #include "web/search/web_search_browser.h"
 
+#include <QAbstractItemView>
 #include <QFileInfo>
 #include <QMainWindow>
 
@@ -57,16 +58,19 @@ SearchCommands::~SearchCommands() = default;
 
 void SearchCommands::searchProducts()
 {
+    // Pressed again while asking or searching: one condition window and one search at a time.
     if (m_searching)
         return;
+    m_searching = true;
     const QString result = AskSearchCondition(m_db, m_window);
     if (m_formParameter)
         *m_formParameter = result;
     QString keyword;
     QString nick;
-    if (!SplitConditionResult(result, &keyword, &nick))
-        return;
-    searchFor(keyword, nick);
+    const bool confirmed = SplitConditionResult(result, &keyword, &nick);
+    m_searching = false;
+    if (confirmed)
+        searchFor(keyword, nick);
 }
 
 void SearchCommands::searchFor(const QString& keyword, const QString& nick)
@@ -86,8 +90,9 @@ void SearchCommands::searchFor(const QString& keyword, const QString& nick)
     options.errorFile
         = QFileInfo(m_db.currentDatabasePath()).absolutePath() + QStringLiteral("/Error.ASP");
     ProductSearch search(m_db, browser, options);
-    search.run(keyword, nick);
+    const SearchReport report = search.run(keyword, nick);
     m_searching = false;
+    emit searchFinished(report.inserted, report.updated);
 }
 
 void SearchCommands::replaceCategory(views::GridModel& grid)
@@ -134,6 +139,16 @@ void SearchCommands::openNameRules()
     auto* editor = new simplify::NameSimp(m_db, simplify::kReplacementTable, m_window);
     m_editor = editor;
     editor->show();
+}
+
+views::GridModel* SearchCommands::gridModelOf(QWidget* gridWidget)
+{
+    if (!gridWidget)
+        return nullptr;
+    auto* view = qobject_cast<QAbstractItemView*>(gridWidget);
+    if (!view)
+        view = gridWidget->findChild<QAbstractItemView*>();
+    return view ? qobject_cast<views::GridModel*>(view->model()) : nullptr;
 }
 
 } // namespace quel::search

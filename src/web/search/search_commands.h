@@ -50,6 +50,14 @@ public:
     // Opens the rule editor on 替换表.
     void openNameRules();
 
+    // The grid model shown by a list's grid widget (the widget itself or a view inside it);
+    // null while the list has none.
+    static views::GridModel* gridModelOf(QWidget* gridWidget);
+
+signals:
+    // A search has ended (the product list is not refreshed by the search itself).
+    void searchFinished(int inserted, int updated);
+
 private:
     QWidget* m_window;
     store::DB_Operate& m_db;
