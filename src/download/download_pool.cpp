@@ -188,6 +188,9 @@ void DownloadPool::onWorkerEnded(int index)
     // now will never come.
     harvest(index, true);
     advanceFirstOpen();
+    // The freed slot is given to the next job now rather than on the next tick, so a fast
+    // marketplace keeps every slot busy.
+    startDownTick();
 }
 
 void DownloadPool::harvest(int index, bool processGone)

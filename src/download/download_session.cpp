@@ -12,6 +12,7 @@ DownloadSession::DownloadSession(DownloadKind kind, store::Connection conn, QObj
     : QObject(parent)
     , m_kind(kind)
     , m_conn(std::move(conn))
+    , m_profileUrl(&web::BuyerPageUrl)
 { }
 
 DownloadSession::~DownloadSession()

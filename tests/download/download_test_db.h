@@ -3,6 +3,7 @@
 #include "core/feedback.h"
 #include "store/connection.h"
 #include "store/database.h"
+#include "store/db_operate.h"
 #include "store/recordset.h"
 #include "store/schema.h"
 #include "support/temp_dir.h"
@@ -64,12 +65,12 @@ struct TestDb
     {
         exec(QStringLiteral(
                  "INSERT INTO 产品表(KWord,PCode,P_Name,PName,SCode,SName,Dat,Addr,Price,VIP,MFee,"
-                 "PMode,Dis,Service,Return,Num1,Num9,Style,VTimes,CTimes,SNum,dDat) VALUES('k','")
-            + code + QStringLiteral("','','") + title
-            + QStringLiteral("','s','shop','2026-1-1','杭州','10','0','0','','0','','','3','0','','"
+                 "PMode,Dis,Service,Return,Num1,Num9,Style,VTimes,CTimes,SNum,dDat) VALUES('k',")
+            + store::Quote(code) + QStringLiteral(",'',") + store::Quote(title)
+            + QStringLiteral(",'s','shop','2026-1-1','杭州','10','0','0','','0','','','3','0','','"
                              "0','0','0',#1900-1-1#)"));
-        const auto r = rows(
-            QStringLiteral("SELECT ID FROM 产品表 WHERE PCode='") + code + QStringLiteral("'"));
+        const auto r
+            = rows(QStringLiteral("SELECT ID FROM 产品表 WHERE PCode=") + store::Quote(code));
         return r.empty() ? -1 : r.front().value(QStringLiteral("ID")).toLongLong();
     }
 };

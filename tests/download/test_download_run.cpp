@@ -1,0 +1,287 @@
+// Whole download runs: real quelfetch processes against the demo marketplace on loopback.
+#include "download/download_session.h"
+#include "download_test_db.h"
+#include "market/test_server.h"
+#include "web/market.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTimer>
+#include <unistd.h>
+
+using namespace quel::download;
+using quel::test::CapturingFeedback;
+using quel::test::TestDb;
+
+namespace {
+
+QCoreApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "test_download_run";
+    static char* argv[] = { name, nullptr };
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+QString workerProgram()
+{
+    return quel::test::binDir() + QStringLiteral("/quelfetch");
+}
+
+quel::market::MarketOptions marketOptions()
+{
+    quel::market::MarketOptions o = quel::market::MarketOptions::forTests();
+    o.products = 200;
+    o.salesMax = 120; // at most two record pages: keeps every run short
+    o.buyers = 150; // and few buyers to profile
+    o.stallMs = 300;
+    return o;
+}
+
+// Worker processes this test process started that are still alive.
+int livingWorkers()
+{
+    int n = 0;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& pid : entries) {
+        QFile stat(QStringLiteral("/proc/") + pid + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QString text = QString::fromLatin1(stat.readAll());
+        const int close = int(text.lastIndexOf(QLatin1Char(')')));
+        const QStringList rest = text.mid(close + 2).split(QLatin1Char(' '));
+        if (text.contains(QStringLiteral("(quelfetch)")) && rest.value(1).toLongLong() == getpid()
+            && rest.value(0) != QStringLiteral("Z"))
+            ++n;
+    }
+    return n;
+}
+
+struct RunFixture
+{
+    quel::market::TestServer market;
+    TestDb db;
+    std::vector<int> productIndexes;
+
+    explicit RunFixture(const quel::market::MarketOptions& options = marketOptions())
+        : market(options)
+    {
+        app();
+        EXPECT_TRUE(market.isRunning());
+        quel::web::SetMarket(quel::web::MarketAt(QString::fromStdString(market.baseUrl())));
+    }
+
+    void addProducts(int count)
+    {
+        const auto& products = market.catalogue().products();
+        for (int i = 0; i < count; ++i) {
+            db.addProduct(QString::fromStdString(products[std::size_t(i)].code),
+                QString::fromStdString(products[std::size_t(i)].title));
+            productIndexes.push_back(i);
+        }
+    }
+
+    std::unique_ptr<DownloadSession> session(DownloadKind kind, bool all, int workers = 10)
+    {
+        auto s = std::make_unique<DownloadSession>(kind, db.conn);
+        CapturingFeedback feedback;
+        EXPECT_TRUE(s->prepare(DownloadSession::conditionFor(kind, all), feedback));
+        s->pool().setWorkFolder(db.dir.path());
+        s->pool().setWorkerProgram(workerProgram());
+        s->pool().setMaxWorkers(workers);
+        return s;
+    }
+
+    // Runs to the end, or until the time is up; true when every job was harvested.
+    static bool run(DownloadSession& s, int timeoutMs = 45000)
+    {
+        QEventLoop loop;
+        QObject::connect(&s, &DownloadSession::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        s.start();
+        if (!s.pool().isDone())
+            loop.exec();
+        return s.pool().isDone();
+    }
+
+    QStringList workFiles() const
+    {
+        return QDir(db.dir.path()).entryList({ QStringLiteral("Temp_*") }, QDir::Files);
+    }
+
+    long styledProducts() const
+    {
+        return long(db.rows(QStringLiteral("SELECT ID FROM 产品表 WHERE Style<>''")).size());
+    }
+};
+
+} // namespace
+
+TEST(DownloadRun, DetailsThenBuyersAgainstTheMarketplace)
+{
+    RunFixture f;
+    f.addProducts(50);
+    auto details = f.session(DownloadKind::Details, false);
+    ASSERT_EQ(details->pool().jobs().size(), 50u);
+    ASSERT_TRUE(RunFixture::run(*details));
+
+    // Grey exactly where the marketplace shows the item; every record of those stored.
+    const auto& catalogue = f.market.catalogue();
+    long expectedRecords = 0;
+    int viewable = 0;
+    for (const DownloadJob& job : details->pool().jobs()) {
+        const quel::market::Product* p = catalogue.findProduct(job.code.toStdString());
+        ASSERT_TRUE(p);
+        EXPECT_EQ(job.failed, !p->viewable) << job.code.toStdString();
+        if (p->viewable) {
+            ++viewable;
+            expectedRecords += catalogue.figures(p->index).records;
+        }
+    }
+    const DownloadTotals t = details->totals();
+    EXPECT_EQ(t.jobs, 50);
+    EXPECT_EQ(t.succeeded, viewable);
+    EXPECT_EQ(t.recordsAdded, expectedRecords);
+    EXPECT_EQ(f.db.count(QStringLiteral("交易表")), expectedRecords);
+    EXPECT_EQ(f.styledProducts(), viewable);
+    const long codes
+        = long(f.db.rows(QStringLiteral("SELECT BCode FROM 交易表 WHERE BCode<>'' GROUP BY BCode"))
+                   .size());
+    EXPECT_EQ(f.db.count(QStringLiteral("客户表")), codes);
+    EXPECT_EQ(t.buyersAdded, codes);
+    EXPECT_EQ(details->pool().percentText(), QStringLiteral("100%"));
+    details.reset();
+    EXPECT_TRUE(f.workFiles().isEmpty());
+
+    // The same run over all products stores nothing new.
+    auto again = f.session(DownloadKind::Details, true);
+    ASSERT_TRUE(RunFixture::run(*again));
+    EXPECT_EQ(again->totals().recordsAdded, 0);
+    EXPECT_EQ(again->totals().buyersAdded, 0);
+    EXPECT_EQ(f.db.count(QStringLiteral("交易表")), expectedRecords);
+    again.reset();
+
+    // Then the buyers: one job per nickname, every profile written.
+    auto buyers = f.session(DownloadKind::Buyers, false, 15);
+    const long listed = long(buyers->pool().jobs().size());
+
+    EXPECT_GT(listed, 0);
+    ASSERT_TRUE(RunFixture::run(*buyers));
+    EXPECT_EQ(buyers->totals().failed, 0);
+    EXPECT_EQ(buyers->totals().profilesWritten, listed);
+    EXPECT_TRUE(f.db.rows(QStringLiteral("SELECT ID FROM 客户表 WHERE Prov=''")).empty());
+    for (const auto& row : f.db.rows(QStringLiteral("SELECT * FROM 客户表"))) {
+        const quel::market::Buyer* b
+            = catalogue.findBuyer(row.value("BCode").toString().toStdString());
+        ASSERT_TRUE(b);
+        if (b->banned)
+            EXPECT_EQ(row.value("Prov").toString(), QStringLiteral("查封"));
+        else
+            EXPECT_EQ(row.value("BName").toString(), QString::fromStdString(b->nick));
+    }
+}
+
+TEST(DownloadRun, InjectedFaultsGiveRedRowsAndTheRestIsStored)
+{
+    quel::market::MarketOptions options = marketOptions();
+    options.failRate = 0.25;
+    RunFixture f(options);
+    f.addProducts(30);
+    auto s = f.session(DownloadKind::Details, false);
+    ASSERT_TRUE(RunFixture::run(*s));
+    int grey = 0;
+    for (const DownloadJob& job : s->pool().jobs()) {
+        const auto row = f.db.rows(
+            QStringLiteral("SELECT Style FROM 产品表 WHERE ID=") + QString::number(job.id));
+        // A red row left its product as it was: not downloaded, no records.
+        EXPECT_EQ(row.front().value("Style").toString().isEmpty(), job.failed)
+            << job.code.toStdString();
+        if (job.failed)
+            EXPECT_TRUE(f.db.rows(QStringLiteral("SELECT ID FROM 交易表 WHERE PID=")
+                                + QString::number(job.id))
+                            .empty());
+        else
+            ++grey;
+    }
+    EXPECT_GT(s->totals().failed, 0);
+    EXPECT_GT(grey, 0);
+}
+
+TEST(DownloadRun, ClosingMidRunEndsWorkersRemovesFilesKeepsHarvestedRows)
+{
+    quel::market::MarketOptions options = marketOptions();
+    options.delayMs = 400;
+    RunFixture f(options);
+    f.addProducts(40);
+    auto s = f.session(DownloadKind::Details, false, 5);
+    QEventLoop loop;
+    QObject::connect(&s->pool(), &DownloadPool::rowChanged, &loop, [&] {
+        if (s->pool().finishedJobs() >= 3)
+            loop.quit();
+    });
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    s->start();
+    loop.exec();
+    ASSERT_GE(s->pool().finishedJobs(), 3);
+    ASSERT_GT(livingWorkers(), 0);
+
+    s->stop();
+    EXPECT_EQ(livingWorkers(), 0);
+    EXPECT_TRUE(f.workFiles().isEmpty()) << f.workFiles().join(',').toStdString();
+    int grey = 0;
+    for (const DownloadJob& job : s->pool().jobs())
+        grey += job.state == DownloadJob::Harvested && !job.failed;
+    EXPECT_EQ(f.styledProducts(), grey);
+    EXPECT_LT(grey, 40);
+}
+
+TEST(DownloadRun, MissingWorkerProgramTurnsRowsRedWithoutHanging)
+{
+    RunFixture f;
+    f.addProducts(12);
+    auto s = f.session(DownloadKind::Details, false);
+    s->pool().setWorkerProgram(f.db.dir.file(QStringLiteral("quelfetch-missing")));
+    ASSERT_TRUE(RunFixture::run(*s, 10000));
+    EXPECT_EQ(s->totals().failed, 12);
+    EXPECT_EQ(f.styledProducts(), 0);
+}
+
+TEST(DownloadRun, BatchCommandRunsBothDownloads)
+{
+    RunFixture f;
+    const QString folder = f.db.dir.path();
+    f.addProducts(10);
+    // The program reads its catalogue and database itself: release ours first.
+    f.db.conn.close();
+    f.db.db.reset();
+    quel::store::DatabasePool::shared().releaseAll();
+
+    const auto runBatch = [&](const QStringList& words) {
+        QProcess p;
+        p.setProgram(quel::test::binDir() + QStringLiteral("/quelmar"));
+        p.setArguments(QStringList { QStringLiteral("--data"), folder, QStringLiteral("--market"),
+                           QString::fromStdString(f.market.baseUrl()), QStringLiteral("--batch") }
+            + words);
+        p.start();
+        EXPECT_TRUE(p.waitForFinished(50000));
+        EXPECT_EQ(p.exitCode(), 0);
+        return QString::fromUtf8(p.readAllStandardError());
+    };
+    const QString details
+        = runBatch({ QStringLiteral("details"), QStringLiteral("--workers"), QStringLiteral("4") });
+    EXPECT_TRUE(details.contains(QStringLiteral("details: jobs: 10, succeeded: ")))
+        << details.toStdString();
+    EXPECT_TRUE(details.contains(QStringLiteral("details: 10/10 (100%)"))) << details.toStdString();
+    const QString buyers = runBatch({ QStringLiteral("buyers") });
+    EXPECT_TRUE(buyers.contains(QStringLiteral("buyers: jobs: "))) << buyers.toStdString();
+    EXPECT_TRUE(buyers.contains(QStringLiteral("failed: 0"))) << buyers.toStdString();
+    QProcess usage;
+    usage.start(quel::test::binDir() + QStringLiteral("/quelmar"),
+        { QStringLiteral("--data"), folder, QStringLiteral("--batch"), QStringLiteral("details"),
+            QStringLiteral("--workers"), QStringLiteral("x") });
+    ASSERT_TRUE(usage.waitForFinished(20000));
+    EXPECT_EQ(usage.exitCode(), 2);
+}
