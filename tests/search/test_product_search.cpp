@@ -3,11 +3,13 @@
 #include "simplify/rule_store.h"
 #include "web/browser.h"
 #include "web/market.h"
+#include "web/search/batch_search.h"
 #include "web/search/product_search.h"
 #include "web/search/web_search_browser.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QTextStream>
 #include <gtest/gtest.h>
 
 using namespace quel::search;
@@ -208,4 +210,42 @@ TEST_F(ProductSearchTest, UnreachableSearchPageIsReported)
     EXPECT_EQ(report.end, SearchEnd::FormFailed);
     EXPECT_EQ(m_db.feedback.messages, QStringList { q("下载网页失败！") });
     EXPECT_EQ(productCount(), 0);
+}
+
+TEST_F(ProductSearchTest, BatchSearchReportsWhetherItRan)
+{
+    const auto batch = [this](const QStringList& arguments, QString* out) {
+        QTextStream err(out);
+        return RunSearchBatch(m_db.db(), m_db.folder(), arguments, err);
+    };
+    QString out;
+    EXPECT_EQ(batch({}, &out), 2);
+    EXPECT_EQ(batch({ q("--nick") }, &out), 2);
+    EXPECT_EQ(batch({ q("a"), q("b") }, &out), 2);
+    EXPECT_EQ(productCount(), 0);
+
+    out.clear();
+    EXPECT_EQ(batch({ q(quel::market::Fixtures::threePageKeyword()) }, &out), 0);
+    EXPECT_TRUE(out.contains(q("第 3/3 页"))) << out.toStdString();
+    EXPECT_GT(productCount(), 80);
+
+    // Finding nothing is a search that ran; a market that does not answer is not.
+    EXPECT_EQ(batch({ q(quel::market::Fixtures::noResultKeyword()) }, &out), 0);
+    EXPECT_TRUE(QFile::exists(m_db.folder() + q("/Error.ASP")));
+    const QString nick = q(s_market->fixtures().shopNick());
+    EXPECT_EQ(batch({ QString(), q("--nick"), nick }, &out), 0);
+    EXPECT_GT(m_db.rows(q("SELECT COUNT(*) FROM 产品表 WHERE KWord=") + quel::store::Quote(nick))
+                  .value(0)
+                  .toInt(),
+        0);
+
+    std::string deadBase;
+    {
+        quel::market::TestServer gone;
+        deadBase = gone.baseUrl();
+    }
+    quel::web::SetMarket(quel::web::MarketAt(q(deadBase)));
+    out.clear();
+    EXPECT_EQ(batch({ q("手机") }, &out), 1);
+    EXPECT_TRUE(out.contains(q("无法打开搜索页"))) << out.toStdString();
 }
