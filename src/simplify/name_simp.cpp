@@ -98,11 +98,8 @@ NameSimp::NameSimp(store::DB_Operate& db, const QString& table, QWidget* parent)
     shell::CenterWindow(this);
 }
 
-NameSimp::~NameSimp()
-{
-    if (m_input)
-        m_input->close();
-}
+// The input dialog is a child window and goes with the editor.
+NameSimp::~NameSimp() = default;
 
 QPushButton* NameSimp::addButton(int index, const QString& text, const QString& tip)
 {
