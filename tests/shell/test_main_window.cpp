@@ -4,6 +4,9 @@
 #include "shell/command_table.h"
 #include "shell/list_pages.h"
 #include "shell_fixture.h"
+#include "views/grid_model.h"
+#include "views/grid_view.h"
+#include "views/list_views.h"
 
 #include <QAction>
 #include <QLabel>
@@ -45,6 +48,34 @@ TEST_F(MainWindowTest, EmptyCatalogueCountsAsMissing)
     m_dir.write("DB.txt", "");
     EXPECT_EQ(window().catalogue().currentDatabaseFile(), "DATA.mdb");
     EXPECT_EQ(window().databaseLabel()->text(), "默认");
+}
+
+TEST_F(MainWindowTest, UnopenableDatabaseStillOpensTheWindow)
+{
+    writeCatalogue({ "丢失", folder() + "/DATA7.mdb", "默认", folder() + "/DATA.mdb" });
+    shell::MainWindow& mf = window();
+    EXPECT_EQ(mf.databaseLabel()->text(), "丢失");
+    EXPECT_TRUE(shell::Dialogs::takeShownTexts().contains("无法建立数据库连接！"));
+    mf.show();
+    EXPECT_TRUE(mf.isVisible());
+    mf.hide();
+}
+
+TEST_F(MainWindowTest, ListsShowTheDatabaseAndClearingEmptiesThem)
+{
+    exec("INSERT INTO 产品表 (PCode, P_Name, Price) VALUES ('1', '甲', 5)");
+    exec("INSERT INTO 产品表 (PCode, P_Name, Price) VALUES ('2', '乙', 6)");
+    window().startUp();
+    views::GridModel* products = window().listViews()->grid(0)->grid();
+    EXPECT_EQ(products->dataRowCount(), 2);
+    EXPECT_EQ(window().findChild<QWidget*>("MSF_0"), window().listViews()->grid(0));
+
+    window().ClearDB();
+    for (int list = 0; list < 4; ++list) {
+        views::GridModel* grid = window().listViews()->grid(list)->grid();
+        EXPECT_EQ(grid->rows(), grid->fixedRows()) << list;
+    }
+    EXPECT_EQ(count("产品表"), 0);
 }
 
 TEST_F(MainWindowTest, EveryNamedControlExists)
