@@ -59,6 +59,10 @@ QString DownloadPool::resultFileName(int index)
 
 QString DownloadPool::defaultWorkerProgram()
 {
+    // QUELFETCH_PROGRAM lets tests and odd installations point at another worker.
+    const QString given = qEnvironmentVariable("QUELFETCH_PROGRAM");
+    if (!given.isEmpty())
+        return given;
     return QCoreApplication::applicationDirPath() + QStringLiteral("/quelfetch");
 }
 

@@ -82,7 +82,7 @@ public:
 
     // File name (relative to the work folder) of the job at an index.
     static QString resultFileName(int index);
-    // Default worker program: quelfetch in the running program's folder.
+    // Default worker program: $QUELFETCH_PROGRAM, else quelfetch in the running program's folder.
     static QString defaultWorkerProgram();
     // Deletes every "Temp_*.t" in a folder (results a previous run left behind).
     static void deleteStaleResults(const QString& folder);

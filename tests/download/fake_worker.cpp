@@ -4,6 +4,8 @@
 //   die          exit without a file
 //   hang         never finish (noting its pid in ./pids/ when that folder exists)
 //   late:MS:TEXT wait MS milliseconds, then write TEXT
+//   item:N       a product result with N sales records (buyers bN-1 .. bN-N)
+//   ...user_id=C a buyer profile for code C
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -32,6 +34,22 @@ int main(int argc, char** argv)
     const QString out = fields[1];
     if (job.startsWith("write:")) {
         writeResult(out, job.mid(6).replace("\\n", "\r\n").toUtf8());
+    } else if (job.startsWith("item:")) {
+        const int n = job.mid(5).toInt();
+        const QString s = QStringLiteral("〗★〖");
+        QStringList lines { QStringList { "5", "9", "2", "全新", "100", "7", "19.9" }.join(s) };
+        for (int i = 1; i <= n; ++i)
+            lines << QStringList { "19.9", "1",
+                QStringLiteral("2026-11-%1 10:00:00").arg(i, 2, 10, QLatin1Char('0')),
+                QStringLiteral("b%1-%2").arg(n).arg(i), QStringLiteral("买家%1").arg(i) }
+                         .join(s);
+        writeResult(out, lines.join("\r\n").toUtf8());
+    } else if (job.contains("user_id=")) {
+        const QString code = job.mid(job.indexOf("user_id=") + 8);
+        writeResult(out,
+            QStringList { "名" + code, "3", "5", "浙江", "杭州", "2008年3月5日", "2026-12-1" }
+                .join(QStringLiteral("〗★〖"))
+                .toUtf8());
     } else if (job == "empty") {
         writeResult(out, QByteArray());
     } else if (job == "hang") {
