@@ -127,8 +127,11 @@ QString FindElementAndClick(
     return {};
 }
 
-QString FindFormButton(Node* form, const QString& caption, bool click, const QString& type)
+QString FindFormButton(
+    Node* form, const QString& caption, bool click, const QString& type, bool* found)
 {
+    if (found)
+        *found = false;
     if (caption.isEmpty() || !form)
         return {};
     const QString upperType = type.toUpper();
@@ -138,6 +141,8 @@ QString FindFormButton(Node* form, const QString& caption, bool click, const QSt
         if (element->value() != caption && element->innerHTML() != caption)
             continue;
         const QString href = element->href();
+        if (found)
+            *found = true;
         if (click)
             element->click();
         return href;

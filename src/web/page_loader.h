@@ -49,7 +49,9 @@ QString FindElementAndClick(Browser& browser, const QString& text, bool click,
     const QString& tagName, MatchMode mode = MatchMode::Exact);
 
 // Walks a form's controls and takes the first whose upper-cased type equals type and
-// whose value or inner markup equals caption; clicks it when asked; returns its href.
-QString FindFormButton(Node* form, const QString& caption, bool click, const QString& type);
+// whose value or inner markup equals caption; clicks it when asked; returns its href
+// (empty for buttons, so found tells whether there was one).
+QString FindFormButton(
+    Node* form, const QString& caption, bool click, const QString& type, bool* found = nullptr);
 
 } // namespace quel::web
