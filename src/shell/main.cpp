@@ -32,21 +32,24 @@ int main(int argc, char** argv)
         arguments << QString::fromLocal8Bit(argv[i]);
     const quel::shell::CommandLine line = quel::shell::ParseCommandLine(arguments);
 
+    // Usage and command-line mistakes are answered on the terminal, before any screen is needed.
+    if (line.help) {
+        std::fprintf(stdout, "%s\n%s\n", quel::shell::commandLineUsage().toLocal8Bit().constData(),
+            quel::shell::batchUsage().toLocal8Bit().constData());
+        return 0;
+    }
+    if (!line.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n%s\n", line.error.toLocal8Bit().constData(),
+            quel::shell::commandLineUsage().toLocal8Bit().constData());
+        return 2;
+    }
+
     // Batch commands need no screen.
     if (line.batch && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("quelmar"));
     QApplication::setApplicationName(QStringLiteral("quelmar"));
-
-    if (line.help) {
-        std::fprintf(stdout, "%s\n%s\n", quel::shell::commandLineUsage().toLocal8Bit().constData(),
-            quel::shell::batchUsage().toLocal8Bit().constData());
-        return 0;
-    }
-    if (!line.error.isEmpty())
-        return fail(
-            line.batch, line.error + QLatin1Char('\n') + quel::shell::commandLineUsage(), 2);
 
     QString error;
     if (!quel::web::ConfigureMarket(line.options, &error))
