@@ -158,9 +158,15 @@ TEST_F(BrowserTest, FormFromAGbkPageIsSentGbkEncoded)
     ASSERT_NE(mainform, nullptr);
     mainform->field(QStringLiteral("q"))->setValue(QStringLiteral("诺基亚 5200"));
     mainform->field(QStringLiteral("nick"))->setValue(QStringLiteral("小王&1"));
+    bool found = true;
+    FindFormButton(mainform, QStringLiteral("搜 索"), true, QStringLiteral("submit"), &found);
+    EXPECT_FALSE(found);
+    EXPECT_EQ(browser.readyState(), QStringLiteral("complete"));
     browser.setTag(QString());
-    EXPECT_EQ(FindFormButton(mainform, QStringLiteral("  搜 索  "), true, QStringLiteral("submit")),
+    EXPECT_EQ(FindFormButton(
+                  mainform, QStringLiteral("  搜 索  "), true, QStringLiteral("submit"), &found),
         QString());
+    EXPECT_TRUE(found);
     WaitForPage(50, browser, QStringLiteral("页<"), 100);
     EXPECT_TRUE(PageContains(QStringLiteral("共3页"), browser));
     const std::string expected = "q=%C5%B5%BB%F9%D1%C7+5200&nick=%D0%A1%CD%F5%261&cat=50"
