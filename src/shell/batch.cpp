@@ -66,10 +66,10 @@ const std::vector<BatchCommand>& batchCommands()
 {
     static const std::vector<BatchCommand> commands = {
         { QStringLiteral("search"), search::SearchBatchUsage(),
-          [](BatchContext& c, const QStringList& a) {
-              QTextStream err(stderr);
-              return search::RunSearchBatch(c.db, c.dataFolder, a, err);
-          } },
+            [](BatchContext& c, const QStringList& a) {
+                QTextStream err(stderr);
+                return search::RunSearchBatch(c.db, c.dataFolder, a, err);
+            } },
         { QStringLiteral("details"), QStringLiteral("[--all] [--workers N]"),
             [](BatchContext& c, const QStringList& a) {
                 return download::RunBatchDownloadCommand(
