@@ -13,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -35,7 +36,11 @@ MainWindow::MainWindow(const QString& dataFolder, QWidget* parent)
     buildPages();
     installCommands(*this, m_commands);
     installListViews();
-    resize(1280, 800);
+    // 1280x800, or the screen's work area when that is smaller.
+    QSize size(1280, 800);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    resize(size);
 }
 
 MainWindow::~MainWindow() = default;
