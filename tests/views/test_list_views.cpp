@@ -211,16 +211,20 @@ TEST_F(ListPages, DeletingFromThePageKeepsTheWindowUsable)
 TEST_F(ListPages, PickingTwoProductsFillsTheSalesListAndCancelKeepsIt)
 {
     // The chooser waits for the user; answer it once it is up.
-    const auto answer = [](std::function<void(ProductChooser*)> act) {
-        QTimer::singleShot(0, [act] {
+    const auto answer = [this](std::function<void(ProductChooser*)> act) {
+        // The chooser is up once its grid is filled; look for it until it is there.
+        auto* poll = new QTimer(m_window.get());
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 if (auto* chooser = qobject_cast<ProductChooser*>(w);
                     chooser && chooser->isVisible()) {
+                    poll->deleteLater();
                     act(chooser);
                     return;
                 }
             }
         });
+        poll->start(10);
     };
 
     answer([](ProductChooser* chooser) {
