@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProcess>
 #include <QTabWidget>
 
 using namespace quel;
@@ -259,4 +260,31 @@ TEST_F(MainWindowTest, UnknownBatchCommandIsRefused)
     shell::BatchContext context { folder(), window().catalogue(), window().db(), feedback };
     EXPECT_EQ(shell::RunBatch({}, context), 2);
     EXPECT_EQ(shell::RunBatch({ "no-such-command" }, context), 2);
+}
+
+TEST_F(MainWindowTest, ProgramStartsAndAnswersItsCommandLine)
+{
+    const QString program = test::binDir() + "/quelmar";
+    ASSERT_TRUE(QFile::exists(program));
+    const auto run = [&program](const QStringList& arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        EXPECT_TRUE(process.waitForFinished(20000));
+        return std::make_pair(
+            process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError()));
+    };
+    EXPECT_EQ(run({ "--bogus" }).first, 2);
+    EXPECT_EQ(run({ "--data" }).first, 2);
+    const auto [code, text] = run({ "--data", folder(), "--batch", "no-such-command" });
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(text.contains("search")) << text.toStdString();
+
+    // The window program comes up on a fresh folder and keeps running until closed.
+    QProcess gui;
+    gui.start(program, { "--data", file("fresh") });
+    ASSERT_TRUE(gui.waitForStarted(10000));
+    EXPECT_FALSE(gui.waitForFinished(1500));
+    EXPECT_TRUE(QFile::exists(file("fresh/DATA.mdb")));
+    gui.kill();
+    gui.waitForFinished(5000);
 }
