@@ -143,7 +143,11 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
         session.stop();
         err << name << QStringLiteral(": interrupted") << Qt::endl;
     }
-    err << name << QStringLiteral(": ") << SummaryLine(session.totals()) << Qt::endl;
+    const DownloadTotals totals = session.totals();
+    err << name << QStringLiteral(": ") << SummaryLine(totals);
+    if (options.kind == DownloadKind::Buyers)
+        err << QStringLiteral(", profiles written: ") << totals.profilesWritten;
+    err << Qt::endl;
     return 0;
 }
 
