@@ -157,14 +157,18 @@ void MainWindow::startUp()
 
 void MainWindow::refreshLists()
 {
-    fillList(0);
-    if (m_listHooks.fillColumnCombo)
-        m_listHooks.fillColumnCombo(0);
-    fillList(1);
-    if (m_listHooks.fillColumnCombo)
-        m_listHooks.fillColumnCombo(1);
-    fillList(2);
-    fillList(3);
+    // Each list reports its record count in the hint label; the one of the page in view
+    // stays there, not merely the last list filled.
+    QString hints[4];
+    for (int list = 0; list < 4; ++list) {
+        m_hint->clear();
+        fillList(list);
+        if (list < 2 && m_listHooks.fillColumnCombo)
+            m_listHooks.fillColumnCombo(list);
+        hints[list] = m_hint->text();
+    }
+    const int page = m_tabs->currentIndex();
+    m_hint->setText(page >= 0 && page < 4 ? hints[page] : QString());
 }
 
 void MainWindow::fillList(int list)
@@ -185,10 +189,11 @@ void MainWindow::runCommand(int index)
 
 void MainWindow::onPageChanged(int page)
 {
+    // The previous page's hint goes; a refreshed list then shows its own record count.
+    m_hint->clear();
     // Only the product and detail lists are refreshed; the others show what they showed.
     if (page == 0 || page == 1)
         fillList(page);
-    m_hint->clear();
 }
 
 void MainWindow::ClearDB()

@@ -182,11 +182,22 @@ TEST_F(MainWindowTest, PageChangesRefreshOnlyProductAndDetailLists)
     mf.hintLabel()->setText("Dovrel提示：说明");
     mf.tabs()->setCurrentIndex(0);
     EXPECT_TRUE(mf.hintLabel()->text().isEmpty());
+    // The list refreshed by the switch reports its own count afterwards.
+    mf.listHooks().fill = [&filled, &mf](int list) {
+        filled.push_back(list);
+        mf.hintLabel()->setText(QString("显示产品记录数：%1").arg(list));
+    };
+    mf.tabs()->setCurrentIndex(1);
+    EXPECT_EQ(mf.hintLabel()->text(), "显示产品记录数：1");
+    mf.tabs()->setCurrentIndex(0);
     mf.tabs()->setCurrentIndex(2);
+    // A page that is not refreshed keeps no hint from the page before.
+    mf.hintLabel()->setText("Dovrel提示：说明");
     mf.tabs()->setCurrentIndex(3);
+    EXPECT_TRUE(mf.hintLabel()->text().isEmpty());
     mf.tabs()->setCurrentIndex(4);
     mf.tabs()->setCurrentIndex(5);
-    EXPECT_EQ(filled, (std::vector<int> { 1, 0 }));
+    EXPECT_EQ(filled, (std::vector<int> { 1, 0, 1, 0 }));
 
     filled.clear();
     std::vector<int> combos;
@@ -196,6 +207,11 @@ TEST_F(MainWindowTest, PageChangesRefreshOnlyProductAndDetailLists)
     // Start-up fills all four lists; the page switch back to 0 refreshed the products too.
     EXPECT_EQ(filled.back(), 3);
     EXPECT_EQ(combos, (std::vector<int> { 0, 1 }));
+    // The hint shows the count of the list in view, not of the last one filled.
+    EXPECT_EQ(mf.hintLabel()->text(), "显示产品记录数：0");
+    mf.tabs()->setCurrentIndex(3);
+    mf.refreshLists();
+    EXPECT_EQ(mf.hintLabel()->text(), "显示产品记录数：3");
 }
 
 TEST_F(MainWindowTest, LayoutKeepsProportionsAndSurvivesTinySizes)
