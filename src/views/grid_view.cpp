@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QStyle>
 #include <algorithm>
 
 namespace quel::views {
@@ -96,8 +97,12 @@ Feedback& GridView::feedback() const
 
 const TextMeasure& GridView::textMeasure() const
 {
-    if (!m_measure)
-        m_measure = std::make_unique<FontTextMeasure>(font());
+    if (!m_measure) {
+        // The delegate draws a margin on each side and the grid a line; the fitting's own
+        // padding covers about as much as the original grid needed, so add what Qt needs more.
+        const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+        m_measure = std::make_unique<FontTextMeasure>(font(), 2 * margin + 1);
+    }
     return *m_measure;
 }
 

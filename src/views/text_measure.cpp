@@ -2,12 +2,14 @@
 
 #include "views/grid_model.h"
 
-#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <cmath>
 
 namespace quel::views {
 
-FontTextMeasure::FontTextMeasure(const QFont& font)
+FontTextMeasure::FontTextMeasure(const QFont& font, int extraPixels)
     : m_font(font)
+    , m_extraPixels(extraPixels)
     , m_advance(0x10000, -1)
 { }
 
@@ -15,22 +17,21 @@ FontTextMeasure::~FontTextMeasure() = default;
 
 int FontTextMeasure::widthTwips(const QString& text) const
 {
-    int pixels = 0;
-    const QFontMetrics* metrics = nullptr;
-    std::unique_ptr<QFontMetrics> owned;
+    if (text.isEmpty())
+        return 0;
+    qreal pixels = 0;
+    std::unique_ptr<QFontMetricsF> metrics;
     for (const QChar ch : text) {
-        int& advance = m_advance[ch.unicode()];
+        qreal& advance = m_advance[ch.unicode()];
         if (advance < 0) {
-            if (!metrics) {
-                owned = std::make_unique<QFontMetrics>(m_font);
-                metrics = owned.get();
-            }
+            if (!metrics)
+                metrics = std::make_unique<QFontMetricsF>(m_font);
             advance
                 = ch.isSurrogate() ? metrics->averageCharWidth() : metrics->horizontalAdvance(ch);
         }
         pixels += advance;
     }
-    return pixels * kTwipsPerPixel;
+    return (static_cast<int>(std::ceil(pixels)) + m_extraPixels) * kTwipsPerPixel;
 }
 
 } // namespace quel::views

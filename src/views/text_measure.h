@@ -17,17 +17,19 @@ public:
 };
 
 // Measures with a font: the advance of each UTF-16 unit is looked up once and cached, so
-// tens of thousands of cells cost a table look-up per character.
+// tens of thousands of cells cost a table look-up per character. extraPixels is added to
+// every non-empty text: what a view draws around a cell's text beyond the fitted padding.
 class FontTextMeasure : public TextMeasure
 {
 public:
-    explicit FontTextMeasure(const QFont& font);
+    explicit FontTextMeasure(const QFont& font, int extraPixels = 0);
     ~FontTextMeasure() override;
     int widthTwips(const QString& text) const override;
 
 private:
     QFont m_font;
-    mutable std::vector<int> m_advance; // pixels per UTF-16 unit, -1 until measured
+    int m_extraPixels;
+    mutable std::vector<qreal> m_advance; // pixels per UTF-16 unit, -1 until measured
 };
 
 // A fixed width per character; for code without a screen and for tests.
