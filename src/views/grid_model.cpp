@@ -202,16 +202,20 @@ void GridModel::permuteDataRows(const std::vector<int>& newOrder)
     const int n = dataRowCount();
     if (static_cast<int>(newOrder.size()) != n)
         return;
-    std::vector<Row> moved;
-    moved.reserve(static_cast<size_t>(n));
+    // Checked whole before anything moves: a bad order must not leave rows half moved.
+    std::vector<bool> seen(static_cast<size_t>(n), false);
     for (int from : newOrder) {
-        if (from < 0 || from >= n)
+        if (from < 0 || from >= n || seen[static_cast<size_t>(from)])
             return;
-        moved.push_back(std::move(m_rows[static_cast<size_t>(m_fixedRows + from)]));
+        seen[static_cast<size_t>(from)] = true;
     }
     const bool signal = !inBulk();
     if (signal)
         emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<Row> moved;
+    moved.reserve(static_cast<size_t>(n));
+    for (int from : newOrder)
+        moved.push_back(std::move(m_rows[static_cast<size_t>(m_fixedRows + from)]));
     // Persistent indexes follow their rows.
     QModelIndexList before;
     QModelIndexList after;

@@ -62,6 +62,16 @@ TEST(GridModel, StaysConsistentForViewsThroughEveryKindOfChange)
     sortByColumn(grid, 4);
     setCellColor(grid, 2, 3, Qt::red, false);
     EXPECT_EQ(grid.data(grid.index(0, 3), Qt::BackgroundRole).value<QColor>(), QColor(Qt::red));
+    // A bad order is refused whole; a good one moves rows (and persistent indexes) along.
+    const QString first = grid.text(2, 3);
+    grid.permuteDataRows({ 0, 0, 1, 2 });
+    grid.permuteDataRows({ 0, 1 });
+    EXPECT_EQ(grid.text(2, 3), first);
+    const QPersistentModelIndex kept(grid.index(0, 3));
+    grid.permuteDataRows({ 3, 2, 1, 0 });
+    EXPECT_EQ(grid.text(5, 3), first);
+    EXPECT_EQ(kept.row(), 3);
+
     grid.removeGridRows(3, 2);
     EXPECT_EQ(grid.rowCount(), 2);
     grid.setRows(2);
