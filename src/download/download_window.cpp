@@ -3,16 +3,15 @@
 #include "core/feedback.h"
 #include "views/grid_model.h"
 #include "views/grid_ops.h"
+#include "views/grid_view.h"
 #include "web/desktop_open.h"
 #include "web/market.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
-#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -79,15 +78,13 @@ void DownloadWindow::buildUi()
 {
     const int workers = DownloadSession::initialWorkers(m_session.kind());
 
-    m_grid = new views::GridModel(this);
-    m_view = new QTableView(this);
+    m_view = new views::GridView(this);
     m_view->setObjectName(QStringLiteral("MSF"));
-    m_view->setModel(m_grid);
-    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_view->verticalHeader()->hide();
-    connect(m_view, &QTableView::doubleClicked, this,
-        [this](const QModelIndex& index) { openRowPage(index.row()); });
+    // Rows stay in job order: the pool finds each job's row by its position.
+    m_view->setSortOnHeaderPress(false);
+    m_grid = m_view->grid();
+    connect(m_view, &views::GridView::gridDoubleClicked, this,
+        [this](views::GridCell cell) { openRowPage(cell.row); });
 
     auto* state = new QGroupBox(QStringLiteral("状态"), this);
     state->setObjectName(QStringLiteral("Frm"));
@@ -177,9 +174,6 @@ void DownloadWindow::fillGrid()
     m_grid->setColumnWidth(kSerialColumn, 700);
     m_grid->setColumnWidth(kStateColumn, 1100);
     fitTitleColumn();
-    for (int c = 0; c < m_grid->cols(); ++c)
-        m_view->setColumnWidth(c, m_grid->columnWidth(c) / views::kTwipsPerPixel);
-    m_view->setColumnHidden(0, true);
 }
 
 void DownloadWindow::fitTitleColumn()
@@ -190,7 +184,6 @@ void DownloadWindow::fitTitleColumn()
     const int width = gridTwips - m_grid->columnWidth(kSerialColumn)
         - m_grid->columnWidth(kStateColumn) - m_grid->columnWidth(kCodeColumn) - 280;
     m_grid->setColumnWidth(kTitleColumn, qMax(1500, width));
-    m_view->setColumnWidth(kTitleColumn, m_grid->columnWidth(kTitleColumn) / views::kTwipsPerPixel);
 }
 
 void DownloadWindow::showRow(int index)
@@ -203,9 +196,11 @@ void DownloadWindow::showRow(int index)
             *m_grid, row, kStateColumn, job.failed ? kFailedColour : kHarvestedColour, false);
 }
 
-void DownloadWindow::openRowPage(int qtRow)
+void DownloadWindow::openRowPage(int gridRow)
 {
-    const QString code = m_grid->text(m_grid->fixedRows() + qtRow, kCodeColumn);
+    if (gridRow < m_grid->fixedRows())
+        return;
+    const QString code = m_grid->text(gridRow, kCodeColumn);
     if (code.isEmpty())
         return;
     web::OpenInDefaultBrowser(m_session.kind() == DownloadKind::Details ? web::ItemPageUrl(code)

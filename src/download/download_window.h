@@ -8,14 +8,14 @@
 
 class QLabel;
 class QScrollBar;
-class QTableView;
 
 namespace quel {
 class Feedback;
 }
 namespace quel::views {
 class GridModel;
-}
+class GridView;
+} // namespace quel::views
 
 namespace quel::download {
 
@@ -55,11 +55,11 @@ private:
     void fillGrid();
     void showRow(int index);
     void fitTitleColumn();
-    void openRowPage(int qtRow);
+    void openRowPage(int gridRow);
 
     DownloadSession m_session;
     views::GridModel* m_grid = nullptr;
-    QTableView* m_view = nullptr;
+    views::GridView* m_view = nullptr;
     QScrollBar* m_maxWorkers = nullptr;
     QLabel* m_maxLabel = nullptr;
     QLabel* m_percent = nullptr;
