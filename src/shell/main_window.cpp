@@ -127,6 +127,15 @@ void MainWindow::installListViews()
     m_commands.set(12, [this] { m_listViews->deleteSelected(1); });
     m_commands.set(21, [this] { m_listViews->pickAndShow(2); });
     m_commands.set(30, [this] { m_listViews->pickAndShow(3); });
+
+    // The analyses' result grids are the same kind of grid.
+    for (int i = 0; i < 4; ++i) {
+        auto* grid = new views::GridView(this);
+        grid->setFeedback(&m_feedback);
+        connect(grid, &views::GridView::exportRequested, m_listViews,
+                &views::ListViews::exportRequested);
+        m_analysis->subPage(i)->setGrid(grid);
+    }
 }
 
 ListPage* MainWindow::listPage(int list) const
