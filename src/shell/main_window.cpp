@@ -133,7 +133,7 @@ void MainWindow::installListViews()
         auto* grid = new views::GridView(this);
         grid->setFeedback(&m_feedback);
         connect(grid, &views::GridView::exportRequested, m_listViews,
-                &views::ListViews::exportRequested);
+            &views::ListViews::exportRequested);
         m_analysis->subPage(i)->setGrid(grid);
     }
 }
