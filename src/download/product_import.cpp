@@ -3,8 +3,12 @@
 #include "download/product_result.h"
 #include "download/result_text.h"
 #include "store/connection.h"
+#include "store/database.h"
 #include "store/db_operate.h"
+#include "store/jet_date.h"
 #include "store/recordset.h"
+
+#include <sqlite3.h>
 
 namespace quel::download {
 
@@ -71,38 +75,52 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
         return fail(error, why);
 
     store::Recordset rs;
-    const QString select = QStringLiteral("SELECT * FROM 交易表 WHERE PID=")
+    const QString select = QStringLiteral("SELECT Dat,Buyer FROM 交易表 WHERE PID=")
         + QString::number(productId) + QStringLiteral(" ORDER BY Dat DESC,Buyer DESC");
     if (!rs.open(conn.shared(), select, &why))
         return fail(error, why);
     std::vector<StoredSale> stored;
     stored.reserve(std::size_t(rs.recordCount()));
-    const int datIndex = rs.fieldIndex(QStringLiteral("Dat"));
-    const int buyerIndex = rs.fieldIndex(QStringLiteral("Buyer"));
     for (; !rs.eof(); rs.moveNext())
-        stored.push_back({ rs.value(datIndex).toDateTime(), rs.value(buyerIndex).toString() });
+        stored.push_back({ rs.value(0).toDateTime(), rs.value(1).toString() });
+    rs.close();
 
     const std::vector<SaleRecord> fresh = SelectNewRecords(stored, result.records);
+    // A product brings a few hundred records: one prepared statement each for the trades
+    // and the new buyer codes, bound per row, keeps the import cheap on the user's thread.
+    store::Database& db = *conn.database();
+    store::Statement insertSale = db.prepareCached(
+        QStringLiteral("INSERT INTO 交易表(PID,BCode,Buyer,Dat,Pri,Num) VALUES(?,?,?,?,?,?)"),
+        &why);
+    store::Statement insertCode
+        = db.prepareCached(QStringLiteral("INSERT INTO 客户表(BCode) VALUES(?)"), &why);
+    if (!insertSale || !insertCode)
+        return fail(error, why);
     QSet<QString> newCodes;
     for (const SaleRecord& r : fresh) {
-        const bool written = rs.addNew() && rs.setField(QStringLiteral("PID"), productId)
-            && rs.setField(QStringLiteral("Buyer"), r.buyer)
-            && rs.setField(QStringLiteral("BCode"), r.buyerCode)
-            && rs.setField(QStringLiteral("Dat"), r.time)
-            && rs.setField(QStringLiteral("Pri"), r.price)
-            && rs.setField(QStringLiteral("Num"), r.quantity) && rs.update();
-        if (!written)
-            return fail(error, rs.lastError());
+        sqlite3_stmt* st = insertSale.get();
+        const QByteArray code = r.buyerCode.toUtf8();
+        const QByteArray buyer = r.buyer.toUtf8();
+        const QByteArray when = store::canonicalDateText(r.time).toUtf8();
+        sqlite3_reset(st);
+        sqlite3_bind_int64(st, 1, productId);
+        sqlite3_bind_text(st, 2, code.constData(), int(code.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 3, buyer.constData(), int(buyer.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 4, when.constData(), int(when.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_double(st, 5, r.price);
+        sqlite3_bind_int64(st, 6, r.quantity);
+        if (sqlite3_step(st) != SQLITE_DONE)
+            return fail(error, db.lastErrorText());
         if (!r.buyerCode.isEmpty() && !known.contains(r.buyerCode)
             && !newCodes.contains(r.buyerCode)) {
-            if (!conn.execute(QStringLiteral("INSERT INTO 客户表(BCode) VALUES(")
-                        + store::Quote(r.buyerCode) + QLatin1Char(')'),
-                    &why))
-                return fail(error, why);
+            sqlite3_stmt* ct = insertCode.get();
+            sqlite3_reset(ct);
+            sqlite3_bind_text(ct, 1, code.constData(), int(code.size()), SQLITE_TRANSIENT);
+            if (sqlite3_step(ct) != SQLITE_DONE)
+                return fail(error, db.lastErrorText());
             newCodes.insert(r.buyerCode);
         }
     }
-    rs.close();
     if (!tx.commit())
         return fail(error, QStringLiteral("commit failed"));
     // Only codes that are really stored count as known.

@@ -199,7 +199,8 @@ TEST(ProductImport, FailuresLeaveTheProductExactlyAsBefore)
     // A database failure after the product row and some records were written rolls all of
     // it back, and the code that was not stored does not count as known.
     ImportDb u;
-    u.exec(QStringLiteral("DROP TABLE 客户表"));
+    ASSERT_TRUE(u.db->executeNative(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON 客户表 "
+                                                   "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
     EXPECT_FALSE(u.import(result(
         { kHead, sale("2010-4-12 10:00:00", "甲"), sale("2010-4-11 10:00:00", "乙", "b") })));
     EXPECT_EQ(u.product().value("Style").toString(), QString());
