@@ -85,7 +85,8 @@ bool ConfigureMarket(const QStringList& arguments, QString* error)
 {
     QString given;
     bool fromArguments = false;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
+    // The program name may or may not lead the list; it is never an option.
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
         if (arg == u"--market") {
             fromArguments = true;

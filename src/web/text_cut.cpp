@@ -89,4 +89,15 @@ QString StripTags(const QString& markup)
     return RemoveBetween(copy, QStringLiteral("<"), QStringLiteral(">"), QString());
 }
 
+QString TrimBlanks(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 } // namespace quel::web

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+// The field cutters every page parser, in quelmar and in the worker, is written with.
 namespace quel::web {
 
 // The field cutter. fromStart: splits at the first marker, returns the part before it and
@@ -17,5 +18,8 @@ QString RemoveBetween(
 
 // RemoveBetween(text, "<", ">", "") on a copy.
 QString StripTags(const QString& markup);
+
+// Removes U+0020 at both ends and nothing else (unlike QString::trimmed).
+QString TrimBlanks(const QString& text);
 
 } // namespace quel::web

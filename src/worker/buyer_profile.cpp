@@ -1,10 +1,14 @@
 #include "worker/buyer_profile.h"
 
+#include "web/text_cut.h"
 #include "worker/markers.h"
 #include "worker/result_format.h"
-#include "worker/text_cut.h"
 
 namespace quel::worker {
+
+using web::CutAtMarker;
+using web::StripTags;
+using web::TrimBlanks;
 
 namespace m = markers;
 

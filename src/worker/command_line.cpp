@@ -1,12 +1,14 @@
 #include "worker/command_line.h"
 
+#include "web/text_cut.h"
 #include "worker/number_text.h"
-#include "worker/text_cut.h"
 
 #include <QUrl>
 #include <limits>
 
 namespace quel::worker {
+
+using web::TrimBlanks;
 
 QString JoinArguments(const QStringList& arguments)
 {

@@ -3,9 +3,11 @@
 #include "web/browser.h"
 #include "web/document.h"
 #include "web/pause.h"
-#include "worker/text_cut.h"
+#include "web/text_cut.h"
 
 namespace quel::worker {
+
+using web::StripTags;
 
 void WaitForLocation(web::Browser& browser, const QString& url, int pauseMs, const bool* stopFlag)
 {

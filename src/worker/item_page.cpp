@@ -1,13 +1,17 @@
 #include "worker/item_page.h"
 
+#include "web/text_cut.h"
 #include "worker/markers.h"
 #include "worker/number_text.h"
 #include "worker/result_format.h"
-#include "worker/text_cut.h"
 
 #include <QStringList>
 
 namespace quel::worker {
+
+using web::CutAtMarker;
+using web::StripTags;
+using web::TrimBlanks;
 
 namespace m = markers;
 

@@ -139,6 +139,15 @@ TEST(RemoveBetween, ReplacementHoldingTheOpenerDoesNotLoop)
         QStringLiteral("abc"));
 }
 
+TEST(TrimBlanks, OnlyPlainBlanksAtTheEnds)
+{
+    // Ideographic blanks, tabs and line breaks are page text, not padding.
+    EXPECT_EQ(TrimBlanks(QStringLiteral("  a b  ")), QStringLiteral("a b"));
+    EXPECT_EQ(TrimBlanks(QStringLiteral("\t\u3000a\n ")), QStringLiteral("\t\u3000a\n"));
+    EXPECT_EQ(TrimBlanks(QStringLiteral("   ")), QString());
+    EXPECT_EQ(StripTags(QStringLiteral(" <B>x</B> ")), QStringLiteral(" x "));
+}
+
 TEST(MarketAddresses, ItemAndBuyerPages)
 {
     const MarketAddresses saved = Market();
@@ -163,6 +172,11 @@ TEST(MarketAddresses, ItemAndBuyerPages)
         { QStringLiteral("quelfetch"), QStringLiteral("--market=https://demo.test:9443/") }));
     EXPECT_EQ(
         ItemPageUrl(QStringLiteral("5")), QStringLiteral("https://demo.test:9443/item.htm?id=5"));
+
+    // Callers that pass only the options, without the program name, are read the same way.
+    EXPECT_TRUE(ConfigureMarket(
+        { QStringLiteral("--market"), QStringLiteral("http://127.0.0.1:8181") }));
+    EXPECT_EQ(Market().itemBase, QStringLiteral("http://127.0.0.1:8181"));
 
     qputenv("QUELMAR_MARKET", "http://localhost:8123");
     EXPECT_TRUE(ConfigureMarket({ QStringLiteral("quelmar") }));

@@ -38,16 +38,22 @@ QString money(double value)
 class MarketJobs : public ::testing::Test
 {
 protected:
-    QByteArray run(const QString& job, const QString& mode)
+    // The market goes in through QUELMAR_MARKET, or with byOption through "--market URL".
+    QByteArray run(const QString& job, const QString& mode, bool byOption = false)
     {
         QFile::remove(m_dir.file("Temp_1.t"));
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QUELMAR_MARKET", text(m_market.baseUrl()));
+        env.remove("QUELMAR_MARKET");
+        if (!byOption)
+            env.insert("QUELMAR_MARKET", text(m_market.baseUrl()));
         env.remove("QUELFETCH_TICK_MS");
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(m_dir.path());
-        process.start(quel::test::binDir() + "/quelfetch", { job + "‖./Temp_1.t‖" + mode });
+        QStringList arguments { job + "‖./Temp_1.t‖" + mode };
+        if (byOption)
+            arguments = QStringList { "--market", text(m_market.baseUrl()) } + arguments;
+        process.start(quel::test::binDir() + "/quelfetch", arguments);
         if (!process.waitForFinished(20000)) {
             process.kill();
             process.waitForFinished();
@@ -130,6 +136,9 @@ TEST_F(MarketJobs, RareItems)
     // A two-piece code loads the auction page; its first line is the item line.
     const QByteArray twoPiece = run(text(fixtures.twoPartCode()), "0");
     EXPECT_TRUE(twoPiece.startsWith(itemLine(product(fixtures.twoPartCode())).toUtf8()));
+    // The market given as an option, ahead of the job, is the one the worker asks.
+    EXPECT_EQ(run(text(fixtures.noSalesCode()), "0", true),
+        itemLine(product(fixtures.noSalesCode())).toUtf8());
 }
 
 TEST_F(MarketJobs, BuyerProfiles)
