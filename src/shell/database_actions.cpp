@@ -3,22 +3,9 @@
 #include "shell/main_window.h"
 #include "shell/select_db_window.h"
 #include "shell/window_helpers.h"
+#include "web/text_cut.h"
 
 namespace quel::shell {
-
-namespace {
-
-// Blanks only, as the catalogue's names were always trimmed.
-QString trimBlanks(QString text)
-{
-    while (text.startsWith(QLatin1Char(' ')))
-        text.remove(0, 1);
-    while (text.endsWith(QLatin1Char(' ')))
-        text.chop(1);
-    return text;
-}
-
-} // namespace
 
 void MainWindow::clearDatabaseAsked()
 {
@@ -42,7 +29,7 @@ void MainWindow::newDatabase()
         = Dialogs::inputText(this, QStringLiteral("请输入数据库名称："));
     if (!answer)
         return;
-    const QString name = trimBlanks(*answer);
+    const QString name = web::TrimBlanks(*answer);
     if (name.isEmpty())
         return;
     m_catalogue.NewDatabase(name, m_feedback);

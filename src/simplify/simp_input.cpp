@@ -4,6 +4,7 @@
 #include "shell/window_helpers.h"
 #include "simplify/rule_store.h"
 #include "store/db_operate.h"
+#include "web/text_cut.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -13,21 +14,6 @@
 #include <QPushButton>
 
 namespace quel::simplify {
-
-namespace {
-
-QString trimBlanks(const QString& text)
-{
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text.at(start) == QLatin1Char(' '))
-        ++start;
-    while (end > start && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(start, end - start);
-}
-
-} // namespace
 
 SimpInput::SimpInput(store::DB_Operate& db, const QString& table, std::optional<qint64> id,
     const QString& match, const QString& shortText, QWidget* parent)
@@ -74,7 +60,7 @@ SimpInput::SimpInput(store::DB_Operate& db, const QString& table, std::optional<
 
 void SimpInput::confirm()
 {
-    const QString match = trimBlanks(m_match->text());
+    const QString match = web::TrimBlanks(m_match->text());
     // Blanks only count as nothing typed: there is nothing to match, so nothing to save.
     if (match.isEmpty()) {
         close();

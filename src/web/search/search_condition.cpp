@@ -1,6 +1,7 @@
 #include "web/search/search_condition.h"
 
 #include "store/db_operate.h"
+#include "web/text_cut.h"
 
 namespace quel::search {
 
@@ -14,18 +15,6 @@ void appendRemembered(
         if (entry != current)
             rows.append({ cls, entry });
     }
-}
-
-// Trimming as the original did it: only the blank U+0020 at both ends.
-QString trimBlanks(const QString& text)
-{
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text.at(start) == QLatin1Char(' '))
-        ++start;
-    while (end > start && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(start, end - start);
 }
 
 } // namespace
@@ -53,7 +42,7 @@ QList<KeywordRow> RememberedRows(
 
 QString ConditionResult(const QString& keyword, const QString& nick)
 {
-    return trimBlanks(keyword) + kFieldSeparator + trimBlanks(nick);
+    return web::TrimBlanks(keyword) + kFieldSeparator + web::TrimBlanks(nick);
 }
 
 bool SplitConditionResult(const QString& result, QString* keyword, QString* nick)
