@@ -258,7 +258,10 @@ Document::~Document() = default;
 
 Node* Document::newNode(Node::Kind kind)
 {
-    Node& n = m_nodes.emplace_back();
+    if (m_nodeCount % kNodesPerBlock == 0)
+        m_nodeBlocks.push_back(std::make_unique<Node[]>(kNodesPerBlock));
+    Node& n = m_nodeBlocks.back()[m_nodeCount % kNodesPerBlock];
+    ++m_nodeCount;
     n.m_kind = kind;
     n.m_document = this;
     return &n;
@@ -371,7 +374,7 @@ QString Document::bodyHtml() const
     if (!b)
         return {};
     QString out;
-    out.reserve(int(m_nodes.size()) * 16);
+    out.reserve(qsizetype(m_nodeCount) * 16);
     SerializeChildren(*b, out);
     return out;
 }

@@ -6,7 +6,6 @@
 #include <QPointer>
 #include <QString>
 #include <QUrl>
-#include <deque>
 #include <memory>
 #include <vector>
 
@@ -67,7 +66,11 @@ private:
 
     Node* newNode(Node::Kind kind);
 
-    std::deque<Node> m_nodes;
+    // Nodes live in blocks that never move, so Node* stays valid; one allocation per
+    // block instead of one per few nodes keeps parsing cheap.
+    static constexpr std::size_t kNodesPerBlock = 256;
+    std::vector<std::unique_ptr<Node[]>> m_nodeBlocks;
+    std::size_t m_nodeCount = 0;
     std::vector<Node*> m_all;
     Node* m_documentElement = nullptr;
     QUrl m_url;
