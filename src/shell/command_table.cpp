@@ -13,7 +13,7 @@ namespace quel::shell {
 namespace {
 
 // clang-format off
-const std::vector<CommandSpec> kCommands = {
+const std::vector<CommandEntry> kCommands = {
     { 0, 0, -1, "按用户输入的关键词搜索产品，并下载基本资讯。", QStyle::SP_FileDialogContentsView },
     { 1, 0, -1, "刷新显示产品列表。", QStyle::SP_BrowserReload },
     { 2, 0, -1, "修改产品所属类别(选中多行后，按此键可批量修改)。", QStyle::SP_FileDialogDetailedView },
@@ -38,16 +38,16 @@ const std::vector<CommandSpec> kCommands = {
 
 } // namespace
 
-const std::vector<CommandSpec>& commandSpecs()
+const std::vector<CommandEntry>& commandEntries()
 {
     return kCommands;
 }
 
-const CommandSpec* findCommandSpec(int index)
+const CommandEntry* findCommandEntry(int index)
 {
-    for (const CommandSpec& spec : kCommands) {
-        if (spec.index == index)
-            return &spec;
+    for (const CommandEntry& entry : kCommands) {
+        if (entry.index == index)
+            return &entry;
     }
     return nullptr;
 }
@@ -59,9 +59,9 @@ QAbstractButton* makeCommandButton(int index, QWidget* parent)
     button->setAutoRaise(false);
     button->setIconSize(QSize(24, 24));
     button->setFixedSize(36, 36);
-    if (const CommandSpec* spec = findCommandSpec(index)) {
-        button->setToolTip(QString::fromUtf8(spec->tooltip));
-        button->setIcon(QApplication::style()->standardIcon(spec->icon));
+    if (const CommandEntry* entry = findCommandEntry(index)) {
+        button->setToolTip(QString::fromUtf8(entry->tooltip));
+        button->setIcon(QApplication::style()->standardIcon(entry->icon));
     }
     return button;
 }

@@ -16,7 +16,7 @@ class MainWindow;
 
 // One command button of the main window: its index in the Com array, its page, its
 // tooltip and its picture.
-struct CommandSpec
+struct CommandEntry
 {
     int index;
     int page; // tab page of SST
@@ -25,8 +25,8 @@ struct CommandSpec
     QStyle::StandardPixmap icon;
 };
 
-const std::vector<CommandSpec>& commandSpecs();
-const CommandSpec* findCommandSpec(int index);
+const std::vector<CommandEntry>& commandEntries();
+const CommandEntry* findCommandEntry(int index);
 
 // A Com button: no caption, a picture and its tooltip; objectName "Com_<index>".
 QAbstractButton* makeCommandButton(int index, QWidget* parent);

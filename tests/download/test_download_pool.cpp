@@ -22,14 +22,14 @@ QCoreApplication& app()
     return instance;
 }
 
-std::vector<DownloadJob> makeJobs(const QStringList& specs)
+std::vector<DownloadJob> makeJobs(const QStringList& behaviours)
 {
     std::vector<DownloadJob> jobs;
-    for (int i = 0; i < specs.size(); ++i) {
+    for (int i = 0; i < behaviours.size(); ++i) {
         DownloadJob j;
         j.id = i + 1;
         j.code = QString::number(i + 1);
-        j.job = specs[i];
+        j.job = behaviours[i];
         jobs.push_back(j);
     }
     return jobs;
@@ -60,11 +60,11 @@ struct Fixture
     quel::test::TempDir dir;
     QMap<qint64, QString> imported;
 
-    std::unique_ptr<DownloadPool> make(const QStringList& specs, int workers,
+    std::unique_ptr<DownloadPool> make(const QStringList& behaviours, int workers,
         const QString& program = QStringLiteral(QUEL_FAKE_WORKER))
     {
         app();
-        auto pool = std::make_unique<DownloadPool>(makeJobs(specs), 0);
+        auto pool = std::make_unique<DownloadPool>(makeJobs(behaviours), 0);
         pool->setWorkFolder(dir.path());
         pool->setWorkerProgram(program);
         pool->setMaxWorkers(workers);
@@ -83,12 +83,12 @@ struct Fixture
 TEST(DownloadPool, HarvestsEveryJobIntoItsOwnRowAndCloses)
 {
     Fixture f;
-    QStringList specs;
+    QStringList behaviours;
     for (int i = 1; i <= 16; ++i)
-        specs << QStringLiteral("write:line %1\\nsecond").arg(i);
+        behaviours << QStringLiteral("write:line %1\\nsecond").arg(i);
     // A file left by an earlier run must not be taken for this run's result.
     f.dir.write(QStringLiteral("Temp_2.t"), "stale");
-    auto pool = f.make(specs, 4);
+    auto pool = f.make(behaviours, 4);
     QStringList progress;
     QObject::connect(
         pool.get(), &DownloadPool::progressChanged, [&](const QString& p) { progress << p; });

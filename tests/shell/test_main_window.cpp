@@ -100,15 +100,15 @@ TEST_F(MainWindowTest, EveryNamedControlExists)
     EXPECT_EQ(mf.analysisPage()->tabs()->count(), 4);
 
     // Every button: on its page, no caption, its picture and tooltip.
-    for (const shell::CommandSpec& spec : shell::commandSpecs()) {
-        QAbstractButton* button = mf.com(spec.index);
-        ASSERT_NE(button, nullptr) << spec.index;
+    for (const shell::CommandEntry& entry : shell::commandEntries()) {
+        QAbstractButton* button = mf.com(entry.index);
+        ASSERT_NE(button, nullptr) << entry.index;
         EXPECT_TRUE(button->text().isEmpty());
         EXPECT_FALSE(button->icon().isNull());
-        EXPECT_EQ(button->toolTip(), QString::fromUtf8(spec.tooltip));
-        EXPECT_TRUE(mf.tabs()->widget(spec.page)->isAncestorOf(button)) << spec.index;
-        if (spec.subPage >= 0) {
-            EXPECT_TRUE(mf.analysisPage()->subPage(spec.subPage)->isAncestorOf(button));
+        EXPECT_EQ(button->toolTip(), QString::fromUtf8(entry.tooltip));
+        EXPECT_TRUE(mf.tabs()->widget(entry.page)->isAncestorOf(button)) << entry.index;
+        if (entry.subPage >= 0) {
+            EXPECT_TRUE(mf.analysisPage()->subPage(entry.subPage)->isAncestorOf(button));
         }
     }
     EXPECT_EQ(mf.com(0)->toolTip(), "按用户输入的关键词搜索产品，并下载基本资讯。");
