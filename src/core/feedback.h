@@ -24,7 +24,7 @@ public:
     virtual void indicatorClose() = 0;
     virtual bool isIndicatorOpen() const = 0;
 
-    // Lets pending events run (the original's DoEvents); a no-op where there is no loop.
+    // Lets pending events run (a DoEvents); a no-op where there is no loop.
     virtual void processEvents() { }
 };
 

@@ -94,7 +94,7 @@ QString DownloadPool::percentText() const
 {
     if (m_jobs.empty())
         return QStringLiteral("0%");
-    // Rounded to tenths with halves to even, as the original's Round did.
+    // Rounded to tenths with halves to even, like Round in the rest of the program.
     const double tenths = std::nearbyint(double(m_finishedJobs) / double(m_jobs.size()) * 1000.0);
     return QString::number(tenths / 10.0, 'g', 15) + QStringLiteral("%");
 }

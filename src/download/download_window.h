@@ -40,7 +40,7 @@ public:
 
     // Lists the jobs; false when they cannot be read.
     bool prepare(const QString& condition, Feedback& feedback);
-    // Starts the pool (the timers of the original's Form_Load).
+    // Starts the pool (the window's load-time timers).
     void startDownload();
 
     DownloadSession& session() { return m_session; }

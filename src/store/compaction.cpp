@@ -110,7 +110,7 @@ bool CompactDatabaseFile(
     feedback.indicatorStep(1, QStringLiteral("pages"));
 
     // Copied next to the database and renamed over it, so the file is never missing or
-    // half written (the original deleted it first).
+    // half written (deleting it first would risk both).
     const QString staged = path + QStringLiteral(".TMP");
     QFile::remove(staged);
     QFile compacted(temp);

@@ -139,7 +139,7 @@ bool DB_Operate::DropTableIfExists(const QString& table)
     const bool dropped
         = conn.database()->executeNative(QStringLiteral("DROP TABLE \"%1\"").arg(name));
     conn.database()->schemaChanged();
-    // Lets the window breathe, as the original did while the schema caught up.
+    // Lets the window breathe, while the schema catches up.
     m_feedback.processEvents();
     return dropped;
 }

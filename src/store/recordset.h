@@ -54,7 +54,7 @@ public:
     // Starts a new row; assignments go to it until update().
     bool addNew();
     // Assigns a field of the current or new row; written on update() (or on the next move,
-    // as the original's cursors did).
+    // as Jet cursors do).
     bool setField(const QString& name, const QVariant& value);
     // Writes the pending new row or assignments. A new row gets its counter and becomes
     // the current row, at the end of the recordset.

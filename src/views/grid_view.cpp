@@ -99,7 +99,7 @@ const TextMeasure& GridView::textMeasure() const
 {
     if (!m_measure) {
         // The delegate draws a margin on each side and the grid a line; the fitting's own
-        // padding covers about as much as the original grid needed, so add what Qt needs more.
+        // padding covers about as much as a classic grid needs, so add what Qt needs more.
         const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
         m_measure = std::make_unique<FontTextMeasure>(font(), 2 * margin + 1);
     }

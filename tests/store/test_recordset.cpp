@@ -98,7 +98,7 @@ TEST_F(RecordsetTest, AssignmentsAndDeletesWriteThrough)
     Recordset rs = open(QStringLiteral("SELECT * FROM 交易表 ORDER BY ID"));
     EXPECT_TRUE(rs.setField(QStringLiteral("Buyer"), QStringLiteral("改")));
     EXPECT_TRUE(rs.setField(QStringLiteral("Dat"), QStringLiteral("2020年1月2日")));
-    rs.moveNext(); // a move saves the pending change, as the original's cursor did
+    rs.moveNext(); // a move saves the pending change, as a Jet cursor does
     EXPECT_EQ(scalar(QStringLiteral("SELECT Buyer FROM 交易表 WHERE ID=1")).toString(),
         QStringLiteral("改"));
     EXPECT_EQ(scalar(QStringLiteral("SELECT Dat FROM 交易表 WHERE ID=1")),

@@ -155,7 +155,7 @@ TEST_F(ListPages, GridViewKeepsTitlesAndSerialColumnInSightAndFollowsTheSelectio
     EXPECT_EQ(grid.text(2, 7), "7.00");
     EXPECT_EQ(grid.text(2, 2), "1");
 
-    // Click, then Shift-click: the cursor spans the rows like the original grid's.
+    // Click, then Shift-click: the cursor spans the rows like a classic grid's.
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, cellCentre(view, 2, 4));
     QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ShiftModifier, cellCentre(view, 4, 4));
     EXPECT_EQ(grid.currentRow(), 2);
