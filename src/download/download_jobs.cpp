@@ -107,7 +107,7 @@ long DownloadRowLimit()
     return long(std::nearbyint(kCellBudget / kGridColumns - 0.5)) - 2;
 }
 
-std::optional<std::vector<DownloadJob>> LoadProductJobs(
+std::optional<std::vector<DownloadJob>> FillProductJobs(
     const store::Connection& conn, const QString& condition, Feedback& feedback)
 {
     const QString sql = withCondition(
@@ -143,7 +143,7 @@ bool PrepareBuyerTable(const store::Connection& conn, QString* error)
     return tx.commit() || fail(error, QStringLiteral("commit failed"));
 }
 
-std::optional<std::vector<DownloadJob>> LoadBuyerJobs(const store::Connection& conn,
+std::optional<std::vector<DownloadJob>> FillBuyerJobs(const store::Connection& conn,
     const QString& condition, Feedback& feedback,
     const std::function<QString(const QString&)>& profileUrl)
 {

@@ -23,7 +23,7 @@ long DownloadRowLimit();
 // The products a detail download lists: "SELECT * FROM 产品表" with the condition
 // ("Style=''" or none), ordered "dDat DESC", cut at the row limit (with the grid engine's
 // message). nullopt, after a message, when the table cannot be read.
-std::optional<std::vector<DownloadJob>> LoadProductJobs(
+std::optional<std::vector<DownloadJob>> FillProductJobs(
     const store::Connection& conn, const QString& condition, Feedback& feedback);
 
 // Makes sure TEMP_Customer holds the buyers to profile: built from 客户表 and 交易表 (one
@@ -33,7 +33,7 @@ bool PrepareBuyerTable(const store::Connection& conn, QString* error = nullptr);
 
 // The buyers a profile download lists from TEMP_Customer: condition ("rDat=#1900-1-1#" or
 // none), ordered "dDat". The job of each is the profile address of its BCode.
-std::optional<std::vector<DownloadJob>> LoadBuyerJobs(const store::Connection& conn,
+std::optional<std::vector<DownloadJob>> FillBuyerJobs(const store::Connection& conn,
     const QString& condition, Feedback& feedback,
     const std::function<QString(const QString&)>& profileUrl);
 

@@ -37,7 +37,7 @@ bool DownloadSession::prepare(const QString& condition, Feedback& feedback)
 {
     std::optional<std::vector<DownloadJob>> jobs;
     if (m_kind == DownloadKind::Details) {
-        jobs = LoadProductJobs(m_conn, condition, feedback);
+        jobs = FillProductJobs(m_conn, condition, feedback);
         if (jobs && !m_knownBuyers.load(m_conn)) {
             feedback.message(QStringLiteral("数据库打开错误(SELECT BCode FROM 客户表)！"));
             return false;
@@ -48,7 +48,7 @@ bool DownloadSession::prepare(const QString& condition, Feedback& feedback)
             feedback.message(QStringLiteral("无法建立买家列表：") + why);
             return false;
         }
-        jobs = LoadBuyerJobs(m_conn, condition, feedback, m_profileUrl);
+        jobs = FillBuyerJobs(m_conn, condition, feedback, m_profileUrl);
     }
     if (!jobs)
         return false;

@@ -48,7 +48,7 @@ struct BuyerDb : TestDb
         CapturingFeedback feedback;
         QStringList out;
         EXPECT_TRUE(PrepareBuyerTable(conn));
-        const auto jobs = LoadBuyerJobs(conn, condition, feedback,
+        const auto jobs = FillBuyerJobs(conn, condition, feedback,
             [](const QString& code) { return QStringLiteral("url:") + code; });
         EXPECT_TRUE(jobs.has_value());
         for (const DownloadJob& j : jobs.value_or(std::vector<DownloadJob> {}))
@@ -137,7 +137,7 @@ TEST(BuyerJobs, NoBuyerToProfileSaysSo)
     BuyerDb t;
     CapturingFeedback feedback;
     ASSERT_TRUE(PrepareBuyerTable(t.conn));
-    const auto jobs = LoadBuyerJobs(t.conn, QString(), feedback, {});
+    const auto jobs = FillBuyerJobs(t.conn, QString(), feedback, {});
     ASSERT_TRUE(jobs.has_value());
     EXPECT_TRUE(jobs->empty());
     EXPECT_EQ(feedback.messages, QStringList { QStringLiteral("没有需要下载资讯的客户！") });
@@ -154,7 +154,7 @@ TEST(ProductJobs, ListsProductsByConditionMostRecentlyDownloadedFirst)
     t.exec(QStringLiteral("UPDATE 产品表 SET Style='x',dDat=#2026-1-1# WHERE ID=")
         + QString::number(recent));
     CapturingFeedback feedback;
-    const auto all = LoadProductJobs(t.conn, QString(), feedback);
+    const auto all = FillProductJobs(t.conn, QString(), feedback);
     ASSERT_TRUE(all.has_value());
     ASSERT_EQ(all->size(), 3u);
     EXPECT_EQ((*all)[0].id, recent);
@@ -163,7 +163,7 @@ TEST(ProductJobs, ListsProductsByConditionMostRecentlyDownloadedFirst)
     EXPECT_EQ((*all)[2].job, QStringLiteral("n1"));
     EXPECT_EQ((*all)[2].title, QStringLiteral("未下载"));
 
-    const auto fresh = LoadProductJobs(
+    const auto fresh = FillProductJobs(
         t.conn, DownloadSession::conditionFor(DownloadKind::Details, false), feedback);
     ASSERT_EQ(fresh->size(), 1u);
     EXPECT_EQ(fresh->front().id, never);
