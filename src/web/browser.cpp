@@ -25,6 +25,7 @@ Browser::Browser(QObject* parent)
     , m_network(new QNetworkAccessManager(this))
     , m_loadLimit(new QTimer(this))
     , m_document(std::make_unique<Document>())
+    , m_arena(std::make_unique<ParseArena>())
 {
     m_network->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     m_loadLimit->setSingleShot(true);
@@ -193,7 +194,7 @@ void Browser::onFinished()
 
 void Browser::complete(const QByteArray& body, const QUrl& finalUrl, const QString& contentType)
 {
-    auto doc = Document::parseBytes(body, finalUrl, contentType);
+    auto doc = Document::parseBytes(body, finalUrl, contentType, m_arena.get());
     doc->setBrowser(this);
     doc->setReadyState(QStringLiteral("complete"));
     m_document = std::move(doc);

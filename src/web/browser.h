@@ -1,6 +1,7 @@
 #pragma once
 
 #include "web/document.h"
+#include "web/parse_arena.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -95,6 +96,7 @@ private:
     QByteArray m_received;
     bool m_receivedTooMuch = false;
     std::unique_ptr<Document> m_document;
+    std::unique_ptr<ParseArena> m_arena; // reused by every parse of this browser
     std::unique_ptr<Document> m_previous;
     QString m_location;
     QString m_requestedAddress;

@@ -1,6 +1,6 @@
 #include "web/charset.h"
 
-#include <QRegularExpression>
+#include <QList>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -15,6 +15,40 @@ QByteArray DecoderName(const QString& charset)
     if (charset == u"GBK")
         return "GB18030";
     return charset.toLatin1();
+}
+
+bool IsWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+// The value of the first "charset = value" in text (blanks around "=", an optional opening
+// quote), up to a blank or one of stops; empty when there is none. With wordStart,
+// "charset" must not continue a longer word.
+QString CharsetParameter(QStringView text, QStringView stops, bool wordStart)
+{
+    const QStringView key(u"charset");
+    for (qsizetype at = text.indexOf(key, 0, Qt::CaseInsensitive); at >= 0;
+         at = text.indexOf(key, at + 1, Qt::CaseInsensitive)) {
+        if (wordStart && at > 0 && IsWordChar(text[at - 1]))
+            continue;
+        qsizetype i = at + key.size();
+        while (i < text.size() && text[i].isSpace())
+            ++i;
+        if (i >= text.size() || text[i] != u'=')
+            continue;
+        ++i;
+        while (i < text.size() && text[i].isSpace())
+            ++i;
+        if (i < text.size() && (text[i] == u'"' || text[i] == u'\''))
+            ++i;
+        qsizetype end = i;
+        while (end < text.size() && !text[end].isSpace() && !stops.contains(text[end]))
+            ++end;
+        if (end > i)
+            return text.mid(i, end - i).toString();
+    }
+    return {};
 }
 
 bool IsValidUtf8(const QByteArray& bytes)
@@ -53,30 +87,26 @@ QString CanonicalCharset(const QString& label)
 
 QString CharsetFromContentType(const QString& contentType)
 {
-    static const QRegularExpression re(QStringLiteral("charset\\s*=\\s*[\"']?([^\"';\\s]+)"),
-        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = re.match(contentType);
-    return m.hasMatch() ? CanonicalCharset(m.captured(1)) : QString();
+    return CanonicalCharset(CharsetParameter(contentType, u"\"';", false));
 }
 
 QString CharsetFromMeta(const QByteArray& bytes)
 {
     // Declarations belong in the head; the first 4 KB hold it on every page we read.
     const QString head = QString::fromLatin1(bytes.left(4096));
-    static const QRegularExpression metaTag(
-        QStringLiteral("<meta\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression charsetAttr(
-        QStringLiteral("\\bcharset\\s*=\\s*[\"']?([^\"'\\s;/>]+)"),
-        QRegularExpression::CaseInsensitiveOption);
-    auto it = metaTag.globalMatch(head);
-    while (it.hasNext()) {
-        const QString tag = it.next().captured(0);
-        const QRegularExpressionMatch m = charsetAttr.match(tag);
-        if (m.hasMatch()) {
-            const QString name = CanonicalCharset(m.captured(1));
-            if (!name.isEmpty())
-                return name;
-        }
+    const QStringView view(head);
+    for (qsizetype at = view.indexOf(u"<meta", 0, Qt::CaseInsensitive); at >= 0;
+         at = view.indexOf(u"<meta", at + 1, Qt::CaseInsensitive)) {
+        const qsizetype after = at + 5;
+        if (after < view.size() && IsWordChar(view[after]))
+            continue; // <metadata> and the like
+        const qsizetype end = view.indexOf(u'>', after);
+        if (end < 0)
+            break;
+        const QString name
+            = CanonicalCharset(CharsetParameter(view.mid(at, end - at + 1), u"\"';/>", true));
+        if (!name.isEmpty())
+            return name;
     }
     return {};
 }

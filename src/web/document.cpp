@@ -2,6 +2,7 @@
 
 #include "web/browser.h"
 #include "web/charset.h"
+#include "web/parse_arena.h"
 #include "web/serializer.h"
 
 #include <array>
@@ -17,51 +18,6 @@ namespace {
 // Deeper nesting is attached at this depth (as browsers do), so that walking and writing
 // the tree never exhausts the stack on a hostile page.
 constexpr int kMaxDepth = 512;
-
-// Gumbo allocates and frees every token piece on its own; a bump arena dropped as a whole
-// is much cheaper and spares the recursive tree destruction.
-class ParseArena
-{
-public:
-    ParseArena() = default;
-    ParseArena(const ParseArena&) = delete;
-    ParseArena& operator=(const ParseArena&) = delete;
-    ~ParseArena()
-    {
-        for (char* block : m_blocks)
-            std::free(block);
-    }
-
-    static void* allocate(void* arena, size_t size)
-    {
-        return static_cast<ParseArena*>(arena)->take(size);
-    }
-    static void release(void*, void*) { }
-
-private:
-    void* take(size_t size)
-    {
-        size = (size + 15) & ~size_t(15);
-        if (size > m_left) {
-            const size_t blockSize = size > kBlock ? size : kBlock;
-            char* block = static_cast<char*>(std::malloc(blockSize));
-            if (!block)
-                return nullptr;
-            m_blocks.push_back(block);
-            m_next = block;
-            m_left = blockSize;
-        }
-        void* p = m_next;
-        m_next += size;
-        m_left -= size;
-        return p;
-    }
-
-    static constexpr size_t kBlock = 1 << 20;
-    std::vector<char*> m_blocks;
-    char* m_next = nullptr;
-    size_t m_left = 0;
-};
 
 // Upper-case tag names, made once and shared by every element.
 const QString& KnownTagName(GumboTag tag)
@@ -268,18 +224,19 @@ Node* Document::newNode(Node::Kind kind)
 }
 
 std::unique_ptr<Document> Document::parse(
-    const QString& html, const QUrl& url, const QString& charset)
+    const QString& html, const QUrl& url, const QString& charset, ParseArena* arena)
 {
     auto doc = std::make_unique<Document>();
     doc->m_url = url;
     doc->m_charset = charset;
     const QByteArray utf8 = html.toUtf8();
-    ParseArena arena;
+    ParseArena ownArena;
+    ParseArena& memory = arena ? *arena : ownArena;
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0; // parse errors are of no use here and cost an allocation each
     options.allocator = &ParseArena::allocate;
     options.deallocator = &ParseArena::release;
-    options.userdata = &arena;
+    options.userdata = &memory;
     GumboOutput* output = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
     if (output && output->root) {
         DocumentBuilder builder(*doc, utf8);
@@ -287,15 +244,16 @@ std::unique_ptr<Document> Document::parse(
     }
     // The output lives in the arena and goes with it (gumbo's own destruction recurses
     // over the tree, which a deeply nested page would overflow).
+    memory.reset();
     doc->m_readyState = QStringLiteral("complete");
     return doc;
 }
 
 std::unique_ptr<Document> Document::parseBytes(
-    const QByteArray& bytes, const QUrl& url, const QString& contentType)
+    const QByteArray& bytes, const QUrl& url, const QString& contentType, ParseArena* arena)
 {
     const QString charset = DetectCharset(bytes, contentType);
-    return parse(DecodeBytes(bytes, charset), url, charset);
+    return parse(DecodeBytes(bytes, charset), url, charset, arena);
 }
 
 QUrl Document::baseUrl() const

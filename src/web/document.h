@@ -11,6 +11,8 @@
 
 namespace quel::web {
 
+class ParseArena;
+
 class Browser;
 
 // A parsed page: the node tree, the "all" element list in document order (from HTML down),
@@ -25,13 +27,14 @@ public:
     Document& operator=(const Document&) = delete;
 
     // Parses decoded markup; url is the page address, charset the name the page was
-    // decoded with (forms are submitted in it).
+    // decoded with (forms are submitted in it). A caller that parses page after page may
+    // lend its arena; it is reset when the parse is done.
     static std::unique_ptr<Document> parse(const QString& html, const QUrl& url = {},
-        const QString& charset = QStringLiteral("UTF-8"));
+        const QString& charset = QStringLiteral("UTF-8"), ParseArena* arena = nullptr);
     // Detects the charset of the bytes (header charset, then meta, then UTF-8 or GB18030),
     // decodes and parses them.
-    static std::unique_ptr<Document> parseBytes(
-        const QByteArray& bytes, const QUrl& url = {}, const QString& contentType = {});
+    static std::unique_ptr<Document> parseBytes(const QByteArray& bytes, const QUrl& url = {},
+        const QString& contentType = {}, ParseArena* arena = nullptr);
 
     const QUrl& url() const { return m_url; }
     // The address links and form actions resolve against (BASE href when given).

@@ -2,10 +2,14 @@
 #include "web/address_check.h"
 #include "web/charset.h"
 #include "web/desktop_open.h"
+#include "web/parse_arena.h"
 #include "web/registry.h"
 
 #include <QStandardPaths>
+#include <cstdint>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <vector>
 
 using namespace quel::web;
 
@@ -23,6 +27,14 @@ TEST(Charset, LabelsHeadersAndMeta)
         QStringLiteral("GBK"));
     EXPECT_EQ(CharsetFromMeta("<meta charset='utf-8'/>"), QStringLiteral("UTF-8"));
     EXPECT_EQ(CharsetFromMeta("<meta name=keywords content=charset>"), QString());
+    // Blanks around "=", an empty first value, a longer word and a tag that is not META.
+    EXPECT_EQ(CharsetFromContentType(QStringLiteral("text/html; CHARSET = 'big5' ; x=y")),
+        QStringLiteral("Big5"));
+    EXPECT_EQ(
+        CharsetFromContentType(QStringLiteral("charset=;charset=utf-8")), QStringLiteral("UTF-8"));
+    EXPECT_EQ(CharsetFromMeta("<meta content=\"xcharset=big5\"><meta charset=gbk>"),
+        QStringLiteral("GBK"));
+    EXPECT_EQ(CharsetFromMeta("<metadata charset=big5><meta charset=utf-8"), QString());
 
     const QByteArray gbk = QByteArray::fromHex("c5b5bbf9d1c7"); // 诺基亚
     EXPECT_EQ(DetectCharset(gbk, QString()), QStringLiteral("GB18030"));
@@ -69,4 +81,23 @@ TEST(Registry, ValueSurvivesUnderItsKeyPath)
     EXPECT_EQ(ReadUserRegistryString(key, QStringLiteral("Display Inline Images")),
         QStringLiteral("yes"));
     EXPECT_EQ(ReadUserRegistryString(key, QStringLiteral("Other")), QString());
+}
+
+TEST(ParseArena, AlignedDistinctMemoryReusedAfterReset)
+{
+    quel::web::ParseArena arena;
+    std::vector<char*> pieces;
+    for (std::size_t size : { 1, 15, 16, 17, 3000, 700000, 700000, 3 << 20, 5 }) {
+        auto* p = static_cast<char*>(quel::web::ParseArena::allocate(&arena, size));
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % 16, 0u) << size;
+        std::memset(p, int(pieces.size()), size); // every byte is writable
+        pieces.push_back(p);
+    }
+    for (std::size_t i = 0; i + 1 < pieces.size(); ++i)
+        EXPECT_NE(pieces[i], pieces[i + 1]);
+    char* first = pieces.front();
+    arena.reset();
+    // The next parse starts in the memory the last one used.
+    EXPECT_EQ(quel::web::ParseArena::allocate(&arena, 64), first);
 }
