@@ -174,8 +174,8 @@ TEST(MarketAddresses, ItemAndBuyerPages)
         ItemPageUrl(QStringLiteral("5")), QStringLiteral("https://demo.test:9443/item.htm?id=5"));
 
     // Callers that pass only the options, without the program name, are read the same way.
-    EXPECT_TRUE(ConfigureMarket(
-        { QStringLiteral("--market"), QStringLiteral("http://127.0.0.1:8181") }));
+    EXPECT_TRUE(
+        ConfigureMarket({ QStringLiteral("--market"), QStringLiteral("http://127.0.0.1:8181") }));
     EXPECT_EQ(Market().itemBase, QStringLiteral("http://127.0.0.1:8181"));
 
     qputenv("QUELMAR_MARKET", "http://localhost:8123");
