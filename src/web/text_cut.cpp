@@ -22,6 +22,15 @@ QString CutAtMarker(QString& text, const QString& marker, bool fromStart)
     return after;
 }
 
+bool SkipPast(QString& text, const QString& marker)
+{
+    const qsizetype at = marker.isEmpty() ? -1 : text.indexOf(marker);
+    if (at < 0)
+        return false;
+    text.remove(0, at + marker.size());
+    return true;
+}
+
 namespace {
 
 // Whether open occurs at position at of (out + rest[pos...]).

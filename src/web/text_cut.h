@@ -10,6 +10,10 @@ namespace quel::web {
 // after it and leaves the part before it. Without the marker: empty result, text unchanged.
 QString CutAtMarker(QString& text, const QString& marker, bool fromStart);
 
+// Moves text past the first occurrence of marker; false, text unchanged, when it is absent
+// (a forward cut whose result is dropped, but one that says whether the marker was there).
+bool SkipPast(QString& text, const QString& marker);
+
 // Replaces every span from open to the next close after it (to the end of the text when
 // close is missing) by replacement, and returns the changed text. A replacement that
 // itself contains open is not searched again.

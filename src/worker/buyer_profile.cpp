@@ -7,6 +7,7 @@
 namespace quel::worker {
 
 using web::CutAtMarker;
+using web::SkipPast;
 using web::StripTags;
 using web::TrimBlanks;
 
@@ -18,16 +19,6 @@ const QString kBannedRegion = QStringLiteral("查封");
 const QString kUnknownRegion = QStringLiteral("未知");
 // "Never" in the system's short date form.
 const QString kNeverDate = QStringLiteral("1900-1-1");
-
-// Moves the text past the first occurrence of a marker; false, text unchanged, when absent.
-bool skipPast(QString& work, const QString& marker)
-{
-    const qsizetype at = work.indexOf(marker);
-    if (at < 0)
-        return false;
-    work.remove(0, at + marker.size());
-    return true;
-}
 
 // The text of the link that ends at the next "</A>": the part after the last ">" before it.
 QString linkText(QString& work)
@@ -131,15 +122,15 @@ QString ParseBuyerProfile(const QString& markup)
     // would hand it the next field's value (the buyer credit as seller credit, the
     // registration date as location).
     QString sellerCredit;
-    if (skipPast(work, m::kSellerCredit))
+    if (SkipPast(work, m::kSellerCredit))
         sellerCredit = linkText(work);
     QString buyerCredit;
-    if (skipPast(work, m::kBuyerCredit))
+    if (SkipPast(work, m::kBuyerCredit))
         buyerCredit = linkText(work);
 
     QString location;
-    if (skipPast(work, m::kLocation)) {
-        skipPast(work, m::kFullWidthColon);
+    if (SkipPast(work, m::kLocation)) {
+        SkipPast(work, m::kFullWidthColon);
         location = textUpToTag(work);
     }
     QString province;
@@ -147,10 +138,10 @@ QString ParseBuyerProfile(const QString& markup)
     SplitLocation(location, province, region);
 
     QString registered;
-    if (skipPast(work, m::kRegistered))
+    if (SkipPast(work, m::kRegistered))
         registered = textUpToTag(work);
     QString lastLogin;
-    if (skipPast(work, m::kLastLogin))
+    if (SkipPast(work, m::kLastLogin))
         lastLogin = textUpToTag(work);
 
     if (province.isEmpty() && region.isEmpty()) {

@@ -139,6 +139,16 @@ TEST(RemoveBetween, ReplacementHoldingTheOpenerDoesNotLoop)
         QStringLiteral("abc"));
 }
 
+TEST(SkipPast, MovesPastTheFirstMarkerOnly)
+{
+    QString text = QStringLiteral("a>b>c");
+    EXPECT_TRUE(SkipPast(text, QStringLiteral(">")));
+    EXPECT_EQ(text, QStringLiteral("b>c"));
+    EXPECT_FALSE(SkipPast(text, QStringLiteral("<")));
+    EXPECT_FALSE(SkipPast(text, QString()));
+    EXPECT_EQ(text, QStringLiteral("b>c"));
+}
+
 TEST(TrimBlanks, OnlyPlainBlanksAtTheEnds)
 {
     // Ideographic blanks, tabs and line breaks are page text, not padding.

@@ -12,18 +12,9 @@ namespace {
 
 using web::CutAtMarker;
 using web::RemoveBetween;
+using web::SkipPast;
 
 const QString kItemMarker = QStringLiteral("<LIclass=list-item>");
-
-// Moves text past the first marker; false (text unchanged) when the marker is missing.
-bool skipPast(QString& text, const QString& marker)
-{
-    const qsizetype at = text.indexOf(marker);
-    if (at < 0)
-        return false;
-    text.remove(0, at + marker.size());
-    return true;
-}
 
 // The text up to the first marker, the text moving past it; empty when it is missing.
 QString takeUpTo(QString& text, const QString& marker)
@@ -47,9 +38,9 @@ QString decodeText(QString text)
 
 QString parseTitle(QString text)
 {
-    if (!skipPast(text, QStringLiteral("title=")))
+    if (!SkipPast(text, QStringLiteral("title=")))
         return {};
-    if (!skipPast(text, QStringLiteral(">")))
+    if (!SkipPast(text, QStringLiteral(">")))
         return {};
     if (!text.contains(QStringLiteral("</A>")))
         return {};
@@ -86,8 +77,8 @@ PreparedResultPage PrepareResultPage(const QString& bodyHtml)
     page.errorCopy = markup;
     markup.remove(QLatin1Char(' '));
     RemoveBetween(markup, QStringLiteral("<SCRIPT"), QStringLiteral("</SCRIPT>"), QString());
-    skipPast(markup, QStringLiteral(">所在地</"));
-    skipPast(markup, QStringLiteral(">对比</"));
+    SkipPast(markup, QStringLiteral(">所在地</"));
+    SkipPast(markup, QStringLiteral(">对比</"));
     RemoveBetween(markup, QStringLiteral("</SPAN"), QStringLiteral(">"), QString());
     QStringList parts = markup.split(kItemMarker);
     if (parts.size() >= 2) {
@@ -105,41 +96,41 @@ std::optional<SearchedProduct> ParseSearchItem(const QString& item, const ItemCo
         return std::nullopt;
 
     QString text = item;
-    if (skipPast(text, QStringLiteral("item.htm?id=")))
+    if (SkipPast(text, QStringLiteral("item.htm?id=")))
         product.pCode = takeUpTo(text, QStringLiteral("\"")).trimmed();
 
     product.title = parseTitle(item);
     product.dat = context.now;
 
     text = item;
-    if (skipPast(text, QStringLiteral("最近售出")))
+    if (SkipPast(text, QStringLiteral("最近售出")))
         product.num1 = RoundToInt32(LeadingNumber(text));
 
     text = item;
-    if (skipPast(text, QStringLiteral("class=place>")))
+    if (SkipPast(text, QStringLiteral("class=place>")))
         product.addr = decodeText(takeUpTo(text, QStringLiteral("<")));
 
     text = item;
-    if (skipPast(text, QStringLiteral("class=price>")) && skipPast(text, QStringLiteral("<EM>")))
+    if (SkipPast(text, QStringLiteral("class=price>")) && SkipPast(text, QStringLiteral("<EM>")))
         product.price = LeadingNumber(takeUpTo(text, QStringLiteral("</EM>")));
 
     text = item;
     text.replace(QLatin1Char(':'), QStringLiteral("："));
-    if (skipPast(text, QStringLiteral("shipping>运费：")))
+    if (SkipPast(text, QStringLiteral("shipping>运费：")))
         product.mFee = LeadingNumber(takeUpTo(text, QStringLiteral("</")));
 
     product.dis = parseDiscount(item);
 
     text = item;
-    if (skipPast(text, QStringLiteral(">卖家：<A"))) {
+    if (SkipPast(text, QStringLiteral(">卖家：<A"))) {
         // The shop code is only read from the seller link itself, not from a later link.
         const qsizetype tagEnd = text.indexOf(QLatin1Char('>'));
         const qsizetype shop = text.indexOf(QStringLiteral("view_shop-"));
         if (shop >= 0 && (tagEnd < 0 || shop < tagEnd)) {
-            skipPast(text, QStringLiteral("view_shop-"));
+            SkipPast(text, QStringLiteral("view_shop-"));
             product.sCode = takeUpTo(text, QStringLiteral("."));
         }
-        if (skipPast(text, QStringLiteral(">")))
+        if (SkipPast(text, QStringLiteral(">")))
             product.sName = decodeText(takeUpTo(text, QStringLiteral("</")));
     }
 
@@ -152,9 +143,9 @@ std::optional<SearchedProduct> ParseSearchItem(const QString& item, const ItemCo
 qint32 ReadPageCount(const QString& bodyHtml)
 {
     QString text = bodyHtml;
-    if (!skipPast(text, QStringLiteral("<SPAN class=page-info>")))
+    if (!SkipPast(text, QStringLiteral("<SPAN class=page-info>")))
         return 1;
-    if (!skipPast(text, QStringLiteral("/")))
+    if (!SkipPast(text, QStringLiteral("/")))
         return 1;
     const qint32 count = RoundToInt32(LeadingNumber(text));
     return count < 1 ? 1 : count;
