@@ -1,6 +1,7 @@
 #include "shell/select_db_window.h"
 
 #include "shell/window_helpers.h"
+#include "web/text_cut.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -61,12 +62,7 @@ SelectDbWindow::SelectDbWindow(const QStringList& names, QString& selectedName, 
 
 void SelectDbWindow::confirm()
 {
-    QString name = m_names->currentText();
-    while (name.startsWith(QLatin1Char(' ')))
-        name.remove(0, 1);
-    while (name.endsWith(QLatin1Char(' ')))
-        name.chop(1);
-    m_selected = name;
+    m_selected = web::TrimBlanks(m_names->currentText());
     m_answered = true;
     close();
 }
