@@ -211,6 +211,10 @@ void DownloadWindow::closeEvent(QCloseEvent* event)
 {
     m_session.stop();
     QWidget::closeEvent(event);
+    if (!m_ended && m_session.isPrepared()) {
+        m_ended = true;
+        emit ended(m_session.totals());
+    }
 }
 
 void DownloadWindow::resizeEvent(QResizeEvent* event)

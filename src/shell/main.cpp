@@ -4,6 +4,7 @@
 #include "store/catalogue.h"
 #include "store/data_folder.h"
 #include "store/db_operate.h"
+#include "views/action_icons.h"
 #include "web/market.h"
 #include "widgets/dialogs.h"
 
@@ -72,6 +73,9 @@ int main(int argc, char** argv)
         return quel::shell::RunBatch(line.batchArguments, context);
     }
 
+    // The desktop menu entry quelmar.desktop names this program and its picture.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quelmar"));
+    QApplication::setWindowIcon(quel::views::programIcon());
     quel::shell::MainWindow window(folder);
     window.startUp();
     window.show();

@@ -166,6 +166,16 @@ void MainWindow::startUp()
 
 void MainWindow::refreshLists()
 {
+    // A database that cannot be opened is named once; the lists then stay empty instead of
+    // each asking it again.
+    store::Connection probe;
+    if (!m_db.OpenConnection(probe)) {
+        if (m_listHooks.clearGrids)
+            m_listHooks.clearGrids();
+        m_hint->clear();
+        return;
+    }
+    probe.close();
     // Each list reports its record count in the hint label; the one of the page in view
     // stays there, not merely the last list filled.
     QString hints[4];
@@ -191,6 +201,23 @@ void MainWindow::showDatabaseName(const QString& name)
     m_dbName->setText(name);
 }
 
+void MainWindow::reportJobEnded(const QString& summary)
+{
+    // Windows closed by the shutdown report nothing to a window that is going.
+    if (m_shutDown)
+        return;
+    const int page = m_tabs->currentIndex();
+    QString count;
+    if (page >= 0 && page < 4) {
+        m_hint->clear();
+        fillList(page);
+        count = m_hint->text();
+    }
+    m_hint->setText(count.isEmpty() ? summary : summary + QStringLiteral("  ") + count);
+    // The label may be narrower than the line; the whole of it stays readable here.
+    m_hint->setToolTip(summary);
+}
+
 void MainWindow::runCommand(int index)
 {
     m_commands.run(index);
@@ -200,6 +227,7 @@ void MainWindow::onPageChanged(int page)
 {
     // The previous page's hint goes; a refreshed list then shows its own record count.
     m_hint->clear();
+    m_hint->setToolTip(QString());
     // Only the product and detail lists are refreshed; the others show what they showed.
     if (page == 0 || page == 1)
         fillList(page);

@@ -79,6 +79,10 @@ public:
     // Shows the current database's name beside "当前数据库：".
     void showDatabaseName(const QString& name);
 
+    // A long job (a search, a download window) has ended: the list in view is refilled so it
+    // shows what the job brought, and the hint label says what the job did.
+    void reportJobEnded(const QString& summary);
+
     // Runs Com button index (as a click on it would).
     void runCommand(int index);
 

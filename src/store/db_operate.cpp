@@ -35,9 +35,10 @@ QString QuoteValueList(std::initializer_list<QString> values)
     return QuoteValueList(QStringList(values));
 }
 
-QString connectionFailedMessage()
+QString connectionFailedMessage(const QString& path)
 {
-    return QStringLiteral("无法建立数据库连接！");
+    const QString text = QStringLiteral("无法建立数据库连接！");
+    return path.isEmpty() ? text : text + u'\n' + path;
 }
 
 QString openErrorMessage(const QString& sql)
@@ -65,7 +66,7 @@ bool DB_Operate::OpenConnection(Connection& conn)
     conn.close();
     auto db = openDatabase(nullptr);
     if (!db) {
-        m_feedback.message(connectionFailedMessage());
+        m_feedback.message(connectionFailedMessage(currentDatabasePath()));
         return false;
     }
     conn = Connection(std::move(db));

@@ -36,7 +36,8 @@ public:
     QString currentDatabasePath() const;
 
     // Replaces conn with a connection onto the current database. On failure shows
-    // "无法建立数据库连接！" and leaves conn closed; returns whether it opened.
+    // "无法建立数据库连接！" with the file's path and leaves conn closed; returns whether
+    // it opened.
     bool OpenConnection(Connection& conn);
     // Closes rs and conn, opens a new connection and the statement on it, at the first row.
     // On failure shows "数据库打开错误(" + sql + ")！" and leaves rs closed.
@@ -83,8 +84,9 @@ private:
     Feedback& m_feedback;
 };
 
-// Shown when a connection cannot be opened, and around a statement that failed to open.
-QString connectionFailedMessage();
+// Shown when a connection cannot be opened (naming the file when given), and around a
+// statement that failed to open.
+QString connectionFailedMessage(const QString& path = {});
 QString openErrorMessage(const QString& sql);
 
 } // namespace quel::store
