@@ -78,8 +78,8 @@ public:
     bool marksDownloadFinished() const { return m_marksDownloadFinished; }
     void setMarksDownloadFinished(bool on) { m_marksDownloadFinished = on; }
 
-    // Time without any data after which a request is abandoned, and the longest a whole
-    // load may take; both in milliseconds.
+    // Time without any data after which a request is abandoned, and the longest one request
+    // may take (each retry has its own); both in milliseconds.
     void setRequestTimeout(int ms) { m_requestTimeoutMs = ms; }
     int requestTimeout() const { return m_requestTimeoutMs; }
     void setLoadTimeLimit(int ms) { m_loadLimitMs = ms; }
