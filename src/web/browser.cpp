@@ -51,6 +51,8 @@ Browser::Browser(QObject* parent)
     m_loadLimit->setSingleShot(true);
     connect(m_loadLimit, &QTimer::timeout, this, &Browser::onLoadLimit);
     m_sendTimer->setSingleShot(true);
+    // A server that said when to come back turns away a request that comes early.
+    m_sendTimer->setTimerType(Qt::PreciseTimer);
     connect(m_sendTimer, &QTimer::timeout, this, [this] {
         // After a backoff the request still waits for its rate slot.
         if (std::exchange(m_backingOff, false))

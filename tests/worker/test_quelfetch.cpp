@@ -155,8 +155,9 @@ TEST_F(QuelfetchTest, AJobWhosePageFailedToLoadEndsWithoutAResult)
         EXPECT_LT(run.ms, 5000);
         EXPECT_EQ(run.exitCode, kExitPageFailed);
         EXPECT_TRUE(filesIn(m_dir).isEmpty());
-        if (c.job.startsWith("status500"))
+        if (c.job.startsWith("status500")) {
             EXPECT_EQ(m_server.requests() - before, 3); // the first attempt and two retries
+        }
     }
 }
 

