@@ -1,5 +1,6 @@
 #include "shell/batch.h"
 #include "shell/command_line.h"
+#include "shell/interrupt_watcher.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
@@ -62,6 +63,10 @@ int main(int argc, char** argv)
     // The catalogue, the databases and the worker files are all found relative to it.
     QDir::setCurrent(folder);
 
+    // SIGINT and SIGTERM end the run in order: workers ended, imports kept, work tables
+    // dropped; the exit code then tells which signal it was.
+    quel::shell::InterruptWatcher interrupt;
+
     if (line.batch) {
         // A modal box would wait for ever with no one to answer it.
         quel::shell::Dialogs::setConsole(true);
@@ -77,7 +82,13 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("quelmar"));
     QApplication::setWindowIcon(quel::views::programIcon());
     quel::shell::MainWindow window(folder);
+    // The window's own shutdown ends the download windows' workers and drops the work tables.
+    QObject::connect(&interrupt, &quel::shell::InterruptWatcher::interrupted, &window,
+        [&window] { window.close(); });
     window.startUp();
     window.show();
-    return app.exec();
+    const int code = app.exec();
+    return quel::shell::InterruptWatcher::signalNumber() != 0
+        ? quel::shell::InterruptWatcher::exitCode()
+        : code;
 }

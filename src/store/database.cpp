@@ -124,6 +124,10 @@ std::shared_ptr<Database> Database::open(
     };
     if (!create && !QFileInfo(path).isFile())
         return fail(QStringLiteral("数据库文件不存在：") + path);
+    // SQLite would take an empty file for a new, empty database and the program would
+    // carry on as if the user's data were gone. A database of the program is never empty.
+    if (!create && QFileInfo(path).size() == 0)
+        return fail(QStringLiteral("数据库文件是空的（0 字节），不是有效的数据库：") + path);
     sqlite3* raw = nullptr;
     // CREATE also lets ATTACH make a new file (compaction); the file itself was checked above.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;

@@ -6,6 +6,7 @@
 #include "store/database.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 namespace quel::store {
 
@@ -67,6 +68,24 @@ bool DB_Operate::OpenConnection(Connection& conn)
     auto db = openDatabase(nullptr);
     if (!db) {
         m_feedback.message(connectionFailedMessage(currentDatabasePath()));
+        return false;
+    }
+    conn = Connection(std::move(db));
+    return true;
+}
+
+bool DB_Operate::TryOpenConnection(Connection& conn, QString* error)
+{
+    conn.close();
+    const QString path = QFileInfo(currentDatabasePath()).absoluteFilePath();
+    QString why;
+    auto db = openDatabase(&why);
+    if (!db) {
+        // The reasons of a missing or empty file name the file already.
+        why.remove(QStringLiteral("：") + path);
+        if (error)
+            *error = QStringLiteral("无法打开数据库：") + path + QStringLiteral("（") + why
+                + QStringLiteral("）");
         return false;
     }
     conn = Connection(std::move(db));

@@ -39,6 +39,10 @@ public:
     // "无法建立数据库连接！" with the file's path and leaves conn closed; returns whether
     // it opened.
     bool OpenConnection(Connection& conn);
+    // The same without a message: on failure error says which file could not be opened
+    // and why ("无法打开数据库：" + path + the reason), for callers that report it
+    // themselves (batch runs).
+    bool TryOpenConnection(Connection& conn, QString* error);
     // Closes rs and conn, opens a new connection and the statement on it, at the first row.
     // On failure shows "数据库打开错误(" + sql + ")！" and leaves rs closed.
     bool OpenRecordset(Connection& conn, Recordset& rs, const QString& sql);
