@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include "store/jet_sql.h"
+#include "store/schema.h"
 
 #include <QFileInfo>
 #include <sqlite3.h>
@@ -424,8 +425,10 @@ std::shared_ptr<Database> DatabasePool::acquire(const QString& path, QString* er
         m_open.remove(key);
     }
     auto db = Database::open(key, QString::fromLatin1(kDatabasePassword), error);
-    if (db)
+    if (db) {
+        ensureIndexes(*db);
         m_open.insert(key, db);
+    }
     return db;
 }
 
