@@ -232,7 +232,7 @@ bool Generator::run(QString* error)
     say(QStringLiteral("indexing"));
     if (!store::createIndexes(m_db, error))
         return false;
-    if (!exec("ANALYZE", error) || !exec("PRAGMA journal_mode=DELETE", error))
+    if (!exec("PRAGMA journal_mode=DELETE", error))
         return false;
     say(QStringLiteral("done"));
     return true;
