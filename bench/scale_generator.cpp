@@ -219,7 +219,8 @@ bool Generator::run(QString* error)
     // Nothing is worth protecting while the file is being made: it is renamed into place
     // only when complete.
     if (!exec("PRAGMA journal_mode=OFF", error) || !exec("PRAGMA synchronous=OFF", error)
-        || !exec("PRAGMA cache_size=-262144", error) || !exec("PRAGMA temp_store=FILE", error))
+        || !exec("PRAGMA cache_size=-524288", error) || !exec("PRAGMA temp_store=MEMORY", error)
+        || !exec("PRAGMA threads=2", error))
         return false;
     for (const QString& statement : store::schemaStatements()) {
         if (!m_db.execute(statement, error))

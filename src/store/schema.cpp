@@ -57,6 +57,9 @@ QStringList indexStatements()
         QStringLiteral("CREATE INDEX IF NOT EXISTS 客户表_BCode ON 客户表 (BCode)"),
         // A buyer's trades, from the profile side (buyer download, customer statistics).
         QStringLiteral("CREATE INDEX IF NOT EXISTS 交易表_BCode ON 交易表 (BCode)"),
+        // The product lists' usual filters (and their value lists): category and shop.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_KWord ON 产品表 (KWord)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_SName ON 产品表 (SName)"),
     };
 }
 
