@@ -146,6 +146,9 @@ std::shared_ptr<Database> Database::open(
     // commit) while a crash still loses no committed work.
     db->executeNative(QStringLiteral("PRAGMA journal_mode=WAL"));
     db->executeNative(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    // A year's database is over a gigabyte: imports and deletions touch index pages all over
+    // it, and re-reading one means decrypting it again.
+    db->executeNative(QStringLiteral("PRAGMA cache_size=-32768"));
     return db;
 }
 
