@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include "store/jet_sql.h"
+#include "store/schema.h"
 
 #include <QFileInfo>
 #include <sqlite3.h>
@@ -149,6 +150,9 @@ std::shared_ptr<Database> Database::open(
     // commit) while a crash still loses no committed work.
     db->executeNative(QStringLiteral("PRAGMA journal_mode=WAL"));
     db->executeNative(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    // A year's database is over a gigabyte: imports and deletions touch index pages all over
+    // it, and re-reading one means decrypting it again.
+    db->executeNative(QStringLiteral("PRAGMA cache_size=-32768"));
     return db;
 }
 
@@ -428,8 +432,10 @@ std::shared_ptr<Database> DatabasePool::acquire(const QString& path, QString* er
         m_open.remove(key);
     }
     auto db = Database::open(key, QString::fromLatin1(kDatabasePassword), error);
-    if (db)
+    if (db) {
+        ensureIndexes(*db);
         m_open.insert(key, db);
+    }
     return db;
 }
 

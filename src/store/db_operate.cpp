@@ -92,12 +92,12 @@ bool DB_Operate::TryOpenConnection(Connection& conn, QString* error)
     return true;
 }
 
-bool DB_Operate::OpenRecordset(Connection& conn, Recordset& rs, const QString& sql)
+bool DB_Operate::OpenRecordset(Connection& conn, Recordset& rs, const QString& sql, long maxRows)
 {
     CloseRecordset(conn, rs);
     auto db = openDatabase(nullptr);
     QString error;
-    if (!db || !rs.open(db, sql, &error)) {
+    if (!db || !rs.open(db, sql, &error, maxRows)) {
         m_feedback.message(openErrorMessage(sql));
         return false;
     }

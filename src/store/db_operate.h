@@ -44,8 +44,9 @@ public:
     // themselves (batch runs).
     bool TryOpenConnection(Connection& conn, QString* error);
     // Closes rs and conn, opens a new connection and the statement on it, at the first row.
-    // On failure shows "数据库打开错误(" + sql + ")！" and leaves rs closed.
-    bool OpenRecordset(Connection& conn, Recordset& rs, const QString& sql);
+    // On failure shows "数据库打开错误(" + sql + ")！" and leaves rs closed. With maxRows >= 0
+    // the recordset holds at most that many of the rows.
+    bool OpenRecordset(Connection& conn, Recordset& rs, const QString& sql, long maxRows = -1);
     // Opens the statement on the caller's open connection (never reopens it).
     bool OpenRecordsetOn(const Connection& conn, Recordset& rs, const QString& sql);
     void CloseRecordset(Connection& conn, Recordset& rs);
