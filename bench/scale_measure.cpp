@@ -3,7 +3,7 @@
 #include "core/feedback.h"
 #include "download/product_import.h"
 #include "market/rng.h"
-#include "shell/dialogs.h"
+#include "widgets/dialogs.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/compaction.h"
@@ -12,10 +12,10 @@
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
-#include "views/grid_model.h"
-#include "views/grid_ops.h"
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
 #include "views/lists.h"
-#include "views/text_measure.h"
+#include "grid/text_measure.h"
 
 #include <QApplication>
 #include <QDir>
