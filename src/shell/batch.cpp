@@ -1,6 +1,7 @@
 #include "shell/batch.h"
 
 #include "download/batch_download.h"
+#include "shell/batch_analyse.h"
 #include "web/search/batch_search.h"
 
 #include <QCoreApplication>
@@ -80,6 +81,9 @@ const std::vector<BatchCommand>& batchCommands()
                 return download::RunBatchDownloadCommand(
                     QStringList { QStringLiteral("buyers") } + a, c.db, c.dataFolder);
             } },
+        { QStringLiteral("analyse"),
+            QStringLiteral("KIND ARGS --out FILE [--chart FILE.jpg] [--size WxH]"),
+            [](BatchContext& c, const QStringList& a) { return RunAnalyseBatch(c, a); } },
     };
     return commands;
 }

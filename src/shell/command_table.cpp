@@ -1,6 +1,8 @@
 #include "shell/command_table.h"
 
+#include "analysis/product_panel.h"
 #include "download/download_commands.h"
+#include "shell/analysis_page.h"
 #include "shell/list_pages.h"
 #include "shell/main_window.h"
 #include "web/search/search_commands.h"
@@ -125,6 +127,13 @@ void installCommands(MainWindow& window, CommandTable& table)
             finder->replaceCategory(*grid);
     });
     table.setMenuAction(QStringLiteral("m_Replace"), [finder] { finder->openNameRules(); });
+
+    // Product statistics on analysis page 0.
+    table.set(40, [mf] {
+        AnalysisPage* analysis = mf->analysisPage();
+        analysis::RunProductStatisticsOnPage(
+            *analysis->subPage(0), *analysis->productPanel(), mf->db());
+    });
 }
 
 } // namespace quel::shell
