@@ -23,6 +23,14 @@ ChartView::ChartView(QWidget* parent)
 
 ChartView::~ChartView() = default;
 
+void ChartView::setGrid(const views::GridModel* grid)
+{
+    disconnect(m_gridGone);
+    m_grid = grid;
+    if (grid)
+        m_gridGone = connect(grid, &QObject::destroyed, this, [this] { m_grid = nullptr; });
+}
+
 ChartDrawing ChartView::paint()
 {
     const QSize size = contentsRect().size().expandedTo(QSize(1, 1));

@@ -5,7 +5,6 @@
 
 #include <QFrame>
 #include <QImage>
-#include <QPointer>
 
 namespace quel::views {
 class GridModel;
@@ -24,7 +23,8 @@ public:
     explicit ChartView(QWidget* parent = nullptr);
     ~ChartView() override;
 
-    void setGrid(const views::GridModel* grid) { m_grid = grid; }
+    // The grid the chart is drawn from; forgotten when it goes away.
+    void setGrid(const views::GridModel* grid);
 
     // Draws the grid's rows first .. last (data rows from 1, -1 for either end) with the
     // title (empty: the title of the last drawing).
@@ -51,7 +51,8 @@ protected:
 private:
     ChartDrawing paint();
 
-    QPointer<const views::GridModel> m_grid;
+    const views::GridModel* m_grid = nullptr;
+    QMetaObject::Connection m_gridGone;
     QImage m_picture;
     QString m_title;
     int m_first = -1;

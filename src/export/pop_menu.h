@@ -1,5 +1,7 @@
 #pragma once
 
+#include "views/grid_model.h"
+
 #include <QPointer>
 #include <QWidget>
 
@@ -7,9 +9,6 @@ class QMenu;
 
 namespace quel {
 class Feedback;
-}
-namespace quel::views {
-class GridModel;
 }
 
 namespace quel::exports {
