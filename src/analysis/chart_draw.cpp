@@ -32,6 +32,15 @@ const QColor kTitleColour(0, 0, 255);
 const QColor kSubtitleColour(255, 0, 0);
 const QColor kMarkerColour(255, 0, 0);
 
+// Where a label's baseline lies below its top. Positions name the top of the character
+// cell, whose height is the font's pixel height, as with the device fonts the chart was
+// laid out for; the face's own ascent is taller and would push labels into what lies below
+// them (the legend boxes under their names).
+double baseline(const QFont& font)
+{
+    return font.pixelSize() * 0.88;
+}
+
 QPointF at(double xTwips, double yTwips)
 {
     return { xTwips / kPx, yTwips / kPx };
@@ -147,8 +156,7 @@ void drawSeriesLines(QPainter& painter, const views::GridModel& grid, const Fram
             }
             painter.setFont(valueFont);
             painter.setPen(Qt::black);
-            const QFontMetricsF metrics(valueFont);
-            painter.drawText(at(x + 20, y - 150) + QPointF(0, metrics.ascent()), grid.text(i, j));
+            painter.drawText(at(x + 20, y - 150) + QPointF(0, baseline(valueFont)), grid.text(i, j));
         }
     }
 }
@@ -188,9 +196,8 @@ void drawTitle(QPainter& painter, const QString& title, double width)
         const double lineWidth = metrics.horizontalAdvance(lines[n]) * kPx;
         painter.setFont(font);
         painter.setPen(first ? kTitleColour : kSubtitleColour);
-        painter.drawText(
-            at((width - lineWidth) / 2, y) + QPointF(0, metrics.ascent()), lines[n]);
-        y += metrics.boundingRect(QStringLiteral("中")).height() * kPx + 30;
+        painter.drawText(at((width - lineWidth) / 2, y) + QPointF(0, baseline(font)), lines[n]);
+        y += font.pixelSize() * kPx + 30;
     }
 }
 
@@ -243,13 +250,13 @@ void DrawTextAt(QPainter& painter, int xTwips, int yTwips, const QString& text, 
     const QFontMetricsF metrics(font);
     double x = xTwips;
     if (!leftAligned)
-        x -= (angle == 0 ? metrics.horizontalAdvance(text) : metrics.height()) * kPx;
+        x -= (angle == 0 ? metrics.horizontalAdvance(text) : font.pixelSize()) * kPx;
     painter.save();
     painter.setFont(font);
     painter.setPen(colour);
     painter.translate(at(x, yTwips));
     painter.rotate(-angle);
-    painter.drawText(QPointF(0, metrics.ascent()), text);
+    painter.drawText(QPointF(0, baseline(font)), text);
     painter.restore();
 }
 

@@ -18,6 +18,7 @@ protected:
     void SetUp() override
     {
         test::app();
+        qRegisterMetaType<views::GridView*>();
         m_page = std::make_unique<ChartPage>(0);
         m_page->resize(1000, 600);
         m_page->show();
@@ -80,10 +81,9 @@ TEST_F(ChartPageTest, ArrowKeysOnTheChartMoveTheRangeBoxes)
     QTest::keyClick(chart, Qt::Key_Right);
     EXPECT_EQ(boxes(), "2-10");
     QTest::keyClick(chart, Qt::Key_Left);
+    EXPECT_EQ(boxes(), "1-9");
     QTest::keyClick(chart, Qt::Key_Left);
-    EXPECT_EQ(boxes(), "1-8");
-    QTest::keyClick(chart, Qt::Key_Left);
-    EXPECT_EQ(boxes(), "1-8");
+    EXPECT_EQ(boxes(), "1-9");
     // The title of the analysis survives the redraws.
     EXPECT_EQ(chart->storedTitle(), "t");
 }

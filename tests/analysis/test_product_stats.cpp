@@ -1,6 +1,8 @@
 #include "analysis/chart_draw.h"
 #include "analysis/product_stats.h"
 #include "shell/app_fixture.h"
+#include "views/grid_model.h"
+#include "views/grid_ops.h"
 #include "views/list_fixture.h"
 
 #include <QImage>
