@@ -50,9 +50,10 @@ bool generate(const QString& path, int products)
         -1, &stmt, nullptr);
     for (int n = 0; n < products; ++n) {
         const int name = (n * 7) % 150;
-        const QByteArray shortName = (n % 2 ? QStringLiteral("Nokia N%1") : QStringLiteral("NOKIA n%1"))
-                                         .arg(name)
-                                         .toUtf8();
+        const QByteArray shortName
+            = (n % 2 ? QStringLiteral("Nokia N%1") : QStringLiteral("NOKIA n%1"))
+                  .arg(name)
+                  .toUtf8();
         bindText(stmt, 1, QStringLiteral("类别%1").arg(n % 20).toUtf8());
         bindText(stmt, 2, QByteArray::number(1000000 + n));
         bindText(stmt, 3, shortName);

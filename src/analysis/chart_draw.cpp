@@ -87,7 +87,8 @@ double drawAxes(QPainter& painter, const views::GridModel& grid, const Frame& f,
     line(painter, left, bottom, right, bottom);
     line(painter, left, top, left, bottom);
 
-    const double spacing = f.last - f.first >= 1 ? (right - left) / (f.last - f.first) : right - left;
+    const double spacing
+        = f.last - f.first >= 1 ? (right - left) / (f.last - f.first) : right - left;
     report.spacing = spacing;
     if (spacing > 0) {
         const int labelCol = grid.fixedCols() - 1;
@@ -156,7 +157,8 @@ void drawSeriesLines(QPainter& painter, const views::GridModel& grid, const Fram
             }
             painter.setFont(valueFont);
             painter.setPen(Qt::black);
-            painter.drawText(at(x + 20, y - 150) + QPointF(0, baseline(valueFont)), grid.text(i, j));
+            painter.drawText(
+                at(x + 20, y - 150) + QPointF(0, baseline(valueFont)), grid.text(i, j));
         }
     }
 }

@@ -99,7 +99,8 @@ bool BuildProductAnalysisTable(store::DB_Operate& db, const QString& tag)
 
 QString ProductChartTitle(const QDate& today)
 {
-    return QStringLiteral("淘宝产品销售情况分析图表\r\n（数据来源：Dovrel软件；统计日期：%1-%2-%3）")
+    return QStringLiteral(
+        "淘宝产品销售情况分析图表\r\n（数据来源：Dovrel软件；统计日期：%1-%2-%3）")
         .arg(today.year())
         .arg(today.month())
         .arg(today.day());
@@ -134,8 +135,8 @@ QString RunProductStatistics(views::GridModel& grid, store::DB_Operate& db,
         {
             views::GridModel::BulkUpdate bulk(grid);
             for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
-                grid.setText(r, 2,
-                    grid.text(r, 2) + QLatin1Char('(') + grid.text(r, 0) + QLatin1Char(')'));
+                grid.setText(
+                    r, 2, grid.text(r, 2) + QLatin1Char('(') + grid.text(r, 0) + QLatin1Char(')'));
             }
         }
         // The labels grew by the shop's name; the column is fitted to them again.
@@ -171,7 +172,8 @@ bool ParseProductStatsArguments(
             for (const QString& name : value.split(u',', Qt::SkipEmptyParts)) {
                 int found = -1;
                 for (int m = 0; m < kProductMeasures; ++m) {
-                    if (name.trimmed() == QLatin1String(productMeasures()[static_cast<size_t>(m)].batchName))
+                    if (name.trimmed()
+                        == QLatin1String(productMeasures()[static_cast<size_t>(m)].batchName))
                         found = m;
                 }
                 if (found < 0)

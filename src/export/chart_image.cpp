@@ -22,7 +22,8 @@ bool SaveJpeg(const QImage& image, const QString& path, int quality, QString* er
     if (image.isNull())
         return fail(QStringLiteral("empty image"));
     const bool existed = QFile::exists(path);
-    const QFileDevice::Permissions permissions = existed ? QFile::permissions(path) : QFileDevice::Permissions();
+    const QFileDevice::Permissions permissions
+        = existed ? QFile::permissions(path) : QFileDevice::Permissions();
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

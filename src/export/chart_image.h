@@ -15,7 +15,7 @@ QString JpegFileName(const QString& name);
 
 // Writes the image as JPEG through Qt's writer. The file is replaced only when complete; an
 // existing file keeps its permissions. False with the reason on failure.
-bool SaveJpeg(const QImage& image, const QString& path, int quality = kJpegQuality,
-    QString* error = nullptr);
+bool SaveJpeg(
+    const QImage& image, const QString& path, int quality = kJpegQuality, QString* error = nullptr);
 
 } // namespace quel::exports

@@ -158,8 +158,7 @@ bool WriteGridExcel(const views::GridModel& grid, const QString& path, const QSt
         feedback.indicatorClose();
         return fail(QStringLiteral("cannot create a workbook"));
     }
-    lxw_worksheet* sheet
-        = workbook_add_worksheet(book.get(), sheetName.toUtf8().constData());
+    lxw_worksheet* sheet = workbook_add_worksheet(book.get(), sheetName.toUtf8().constData());
     feedback.indicatorStep(2, QString());
     if (!sheet) {
         feedback.indicatorClose();
@@ -177,8 +176,8 @@ bool WriteGridExcel(const views::GridModel& grid, const QString& path, const QSt
             double number = 0;
             int decimals = 0;
             if (heading) {
-                worksheet_set_column(sheet, sheetCol, sheetCol,
-                    grid.columnWidth(c) / kTwipsPerCharacter, nullptr);
+                worksheet_set_column(
+                    sheet, sheetCol, sheetCol, grid.columnWidth(c) / kTwipsPerCharacter, nullptr);
             }
             if (text.isEmpty()) {
                 worksheet_write_blank(

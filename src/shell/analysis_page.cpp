@@ -54,8 +54,8 @@ AnalysisPage::AnalysisPage(QWidget* parent)
         m_pages[i] = page;
         m_tabs->addTab(page, captions[i]);
         connect(page, &AnalysisSubPage::command, this, &AnalysisPage::command);
-        connect(page, &AnalysisSubPage::gridExportRequested, this,
-            &AnalysisPage::gridExportRequested);
+        connect(
+            page, &AnalysisSubPage::gridExportRequested, this, &AnalysisPage::gridExportRequested);
         connect(page, &AnalysisSubPage::chartExportRequested, this,
             &AnalysisPage::chartExportRequested);
         connect(page, &AnalysisSubPage::hintChanged, this, &AnalysisPage::hintChanged);

@@ -86,7 +86,7 @@ bool ParseAnalyseOutput(
             if (word == QLatin1String("--size")) {
                 if (a < 1 || b < 1 || a > kMaxChartSide || b > kMaxChartSide)
                     return fail(QStringLiteral("--size takes WIDTHxHEIGHT in pixels, each 1 to %1")
-                            .arg(kMaxChartSide));
+                                    .arg(kMaxChartSide));
                 output.size = QSize(a, b);
             } else {
                 if (a < 1 || b < a)

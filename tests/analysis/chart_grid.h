@@ -11,8 +11,8 @@ namespace quel::test {
 // A result grid as the analyses lay it out: two heading rows (field names hidden, then
 // captions), three fixed columns (hidden shop, "序号", the point label) and one column per
 // series. rows[i] holds the label followed by the series values of data row i.
-inline void fillChartGrid(views::GridModel& grid, const QStringList& series,
-    const std::vector<QStringList>& rows)
+inline void fillChartGrid(
+    views::GridModel& grid, const QStringList& series, const std::vector<QStringList>& rows)
 {
     QStringList fields { "SName", "", "P_Name" };
     QStringList titles { "店铺名称", "序号", "产品名称" };

@@ -34,10 +34,7 @@ protected:
         m_page->gridModel()->setColumnCode(3, views::kCodeNumber);
     }
 
-    QString boxes() const
-    {
-        return m_page->startBox()->text() + "-" + m_page->endBox()->text();
-    }
+    QString boxes() const { return m_page->startBox()->text() + "-" + m_page->endBox()->text(); }
 
     std::unique_ptr<ChartPage> m_page;
 };

@@ -58,7 +58,8 @@ TEST(CsvTest, WritesWhatTheGridShowsAsUtf8WithCrLf)
 {
     test::TempDir dir;
     views::GridModel grid;
-    fillGrid(grid, { { "7", "1", "诺基亚 \"N73\", 黑", "1650.00", "80" }, { "8", "2", "Levi's", "", "3" } });
+    fillGrid(grid,
+        { { "7", "1", "诺基亚 \"N73\", 黑", "1650.00", "80" }, { "8", "2", "Levi's", "", "3" } });
     SilentFeedback feedback;
     QString error;
     const QString path = dir.file("out.csv");

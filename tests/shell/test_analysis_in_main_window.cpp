@@ -18,8 +18,10 @@ using AnalysisInMainWindowTest = test::ShellTest;
 TEST_F(AnalysisInMainWindowTest, ProductStatisticsRunOnEveryClickAndChartTheResult)
 {
     shell::MainWindow& mf = window();
-    exec("INSERT INTO 产品表(KWord,P_Name,SName,Price,Num1) VALUES('手机','N73','数码小铺',1600,3)");
-    exec("INSERT INTO 产品表(KWord,P_Name,SName,Price,Num1) VALUES('手机','n73','手机之家',1700,5)");
+    exec(
+        "INSERT INTO 产品表(KWord,P_Name,SName,Price,Num1) VALUES('手机','N73','数码小铺',1600,3)");
+    exec(
+        "INSERT INTO 产品表(KWord,P_Name,SName,Price,Num1) VALUES('手机','n73','手机之家',1700,5)");
     mf.tabs()->setCurrentIndex(4);
     shell::AnalysisSubPage* page = mf.analysisPage()->subPage(0);
 
@@ -41,7 +43,8 @@ TEST_F(AnalysisInMainWindowTest, ProductStatisticsRunOnEveryClickAndChartTheResu
 TEST_F(AnalysisInMainWindowTest, RightPressesOnGridsAndChartsOfferTheExports)
 {
     shell::MainWindow& mf = window();
-    exec("INSERT INTO 产品表(KWord,P_Name,SName,PName,Price) VALUES('手机','N73','数码小铺','诺基亚',1)");
+    exec("INSERT INTO 产品表(KWord,P_Name,SName,PName,Price) "
+         "VALUES('手机','N73','数码小铺','诺基亚',1)");
     mf.refreshLists();
     mf.resize(1280, 800);
     mf.show();

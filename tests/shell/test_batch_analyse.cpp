@@ -30,8 +30,10 @@ protected:
         SilentFeedback feedback;
         store::DB_Operate db(catalogue, feedback);
         const char* rows[] = {
-            "'手机','N73','数码小铺',1600,10,30", "'手机','N73','手机之家',1700,20,50",
-            "'手机','E258','数码小铺',560,12,70", "'配件','电池, 大号','Levi''s',45,5,400",
+            "'手机','N73','数码小铺',1600,10,30",
+            "'手机','N73','手机之家',1700,20,50",
+            "'手机','E258','数码小铺',560,12,70",
+            "'配件','电池, 大号','Levi''s',45,5,400",
         };
         for (const char* row : rows) {
             ASSERT_TRUE(db.ExecuteSql(
@@ -70,8 +72,8 @@ TEST_F(BatchAnalyseTest, WritesAWorkbookAndAChartOfTheGivenSize)
 {
     const QString out = m_dir.file("p.xlsx");
     const QString chart = m_dir.file("chart");
-    const auto [code, text] = run({ "products", "--measures", "price,postage", "--group",
-        "product", "--out", out, "--chart", chart, "--size", "640x480" });
+    const auto [code, text] = run({ "products", "--measures", "price,postage", "--group", "product",
+        "--out", out, "--chart", chart, "--size", "640x480" });
     ASSERT_EQ(code, 0) << text.toStdString();
     EXPECT_TRUE(m_dir.read("p.xlsx").startsWith("PK"));
     QImageReader reader(chart + ".jpg");
@@ -80,7 +82,7 @@ TEST_F(BatchAnalyseTest, WritesAWorkbookAndAChartOfTheGivenSize)
 
     // Without --size the chart is 900 by 600.
     ASSERT_EQ(run({ "products", "--measures", "price", "--group", "shop", "--out", out, "--chart",
-                  m_dir.file("c2.jpg") })
+                      m_dir.file("c2.jpg") })
                   .first,
         0);
     EXPECT_EQ(QImageReader(m_dir.file("c2.jpg")).size(), QSize(900, 600));
@@ -121,9 +123,9 @@ TEST(AnalyseOutputArguments, SharedOptionsAreTakenOutForEveryKind)
     EXPECT_EQ(output.chart, "c.jpg");
     EXPECT_EQ(output.size, QSize(300, 200));
     EXPECT_EQ(output.lastRow, 9);
-    for (const QStringList& bad : { QStringList { "--chart", "c.jpg" },
-             QStringList { "--out", "a", "--size", "big" },
-             QStringList { "--out", "a", "--rows", "5-2" }, QStringList { "--out" } }) {
+    for (const QStringList& bad :
+        { QStringList { "--chart", "c.jpg" }, QStringList { "--out", "a", "--size", "big" },
+            QStringList { "--out", "a", "--rows", "5-2" }, QStringList { "--out" } }) {
         AnalyseOutput fresh;
         EXPECT_FALSE(ParseAnalyseOutput(bad, fresh, rest, &error)) << bad.join(' ').toStdString();
     }
