@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <algorithm>
+#include <ctime>
 #include <sqlite3.h>
 
 using namespace quel;
@@ -33,8 +34,8 @@ void bindText(sqlite3_stmt* stmt, int index, const QByteArray& utf8)
         stmt, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
 }
 
-// 200 shops, 150 short names (in two letter cases) and 20 categories, spread so that most
-// shop and product pairs occur.
+// 200 shops, 150 short names (each in two letter cases) and 20 categories, spread so that
+// every one of the 30,000 shop and product pairs occurs.
 bool generate(const QString& path, int products)
 {
     QString error;
@@ -58,7 +59,7 @@ bool generate(const QString& path, int products)
         bindText(stmt, 2, QByteArray::number(1000000 + n));
         bindText(stmt, 3, shortName);
         bindText(stmt, 4, shortName + " 原装正品 行货");
-        bindText(stmt, 5, QStringLiteral("店铺%1").arg((n * 13) % 200).toUtf8());
+        bindText(stmt, 5, QStringLiteral("店铺%1").arg((n / 150) % 200).toUtf8());
         sqlite3_bind_double(stmt, 6, 100 + (n % 1000) * 1.5);
         sqlite3_bind_double(stmt, 7, n % 25);
         sqlite3_bind_double(stmt, 8, 5 + (n % 50) / 10.0);
@@ -95,7 +96,15 @@ double directMs(sqlite3* handle, const QString& tag, int* groups)
     return timer.nsecsElapsed() / 1e6;
 }
 
-double chartMs()
+// Best wall time and best processor time of ten drawings: on a busy machine the wall time
+// also counts the time other programs had the processor.
+struct ChartTimes
+{
+    double wall = 1e9;
+    double cpu = 1e9;
+};
+
+ChartTimes chartMs()
 {
     views::GridModel grid;
     QStringList fields { "SName", "", "P_Name" };
@@ -113,14 +122,16 @@ double chartMs()
     }
     grid.setFixedCols(3);
     QImage image(900, 600, QImage::Format_RGB32);
-    double best = 1e9;
-    for (int run = 0; run < 5; ++run) {
+    ChartTimes best;
+    for (int run = 0; run < 10; ++run) {
         QPainter painter(&image);
         QString title;
         QElapsedTimer timer;
         timer.start();
+        const std::clock_t cpu = std::clock();
         analysis::DrawChart(painter, image.size(), grid, title, QStringLiteral("标题"), -1, -1);
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
+        best.cpu = std::min(best.cpu, (std::clock() - cpu) * 1000.0 / CLOCKS_PER_SEC);
+        best.wall = std::min(best.wall, timer.nsecsElapsed() / 1e6);
     }
     return best;
 }
@@ -178,6 +189,8 @@ int main(int argc, char** argv)
             << " groups)\n";
     }
     out << "analysis_products_ratio: " << QString::number(worst, 'f', 2) << " x\n";
-    out << "analysis_chart_2000x7: " << QString::number(chartMs(), 'f', 1) << " ms\n";
+    const ChartTimes chart = chartMs();
+    out << "analysis_chart_2000x7: " << QString::number(chart.wall, 'f', 1) << " ms\n";
+    out << "analysis_chart_2000x7_cpu: " << QString::number(chart.cpu, 'f', 1) << " ms\n";
     return 0;
 }

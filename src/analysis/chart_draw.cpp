@@ -4,7 +4,11 @@
 #include "views/grid_ops.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QHash>
 #include <QPainter>
+#include <QPixmap>
+#include <QRawFont>
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
@@ -39,6 +43,140 @@ const QColor kMarkerColour(255, 0, 0);
 double baseline(const QFont& font)
 {
     return font.pixelSize() * 0.88;
+}
+
+// One label face of a drawing. A chart writes thousands of short labels; laying each out
+// through the text engine costs more than everything else together, so the face looks each
+// character's glyph up once and draws labels as glyph runs. Texts with a character the face
+// lacks go through the text engine, which falls back to other faces.
+class LabelFace
+{
+public:
+    explicit LabelFace(int pixelHeight, bool bold = false)
+        : m_font(ChartFont(pixelHeight, bold))
+        , m_raw(QRawFont::fromFont(m_font))
+        , m_metrics(m_font)
+    { }
+
+    const QFont& font() const { return m_font; }
+    double pixelHeight() const { return m_font.pixelSize(); }
+
+    double width(const QString& text)
+    {
+        if (!layout(text))
+            return m_metrics.horizontalAdvance(text);
+        return m_width;
+    }
+
+    // Draws the text with the top of its character cell at topLeft (pixels, in the
+    // painter's current coordinates).
+    void draw(QPainter& painter, const QPointF& topLeft, const QString& text)
+    {
+        if (!add(topLeft, text)) {
+            painter.setFont(m_font);
+            painter.drawText(topLeft + QPointF(0, baseline(m_font)), text);
+        }
+        flush(painter);
+    }
+
+    // Adds a label to the batch that flush() draws in one go; false (nothing added) when
+    // the face cannot draw it alone.
+    bool add(const QPointF& topLeft, const QString& text)
+    {
+        if (text.isEmpty())
+            return true;
+        if (!layout(text))
+            return false;
+        const QPointF origin = topLeft + QPointF(0, baseline(m_font));
+        for (qsizetype i = 0; i < m_indexes.size(); ++i) {
+            m_batchIndexes.append(m_indexes[i]);
+            m_batchPositions.append(origin + m_positions[i]);
+        }
+        return true;
+    }
+
+    void flush(QPainter& painter)
+    {
+        if (m_batchIndexes.isEmpty())
+            return;
+        QGlyphRun run;
+        run.setRawFont(m_raw);
+        run.setGlyphIndexes(m_batchIndexes);
+        run.setPositions(m_batchPositions);
+        painter.drawGlyphRun(QPointF(0, 0), run);
+        m_batchIndexes.clear();
+        m_batchPositions.clear();
+    }
+
+private:
+    struct Glyph
+    {
+        quint32 index = 0;
+        double advance = 0;
+    };
+
+    // Glyphs and pen positions of a text; false when the face cannot draw it alone.
+    bool layout(const QString& text)
+    {
+        if (!m_raw.isValid())
+            return false;
+        m_indexes.resize(text.size());
+        m_positions.resize(text.size());
+        double x = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar ch = text[i];
+            if (ch.isSurrogate())
+                return false;
+            auto it = m_glyphs.find(ch.unicode());
+            if (it == m_glyphs.end()) {
+                Glyph g;
+                int count = 1;
+                if (!m_raw.glyphIndexesForChars(&ch, 1, &g.index, &count) || count != 1)
+                    g.index = 0;
+                if (g.index != 0) {
+                    QPointF advance;
+                    m_raw.advancesForGlyphIndexes(&g.index, &advance, 1);
+                    g.advance = advance.x();
+                }
+                it = m_glyphs.insert(ch.unicode(), g);
+            }
+            if (it->index == 0)
+                return false;
+            m_indexes[i] = it->index;
+            m_positions[i] = QPointF(x, 0);
+            x += it->advance;
+        }
+        m_width = x;
+        return true;
+    }
+
+    QFont m_font;
+    QRawFont m_raw;
+    QFontMetricsF m_metrics;
+    QHash<char16_t, Glyph> m_glyphs;
+    QList<quint32> m_indexes;
+    QList<QPointF> m_positions;
+    double m_width = 0;
+    QList<quint32> m_batchIndexes;
+    QList<QPointF> m_batchPositions;
+};
+
+// Draws with a prepared face; see DrawTextAt.
+void drawLabel(QPainter& painter, LabelFace& face, double xTwips, double yTwips,
+    const QString& text, int angle, bool leftAligned, const QColor& colour)
+{
+    if (!leftAligned)
+        xTwips -= (angle == 0 ? face.width(text) : face.pixelHeight()) * kChartTwipsPerPixel;
+    painter.setPen(colour);
+    if (angle == 0) {
+        face.draw(painter, QPointF(xTwips, yTwips) / kChartTwipsPerPixel, text);
+        return;
+    }
+    painter.save();
+    painter.translate(QPointF(xTwips, yTwips) / kChartTwipsPerPixel);
+    painter.rotate(-angle);
+    face.draw(painter, QPointF(0, 0), text);
+    painter.restore();
 }
 
 QPointF at(double xTwips, double yTwips)
@@ -90,15 +228,34 @@ double drawAxes(QPainter& painter, const views::GridModel& grid, const Frame& f,
     const double spacing
         = f.last - f.first >= 1 ? (right - left) / (f.last - f.first) : right - left;
     report.spacing = spacing;
+    LabelFace face(kAxisLabelPixels);
     if (spacing > 0) {
         const int labelCol = grid.fixedCols() - 1;
+        painter.setPen(pen(kPointLineColour, Qt::DotLine));
+        QList<QLineF> lines;
+        lines.reserve(f.last - f.first + 1);
         for (int i = f.first; i <= f.last; ++i) {
             const double x = left + (i - f.first) * spacing;
-            painter.setPen(pen(kPointLineColour, Qt::DotLine));
-            line(painter, x, top, x, bottom);
-            DrawTextAt(painter, static_cast<int>(x + 180), static_cast<int>(bottom + 40),
-                grid.text(i, labelCol), -90, true, kAxisLabelPixels, kLabelColour);
+            lines.append(QLineF(at(x, top), at(x, bottom)));
         }
+        painter.drawLines(lines);
+        // The point labels read downwards: all of them are laid out in the turned frame and
+        // drawn together.
+        painter.save();
+        painter.setPen(kLabelColour);
+        painter.rotate(90);
+        const QTransform toTurned = painter.worldTransform().inverted();
+        for (int i = f.first; i <= f.last; ++i) {
+            const double x = left + (i - f.first) * spacing;
+            const QString label = grid.text(i, labelCol);
+            const QPointF anchor = toTurned.map(at(x + 180, bottom + 40));
+            if (!face.add(anchor, label)) {
+                painter.setFont(face.font());
+                painter.drawText(anchor + QPointF(0, baseline(face.font())), label);
+            }
+        }
+        face.flush(painter);
+        painter.restore();
     }
 
     const double unit = DivisionUnit(largest);
@@ -108,8 +265,7 @@ double drawAxes(QPainter& painter, const views::GridModel& grid, const Frame& f,
         const double y = bottom - k * division;
         painter.setPen(pen(kDivisionLineColour, Qt::DotLine));
         line(painter, left + 20, y, right, y);
-        DrawTextAt(painter, static_cast<int>(left - 20), static_cast<int>(y),
-            AxisNumberText(k * unit), 0, false, kAxisLabelPixels, kLabelColour);
+        drawLabel(painter, face, left - 20, y, AxisNumberText(k * unit), 0, false, kLabelColour);
     }
     return kChartDivisions * unit;
 }
@@ -126,41 +282,71 @@ void drawSeriesLines(QPainter& painter, const views::GridModel& grid, const Fram
     const double floorY = kChartTop + plotHeight - 10;
     const auto yOf = [&](double v) { return kChartTop + plotHeight - v * plotHeight / axisTop; };
 
-    // Lines first, so that every marker and value label lies on top of them. Segments with
-    // both ends on the floor would only retrace the axis.
+    // Each value read once; lines first, so that every marker and value label lies on top
+    // of them. Segments with both ends on the floor would only retrace the axis.
+    const int points = f.last - f.first + 1;
+    std::vector<double> ys(static_cast<size_t>(std::max(0, points)));
+    QList<QLineF> segments;
     for (int j = f.firstCol; j <= f.lastCol; ++j) {
-        painter.setPen(pen(SeriesColour(j, grid.cols() - 1)));
+        for (int i = f.first; i <= f.last; ++i)
+            ys[static_cast<size_t>(i - f.first)] = yOf(cellValue(grid, i, j));
+        segments.clear();
         double x = left;
-        double previousY = 0;
-        for (int i = f.first; i <= f.last; ++i, x += spacing) {
-            const double y = yOf(cellValue(grid, i, j));
-            if (i > f.first && !(previousY >= floorY && y >= floorY)) {
-                line(painter, x - spacing, previousY, x, y);
-                ++report.segments;
-            }
-            previousY = y;
+        for (int k = 1; k < points; ++k) {
+            x += spacing;
+            const double y0 = ys[static_cast<size_t>(k - 1)];
+            const double y1 = ys[static_cast<size_t>(k)];
+            if (!(y0 >= floorY && y1 >= floorY))
+                segments.append(QLineF(at(x - spacing, y0), at(x, y1)));
         }
+        painter.setPen(pen(SeriesColour(j, grid.cols() - 1)));
+        painter.drawLines(segments);
+        report.segments += static_cast<int>(segments.size());
     }
 
-    QPen outline = pen(kMarkerColour, Qt::DashLine);
-    const QFont valueFont = ChartFont(pointsToPixels(8));
+    // Markers: filled red circles of radius 20, stamped from one small picture, all points of
+    // a series at once. The first point of a series has one only above the floor.
+    const double radius = 20 / kPx;
+    const int side = static_cast<int>(std::ceil(2 * radius)) + 1;
+    QPixmap dot(side, side);
+    dot.fill(Qt::transparent);
+    {
+        QPainter stamp(&dot);
+        stamp.setRenderHint(QPainter::Antialiasing);
+        stamp.setPen(Qt::NoPen);
+        stamp.setBrush(kMarkerColour);
+        stamp.drawEllipse(QPointF(side / 2.0, side / 2.0), radius, radius);
+    }
+    QList<QPainter::PixmapFragment> dots;
     for (int j = f.firstCol; j <= f.lastCol; ++j) {
+        dots.clear();
         double x = left;
         for (int i = f.first; i <= f.last; ++i, x += spacing) {
             const double y = yOf(cellValue(grid, i, j));
             if (i > f.first || y < floorY) {
-                painter.setPen(outline);
-                painter.setBrush(kMarkerColour);
-                painter.drawEllipse(at(x, y), 20 / kPx, 20 / kPx);
-                painter.setBrush(Qt::NoBrush);
-                ++report.markers;
+                dots.append(QPainter::PixmapFragment::create(at(x, y), QRectF(0, 0, side, side)));
             }
-            painter.setFont(valueFont);
-            painter.setPen(Qt::black);
-            painter.drawText(
-                at(x + 20, y - 150) + QPointF(0, baseline(valueFont)), grid.text(i, j));
+        }
+        painter.drawPixmapFragments(dots.constData(), static_cast<int>(dots.size()), dot);
+        report.markers += static_cast<int>(dots.size());
+    }
+
+    // Value labels beside the markers, on top of every line and marker.
+    LabelFace valueFace(pointsToPixels(8));
+    painter.setPen(Qt::black);
+    for (int j = f.firstCol; j <= f.lastCol; ++j) {
+        double x = left;
+        for (int i = f.first; i <= f.last; ++i, x += spacing) {
+            const QString text = grid.text(i, j);
+            const double y = yOf(views::leadingNumber(text));
+            const QPointF topLeft = at(x + 20, y - 150);
+            if (!valueFace.add(topLeft, text)) {
+                painter.setFont(valueFace.font());
+                painter.drawText(topLeft + QPointF(0, baseline(valueFace.font())), text);
+            }
         }
     }
+    valueFace.flush(painter);
 }
 
 void drawLegend(QPainter& painter, const views::GridModel& grid, const Frame& f)
@@ -173,14 +359,14 @@ void drawLegend(QPainter& painter, const views::GridModel& grid, const Frame& f)
     double y0 = std::max(0.0, (f.h - slot * grid.cols()) / 2);
     const double x1 = f.w - kLegendBand + 200;
     const double x2 = f.w - 300;
+    LabelFace face(kLegendPixels);
     for (int j = f.firstCol; j <= f.lastCol; ++j) {
         const QColor colour = SeriesColour(j, grid.cols() - 1);
         painter.setPen(pen(colour));
         painter.setBrush(colour);
         painter.drawRect(QRectF(at(x1, y0 + inset + 200), at(x2, y0 + slot)));
         painter.setBrush(Qt::NoBrush);
-        DrawTextAt(painter, static_cast<int>(x1), static_cast<int>(y0 + inset), grid.title(j), 0,
-            true, kLegendPixels, Qt::black);
+        drawLabel(painter, face, x1, y0 + inset, grid.title(j), 0, true, Qt::black);
         y0 += slot;
     }
 }
@@ -248,18 +434,8 @@ QFont ChartFont(int pixelHeight, bool bold)
 void DrawTextAt(QPainter& painter, int xTwips, int yTwips, const QString& text, int angle,
     bool leftAligned, int pixelHeight, const QColor& colour)
 {
-    const QFont font = ChartFont(pixelHeight);
-    const QFontMetricsF metrics(font);
-    double x = xTwips;
-    if (!leftAligned)
-        x -= (angle == 0 ? metrics.horizontalAdvance(text) : font.pixelSize()) * kPx;
-    painter.save();
-    painter.setFont(font);
-    painter.setPen(colour);
-    painter.translate(at(x, yTwips));
-    painter.rotate(-angle);
-    painter.drawText(QPointF(0, baseline(font)), text);
-    painter.restore();
+    LabelFace face(pixelHeight);
+    drawLabel(painter, face, xTwips, yTwips, text, angle, leftAligned, colour);
 }
 
 ChartDrawing DrawChart(QPainter& painter, const QSize& pixels, const views::GridModel& grid,
