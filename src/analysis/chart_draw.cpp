@@ -244,7 +244,7 @@ double drawAxes(QPainter& painter, const views::GridModel& grid, const Frame& f,
         painter.save();
         painter.setPen(kLabelColour);
         painter.rotate(90);
-        const QTransform toTurned = painter.worldTransform().inverted();
+        const QTransform toTurned = QTransform().rotate(90).inverted();
         for (int i = f.first; i <= f.last; ++i) {
             const double x = left + (i - f.first) * spacing;
             const QString label = grid.text(i, labelCol);
