@@ -5,6 +5,7 @@
 //   bench_scale [--divisor N]   the big database at 1/N of the full size, the small at 1/10N
 // The generated files are kept in build-bench/scale-cache/ between runs.
 #include "market/test_server.h"
+#include "process_memory.h"
 #include "scale_generator.h"
 #include "scale_measure.h"
 

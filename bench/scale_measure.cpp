@@ -2,8 +2,11 @@
 
 #include "core/feedback.h"
 #include "download/product_import.h"
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
+#include "grid/text_measure.h"
 #include "market/rng.h"
-#include "widgets/dialogs.h"
+#include "process_memory.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/compaction.h"
@@ -12,10 +15,8 @@
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
-#include "grid/grid_model.h"
-#include "grid/grid_ops.h"
 #include "views/lists.h"
-#include "grid/text_measure.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -231,18 +232,6 @@ void measureLists(store::DB_Operate& db, const views::TextMeasure& measure)
 }
 
 } // namespace
-
-long peakResidentKb(long long pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
-}
 
 int runMeasurement(int argc, char** argv, const QString& database, const QString& binDir)
 {

@@ -12,7 +12,4 @@ namespace quel::bench {
 // "name: value unit" lines; returns the exit code.
 int runMeasurement(int argc, char** argv, const QString& database, const QString& binDir);
 
-// Peak resident size of a running process, in kB (0 once it has gone).
-long peakResidentKb(long long pid);
-
 } // namespace quel::bench

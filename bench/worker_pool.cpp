@@ -4,6 +4,7 @@
 // starting a worker to its first request, and the peak resident size of a worker.
 
 #include "market/test_server.h"
+#include "process_memory.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -92,19 +93,6 @@ PoolResult runPool(
     return { clock.elapsed() / 1000.0, failed };
 }
 
-// Peak resident size so far of a running process, in kB (0 once it has gone).
-long peakResidentKb(qint64 pid)
-{
-    QFile status(QString("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
-}
-
 struct StartFigures
 {
     double medianMs = 0;
@@ -138,7 +126,7 @@ StartFigures measureSingleWorkers(
         QElapsedTimer running;
         running.start();
         while (!process.waitForFinished(1) && running.elapsed() < 30000)
-            peakKb = std::max(peakKb, peakResidentKb(pid));
+            peakKb = std::max(peakKb, quel::bench::peakResidentKb(pid));
     }
     std::sort(samples.begin(), samples.end());
     return { samples[samples.size() / 2], peakKb / 1024.0 };
