@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMap>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -178,24 +179,28 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     const qint64 trades = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 1000000;
     const int runs = 3;
-    QTemporaryDir dir;
+    // A folder given after the count keeps the generated database for later runs.
+    QTemporaryDir temporary;
+    const QString folder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : temporary.path();
+    const QString path = folder + QStringLiteral("/DATA.mdb");
     QString error;
-    const QString path = dir.filePath(QStringLiteral("DATA.mdb"));
-    if (!store::writeTemplate(path, &error)) {
+    const bool reuse = argc > 2 && QFile::exists(path);
+    if (!reuse && !store::writeTemplate(path, &error)) {
         out << "error: " << error << "\n";
         return 1;
     }
     const auto db = store::DatabasePool::shared().acquire(path, &error);
     QElapsedTimer generation;
     generation.start();
-    if (!db || !generate(*db, trades)) {
+    if (!db || (!reuse && !generate(*db, trades))) {
         out << "error: cannot generate the database\n";
         return 1;
     }
-    out << "analysis_generate: " << generation.elapsed() << " ms\n";
+    if (!reuse)
+        out << "analysis_generate: " << generation.elapsed() << " ms\n";
     out.flush();
 
-    store::Catalogue catalogue(dir.path());
+    store::Catalogue catalogue(folder);
     catalogue.LoadCurrentDatabase();
     SilentFeedback feedback;
     store::DB_Operate ops(catalogue, feedback);

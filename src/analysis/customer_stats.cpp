@@ -13,6 +13,19 @@ namespace {
 const QString kBuyerSet = QStringLiteral("TEMP_Trade2");
 const QString kCounts = QStringLiteral("TEMP_Trade3");
 
+// The Jet type of a grouping column in 客户表.
+QString customerGroupingType(CustomerGrouping grouping)
+{
+    switch (grouping) {
+    case CustomerGrouping::Credit:
+        return QStringLiteral("LONG");
+    case CustomerGrouping::Activity:
+        return QStringLiteral("DATE");
+    default:
+        return QStringLiteral("STRING");
+    }
+}
+
 } // namespace
 
 QString customerGroupingCaption(CustomerGrouping grouping)
@@ -66,22 +79,19 @@ bool PrepareCustomerSet(store::DB_Operate& db, const QString& idList)
     if (ids.empty())
         return false;
     Feedback& feedback = db.feedback();
-    feedback.indicatorStart(QStringLiteral("正在统计各产品的客户资讯……"), 3, 0);
+    feedback.indicatorStart(QStringLiteral("正在统计各产品的客户资讯……"), 2, 0);
     WorkTableRun run(db);
-    // Only the chosen products' trades, matched by whole identifiers.
-    run.drop(QStringLiteral("TEMP_Trade"));
-    run.exec(QStringLiteral("SELECT PID,BCode INTO TEMP_Trade FROM 交易表 WHERE BCode<>'' AND "
-                            "PID IN (")
-        + idSqlList(ids) + u')');
-    feedback.indicatorStep(1, QStringLiteral("pages"));
-    // Each buyer once, however many trades.
-    run.drop(QStringLiteral("TEMP_Trade1"));
-    run.exec(QStringLiteral("SELECT BCode INTO TEMP_Trade1 FROM TEMP_Trade GROUP BY BCode"));
-    feedback.indicatorStep(1, QStringLiteral("pages"));
-    // Buyers whose profile was never downloaded have no name and are left out.
+    // The profiles of the chosen products' buyers in one statement: each buyer once
+    // however many trades (whole identifiers only), buyers whose profile was never
+    // downloaded (no name) left out. Copying the trades and their distinct buyer codes
+    // into tables of their own first would only feed this step.
     run.drop(kBuyerSet);
-    run.exec(QStringLiteral("SELECT 客户表.* INTO TEMP_Trade2 FROM TEMP_Trade1,客户表 WHERE "
-                            "客户表.BCode=TEMP_Trade1.BCode AND 客户表.BName<>''"));
+    feedback.indicatorStep(1, QStringLiteral("pages"));
+    run.exec(QStringLiteral("SELECT 客户表.* INTO TEMP_Trade2 FROM 客户表 WHERE 客户表.BName<>'' "
+                            "AND 客户表.BCode IN (SELECT BCode FROM 交易表 WHERE BCode<>'' AND "
+                            "PID IN (%1))")
+                 .arg(idSqlList(ids)));
+    feedback.indicatorStep(1, QStringLiteral("pages"));
     const bool kept = run.commit();
     feedback.indicatorClose();
     if (!kept)
@@ -101,9 +111,13 @@ AnalysisResult RunCustomerStatistics(views::GridModel& grid, store::DB_Operate& 
     {
         WorkTableRun run(db);
         run.drop(kCounts);
-        run.exec(QStringLiteral("SELECT %1,COUNT(%1) AS Cou INTO TEMP_Trade3 FROM TEMP_Trade2 "
-                                "GROUP BY %1")
-                     .arg(field));
+        // Declared first so the column keeps its type; the counting runs once.
+        run.exec(QStringLiteral("CREATE TABLE TEMP_Trade3 (%1 %2,Cou LONG)")
+                     .arg(field, customerGroupingType(grouping)));
+        run.stepDone(
+            run.prepare(QStringLiteral("INSERT INTO TEMP_Trade3(%1,Cou) SELECT %1,COUNT(%1) "
+                                       "FROM TEMP_Trade2 GROUP BY %1")
+                            .arg(field)));
         if (!run.commit()) {
             feedback.indicatorClose();
             feedback.message(analysisFailedMessage());

@@ -27,10 +27,10 @@ QString customerGroupingCaption(CustomerGrouping grouping);
 QString customerGroupingField(CustomerGrouping grouping);
 QString customerGroupingHeading(CustomerGrouping grouping);
 
-// Builds the buyer set of the chosen products (picker tag): TEMP_Trade with their trades'
-// buyer codes, TEMP_Trade1 with each code once, TEMP_Trade2 with the profiles of those
-// buyers whose profile was downloaded. The set stays for recounts. False (tables
-// untouched) when no product is chosen or the database failed (then with a message).
+// Builds the buyer set of the chosen products (picker tag): TEMP_Trade2 with the
+// profiles of their buyers, each buyer once, only those whose profile was downloaded. The
+// set stays for recounts. False (the previous set untouched) when no product is chosen or
+// the database failed (then with a message).
 bool PrepareCustomerSet(store::DB_Operate& db, const QString& idList);
 
 // Counts the prepared buyer set by one column into TEMP_Trade3 and shows it largest group

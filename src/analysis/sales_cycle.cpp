@@ -52,19 +52,35 @@ QString positionLabel(CycleKind kind, int i)
     return QString::number(i) + QStringLiteral("点");
 }
 
-// The 0-based cycle position of a trade's Dat, in SQL: day of month - 1, weekday from
-// Monday - 1 (Sunday is the seventh day), hour.
-QString positionSql(CycleKind kind)
+// The 0-based cycle position of a stored date ("2010-04-12 23:59:00"): day of month - 1,
+// weekday from Monday - 1 (Sunday is the seventh day), or hour; -1 for anything else.
+int cyclePosition(CycleKind kind, const char* text, int size)
 {
+    if (size < 13)
+        return -1;
+    auto number = [text](int from, int count) {
+        int value = 0;
+        for (int i = from; i < from + count; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return -1;
+            value = value * 10 + (text[i] - '0');
+        }
+        return value;
+    };
     switch (kind) {
-    case CycleKind::DaysOfMonth:
-        return QStringLiteral("CAST(strftime('%d',Dat) AS INTEGER)-1");
-    case CycleKind::DaysOfWeek:
-        return QStringLiteral("(CAST(strftime('%w',Dat) AS INTEGER)+6)%7");
+    case CycleKind::DaysOfMonth: {
+        const int day = number(8, 2);
+        return day >= 1 && day <= 31 ? day - 1 : -1;
+    }
+    case CycleKind::DaysOfWeek: {
+        const QDate date(number(0, 4), number(5, 2), number(8, 2));
+        return date.isValid() ? date.dayOfWeek() - 1 : -1;
+    }
     case CycleKind::HoursOfDay:
         break;
     }
-    return QStringLiteral("CAST(strftime('%H',Dat) AS INTEGER)");
+    const int hour = number(11, 2);
+    return hour >= 0 && hour <= 23 ? hour : -1;
 }
 
 // A sum as plain decimal text: whole sums without a decimal point, others in the
@@ -131,25 +147,24 @@ AnalysisResult RunSalesCycleAnalysis(views::GridModel& grid, store::DB_Operate& 
     std::vector<double> sums(static_cast<size_t>(cycleLength(kind)), 0.0);
     {
         WorkTableRun run(db);
+        // Only the chosen products' trades are measured, straight into TEMP_SalesCyc: a
+        // measured copy of every trade in between would only be filtered again.
         run.drop(QStringLiteral("TEMP_SalesChange"));
-        run.exec(
-            QStringLiteral("SELECT PID,Dat,%1 AS Sm INTO TEMP_SalesChange FROM 交易表 WHERE %2")
-                .arg(value, chosen));
         run.drop(QStringLiteral("TEMP_SalesCyc"));
-        run.exec(QStringLiteral("SELECT * INTO TEMP_SalesCyc FROM TEMP_SalesChange WHERE FALSE"));
-        run.exec(QStringLiteral("INSERT INTO TEMP_SalesCyc SELECT * FROM TEMP_SalesChange"));
+        run.exec(QStringLiteral("SELECT PID,Dat,%1 AS Sm INTO TEMP_SalesCyc FROM 交易表 WHERE %2")
+                     .arg(value, chosen));
         feedback.indicatorStep(1, QStringLiteral("pages"));
-        if (sqlite3_stmt* positions = run.prepare(
-                QStringLiteral("SELECT %1 AS P,SUM(Sm) FROM TEMP_SalesCyc WHERE Dat IS NOT NULL "
-                               "GROUP BY P")
-                    .arg(positionSql(kind)))) {
+        // One pass adds every record to its position (no sorting needed).
+        if (sqlite3_stmt* records = run.prepare(
+                QStringLiteral("SELECT Dat,Sm FROM TEMP_SalesCyc WHERE Dat IS NOT NULL"))) {
             int rc;
-            while ((rc = sqlite3_step(positions)) == SQLITE_ROW) {
-                const qint64 p = sqlite3_column_int64(positions, 0);
-                if (p >= 0 && p < static_cast<qint64>(sums.size()))
-                    sums[static_cast<size_t>(p)] += sqlite3_column_double(positions, 1);
+            while ((rc = sqlite3_step(records)) == SQLITE_ROW) {
+                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(records, 0));
+                const int p = cyclePosition(kind, text, sqlite3_column_bytes(records, 0));
+                if (p >= 0 && p < static_cast<int>(sums.size()))
+                    sums[static_cast<size_t>(p)] += sqlite3_column_double(records, 1);
             }
-            run.endQuery(positions, rc);
+            run.endQuery(records, rc);
         }
         if (!run.commit()) {
             feedback.indicatorClose();

@@ -36,10 +36,10 @@ QString cycleCaption(CycleKind kind);
 // cycle with its label and "0".
 void SetupCycleGrid(views::GridModel& grid, CycleKind kind, CycleMeasure measure);
 
-// Folds the chosen products' trades (picker tag) onto the cycle through TEMP_SalesChange
-// and TEMP_SalesCyc and sums the amount or quantity per position. The range boxes are set
-// to the whole cycle (rangeStart/rangeEnd of the result). No product chosen: every row
-// stays "0". Not ready only when the database failed (then with a message).
+// Folds the chosen products' trades (picker tag) onto the cycle: TEMP_SalesCyc gets their
+// date and amount or quantity, summed per position. The range boxes are set to the whole
+// cycle (rangeStart/rangeEnd of the result). No product chosen: every row stays "0". Not
+// ready only when the database failed (then with a message).
 AnalysisResult RunSalesCycleAnalysis(views::GridModel& grid, store::DB_Operate& db,
     const QString& idList, CycleKind kind, CycleMeasure cycleMeasure,
     const views::TextMeasure& measure);

@@ -15,7 +15,6 @@ namespace quel::analysis {
 
 namespace {
 
-const QString kTrades = QStringLiteral("TEMP_Trade");
 const QString kPeriodRows = QStringLiteral("TEMP_Trade1");
 const QString kTotals = QStringLiteral("TEMP_Total");
 
@@ -136,37 +135,8 @@ AnalysisResult CompareTradesByPeriod(views::GridModel& grid, store::DB_Operate& 
     const QString seriesField = tradeSeriesField(options.series);
 
     WorkTableRun run(db);
-    // The chosen products' trades, each with the short name and shop it is compared under.
-    run.drop(kTrades);
-    run.exec(QStringLiteral("SELECT 交易表.*,产品表.P_Name AS P_Name,产品表.SName AS SName INTO "
-                            "TEMP_Trade FROM 交易表,产品表 WHERE 交易表.PID=产品表.ID AND "
-                            "交易表.PID IN (")
-        + inList + u')');
-    feedback.indicatorStep(1, QStringLiteral("pages"));
-
-    QDate first;
-    QDate last;
-    if (sqlite3_stmt* range = run.prepare(
-            QStringLiteral("SELECT MIN(Dat),MAX(Dat) FROM TEMP_Trade WHERE Dat IS NOT NULL"))) {
-        const int rc = sqlite3_step(range);
-        if (rc == SQLITE_ROW) {
-            first = columnDate(range, 0);
-            last = columnDate(range, 1);
-        }
-        run.endQuery(range, rc);
-    }
-    if (!run.ok() || !first.isValid() || !last.isValid()) {
-        const bool failed = !run.ok();
-        run.rollback();
-        feedback.indicatorClose();
-        if (failed)
-            feedback.message(analysisFailedMessage());
-        return {};
-    }
-
     // One series per distinct name among the chosen products, also for a product without
     // trades: it stays at zero like any period without trades.
-    const std::vector<QDate> periods = periodStarts(first, last, options.unit);
     std::vector<Series> series;
     QHash<QByteArray, size_t> seriesOfName;
     QHash<qint64, size_t> seriesOfProduct;
@@ -180,34 +150,69 @@ AnalysisResult CompareTradesByPeriod(views::GridModel& grid, store::DB_Operate& 
             auto found = seriesOfName.constFind(key);
             if (found == seriesOfName.constEnd()) {
                 found = seriesOfName.insert(key, series.size());
-                series.push_back({ name, std::vector<PeriodSums>(periods.size()) });
+                series.push_back({ name, {} });
             }
             seriesOfProduct.insert(sqlite3_column_int64(names, 0), *found);
         }
         run.endQuery(names, rc);
     }
+    feedback.indicatorStep(1, QStringLiteral("pages"));
 
-    // The sums per product and period in one pass, added up per series.
+    // The chosen products' trades summed per product and period in one statement; the
+    // periods run from the earliest chosen trade's to the latest's, for every series. A
+    // copy of the trades in a table of their own would only feed this step.
+    struct ProductPeriod
+    {
+        size_t series;
+        QDate start;
+        PeriodSums sums;
+    };
+    std::vector<ProductPeriod> sums;
+    QDate first;
+    QDate last;
+    const QString sumsSql = QStringLiteral("SELECT PID,%1 AS P,SUM(Pri*Num),SUM(Num) FROM 交易表 "
+                                           "WHERE PID IN (%2) AND Dat IS NOT NULL GROUP BY PID,P")
+                                .arg(periodStartSql(options.unit), inList);
+    if (sqlite3_stmt* rows = run.prepare(sumsSql)) {
+        int rc;
+        while ((rc = sqlite3_step(rows)) == SQLITE_ROW) {
+            const auto s = seriesOfProduct.constFind(sqlite3_column_int64(rows, 0));
+            const QDate start = columnDate(rows, 1);
+            if (s == seriesOfProduct.constEnd() || !start.isValid())
+                continue;
+            sums.push_back(
+                { *s, start, { sqlite3_column_double(rows, 2), sqlite3_column_int64(rows, 3) } });
+            if (!first.isValid() || start < first)
+                first = start;
+            if (!last.isValid() || start > last)
+                last = start;
+        }
+        run.endQuery(rows, rc);
+    }
+    feedback.indicatorStep(1, QStringLiteral("pages"));
+    if (!run.ok() || sums.empty()) {
+        const bool failed = !run.ok();
+        run.rollback();
+        feedback.indicatorClose();
+        if (failed)
+            feedback.message(analysisFailedMessage());
+        return {};
+    }
+
+    const std::vector<QDate> periods = periodStarts(first, last, options.unit);
     QHash<qint64, size_t> periodIndex;
     for (size_t p = 0; p < periods.size(); ++p)
         periodIndex.insert(periods[p].toJulianDay(), p);
-    const QString sumsSql = QStringLiteral("SELECT PID,%1 AS P,SUM(Pri*Num),SUM(Num) FROM "
-                                           "TEMP_Trade WHERE Dat IS NOT NULL GROUP BY PID,P")
-                                .arg(periodStartSql(options.unit));
-    if (sqlite3_stmt* sums = run.prepare(sumsSql)) {
-        int rc;
-        while ((rc = sqlite3_step(sums)) == SQLITE_ROW) {
-            const auto s = seriesOfProduct.constFind(sqlite3_column_int64(sums, 0));
-            const auto p = periodIndex.constFind(columnDate(sums, 1).toJulianDay());
-            if (s == seriesOfProduct.constEnd() || p == periodIndex.constEnd())
-                continue;
-            PeriodSums& cell = series[*s].periods[*p];
-            cell.amount += sqlite3_column_double(sums, 2);
-            cell.quantity += sqlite3_column_int64(sums, 3);
-        }
-        run.endQuery(sums, rc);
+    for (Series& s : series)
+        s.periods.resize(periods.size());
+    for (const ProductPeriod& row : sums) {
+        const auto p = periodIndex.constFind(row.start.toJulianDay());
+        if (p == periodIndex.constEnd())
+            continue;
+        PeriodSums& cell = series[row.series].periods[*p];
+        cell.amount += row.sums.amount;
+        cell.quantity += row.sums.quantity;
     }
-    feedback.indicatorStep(1, QStringLiteral("pages"));
 
     // Every series over every period, the empty ones with zeros.
     run.drop(kPeriodRows);
@@ -284,10 +289,12 @@ bool BuildTradeTotalTable(WorkTableRun& run, TotalsGrouping grouping)
 {
     const QString field = totalsGroupingField(grouping);
     run.drop(kTotals);
-    return run.exec(QStringLiteral("SELECT ") + field
-        + QStringLiteral(",SUM(Price*Num9) AS Sm,SUM(Num9) AS Num INTO TEMP_Total FROM 产品表 "
-                         "GROUP BY ")
-        + field);
+    // Declared first so the columns keep their types; the sums run once.
+    run.exec(QStringLiteral("CREATE TABLE TEMP_Total (%1 STRING,Sm DOUBLE,Num LONG)").arg(field));
+    return run.stepDone(run.prepare(QStringLiteral("INSERT INTO TEMP_Total(%1,Sm,Num) SELECT "
+                                                   "%1,SUM(Price*Num9),SUM(Num9) FROM 产品表 "
+                                                   "GROUP BY %1")
+                                        .arg(field)));
 }
 
 AnalysisResult CompareTradeTotals(views::GridModel& grid, store::DB_Operate& db,

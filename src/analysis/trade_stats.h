@@ -45,12 +45,11 @@ QString tradeMeasureField(TradeMeasure measure);
 QString tradeSeriesField(TradeSeries series);
 
 // The period comparison: the trades of the chosen products (picker tag, "；"-separated
-// identifiers) into TEMP_Trade with their short name and shop, one TEMP_Trade1 row per
-// series and period, and the grid "序号", "日期", one column per series. Every series runs
-// over the same periods, from the period of the earliest chosen trade to that of the
-// latest, with zeros where it has no trades. Not ready (grid and tables untouched) when no
-// product is chosen, the chosen products have no trades, or the database failed (then with
-// a message).
+// identifiers) summed per series and period into TEMP_Trade1, one row per series and
+// period, and the grid "序号", "日期", one column per series. Every series runs over the
+// same periods, from the period of the earliest chosen trade to that of the latest, with
+// zeros where it has no trades. Not ready (grid and tables untouched) when no product is
+// chosen, the chosen products have no trades, or the database failed (then with a message).
 AnalysisResult CompareTradesByPeriod(views::GridModel& grid, store::DB_Operate& db,
     const QString& idList, const PeriodComparison& options, const views::TextMeasure& measure);
 
