@@ -81,15 +81,17 @@ bool PrepareCustomerSet(store::DB_Operate& db, const QString& idList)
     Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("正在统计各产品的客户资讯……"), 2, 0);
     WorkTableRun run(db);
-    // The profiles of the chosen products' buyers in one statement: each buyer once
-    // however many trades (whole identifiers only), buyers whose profile was never
-    // downloaded (no name) left out. Copying the trades and their distinct buyer codes
-    // into tables of their own first would only feed this step.
+    // The chosen products' buyers in one statement: each buyer once however many trades
+    // (whole identifiers only), buyers whose profile was never downloaded (no name) left
+    // out. The set keeps the buyer code and the columns a recount groups by; copies of the
+    // trades and of their distinct buyer codes in tables of their own would only feed
+    // this step.
     run.drop(kBuyerSet);
     feedback.indicatorStep(1, QStringLiteral("pages"));
-    run.exec(QStringLiteral("SELECT 客户表.* INTO TEMP_Trade2 FROM 客户表 WHERE 客户表.BName<>'' "
-                            "AND 客户表.BCode IN (SELECT BCode FROM 交易表 WHERE BCode<>'' AND "
-                            "PID IN (%1))")
+    run.exec(QStringLiteral(
+        "SELECT BCode,Prov,Regi,BLevel,lDat INTO TEMP_Trade2 FROM 客户表 WHERE 客户表.BName<>'' "
+        "AND 客户表.BCode IN (SELECT BCode FROM 交易表 WHERE BCode<>'' AND "
+        "PID IN (%1))")
                  .arg(idSqlList(ids)));
     feedback.indicatorStep(1, QStringLiteral("pages"));
     const bool kept = run.commit();

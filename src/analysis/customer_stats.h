@@ -27,8 +27,9 @@ QString customerGroupingCaption(CustomerGrouping grouping);
 QString customerGroupingField(CustomerGrouping grouping);
 QString customerGroupingHeading(CustomerGrouping grouping);
 
-// Builds the buyer set of the chosen products (picker tag): TEMP_Trade2 with the
-// profiles of their buyers, each buyer once, only those whose profile was downloaded. The
+// Builds the buyer set of the chosen products (picker tag): TEMP_Trade2 with the code,
+// province, region, credit and last login of their buyers, each buyer once, only those
+// whose profile was downloaded. The
 // set stays for recounts. False (the previous set untouched) when no product is chosen or
 // the database failed (then with a message).
 bool PrepareCustomerSet(store::DB_Operate& db, const QString& idList);
