@@ -3,14 +3,14 @@
 // time divides between waiting for pages and parsing and storing them.
 #include "core/feedback.h"
 #include "market/test_server.h"
+#include "search/product_search.h"
+#include "search/web_search_browser.h"
 #include "store/catalogue.h"
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
 #include "web/browser.h"
 #include "web/market.h"
-#include "web/search/product_search.h"
-#include "web/search/web_search_browser.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

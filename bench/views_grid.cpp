@@ -2,13 +2,13 @@
 // width shows, and sorts it by price. Prints the fill (query, model, column fitting and the
 // first paint offscreen) and the sort (with its repaint).
 #include "core/feedback.h"
+#include "grid/grid_ops.h"
+#include "grid/grid_view.h"
 #include "store/catalogue.h"
 #include "store/connection.h"
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
-#include "views/grid_ops.h"
-#include "views/grid_view.h"
 #include "views/lists.h"
 
 #include <QApplication>

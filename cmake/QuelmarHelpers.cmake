@@ -19,3 +19,21 @@ function(quel_add_bench name)
   target_link_libraries(bench_${name} PRIVATE ${B_LIBS})
   set_target_properties(bench_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
+
+# quel_folder_headers(TARGET FOLDER): makes src/FOLDER's headers reachable as "FOLDER/name.h"
+# for the target and for whatever links it, and nothing else under src/. Each library thus
+# sees only the folders it links, so an include that points up a layer does not compile.
+# The include root is a folder under build/include holding one link to src/FOLDER.
+function(quel_folder_headers target folder)
+  set(root ${CMAKE_BINARY_DIR}/include/${folder})
+  if(NOT IS_SYMLINK ${root}/${folder})
+    file(MAKE_DIRECTORY ${root})
+    file(CREATE_LINK ${CMAKE_SOURCE_DIR}/src/${folder} ${root}/${folder} SYMBOLIC)
+  endif()
+  get_target_property(kind ${target} TYPE)
+  if(kind STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE ${root})
+  else()
+    target_include_directories(${target} PUBLIC ${root})
+  endif()
+endfunction()

@@ -1,6 +1,6 @@
 #include "download/download_pool.h"
 
-#include "web/text_files.h"
+#include "core/text_files.h"
 
 #include <QCoreApplication>
 #include <QDir>

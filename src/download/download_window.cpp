@@ -1,11 +1,11 @@
 #include "download/download_window.h"
 
 #include "core/feedback.h"
-#include "views/grid_model.h"
-#include "views/grid_ops.h"
-#include "views/grid_view.h"
-#include "web/desktop_open.h"
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
+#include "grid/grid_view.h"
 #include "web/market.h"
+#include "widgets/desktop_open.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>

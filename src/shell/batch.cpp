@@ -1,7 +1,7 @@
 #include "shell/batch.h"
 
 #include "download/batch_download.h"
-#include "web/search/batch_search.h"
+#include "search/batch_search.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -1,9 +1,9 @@
 #include "shell/command_table.h"
 
 #include "download/download_commands.h"
+#include "search/search_commands.h"
 #include "shell/list_pages.h"
 #include "shell/main_window.h"
-#include "web/search/search_commands.h"
 
 #include <QApplication>
 #include <QToolButton>

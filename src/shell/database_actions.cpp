@@ -1,9 +1,9 @@
 // The file menu's database items: clear, compact, new, select and delete.
-#include "shell/dialogs.h"
+#include "core/text_cut.h"
 #include "shell/main_window.h"
 #include "shell/select_db_window.h"
-#include "shell/window_helpers.h"
-#include "web/text_cut.h"
+#include "widgets/dialogs.h"
+#include "widgets/window_helpers.h"
 
 namespace quel::shell {
 

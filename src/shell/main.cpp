@@ -1,11 +1,11 @@
 #include "shell/batch.h"
 #include "shell/command_line.h"
-#include "shell/dialogs.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
 #include "store/db_operate.h"
 #include "web/market.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 // The menu bar of the main window: every item, caption and action of the menus.
-#include "shell/dialogs.h"
 #include "shell/main_window.h"
+#include "widgets/dialogs.h"
 
 #include <QAction>
 #include <QMenu>

@@ -1,9 +1,9 @@
 #include "shell/main_window.h"
 
+#include "grid/grid_view.h"
 #include "shell/analysis_page.h"
 #include "shell/list_pages.h"
 #include "shell/maintenance.h"
-#include "views/grid_view.h"
 #include "views/list_views.h"
 
 #include <QAbstractButton>

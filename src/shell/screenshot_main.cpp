@@ -1,11 +1,11 @@
 // Saves a picture of the main window at 1280x800 (for the README): quel_screenshot OUT.png
 // The window is built over a fresh data folder holding a few sample products.
 #include "core/feedback.h"
-#include "shell/dialogs.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
 #include "store/db_operate.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QDir>

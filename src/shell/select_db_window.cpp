@@ -1,6 +1,6 @@
 #include "shell/select_db_window.h"
 
-#include "shell/window_helpers.h"
+#include "widgets/window_helpers.h"
 
 #include <QApplication>
 #include <QCloseEvent>

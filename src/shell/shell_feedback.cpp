@@ -1,7 +1,7 @@
 #include "shell/shell_feedback.h"
 
-#include "shell/dialogs.h"
-#include "shell/indicator.h"
+#include "widgets/dialogs.h"
+#include "widgets/indicator.h"
 
 #include <QCoreApplication>
 

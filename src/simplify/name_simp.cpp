@@ -1,12 +1,12 @@
 #include "simplify/name_simp.h"
 
 #include "core/feedback.h"
-#include "shell/window_helpers.h"
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
 #include "simplify/rule_store.h"
 #include "simplify/simp_input.h"
 #include "store/db_operate.h"
-#include "views/grid_model.h"
-#include "views/grid_ops.h"
+#include "widgets/window_helpers.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -1,10 +1,10 @@
 #include "simplify/simp_input.h"
 
 #include "core/feedback.h"
-#include "shell/window_helpers.h"
+#include "core/text_cut.h"
 #include "simplify/rule_store.h"
 #include "store/db_operate.h"
-#include "web/text_cut.h"
+#include "widgets/window_helpers.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>

@@ -1,8 +1,8 @@
 #include "store/catalogue.h"
 
 #include "core/feedback.h"
+#include "core/text_files.h"
 #include "store/database.h"
-#include "web/text_files.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "views/filter_combos.h"
 
-#include "views/grid_model.h"
-#include "views/grid_ops.h"
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
 
 #include <QComboBox>
 #include <QEvent>

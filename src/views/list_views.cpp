@@ -1,14 +1,14 @@
 #include "views/list_views.h"
 
 #include "core/feedback.h"
+#include "grid/grid_ops.h"
+#include "grid/grid_view.h"
 #include "store/db_operate.h"
 #include "views/filter_combos.h"
-#include "views/grid_ops.h"
-#include "views/grid_view.h"
 #include "views/lists.h"
 #include "views/product_chooser.h"
-#include "web/desktop_open.h"
 #include "web/market.h"
+#include "widgets/desktop_open.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/grid_model.h"
+#include "grid/grid_model.h"
 
 #include <QObject>
 #include <QPointer>
@@ -24,6 +24,9 @@ class GridView;
 class ListViews : public QObject
 {
     Q_OBJECT
+    // The grid view lives in another library; its moc output needs the full class so that
+    // exportRequested carries the view as a QObject pointer.
+    Q_MOC_INCLUDE("grid/grid_view.h")
 
 public:
     static constexpr int kLists = 4;

@@ -1,11 +1,11 @@
 #include "views/lists.h"
 
 #include "core/feedback.h"
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
+#include "grid/text_measure.h"
 #include "store/db_operate.h"
 #include "views/grid_fill.h"
-#include "views/grid_model.h"
-#include "views/grid_ops.h"
-#include "views/text_measure.h"
 
 #include <QRegularExpression>
 

@@ -1,9 +1,9 @@
 #include "views/product_chooser.h"
 
 #include "core/feedback.h"
-#include "shell/window_helpers.h"
+#include "grid/grid_view.h"
 #include "store/db_operate.h"
-#include "views/grid_view.h"
+#include "widgets/window_helpers.h"
 
 #include <QApplication>
 #include <QCloseEvent>

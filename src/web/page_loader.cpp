@@ -1,8 +1,8 @@
 #include "web/page_loader.h"
 
 #include "core/feedback.h"
+#include "core/text_cut.h"
 #include "web/browser.h"
-#include "web/text_cut.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,6 +1,6 @@
 #include "worker/buyer_profile.h"
 
-#include "web/text_cut.h"
+#include "core/text_cut.h"
 #include "worker/markers.h"
 #include "worker/result_format.h"
 

@@ -1,6 +1,6 @@
 #include "worker/command_line.h"
 
-#include "web/text_cut.h"
+#include "core/text_cut.h"
 #include "worker/number_text.h"
 
 #include <QUrl>

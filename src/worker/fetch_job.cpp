@@ -1,8 +1,8 @@
 #include "worker/fetch_job.h"
 
+#include "core/text_files.h"
 #include "web/browser.h"
 #include "web/page_loader.h"
-#include "web/text_files.h"
 #include "worker/buyer_profile.h"
 #include "worker/fetch_page.h"
 #include "worker/markers.h"

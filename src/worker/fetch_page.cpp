@@ -1,9 +1,9 @@
 #include "worker/fetch_page.h"
 
+#include "core/pause.h"
+#include "core/text_cut.h"
 #include "web/browser.h"
 #include "web/document.h"
-#include "web/pause.h"
-#include "web/text_cut.h"
 
 namespace quel::worker {
 

@@ -1,6 +1,6 @@
 #include "worker/item_page.h"
 
-#include "web/text_cut.h"
+#include "core/text_cut.h"
 #include "worker/markers.h"
 #include "worker/number_text.h"
 #include "worker/result_format.h"

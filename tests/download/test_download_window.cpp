@@ -1,6 +1,6 @@
 #include "download/download_window.h"
 #include "download_test_db.h"
-#include "views/grid_model.h"
+#include "grid/grid_model.h"
 
 #include <QApplication>
 #include <QDir>

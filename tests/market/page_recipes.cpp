@@ -1,6 +1,6 @@
 #include "page_recipes.h"
 
-#include "web/text_cut.h"
+#include "core/text_cut.h"
 
 namespace quel::market::test {
 

@@ -1,11 +1,11 @@
 #include "market/test_server.h"
+#include "search/batch_search.h"
 #include "search/fixture_db.h"
+#include "search/product_search.h"
+#include "search/web_search_browser.h"
 #include "simplify/rule_store.h"
 #include "web/browser.h"
 #include "web/market.h"
-#include "web/search/batch_search.h"
-#include "web/search/product_search.h"
-#include "web/search/web_search_browser.h"
 
 #include <QCoreApplication>
 #include <QFile>

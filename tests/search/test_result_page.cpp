@@ -1,5 +1,5 @@
+#include "search/result_page.h"
 #include "support/temp_dir.h"
-#include "web/search/result_page.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
+#include "search/category.h"
 #include "search/fixture_db.h"
-#include "web/search/category.h"
-#include "web/search/product_store.h"
-#include "web/search/search_condition.h"
+#include "search/product_store.h"
+#include "search/search_condition.h"
 
 #include <gtest/gtest.h>
 

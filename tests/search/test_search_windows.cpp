@@ -1,13 +1,13 @@
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
 #include "market/test_server.h"
 #include "search/fixture_db.h"
-#include "views/grid_model.h"
-#include "views/grid_ops.h"
+#include "search/get_key_word.h"
+#include "search/pclass_sel.h"
+#include "search/search_commands.h"
+#include "search/search_panel.h"
 #include "web/browser.h"
 #include "web/market.h"
-#include "web/search/get_key_word.h"
-#include "web/search/pclass_sel.h"
-#include "web/search/search_commands.h"
-#include "web/search/search_panel.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -2,13 +2,13 @@
 
 #include "app_fixture.h"
 #include "core/feedback.h"
-#include "shell/dialogs.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "support/temp_dir.h"
+#include "widgets/dialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "shell/maintenance.h"
 #include "shell/select_db_window.h"
-#include "shell/window_helpers.h"
 #include "shell_fixture.h"
 #include "web/registry.h"
+#include "widgets/window_helpers.h"
 
 #include <QAction>
 #include <QDir>

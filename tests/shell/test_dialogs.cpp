@@ -1,5 +1,5 @@
 #include "app_fixture.h"
-#include "shell/dialogs.h"
+#include "widgets/dialogs.h"
 
 using namespace quel::shell;
 

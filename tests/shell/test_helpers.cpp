@@ -1,7 +1,7 @@
 #include "app_fixture.h"
-#include "shell/date_helpers.h"
-#include "shell/value_helpers.h"
-#include "shell/window_helpers.h"
+#include "core/date_helpers.h"
+#include "widgets/value_helpers.h"
+#include "widgets/window_helpers.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>

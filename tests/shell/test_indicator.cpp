@@ -1,6 +1,6 @@
 #include "app_fixture.h"
-#include "shell/indicator.h"
 #include "shell/shell_feedback.h"
+#include "widgets/indicator.h"
 
 #include <QImage>
 #include <QLabel>

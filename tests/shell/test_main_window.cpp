@@ -1,11 +1,11 @@
+#include "grid/grid_model.h"
+#include "grid/grid_view.h"
 #include "shell/analysis_page.h"
 #include "shell/batch.h"
 #include "shell/command_line.h"
 #include "shell/command_table.h"
 #include "shell/list_pages.h"
 #include "shell_fixture.h"
-#include "views/grid_model.h"
-#include "views/grid_view.h"
 #include "views/list_views.h"
 
 #include <QAction>

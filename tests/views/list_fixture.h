@@ -1,12 +1,12 @@
 #pragma once
 
+#include "grid/text_measure.h"
 #include "recording_feedback.h"
 #include "store/catalogue.h"
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
 #include "support/temp_dir.h"
-#include "views/text_measure.h"
 
 #include <gtest/gtest.h>
 #include <memory>

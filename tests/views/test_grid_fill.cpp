@@ -1,7 +1,7 @@
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
 #include "list_fixture.h"
 #include "views/grid_fill.h"
-#include "views/grid_model.h"
-#include "views/grid_ops.h"
 
 #include <QAbstractItemModelTester>
 

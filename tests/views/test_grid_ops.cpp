@@ -1,7 +1,7 @@
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
+#include "grid/text_measure.h"
 #include "recording_feedback.h"
-#include "views/grid_model.h"
-#include "views/grid_ops.h"
-#include "views/text_measure.h"
 
 #include <QAbstractItemModelTester>
 #include <QDateTime>

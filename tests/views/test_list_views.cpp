@@ -1,6 +1,6 @@
+#include "grid/grid_ops.h"
+#include "grid/grid_view.h"
 #include "list_fixture.h"
-#include "views/grid_ops.h"
-#include "views/grid_view.h"
 #include "views/list_views.h"
 #include "views/lists.h"
 #include "views/product_chooser.h"

@@ -1,6 +1,6 @@
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
 #include "list_fixture.h"
-#include "views/grid_model.h"
-#include "views/grid_ops.h"
 #include "views/lists.h"
 
 using namespace quel::views;

@@ -1,6 +1,6 @@
+#include "core/text_cut.h"
 #include "print_qstring.h"
 #include "web/market.h"
-#include "web/text_cut.h"
 
 #include <gtest/gtest.h>
 #include <random>

@@ -1,7 +1,7 @@
 #include "core/feedback.h"
+#include "core/pause.h"
+#include "core/text_files.h"
 #include "support/temp_dir.h"
-#include "web/pause.h"
-#include "web/text_files.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "print_qstring.h"
-#include "web/address_check.h"
 #include "web/charset.h"
-#include "web/desktop_open.h"
 #include "web/parse_arena.h"
 #include "web/registry.h"
+#include "widgets/address_check.h"
+#include "widgets/desktop_open.h"
 
 #include <QStandardPaths>
 #include <cstdint>

@@ -1,7 +1,7 @@
+#include "core/pause.h"
 #include "fixture_server.h"
 #include "page_fixtures.h"
 #include "web/browser.h"
-#include "web/pause.h"
 #include "worker/fetch_page.h"
 
 #include <QCoreApplication>

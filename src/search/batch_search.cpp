@@ -1,0 +1,96 @@
+#include "search/batch_search.h"
+
+#include "core/feedback.h"
+#include "search/product_search.h"
+#include "search/web_search_browser.h"
+#include "store/db_operate.h"
+#include "web/browser.h"
+#include "web/market.h"
+
+#include <QTextStream>
+
+namespace quel::search {
+
+QString SearchBatchUsage()
+{
+    return QStringLiteral("KEYWORD [--nick NICK]");
+}
+
+int RunSearchBatch(store::DB_Operate& db, const QString& dataFolder, const QStringList& arguments,
+    QTextStream& err)
+{
+    QString keyword;
+    QString nick;
+    bool haveKeyword = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (argument == QStringLiteral("--nick")) {
+            if (i + 1 >= arguments.size()) {
+                err << QStringLiteral("--nick 后缺少会员名") << Qt::endl;
+                return 2;
+            }
+            nick = arguments.at(++i);
+        } else if (argument.startsWith(QStringLiteral("--nick="))) {
+            nick = argument.mid(7);
+        } else if (!haveKeyword) {
+            keyword = argument;
+            haveKeyword = true;
+        } else {
+            err << QStringLiteral("多余的参数：") << argument << Qt::endl;
+            return 2;
+        }
+    }
+    if (keyword.trimmed().isEmpty() && nick.trimmed().isEmpty()) {
+        err << QStringLiteral("请给出搜索关键词或会员名：search ") << SearchBatchUsage()
+            << Qt::endl;
+        return 2;
+    }
+    const web::MarketAddresses& market = web::Market();
+    if (market.searchPage().isEmpty()) {
+        err << QStringLiteral("没有可用的市场地址") << Qt::endl;
+        return 1;
+    }
+
+    web::Browser browser;
+    browser.setSilent(true);
+    WebSearchBrowser searchBrowser(browser, db.feedback());
+    SearchOptions options;
+    options.searchPageUrl = market.searchPage();
+    options.mallPrefix = market.mallPrefix;
+    options.errorFile = dataFolder + QStringLiteral("/Error.ASP");
+    ProductSearch search(db, searchBrowser, options);
+    search.setProgressObserver([&err](const SearchProgress& p) {
+        err << QStringLiteral("第 %1/%2 页：%3 个产品，累计新增 %4 个，保存 %5 个")
+                   .arg(p.page)
+                   .arg(p.pageCount)
+                   .arg(p.pageItems)
+                   .arg(p.inserted)
+                   .arg(p.stored)
+            << Qt::endl;
+    });
+    err << QStringLiteral("搜索：") << options.searchPageUrl << QStringLiteral(" 关键词“")
+        << keyword << QStringLiteral("” 会员“") << nick << QStringLiteral("”") << Qt::endl;
+    const SearchReport report = search.run(keyword, nick);
+    err << QStringLiteral("共读 %1 页，新增 %2 个产品，更新 %3 个产品")
+               .arg(report.pagesStored)
+               .arg(report.inserted)
+               .arg(report.updated)
+        << Qt::endl;
+    switch (report.end) {
+    case SearchEnd::Finished:
+    case SearchEnd::NoItems:
+        return 0;
+    case SearchEnd::Cancelled:
+        err << QStringLiteral("搜索已中止") << Qt::endl;
+        return 1;
+    case SearchEnd::FormFailed:
+        err << QStringLiteral("无法打开搜索页：") << options.searchPageUrl << Qt::endl;
+        return 1;
+    case SearchEnd::StoreFailed:
+        err << QStringLiteral("无法保存搜索结果") << Qt::endl;
+        return 1;
+    }
+    return 1;
+}
+
+} // namespace quel::search

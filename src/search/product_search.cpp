@@ -1,0 +1,149 @@
+#include "search/product_search.h"
+
+#include "core/feedback.h"
+#include "core/text_files.h"
+#include "search/product_store.h"
+#include "search/result_page.h"
+#include "search/search_browser.h"
+#include "simplify/rule_store.h"
+#include "store/db_operate.h"
+
+namespace quel::search {
+
+namespace {
+
+const QString kStarting = QStringLiteral("正在搜索下载相关产品资讯……");
+const QString kSearching = QStringLiteral("正在搜索下载相关产品资讯(关闭进度条需中止搜索)……");
+const QString kPageFailed = QStringLiteral("下载网页失败！");
+const QString kStoreFailed = QStringLiteral("保存搜索结果失败！");
+const QString kSearchForm = QStringLiteral("mainform");
+const QString kResultMarker = QStringLiteral(">页<");
+constexpr int kItemsPerPage = 40;
+
+} // namespace
+
+ProductSearch::ProductSearch(store::DB_Operate& db, SearchBrowser& browser, SearchOptions options)
+    : m_db(db)
+    , m_browser(browser)
+    , m_options(std::move(options))
+{ }
+
+QString ProductSearch::noItemsMessage(const QString& keyword)
+{
+    return QStringLiteral("没找到含有关键词“") + keyword + QStringLiteral("”的产品！");
+}
+
+SearchReport ProductSearch::run(const QString& keyword, const QString& nick)
+{
+    m_rules = simplify::LoadNameRuleSet(m_db);
+    Feedback& feedback = m_db.feedback();
+    feedback.indicatorStart(kStarting, 100, 0);
+    m_browser.place();
+    const SearchReport report = runPages(keyword, nick);
+    feedback.indicatorClose();
+    m_browser.hide();
+    return report;
+}
+
+SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick)
+{
+    Feedback& feedback = m_db.feedback();
+    SearchReport report;
+
+    m_browser.navigateTo(m_options.searchPageUrl);
+    if (!feedback.isIndicatorOpen()
+        || !m_browser.waitForPage(
+            m_options.searchPageBudget, true, QStringLiteral("name=Submit>"))) {
+        report.end = SearchEnd::Cancelled;
+        return report;
+    }
+
+    if (!m_browser.setFormField(kSearchForm, QStringLiteral("q"), keyword)
+        || !m_browser.setFormField(kSearchForm, QStringLiteral("nick"), nick)) {
+        feedback.message(kPageFailed);
+        report.end = SearchEnd::FormFailed;
+        return report;
+    }
+    m_browser.clearTag();
+    if (!m_browser.clickFormButton(
+            kSearchForm, QStringLiteral("  搜 索  "), QStringLiteral("submit"))) {
+        feedback.message(kPageFailed);
+        report.end = SearchEnd::FormFailed;
+        return report;
+    }
+    m_browser.pauseUntilChange(m_options.submitPauseMs);
+    // A closed progress window must not be opened again by the next start.
+    if (!m_browser.waitForPage(m_options.resultPageBudget, true, kResultMarker)) {
+        report.end = SearchEnd::Cancelled;
+        return report;
+    }
+    QString markup = m_browser.bodyHtml();
+
+    report.pageCount = ReadPageCount(markup);
+    feedback.indicatorStart(kSearching, long(report.pageCount) * kItemsPerPage, 0);
+
+    store::Connection conn;
+    if (!m_db.OpenConnection(conn)) {
+        report.end = SearchEnd::StoreFailed;
+        return report;
+    }
+    const ItemContext context { keyword, nick, m_options.mallPrefix, SearchTimeText() };
+    int stored = 0;
+    for (int page = 1; page <= report.pageCount; ++page) {
+        if (page > 1) {
+            const QString next = m_browser.findElementAndClick(
+                QStringLiteral("下一页"), false, QStringLiteral("A"));
+            // The pager promised more pages than there are links to: the list has ended.
+            if (next.isEmpty())
+                break;
+            m_browser.navigateTo(QStringLiteral("about:blank"));
+            m_browser.navigateTo(next);
+            m_browser.clearTag();
+            if (!m_browser.waitForPage(m_options.resultPageBudget, true, kResultMarker)) {
+                report.end = SearchEnd::Cancelled;
+                return report;
+            }
+            markup = m_browser.bodyHtml();
+        }
+
+        const PreparedResultPage prepared = PrepareResultPage(markup);
+        if (prepared.items.isEmpty()) {
+            feedback.message(noItemsMessage(keyword));
+            web::SaveTextFile(prepared.errorCopy, m_options.errorFile);
+            report.end = SearchEnd::NoItems;
+            return report;
+        }
+
+        QList<SearchedProduct> products;
+        bool cancelled = false;
+        for (const QString& item : prepared.items) {
+            if (std::optional<SearchedProduct> product = ParseSearchItem(item, context))
+                products.append(*product);
+            if (!feedback.isIndicatorOpen()) {
+                cancelled = true;
+                break;
+            }
+        }
+        const int inserted = SaveSearchedPage(m_db, conn, products, m_rules);
+        if (inserted < 0) {
+            feedback.message(kStoreFailed);
+            report.end = SearchEnd::StoreFailed;
+            return report;
+        }
+        report.inserted += inserted;
+        report.updated += int(products.size()) - inserted;
+        stored += int(products.size());
+        ++report.pagesStored;
+        if (m_observer)
+            m_observer({ page, report.pageCount, int(products.size()), report.inserted, stored });
+        if (cancelled || !feedback.isIndicatorOpen()) {
+            report.end = SearchEnd::Cancelled;
+            return report;
+        }
+        feedback.indicatorStep(inserted, QStringLiteral("pages"));
+    }
+    report.end = SearchEnd::Finished;
+    return report;
+}
+
+} // namespace quel::search

@@ -1,0 +1,75 @@
+#include "search/product_store.h"
+
+#include "store/db_operate.h"
+
+namespace quel::search {
+
+namespace {
+
+QString quoted(const QString& text)
+{
+    return store::Quote(text);
+}
+
+QString quoted(double value)
+{
+    return store::Quote(NumberText(value));
+}
+
+} // namespace
+
+QString NumberText(double value)
+{
+    return QString::number(value, 'g', 15);
+}
+
+int SaveSearchedProduct(store::DB_Operate& db, const store::Connection& conn, SearchedProduct p,
+    const simplify::NameRuleSet& rules)
+{
+    p.shortName = rules.shortName(p.title);
+    if (db.CountGroups(QStringLiteral("产品表"), QStringLiteral("PCode"),
+            QStringLiteral(" PCode=") + store::Quote(p.pCode))
+        == 0) {
+        const QString sql
+            = QStringLiteral("INSERT INTO 产品表(KWord,PCode,P_Name,PName,SCode,SName,Dat,Addr,"
+                             "Price,VIP,MFee,PMode,Dis,Service,Return,Num1,Num9,Style,VTimes,"
+                             "CTimes,SNum,dDat) VALUES( ")
+            + store::QuoteValueList({ p.kWord, p.pCode, p.shortName, p.title, p.sCode, p.sName,
+                p.dat, p.addr, NumberText(p.price), NumberText(p.vip), NumberText(p.mFee), p.pMode,
+                NumberText(p.dis), p.service, p.returns, QString::number(p.num1),
+                QString::number(p.num9), p.style, QString::number(p.vTimes),
+                QString::number(p.cTimes), QString::number(p.sNum), QStringLiteral("1900-01-01") })
+            + QStringLiteral(")");
+        return db.ExecuteSql(sql, &conn) ? 1 : -1;
+    }
+    // A product found again keeps its seller and its detail-download date.
+    const QString sql = QStringLiteral("UPDATE 产品表 SET KWord=") + quoted(p.kWord)
+        + QStringLiteral(",PName=") + quoted(p.title) + QStringLiteral(",P_Name=")
+        + quoted(p.shortName) + QStringLiteral(",Dat=") + quoted(p.dat) + QStringLiteral(",Addr=")
+        + quoted(p.addr) + QStringLiteral(",Price=") + quoted(p.price) + QStringLiteral(",VIP=")
+        + quoted(p.vip) + QStringLiteral(",MFee=") + quoted(p.mFee) + QStringLiteral(",PMode=")
+        + quoted(p.pMode) + QStringLiteral(",Dis=") + quoted(p.dis) + QStringLiteral(",Service=")
+        + quoted(p.service) + QStringLiteral(",Return=") + quoted(p.returns)
+        + QStringLiteral(",Num1=") + quoted(p.num1) + QStringLiteral(",Num9=") + quoted(p.num9)
+        + QStringLiteral(",Style=") + quoted(p.style) + QStringLiteral(",VTimes=")
+        + quoted(p.vTimes) + QStringLiteral(",CTimes=") + quoted(p.cTimes)
+        + QStringLiteral(",SNum=") + quoted(p.sNum) + QStringLiteral(" WHERE PCode=")
+        + quoted(p.pCode);
+    return db.ExecuteSql(sql, &conn) ? 0 : -1;
+}
+
+int SaveSearchedPage(store::DB_Operate& db, const store::Connection& conn,
+    const QList<SearchedProduct>& products, const simplify::NameRuleSet& rules)
+{
+    store::Transaction transaction = conn.transaction();
+    int inserted = 0;
+    for (const SearchedProduct& product : products) {
+        const int result = SaveSearchedProduct(db, conn, product, rules);
+        if (result < 0)
+            return -1;
+        inserted += result;
+    }
+    return transaction.commit() ? inserted : -1;
+}
+
+} // namespace quel::search

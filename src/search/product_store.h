@@ -1,0 +1,28 @@
+#pragma once
+
+#include "search/searched_product.h"
+#include "simplify/name_rules.h"
+
+#include <QList>
+
+namespace quel::store {
+class Connection;
+class DB_Operate;
+} // namespace quel::store
+
+namespace quel::search {
+
+// Numbers as the statements write them: shortest decimal form, at most 15 digits.
+QString NumberText(double value);
+
+// Stores one product with its short name: 1 when inserted, 0 when the row with its PCode was
+// updated, -1 when the statement failed.
+int SaveSearchedProduct(store::DB_Operate& db, const store::Connection& conn,
+    SearchedProduct product, const simplify::NameRuleSet& rules);
+
+// Stores one result page's products together: all of them or, on a failure, none.
+// Returns the number newly inserted, or -1 when the page could not be stored.
+int SaveSearchedPage(store::DB_Operate& db, const store::Connection& conn,
+    const QList<SearchedProduct>& products, const simplify::NameRuleSet& rules);
+
+} // namespace quel::search
