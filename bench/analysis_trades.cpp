@@ -2,18 +2,19 @@
 // trades over 2,000 products and 200,000 buyers), each timed the way a page runs it (work
 // tables, grid, column fitting) against the same aggregation written as one SQL query on
 // the SQLCipher handle. Prints the ratio per analysis and whether the results agree.
+#include "analysis_trades.h"
+
 #include "analysis/customer_stats.h"
 #include "analysis/sales_cycle.h"
 #include "analysis/trade_stats.h"
 #include "core/feedback.h"
+#include "grid/grid_model.h"
+#include "grid/text_measure.h"
 #include "store/catalogue.h"
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
-#include "views/grid_model.h"
-#include "views/text_measure.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
@@ -173,19 +174,17 @@ QString sqlIds(int first, int count, int step)
 
 } // namespace
 
-int main(int argc, char** argv)
+int runTradeAnalysisBench(const QStringList& arguments, QTextStream& out)
 {
-    QCoreApplication app(argc, argv);
-    QTextStream out(stdout);
-    const qint64 trades = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 1000000;
+    const qint64 trades = arguments.size() > 0 ? arguments[0].toLongLong() : 1000000;
     // Best of several runs: the machine may be busy with other work.
     const int runs = 5;
     // A folder given after the count keeps the generated database for later runs.
     QTemporaryDir temporary;
-    const QString folder = argc > 2 ? QString::fromLocal8Bit(argv[2]) : temporary.path();
+    const QString folder = arguments.size() > 1 ? arguments[1] : temporary.path();
     const QString path = folder + QStringLiteral("/DATA.mdb");
     QString error;
-    const bool reuse = argc > 2 && QFile::exists(path);
+    const bool reuse = arguments.size() > 1 && QFile::exists(path);
     if (!reuse && !store::writeTemplate(path, &error)) {
         out << "error: " << error << "\n";
         return 1;

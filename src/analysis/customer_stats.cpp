@@ -1,10 +1,10 @@
 #include "analysis/customer_stats.h"
 
 #include "core/feedback.h"
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
 #include "store/db_operate.h"
 #include "views/grid_fill.h"
-#include "views/grid_model.h"
-#include "views/grid_ops.h"
 
 namespace quel::analysis {
 

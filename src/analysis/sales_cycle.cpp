@@ -1,11 +1,11 @@
 #include "analysis/sales_cycle.h"
 
 #include "core/feedback.h"
-#include "shell/value_helpers.h"
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
 #include "store/db_operate.h"
-#include "views/grid_model.h"
-#include "views/grid_ops.h"
 
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace quel::analysis {
@@ -180,11 +180,10 @@ AnalysisResult RunSalesCycleAnalysis(views::GridModel& grid, store::DB_Operate& 
     }
     views::autoSizeColumns(grid, grid.fixedRows(), true, feedback, measure);
 
-    // The whole cycle is shown.
+    // The whole cycle is shown: the range boxes' "1" and "40", kept within the rows.
     AnalysisResult result;
     result.rangeStart = QStringLiteral("1");
-    result.rangeEnd = QStringLiteral("40");
-    shell::ClampRowRange(grid.rows(), grid.fixedRows(), result.rangeStart, result.rangeEnd);
+    result.rangeEnd = QString::number(std::min(40, grid.dataRowCount()));
     const int firstRow = grid.fixedRows() + result.rangeStart.toInt() - 1;
     const int lastRow = grid.fixedRows() + result.rangeEnd.toInt() - 1;
     const QString cycleText = (cycleMeasure == CycleMeasure::Amount ? QStringLiteral("按金额")

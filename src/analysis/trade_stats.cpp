@@ -1,11 +1,11 @@
 #include "analysis/trade_stats.h"
 
 #include "core/feedback.h"
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
 #include "store/db_operate.h"
 #include "store/jet_date.h"
 #include "views/grid_fill.h"
-#include "views/grid_model.h"
-#include "views/grid_ops.h"
 
 #include <QHash>
 #include <algorithm>

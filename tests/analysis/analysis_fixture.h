@@ -1,6 +1,6 @@
 #pragma once
 
-#include "views/grid_model.h"
+#include "grid/grid_model.h"
 #include "views/list_fixture.h"
 
 #include <QStringList>
