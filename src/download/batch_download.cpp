@@ -1,24 +1,21 @@
 #include "download/batch_download.h"
 
 #include "core/feedback.h"
+#include "download/market_probe.h"
+#include "store/database.h"
 #include "store/db_operate.h"
+#include "web/market.h"
 
 #include <QEventLoop>
 #include <QTextStream>
 #include <QTimer>
-#include <atomic>
-#include <csignal>
 
 namespace quel::download {
 
 namespace {
 
-std::atomic<bool> g_interrupted { false };
-
-extern "C" void onInterrupt(int)
-{
-    g_interrupted = true;
-}
+// How long the marketplace may take to accept a connection before a run gives up.
+constexpr int kMarketProbeMs = 10000;
 
 // Messages of the job listing go to standard error; nothing is asked.
 class StreamFeedback : public Feedback
@@ -46,7 +43,7 @@ QString kindName(DownloadKind kind)
 } // namespace
 
 bool ParseBatchDownloadArguments(
-    const QStringList& words, BatchDownloadOptions& options, QString* error)
+    const QStringList& words, BatchDownloadOptions& options, QString* error, QString* notice)
 {
     const QString usage
         = QStringLiteral("usage: quelmar --batch details|buyers [--all] [--workers N]");
@@ -64,10 +61,21 @@ bool ParseBatchDownloadArguments(
         } else if (words[i] == QLatin1String("--workers") && i + 1 < words.size()) {
             bool ok = false;
             options.workers = words[++i].toInt(&ok);
-            if (!ok || options.workers < 1 || options.workers > 200) {
+            if (!ok || options.workers < 1) {
                 if (error)
-                    *error = QStringLiteral("--workers takes a number from 1 to 200\n") + usage;
+                    *error
+                        = QStringLiteral("--workers takes a whole number of at least 1\n") + usage;
                 return false;
+            }
+            // Every worker is a browser process with a page in memory: more than the limit
+            // only takes the desktop down and the marketplace's patience with it.
+            if (options.workers > DownloadPool::kWorkerLimit) {
+                if (notice)
+                    *notice = QStringLiteral("--workers %1: at most %2 workers run at once, "
+                                             "using %2")
+                                  .arg(options.workers)
+                                  .arg(DownloadPool::kWorkerLimit);
+                options.workers = DownloadPool::kWorkerLimit;
             }
         } else {
             if (error)
@@ -90,21 +98,49 @@ QString SummaryLine(const DownloadTotals& t)
 }
 
 int RunBatchDownload(const BatchDownloadOptions& options, const store::Connection& conn,
-    const QString& workFolder, QTextStream& err)
+    const QString& workFolder, QTextStream& err, const std::function<bool()>& cancelled)
 {
+    const QString name = kindName(options.kind);
+    const auto isCancelled = [&] { return cancelled && cancelled(); };
     StreamFeedback feedback(err);
+    // A buyer list left by an earlier run would repeat its buyers and miss every buyer found
+    // since: each batch run lists the buyers as the stored sales stand now.
+    if (options.kind == DownloadKind::Buyers && conn.database()
+        && conn.database()->tableColumns(QStringLiteral("TEMP_Customer"))) {
+        QString why;
+        if (!conn.execute(QStringLiteral("DROP TABLE TEMP_Customer"), &why)) {
+            err << name << QStringLiteral(": cannot rebuild the buyer list: ") << why << Qt::endl;
+            return kBatchFatal;
+        }
+    }
     DownloadSession session(options.kind, conn);
     if (!session.prepare(DownloadSession::conditionFor(options.kind, options.all), feedback))
-        return 1;
+        return kBatchFatal;
     DownloadPool& pool = session.pool();
     pool.setWorkFolder(workFolder);
+    pool.setFeedback(&feedback);
     if (!options.workerProgram.isEmpty())
         pool.setWorkerProgram(options.workerProgram);
     if (options.workers > 0)
         pool.setMaxWorkers(options.workers);
 
-    const QString name = kindName(options.kind);
     const int total = int(pool.jobs().size());
+    if (total > 0) {
+        const web::MarketAddresses& market = web::Market();
+        const QString base
+            = options.kind == DownloadKind::Details ? market.itemBase : market.memberBase;
+        QString why;
+        if (!MarketAnswers(base, kMarketProbeMs, &why)) {
+            err << name << QStringLiteral(": the marketplace does not answer: ") << base
+                << QStringLiteral(" (") << why << QStringLiteral("); nothing was downloaded")
+                << Qt::endl;
+            return isCancelled() ? kBatchInterrupted : kBatchFatal;
+        }
+    }
+    if (isCancelled()) {
+        err << name << QStringLiteral(": interrupted before any job") << Qt::endl;
+        return kBatchInterrupted;
+    }
     err << name << QStringLiteral(": %1 jobs, %2 workers").arg(total).arg(pool.maxWorkers())
         << Qt::endl;
     QObject::connect(&pool, &DownloadPool::rowChanged, &session, [&](int index) {
@@ -117,7 +153,8 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
                    .arg(total)
                    .arg(pool.percentText());
         if (job.failed) {
-            const QString reason = session.failureReason(index);
+            QString reason = session.failureReason(index);
+            reason.remove(QLatin1Char('\r')).replace(QLatin1Char('\n'), QLatin1Char(' '));
             err << QStringLiteral(" failed ") << job.code
                 << (reason.isEmpty() ? QStringLiteral(": no result")
                                      : QStringLiteral(": ") + reason);
@@ -125,21 +162,20 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
         err << Qt::endl;
     });
 
-    g_interrupted = false;
-    auto previous = std::signal(SIGINT, onInterrupt);
     QEventLoop loop;
     QObject::connect(&session, &DownloadSession::finished, &loop, &QEventLoop::quit);
-    QTimer interruptCheck;
-    QObject::connect(&interruptCheck, &QTimer::timeout, &loop, [&] {
-        if (g_interrupted)
+    QTimer cancelCheck;
+    QObject::connect(&cancelCheck, &QTimer::timeout, &loop, [&] {
+        if (isCancelled())
             loop.quit();
     });
-    interruptCheck.start(100);
+    cancelCheck.start(100);
     session.start();
-    if (!pool.isDone())
+    if (!pool.isDone() && !isCancelled())
         loop.exec();
-    std::signal(SIGINT, previous);
-    if (!pool.isDone()) {
+    const bool complete = pool.isDone();
+    if (!complete) {
+        // Our workers end and their files go; what was imported so far stays.
         session.stop();
         err << name << QStringLiteral(": interrupted") << Qt::endl;
     }
@@ -148,7 +184,14 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
     if (options.kind == DownloadKind::Buyers)
         err << QStringLiteral(", profiles written: ") << totals.profilesWritten;
     err << Qt::endl;
-    return 0;
+    if (!complete)
+        return kBatchInterrupted;
+    if (totals.failed > 0) {
+        err << name << QStringLiteral(": %1 of %2 jobs failed").arg(totals.failed).arg(totals.jobs)
+            << Qt::endl;
+        return kBatchSomeFailed;
+    }
+    return kBatchOk;
 }
 
 int RunBatchDownloadCommand(
@@ -157,14 +200,20 @@ int RunBatchDownloadCommand(
     QTextStream err(stderr);
     BatchDownloadOptions options;
     QString error;
-    if (!ParseBatchDownloadArguments(words, options, &error)) {
+    QString notice;
+    if (!ParseBatchDownloadArguments(words, options, &error, &notice)) {
         err << error << Qt::endl;
-        return 2;
+        return kBatchUsage;
     }
+    if (!notice.isEmpty())
+        err << notice << Qt::endl;
     store::Connection conn;
-    if (!db.OpenConnection(conn))
-        return 1;
-    return RunBatchDownload(options, conn, workFolder, err);
+    if (!db.TryOpenConnection(conn, &error)) {
+        err << error << Qt::endl;
+        return kBatchFatal;
+    }
+    return RunBatchDownload(
+        options, conn, workFolder, err, [&db] { return !db.feedback().isIndicatorOpen(); });
 }
 
 } // namespace quel::download

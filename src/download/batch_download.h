@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QTextStream;
 
@@ -23,20 +24,31 @@ struct BatchDownloadOptions
 };
 
 // Reads the words after "--batch": the command ("details" or "buyers") and its options.
-// False with a usage text in error for anything else.
-bool ParseBatchDownloadArguments(
-    const QStringList& words, BatchDownloadOptions& options, QString* error);
+// False with a usage text in error for anything else. A pool size above the limit is
+// brought down to it, with a note in notice.
+bool ParseBatchDownloadArguments(const QStringList& words, BatchDownloadOptions& options,
+    QString* error, QString* notice = nullptr);
 
-// Runs one download as the window would, without a window: the job list, the worker pool in
+// Exit codes of a batch download.
+inline constexpr int kBatchOk = 0; // every job succeeded (or there was none)
+inline constexpr int kBatchFatal = 1; // could not start: database, job list, market
+inline constexpr int kBatchUsage = 2; // bad arguments
+inline constexpr int kBatchSomeFailed = 3; // ran to the end, some jobs failed
+inline constexpr int kBatchInterrupted = 130; // cancelled part way (the caller may refine it)
+
+// Runs one download as the window would, without a window: the job list (for buyers built
+// afresh from the stored sales), a check that the marketplace answers, the worker pool in
 // workFolder (the data folder), a progress line on err whenever a job is harvested, and a
-// summary at the end. Ctrl-C ends the run cleanly (workers ended, files removed). Returns
-// the exit code: 0 when the run went through (whatever failed on the way), 1 when it could
-// not start.
+// summary at the end. cancelled is asked ten times a second; when it says yes the run ends
+// cleanly (workers ended, their files removed, imports so far kept). Returns one of the
+// exit codes above.
 int RunBatchDownload(const BatchDownloadOptions& options, const store::Connection& conn,
-    const QString& workFolder, QTextStream& err);
+    const QString& workFolder, QTextStream& err, const std::function<bool()>& cancelled = {});
 
 // The whole "--batch details|buyers ..." command: words[0] is the command name. Opens the
-// current database through db, runs in workFolder and reports on standard error.
+// current database through db (a failure names the file and why), runs in workFolder and
+// reports on standard error. The run counts as cancelled once db's feedback reports its
+// indicator closed.
 int RunBatchDownloadCommand(
     const QStringList& words, store::DB_Operate& db, const QString& workFolder);
 

@@ -1,12 +1,19 @@
 #include "download/download_pool.h"
 
+#include "core/feedback.h"
 #include "core/text_files.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace quel::download {
 
@@ -24,6 +31,52 @@ struct DeleteLater
 };
 
 const QString kArgumentSeparator = QStringLiteral("‖");
+const QString kResultPrefix = QStringLiteral("Temp_");
+
+// Running number of the jobs this process has dispatched, over all its pools, so that no
+// two jobs of one process ever share a file name.
+quint64 nextJobNumber()
+{
+    static std::atomic<quint64> counter { 0 };
+    return ++counter;
+}
+
+// The process id in a worker file name of the form "Temp_<pid>_<row>_<n>.t..."; 0 for
+// other names (files of older versions, which had the grid row alone).
+qint64 ownerOfResultName(const QString& name)
+{
+    const QStringList parts = name.mid(kResultPrefix.size()).split(QLatin1Char('_'));
+    if (parts.size() < 3)
+        return 0;
+    bool ok = false;
+    const qint64 pid = parts[0].toLongLong(&ok);
+    return ok && pid > 0 ? pid : 0;
+}
+
+bool processAlive(qint64 pid)
+{
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+// Captures what ReadResultFile reports, passing it on to the pool's feedback when it has one.
+class ReadFeedback : public SilentFeedback
+{
+public:
+    explicit ReadFeedback(Feedback* next)
+        : m_next(next)
+    { }
+    void message(const QString& text) override
+    {
+        m_text = text;
+        if (m_next)
+            m_next->message(text);
+    }
+    const QString& text() const { return m_text; }
+
+private:
+    Feedback* m_next;
+    QString m_text;
+};
 
 } // namespace
 
@@ -41,6 +94,8 @@ DownloadPool::DownloadPool(std::vector<DownloadJob> jobs, int mode, QObject* par
     , m_workerProgram(defaultWorkerProgram())
 {
     m_workers.resize(m_jobs.size());
+    m_resultNames.resize(m_jobs.size());
+    m_harvesting.resize(m_jobs.size(), 0);
     m_startDown.setInterval(100);
     m_saveDown.setInterval(100);
     connect(&m_startDown, &QTimer::timeout, this, &DownloadPool::startDownTick);
@@ -52,9 +107,13 @@ DownloadPool::~DownloadPool()
     stop();
 }
 
-QString DownloadPool::resultFileName(int index)
+QString DownloadPool::nextResultName(int index)
 {
-    return QStringLiteral("Temp_%1.t").arg(index + kFirstDataRow);
+    return kResultPrefix
+        + QStringLiteral("%1_%2_%3.t")
+              .arg(QCoreApplication::applicationPid())
+              .arg(index + kFirstDataRow)
+              .arg(nextJobNumber());
 }
 
 QString DownloadPool::defaultWorkerProgram()
@@ -66,17 +125,29 @@ QString DownloadPool::defaultWorkerProgram()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/quelfetch");
 }
 
-void DownloadPool::deleteStaleResults(const QString& folder)
+int DownloadPool::deleteStaleResults(const QString& folder)
 {
     QDir dir(folder);
-    const QStringList names = dir.entryList({ QStringLiteral("Temp_*.t") }, QDir::Files);
-    for (const QString& name : names)
-        dir.remove(name);
+    const qint64 self = QCoreApplication::applicationPid();
+    int removed = 0;
+    // Every form a worker leaves: the result, its ".TMP" and the "1"/"11" fall-back names.
+    const QStringList names = dir.entryList(
+        { kResultPrefix + QLatin1Char('*') }, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        // Files of another running copy belong to its live jobs. This program's own files
+        // are stale here: a pool cleans up before it starts and after it stops.
+        const qint64 owner = ownerOfResultName(name);
+        if (owner != 0 && owner != self && processAlive(owner))
+            continue;
+        removed += dir.remove(name) ? 1 : 0;
+    }
+    return removed;
 }
 
 QString DownloadPool::resultPath(int index) const
 {
-    return QDir(m_workFolder).filePath(resultFileName(index));
+    const QString& name = m_resultNames[std::size_t(index)];
+    return name.isEmpty() ? QString() : QDir(m_workFolder).filePath(name);
 }
 
 void DownloadPool::deleteJobFiles(int index) const
@@ -84,6 +155,8 @@ void DownloadPool::deleteJobFiles(int index) const
     // The worker writes "<name>.TMP" and renames it; after failed writes it falls back to
     // "<name>1" and "<name>11". Remove every form so nothing of this run lingers.
     const QString base = resultPath(index);
+    if (base.isEmpty())
+        return;
     for (const QString& name : { base, base + QStringLiteral("1"), base + QStringLiteral("11") }) {
         QFile::remove(name);
         QFile::remove(name + QStringLiteral(".TMP"));
@@ -127,6 +200,7 @@ void DownloadPool::stop()
             if (m_jobs[i].state != DownloadJob::Waiting)
                 deleteJobFiles(int(i));
         }
+        deleteStaleResults(m_workFolder);
     }
 }
 
@@ -166,12 +240,22 @@ void DownloadPool::startWorker(int index)
     worker->process.reset(new QProcess);
     QProcess* p = worker->process.get();
     p->setProgram(m_workerProgram);
-    p->setArguments({ job.job + kArgumentSeparator + QStringLiteral("./") + resultFileName(index)
-        + kArgumentSeparator + QString::number(m_mode) });
+    m_resultNames[std::size_t(index)] = nextResultName(index);
+    p->setArguments({ job.job + kArgumentSeparator + QStringLiteral("./")
+        + m_resultNames[std::size_t(index)] + kArgumentSeparator + QString::number(m_mode) });
     p->setWorkingDirectory(m_workFolder);
     p->setProcessEnvironment(m_environment);
     p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p->setStandardOutputFile(QProcess::nullDevice());
+    // The worker dies with this program, whichever way it ends (even SIGKILL), so no
+    // worker of a dead run is left to write its file into the next run's folder. A parent
+    // that died before the request took effect is caught by the parent test.
+    const pid_t parent = ::getpid();
+    p->setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
     connect(p, &QProcess::finished, this, [this, index] { onWorkerEnded(index); });
     connect(p, &QProcess::errorOccurred, this, [this, index](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
@@ -199,25 +283,33 @@ void DownloadPool::onWorkerEnded(int index)
 
 void DownloadPool::harvest(int index, bool processGone)
 {
+    const std::size_t i = std::size_t(index);
+    // Reading lets events run: a tick or the worker's end may ask for this job meanwhile.
+    if (m_harvesting[i] || m_jobs[i].state != DownloadJob::Started)
+        return;
     const QString path = resultPath(index);
-    QFile file(path);
-    if (!file.exists()) {
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
         if (processGone)
             markHarvested(index, false);
         return;
     }
-    QString text;
-    if (file.open(QIODevice::ReadOnly)) {
-        text = web::DecodeTextFile(file.readAll());
-        file.close();
-    }
-    file.remove();
+    m_harvesting[i] = 1;
+    ReadFeedback readFeedback(m_feedback);
+    const QString text = web::ReadResultFile(path, true, readFeedback, 0);
+    m_harvesting[i] = 0;
+    // An empty file and one that could not be read are left by the reader; they are this
+    // job's and go now.
+    deleteJobFiles(index);
+    if (!m_running || m_jobs[i].state != DownloadJob::Started)
+        return;
+    if (!readFeedback.text().isEmpty())
+        m_reasons.insert(index, readFeedback.text());
 
     bool ok = false;
     if (!text.trimmed().isEmpty() && m_importer) {
         QElapsedTimer t;
         t.start();
-        ok = m_importer(index, m_jobs[std::size_t(index)], text);
+        ok = m_importer(index, m_jobs[i], text);
         m_importNs += t.nsecsElapsed();
     }
     markHarvested(index, ok);
@@ -265,6 +357,7 @@ void DownloadPool::saveDownTick()
         m_saveDown.stop();
         m_running = false;
         m_done = true;
+        deleteStaleResults(m_workFolder);
         emit finished();
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QProcessEnvironment>
 #include <QString>
@@ -10,6 +11,10 @@
 #include <vector>
 
 class QProcess;
+
+namespace quel {
+class Feedback;
+}
 
 namespace quel::download {
 
@@ -37,8 +42,12 @@ struct DownloadJob
 // and a worker that ends, fails to start or outlives its watchdog without leaving its
 // file turns its row red and frees its slot at once, so dead workers never stall a run.
 //
-// Result files are "./Temp_" + grid row + ".t" in the working folder, the grid row being
-// the job's index plus the grid's two heading rows.
+// Every dispatched job gets a result file name of its own, "./Temp_" + this program's process
+// id + "_" + grid row + "_" + a running number + ".t" in the working folder (the grid row
+// being the job's index plus the grid's two heading rows), and a file is only ever read by
+// the job that started its worker: a file left by a worker of an earlier run, or of an
+// earlier job of this run, can never be taken for another job's result. Workers are
+// killed by the system when this program dies, so none outlives it to write late.
 class DownloadPool : public QObject
 {
     Q_OBJECT
@@ -47,6 +56,8 @@ public:
     using Importer = std::function<bool(int index, const DownloadJob& job, const QString& text)>;
 
     static constexpr int kFirstDataRow = 2;
+    // Most workers a pool runs at once: each is a browser process of its own.
+    static constexpr int kWorkerLimit = 32;
 
     DownloadPool(std::vector<DownloadJob> jobs, int mode, QObject* parent = nullptr);
     ~DownloadPool() override;
@@ -61,14 +72,19 @@ public:
     // Environment of the workers (e.g. QUELMAR_MARKET); the program's own by default.
     void setWorkerEnvironment(const QProcessEnvironment& env) { m_environment = env; }
     void setWatchdogMs(qint64 ms) { m_watchdogMs = ms; }
-    // Pool size; takes effect on the next tick, running workers are never stopped by it.
-    void setMaxWorkers(int n) { m_maxWorkers = qMax(1, n); }
+    // Pool size, 1 to kWorkerLimit; takes effect on the next tick, running workers are
+    // never stopped by it.
+    void setMaxWorkers(int n) { m_maxWorkers = qBound(1, n, kWorkerLimit); }
+    // Where a result file that exists but cannot be read is reported; nowhere by default
+    // (the job's failure reason holds the message either way).
+    void setFeedback(Feedback* feedback) { m_feedback = feedback; }
     int maxWorkers() const { return m_maxWorkers; }
 
-    // Deletes stale "./Temp_*.t" files and turns both timers on.
+    // Deletes the worker files no running job owns and turns both timers on.
     void start();
-    // Stops the timers, ends the workers this pool started and deletes their files.
-    // Rows not harvested stay as they are. Safe to call more than once.
+    // Stops the timers, ends the workers this pool started and deletes their files and any
+    // other worker file no running job owns. Rows not harvested stay as they are. Safe to
+    // call more than once.
     void stop();
     bool isRunning() const { return m_running; }
     bool isDone() const { return m_done; }
@@ -80,12 +96,17 @@ public:
     // The completion percentage as LPercent shows it, e.g. "12.5%".
     QString percentText() const;
 
-    // File name (relative to the work folder) of the job at an index.
-    static QString resultFileName(int index);
+    // File name (relative to the work folder) of the job at an index; empty until its
+    // worker was started.
+    QString resultFileName(int index) const { return m_resultNames[std::size_t(index)]; }
+    // Why a job failed when the pool itself knows (its result file could not be read).
+    QString failureReason(int index) const { return m_reasons.value(index); }
     // Default worker program: $QUELFETCH_PROGRAM, else quelfetch in the running program's folder.
     static QString defaultWorkerProgram();
-    // Deletes every "Temp_*.t" in a folder (results a previous run left behind).
-    static void deleteStaleResults(const QString& folder);
+    // Deletes every worker file ("Temp_*") in a folder except those of jobs another running
+    // copy of the program started (their names carry its process id). Returns how many
+    // were deleted.
+    static int deleteStaleResults(const QString& folder);
 
     // One pass of each timer; public so that tests and the batch driver can step the pool.
     void startDownTick();
@@ -110,11 +131,16 @@ private:
     void advanceFirstOpen();
     void checkWatchdogs();
     QString resultPath(int index) const;
+    QString nextResultName(int index);
     void deleteJobFiles(int index) const;
     void releaseWorker(int index, bool kill);
 
     std::vector<DownloadJob> m_jobs;
     std::vector<std::unique_ptr<Worker>> m_workers; // one per job, set while it runs
+    std::vector<QString> m_resultNames; // one per job, given when its worker starts
+    std::vector<char> m_harvesting; // one per job: its file is being read right now
+    QHash<int, QString> m_reasons;
+    Feedback* m_feedback = nullptr;
     int m_mode = 0;
     Importer m_importer;
     QString m_workFolder;
@@ -130,7 +156,6 @@ private:
     int m_failedJobs = 0;
     bool m_running = false;
     bool m_done = false;
-    bool m_inHarvest = false;
     qint64 m_importNs = 0;
 
     QTimer m_startDown;

@@ -79,6 +79,14 @@ bool DownloadSession::importResult(int index, const DownloadJob& job, const QStr
     return ok;
 }
 
+QString DownloadSession::failureReason(int index) const
+{
+    const QString reason = m_reasons.value(index);
+    if (!reason.isEmpty() || !m_pool)
+        return reason;
+    return m_pool->failureReason(index);
+}
+
 QProcessEnvironment DownloadSession::workerEnvironment()
 {
     // A market given on quelmar's command line must reach the workers too.

@@ -69,8 +69,9 @@ public:
     DownloadPool& pool() { return *m_pool; }
     const DownloadPool& pool() const { return *m_pool; }
     DownloadTotals totals() const;
-    // Why a job failed, when its import said so (empty otherwise).
-    QString failureReason(int index) const { return m_reasons.value(index); }
+    // Why a job failed, when its import or the reading of its file said so (empty
+    // otherwise: the worker left no result).
+    QString failureReason(int index) const;
 
     // Starts the pool; finished() follows when every job is harvested.
     void start();

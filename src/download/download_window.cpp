@@ -25,7 +25,6 @@ constexpr int kStateColumn = 4;
 constexpr int kTitleColumn = 3;
 constexpr int kSerialColumn = 2;
 constexpr int kCodeColumn = 1;
-constexpr int kMaxWorkerLimit = 60;
 
 const QColor kHarvestedColour = views::colourFromBgr(0xBBBBBB);
 const QColor kFailedColour = views::colourFromBgr(255);
@@ -92,7 +91,7 @@ void DownloadWindow::buildUi()
     threadsLabel->setObjectName(QStringLiteral("Label2"));
     m_maxWorkers = new QScrollBar(Qt::Horizontal, state);
     m_maxWorkers->setObjectName(QStringLiteral("HMax"));
-    m_maxWorkers->setRange(1, kMaxWorkerLimit);
+    m_maxWorkers->setRange(1, DownloadPool::kWorkerLimit);
     m_maxWorkers->setValue(workers);
     m_maxWorkers->setMinimumWidth(160);
     m_maxLabel = new QLabel(QString::number(workers), state);
@@ -137,6 +136,8 @@ bool DownloadWindow::prepare(const QString& condition, Feedback& feedback)
     if (!m_session.prepare(condition, feedback))
         return false;
     DownloadPool& pool = m_session.pool();
+    // A result file that is there but cannot be read is shown, as the program always did.
+    pool.setFeedback(&feedback);
     connect(&pool, &DownloadPool::rowChanged, this, &DownloadWindow::showRow);
     connect(&pool, &DownloadPool::progressChanged, m_percent, &QLabel::setText);
     // The run has harvested every row: the window goes away by itself.
@@ -211,6 +212,10 @@ void DownloadWindow::closeEvent(QCloseEvent* event)
 {
     m_session.stop();
     QWidget::closeEvent(event);
+    if (!m_ended && m_session.isPrepared()) {
+        m_ended = true;
+        emit ended(m_session.totals());
+    }
 }
 
 void DownloadWindow::resizeEvent(QResizeEvent* event)

@@ -46,6 +46,11 @@ public:
     DownloadSession& session() { return m_session; }
     views::GridModel& grid() { return *m_grid; }
 
+signals:
+    // The window has gone, every row harvested or closed early, with what the run achieved
+    // (its failed rows go with it, so whoever opened it keeps the count in view).
+    void ended(const quel::download::DownloadTotals& totals);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -63,6 +68,7 @@ private:
     QScrollBar* m_maxWorkers = nullptr;
     QLabel* m_maxLabel = nullptr;
     QLabel* m_percent = nullptr;
+    bool m_ended = false;
 };
 
 } // namespace quel::download

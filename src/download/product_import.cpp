@@ -33,19 +33,40 @@ QString headUpdate(const QStringList& f, qint64 productId, const QDate& today)
 
 } // namespace
 
+const QString kBuyerCodeLookup = QStringLiteral("SELECT 1 FROM 客户表 WHERE BCode=? LIMIT 1");
+
 bool KnownBuyerCodes::load(const store::Connection& conn, QString* error)
 {
-    m_codes.clear();
-    store::Recordset rs;
-    if (!conn.isOpen()
-        || !rs.open(conn.shared(), QStringLiteral("SELECT BCode FROM 客户表"), error))
+    clear();
+    if (!conn.isOpen()) {
+        if (error)
+            *error = QStringLiteral("no database connection");
         return false;
-    for (; !rs.eof(); rs.moveNext()) {
-        const QString code = rs.value(0).toString();
-        if (!code.isEmpty())
-            m_codes.insert(code);
     }
+    if (!conn.database()->prepareCached(kBuyerCodeLookup, error))
+        return false;
+    m_db = conn.shared();
     return true;
+}
+
+bool KnownBuyerCodes::contains(const QString& code) const
+{
+    if (m_added.contains(code))
+        return true;
+    if (!m_db || code.isEmpty())
+        return false;
+    store::Statement lookup = m_db->prepareCached(kBuyerCodeLookup);
+    if (!lookup)
+        return false;
+    const QByteArray utf8 = code.toUtf8();
+    sqlite3_bind_text(lookup.get(), 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    return sqlite3_step(lookup.get()) == SQLITE_ROW;
+}
+
+void KnownBuyerCodes::clear()
+{
+    m_db.reset();
+    m_added.clear();
 }
 
 bool ImportProductResult(const store::Connection& conn, qint64 productId, const QString& text,

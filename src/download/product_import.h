@@ -3,27 +3,31 @@
 #include <QDate>
 #include <QSet>
 #include <QString>
+#include <memory>
 
 namespace quel::store {
 class Connection;
-}
+class Database;
+} // namespace quel::store
 
 namespace quel::download {
 
-// Every BCode already in 客户表, grown by the imports of one download run so that one run
-// never inserts a code twice.
+// The buyer codes already in 客户表, asked of the database one code at a time (through
+// the BCode index, so a database with a million buyers costs no more than an empty one),
+// together with the codes a download run has added, so that one run never inserts a code
+// twice.
 class KnownBuyerCodes
 {
 public:
-    // Reads the codes from 客户表; false when the table cannot be read.
+    // Ties the set to the connection's database; false when 客户表 cannot be read.
     bool load(const store::Connection& conn, QString* error = nullptr);
-    bool contains(const QString& code) const { return m_codes.contains(code); }
-    void add(const QString& code) { m_codes.insert(code); }
-    void clear() { m_codes.clear(); }
-    qsizetype size() const { return m_codes.size(); }
+    bool contains(const QString& code) const;
+    void add(const QString& code) { m_added.insert(code); }
+    void clear();
 
 private:
-    QSet<QString> m_codes;
+    std::shared_ptr<store::Database> m_db;
+    QSet<QString> m_added;
 };
 
 struct ImportCounts

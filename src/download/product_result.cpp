@@ -2,6 +2,7 @@
 
 #include "download/result_text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quel::download {
@@ -34,8 +35,11 @@ ProductResult ParseProductResult(const QString& text)
         }
         SaleRecord r;
         r.price = LeadingNumber(f[0]);
-        // A Long field takes the value rounded half to even.
-        r.quantity = qint64(std::nearbyint(LeadingNumber(f[1])));
+        // A Long field takes the value rounded half to even; a figure beyond its range (only
+        // a corrupt page shows one) is held at the range's end instead of wrapping.
+        const double quantity = std::nearbyint(LeadingNumber(f[1]));
+        constexpr double kLongEnd = 9.2e18;
+        r.quantity = qint64(std::clamp(std::isnan(quantity) ? 0.0 : quantity, -kLongEnd, kLongEnd));
         r.time = *time;
         r.buyerCode = f[3];
         r.buyer = f[4];

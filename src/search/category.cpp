@@ -2,6 +2,7 @@
 
 #include "core/feedback.h"
 #include "store/db_operate.h"
+#include "store/recordset.h"
 
 #include <algorithm>
 
@@ -20,28 +21,44 @@ std::optional<std::pair<int, int>> CategoryRowRange(
     return std::make_pair(first, last);
 }
 
-bool ReplaceCategoryInDatabase(
+std::optional<QSet<qint64>> ReplaceCategoryInDatabase(
     store::DB_Operate& db, const QString& category, const QList<qint64>& productIds)
 {
     Feedback& feedback = db.feedback();
     store::Connection conn;
     if (!db.OpenConnection(conn))
-        return false;
+        return std::nullopt;
     feedback.indicatorStart(QStringLiteral("正在替换相关产品类型……"), productIds.size(), 0);
+    QSet<qint64> changed;
     bool ok = true;
     {
         store::Transaction transaction = conn.transaction();
+        ok = transaction.isActive();
+        const QString update = QStringLiteral("UPDATE 产品表 SET KWord=") + store::Quote(category)
+            + QStringLiteral(" WHERE ID=");
         for (const qint64 id : productIds) {
-            ok = db.ExecuteSql(QStringLiteral("UPDATE 产品表 SET KWord=") + store::Quote(category)
-                         + QStringLiteral(" WHERE ID=") + QString::number(id),
-                     &conn)
-                && ok;
+            if (!ok)
+                break;
+            const QString key = QString::number(id);
+            // One writer on this file and one transaction: a row that is there now is the
+            // row the update changes.
+            store::Recordset rs;
+            ok = rs.open(
+                conn.shared(), QStringLiteral("SELECT ID FROM 产品表 WHERE ID=") + key, nullptr);
+            const bool exists = ok && !rs.eof();
+            rs.close();
+            if (exists) {
+                ok = db.ExecuteSql(update + key, &conn);
+                changed.insert(id);
+            }
             feedback.indicatorStep(1, QStringLiteral("pages"));
         }
         ok = ok && transaction.commit();
     }
     feedback.indicatorClose();
-    return ok;
+    if (!ok)
+        return std::nullopt;
+    return changed;
 }
 
 } // namespace quel::search

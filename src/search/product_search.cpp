@@ -146,4 +146,23 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
     return report;
 }
 
+QString SearchSummary(const SearchReport& report)
+{
+    const QString counts
+        = QStringLiteral("新增产品 %1 个，更新产品 %2 个").arg(report.inserted).arg(report.updated);
+    switch (report.end) {
+    case SearchEnd::Finished:
+        return QStringLiteral("产品搜索完成：") + counts + QStringLiteral("。");
+    case SearchEnd::NoItems:
+        return QStringLiteral("产品搜索结束：") + counts + QStringLiteral("（结果页上没有产品）。");
+    case SearchEnd::Cancelled:
+        return QStringLiteral("产品搜索已中止：") + counts + QStringLiteral("，已保存的产品保留。");
+    case SearchEnd::FormFailed:
+        return QStringLiteral("产品搜索未能开始：无法打开搜索页。");
+    case SearchEnd::StoreFailed:
+        return QStringLiteral("产品搜索中断：搜索结果无法保存；") + counts + QStringLiteral("。");
+    }
+    return counts;
+}
+
 } // namespace quel::search

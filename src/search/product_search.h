@@ -43,6 +43,10 @@ struct SearchReport
     int updated = 0;
 };
 
+// The one line the main window shows after a search: how it ended, products added and
+// updated.
+QString SearchSummary(const SearchReport& report);
+
 // Progress of a running search, after each stored page.
 struct SearchProgress
 {

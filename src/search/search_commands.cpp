@@ -1,5 +1,6 @@
 #include "search/search_commands.h"
 
+#include "core/feedback.h"
 #include "grid/grid_model.h"
 #include "search/category.h"
 #include "search/get_key_word.h"
@@ -92,16 +93,20 @@ void SearchCommands::searchFor(const QString& keyword, const QString& nick)
     ProductSearch search(m_db, browser, options);
     const SearchReport report = search.run(keyword, nick);
     m_searching = false;
-    emit searchFinished(report.inserted, report.updated);
+    emit searchFinished(report);
 }
 
 void SearchCommands::replaceCategory(views::GridModel& grid)
 {
     const auto range
         = CategoryRowRange(grid.currentRow(), grid.selectionRow(), grid.rows(), grid.fixedRows());
-    if (!range)
+    // The product is named by the column whose field is ID, wherever the list puts it; the
+    // item code beside it is the marketplace's and may look like another product's ID.
+    const int idColumn = grid.columnOfField(QStringLiteral("ID"));
+    if (!range || idColumn < 0)
         return;
-    const int categoryColumn = grid.fixedCols();
+    const int kwordColumn = grid.columnOfField(QStringLiteral("KWord"));
+    const int categoryColumn = kwordColumn >= 0 ? kwordColumn : grid.fixedCols();
     m_window->setEnabled(false);
     // Not a child of the disabled main window, which would disable it as well.
     const QString category = AskCategory(m_db, grid.text(range->first, categoryColumn), nullptr);
@@ -112,16 +117,20 @@ void SearchCommands::replaceCategory(views::GridModel& grid)
         QList<qint64> ids;
         for (int row = range->first; row <= range->second; ++row) {
             bool ok = false;
-            const qint64 id = grid.text(row, 0).toLongLong(&ok);
+            const qint64 id = grid.text(row, idColumn).toLongLong(&ok);
             if (ok) {
                 rows.append(row);
                 ids.append(id);
             }
         }
-        // The list shows the new category only once the database holds it.
-        if (ReplaceCategoryInDatabase(m_db, category, ids)) {
-            for (const int row : rows)
-                grid.setText(row, categoryColumn, category);
+        // The list shows the new category only where the database now holds it.
+        if (const auto changed = ReplaceCategoryInDatabase(m_db, category, ids)) {
+            for (int i = 0; i < rows.size(); ++i) {
+                if (changed->contains(ids[i]))
+                    grid.setText(rows[i], categoryColumn, category);
+            }
+        } else {
+            m_db.feedback().message(kCategoryNotChanged);
         }
     }
     m_window->setEnabled(true);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "search/product_search.h"
+
 #include <QObject>
 #include <QPointer>
 
@@ -56,7 +58,7 @@ public:
 
 signals:
     // A search has ended (the product list is not refreshed by the search itself).
-    void searchFinished(int inserted, int updated);
+    void searchFinished(const quel::search::SearchReport& report);
 
 private:
     QWidget* m_window;

@@ -2,6 +2,9 @@
 
 #include "download/batch_download.h"
 #include "search/batch_search.h"
+#include "shell/batch_analyse.h"
+#include "shell/interrupt_watcher.h"
+#include "store/db_operate.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -56,6 +59,11 @@ void ConsoleFeedback::indicatorStep(long n, const QString& mode)
 
 void ConsoleFeedback::indicatorClose() { }
 
+bool ConsoleFeedback::isIndicatorOpen() const
+{
+    return InterruptWatcher::signalNumber() == 0;
+}
+
 void ConsoleFeedback::processEvents()
 {
     QCoreApplication::processEvents();
@@ -68,6 +76,14 @@ const std::vector<BatchCommand>& batchCommands()
         { QStringLiteral("search"), search::SearchBatchUsage(),
             [](BatchContext& c, const QStringList& a) {
                 QTextStream err(stderr);
+                // Named with its path and the reason, rather than as a failed statement.
+                store::Connection conn;
+                QString error;
+                if (!c.db.TryOpenConnection(conn, &error)) {
+                    err << error << Qt::endl;
+                    return 1;
+                }
+                conn.close();
                 return search::RunSearchBatch(c.db, c.dataFolder, a, err);
             } },
         { QStringLiteral("details"), QStringLiteral("[--all] [--workers N]"),
@@ -80,6 +96,9 @@ const std::vector<BatchCommand>& batchCommands()
                 return download::RunBatchDownloadCommand(
                     QStringList { QStringLiteral("buyers") } + a, c.db, c.dataFolder);
             } },
+        { QStringLiteral("analyse"),
+            QStringLiteral("KIND ARGS --out FILE [--chart FILE.jpg] [--size WxH]"),
+            [](BatchContext& c, const QStringList& a) { return RunAnalyseBatch(c, a); } },
     };
     return commands;
 }
@@ -97,15 +116,27 @@ QString batchUsage()
 
 int RunBatch(const QStringList& arguments, BatchContext& context)
 {
+    const BatchCommand* found = nullptr;
     if (!arguments.isEmpty()) {
         for (const BatchCommand& command : batchCommands()) {
             if (command.name == arguments.first())
-                return command.run(context, arguments.mid(1));
+                found = &command;
         }
-        printLine(QStringLiteral("未知的批处理命令：") + arguments.first());
+        if (!found)
+            printLine(QStringLiteral("未知的批处理命令：") + arguments.first());
     }
-    printLine(batchUsage());
-    return 2;
+    if (!found) {
+        printLine(batchUsage());
+        return 2;
+    }
+    const int code = found->run(context, arguments.mid(1));
+    // The program drops its work tables when it ends; a batch command is a whole run of it.
+    context.db.DropTablesWithPrefix(QStringLiteral("TEMP_"));
+    if (InterruptWatcher::signalNumber() != 0) {
+        printLine(QStringLiteral("已中断（信号 %1）").arg(InterruptWatcher::signalNumber()));
+        return InterruptWatcher::exitCode();
+    }
+    return code;
 }
 
 } // namespace quel::shell

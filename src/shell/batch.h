@@ -14,7 +14,9 @@ class DB_Operate;
 
 namespace quel::shell {
 
-// Messages and progress of batch runs as lines on stderr; questions are answered No.
+// Messages and progress of batch runs as lines on stderr; questions are answered No. The
+// indicator counts as closed (the user's cancel) once SIGINT or SIGTERM has arrived, so a
+// long operation stops at its next step.
 class ConsoleFeedback : public Feedback
 {
 public:
@@ -23,7 +25,7 @@ public:
     void indicatorStart(const QString& title, long total, long position) override;
     void indicatorStep(long n, const QString& mode) override;
     void indicatorClose() override;
-    bool isIndicatorOpen() const override { return true; }
+    bool isIndicatorOpen() const override;
     void processEvents() override;
 
     // Every message shown, for the summary and for tests.
@@ -61,7 +63,9 @@ const std::vector<BatchCommand>& batchCommands();
 QString batchUsage();
 
 // Runs arguments[0] with the rest as its arguments. Unknown or missing names print the
-// usage and give exit code 2.
+// usage and give exit code 2. Whatever the command did, its work tables ("TEMP_") are
+// dropped before returning, so the next run starts from the stored data; after SIGINT or
+// SIGTERM the exit code is 128 + the signal's number.
 int RunBatch(const QStringList& arguments, BatchContext& context);
 
 } // namespace quel::shell

@@ -1,11 +1,15 @@
 #include "shell/command_table.h"
 
+#include "analysis/product_panel.h"
 #include "download/download_commands.h"
+#include "download/download_summary.h"
+#include "download/download_window.h"
 #include "search/search_commands.h"
+#include "shell/analysis_page.h"
 #include "shell/list_pages.h"
 #include "shell/main_window.h"
+#include "widgets/window_helpers.h"
 
-#include <QApplication>
 #include <QToolButton>
 
 namespace quel::shell {
@@ -13,26 +17,27 @@ namespace quel::shell {
 namespace {
 
 // clang-format off
+using views::Action;
 const std::vector<CommandEntry> kCommands = {
-    { 0, 0, -1, "按用户输入的关键词搜索产品，并下载基本资讯。", QStyle::SP_FileDialogContentsView },
-    { 1, 0, -1, "刷新显示产品列表。", QStyle::SP_BrowserReload },
-    { 2, 0, -1, "修改产品所属类别(选中多行后，按此键可批量修改)。", QStyle::SP_FileDialogDetailedView },
-    { 3, 0, -1, "删除产品资讯(选中多行后可批量删除)。", QStyle::SP_TrashIcon },
-    { 10, 1, -1, "重新下载所有产品详细资讯（按最后下载时间顺序进行，先更新数据最老的产品）。", QStyle::SP_BrowserReload },
-    { 11, 1, -1, "刷新显示产品详细资讯列表。", QStyle::SP_FileDialogDetailedView },
-    { 12, 1, -1, "删除产品资讯（选中多行后可批量删除）。", QStyle::SP_TrashIcon },
-    { 13, 1, -1, "下载未下载过详情的产品详细资讯。", QStyle::SP_ArrowDown },
-    { 21, 2, -1, "选择要显示交易记录的产品名称。", QStyle::SP_DialogOpenButton },
-    { 30, 3, -1, "选择要显示买家记录的产品名称。", QStyle::SP_DialogOpenButton },
-    { 31, 3, -1, "补充下载未下载过的买家资讯信息。", QStyle::SP_ArrowDown },
-    { 32, 3, -1, "更新下载所有买家的资讯信息。", QStyle::SP_BrowserReload },
-    { 40, 4, 0, "按照统计内容和统计方式设置开始进行分析。", QStyle::SP_MediaPlay },
-    { 41, 4, 1, "对产品或店铺按销售金额进行比较分析。", QStyle::SP_MediaPlay },
-    { 42, 4, 1, "对产品或店铺按销售数量进行比较分析。", QStyle::SP_MediaSeekForward },
-    { 43, 4, 1, "选择要进行交易对比的产品名称。", QStyle::SP_DialogOpenButton },
-    { 44, 4, 3, "按照统计内容和统计方式设置开始进行分析。", QStyle::SP_MediaPlay },
-    { 51, 4, 2, "选择要进行买家对比的产品名称。", QStyle::SP_DialogOpenButton },
-    { 52, 4, 3, "选择要进行买家对比的产品名称。", QStyle::SP_DialogOpenButton },
+    { 0, 0, -1, "按用户输入的关键词搜索产品，并下载基本资讯。", Action::Search },
+    { 1, 0, -1, "刷新显示产品列表。", Action::Refresh },
+    { 2, 0, -1, "修改产品所属类别(选中多行后，按此键可批量修改)。", Action::ChangeCategory },
+    { 3, 0, -1, "删除产品资讯(选中多行后可批量删除)。", Action::Delete },
+    { 10, 1, -1, "重新下载所有产品详细资讯（按最后下载时间顺序进行，先更新数据最老的产品）。", Action::DownloadAll },
+    { 11, 1, -1, "刷新显示产品详细资讯列表。", Action::Refresh },
+    { 12, 1, -1, "删除产品资讯（选中多行后可批量删除）。", Action::Delete },
+    { 13, 1, -1, "下载未下载过详情的产品详细资讯。", Action::DownloadMissing },
+    { 21, 2, -1, "选择要显示交易记录的产品名称。", Action::PickProducts },
+    { 30, 3, -1, "选择要显示买家记录的产品名称。", Action::PickProducts },
+    { 31, 3, -1, "补充下载未下载过的买家资讯信息。", Action::DownloadMissing },
+    { 32, 3, -1, "更新下载所有买家的资讯信息。", Action::DownloadAll },
+    { 40, 4, 0, "按照统计内容和统计方式设置开始进行分析。", Action::RunAnalysis },
+    { 41, 4, 1, "对产品或店铺按销售金额进行比较分析。", Action::RunAnalysis },
+    { 42, 4, 1, "对产品或店铺按销售数量进行比较分析。", Action::RunAnalysis },
+    { 43, 4, 1, "选择要进行交易对比的产品名称。", Action::PickProducts },
+    { 44, 4, 3, "按照统计内容和统计方式设置开始进行分析。", Action::RunAnalysis },
+    { 51, 4, 2, "选择要进行买家对比的产品名称。", Action::PickProducts },
+    { 52, 4, 3, "选择要进行买家对比的产品名称。", Action::PickProducts },
 };
 // clang-format on
 
@@ -61,7 +66,7 @@ QAbstractButton* makeCommandButton(int index, QWidget* parent)
     button->setFixedSize(36, 36);
     if (const CommandEntry* entry = findCommandEntry(index)) {
         button->setToolTip(QString::fromUtf8(entry->tooltip));
-        button->setIcon(QApplication::style()->standardIcon(entry->icon));
+        button->setIcon(views::actionIcon(entry->action));
     }
     return button;
 }
@@ -102,22 +107,33 @@ void installCommands(MainWindow& window, CommandTable& table)
     table.set(1, [mf] { mf->fillList(0); });
     table.set(11, [mf] { mf->fillList(1); });
 
-    // Download windows: the row filter travels in FormParameter.
-    const auto openDownload = [mf](download::DownloadKind kind, const QString& condition) {
+    // Download windows: the row filter travels in FormParameter. A window opens centred;
+    // when it ends, the list in view shows what it brought and the hint label what it did.
+    const auto openDownload = [mf](download::DownloadKind kind, bool all) {
+        const QString condition = download::DownloadSession::conditionFor(kind, all);
         mf->formParameter() = condition;
-        download::ShowDownloadWindow(kind, mf->formParameter(), mf->db(), mf->feedback(), mf);
+        const bool opening = download::DownloadWindow::current() == nullptr;
+        download::DownloadWindow* window
+            = download::ShowDownloadWindow(kind, mf->formParameter(), mf->db(), mf->feedback(), mf);
+        if (!window || !opening)
+            return;
+        CenterWindow(window);
+        QObject::connect(window, &download::DownloadWindow::ended, mf,
+            [mf, kind, all](const download::DownloadTotals& totals) {
+                mf->reportJobEnded(download::DownloadSummary(kind, all, totals));
+            });
     };
-    table.set(10, [openDownload] { openDownload(download::DownloadKind::Details, QString()); });
-    table.set(13, [openDownload] {
-        openDownload(download::DownloadKind::Details, QStringLiteral("Style=''"));
-    });
-    table.set(31, [openDownload] {
-        openDownload(download::DownloadKind::Buyers, QStringLiteral("rDat=#1900-1-1#"));
-    });
-    table.set(32, [openDownload] { openDownload(download::DownloadKind::Buyers, QString()); });
+    table.set(10, [openDownload] { openDownload(download::DownloadKind::Details, true); });
+    table.set(13, [openDownload] { openDownload(download::DownloadKind::Details, false); });
+    table.set(31, [openDownload] { openDownload(download::DownloadKind::Buyers, false); });
+    table.set(32, [openDownload] { openDownload(download::DownloadKind::Buyers, true); });
 
     // Product search, category change and the rule editor (FormParameter "替换表").
     auto* finder = new search::SearchCommands(mf, mf->db(), &mf->formParameter());
+    QObject::connect(finder, &search::SearchCommands::searchFinished, mf,
+        [mf](const search::SearchReport& report) {
+            mf->reportJobEnded(search::SearchSummary(report));
+        });
     table.set(0, [finder] { finder->searchProducts(); });
     table.setMenuAction(QStringLiteral("M_DownByKey"), [finder] { finder->searchProducts(); });
     table.set(2, [mf, finder] {
@@ -125,6 +141,13 @@ void installCommands(MainWindow& window, CommandTable& table)
             finder->replaceCategory(*grid);
     });
     table.setMenuAction(QStringLiteral("m_Replace"), [finder] { finder->openNameRules(); });
+
+    // Product statistics on analysis page 0.
+    table.set(40, [mf] {
+        AnalysisPage* analysis = mf->analysisPage();
+        analysis::RunProductStatisticsOnPage(
+            *analysis->subPage(0), *analysis->productPanel(), mf->db());
+    });
 }
 
 } // namespace quel::shell

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "views/action_icons.h"
+
 #include <QHash>
 #include <QString>
-#include <QStyle>
 #include <functional>
 #include <map>
 #include <vector>
@@ -15,14 +16,14 @@ namespace quel::shell {
 class MainWindow;
 
 // One command button of the main window: its index in the Com array, its page, its
-// tooltip and its picture.
+// tooltip and the action whose picture it shows.
 struct CommandEntry
 {
     int index;
     int page; // tab page of SST
     int subPage; // tab page of SST1 on the analysis page, -1 elsewhere
     const char* tooltip;
-    QStyle::StandardPixmap icon;
+    views::Action action;
 };
 
 const std::vector<CommandEntry>& commandEntries();

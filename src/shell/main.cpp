@@ -1,9 +1,11 @@
 #include "shell/batch.h"
 #include "shell/command_line.h"
+#include "shell/interrupt_watcher.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
 #include "store/db_operate.h"
+#include "views/action_icons.h"
 #include "web/market.h"
 #include "widgets/dialogs.h"
 
@@ -61,6 +63,10 @@ int main(int argc, char** argv)
     // The catalogue, the databases and the worker files are all found relative to it.
     QDir::setCurrent(folder);
 
+    // SIGINT and SIGTERM end the run in order: workers ended, imports kept, work tables
+    // dropped; the exit code then tells which signal it was.
+    quel::shell::InterruptWatcher interrupt;
+
     if (line.batch) {
         // A modal box would wait for ever with no one to answer it.
         quel::shell::Dialogs::setConsole(true);
@@ -72,8 +78,17 @@ int main(int argc, char** argv)
         return quel::shell::RunBatch(line.batchArguments, context);
     }
 
+    // The desktop menu entry quelmar.desktop names this program and its picture.
+    QGuiApplication::setDesktopFileName(QStringLiteral("quelmar"));
+    QApplication::setWindowIcon(quel::views::programIcon());
     quel::shell::MainWindow window(folder);
+    // The window's own shutdown ends the download windows' workers and drops the work tables.
+    QObject::connect(&interrupt, &quel::shell::InterruptWatcher::interrupted, &window,
+        [&window] { window.close(); });
     window.startUp();
     window.show();
-    return app.exec();
+    const int code = app.exec();
+    return quel::shell::InterruptWatcher::signalNumber() != 0
+        ? quel::shell::InterruptWatcher::exitCode()
+        : code;
 }

@@ -41,7 +41,7 @@ void MainWindow::buildMenus()
     connect(addMenuItem(file, "M_Exit", QStringLiteral("退      出")), &QAction::triggered, this,
         &MainWindow::close);
 
-    // The download items do what their buttons do.
+    // The download items do what their buttons do, with the buttons' pictures.
     QMenu* down = addMenu("M_Down", QStringLiteral("下载"));
     const struct
     {
@@ -57,8 +57,10 @@ void MainWindow::buildMenus()
     };
     for (const auto& item : downloads) {
         const int command = item.command;
-        connect(addMenuItem(down, item.name, QString::fromUtf8(item.text)), &QAction::triggered,
-            this, [this, command] { runCommand(command); });
+        QAction* action = addMenuItem(down, item.name, QString::fromUtf8(item.text));
+        if (const CommandEntry* entry = findCommandEntry(command))
+            action->setIcon(views::actionIcon(entry->action));
+        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
     }
 
     QMenu* settings = addMenu("m_Set", QStringLiteral("设置"));

@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "export/pop_menu.h"
 #include "grid/grid_view.h"
 #include "shell/analysis_page.h"
 #include "shell/list_pages.h"
@@ -36,6 +37,7 @@ MainWindow::MainWindow(const QString& dataFolder, QWidget* parent)
     buildPages();
     installCommands(*this, m_commands);
     installListViews();
+    installExportMenus();
     // 1280x800, or the screen's work area when that is smaller.
     QSize size(1280, 800);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -128,14 +130,24 @@ void MainWindow::installListViews()
     m_commands.set(21, [this] { m_listViews->pickAndShow(2); });
     m_commands.set(30, [this] { m_listViews->pickAndShow(3); });
 
-    // The analyses' result grids are the same kind of grid.
-    for (int i = 0; i < 4; ++i) {
-        auto* grid = new views::GridView(this);
-        grid->setFeedback(&m_feedback);
-        connect(grid, &views::GridView::exportRequested, m_listViews,
-            &views::ListViews::exportRequested);
-        m_analysis->subPage(i)->setGrid(grid);
-    }
+    // The analyses' result grids report through the same feedback as the lists.
+    for (int i = 0; i < 4; ++i)
+        m_analysis->subPage(i)->gridView()->setFeedback(&m_feedback);
+    connect(m_analysis, &AnalysisPage::hintChanged, m_hint, &QLabel::setText);
+}
+
+// A right press on any list or result grid offers the table export, on any chart the
+// picture export.
+void MainWindow::installExportMenus()
+{
+    m_popMenu = new exports::PopMenu(m_feedback, this);
+    const auto popupGrid = [this](views::GridView* grid, const QPoint& globalPos) {
+        m_popMenu->popupGridMenu(grid->grid(), globalPos);
+    };
+    connect(m_listViews, &views::ListViews::exportRequested, this, popupGrid);
+    connect(m_analysis, &AnalysisPage::gridExportRequested, this, popupGrid);
+    connect(m_analysis, &AnalysisPage::chartExportRequested, m_popMenu,
+        &exports::PopMenu::popupPictureMenu);
 }
 
 ListPage* MainWindow::listPage(int list) const
@@ -166,6 +178,16 @@ void MainWindow::startUp()
 
 void MainWindow::refreshLists()
 {
+    // A database that cannot be opened is named once; the lists then stay empty instead of
+    // each asking it again.
+    store::Connection probe;
+    if (!m_db.OpenConnection(probe)) {
+        if (m_listHooks.clearGrids)
+            m_listHooks.clearGrids();
+        m_hint->clear();
+        return;
+    }
+    probe.close();
     // Each list reports its record count in the hint label; the one of the page in view
     // stays there, not merely the last list filled.
     QString hints[4];
@@ -191,6 +213,23 @@ void MainWindow::showDatabaseName(const QString& name)
     m_dbName->setText(name);
 }
 
+void MainWindow::reportJobEnded(const QString& summary)
+{
+    // Windows closed by the shutdown report nothing to a window that is going.
+    if (m_shutDown)
+        return;
+    const int page = m_tabs->currentIndex();
+    QString count;
+    if (page >= 0 && page < 4) {
+        m_hint->clear();
+        fillList(page);
+        count = m_hint->text();
+    }
+    m_hint->setText(count.isEmpty() ? summary : summary + QStringLiteral("  ") + count);
+    // The label may be narrower than the line; the whole of it stays readable here.
+    m_hint->setToolTip(summary);
+}
+
 void MainWindow::runCommand(int index)
 {
     m_commands.run(index);
@@ -200,6 +239,7 @@ void MainWindow::onPageChanged(int page)
 {
     // The previous page's hint goes; a refreshed list then shows its own record count.
     m_hint->clear();
+    m_hint->setToolTip(QString());
     // Only the product and detail lists are refreshed; the others show what they showed.
     if (page == 0 || page == 1)
         fillList(page);

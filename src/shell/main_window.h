@@ -16,6 +16,9 @@ class QLabel;
 class QLineEdit;
 class QTabWidget;
 
+namespace quel::exports {
+class PopMenu;
+}
 namespace quel::views {
 class ListViews;
 }
@@ -61,6 +64,8 @@ public:
     ListHooks& listHooks() { return m_listHooks; }
     // The four list grids with their filters, deletion and product pickers.
     views::ListViews* listViews() const { return m_listViews; }
+    // The export menu window of every grid and chart.
+    exports::PopMenu* popMenu() const { return m_popMenu; }
 
     // Named controls.
     QTabWidget* tabs() const { return m_tabs; }
@@ -78,6 +83,10 @@ public:
     void fillList(int list);
     // Shows the current database's name beside "当前数据库：".
     void showDatabaseName(const QString& name);
+
+    // A long job (a search, a download window) has ended: the list in view is refilled so it
+    // shows what the job brought, and the hint label says what the job did.
+    void reportJobEnded(const QString& summary);
 
     // Runs Com button index (as a click on it would).
     void runCommand(int index);
@@ -99,6 +108,7 @@ private:
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& text);
     void buildPages();
     void installListViews();
+    void installExportMenus();
     void onPageChanged(int page);
     // Shows SelectDB with the catalogue's names and waits until it is closed.
     QString chooseDatabaseName();
@@ -111,6 +121,7 @@ private:
     CommandTable m_commands;
     ListHooks m_listHooks;
     views::ListViews* m_listViews = nullptr;
+    exports::PopMenu* m_popMenu = nullptr;
 
     QTabWidget* m_tabs = nullptr;
     ListPage* m_lists[4] = {};

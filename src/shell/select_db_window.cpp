@@ -1,5 +1,6 @@
 #include "shell/select_db_window.h"
 
+#include "core/text_cut.h"
 #include "widgets/window_helpers.h"
 
 #include <QApplication>
@@ -61,12 +62,7 @@ SelectDbWindow::SelectDbWindow(const QStringList& names, QString& selectedName, 
 
 void SelectDbWindow::confirm()
 {
-    QString name = m_names->currentText();
-    while (name.startsWith(QLatin1Char(' ')))
-        name.remove(0, 1);
-    while (name.endsWith(QLatin1Char(' ')))
-        name.chop(1);
-    m_selected = name;
+    m_selected = web::TrimBlanks(m_names->currentText());
     m_answered = true;
     close();
 }

@@ -1,6 +1,7 @@
 #include "store/catalogue.h"
 
 #include "core/feedback.h"
+#include "core/text_cut.h"
 #include "core/text_files.h"
 #include "store/database.h"
 
@@ -125,7 +126,7 @@ bool Catalogue::AddCatalogueEntry(const QString& name, const QString& path)
 
 bool Catalogue::SelectCatalogueEntry(const QString& rawName)
 {
-    const QString name = rawName.trimmed();
+    const QString name = web::TrimBlanks(rawName);
     const QStringList stored = readCatalogue(catalogueFile());
     if (name.isEmpty() || stored.isEmpty())
         return false;
@@ -153,7 +154,7 @@ bool Catalogue::SelectCatalogueEntry(const QString& rawName)
 
 bool Catalogue::DeleteCatalogueEntry(const QString& rawName, Feedback& feedback)
 {
-    const QString name = rawName.trimmed();
+    const QString name = web::TrimBlanks(rawName);
     if (name.isEmpty())
         return false;
     if (name == defaultName()) {
@@ -191,7 +192,7 @@ bool Catalogue::DeleteCatalogueEntry(const QString& rawName, Feedback& feedback)
 
 bool Catalogue::NewDatabase(const QString& rawName, Feedback& feedback)
 {
-    const QString name = rawName.trimmed();
+    const QString name = web::TrimBlanks(rawName);
     if (name.isEmpty())
         return false;
     if (!IsCatalogueNameFree(name)) {

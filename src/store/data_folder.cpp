@@ -10,6 +10,25 @@
 
 namespace quel::store {
 
+namespace {
+
+// An installed program keeps its template in <prefix>/share/quelmar, its programs in
+// <prefix>/bin; a build keeps the template beside the programs.
+QString installedTemplate(const QString& programDir)
+{
+    return QDir::cleanPath(programDir + QStringLiteral("/../share/quelmar/Null_Data.mdb"));
+}
+
+} // namespace
+
+QString shippedTemplatePath(const QString& programDir)
+{
+    const QString beside = programDir + QStringLiteral("/Null_Data.mdb");
+    if (QFileInfo(beside).isFile())
+        return beside;
+    return installedTemplate(programDir);
+}
+
 QString resolveDataFolder(
     const QStringList& arguments, const QString& quelmarHome, const QString& executableDir)
 {
@@ -22,8 +41,11 @@ QString resolveDataFolder(
     }
     if (!quelmarHome.isEmpty())
         return QDir(quelmarHome).absolutePath();
+    // An installed program's folder is shared by every user (and writable for root), so its
+    // data go to the user's own folder.
     const QFileInfo exe(executableDir);
-    if (!executableDir.isEmpty() && exe.isDir() && exe.isWritable())
+    if (!executableDir.isEmpty() && exe.isDir() && exe.isWritable()
+        && !QFileInfo(installedTemplate(executableDir)).isFile())
         return exe.absoluteFilePath();
     return QDir::homePath() + QStringLiteral("/.local/share/quelmar");
 }
@@ -45,7 +67,7 @@ bool initialiseDataFolder(const QString& folder, const QString& programDir, QStr
         return fail(QStringLiteral("无法使用数据文件夹：") + folder);
     const QString templatePath = folder + QStringLiteral("/Null_Data.mdb");
     if (!QFileInfo::exists(templatePath)) {
-        const QString shipped = programDir + QStringLiteral("/Null_Data.mdb");
+        const QString shipped = shippedTemplatePath(programDir);
         bool installed = false;
         if (QFileInfo(shipped).isFile()
             && QFileInfo(shipped).absoluteFilePath() != QFileInfo(templatePath).absoluteFilePath())

@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include "store/jet_sql.h"
+#include "store/schema.h"
 
 #include <QFileInfo>
 #include <sqlite3.h>
@@ -81,6 +82,11 @@ public:
     {
         return m_db.queryColumns(sql, error);
     }
+    std::optional<std::vector<ColumnInfo>> queryColumnNames(
+        const QString& sql, QString* error) override
+    {
+        return m_db.queryColumns(sql, error, false);
+    }
 
 private:
     Database& m_db;
@@ -124,6 +130,10 @@ std::shared_ptr<Database> Database::open(
     };
     if (!create && !QFileInfo(path).isFile())
         return fail(QStringLiteral("数据库文件不存在：") + path);
+    // SQLite would take an empty file for a new, empty database and the program would
+    // carry on as if the user's data were gone. A database of the program is never empty.
+    if (!create && QFileInfo(path).size() == 0)
+        return fail(QStringLiteral("数据库文件是空的（0 字节），不是有效的数据库：") + path);
     sqlite3* raw = nullptr;
     // CREATE also lets ATTACH make a new file (compaction); the file itself was checked above.
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
@@ -145,6 +155,9 @@ std::shared_ptr<Database> Database::open(
     // commit) while a crash still loses no committed work.
     db->executeNative(QStringLiteral("PRAGMA journal_mode=WAL"));
     db->executeNative(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    // A year's database is over a gigabyte: imports and deletions touch index pages all over
+    // it, and re-reading one means decrypting it again.
+    db->executeNative(QStringLiteral("PRAGMA cache_size=-32768"));
     return db;
 }
 
@@ -333,7 +346,8 @@ std::optional<std::vector<ColumnInfo>> Database::tableColumns(const QString& tab
     return columns;
 }
 
-std::optional<std::vector<ColumnInfo>> Database::queryColumns(const QString& sql, QString* error)
+std::optional<std::vector<ColumnInfo>> Database::queryColumns(
+    const QString& sql, QString* error, bool withTypes)
 {
     Statement stmt = prepare(sql, error);
     if (!stmt)
@@ -350,7 +364,7 @@ std::optional<std::vector<ColumnInfo>> Database::queryColumns(const QString& sql
         needRow = needRow || !decl;
     }
     // Expressions have no declared type: take the type of the first row's value.
-    if (needRow && sqlite3_step(stmt.get()) == SQLITE_ROW) {
+    if (withTypes && needRow && sqlite3_step(stmt.get()) == SQLITE_ROW) {
         for (int i = 0; i < count; ++i) {
             ColumnInfo& c = columns[static_cast<size_t>(i)];
             if (!c.declType.isEmpty())
@@ -424,8 +438,10 @@ std::shared_ptr<Database> DatabasePool::acquire(const QString& path, QString* er
         m_open.remove(key);
     }
     auto db = Database::open(key, QString::fromLatin1(kDatabasePassword), error);
-    if (db)
+    if (db) {
+        ensureIndexes(*db);
         m_open.insert(key, db);
+    }
     return db;
 }
 

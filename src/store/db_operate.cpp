@@ -6,6 +6,7 @@
 #include "store/database.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 
 namespace quel::store {
 
@@ -35,9 +36,10 @@ QString QuoteValueList(std::initializer_list<QString> values)
     return QuoteValueList(QStringList(values));
 }
 
-QString connectionFailedMessage()
+QString connectionFailedMessage(const QString& path)
 {
-    return QStringLiteral("无法建立数据库连接！");
+    const QString text = QStringLiteral("无法建立数据库连接！");
+    return path.isEmpty() ? text : text + u'\n' + path;
 }
 
 QString openErrorMessage(const QString& sql)
@@ -65,19 +67,37 @@ bool DB_Operate::OpenConnection(Connection& conn)
     conn.close();
     auto db = openDatabase(nullptr);
     if (!db) {
-        m_feedback.message(connectionFailedMessage());
+        m_feedback.message(connectionFailedMessage(currentDatabasePath()));
         return false;
     }
     conn = Connection(std::move(db));
     return true;
 }
 
-bool DB_Operate::OpenRecordset(Connection& conn, Recordset& rs, const QString& sql)
+bool DB_Operate::TryOpenConnection(Connection& conn, QString* error)
+{
+    conn.close();
+    const QString path = QFileInfo(currentDatabasePath()).absoluteFilePath();
+    QString why;
+    auto db = openDatabase(&why);
+    if (!db) {
+        // The reasons of a missing or empty file name the file already.
+        why.remove(QStringLiteral("：") + path);
+        if (error)
+            *error = QStringLiteral("无法打开数据库：") + path + QStringLiteral("（") + why
+                + QStringLiteral("）");
+        return false;
+    }
+    conn = Connection(std::move(db));
+    return true;
+}
+
+bool DB_Operate::OpenRecordset(Connection& conn, Recordset& rs, const QString& sql, long maxRows)
 {
     CloseRecordset(conn, rs);
     auto db = openDatabase(nullptr);
     QString error;
-    if (!db || !rs.open(db, sql, &error)) {
+    if (!db || !rs.open(db, sql, &error, maxRows)) {
         m_feedback.message(openErrorMessage(sql));
         return false;
     }

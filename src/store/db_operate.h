@@ -36,11 +36,17 @@ public:
     QString currentDatabasePath() const;
 
     // Replaces conn with a connection onto the current database. On failure shows
-    // "无法建立数据库连接！" and leaves conn closed; returns whether it opened.
+    // "无法建立数据库连接！" with the file's path and leaves conn closed; returns whether
+    // it opened.
     bool OpenConnection(Connection& conn);
+    // The same without a message: on failure error says which file could not be opened
+    // and why ("无法打开数据库：" + path + the reason), for callers that report it
+    // themselves (batch runs).
+    bool TryOpenConnection(Connection& conn, QString* error);
     // Closes rs and conn, opens a new connection and the statement on it, at the first row.
-    // On failure shows "数据库打开错误(" + sql + ")！" and leaves rs closed.
-    bool OpenRecordset(Connection& conn, Recordset& rs, const QString& sql);
+    // On failure shows "数据库打开错误(" + sql + ")！" and leaves rs closed. With maxRows >= 0
+    // the recordset holds at most that many of the rows.
+    bool OpenRecordset(Connection& conn, Recordset& rs, const QString& sql, long maxRows = -1);
     // Opens the statement on the caller's open connection (never reopens it).
     bool OpenRecordsetOn(const Connection& conn, Recordset& rs, const QString& sql);
     void CloseRecordset(Connection& conn, Recordset& rs);
@@ -83,8 +89,9 @@ private:
     Feedback& m_feedback;
 };
 
-// Shown when a connection cannot be opened, and around a statement that failed to open.
-QString connectionFailedMessage();
+// Shown when a connection cannot be opened (naming the file when given), and around a
+// statement that failed to open.
+QString connectionFailedMessage(const QString& path = {});
 QString openErrorMessage(const QString& sql);
 
 } // namespace quel::store

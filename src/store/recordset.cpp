@@ -148,7 +148,8 @@ const QRegularExpression& singleTableSelect()
 
 } // namespace
 
-bool Recordset::open(const std::shared_ptr<Database>& db, const QString& jetSql, QString* error)
+bool Recordset::open(
+    const std::shared_ptr<Database>& db, const QString& jetSql, QString* error, long maxRows)
 {
     close();
     if (!db) {
@@ -202,8 +203,9 @@ bool Recordset::open(const std::shared_ptr<Database>& db, const QString& jetSql,
         columns.push_back(c);
     }
     std::vector<Row> rows;
-    int rc;
-    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+    int rc = SQLITE_DONE;
+    while ((maxRows < 0 || static_cast<long>(rows.size()) < maxRows)
+        && (rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
         Row row;
         row.rowid = offset ? sqlite3_column_int64(stmt.get(), 0) : 0;
         row.values.reserve(columns.size());
@@ -212,7 +214,8 @@ bool Recordset::open(const std::shared_ptr<Database>& db, const QString& jetSql,
                 readValue(stmt.get(), i, columns[static_cast<size_t>(i - offset)].kind));
         rows.push_back(std::move(row));
     }
-    if (rc != SQLITE_DONE) {
+    // SQLITE_ROW: stopped at maxRows with more rows to come.
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
         if (error)
             *error = db->lastErrorText();
         m_rowSelect.clear();

@@ -21,8 +21,10 @@ public:
     Recordset() = default;
 
     // Opens the Jet statement on the database; false and the engine's message on failure
-    // (the recordset stays closed). Positions on the first row.
-    bool open(const std::shared_ptr<Database>& db, const QString& jetSql, QString* error);
+    // (the recordset stays closed). Positions on the first row. With maxRows >= 0 only the
+    // first maxRows rows are read (a grid that cannot show more need not hold them).
+    bool open(const std::shared_ptr<Database>& db, const QString& jetSql, QString* error,
+        long maxRows = -1);
     bool isOpen() const { return m_db != nullptr; }
     // Discards a pending addNew or assignment.
     void close();

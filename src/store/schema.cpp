@@ -3,6 +3,7 @@
 #include "store/database.h"
 
 #include <QFile>
+#include <sqlite3.h>
 
 namespace quel::store {
 
@@ -42,10 +43,23 @@ QStringList schemaStatements()
             "CREATE TABLE 简化表 (ID COUNTER, Con STRING DEFAULT '', Sim STRING DEFAULT '')"),
         QStringLiteral(
             "CREATE TABLE 替换表 (ID COUNTER, Con STRING DEFAULT '', Sim STRING DEFAULT '')"),
-        // The lookups the program makes on every import and search.
-        QStringLiteral("CREATE INDEX 交易表_PID ON 交易表 (PID)"),
-        QStringLiteral("CREATE INDEX 产品表_PCode ON 产品表 (PCode)"),
-        QStringLiteral("CREATE INDEX 客户表_BCode ON 客户表 (BCode)"),
+    };
+}
+
+QStringList indexStatements()
+{
+    return {
+        // A product's trades: every import, list, deletion and per-product analysis.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS 交易表_PID ON 交易表 (PID)"),
+        // The search's "is this item stored" test.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_PCode ON 产品表 (PCode)"),
+        // A buyer code's profile row: imports, the customer list, the buyer download.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS 客户表_BCode ON 客户表 (BCode)"),
+        // A buyer's trades, from the profile side (buyer download, customer statistics).
+        QStringLiteral("CREATE INDEX IF NOT EXISTS 交易表_BCode ON 交易表 (BCode)"),
+        // The product lists' usual filters (and their value lists): category and shop.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_KWord ON 产品表 (KWord)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_SName ON 产品表 (SName)"),
     };
 }
 
@@ -55,7 +69,36 @@ bool createSchema(Database& db, QString* error)
         if (!db.execute(statement, error))
             return false;
     }
+    return createIndexes(db, error);
+}
+
+bool createIndexes(Database& db, QString* error)
+{
+    for (const QString& statement : indexStatements()) {
+        if (!db.executeNative(statement, error))
+            return false;
+    }
     return true;
+}
+
+void ensureIndexes(Database& db)
+{
+    // A database made before an index was added gets it the first time it is opened. Only
+    // files that hold the permanent tables are touched: a blank file being made into a
+    // template or a compaction target has none yet.
+    Statement stmt = db.prepare(QStringLiteral(
+        "SELECT count(*) FROM sqlite_master WHERE type='table' AND name IN ('交易表','产品表',"
+        "'客户表')"));
+    if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW || sqlite3_column_int(stmt.get(), 0) != 3)
+        return;
+    stmt = Statement();
+    // Missing indexes are built in one transaction, so an interrupted build leaves none
+    // half made; on a file that has them all this only reads the schema.
+    db.executeNative(QStringLiteral("BEGIN"));
+    if (createIndexes(db, nullptr))
+        db.executeNative(QStringLiteral("COMMIT"));
+    else
+        db.executeNative(QStringLiteral("ROLLBACK"));
 }
 
 bool writeTemplate(const QString& path, QString* error)

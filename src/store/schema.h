@@ -7,13 +7,20 @@ namespace quel::store {
 
 class Database;
 
-// The permanent tables, in Jet DDL, with the indexes the lookups need.
+// The permanent tables, in Jet DDL.
 QStringList schemaStatements();
+// The indexes the lookups need, in SQLite text that leaves an existing index alone.
+QStringList indexStatements();
 // The six permanent table names.
 QStringList permanentTables();
 
-// Creates the permanent tables in an empty database.
+// Creates the permanent tables and their indexes in an empty database.
 bool createSchema(Database& db, QString* error);
+// Creates whichever of the indexes are missing.
+bool createIndexes(Database& db, QString* error);
+// Gives a database that holds the permanent tables every index it lacks (an older file);
+// cheap when none is missing. Failures leave the file as it was.
+void ensureIndexes(Database& db);
 // Writes an encrypted empty database (the template Null_Data.mdb) to path, replacing it.
 bool writeTemplate(const QString& path, QString* error);
 

@@ -49,6 +49,15 @@ QString fieldsToRead(const GridModel& grid, store::DB_Operate& db)
     return fields.join(u',');
 }
 
+// The number a COUNT(*) statement gives; 0 when it cannot be run.
+long countRows(const store::Connection& conn, const QString& jetSql)
+{
+    store::Recordset rs;
+    if (!conn.isOpen() || !rs.open(conn.shared(), jetSql, nullptr) || rs.eof())
+        return 0;
+    return static_cast<long>(rs.value(0).toLongLong());
+}
+
 } // namespace
 
 long gridRowLimit(int cols)
@@ -88,9 +97,17 @@ long fillGridFromTable(GridModel& grid, store::DB_Operate& db, const QString& co
 
     store::Connection conn;
     store::Recordset rs;
-    if (!db.OpenRecordset(conn, rs, sql))
+    // Rows beyond what the grid shows are not read; one past the limit tells that there
+    // are more, and only then are they counted.
+    if (!db.OpenRecordset(conn, rs, sql, limit + 1))
         return 0;
-    const long records = rs.recordCount();
+    long records = rs.recordCount();
+    if (records > limit) {
+        QString countSql = QStringLiteral("SELECT COUNT(*) FROM ") + grid.tag();
+        if (!condition.isEmpty())
+            countSql += QStringLiteral(" WHERE ") + condition;
+        records = std::max(records, countRows(conn, countSql));
+    }
     long toShow = records;
     if (records > limit) {
         db.feedback().message(rowLimitMessage(records, limit));

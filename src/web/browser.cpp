@@ -2,11 +2,14 @@
 
 #include "web/page_loader.h"
 
+#include <QDateTime>
 #include <QMetaObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRandomGenerator>
 #include <QTimer>
+#include <algorithm>
 #include <utility>
 
 namespace quel::web {
@@ -14,9 +17,25 @@ namespace quel::web {
 namespace {
 
 const QString kBlank = QStringLiteral("about:blank");
-// A page larger than this is cut off: no marketplace page comes near it, and a broken
-// server must not fill the memory.
-constexpr qsizetype kMaxPageBytes = 8 * 1024 * 1024;
+
+// Answers that a later attempt may get right: the server is overloaded or asks us to slow
+// down.
+bool IsPassingStatus(int status)
+{
+    return status == 429 || status == 500 || status == 502 || status == 503 || status == 504;
+}
+
+QString TooLargeText()
+{
+    return QStringLiteral("网页过大（超过 %1 MB）").arg(kMaxPageBytes >> 20);
+}
+
+// The reply's error stands for an HTTP error status (its error page arrived whole), not a
+// failed transfer.
+bool IsStatusError(QNetworkReply::NetworkError error)
+{
+    return error >= QNetworkReply::ContentAccessDenied;
+}
 
 } // namespace
 
@@ -24,12 +43,23 @@ Browser::Browser(QObject* parent)
     : QObject(parent)
     , m_network(new QNetworkAccessManager(this))
     , m_loadLimit(new QTimer(this))
+    , m_sendTimer(new QTimer(this))
     , m_document(std::make_unique<Document>())
     , m_arena(std::make_unique<ParseArena>())
 {
     m_network->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     m_loadLimit->setSingleShot(true);
     connect(m_loadLimit, &QTimer::timeout, this, &Browser::onLoadLimit);
+    m_sendTimer->setSingleShot(true);
+    // A server that said when to come back turns away a request that comes early.
+    m_sendTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_sendTimer, &QTimer::timeout, this, [this] {
+        // After a backoff the request still waits for its rate slot.
+        if (std::exchange(m_backingOff, false))
+            sendWhenAllowed();
+        else
+            send();
+    });
     m_document->setBrowser(this);
     connect(this, &Browser::downloadComplete, this, [this] {
         if (m_marksDownloadFinished)
@@ -65,6 +95,8 @@ void Browser::dropReply()
 void Browser::beginNavigation(const QString& shownAddress)
 {
     dropReply();
+    m_sendTimer->stop();
+    m_backingOff = false;
     ++m_navigation;
     m_received.clear();
     m_receivedTooMuch = false;
@@ -72,6 +104,9 @@ void Browser::beginNavigation(const QString& shownAddress)
     m_location = shownAddress;
     m_busy = true;
     m_httpStatus = 0;
+    m_attempts = 0;
+    m_loadIncomplete = false;
+    m_stopping = false;
     m_errorString.clear();
     m_previous = std::move(m_document);
     m_document = std::make_unique<Document>();
@@ -116,6 +151,7 @@ void Browser::start(const QUrl& url, bool post, const QByteArray& body, const QS
         // Not a web address: the load fails at once, with an empty page.
         const quint64 navigation = m_navigation;
         m_errorString = QStringLiteral("不支持的网址：") + shownAddress;
+        m_loadIncomplete = true;
         QMetaObject::invokeMethod(
             this,
             [this, navigation, url] {
@@ -125,16 +161,37 @@ void Browser::start(const QUrl& url, bool post, const QByteArray& body, const QS
             Qt::QueuedConnection);
         return;
     }
-    QNetworkRequest request(url);
+    m_request.url = url;
+    m_request.post = post;
+    m_request.body = body;
+    m_request.referer.clear();
+    if (!previousLocation.isEmpty() && previousLocation != kBlank)
+        m_request.referer = QUrl(previousLocation).toEncoded();
+    sendWhenAllowed();
+}
+
+void Browser::sendWhenAllowed()
+{
+    const qint64 wait = m_requestGate ? m_requestGate() : 0;
+    if (wait > 0)
+        m_sendTimer->start(int(std::min<qint64>(wait, 24 * 3600 * 1000)));
+    else
+        send();
+}
+
+void Browser::send()
+{
+    QNetworkRequest request(m_request.url);
     request.setTransferTimeout(m_requestTimeoutMs);
     request.setHeader(
         QNetworkRequest::UserAgentHeader, QStringLiteral("Mozilla/5.0 (compatible; quelmar)"));
-    if (!previousLocation.isEmpty() && previousLocation != kBlank)
-        request.setRawHeader("Referer", QUrl(previousLocation).toEncoded());
-    if (post) {
+    if (!m_request.referer.isEmpty())
+        request.setRawHeader("Referer", m_request.referer);
+    ++m_attempts;
+    if (m_request.post) {
         request.setHeader(QNetworkRequest::ContentTypeHeader,
             QStringLiteral("application/x-www-form-urlencoded"));
-        m_reply = m_network->post(request, body);
+        m_reply = m_network->post(request, m_request.body);
     } else {
         m_reply = m_network->get(request);
     }
@@ -145,9 +202,17 @@ void Browser::start(const QUrl& url, bool post, const QByteArray& body, const QS
 
 void Browser::stop()
 {
-    if (m_reply) {
+    if (m_reply || m_sendTimer->isActive()) {
         m_errorString = QStringLiteral("已中止");
-        onFinished();
+        m_loadIncomplete = true;
+        m_stopping = true;
+        if (m_reply) {
+            onFinished();
+        } else {
+            m_sendTimer->stop();
+            m_backingOff = false;
+            complete({}, m_request.url, {});
+        }
     }
 }
 
@@ -155,11 +220,13 @@ void Browser::onReadyRead()
 {
     if (!m_reply)
         return;
+    const qint64 announced = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
     m_received += m_reply->readAll();
-    if (m_received.size() > kMaxPageBytes) {
-        m_received.truncate(kMaxPageBytes);
+    if (m_received.size() > kMaxPageBytes || announced > kMaxPageBytes) {
+        // Not a page of the marketplace: drop it rather than spend memory on parsing it.
+        m_received.clear();
         m_receivedTooMuch = true;
-        m_errorString = QStringLiteral("网页过大，已截断");
+        m_errorString = TooLargeText();
         onFinished();
     }
 }
@@ -172,19 +239,75 @@ void Browser::onLoadLimit()
     onFinished();
 }
 
+int Browser::retryDelayMs(const QNetworkReply& reply) const
+{
+    const int base = std::max(m_retryPolicy.baseDelayMs, 0);
+    const QByteArray retryAfter = reply.rawHeader("Retry-After").trimmed();
+    if (!retryAfter.isEmpty()) {
+        // Seconds, or the HTTP date from which on the server will answer again.
+        bool seconds = false;
+        qint64 ms = retryAfter.toLongLong(&seconds) * 1000;
+        if (!seconds) {
+            const QDateTime at
+                = QDateTime::fromString(QString::fromLatin1(retryAfter), Qt::RFC2822Date);
+            ms = at.isValid() ? QDateTime::currentDateTimeUtc().msecsTo(at) : -1;
+        }
+        if (ms >= 0)
+            return int(std::min<qint64>(ms, std::max(m_retryPolicy.maxRetryAfterMs, 0)));
+    }
+    const int doubling = std::min(m_attempts - 1, 16);
+    const qint64 backoff = qint64(base) << doubling;
+    const int jitter = base > 0 ? int(QRandomGenerator::global()->bounded(base + 1)) : 0;
+    return int(std::min<qint64>(backoff + jitter, std::max(m_retryPolicy.maxRetryAfterMs, base)));
+}
+
 void Browser::onFinished()
 {
     QNetworkReply* reply = m_reply;
     if (!reply)
         return;
-    if (!m_receivedTooMuch)
+    if (!m_receivedTooMuch && reply->isOpen())
         m_received += reply->readAll();
+    if (m_received.size() > kMaxPageBytes) {
+        m_received.clear();
+        m_receivedTooMuch = true;
+        m_errorString = TooLargeText();
+    }
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    m_httpStatus = status.isValid() ? status.toInt() : 0;
-    if (m_errorString.isEmpty() && reply->error() != QNetworkReply::NoError)
-        m_errorString = reply->errorString();
-    if (m_errorString.isEmpty() && m_httpStatus >= 400)
-        m_errorString = QStringLiteral("HTTP %1").arg(m_httpStatus);
+    const int httpStatus = status.isValid() ? status.toInt() : 0;
+    QString error = m_errorString;
+    bool incomplete = m_receivedTooMuch || !error.isEmpty();
+    if (error.isEmpty() && reply->error() != QNetworkReply::NoError) {
+        error = reply->errorString();
+        incomplete = httpStatus < 400 || !IsStatusError(reply->error());
+    }
+    // A body shorter than its announced length is cut short even when the transport did not
+    // notice (compressed bodies are announced in their compressed length).
+    const qint64 announced = reply->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+    if (!incomplete && announced > m_received.size()
+        && reply->rawHeader("Content-Encoding").isEmpty()) {
+        error = QStringLiteral("网页不完整（%1 / %2 字节）").arg(m_received.size()).arg(announced);
+        incomplete = true;
+    }
+    if (error.isEmpty() && httpStatus >= 400)
+        error = QStringLiteral("HTTP %1").arg(httpStatus);
+
+    const bool passing = !m_stopping && !m_receivedTooMuch
+        && (IsPassingStatus(httpStatus) || (incomplete && httpStatus < 400));
+    if (passing && m_attempts <= m_retryPolicy.retries) {
+        const int delay = retryDelayMs(*reply);
+        dropReply();
+        m_received.clear();
+        m_errorString.clear();
+        // The page stays "loading" through the backoff and the wait for a rate slot.
+        m_backingOff = true;
+        m_sendTimer->start(delay);
+        return;
+    }
+
+    m_httpStatus = httpStatus;
+    m_errorString = error;
+    m_loadIncomplete = incomplete;
     const QUrl finalUrl = reply->url();
     const QString contentType = reply->header(QNetworkRequest::ContentTypeHeader).toString();
     dropReply();
@@ -195,6 +318,10 @@ void Browser::onFinished()
 void Browser::complete(const QByteArray& body, const QUrl& finalUrl, const QString& contentType)
 {
     auto doc = Document::parseBytes(body, finalUrl, contentType, m_arena.get());
+    if (doc->refused()) {
+        m_errorString = QStringLiteral("网页元素嵌套过深");
+        m_loadIncomplete = true;
+    }
     doc->setBrowser(this);
     doc->setReadyState(QStringLiteral("complete"));
     m_document = std::move(doc);

@@ -2,6 +2,7 @@
 
 #include "web/browser.h"
 #include "web/charset.h"
+#include "web/nesting_scan.h"
 #include "web/parse_arena.h"
 #include "web/serializer.h"
 
@@ -229,7 +230,12 @@ std::unique_ptr<Document> Document::parse(
     auto doc = std::make_unique<Document>();
     doc->m_url = url;
     doc->m_charset = charset;
+    doc->m_readyState = QStringLiteral("complete");
     const QByteArray utf8 = html.toUtf8();
+    if (!NestingWithin(utf8)) {
+        doc->m_refused = true; // parsing it would hold the program for minutes
+        return doc;
+    }
     ParseArena ownArena;
     ParseArena& memory = arena ? *arena : ownArena;
     GumboOptions options = kGumboDefaultOptions;
@@ -245,7 +251,6 @@ std::unique_ptr<Document> Document::parse(
     // The output lives in the arena and goes with it (gumbo's own destruction recurses
     // over the tree, which a deeply nested page would overflow).
     memory.reset();
-    doc->m_readyState = QStringLiteral("complete");
     return doc;
 }
 

@@ -36,6 +36,9 @@ public:
     static std::unique_ptr<Document> parseBytes(const QByteArray& bytes, const QUrl& url = {},
         const QString& contentType = {}, ParseArena* arena = nullptr);
 
+    // The markup nested too deep to be parsed (see NestingWithin): the document is empty.
+    bool refused() const { return m_refused; }
+
     const QUrl& url() const { return m_url; }
     // The address links and form actions resolve against (BASE href when given).
     QUrl baseUrl() const;
@@ -80,6 +83,7 @@ private:
     QString m_charset = QStringLiteral("UTF-8");
     QString m_readyState = QStringLiteral("uninitialized");
     QPointer<Browser> m_browser;
+    bool m_refused = false;
 };
 
 } // namespace quel::web

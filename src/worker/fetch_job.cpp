@@ -6,8 +6,10 @@
 #include "worker/buyer_profile.h"
 #include "worker/fetch_page.h"
 #include "worker/markers.h"
+#include "worker/watchdog.h"
 
 #include <QTimer>
+#include <cstdio>
 
 namespace quel::worker {
 
@@ -26,12 +28,28 @@ QTimer* makeTimer(QObject* parent, int intervalMs)
 
 JobTiming JobTiming::fromEnvironment()
 {
-    bool ok = false;
-    const int tick = qEnvironmentVariableIntValue("QUELFETCH_TICK_MS", &ok);
+    const auto read = [](const char* name, int& setting, int least) {
+        bool ok = false;
+        const int value = qEnvironmentVariableIntValue(name, &ok);
+        if (ok && value >= least)
+            setting = value;
+    };
     JobTiming timing;
-    if (ok && tick > 0)
-        timing.tickMs = tick;
+    read("QUELFETCH_TICK_MS", timing.tickMs, 1);
+    read("QUELFETCH_IDLE_TIMEOUT_MS", timing.idleTimeoutMs, 1);
+    read("QUELFETCH_RETRY_BASE_MS", timing.retryBaseMs, 0);
+    read("QUELFETCH_RETRY_AFTER_CAP_MS", timing.retryAfterCapMs, 0);
     return timing;
+}
+
+void ConfigureBrowser(web::Browser& browser, const JobTiming& timing)
+{
+    browser.setRequestTimeout(timing.idleTimeoutMs);
+    web::RetryPolicy retry;
+    retry.retries = timing.retries;
+    retry.baseDelayMs = timing.retryBaseMs;
+    retry.maxRetryAfterMs = timing.retryAfterCapMs;
+    browser.setRetryPolicy(retry);
 }
 
 FetchJob::FetchJob(const Job& job, web::Browser& browser, JobTiming timing, QObject* parent)
@@ -42,12 +60,10 @@ FetchJob::FetchJob(const Job& job, web::Browser& browser, JobTiming timing, QObj
     , m_blankReady(makeTimer(this, timing.shortMs()))
     , m_setUrl(makeTimer(this, timing.shortMs()))
     , m_downSave(makeTimer(this, timing.tickMs))
-    , m_watchdog(makeTimer(this, timing.tickMs))
 {
     connect(m_blankReady, &QTimer::timeout, this, &FetchJob::onBlankReadyTick);
     connect(m_setUrl, &QTimer::timeout, this, &FetchJob::onSetUrlTick);
     connect(m_downSave, &QTimer::timeout, this, &FetchJob::onDownSaveTick);
-    connect(m_watchdog, &QTimer::timeout, this, &FetchJob::onWatchdogTick);
     // Queued: the step may click and so replace the document while the browser is still
     // telling the page's listeners about it.
     connect(&m_browser, &web::Browser::downloadComplete, this, &FetchJob::onPageLoaded,
@@ -58,9 +74,10 @@ FetchJob::~FetchJob() = default;
 
 void FetchJob::start()
 {
+    m_watchdog = std::make_unique<Watchdog>(
+        std::chrono::milliseconds(qint64(kWatchdogTicks) * m_timing.tickMs), ExitTimedOut);
     m_browser.navigate(kBlankPage);
     m_blankReady->start();
-    m_watchdog->start();
 }
 
 void FetchJob::onBlankReadyTick()
@@ -119,40 +136,37 @@ void FetchJob::onDownSaveTick()
     pageStep(false);
 }
 
-void FetchJob::onWatchdogTick()
-{
-    if (m_finished || m_job.url.isEmpty()) {
-        finish();
-        return;
-    }
-    if (m_writing)
-        return;
-    if (m_watchdogTicks >= kWatchdogTicks) {
-        writeResult(QString()); // whatever an item job had gathered is dropped
-        return;
-    }
-    ++m_watchdogTicks;
-}
-
 void FetchJob::pageStep(bool onLoad)
 {
+    // A page still loading (its retries included) is awaited also past the ready limit: its
+    // own timeouts and the watchdog bound the wait, and taking it half loaded loses records.
+    if (m_browser.busy())
+        return;
+    if (m_job.mode != ItemJob && m_job.mode != BuyerJob)
+        return; // other modes extract nothing; the watchdog ends them
+    if (PageLoadFailed(m_browser)) {
+        // An item page that says the item cannot be viewed is an answer, whatever its status.
+        const bool notViewable = m_job.mode == ItemJob && !m_browser.loadIncomplete()
+            && web::GetBodyHtml(m_browser).contains(markers::kNotViewable);
+        if (notViewable)
+            writeResult(QString());
+        else
+            fail(ExitPageFailed, m_browser.errorString());
+        return;
+    }
     switch (m_job.mode) {
     case ItemJob:
         itemStep(onLoad);
         break;
-    case BuyerJob:
+    default:
         writeResult(ParseBuyerProfile(web::GetBodyHtml(m_browser)));
         break;
-    default:
-        break; // other modes extract nothing; the watchdog ends them
     }
 }
 
 void FetchJob::itemStep(bool onLoad)
 {
-    // A page that failed to load will not grow a sales record by clicking: it is taken as
-    // it is at once, as the sales-record limit would take it minutes later.
-    const bool takeAsIs = m_saveTicks >= kSalesRecordTicks || PageLoadFailed(m_browser);
+    const bool takeAsIs = m_saveTicks >= kSalesRecordTicks;
     switch (m_walk.step(web::GetBodyHtml(m_browser), takeAsIs)) {
     case ItemWalk::Action::WriteEmpty:
         writeResult(QString());
@@ -183,6 +197,21 @@ void FetchJob::writeResult(const QString& text)
     m_writtenFile = web::SaveTextFile(text, m_job.outputFile, m_timing.tickMs);
     m_writing = false;
     m_job.url.clear();
+    if (m_writtenFile.isEmpty())
+        m_exitCode = ExitNotWritten;
+    finish();
+}
+
+void FetchJob::fail(int exitCode, const QString& reason)
+{
+    if (m_writing || m_finished)
+        return;
+    // Whatever was gathered stays unwritten: a partial record imported as complete would
+    // never be repaired, while a job without a result is simply run again.
+    const QString line = QStringLiteral("quelfetch: %1: %2\n").arg(m_browser.locationUrl(), reason);
+    std::fputs(line.toLocal8Bit().constData(), stderr);
+    m_exitCode = exitCode;
+    m_job.url.clear();
     finish();
 }
 
@@ -194,7 +223,6 @@ void FetchJob::finish()
     m_blankReady->stop();
     m_setUrl->stop();
     m_downSave->stop();
-    m_watchdog->stop();
     m_browser.stop();
     emit finished();
 }

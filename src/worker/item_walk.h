@@ -17,8 +17,8 @@ public:
         Finish, // write result() and end
     };
 
-    // One look at the loaded page. takeAsIs: extract the page whether its sales record is
-    // open or not (the job's patience is used up, or the page failed to load).
+    // One look at a page that loaded whole. takeAsIs: extract the page whether its sales
+    // record is open or not (the job's patience is used up).
     Action step(const QString& markup, bool takeAsIs);
 
     const QString& result() const { return m_result; }

@@ -2,13 +2,17 @@
 //   quelfetch JOB‖OUTPUT‖MODE      (the arguments are joined with blanks)
 //   quelfetch --dump URL           prints the page's body markup as the parsers see it
 // "--market URL" (or QUELMAR_MARKET) says where the marketplace is. QUELFETCH_TICK_MS
-// shortens the one-second tick (tests run the watchdog's 1200 ticks in seconds).
+// shortens the one-second tick (tests run the watchdog's 1200 ticks in seconds);
+// QUELFETCH_RATE and QUELFETCH_RATE_FILE share a request rate among the workers of a run.
+// The exit code says how the job ended (see ExitCode): 0 only with a result file.
 
 #include "web/browser.h"
 #include "web/market.h"
 #include "web/page_dump.h"
+#include "web/rate_limit.h"
 #include "worker/command_line.h"
 #include "worker/fetch_job.h"
+#include "worker/memory_limit.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -49,6 +53,7 @@ int dumpPage(const QString& url)
 
 int main(int argc, char* argv[])
 {
+    quel::worker::LimitAddressSpace();
     QCoreApplication app(argc, argv);
     const QStringList given = app.arguments().mid(1);
 
@@ -70,12 +75,18 @@ int main(int argc, char* argv[])
     quel::worker::Job job;
     if (!quel::worker::ParseCommandLine(
             quel::worker::JoinArguments(arguments), market.itemBase, market.itemBase, job))
-        return 0; // no job or no output file: nothing to do, no file written
+        return quel::worker::ExitBadArguments; // nothing to do, no file written
 
+    const quel::worker::JobTiming timing = quel::worker::JobTiming::fromEnvironment();
     quel::web::Browser browser;
-    quel::worker::FetchJob fetch(job, browser, quel::worker::JobTiming::fromEnvironment());
-    QObject::connect(&fetch, &quel::worker::FetchJob::finished, &app, &QCoreApplication::quit,
-        Qt::QueuedConnection);
+    quel::worker::ConfigureBrowser(browser, timing);
+    const std::unique_ptr<quel::web::SharedRateLimit> rate = quel::web::RateLimitFromEnvironment();
+    if (rate)
+        browser.setRequestGate([&rate] { return rate->reserve(); });
+    quel::worker::FetchJob fetch(job, browser, timing);
+    QObject::connect(
+        &fetch, &quel::worker::FetchJob::finished, &app,
+        [&app, &fetch] { app.exit(fetch.exitCode()); }, Qt::QueuedConnection);
     fetch.start();
     return app.exec();
 }

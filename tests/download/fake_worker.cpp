@@ -1,11 +1,13 @@
 // Stands in for quelfetch in the pool tests. The job field says what to do:
 //   write:TEXT   write TEXT to the result file (via .TMP and rename) and exit
 //   empty        write an empty result file
-//   die          exit without a file
+//   die          exit without a file (as a worker whose page did not load)
+//   dir          make a folder where the result file belongs (a file nobody can read)
 //   hang         never finish (noting its pid in ./pids/ when that folder exists)
 //   late:MS:TEXT wait MS milliseconds, then write TEXT
 //   item:N       a product result with N sales records (buyers bN-1 .. bN-N)
-//   ...user_id=C a buyer profile for code C
+//   ...user_id=C a buyer profile for code C; no file when C starts with "die", and for ever
+//                when it starts with "hang"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -21,6 +23,16 @@ static void writeResult(const QString& path, const QByteArray& bytes)
     f.close();
     QFile::remove(path);
     QFile::rename(path + ".TMP", path);
+}
+
+static int hang()
+{
+    // Leaves its process id where a test can check that it was ended.
+    if (QDir(QStringLiteral("pids")).exists())
+        QFile(QStringLiteral("pids/") + QString::number(QCoreApplication::applicationPid()))
+            .open(QIODevice::WriteOnly);
+    QThread::sleep(600);
+    return 0;
 }
 
 int main(int argc, char** argv)
@@ -46,18 +58,22 @@ int main(int argc, char** argv)
         writeResult(out, lines.join("\r\n").toUtf8());
     } else if (job.contains("user_id=")) {
         const QString code = job.mid(job.indexOf("user_id=") + 8);
+        if (code.startsWith("die"))
+            return 3;
+        if (code.startsWith("hang"))
+            return hang();
         writeResult(out,
             QStringList { "名" + code, "3", "5", "浙江", "杭州", "2008年3月5日", "2026-12-1" }
                 .join(QStringLiteral("〗★〖"))
                 .toUtf8());
+    } else if (job == "die") {
+        return 3;
+    } else if (job == "dir") {
+        QDir().mkpath(out);
     } else if (job == "empty") {
         writeResult(out, QByteArray());
     } else if (job == "hang") {
-        // Leaves its process id where a test can check that it was ended.
-        if (QDir(QStringLiteral("pids")).exists())
-            QFile(QStringLiteral("pids/") + QString::number(QCoreApplication::applicationPid()))
-                .open(QIODevice::WriteOnly);
-        QThread::sleep(600);
+        return hang();
     } else if (job.startsWith("late:")) {
         const QStringList parts = job.split(':');
         QThread::msleep(parts.value(1).toULong());

@@ -1,3 +1,4 @@
+#include "core/feedback.h"
 #include "download/download_pool.h"
 #include "support/temp_dir.h"
 
@@ -5,8 +6,11 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using quel::download::DownloadJob;
 using quel::download::DownloadPool;
@@ -186,4 +190,85 @@ TEST(DownloadPool, StoppingMidRunEndsWorkersAndRemovesTheirFiles)
     // The killed workers must not come back as failures after the stop.
     runFor(300);
     EXPECT_EQ(pool->failedJobs(), 0);
+}
+
+namespace {
+
+// The id of a process that has ended, as a run killed earlier would have had.
+qint64 endedProcessId()
+{
+    QProcess p;
+    p.start(QStringLiteral("true"), {});
+    p.waitForFinished(5000);
+    return p.processId() > 0 ? p.processId() : 999999;
+}
+
+class RecordingFeedback : public quel::SilentFeedback
+{
+public:
+    QStringList messages;
+    void message(const QString& text) override { messages << text; }
+};
+
+} // namespace
+
+TEST(DownloadPool, OnlyTheJobThatStartedAWorkerImportsItsFile)
+{
+    Fixture f;
+    const qint64 self = QCoreApplication::applicationPid();
+    const qint64 ended = endedProcessId();
+    const qint64 otherCopy = getppid(); // alive for as long as this test runs
+    auto pool
+        = f.make({ QStringLiteral("late:1200:mine 1"), QStringLiteral("late:1200:mine 2") }, 2);
+    pool->start();
+    runFor(400);
+    // While the jobs run, files appear under every name a stray worker could write: an
+    // older version's, a killed earlier run's, another job's of this very program, and one
+    // of another copy that is still running.
+    for (int index = 0; index < 2; ++index) {
+        const int row = index + DownloadPool::kFirstDataRow;
+        const QString own = pool->resultFileName(index);
+        ASSERT_TRUE(QRegularExpression(QStringLiteral("^Temp_%1_%2_\\d+\\.t$").arg(self).arg(row))
+                        .match(own)
+                        .hasMatch())
+            << own.toStdString();
+        f.dir.write(QStringLiteral("Temp_%1.t").arg(row), "stray: older version");
+        f.dir.write(QStringLiteral("Temp_%1_%2_1.t").arg(ended).arg(row), "stray: killed run");
+        f.dir.write(QStringLiteral("Temp_%1_%2_%3.t")
+                        .arg(self)
+                        .arg(row)
+                        .arg(own.section('_', 3, 3).toInt() + 7),
+            "stray: another job");
+        f.dir.write(QStringLiteral("Temp_%1_%2_1.t").arg(otherCopy).arg(row), "another copy's");
+    }
+    EXPECT_NE(pool->resultFileName(0), pool->resultFileName(1));
+    ASSERT_TRUE(runUntilFinished(*pool, 10000));
+    EXPECT_EQ(f.imported.value(1), QStringLiteral("mine 1"));
+    EXPECT_EQ(f.imported.value(2), QStringLiteral("mine 2"));
+    EXPECT_EQ(pool->failedJobs(), 0);
+    // At the end only the running copy's files are left.
+    EXPECT_EQ(f.leftovers(),
+        (QStringList { QStringLiteral("Temp_%1_2_1.t").arg(otherCopy),
+            QStringLiteral("Temp_%1_3_1.t").arg(otherCopy) }));
+    // The pool size has a ceiling.
+    pool->setMaxWorkers(500);
+    EXPECT_EQ(pool->maxWorkers(), DownloadPool::kWorkerLimit);
+}
+
+TEST(DownloadPool, AResultFileThatCannotBeReadIsReportedAndRed)
+{
+    Fixture f;
+    RecordingFeedback feedback;
+    auto pool = f.make({ QStringLiteral("dir"), QStringLiteral("write:fine") }, 2);
+    pool->setFeedback(&feedback);
+    pool->start();
+    ASSERT_TRUE(runUntilFinished(*pool, 20000));
+    EXPECT_TRUE(pool->jobs()[0].failed);
+    EXPECT_FALSE(pool->jobs()[1].failed);
+    EXPECT_EQ(f.imported.keys(), QList<qint64> { 2 });
+    const QString expected = QStringLiteral("无法打开下载文档：\r\n")
+        + QDir(f.dir.path()).filePath(pool->resultFileName(0));
+    EXPECT_EQ(pool->failureReason(0), expected);
+    EXPECT_EQ(feedback.messages, QStringList { expected });
+    QDir(f.dir.path()).rmdir(pool->resultFileName(0));
 }

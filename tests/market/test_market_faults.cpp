@@ -15,7 +15,9 @@
 #include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 using namespace quel::market;
 using Clock = std::chrono::steady_clock;
@@ -126,6 +128,7 @@ TEST(MarketServerFaults, EachFaultReachesTheClientAsItsKind)
             EXPECT_GE(msSince(started), 250);
             break;
         case Fault::None:
+        case Fault::Unavailable: // scripted only
             ADD_FAILURE() << "a request passed at fail rate 1";
         }
         ++seen[static_cast<std::size_t>(fault)];
@@ -216,3 +219,42 @@ TEST(QuelmarketProgram, PrintsItsPortServesLogsAndStopsOnSigterm)
 }
 
 } // namespace
+
+TEST(MarketServerFaults, RateLimitAnswers429WithRetryAfterAndScriptedFaultsHitTheirAddress)
+{
+    const ParsedOptions parsed = parseMarketArguments({ "--rate-limit", "3" });
+    ASSERT_TRUE(parsed.error.empty());
+    EXPECT_EQ(parsed.options.rateLimit, 3.0);
+    for (const char* bad : { "x", "-1", "" })
+        EXPECT_FALSE(parseMarketArguments({ "--rate-limit", bad }).error.empty()) << bad;
+
+    MarketOptions o = MarketOptions::forTests();
+    o.rateLimit = 3;
+    o.scriptedFaults = { { "/browse/ad_search.htm", 0, Fault::Unavailable } };
+    TestServer market(o);
+    ASSERT_TRUE(market.isRunning());
+    httplib::Client client("127.0.0.1", market.port());
+    std::vector<int> statuses;
+    for (int i = 0; i < 6; ++i) {
+        const auto res = client.Get("/index.htm?n=" + std::to_string(i));
+        ASSERT_TRUE(res);
+        statuses.push_back(res->status);
+        if (res->status == 429) {
+            EXPECT_EQ(res->get_header_value("Retry-After"), "1");
+        }
+    }
+    EXPECT_EQ(statuses, (std::vector<int> { 200, 200, 200, 429, 429, 429 }));
+    EXPECT_EQ(market.server().counters().rateLimited, 3u);
+
+    // A second later the limit has room again; the scripted 503 comes on the first request of
+    // its address only.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    const auto first = client.Get("/browse/ad_search.htm");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->status, 503);
+    EXPECT_EQ(first->get_header_value("Retry-After"), "1");
+    const auto second = client.Get("/browse/ad_search.htm");
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->status, 200);
+    EXPECT_EQ(market.server().counters().faults[static_cast<std::size_t>(Fault::Unavailable)], 1u);
+}

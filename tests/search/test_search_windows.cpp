@@ -6,6 +6,7 @@
 #include "search/pclass_sel.h"
 #include "search/search_commands.h"
 #include "search/search_panel.h"
+#include "views/lists.h"
 #include "web/browser.h"
 #include "web/market.h"
 
@@ -127,31 +128,33 @@ TEST_F(SearchWindowsTest, CategoryWindowOffersAllAndTheCategories)
 
 TEST_F(SearchWindowsTest, ReplaceCategoryCoversTheSelectedRowsEitherWay)
 {
-    for (const char* code : { "1", "2", "3", "4" })
+    // Item codes that are other products' IDs, and one with "-".
+    for (const char* code : { "4", "3", "a-1", "1" })
         ASSERT_TRUE(
             m_db.exec(q("INSERT INTO 产品表(PCode,KWord) VALUES('") + q(code) + q("','旧')")));
     const QStringList ids = m_db.rows(q("SELECT ID FROM 产品表 ORDER BY ID"));
+    const QStringList codes = m_db.rows(q("SELECT PCode FROM 产品表 ORDER BY ID"));
 
     QWidget main;
     QString formParameter;
     SearchCommands commands(&main, m_db.db(), &formParameter);
+    // The product list's own layout: PCode, ID, 序号, KWord, ...
     quel::views::GridModel grid;
-    quel::views::setGridColumns(
-        grid, { q("ID"), QString(), q("KWord") }, { q("ID"), q("序号"), q("产品类别") });
+    quel::views::layOutList(grid, quel::views::ListKind::Products);
     for (int i = 0; i < ids.size(); ++i)
-        grid.appendRow({ ids[i], QString::number(i + 1), q("旧") });
+        grid.appendRow({ codes[i], ids[i], QString::number(i + 1), q("旧") });
 
     // Rows 2..3 of the data (grid rows 3 and 4), selected from the bottom up.
-    grid.setCurrentCell(4, 2);
-    grid.setSelectionEnd(3, 2);
+    grid.setCurrentCell(4, 3);
+    grid.setSelectionEnd(3, 3);
     answerWindow(q("产品类别选择"), { q("Levi's") }, "Com_1");
     commands.replaceCategory(grid);
     EXPECT_EQ(formParameter, q("Levi's"));
     EXPECT_EQ(m_db.rows(q("SELECT KWord FROM 产品表 ORDER BY ID")),
         (QStringList { q("旧"), q("Levi's"), q("Levi's"), q("旧") }));
-    EXPECT_EQ(grid.text(3, 2), q("Levi's"));
-    EXPECT_EQ(grid.text(4, 2), q("Levi's"));
-    EXPECT_EQ(grid.text(2, 2), q("旧"));
+    EXPECT_EQ(grid.text(3, 3), q("Levi's"));
+    EXPECT_EQ(grid.text(4, 3), q("Levi's"));
+    EXPECT_EQ(grid.text(2, 3), q("旧"));
     EXPECT_TRUE(main.isEnabled());
 
     // Cancelled: nothing changes.
@@ -161,8 +164,7 @@ TEST_F(SearchWindowsTest, ReplaceCategoryCoversTheSelectedRowsEitherWay)
 
     // A list without rows keeps its cursor on the titles: no window opens at all.
     quel::views::GridModel empty;
-    quel::views::setGridColumns(
-        empty, { q("ID"), QString(), q("KWord") }, { q("ID"), q("序号"), q("产品类别") });
+    quel::views::layOutList(empty, quel::views::ListKind::Products);
     commands.replaceCategory(empty);
     EXPECT_FALSE(findWindow(q("产品类别选择")));
 }

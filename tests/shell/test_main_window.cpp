@@ -1,3 +1,4 @@
+#include "analysis/chart_view.h"
 #include "grid/grid_model.h"
 #include "grid/grid_view.h"
 #include "shell/analysis_page.h"
@@ -56,7 +57,10 @@ TEST_F(MainWindowTest, UnopenableDatabaseStillOpensTheWindow)
     writeCatalogue({ "丢失", folder() + "/DATA7.mdb", "默认", folder() + "/DATA.mdb" });
     shell::MainWindow& mf = window();
     EXPECT_EQ(mf.databaseLabel()->text(), "丢失");
-    EXPECT_TRUE(shell::Dialogs::takeShownTexts().contains("无法建立数据库连接！"));
+    // Said once, naming the file; the lists stay empty.
+    EXPECT_EQ(shell::Dialogs::takeShownTexts(),
+        QStringList { "无法建立数据库连接！\n" + folder() + "/DATA7.mdb" });
+    EXPECT_EQ(mf.listViews()->grid(0)->grid()->dataRowCount(), 0);
     mf.show();
     EXPECT_TRUE(mf.isVisible());
     mf.hide();
@@ -112,6 +116,34 @@ TEST_F(MainWindowTest, EveryNamedControlExists)
         }
     }
     EXPECT_EQ(mf.com(0)->toolTip(), "按用户输入的关键词搜索产品，并下载基本资讯。");
+}
+
+TEST_F(MainWindowTest, OnePicturePerActionOnEveryPageAndMenu)
+{
+    shell::MainWindow& mf = window();
+    const auto picture = [](const QIcon& icon) { return icon.pixmap(24, 24).toImage(); };
+    const auto& entries = shell::commandEntries();
+    for (const shell::CommandEntry& a : entries) {
+        const QImage shown = picture(mf.com(a.index)->icon());
+        ASSERT_FALSE(shown.isNull()) << a.index;
+        for (const shell::CommandEntry& b : entries) {
+            const bool same = shown == picture(mf.com(b.index)->icon());
+            EXPECT_EQ(same, a.action == b.action) << a.index << " and " << b.index;
+        }
+    }
+    // Refresh and the two downloads, as the user met them mixed up.
+    const auto action = [](int index) { return shell::findCommandEntry(index)->action; };
+    EXPECT_EQ(action(1), action(11));
+    EXPECT_EQ(action(10), action(32));
+    EXPECT_EQ(action(13), action(31));
+    EXPECT_NE(action(1), action(10));
+    EXPECT_NE(action(2), action(11));
+    const std::pair<const char*, int> items[] = { { "M_DownDetail", 13 }, { "M_RedownDetail", 10 },
+        { "M_DownCustomer", 31 }, { "M_RedownCustomer", 32 } };
+    for (const auto& [name, index] : items) {
+        EXPECT_EQ(picture(mf.findChild<QAction*>(name)->icon()), picture(mf.com(index)->icon()))
+            << name;
+    }
 }
 
 TEST_F(MainWindowTest, MenusCarryTheirCaptions)
@@ -222,7 +254,7 @@ TEST_F(MainWindowTest, LayoutKeepsProportionsAndSurvivesTinySizes)
     mf.tabs()->setCurrentIndex(4);
     QCoreApplication::processEvents();
     shell::AnalysisSubPage* page = mf.analysisPage()->subPage(0);
-    const double ratio = double(page->chart()->width()) / page->grid()->width();
+    const double ratio = double(page->chart()->width()) / page->gridView()->width();
     EXPECT_NEAR(ratio, 3.0, 0.1);
     EXPECT_TRUE(page->isVisible());
     EXPECT_FALSE(mf.analysisPage()->subPage(1)->isVisible());

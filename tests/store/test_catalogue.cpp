@@ -112,6 +112,20 @@ TEST_F(CatalogueTest, NewDatabaseNamesAndFiles)
     EXPECT_FALSE(m_catalogue.NewDatabase(QStringLiteral("a〗★〖b"), m_feedback));
 }
 
+TEST_F(CatalogueTest, NamesLoseOnlyTheirBlanks)
+{
+    // Tabs and the ideographic space belong to the name; only blanks go.
+    const QString name = QStringLiteral("\t鞋\u3000");
+    EXPECT_TRUE(
+        m_catalogue.NewDatabase(QStringLiteral(" ") + name + QStringLiteral("  "), m_feedback));
+    EXPECT_EQ(catalogueFields().value(2), name);
+    EXPECT_FALSE(m_catalogue.SelectCatalogueEntry(QStringLiteral("鞋")));
+    EXPECT_TRUE(m_catalogue.SelectCatalogueEntry(QStringLiteral("  ") + name));
+    EXPECT_EQ(m_catalogue.currentDatabaseName(), name);
+    m_catalogue.DeleteCatalogueEntry(name + QStringLiteral(" "), m_feedback);
+    EXPECT_EQ(m_feedback.messages.last(), QStringLiteral("当前正在操作的数据不允许删除！"));
+}
+
 TEST_F(CatalogueTest, SelectMovesTheRecordFirst)
 {
     const QStringList three { QStringLiteral("默认"), path(QStringLiteral("DATA.mdb")),
@@ -210,6 +224,18 @@ TEST(DataFolder, ResolvesInTheDocumentedOrder)
         QFileInfo(exe).absoluteFilePath());
     EXPECT_EQ(resolveDataFolder({}, QString(), QStringLiteral("/nonexistent/quelmar-bin")),
         QDir::homePath() + QStringLiteral("/.local/share/quelmar"));
+
+    // An installed program (its template in ../share/quelmar) keeps its data in the user's
+    // folder even where its own folder is writable.
+    TempDir prefix;
+    const QString bin = prefix.file(QStringLiteral("bin"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    ASSERT_TRUE(QDir().mkpath(prefix.file(QStringLiteral("share/quelmar"))));
+    prefix.write(QStringLiteral("share/quelmar/Null_Data.mdb"), "template");
+    EXPECT_EQ(resolveDataFolder({}, QString(), bin),
+        QDir::homePath() + QStringLiteral("/.local/share/quelmar"));
+    EXPECT_EQ(shippedTemplatePath(bin), prefix.file(QStringLiteral("share/quelmar/Null_Data.mdb")));
+    EXPECT_EQ(resolveDataFolder({}, QString(), exe), QFileInfo(exe).absoluteFilePath());
 }
 
 TEST(DataFolder, FirstStartInstallsTemplateAndDefaultDatabase)
@@ -247,6 +273,18 @@ TEST(DataFolder, FirstStartInstallsTemplateAndDefaultDatabase)
         << error.toStdString();
     EXPECT_TRUE(QFileInfo::exists(other.file(QStringLiteral("Null_Data.mdb"))));
     EXPECT_FALSE(QFileInfo::exists(other.file(QStringLiteral("DATA.mdb"))));
+
+    // An installed program's template comes from ../share/quelmar.
+    TempDir prefix;
+    const QString shipped = prefix.file(QStringLiteral("share/quelmar/Null_Data.mdb"));
+    ASSERT_TRUE(QDir().mkpath(prefix.file(QStringLiteral("share/quelmar"))));
+    ASSERT_TRUE(QDir().mkpath(prefix.file(QStringLiteral("bin"))));
+    ASSERT_TRUE(writeTemplate(shipped, &error));
+    TempDir user;
+    ASSERT_TRUE(initialiseDataFolder(user.path(), prefix.file(QStringLiteral("bin")), &error))
+        << error.toStdString();
+    EXPECT_EQ(user.read(QStringLiteral("Null_Data.mdb")),
+        prefix.read(QStringLiteral("share/quelmar/Null_Data.mdb")));
 
     const QString blocker = data.write(QStringLiteral("file"), "x");
     EXPECT_FALSE(initialiseDataFolder(blocker + QStringLiteral("/sub"), program.path(), &error));

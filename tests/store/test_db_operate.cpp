@@ -68,7 +68,8 @@ TEST_F(DbOperateTest, ConnectionsAndRecordsetsReportFailuresThroughFeedback)
     m_catalogue.setCurrentDatabaseFile(QStringLiteral("DATA9.mdb"));
     EXPECT_FALSE(m_ops.OpenConnection(conn));
     EXPECT_FALSE(conn.isOpen());
-    EXPECT_EQ(m_feedback.messages.last(), QStringLiteral("无法建立数据库连接！"));
+    EXPECT_EQ(m_feedback.messages.last(),
+        QStringLiteral("无法建立数据库连接！\n") + m_ops.currentDatabasePath());
     EXPECT_FALSE(m_ops.ExecuteSql(QStringLiteral("DELETE * FROM 产品表")));
 }
 

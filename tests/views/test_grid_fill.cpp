@@ -72,6 +72,20 @@ TEST_F(GridFill, OneRecordMoreShowsTheMessageAndTheFirstRows)
     EXPECT_EQ(grid.text(2, 2), "n999");
 }
 
+TEST_F(GridFill, FarMoreRecordsThanTheLimitAreCountedWithTheFilter)
+{
+    GridModel grid;
+    prepareWideGrid(grid, 2500);
+    // Only the rows shown are read; the count still covers every matching record.
+    EXPECT_EQ(fillGridFromTable(grid, *m_db, "ID>500", "ID DESC", false, m_measure), 2000);
+    EXPECT_EQ(m_feedback.messages,
+        QStringList {
+            "数据库里共有2000条记录，表格只能显示998条记录，因此无法全部显示，请修改筛选条件。" });
+    EXPECT_EQ(grid.dataRowCount(), 998);
+    EXPECT_EQ(grid.text(2, 2), "n2500");
+    EXPECT_EQ(grid.text(2 + 997, 2), "n1503");
+}
+
 TEST_F(GridFill, CellsShowDatesNumbersAndEmptyValues)
 {
     exec("CREATE TABLE F (ID COUNTER, D DATE, X DOUBLE, N LONG, S STRING)");

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QStringEncoder>
 #include <gtest/gtest.h>
+#include <map>
 #include <mutex>
 #include <zlib.h>
 
@@ -317,13 +318,14 @@ TEST_F(BrowserTest, FailedLoadsCompleteWithWhatArrived)
         QString address;
         QString body;
         bool fails = true;
+        bool incomplete = true; // not merely an error status with its whole error page
     };
     const Case cases[] = {
         { refused, QString() },
         { server.url("/slow"), QString() },
-        { server.url("/missing"), QStringLiteral("<P>没有这个页面</P>") },
+        { server.url("/missing"), QStringLiteral("<P>没有这个页面</P>"), true, false },
         { server.url("/cut"), QStringLiteral("<P>first part</P>") },
-        { server.url("/bytes"), QStringLiteral("<P>a\uFFFD\uFFFD\uFFFDz</P>"), false },
+        { server.url("/bytes"), QStringLiteral("<P>a\uFFFD\uFFFD\uFFFDz</P>"), false, false },
         { QStringLiteral("ftp://127.0.0.1/x"), QString() },
         { QStringLiteral("not a web address"), QString() },
     };
@@ -336,6 +338,8 @@ TEST_F(BrowserTest, FailedLoadsCompleteWithWhatArrived)
         EXPECT_LT(timer.elapsed(), 3000) << c.address.toStdString();
         EXPECT_EQ(GetBodyHtml(browser), c.body) << c.address.toStdString();
         EXPECT_EQ(browser.errorString().isEmpty(), !c.fails) << c.address.toStdString();
+        EXPECT_EQ(browser.loadIncomplete(), c.incomplete) << c.address.toStdString();
+        EXPECT_EQ(browser.attempts(), c.address.startsWith(u"http") ? 1 : 0);
     }
     EXPECT_EQ(browser.httpStatus(), 0);
     ASSERT_TRUE(load(browser, server.url("/missing")));
@@ -413,4 +417,125 @@ TEST_F(BrowserTest, DownloadFinishedTagRules)
     EXPECT_EQ(browser.readyState(), QStringLiteral("complete"));
     MarkDownloadFinished(browser);
     EXPECT_EQ(browser.tag(), QStringLiteral("StartDown"));
+}
+
+TEST_F(BrowserTest, PassingFailuresAreRetriedWithBackoffAndRetryAfter)
+{
+    std::mutex mutex;
+    std::map<std::string, int> asked;
+    const auto count = [&](const httplib::Request& req) {
+        std::lock_guard lock(mutex);
+        return ++asked[req.path];
+    };
+    // Fails once with 503, then answers.
+    server.http().Get("/flaky", [&](const httplib::Request& req, httplib::Response& res) {
+        if (count(req) == 1) {
+            res.status = 503;
+            res.set_content("<p>busy</p>", "text/html");
+            return;
+        }
+        res.set_content("<p>here</p>", "text/html");
+    });
+    // Asks for an hour's patience every time.
+    server.http().Get("/busy", [&](const httplib::Request& req, httplib::Response& res) {
+        count(req);
+        res.status = 429;
+        res.set_header("Retry-After", "3600");
+        res.set_content("<p>slow down</p>", "text/html");
+    });
+    // Cuts its body short once.
+    server.http().Get("/cut", [&](const httplib::Request& req, httplib::Response& res) {
+        const bool first = count(req) == 1;
+        const std::string page = "<p>" + std::string(2000, 'x') + "</p>";
+        res.set_content_provider(page.size(), "text/html",
+            [first, page](size_t offset, size_t, httplib::DataSink& sink) {
+                if (first && offset > 0)
+                    return false;
+                sink.write(page.data() + offset, first ? 100 : page.size() - offset);
+                return true;
+            });
+    });
+    // An error that no retry mends.
+    server.http().Get("/gone", [&](const httplib::Request& req, httplib::Response& res) {
+        count(req);
+        res.status = 404;
+        res.set_content("<p>gone</p>", "text/html");
+    });
+    server.start();
+
+    Browser browser;
+    RetryPolicy policy;
+    policy.retries = 2;
+    policy.baseDelayMs = 50;
+    policy.maxRetryAfterMs = 400;
+    browser.setRetryPolicy(policy);
+
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_TRUE(load(browser, server.url("/flaky")));
+    EXPECT_EQ(GetBodyHtml(browser), QStringLiteral("<P>here</P>"));
+    EXPECT_TRUE(browser.errorString().isEmpty());
+    EXPECT_EQ(browser.attempts(), 2);
+    EXPECT_GE(timer.elapsed(), 50); // the backoff was kept
+
+    ASSERT_TRUE(load(browser, server.url("/cut")));
+    EXPECT_FALSE(browser.loadIncomplete());
+    EXPECT_EQ(browser.attempts(), 2);
+    EXPECT_TRUE(GetBodyHtml(browser).endsWith(QStringLiteral("xx</P>")));
+
+    // Retry-After is honoured up to the cap: two waits of 400 ms, not two hours.
+    timer.restart();
+    ASSERT_TRUE(load(browser, server.url("/busy"), 100));
+    EXPECT_GE(timer.elapsed(), 800);
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(browser.httpStatus(), 429);
+    EXPECT_FALSE(browser.errorString().isEmpty());
+    EXPECT_EQ(browser.attempts(), 3);
+
+    ASSERT_TRUE(load(browser, server.url("/gone")));
+    EXPECT_EQ(browser.attempts(), 1);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(asked["/busy"], 3);
+    EXPECT_EQ(asked["/gone"], 1);
+}
+
+TEST_F(BrowserTest, RequestsWaitForTheirGateAndHostilePagesAreRefused)
+{
+    server.http().Get("/page", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<p>ok</p>", "text/html");
+    });
+    server.http().Get("/huge", [&](const httplib::Request&, httplib::Response& res) {
+        // A fixed-length provider goes out uncompressed.
+        const auto page = std::make_shared<std::string>(size_t(kMaxPageBytes) + 1000, 'x');
+        res.set_content_provider(page->size(), "text/html",
+            [page](size_t offset, size_t length, httplib::DataSink& sink) {
+                return sink.write(page->data() + offset, std::min(length, page->size() - offset));
+            });
+    });
+    server.http().Get("/nested", [&](const httplib::Request&, httplib::Response& res) {
+        std::string page = "<html><body>";
+        for (int i = 0; i < 100000; ++i)
+            page += "<div>";
+        res.set_content(page + "deep", "text/html");
+    });
+    server.start();
+
+    Browser browser;
+    int asked = 0;
+    browser.setRequestGate([&asked] { return ++asked == 1 ? qint64(300) : qint64(0); });
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_TRUE(load(browser, server.url("/page")));
+    EXPECT_GE(timer.elapsed(), 250); // coarse timers may fire a little early
+    EXPECT_EQ(GetBodyHtml(browser), QStringLiteral("<P>ok</P>"));
+
+    for (const char* path : { "/huge", "/nested" }) {
+        timer.restart();
+        ASSERT_TRUE(load(browser, server.url(path))) << path;
+        EXPECT_LT(timer.elapsed(), 10000) << path;
+        EXPECT_TRUE(browser.loadIncomplete()) << path;
+        EXPECT_FALSE(browser.errorString().isEmpty()) << path;
+        EXPECT_TRUE(GetBodyHtml(browser).isEmpty()) << path;
+    }
+    EXPECT_EQ(asked, 3);
 }

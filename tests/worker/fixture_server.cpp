@@ -46,6 +46,13 @@ FixtureServer::FixtureServer()
                 "<html><body><h1>服务器错误</h1></body></html>", "text/html; charset=utf-8");
             return;
         }
+        if (id == "nested") {
+            std::string page = "<html><body>";
+            for (int i = 0; i < 200000; ++i)
+                page += "<div>";
+            response.set_content(page, "text/html; charset=utf-8");
+            return;
+        }
         if (id.rfind("stall", 0) == 0
             || request.get_param_value("user_id").rfind("stall", 0) == 0) {
             const auto until

@@ -18,7 +18,8 @@ namespace quel::worker::test {
 //   /shop/xshop/shop_intro.htm                  pages/profile_ok.html
 //   /NAME.html                                  pages/NAME.html
 // and, for failures: /item.htm?id=status500 (HTTP 500), a missing file (HTTP 404), and
-// ids starting with "stall" that answer only after stallMs.
+// ids starting with "stall" that answer only after stallMs, and the id "nested", a page of
+// 200,000 unclosed DIV elements.
 class FixtureServer
 {
 public:

@@ -20,10 +20,16 @@ struct WorkerRun
 {
     bool ended = false;
     qint64 ms = 0;
+    int exitCode = -1;
 };
 
+// Exit codes of quelfetch.
+constexpr int kExitBadArguments = 2;
+constexpr int kExitPageFailed = 3;
+constexpr int kExitTimedOut = 4;
+
 QProcess* startWorker(QProcess& process, const QString& argument, const TempDir& dir,
-    const QString& market, int tickMs)
+    const QString& market, int tickMs, const QStringList& settings = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QUELMAR_MARKET", market);
@@ -31,6 +37,10 @@ QProcess* startWorker(QProcess& process, const QString& argument, const TempDir&
         env.insert("QUELFETCH_TICK_MS", QString::number(tickMs));
     else
         env.remove("QUELFETCH_TICK_MS");
+    // Retries of failed loads keep their count but not their service backoff.
+    env.insert("QUELFETCH_RETRY_BASE_MS", "10");
+    for (const QString& setting : settings)
+        env.insert(setting.section('=', 0, 0), setting.section('=', 1));
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(dir.path());
     process.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -43,15 +53,16 @@ QProcess* startWorker(QProcess& process, const QString& argument, const TempDir&
 
 // Runs one worker to its end; a worker still running after timeoutMs is killed.
 WorkerRun runWorker(const QString& argument, const TempDir& dir, const QString& market,
-    int tickMs = 0, int timeoutMs = 15000)
+    int tickMs = 0, int timeoutMs = 15000, const QStringList& settings = {})
 {
     QProcess process;
     QElapsedTimer clock;
     clock.start();
-    startWorker(process, argument, dir, market, tickMs);
+    startWorker(process, argument, dir, market, tickMs, settings);
     WorkerRun run;
     run.ended = process.waitForFinished(timeoutMs);
     run.ms = clock.elapsed();
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     if (!run.ended) {
         process.kill();
         process.waitForFinished();
@@ -116,11 +127,10 @@ TEST_F(QuelfetchTest, NotViewableItemWritesAnEmptyFile)
     EXPECT_EQ(QFile(m_dir.file("Temp_1.t")).size(), 0);
 }
 
-TEST_F(QuelfetchTest, FailedLoadsEndAtOnceWithTheItemLineOfZeros)
+TEST_F(QuelfetchTest, AJobWhosePageFailedToLoadEndsWithoutAResult)
 {
-    const QByteArray zeros = QString("0〗★〖0〗★〖0〗★〖〗★〖0〗★〖0〗★〖0").toUtf8();
-    // HTTP 500, HTTP 404 and a marketplace that is not there, with the one-second tick: the
-    // sales record is not awaited for 200 ticks.
+    // HTTP 500 (retried twice), HTTP 404, a marketplace that is not there, a later sales page
+    // that answers 404 (item d): none of them may pass for a result, short or empty.
     const QString nowhere = [] {
         FixtureServer gone;
         return gone.base();
@@ -130,28 +140,47 @@ TEST_F(QuelfetchTest, FailedLoadsEndAtOnceWithTheItemLineOfZeros)
         QString job;
         QString market;
     } cases[] = {
-        { "status500", m_server.base() },
-        { "missing", m_server.base() },
-        { "a", nowhere },
+        { "status500‖./Temp_1.t‖0", m_server.base() },
+        { "missing‖./Temp_1.t‖0", m_server.base() },
+        { "a‖./Temp_1.t‖0", nowhere },
+        { "d‖./Temp_1.t‖0", m_server.base() },
+        { nowhere + "/member/user_profile.php?user_id=ok‖./Temp_1.t‖1", nowhere },
+        { m_server.base() + "/member/user_profile.php?user_id=gone‖./Temp_1.t‖1", m_server.base() },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.job.toStdString());
-        QFile::remove(m_dir.file("Temp_1.t"));
-        const WorkerRun run = runWorker(c.job + "‖./Temp_1.t‖0", m_dir, c.market);
+        const int before = m_server.requests();
+        const WorkerRun run = runWorker(c.job, m_dir, c.market);
         ASSERT_TRUE(run.ended);
         EXPECT_LT(run.ms, 5000);
-        EXPECT_EQ(m_dir.read("Temp_1.t"), zeros);
+        EXPECT_EQ(run.exitCode, kExitPageFailed);
+        EXPECT_TRUE(filesIn(m_dir).isEmpty());
+        if (c.job.startsWith("status500")) {
+            EXPECT_EQ(m_server.requests() - before, 3); // the first attempt and two retries
+        }
     }
 }
 
-TEST_F(QuelfetchTest, ALaterPageThatFailsToLoadEndsTheWalkAtOnce)
+TEST_F(QuelfetchTest, AStalledPageEndsWithoutAResultAfterItsIdleTimeouts)
 {
-    // Page 2 answers 404: the rows gathered so far are written, with the empty last line a
-    // page without rows leaves.
-    const WorkerRun run = runWorker("d‖./Temp_1.t‖0", m_dir, m_server.base());
+    m_server.setStallMs(10000);
+    const QString url = m_server.base() + "/member/user_profile.php?user_id=stall";
+    const WorkerRun run = runWorker(url + "‖./Temp_2.t‖1", m_dir, m_server.base(), 20, 15000,
+        { "QUELFETCH_IDLE_TIMEOUT_MS=200" });
     ASSERT_TRUE(run.ended);
     EXPECT_LT(run.ms, 5000);
-    EXPECT_EQ(m_dir.read("Temp_1.t"), expectedResult("item_d.t"));
+    EXPECT_EQ(run.exitCode, kExitPageFailed);
+    EXPECT_TRUE(filesIn(m_dir).isEmpty());
+}
+
+TEST_F(QuelfetchTest, ADeeplyNestedPageFailsWithinItsTime)
+{
+    // 200,000 unclosed elements would hold the parser for minutes.
+    const WorkerRun run = runWorker("nested‖./Temp_1.t‖0", m_dir, m_server.base());
+    ASSERT_TRUE(run.ended);
+    EXPECT_LT(run.ms, 5000);
+    EXPECT_EQ(run.exitCode, kExitPageFailed);
+    EXPECT_TRUE(filesIn(m_dir).isEmpty());
 }
 
 TEST_F(QuelfetchTest, AnUnwritableOutputEndsWithoutAFile)
@@ -159,6 +188,7 @@ TEST_F(QuelfetchTest, AnUnwritableOutputEndsWithoutAFile)
     // 31 attempts a tick apart, then the worker gives up.
     const WorkerRun run = runWorker("b‖./no/such/folder/Temp_1.t‖0", m_dir, m_server.base(), 5);
     ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 5);
     EXPECT_TRUE(filesIn(m_dir).isEmpty());
 }
 
@@ -168,6 +198,7 @@ TEST_F(QuelfetchTest, MissingJobOrOutputWritesNothing)
         const WorkerRun run = runWorker(argument, m_dir, m_server.base());
         ASSERT_TRUE(run.ended);
         EXPECT_LT(run.ms, 3000);
+        EXPECT_EQ(run.exitCode, kExitBadArguments);
     }
     EXPECT_TRUE(filesIn(m_dir).isEmpty());
     EXPECT_EQ(m_server.requests(), 0);
@@ -179,24 +210,14 @@ TEST_F(QuelfetchTest, EmptyCommandLineRunsTheBuiltInTestJob)
     EXPECT_EQ(m_dir.read("tt.T"), expectedResult("profile_ok.t"));
 }
 
-TEST_F(QuelfetchTest, UnknownModeWritesAnEmptyFileAtTheWatchdogLimit)
+TEST_F(QuelfetchTest, UnknownModeIsEndedByTheWatchdogWithoutAResult)
 {
     // 1200 ticks of 2 ms.
     const WorkerRun run = runWorker("a‖./Temp_4.t‖2", m_dir, m_server.base(), 2, 30000);
     ASSERT_TRUE(run.ended);
     EXPECT_GE(run.ms, 2400);
-    ASSERT_TRUE(QFile::exists(m_dir.file("Temp_4.t")));
-    EXPECT_EQ(QFile(m_dir.file("Temp_4.t")).size(), 0);
-}
-
-TEST_F(QuelfetchTest, APageThatNeverCompletesIsTakenAsItIsFromTheTwentiethTick)
-{
-    m_server.setStallMs(10000);
-    const QString url = m_server.base() + "/member/user_profile.php?user_id=stall";
-    const WorkerRun run = runWorker(url + "‖./Temp_2.t‖1", m_dir, m_server.base(), 20);
-    ASSERT_TRUE(run.ended);
-    EXPECT_LT(run.ms, 5000);
-    EXPECT_EQ(m_dir.read("Temp_2.t"), QString("〗★〖〗★〖〗★〖未知〗★〖未知〗★〖〗★〖").toUtf8());
+    EXPECT_EQ(run.exitCode, kExitTimedOut);
+    EXPECT_TRUE(filesIn(m_dir).isEmpty());
 }
 
 TEST_F(QuelfetchTest, OldResultAndTemporaryFilesAreReplaced)

@@ -17,17 +17,25 @@ const char* faultName(Fault fault)
         return "truncated";
     case Fault::Stalled:
         return "stalled";
+    case Fault::Unavailable:
+        return "http-503";
     }
     return "none";
 }
 
-FaultPlan::FaultPlan(std::uint64_t seed, double rate)
+FaultPlan::FaultPlan(std::uint64_t seed, double rate, std::vector<ScriptedFault> script)
     : m_seed(seed)
     , m_rate(rate)
+    , m_script(std::move(script))
 { }
 
 Fault FaultPlan::decide(std::string_view target, std::uint64_t attempt) const
 {
+    for (const ScriptedFault& s : m_script) {
+        if (target.find(s.targetPart) != std::string_view::npos
+            && (s.attempt < 0 || std::uint64_t(s.attempt) == attempt))
+            return s.fault;
+    }
     if (m_rate <= 0)
         return Fault::None;
     Rng rng { m_seed, 0xfa017ULL, hashText(target), attempt };
@@ -47,7 +55,7 @@ Fault FaultPlan::decide(std::string_view target, std::uint64_t attempt) const
 
 Fault FaultPlan::next(std::string_view target)
 {
-    if (m_rate <= 0)
+    if (m_rate <= 0 && m_script.empty())
         return Fault::None;
     std::uint64_t attempt = 0;
     {

@@ -69,6 +69,8 @@ std::string marketUsage()
            "  --fail-rate F            answer this share (0..1) of requests with a fault:\n"
            "                           HTTP 500, dropped connection, truncated body, stall\n"
            "  --stall-ms N             how long a stalled response hangs (default 30000)\n"
+           "  --rate-limit N           serve at most N requests per second; answer the others\n"
+           "                           with HTTP 429 and Retry-After (default: no limit)\n"
            "  --quiet                  no request log on stderr\n";
 }
 
@@ -130,6 +132,10 @@ ParsedOptions parseMarketArguments(const std::vector<std::string>& args)
         } else if (name == "--stall-ms") {
             ok = readInt(value, 0, 3600000, n);
             o.stallMs = static_cast<int>(n);
+        } else if (name == "--rate-limit") {
+            char* end = nullptr;
+            o.rateLimit = std::strtod(value.c_str(), &end);
+            ok = !value.empty() && *end == '\0' && o.rateLimit >= 0 && o.rateLimit <= 1e6;
         } else if (name == "--fail-rate") {
             ok = readRate(value, o.failRate);
         } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "market/civil_time.h"
+#include "market/fault_plan.h"
 
 #include <cstdint>
 #include <string>
@@ -24,6 +25,11 @@ struct MarketOptions
     int delayMs = 0; // added to every request
     double failRate = 0.0; // share of requests answered with a fault
     int stallMs = 30000; // how long a stalled response holds the connection
+    // Requests per second served; above it the answer is HTTP 429 with Retry-After (0: no
+    // limit).
+    double rateLimit = 0;
+    int retryAfterSeconds = 1; // the Retry-After of 429 and 503 answers
+    std::vector<ScriptedFault> scriptedFaults; // tests: faults at chosen addresses
     bool logRequests = true;
 
     // Defaults with a fixed "now" (2026-12-07 12:00:00) and no request log: reproducible

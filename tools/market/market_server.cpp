@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 #include <dirent.h>
 #include <httplib.h>
 #include <mutex>
@@ -117,13 +118,14 @@ struct MarketServer::Impl
     explicit Impl(const MarketOptions& o)
         : options(o)
         , catalogue(o)
-        , faults(o.seed, o.failRate)
+        , faults(o.seed, o.failRate, o.scriptedFaults)
     { }
 
     void handle(const httplib::Request& req, httplib::Response& res);
     Page lookup(const httplib::Request& req, const std::string& base);
     Page render(const httplib::Request& req, const std::string& base);
     bool sleepUnlessStopped(int ms);
+    bool overRateLimit();
     void log(std::string_view line);
 
     MarketOptions options;
@@ -147,8 +149,30 @@ struct MarketServer::Impl
     std::atomic<bool> hasLogSink { false };
 
     std::atomic<std::uint64_t> requests { 0 };
-    std::array<std::atomic<std::uint64_t>, 5> faultCounts {};
+    std::array<std::atomic<std::uint64_t>, 6> faultCounts {};
+    std::atomic<std::uint64_t> rateLimited { 0 };
+
+    std::mutex rateMutex;
+    std::deque<std::chrono::steady_clock::time_point> served; // within the last second
 };
+
+bool MarketServer::Impl::overRateLimit()
+{
+    if (options.rateLimit <= 0)
+        return false;
+    // N requests in any second; for a rate below one, a single request per 1/N seconds.
+    const bool slow = options.rateLimit < 1;
+    const std::chrono::duration<double> window(slow ? 1.0 / options.rateLimit : 1.0);
+    const auto allowed = static_cast<std::size_t>(slow ? 1.0 : options.rateLimit);
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(rateMutex);
+    while (!served.empty() && now - served.front() >= window)
+        served.pop_front();
+    if (served.size() >= allowed)
+        return true;
+    served.push_back(now);
+    return false;
+}
 
 bool MarketServer::Impl::sleepUnlessStopped(int ms)
 {
@@ -278,6 +302,17 @@ void MarketServer::Impl::handle(const httplib::Request& req, httplib::Response& 
     if (options.delayMs > 0)
         sleepUnlessStopped(options.delayMs);
 
+    if (overRateLimit()) {
+        rateLimited.fetch_add(1, std::memory_order_relaxed);
+        res.status = 429;
+        res.set_header("Retry-After", std::to_string(options.retryAfterSeconds));
+        res.set_content(
+            utf8ToGbk("<html><body>请求过于频繁，请稍后再试</body></html>"), kContentType);
+        if (hasLogSink || options.logRequests)
+            log(clockText() + " " + req.remote_addr + " " + req.method + " " + req.target + " 429");
+        return;
+    }
+
     const Fault fault = faults.next(req.target);
     faultCounts[static_cast<std::size_t>(fault)].fetch_add(1, std::memory_order_relaxed);
 
@@ -290,10 +325,12 @@ void MarketServer::Impl::handle(const httplib::Request& req, httplib::Response& 
         page.status = 405;
         page.body = std::make_shared<const std::string>(
             utf8ToGbk(PageRenderer(catalogue, base).notFound("页面")));
-    } else if (fault == Fault::ServerError) {
-        page.status = 500;
+    } else if (fault == Fault::ServerError || fault == Fault::Unavailable) {
+        page.status = fault == Fault::ServerError ? 500 : 503;
         page.body = std::make_shared<const std::string>(
             utf8ToGbk(PageRenderer(catalogue, base).serverError()));
+        if (fault == Fault::Unavailable)
+            res.set_header("Retry-After", std::to_string(options.retryAfterSeconds));
     } else {
         page = lookup(req, base);
     }
@@ -303,6 +340,7 @@ void MarketServer::Impl::handle(const httplib::Request& req, httplib::Response& 
     switch (fault) {
     case Fault::None:
     case Fault::ServerError:
+    case Fault::Unavailable:
         // A fixed-length provider goes out as it stands: the library would otherwise compress
         // every answer anew (brotli at its highest level costs ~0.3 s for an item page), and
         // the server would become the bottleneck of every pipeline run on loopback.
@@ -443,6 +481,7 @@ MarketServer::Counters MarketServer::counters() const
     c.requests = m_impl->requests.load();
     for (std::size_t i = 0; i < c.faults.size(); ++i)
         c.faults[i] = m_impl->faultCounts[i].load();
+    c.rateLimited = m_impl->rateLimited.load();
     return c;
 }
 

@@ -1,0 +1,169 @@
+// How the program's costs grow with the database: the same operations on a generated
+// database of a year of a busy category (200,000 products, 10,000,000 trades, 1,000,000
+// buyers) and on one a tenth of its size, each measured in a process of its own (so that
+// its peak memory is that of the program doing this work), then big/small ratios.
+//   bench_scale [--divisor N]   the big database at 1/N of the full size, the small at 1/10N
+// The generated files are kept in build-bench/scale-cache/ between runs.
+#include "market/test_server.h"
+#include "scale_generator.h"
+#include "scale_measure.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <thread>
+
+using namespace quel;
+using quel::bench::ScaleSize;
+
+namespace {
+
+QString binDir()
+{
+    const QString bin = qEnvironmentVariable("QUELMAR_BIN");
+    return bin.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/../bin") : bin;
+}
+
+struct Figure
+{
+    double value = 0;
+    QString unit;
+};
+
+// Runs this program on one database in a child process and collects its figures.
+QMap<QString, Figure> measure(const QString& database, const QString& label)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(
+        QCoreApplication::applicationFilePath(), { QStringLiteral("--measure"), database, label });
+    child.waitForFinished(-1);
+    QMap<QString, Figure> figures;
+    for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+        const QString text = QString::fromUtf8(line).trimmed();
+        const qsizetype colon = text.indexOf(QStringLiteral(": "));
+        if (colon < 0)
+            continue;
+        const QStringList parts = text.mid(colon + 2).split(u' ');
+        bool ok = false;
+        const double value = parts.value(0).toDouble(&ok);
+        if (ok)
+            figures.insert(text.left(colon), { value, parts.mid(1).join(u' ') });
+        else
+            std::printf("%s\n", qPrintable(text));
+    }
+    if (child.exitCode() != 0)
+        std::fprintf(
+            stderr, "scale: the %s run failed (%d)\n", qPrintable(label), child.exitCode());
+    return figures;
+}
+
+// Peak resident size of a worker fetching a product with three pages of sales records,
+// read while it runs (after the exec, so the parent's pages do not count).
+double workerPeakMb()
+{
+    market::TestServer server;
+    const auto& catalogue = server.catalogue();
+    std::string code;
+    for (const market::Product& product : catalogue.products()) {
+        const int records = catalogue.figures(product.index).records;
+        if (product.viewable && !product.mall && records > 180 && records <= 270) {
+            code = product.code;
+            break;
+        }
+    }
+    if (code.empty())
+        return 0;
+    QTemporaryDir folder;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUELMAR_MARKET"), QString::fromStdString(server.baseUrl()));
+    QProcess worker;
+    worker.setProcessEnvironment(env);
+    worker.setWorkingDirectory(folder.path());
+    worker.start(binDir() + QStringLiteral("/quelfetch"),
+        { QString::fromStdString(code) + QStringLiteral("‖./Temp_w.t‖0") });
+    long peakKb = 0;
+    while (!worker.waitForFinished(5))
+        peakKb = std::max(peakKb, bench::peakResidentKb(worker.processId()));
+    if (!QFile::exists(folder.filePath(QStringLiteral("Temp_w.t"))))
+        return 0;
+    return double(peakKb) / 1024.0;
+}
+
+int runParent(long long divisor)
+{
+    const ScaleSize big = ScaleSize::fraction(divisor);
+    const ScaleSize small = ScaleSize::fraction(divisor * 10);
+    const QString cache
+        = QCoreApplication::applicationDirPath() + QStringLiteral("/../scale-cache");
+    QString databases[2];
+    const ScaleSize sizes[2] = { small, big };
+    for (int i = 0; i < 2; ++i) {
+        QElapsedTimer clock;
+        clock.start();
+        bool generated = false;
+        QString error;
+        databases[i]
+            = bench::cachedScaleDatabase(cache, sizes[i], &error, [&](const QString& text) {
+                  generated = true;
+                  std::fprintf(stderr, "generating %s: %s\n",
+                      qPrintable(bench::scaleCacheName(sizes[i])), qPrintable(text));
+              });
+        if (databases[i].isEmpty()) {
+            std::fprintf(stderr, "scale: cannot generate the database: %s\n", qPrintable(error));
+            return 1;
+        }
+        if (generated)
+            std::printf("scale_generate_%s: %.1f s\n", i == 0 ? "small" : "big",
+                double(clock.elapsed()) / 1000.0);
+    }
+    std::printf("scale_small_size: %lld products, %lld trades, %lld buyers\n", small.products,
+        small.trades, small.buyers);
+    std::printf("scale_big_size: %lld products, %lld trades, %lld buyers\n", big.products,
+        big.trades, big.buyers);
+    std::fflush(stdout);
+
+    const QMap<QString, Figure> smallFigures = measure(databases[0], QStringLiteral("small"));
+    const QMap<QString, Figure> bigFigures = measure(databases[1], QStringLiteral("big"));
+    // Each figure for both sizes and how it grew.
+    for (auto it = bigFigures.cbegin(); it != bigFigures.cend(); ++it) {
+        const Figure s = smallFigures.value(it.key());
+        const Figure b = it.value();
+        std::printf("%s_small: %.6g %s\n", qPrintable(it.key()), s.value, qPrintable(s.unit));
+        std::printf("%s_big: %.6g %s\n", qPrintable(it.key()), b.value, qPrintable(b.unit));
+        if (s.value > 0)
+            std::printf("%s_ratio: %.2f x\n", qPrintable(it.key()), b.value / s.value);
+    }
+    // The figures the targets are set on, from the big database.
+    std::printf(
+        "scale_import_ratio: %.2f x\n", bigFigures.value(QStringLiteral("import_ratio")).value);
+    std::printf(
+        "scale_compact_ratio: %.2f x\n", bigFigures.value(QStringLiteral("compact_ratio")).value);
+    std::printf("scale_peak_rss: %.0f MB\n",
+        std::max(bigFigures.value(QStringLiteral("peak_rss")).value,
+            smallFigures.value(QStringLiteral("peak_rss")).value));
+    std::printf("scale_worker_peak_rss: %.0f MB\n", workerPeakMb());
+    return bigFigures.isEmpty() || smallFigures.isEmpty() ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (arguments.value(0) == QStringLiteral("--measure"))
+        return bench::runMeasurement(argc, argv, arguments.value(1), binDir());
+    QCoreApplication app(argc, argv);
+    long long divisor = 1;
+    if (arguments.value(0) == QStringLiteral("--divisor"))
+        divisor = std::max(1LL, arguments.value(1).toLongLong());
+    return runParent(divisor);
+}

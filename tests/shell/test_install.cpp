@@ -1,0 +1,106 @@
+// The installed program: `cmake --install` into a temporary root, then the installed quelmar
+// runs a batch search against the installed demo marketplace, keeping its data in the
+// user's own folder as it does when started from the desktop menu.
+#include "store/database.h"
+#include "store/recordset.h"
+#include "support/temp_dir.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+using quel::test::TempDir;
+
+namespace {
+
+QString readText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// Runs a program to its end; its exit code, or -1 when it did not end in time.
+int run(QProcess& process, const QString& program, const QStringList& arguments, int timeoutMs)
+{
+    process.start(program, arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return -1;
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+} // namespace
+
+TEST(Installation, InstalledProgramsRunWithTheirDataInTheUsersFolder)
+{
+    int argc = 1;
+    char name[] = "test_shell_install";
+    char* argv[] = { name, nullptr };
+    QCoreApplication app(argc, argv);
+
+    TempDir root;
+    QProcess install;
+    QProcessEnvironment installEnv = QProcessEnvironment::systemEnvironment();
+    installEnv.insert("DESTDIR", root.path());
+    install.setProcessEnvironment(installEnv);
+    ASSERT_EQ(run(install, QUEL_CMAKE_COMMAND, { "--install", QUEL_BUILD_DIR, "--prefix", "/usr" },
+                  120000),
+        0)
+        << install.readAllStandardError().toStdString();
+
+    const QString usr = root.path() + "/usr";
+    for (const char* program : { "quelmar", "quelfetch", "quelmarket" })
+        EXPECT_TRUE(QFileInfo(usr + "/bin/" + program).isExecutable()) << program;
+    EXPECT_TRUE(QFileInfo::exists(usr + "/share/quelmar/Null_Data.mdb"));
+    const QString entry = readText(usr + "/share/applications/quelmar.desktop");
+    for (const char* line : { "Type=Application", "Name=quelmar", "Name[zh_CN]=市场分析",
+             "Exec=quelmar", "Icon=quelmar", "Categories=Office;" })
+        EXPECT_TRUE(entry.contains(QString::fromUtf8(line) + "\n")) << line;
+    EXPECT_EQ(QImage(usr + "/share/icons/hicolor/48x48/apps/quelmar.png").size(), QSize(48, 48));
+    EXPECT_EQ(
+        QImage(usr + "/share/icons/hicolor/256x256/apps/quelmar.png").size(), QSize(256, 256));
+
+    // The installed demo marketplace.
+    QProcess market;
+    market.start(usr + "/bin/quelmarket", { "--port", "0", "--seed", "1", "--quiet" });
+    ASSERT_TRUE(market.waitForStarted(10000));
+    QString banner;
+    while (!banner.contains('\n') && market.waitForReadyRead(60000))
+        banner += QString::fromUtf8(market.readAllStandardOutput());
+    const auto port = QRegularExpression("http://127\\.0\\.0\\.1:(\\d+)").match(banner);
+    ASSERT_TRUE(port.hasMatch()) << banner.toStdString();
+
+    // Started as from the menu: no data folder given, so the user's own one is used.
+    const QString home = root.path() + "/home";
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.remove("QUELMAR_HOME");
+    env.remove("QUELMAR_MARKET");
+    env.remove("QUELFETCH_PROGRAM");
+    QProcess quelmar;
+    quelmar.setProcessEnvironment(env);
+    const int code = run(quelmar, usr + "/bin/quelmar",
+        { "--market", "http://127.0.0.1:" + port.captured(1), "--batch", "search",
+            QString::fromUtf8("诺基亚 5200") },
+        120000);
+    market.terminate();
+    market.waitForFinished(5000);
+    EXPECT_EQ(code, 0) << quelmar.readAllStandardError().toStdString();
+
+    const QString data = home + "/.local/share/quelmar";
+    EXPECT_FALSE(QFileInfo::exists(usr + "/bin/DATA.mdb")) << "data beside the installed program";
+    QString error;
+    auto db = quel::store::Database::open(
+        data + "/DATA.mdb", QString::fromLatin1(quel::store::kDatabasePassword), &error);
+    ASSERT_TRUE(db) << error.toStdString();
+    quel::store::Recordset rs;
+    ASSERT_TRUE(rs.open(db, "SELECT COUNT(*) AS n FROM 产品表", &error)) << error.toStdString();
+    // The keyword lists 100 items; mall and unpriced ones are not stored.
+    EXPECT_GT(rs.field("n").toLongLong(), 80);
+    EXPECT_LE(rs.field("n").toLongLong(), 100);
+}

@@ -1,0 +1,124 @@
+// The template's indexes, and older databases that get them when they are opened.
+#include "store/database.h"
+#include "store/recordset.h"
+#include "store/schema.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+using namespace quel::store;
+
+namespace {
+
+QStringList indexNames(Database& db)
+{
+    QStringList names;
+    Statement stmt = db.prepare(QStringLiteral(
+        "SELECT name FROM sqlite_master WHERE type='index' AND name NOT LIKE 'sqlite_%' "
+        "ORDER BY name"));
+    while (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW)
+        names << QString::fromUtf8(
+            reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0)));
+    return names;
+}
+
+std::shared_ptr<Database> create(const QString& path)
+{
+    QString error;
+    auto db = Database::open(path, QString::fromLatin1(kDatabasePassword), &error, true);
+    EXPECT_TRUE(db) << error.toStdString();
+    return db;
+}
+
+} // namespace
+
+TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
+{
+    quel::test::TempDir dir;
+    QString error;
+    const QString templatePath = dir.file(QStringLiteral("Null_Data.mdb"));
+    ASSERT_TRUE(writeTemplate(templatePath, &error)) << error.toStdString();
+    const QStringList expected { QStringLiteral("交易表_BCode"), QStringLiteral("交易表_PID"),
+        QStringLiteral("产品表_PCode"), QStringLiteral("产品表_KWord"),
+        QStringLiteral("产品表_SName"), QStringLiteral("客户表_BCode") };
+    {
+        auto db = Database::open(templatePath, QString::fromLatin1(kDatabasePassword), &error);
+        ASSERT_TRUE(db);
+        QStringList names = indexNames(*db);
+        names.sort();
+        QStringList sorted = expected;
+        sorted.sort();
+        EXPECT_EQ(names, sorted);
+    }
+
+    // A file made before the buyer-code index existed, with rows in it: the first open
+    // through the pool adds what is missing and keeps the rows.
+    const QString older = dir.file(QStringLiteral("DATA.mdb"));
+    {
+        auto db = create(older);
+        for (const QString& statement : schemaStatements())
+            ASSERT_TRUE(db->execute(statement, &error)) << error.toStdString();
+        ASSERT_TRUE(db->executeNative(
+            QStringLiteral("CREATE INDEX 交易表_PID ON 交易表 (PID);"
+                           "INSERT INTO 交易表(PID,BCode,Buyer) VALUES(1,'b1','甲')")));
+    }
+    auto pooled = DatabasePool::shared().acquire(older, &error);
+    ASSERT_TRUE(pooled) << error.toStdString();
+    QStringList names = indexNames(*pooled);
+    names.sort();
+    QStringList sorted = expected;
+    sorted.sort();
+    EXPECT_EQ(names, sorted);
+    Recordset rs;
+    ASSERT_TRUE(rs.open(pooled, QStringLiteral("SELECT * FROM 交易表 WHERE BCode='B1'"), &error));
+    EXPECT_EQ(rs.recordCount(), 1) << "buyer codes still compare without regard to case";
+    rs.close();
+    // Opening again finds nothing to do.
+    ensureIndexes(*pooled);
+    EXPECT_EQ(indexNames(*pooled).size(), expected.size());
+    pooled.reset();
+    DatabasePool::shared().releaseAll();
+}
+
+TEST(Schema, FilesWithoutTheTablesAreLeftAlone)
+{
+    quel::test::TempDir dir;
+    const QString path = dir.file(QStringLiteral("other.mdb"));
+    {
+        auto db = create(path);
+        ASSERT_TRUE(db->executeNative(QStringLiteral("CREATE TABLE 交易表 (ID INTEGER)")));
+    }
+    QString error;
+    auto db = DatabasePool::shared().acquire(path, &error);
+    ASSERT_TRUE(db) << error.toStdString();
+    EXPECT_TRUE(indexNames(*db).isEmpty());
+    db.reset();
+    DatabasePool::shared().releaseAll();
+}
+
+TEST(Schema, RecordsetReadsAtMostTheRowsAskedFor)
+{
+    quel::test::TempDir dir;
+    QString error;
+    const QString path = dir.file(QStringLiteral("DATA.mdb"));
+    ASSERT_TRUE(writeTemplate(path, &error));
+    auto db = Database::open(path, QString::fromLatin1(kDatabasePassword), &error);
+    ASSERT_TRUE(db);
+    for (int i = 1; i <= 5; ++i)
+        ASSERT_TRUE(db->execute(QStringLiteral("INSERT INTO 产品表(PCode) VALUES('%1')").arg(i)));
+    Recordset rs;
+    ASSERT_TRUE(rs.open(db, QStringLiteral("SELECT * FROM 产品表 ORDER BY ID DESC"), &error, 3));
+    EXPECT_EQ(rs.recordCount(), 3);
+    EXPECT_EQ(rs.field(QStringLiteral("PCode")).toString(), QStringLiteral("5"));
+    ASSERT_TRUE(rs.open(db, QStringLiteral("SELECT * FROM 产品表"), &error, 10));
+    EXPECT_EQ(rs.recordCount(), 5);
+    // The rows read stay updatable.
+    ASSERT_TRUE(rs.open(db, QStringLiteral("SELECT * FROM 产品表 ORDER BY ID"), &error, 1));
+    ASSERT_TRUE(rs.setField(QStringLiteral("KWord"), QStringLiteral("手机")));
+    ASSERT_TRUE(rs.update());
+    rs.close();
+    Recordset check;
+    ASSERT_TRUE(check.open(db, QStringLiteral("SELECT KWord FROM 产品表 WHERE ID=1"), &error));
+    EXPECT_EQ(check.value(0).toString(), QStringLiteral("手机"));
+}
