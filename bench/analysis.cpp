@@ -2,18 +2,17 @@
 // seven measures, from the button to the filled grid, against the same GROUP BY read
 // directly on the SQLCipher handle; the drawing of a chart of 2,000 points in 7 series; then
 // the trade, customer and sales-cycle analyses (analysis_trades.cpp).
-#include "analysis_trades.h"
-
 #include "analysis/chart_draw.h"
 #include "analysis/product_stats.h"
+#include "analysis_trades.h"
 #include "core/feedback.h"
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
+#include "grid/text_measure.h"
 #include "store/catalogue.h"
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
-#include "grid/grid_model.h"
-#include "grid/grid_ops.h"
-#include "grid/text_measure.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

@@ -9,12 +9,6 @@
 
 namespace quel::analysis {
 
-QString chartHint()
-{
-    return QStringLiteral("操作提示：数据量太多，看不清时，按左/右箭头键可左右移动图形，按“Ctrl”"
-                          "+左/右箭头键可缩放图形！");
-}
-
 std::vector<qint64> chosenProductIds(const QString& idList)
 {
     std::vector<qint64> ids;

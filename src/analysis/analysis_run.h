@@ -29,9 +29,6 @@ struct AnalysisResult
     QString rangeEnd;
 };
 
-// The hint written under the trade and product charts.
-QString chartHint();
-
 // The chosen products of a picker tag ("5；12；5；"): the entries that are whole numbers,
 // each once, in their first order. A product picked twice counts once.
 std::vector<qint64> chosenProductIds(const QString& idList);
