@@ -1,16 +1,18 @@
 // Product statistics on a generated database of 100,000 products: each grouping with all
 // seven measures, from the button to the filled grid, against the same GROUP BY read
-// directly on the SQLCipher handle; and the drawing of a chart of 2,000 points in 7 series.
+// directly on the SQLCipher handle; the drawing of a chart of 2,000 points in 7 series; then
+// the trade, customer and sales-cycle analyses (analysis_trades.cpp).
 #include "analysis/chart_draw.h"
 #include "analysis/product_stats.h"
+#include "analysis_trades.h"
 #include "core/feedback.h"
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
+#include "grid/text_measure.h"
 #include "store/catalogue.h"
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
-#include "grid/grid_model.h"
-#include "grid/grid_ops.h"
-#include "grid/text_measure.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -192,5 +194,11 @@ int main(int argc, char** argv)
     const ChartTimes chart = chartMs();
     out << "analysis_chart_2000x7: " << QString::number(chart.wall, 'f', 1) << " ms\n";
     out << "analysis_chart_2000x7_cpu: " << QString::number(chart.cpu, 'f', 1) << " ms\n";
-    return 0;
+    out.flush();
+
+    // The trade, customer and sales-cycle analyses on their own database of trades (a
+    // second argument gives their number).
+    conn.close();
+    store::DatabasePool::shared().releaseAll();
+    return runTradeAnalysisBench(app.arguments().mid(2, 1), out);
 }

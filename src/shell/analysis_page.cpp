@@ -1,10 +1,12 @@
 #include "shell/analysis_page.h"
 
 #include "analysis/product_panel.h"
-#include "shell/command_table.h"
+#include "analysis/trade_panels.h"
 #include "grid/grid_view.h"
+#include "shell/command_table.h"
 
 #include <QAbstractButton>
+#include <QBoxLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,6 +43,27 @@ QLineEdit* AnalysisSubPage::addProductBox(const QString& objectName)
     return box;
 }
 
+QAbstractButton* AnalysisSubPage::addCommand(int index, QBoxLayout* into)
+{
+    QAbstractButton* button = makeCommandButton(index, this);
+    into->addWidget(button);
+    connect(button, &QAbstractButton::clicked, this, [this, index] { emit command(index); });
+    return button;
+}
+
+QLineEdit* AnalysisSubPage::addProductBox(
+    const QString& objectName, const QString& tooltip, QBoxLayout* into)
+{
+    auto* box = new QLineEdit(this);
+    box->setObjectName(objectName);
+    box->setToolTip(tooltip);
+    box->setReadOnly(true);
+    box->setMinimumWidth(80);
+    into->addWidget(new QLabel(QStringLiteral("产品："), this));
+    into->addWidget(box, 1);
+    return box;
+}
+
 AnalysisPage::AnalysisPage(QWidget* parent)
     : QWidget(parent)
 {
@@ -69,16 +92,29 @@ AnalysisPage::AnalysisPage(QWidget* parent)
     m_pages[0]->addCommand(40);
     m_pages[0]->addStretchToBar(1);
 
-    m_pages[1]->addProductBox(QStringLiteral("tPName2"));
-    for (int index : { 43, 41, 42 })
-        m_pages[1]->addCommand(index);
+    // Trade statistics: the totals beside their grouping options, the period comparison
+    // with its product box and picker; the options themselves start the runs (wired with
+    // the commands).
+    m_tradePanel = new analysis::TradePanel(m_pages[1]);
+    m_pages[1]->addToBar(m_tradePanel, 1);
+    for (int index : { 41, 42 })
+        m_pages[1]->addCommand(index, m_tradePanel->totalsBar());
+    m_pages[1]->addProductBox(QStringLiteral("tPName2"),
+        QStringLiteral("要进行交易对比的产品名称。"), m_tradePanel->productBar());
+    m_pages[1]->addCommand(43, m_tradePanel->productBar());
 
-    m_pages[2]->addProductBox(QStringLiteral("tPName3"));
-    m_pages[2]->addCommand(51);
+    m_customerPanel = new analysis::CustomerPanel(m_pages[2]);
+    m_pages[2]->addToBar(m_customerPanel, 1);
+    m_pages[2]->addProductBox(QStringLiteral("tPName3"),
+        QStringLiteral("要进行买家对比的产品名称。"), m_customerPanel->productBar());
+    m_pages[2]->addCommand(51, m_customerPanel->productBar());
 
-    m_pages[3]->addProductBox(QStringLiteral("tPName4"));
-    for (int index : { 52, 44 })
-        m_pages[3]->addCommand(index);
+    m_cyclePanel = new analysis::CyclePanel(m_pages[3]);
+    m_pages[3]->addToBar(m_cyclePanel, 1);
+    m_pages[3]->addProductBox(QStringLiteral("tPName4"),
+        QStringLiteral("要进行买家对比的产品名称。"), m_cyclePanel->productBar());
+    m_pages[3]->addCommand(52, m_cyclePanel->productBar());
+    m_pages[3]->addCommand(44);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -5,12 +5,16 @@
 #include <QWidget>
 
 class QAbstractButton;
+class QBoxLayout;
 class QLineEdit;
 class QTabWidget;
 
 namespace quel::analysis {
+class CustomerPanel;
+class CyclePanel;
 class ProductStatsPanel;
-}
+class TradePanel;
+} // namespace quel::analysis
 
 namespace quel::shell {
 
@@ -27,6 +31,9 @@ public:
 
     QAbstractButton* addCommand(int index);
     QLineEdit* addProductBox(const QString& objectName);
+    // The same inside a frame of the page's controls.
+    QAbstractButton* addCommand(int index, QBoxLayout* into);
+    QLineEdit* addProductBox(const QString& objectName, const QString& tooltip, QBoxLayout* into);
 
 signals:
     void command(int index);
@@ -46,6 +53,10 @@ public:
     AnalysisSubPage* subPage(int i) const;
     // The measure boxes and grouping options of page 0.
     analysis::ProductStatsPanel* productPanel() const { return m_productPanel; }
+    // The option buttons of pages 1 to 3.
+    analysis::TradePanel* tradePanel() const { return m_tradePanel; }
+    analysis::CustomerPanel* customerPanel() const { return m_customerPanel; }
+    analysis::CyclePanel* cyclePanel() const { return m_cyclePanel; }
 
 signals:
     void command(int index);
@@ -57,6 +68,9 @@ private:
     QTabWidget* m_tabs;
     AnalysisSubPage* m_pages[4];
     analysis::ProductStatsPanel* m_productPanel;
+    analysis::TradePanel* m_tradePanel;
+    analysis::CustomerPanel* m_customerPanel;
+    analysis::CyclePanel* m_cyclePanel;
 };
 
 } // namespace quel::shell

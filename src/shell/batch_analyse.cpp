@@ -1,13 +1,14 @@
 #include "shell/batch_analyse.h"
 
+#include "analysis/analysis_arguments.h"
 #include "analysis/chart_view.h"
 #include "analysis/product_stats.h"
 #include "export/chart_image.h"
 #include "export/grid_export.h"
-#include "shell/batch.h"
-#include "store/db_operate.h"
 #include "grid/grid_model.h"
 #include "grid/text_measure.h"
+#include "shell/batch.h"
+#include "store/db_operate.h"
 
 #include <QFont>
 #include <QRegularExpression>
@@ -29,6 +30,81 @@ AnalyseRunner productsKind(const QStringList& arguments, QString* error)
     };
 }
 
+// A trade, customer or cycle analysis bound to its arguments: it fills the grid or says
+// why it has nothing to show.
+AnalyseRunner resultRunner(std::function<analysis::AnalysisResult(
+        store::DB_Operate&, views::GridModel&, const views::TextMeasure&, QString* error)>
+        run)
+{
+    return [run](store::DB_Operate& db, views::GridModel& grid, QString& title, QString* error) {
+        const views::FontTextMeasure measure { QFont() };
+        const analysis::AnalysisResult result = run(db, grid, measure, error);
+        title = result.title;
+        if (!result.ready && error && error->isEmpty())
+            *error = QStringLiteral("the analysis could not be run");
+        return result.ready;
+    };
+}
+
+AnalyseRunner totalsKind(const QStringList& arguments, QString* error)
+{
+    analysis::TotalsArguments a;
+    if (!analysis::ParseTotalsArguments(arguments, a, error))
+        return {};
+    return resultRunner([a](store::DB_Operate& db, views::GridModel& grid,
+                            const views::TextMeasure& measure, QString* why) {
+        auto result = analysis::CompareTradeTotals(grid, db, a.grouping, a.measure, measure);
+        if (!result.ready && why)
+            *why = QStringLiteral("the totals could not be built");
+        return result;
+    });
+}
+
+AnalyseRunner periodsKind(const QStringList& arguments, QString* error)
+{
+    analysis::PeriodsArguments a;
+    if (!analysis::ParsePeriodsArguments(arguments, a, error))
+        return {};
+    return resultRunner([a](store::DB_Operate& db, views::GridModel& grid,
+                            const views::TextMeasure& measure, QString* why) {
+        auto result = analysis::CompareTradesByPeriod(grid, db, a.idList, a.options, measure);
+        if (!result.ready && why)
+            *why = QStringLiteral("the chosen products have no trade records");
+        return result;
+    });
+}
+
+AnalyseRunner buyersKind(const QStringList& arguments, QString* error)
+{
+    analysis::BuyersArguments a;
+    if (!analysis::ParseBuyersArguments(arguments, a, error))
+        return {};
+    return resultRunner([a](store::DB_Operate& db, views::GridModel& grid,
+                            const views::TextMeasure& measure, QString* why) {
+        if (!analysis::PrepareCustomerSet(db, a.idList)) {
+            if (why)
+                *why = QStringLiteral("the buyers of the chosen products could not be gathered");
+            return analysis::AnalysisResult();
+        }
+        return analysis::RunCustomerStatistics(grid, db, a.grouping, measure);
+    });
+}
+
+AnalyseRunner cycleKind(const QStringList& arguments, QString* error)
+{
+    analysis::CycleArguments a;
+    if (!analysis::ParseCycleArguments(arguments, a, error))
+        return {};
+    return resultRunner([a](store::DB_Operate& db, views::GridModel& grid,
+                            const views::TextMeasure& measure, QString* why) {
+        auto result
+            = analysis::RunSalesCycleAnalysis(grid, db, a.idList, a.kind, a.measure, measure);
+        if (!result.ready && why)
+            *why = QStringLiteral("the sales cycle could not be built");
+        return result;
+    });
+}
+
 // Largest chart picture the command draws, per side.
 constexpr int kMaxChartSide = 10000;
 
@@ -39,6 +115,10 @@ const std::vector<AnalyseKind>& analyseKinds()
 {
     static const std::vector<AnalyseKind> kinds = {
         { QStringLiteral("products"), analysis::ProductStatsUsage(), productsKind },
+        { QStringLiteral("totals"), analysis::TotalsUsage(), totalsKind },
+        { QStringLiteral("periods"), analysis::PeriodsUsage(), periodsKind },
+        { QStringLiteral("buyers"), analysis::BuyersUsage(), buyersKind },
+        { QStringLiteral("cycle"), analysis::CycleUsage(), cycleKind },
     };
     return kinds;
 }

@@ -1,6 +1,9 @@
 #include "shell/command_table.h"
 
+#include "analysis/chart_view.h"
+#include "analysis/customer_stats.h"
 #include "analysis/product_panel.h"
+#include "analysis/trade_panels.h"
 #include "download/download_commands.h"
 #include "download/download_summary.h"
 #include "download/download_window.h"
@@ -8,6 +11,7 @@
 #include "shell/analysis_page.h"
 #include "shell/list_pages.h"
 #include "shell/main_window.h"
+#include "views/product_chooser.h"
 #include "widgets/window_helpers.h"
 
 #include <QToolButton>
@@ -99,6 +103,70 @@ bool CommandTable::runMenuAction(const QString& itemName) const
     return true;
 }
 
+namespace {
+
+// Trade statistics (page 1), customer statistics (page 2) and the sales cycle (page 3):
+// their buttons, and the option clicks that run an analysis again at once. After each the
+// page's chart has the focus, so that the arrow keys act on it.
+void installAnalysisCommands(MainWindow* mf, CommandTable& table)
+{
+    AnalysisPage* analysis = mf->analysisPage();
+    const auto focusChart = [analysis](int page) {
+        analysis->subPage(page)->chart()->setFocus(Qt::OtherFocusReason);
+    };
+    const auto ids = [mf](const char* box) {
+        return views::productBoxTag(mf->textBox(QString::fromLatin1(box)));
+    };
+
+    const auto totals = [mf, analysis, focusChart](analysis::TotalsMeasure measure) {
+        analysis::CompareTradeTotalsOnPage(
+            *analysis->subPage(1), analysis->tradePanel()->totalsGrouping(), measure, mf->db());
+        focusChart(1);
+    };
+    table.set(41, [totals] { totals(analysis::TotalsMeasure::Amount); });
+    table.set(42, [totals] { totals(analysis::TotalsMeasure::Quantity); });
+    table.set(43, [mf, focusChart] {
+        views::pickProducts(mf->textBox(QStringLiteral("tPName2")), mf->db(), mf);
+        focusChart(1);
+    });
+    QObject::connect(analysis->tradePanel(), &analysis::TradePanel::totalsOptionClicked, mf,
+        [mf] { mf->runCommand(41); });
+    QObject::connect(analysis->tradePanel(), &analysis::TradePanel::periodOptionClicked, mf,
+        [mf, analysis, ids, focusChart] {
+            analysis::CompareTradesByPeriodOnPage(*analysis->subPage(1), ids("tPName2"),
+                analysis->tradePanel()->periodOptions(), mf->db());
+            focusChart(1);
+        });
+
+    const auto recount = [mf, analysis, focusChart] {
+        analysis::RunCustomerStatisticsOnPage(
+            *analysis->subPage(2), analysis->customerPanel()->grouping(), mf->db());
+        focusChart(2);
+    };
+    table.set(51, [mf, ids, recount] {
+        if (views::pickProducts(mf->textBox(QStringLiteral("tPName3")), mf->db(), mf)
+            && analysis::PrepareCustomerSet(mf->db(), ids("tPName3")))
+            recount();
+    });
+    QObject::connect(
+        analysis->customerPanel(), &analysis::CustomerPanel::optionClicked, mf, recount);
+
+    table.set(52, [mf, focusChart] {
+        views::pickProducts(mf->textBox(QStringLiteral("tPName4")), mf->db(), mf);
+        focusChart(3);
+    });
+    table.set(44, [mf, analysis, ids, focusChart] {
+        const analysis::CyclePanel* panel = analysis->cyclePanel();
+        analysis::RunSalesCycleAnalysisOnPage(
+            *analysis->subPage(3), ids("tPName4"), panel->cycle(), panel->measure(), mf->db());
+        focusChart(3);
+    });
+    QObject::connect(analysis->cyclePanel(), &analysis::CyclePanel::optionClicked, mf,
+        [focusChart] { focusChart(3); });
+}
+
+} // namespace
+
 void installCommands(MainWindow& window, CommandTable& table)
 {
     MainWindow* mf = &window;
@@ -148,6 +216,7 @@ void installCommands(MainWindow& window, CommandTable& table)
         analysis::RunProductStatisticsOnPage(
             *analysis->subPage(0), *analysis->productPanel(), mf->db());
     });
+    installAnalysisCommands(mf, table);
 }
 
 } // namespace quel::shell

@@ -1,0 +1,299 @@
+// The trade, customer and sales-cycle analyses on a large generated database (1,000,000
+// trades over 2,000 products and 200,000 buyers), each timed the way a page runs it (work
+// tables, grid, column fitting) against the same aggregation written as one SQL query on
+// the SQLCipher handle. Prints the ratio per analysis and whether the results agree.
+#include "analysis_trades.h"
+
+#include "analysis/customer_stats.h"
+#include "analysis/sales_cycle.h"
+#include "analysis/trade_stats.h"
+#include "core/feedback.h"
+#include "grid/grid_model.h"
+#include "grid/text_measure.h"
+#include "store/catalogue.h"
+#include "store/database.h"
+#include "store/db_operate.h"
+#include "store/schema.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMap>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <functional>
+#include <sqlite3.h>
+
+using namespace quel;
+using namespace quel::analysis;
+
+namespace {
+
+constexpr int kProducts = 2000;
+constexpr int kBuyers = 200000;
+
+void bindText(sqlite3_stmt* stmt, int index, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+bool stepDone(sqlite3_stmt* stmt)
+{
+    const bool ok = sqlite3_step(stmt) == SQLITE_DONE;
+    sqlite3_reset(stmt);
+    return ok;
+}
+
+// Products with 500 short names and 300 shops; buyers, nine in ten with a profile; the
+// trades product by product, as the import writes them, spread over one year.
+bool generate(store::Database& db, qint64 trades)
+{
+    QRandomGenerator random(20100412);
+    sqlite3* h = db.handle();
+    sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* product = nullptr;
+    sqlite3_prepare_v2(h,
+        "INSERT INTO 产品表(ID,KWord,PCode,P_Name,PName,SName,Price,Num9) VALUES(?,?,?,?,?,?,?,?)",
+        -1, &product, nullptr);
+    for (int p = 1; p <= kProducts; ++p) {
+        sqlite3_bind_int(product, 1, p);
+        bindText(product, 2, QStringLiteral("手机"));
+        bindText(product, 3, QString::number(1000000 + p));
+        bindText(product, 4, QStringLiteral("产品%1").arg(p % 500));
+        bindText(product, 5, QStringLiteral("产品%1 全称").arg(p));
+        bindText(product, 6, QStringLiteral("店铺%1").arg(p % 300));
+        sqlite3_bind_double(product, 7, 1 + random.bounded(50000) / 100.0);
+        sqlite3_bind_int(product, 8, random.bounded(1000));
+        if (!stepDone(product))
+            return false;
+    }
+    sqlite3_finalize(product);
+
+    sqlite3_stmt* buyer = nullptr;
+    sqlite3_prepare_v2(h,
+        "INSERT INTO 客户表(BCode,BName,BLevel,Prov,Regi,lDat) VALUES(?,?,?,?,?,?)", -1, &buyer,
+        nullptr);
+    for (int b = 0; b < kBuyers; ++b) {
+        const bool profiled = b % 10 != 0;
+        bindText(buyer, 1, QStringLiteral("b%1").arg(b));
+        bindText(buyer, 2, profiled ? QStringLiteral("买家%1").arg(b) : QString(""));
+        sqlite3_bind_int(buyer, 3, random.bounded(12));
+        bindText(buyer, 4, profiled ? QStringLiteral("省%1").arg(random.bounded(31)) : QString(""));
+        bindText(buyer, 5, profiled ? QStringLiteral("区%1").arg(random.bounded(7)) : QString(""));
+        bindText(buyer, 6,
+            QDate(2010, 1, 1).addDays(random.bounded(365)).toString(Qt::ISODate)
+                + QStringLiteral(" 00:00:00"));
+        if (!stepDone(buyer))
+            return false;
+    }
+    sqlite3_finalize(buyer);
+
+    sqlite3_stmt* trade = nullptr;
+    sqlite3_prepare_v2(h, "INSERT INTO 交易表(PID,BCode,Buyer,Dat,Pri,Num) VALUES(?,?,?,?,?,?)", -1,
+        &trade, nullptr);
+    const QDateTime yearStart(QDate(2010, 1, 1), QTime(0, 0), Qt::UTC);
+    for (qint64 n = 0; n < trades; ++n) {
+        const int b = random.bounded(kBuyers);
+        sqlite3_bind_int64(trade, 1, n * kProducts / trades + 1);
+        bindText(trade, 2, QStringLiteral("b%1").arg(b));
+        bindText(trade, 3, QStringLiteral("买家%1").arg(b));
+        bindText(trade, 4,
+            yearStart.addSecs(random.bounded(365 * 86400))
+                .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        sqlite3_bind_double(trade, 5, 1 + random.bounded(20000) / 100.0);
+        sqlite3_bind_int(trade, 6, 1 + random.bounded(5));
+        if (!stepDone(trade))
+            return false;
+    }
+    sqlite3_finalize(trade);
+    return sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// Best of a few runs, in milliseconds.
+double bestOf(int runs, const std::function<void()>& work)
+{
+    double best = 1e18;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        best = std::min(best, timer.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+// Runs one query to the end; each row's columns joined by "|" (doubles with two decimals).
+QStringList query(store::Database& db, const QString& sql)
+{
+    QStringList rows;
+    store::Statement stmt = db.prepare(sql);
+    if (!stmt)
+        return { QStringLiteral("error: ") + db.lastErrorText() };
+    while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+        QStringList cells;
+        for (int c = 0; c < sqlite3_column_count(stmt.get()); ++c) {
+            if (sqlite3_column_type(stmt.get(), c) == SQLITE_FLOAT)
+                cells << QString::number(sqlite3_column_double(stmt.get(), c), 'f', 2);
+            else
+                cells << QString::fromUtf8(
+                    reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), c)));
+        }
+        rows << cells.join(u'|');
+    }
+    return rows;
+}
+
+QStringList gridRows(const views::GridModel& grid, int firstCol)
+{
+    QStringList rows;
+    for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
+        QStringList cells;
+        for (int c = firstCol; c < grid.cols(); ++c)
+            cells << grid.text(r, c);
+        rows << cells.join(u'|');
+    }
+    return rows;
+}
+
+QString idList(int first, int count, int step)
+{
+    QString ids;
+    for (int i = 0; i < count; ++i)
+        ids += QString::number(first + i * step) + QStringLiteral("；");
+    return ids;
+}
+
+QString sqlIds(int first, int count, int step)
+{
+    QStringList ids;
+    for (int i = 0; i < count; ++i)
+        ids << QString::number(first + i * step);
+    return ids.join(u',');
+}
+
+} // namespace
+
+int runTradeAnalysisBench(const QStringList& arguments, QTextStream& out)
+{
+    const qint64 trades = arguments.size() > 0 ? arguments[0].toLongLong() : 1000000;
+    // Best of several runs: the machine may be busy with other work.
+    const int runs = 5;
+    // A folder given after the count keeps the generated database for later runs.
+    QTemporaryDir temporary;
+    const QString folder = arguments.size() > 1 ? arguments[1] : temporary.path();
+    const QString path = folder + QStringLiteral("/DATA.mdb");
+    QString error;
+    const bool reuse = arguments.size() > 1 && QFile::exists(path);
+    if (!reuse && !store::writeTemplate(path, &error)) {
+        out << "error: " << error << "\n";
+        return 1;
+    }
+    const auto db = store::DatabasePool::shared().acquire(path, &error);
+    QElapsedTimer generation;
+    generation.start();
+    if (!db || (!reuse && !generate(*db, trades))) {
+        out << "error: cannot generate the database\n";
+        return 1;
+    }
+    if (!reuse)
+        out << "analysis_generate: " << generation.elapsed() << " ms\n";
+    out.flush();
+
+    store::Catalogue catalogue(folder);
+    catalogue.LoadCurrentDatabase();
+    SilentFeedback feedback;
+    store::DB_Operate ops(catalogue, feedback);
+    views::FixedTextMeasure measure;
+    views::GridModel grid;
+    bool allMatch = true;
+    auto report = [&](const char* kind, double ours, double sql, bool match) {
+        allMatch = allMatch && match;
+        out << "analysis_" << kind << "_ms: " << QString::number(ours, 'f', 1) << " ms\n";
+        out << "analysis_" << kind << "_sql_ms: " << QString::number(sql, 'f', 1) << " ms\n";
+        out << "analysis_" << kind
+            << "_ratio: " << QString::number(ours / std::max(sql, 1e-3), 'f', 2) << " x\n";
+        out << "analysis_" << kind << "_match: " << (match ? 1 : 0) << " bool\n";
+        out.flush();
+    };
+
+    // Period comparison: 20 products by day, amounts per short name.
+    {
+        const QString ids = idList(101, 20, 37);
+        const QString sql = QStringLiteral(
+            "SELECT p.P_Name,date(t.Dat),SUM(t.Pri*t.Num),SUM(t.Num) FROM 交易表 t JOIN 产品表 p "
+            "ON p.ID=t.PID WHERE t.PID IN (%1) GROUP BY p.P_Name,date(t.Dat)")
+                                .arg(sqlIds(101, 20, 37));
+        const double ours = bestOf(runs, [&] {
+            CompareTradesByPeriod(grid, ops, ids,
+                { PeriodUnit::Day, TradeMeasure::Amount, TradeSeries::Product }, measure);
+        });
+        QStringList reference;
+        const double raw = bestOf(runs, [&] { reference = query(*db, sql); });
+        // Every non-zero cell of the grid is one row of the query.
+        QStringList cells;
+        for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
+            for (int c = grid.fixedCols(); c < grid.cols(); ++c) {
+                if (grid.text(r, c) != QStringLiteral("0.00"))
+                    cells << grid.title(c) + u'|' + grid.text(r, 1).replace(u'.', u'-') + u'|'
+                            + grid.text(r, c);
+            }
+        }
+        QStringList expected;
+        for (const QString& row : reference)
+            expected << row.section(u'|', 0, 2);
+        cells.sort();
+        expected.sort();
+        report("periods", ours, raw, !cells.isEmpty() && cells == expected);
+    }
+
+    // Totals: all products by short name, by amount.
+    {
+        const QString sql = QStringLiteral("SELECT P_Name,SUM(Price*Num9) AS Sm FROM 产品表 GROUP "
+                                           "BY P_Name ORDER BY Sm DESC,P_Name");
+        const double ours = bestOf(3 * runs, [&] {
+            CompareTradeTotals(grid, ops, TotalsGrouping::Product, TotalsMeasure::Amount, measure);
+        });
+        QStringList reference;
+        const double raw = bestOf(3 * runs, [&] { reference = query(*db, sql); });
+        report("totals", ours, raw, !reference.isEmpty() && gridRows(grid, 1) == reference);
+    }
+
+    // Customer statistics: the buyers of 200 products by province.
+    {
+        const QString ids = idList(3, 200, 9);
+        const QString sql = QStringLiteral(
+            "SELECT Prov,COUNT(Prov) AS Cou FROM 客户表 WHERE BName<>'' AND BCode IN (SELECT BCode "
+            "FROM 交易表 WHERE BCode<>'' AND PID IN (%1)) GROUP BY Prov ORDER BY Cou DESC,Prov")
+                                .arg(sqlIds(3, 200, 9));
+        const double ours = bestOf(runs, [&] {
+            PrepareCustomerSet(ops, ids);
+            RunCustomerStatistics(grid, ops, CustomerGrouping::Province, measure);
+        });
+        QStringList reference;
+        const double raw = bestOf(runs, [&] { reference = query(*db, sql); });
+        report("buyers", ours, raw, !reference.isEmpty() && gridRows(grid, 1) == reference);
+    }
+
+    // Sales cycle: 200 products over the days of the month, by amount.
+    {
+        const QString ids = idList(5, 200, 9);
+        const QString sql = QStringLiteral(
+            "SELECT CAST(strftime('%d',Dat) AS INTEGER) AS D,SUM(Pri*Num) FROM 交易表 WHERE PID IN "
+            "(%1) GROUP BY D ORDER BY D")
+                                .arg(sqlIds(5, 200, 9));
+        const double ours = bestOf(runs, [&] {
+            RunSalesCycleAnalysis(
+                grid, ops, ids, CycleKind::DaysOfMonth, CycleMeasure::Amount, measure);
+        });
+        QStringList reference;
+        const double raw = bestOf(runs, [&] { reference = query(*db, sql); });
+        QStringList cells;
+        for (int r = grid.fixedRows(); r < grid.rows(); ++r)
+            cells << QString::number(r) + u'|'
+                    + QString::number(grid.text(r, 2).toDouble(), 'f', 2);
+        report("cycle", ours, raw, reference.size() == 31 && cells == reference);
+    }
+    store::DatabasePool::shared().releaseAll();
+    return allMatch ? 0 : 1;
+}

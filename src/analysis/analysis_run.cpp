@@ -1,0 +1,119 @@
+#include "analysis/analysis_run.h"
+
+#include "store/database.h"
+#include "store/db_operate.h"
+
+#include <QStringList>
+#include <sqlite3.h>
+#include <unordered_set>
+
+namespace quel::analysis {
+
+std::vector<qint64> chosenProductIds(const QString& idList)
+{
+    std::vector<qint64> ids;
+    std::unordered_set<qint64> seen;
+    for (const QString& entry : idList.split(QStringLiteral("；"))) {
+        const QString text = entry.trimmed();
+        if (text.isEmpty())
+            continue;
+        bool digitsOnly = true;
+        for (QChar c : text)
+            digitsOnly = digitsOnly && c >= u'0' && c <= u'9';
+        bool ok = false;
+        const qint64 id = text.toLongLong(&ok);
+        if (digitsOnly && ok && seen.insert(id).second)
+            ids.push_back(id);
+    }
+    return ids;
+}
+
+QString idSqlList(const std::vector<qint64>& ids)
+{
+    QStringList texts;
+    texts.reserve(static_cast<qsizetype>(ids.size()));
+    for (qint64 id : ids)
+        texts << QString::number(id);
+    return texts.join(u',');
+}
+
+QString shortDateText(const QDate& date)
+{
+    return QStringLiteral("%1-%2-%3").arg(date.year()).arg(date.month()).arg(date.day());
+}
+
+QString sourceLine(const QString& extra)
+{
+    return QStringLiteral("（数据来源：Dovrel软件；统计日期：")
+        + shortDateText(QDate::currentDate()) + extra + QStringLiteral("）");
+}
+
+QString analysisFailedMessage()
+{
+    return QStringLiteral("统计时数据库出错，原有的统计结果没有改变。");
+}
+
+WorkTableRun::WorkTableRun(store::DB_Operate& db)
+    : m_db(db)
+{
+    if (!db.OpenConnection(m_conn))
+        return;
+    m_transaction = m_conn.transaction();
+    m_ok = m_transaction.isActive();
+}
+
+bool WorkTableRun::exec(const QString& jetSql)
+{
+    m_ok = m_ok && m_db.ExecuteSql(jetSql, &m_conn);
+    return m_ok;
+}
+
+bool WorkTableRun::drop(const QString& table)
+{
+    m_ok = m_ok && m_db.DropTableIfExists(table);
+    return m_ok;
+}
+
+sqlite3_stmt* WorkTableRun::prepare(const QString& sqliteSql)
+{
+    if (!m_ok)
+        return nullptr;
+    store::Statement stmt = m_conn.database()->prepare(sqliteSql);
+    if (!stmt) {
+        m_ok = false;
+        return nullptr;
+    }
+    m_statements.push_back(std::move(stmt));
+    return m_statements.back().get();
+}
+
+bool WorkTableRun::stepDone(sqlite3_stmt* stmt)
+{
+    if (!m_ok || !stmt)
+        return m_ok = false;
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    m_ok = rc == SQLITE_DONE;
+    return m_ok;
+}
+
+bool WorkTableRun::endQuery(sqlite3_stmt* stmt, int lastStep)
+{
+    if (stmt)
+        sqlite3_reset(stmt);
+    m_ok = m_ok && stmt && (lastStep == SQLITE_DONE || lastStep == SQLITE_ROW);
+    return m_ok;
+}
+
+bool WorkTableRun::commit()
+{
+    m_statements.clear();
+    if (!m_ok) {
+        m_transaction.rollback();
+        return false;
+    }
+    m_ok = m_transaction.commit();
+    return m_ok;
+}
+
+} // namespace quel::analysis

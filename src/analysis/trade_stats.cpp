@@ -1,0 +1,336 @@
+#include "analysis/trade_stats.h"
+
+#include "core/feedback.h"
+#include "grid/grid_model.h"
+#include "grid/grid_ops.h"
+#include "store/db_operate.h"
+#include "store/jet_date.h"
+#include "views/grid_fill.h"
+
+#include <QHash>
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace quel::analysis {
+
+namespace {
+
+const QString kPeriodRows = QStringLiteral("TEMP_Trade1");
+const QString kTotals = QStringLiteral("TEMP_Total");
+
+QString columnText(sqlite3_stmt* stmt, int col)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, col)) : QString();
+}
+
+QDate columnDate(sqlite3_stmt* stmt, int col)
+{
+    return QDate::fromString(columnText(stmt, col).left(10), Qt::ISODate);
+}
+
+// Text columns compare ignoring the case of ASCII letters (the engine's NOCASE), so two
+// names that differ only so are one series, and series are ordered the way the engine
+// orders the names.
+QByteArray nocaseKey(const QString& text)
+{
+    QByteArray key = text.toUtf8();
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return key;
+}
+
+// The start of a trade's period, as the engine writes dates ("2010-04-12").
+QString periodStartSql(PeriodUnit unit)
+{
+    switch (unit) {
+    case PeriodUnit::Day:
+        return QStringLiteral("date(Dat)");
+    case PeriodUnit::Week:
+        // On to the Sunday that ends the week (a Sunday stays), back to its Monday.
+        return QStringLiteral("date(Dat,'weekday 0','-6 days')");
+    case PeriodUnit::Month:
+        break;
+    }
+    return QStringLiteral("date(Dat,'start of month')");
+}
+
+struct PeriodSums
+{
+    double amount = 0;
+    qint64 quantity = 0;
+};
+
+struct Series
+{
+    QString name;
+    std::vector<PeriodSums> periods;
+};
+
+QString measureText(TradeMeasure measure, const PeriodSums& sums)
+{
+    switch (measure) {
+    case TradeMeasure::Amount:
+        return views::cellTextForValue(sums.amount, false);
+    case TradeMeasure::Quantity:
+        return QString::number(sums.quantity);
+    case TradeMeasure::Average:
+        break;
+    }
+    const double average = sums.quantity > 0 ? sums.amount / static_cast<double>(sums.quantity) : 0;
+    return views::cellTextForValue(average, false);
+}
+
+void showPeriodGrid(views::GridModel& grid, const std::vector<Series>& series,
+    const std::vector<QDate>& periods, TradeMeasure measure)
+{
+    QStringList headings { views::kSerialTitle, QStringLiteral("日期") };
+    for (const Series& s : series)
+        headings << s.name;
+    views::setGridColumns(grid, headings, headings);
+    views::GridModel::BulkUpdate bulk(grid);
+    for (int c = 2; c < grid.cols(); ++c)
+        grid.setColumnCode(c, views::kCodeNumber);
+    for (size_t p = 0; p < periods.size(); ++p) {
+        QList<QString> cells(grid.cols());
+        cells[1] = periods[p].toString(QStringLiteral("yyyy.MM.dd"));
+        for (size_t j = 0; j < series.size(); ++j)
+            cells[static_cast<qsizetype>(j) + 2] = measureText(measure, series[j].periods[p]);
+        grid.appendRow(std::move(cells));
+    }
+    grid.setCurrentCell(grid.fixedRows(), grid.fixedCols());
+}
+
+} // namespace
+
+QString tradeMeasureField(TradeMeasure measure)
+{
+    switch (measure) {
+    case TradeMeasure::Amount:
+        return QStringLiteral("Sm");
+    case TradeMeasure::Quantity:
+        return QStringLiteral("Num");
+    case TradeMeasure::Average:
+        break;
+    }
+    return QStringLiteral("Av");
+}
+
+QString tradeSeriesField(TradeSeries series)
+{
+    return series == TradeSeries::Product ? QStringLiteral("P_Name") : QStringLiteral("SName");
+}
+
+AnalysisResult CompareTradesByPeriod(views::GridModel& grid, store::DB_Operate& db,
+    const QString& idList, const PeriodComparison& options, const views::TextMeasure& measure)
+{
+    const std::vector<qint64> ids = chosenProductIds(idList);
+    if (ids.empty())
+        return {};
+    Feedback& feedback = db.feedback();
+    feedback.indicatorStart(QStringLiteral("开始统计交易数据……"), 4, 0);
+    const QString inList = idSqlList(ids);
+    const QString seriesField = tradeSeriesField(options.series);
+
+    WorkTableRun run(db);
+    // One series per distinct name among the chosen products, also for a product without
+    // trades: it stays at zero like any period without trades.
+    std::vector<Series> series;
+    QHash<QByteArray, size_t> seriesOfName;
+    QHash<qint64, size_t> seriesOfProduct;
+    if (sqlite3_stmt* names = run.prepare(QStringLiteral("SELECT ID,%1 FROM 产品表 WHERE ID IN "
+                                                         "(%2) ORDER BY %1,ID")
+                                              .arg(seriesField, inList))) {
+        int rc;
+        while ((rc = sqlite3_step(names)) == SQLITE_ROW) {
+            const QString name = columnText(names, 1);
+            const QByteArray key = nocaseKey(name);
+            auto found = seriesOfName.constFind(key);
+            if (found == seriesOfName.constEnd()) {
+                found = seriesOfName.insert(key, series.size());
+                series.push_back({ name, {} });
+            }
+            seriesOfProduct.insert(sqlite3_column_int64(names, 0), *found);
+        }
+        run.endQuery(names, rc);
+    }
+    feedback.indicatorStep(1, QStringLiteral("pages"));
+
+    // The chosen products' trades summed per product and period in one statement; the
+    // periods run from the earliest chosen trade's to the latest's, for every series. A
+    // copy of the trades in a table of their own would only feed this step.
+    struct ProductPeriod
+    {
+        size_t series;
+        QDate start;
+        PeriodSums sums;
+    };
+    std::vector<ProductPeriod> sums;
+    QDate first;
+    QDate last;
+    const QString sumsSql = QStringLiteral("SELECT PID,%1 AS P,SUM(Pri*Num),SUM(Num) FROM 交易表 "
+                                           "WHERE PID IN (%2) AND Dat IS NOT NULL GROUP BY PID,P")
+                                .arg(periodStartSql(options.unit), inList);
+    if (sqlite3_stmt* rows = run.prepare(sumsSql)) {
+        int rc;
+        while ((rc = sqlite3_step(rows)) == SQLITE_ROW) {
+            const auto s = seriesOfProduct.constFind(sqlite3_column_int64(rows, 0));
+            const QDate start = columnDate(rows, 1);
+            if (s == seriesOfProduct.constEnd() || !start.isValid())
+                continue;
+            sums.push_back(
+                { *s, start, { sqlite3_column_double(rows, 2), sqlite3_column_int64(rows, 3) } });
+            if (!first.isValid() || start < first)
+                first = start;
+            if (!last.isValid() || start > last)
+                last = start;
+        }
+        run.endQuery(rows, rc);
+    }
+    feedback.indicatorStep(1, QStringLiteral("pages"));
+    if (!run.ok() || sums.empty()) {
+        const bool failed = !run.ok();
+        run.rollback();
+        feedback.indicatorClose();
+        if (failed)
+            feedback.message(analysisFailedMessage());
+        return {};
+    }
+
+    const std::vector<QDate> periods = periodStarts(first, last, options.unit);
+    QHash<qint64, size_t> periodIndex;
+    for (size_t p = 0; p < periods.size(); ++p)
+        periodIndex.insert(periods[p].toJulianDay(), p);
+    for (Series& s : series)
+        s.periods.resize(periods.size());
+    for (const ProductPeriod& row : sums) {
+        const auto p = periodIndex.constFind(row.start.toJulianDay());
+        if (p == periodIndex.constEnd())
+            continue;
+        PeriodSums& cell = series[row.series].periods[*p];
+        cell.amount += row.sums.amount;
+        cell.quantity += row.sums.quantity;
+    }
+
+    // Every series over every period, the empty ones with zeros.
+    run.drop(kPeriodRows);
+    run.exec(QStringLiteral("CREATE TABLE TEMP_Trade1 (Name STRING,Dat DATE,Sm DOUBLE,Num LONG,"
+                            "Av DOUBLE)"));
+    sqlite3_stmt* insert = run.prepare(
+        QStringLiteral("INSERT INTO TEMP_Trade1(Name,Dat,Sm,Num,Av) VALUES(?,?,?,?,?)"));
+    std::vector<QByteArray> periodTexts;
+    for (const QDate& start : periods)
+        periodTexts.push_back(store::canonicalDateText(start).toUtf8());
+    for (const Series& s : series) {
+        const QByteArray name = s.name.toUtf8();
+        for (size_t p = 0; p < periods.size() && run.ok(); ++p) {
+            const PeriodSums& cell = s.periods[p];
+            const double average
+                = cell.quantity > 0 ? cell.amount / static_cast<double>(cell.quantity) : 0;
+            sqlite3_bind_text(insert, 1, name.constData(), int(name.size()), SQLITE_STATIC);
+            sqlite3_bind_text(
+                insert, 2, periodTexts[p].constData(), int(periodTexts[p].size()), SQLITE_STATIC);
+            sqlite3_bind_double(insert, 3, cell.amount);
+            sqlite3_bind_int64(insert, 4, cell.quantity);
+            sqlite3_bind_double(insert, 5, average);
+            run.stepDone(insert);
+        }
+    }
+    feedback.indicatorStep(1, QStringLiteral("pages"));
+    if (!run.commit()) {
+        feedback.indicatorClose();
+        feedback.message(analysisFailedMessage());
+        return {};
+    }
+    if (series.empty()) {
+        feedback.indicatorClose();
+        return {};
+    }
+
+    feedback.indicatorStart(QStringLiteral("开始加载交易数据……"), 1, 0);
+    std::stable_sort(series.begin(), series.end(),
+        [](const Series& a, const Series& b) { return nocaseKey(a.name) < nocaseKey(b.name); });
+    showPeriodGrid(grid, series, periods, options.measure);
+    views::renumberSerialColumn(grid);
+    views::autoSizeColumns(grid, 1, true, feedback, measure);
+    feedback.indicatorClose();
+
+    AnalysisResult result;
+    result.ready = true;
+    result.title = QStringLiteral("淘宝产品销售情况比较图表\r\n") + sourceLine();
+    result.showHint = true;
+    return result;
+}
+
+QString totalsGroupingCaption(TotalsGrouping grouping)
+{
+    return grouping == TotalsGrouping::Product ? QStringLiteral("产品") : QStringLiteral("店铺");
+}
+
+QString totalsGroupingField(TotalsGrouping grouping)
+{
+    return grouping == TotalsGrouping::Product ? QStringLiteral("P_Name") : QStringLiteral("SName");
+}
+
+QString totalsMeasureCaption(TotalsMeasure measure)
+{
+    return measure == TotalsMeasure::Amount ? QStringLiteral("交易金额")
+                                            : QStringLiteral("交易数量");
+}
+
+QString totalsMeasureField(TotalsMeasure measure)
+{
+    return measure == TotalsMeasure::Amount ? QStringLiteral("Sm") : QStringLiteral("Num");
+}
+
+bool BuildTradeTotalTable(WorkTableRun& run, TotalsGrouping grouping)
+{
+    const QString field = totalsGroupingField(grouping);
+    run.drop(kTotals);
+    // Declared first so the columns keep their types; the sums run once.
+    run.exec(QStringLiteral("CREATE TABLE TEMP_Total (%1 STRING,Sm DOUBLE,Num LONG)").arg(field));
+    return run.stepDone(run.prepare(QStringLiteral("INSERT INTO TEMP_Total(%1,Sm,Num) SELECT "
+                                                   "%1,SUM(Price*Num9),SUM(Num9) FROM 产品表 "
+                                                   "GROUP BY %1")
+                                        .arg(field)));
+}
+
+AnalysisResult CompareTradeTotals(views::GridModel& grid, store::DB_Operate& db,
+    TotalsGrouping grouping, TotalsMeasure totalsMeasure, const views::TextMeasure& measure)
+{
+    const QString groupField = totalsGroupingField(grouping);
+    const QString measureField = totalsMeasureField(totalsMeasure);
+    Feedback& feedback = db.feedback();
+    feedback.indicatorStart(QStringLiteral("开始统计交易数据……"), 2, 0);
+    {
+        WorkTableRun run(db);
+        BuildTradeTotalTable(run, grouping);
+        if (!run.commit()) {
+            feedback.indicatorClose();
+            feedback.message(analysisFailedMessage());
+            return {};
+        }
+    }
+    feedback.indicatorStep(1, QStringLiteral("pages"));
+
+    views::setGridColumns(grid, { QString(), groupField, measureField },
+        { views::kSerialTitle, totalsGroupingCaption(grouping),
+            totalsMeasureCaption(totalsMeasure) });
+    grid.setColumnCode(2, views::kCodeNumber);
+    grid.setTag(kTotals);
+    // Equal totals keep one order from run to run.
+    views::fillGridFromTable(
+        grid, db, {}, measureField + QStringLiteral(" DESC,") + groupField, false, measure);
+    feedback.indicatorClose();
+
+    AnalysisResult result;
+    result.ready = true;
+    result.title = QStringLiteral("淘宝产品销售情况分析图表\r\n")
+        + sourceLine(QStringLiteral("；按") + totalsGroupingCaption(grouping));
+    result.showHint = true;
+    return result;
+}
+
+} // namespace quel::analysis

@@ -1,0 +1,123 @@
+#include "analysis/customer_stats.h"
+#include "analysis_fixture.h"
+
+using namespace quel::analysis;
+using quel::views::GridModel;
+
+namespace {
+
+class CustomerStats : public quel::test::AnalysisFixture
+{
+protected:
+    // Products 1, 2, 12 and 112. b1 bought product 1 twice and product 2 once; b2 bought
+    // product 1; b3 (no profile) product 2; b4 product 112; b5 product 12.
+    void addBuyers()
+    {
+        product(1, "诺基亚", "甲店");
+        product(2, "钢笔", "乙店");
+        product(12, "Levi's 501", "Levi's");
+        product(112, "台灯", "丙店");
+        trade(1, "2010-4-1 10:00", 1, 1, "b1");
+        trade(1, "2010-4-2 10:00", 1, 1, "b1");
+        trade(2, "2010-4-2 10:00", 1, 1, "b1");
+        trade(1, "2010-4-3 10:00", 1, 1, "b2");
+        trade(2, "2010-4-3 10:00", 1, 1, "b3");
+        trade(112, "2010-4-3 10:00", 1, 1, "b4");
+        trade(12, "2010-4-3 10:00", 1, 1, "b5");
+        trade(1, "2010-4-4 10:00", 1, 1, ""); // no buyer code
+        buyer("b1", "小明", "浙江", "2010-4-1", 9);
+        buyer("b2", "O'Neil", "浙江", "2010-4-1", 3);
+        buyer("b3", "", "", "1900-1-1");
+        buyer("b4", "小刚", "上海", "2010-3-1", 1);
+        buyer("b5", "小红", "北京", "2010-3-1", 1);
+    }
+
+    AnalysisResult count(GridModel& grid, CustomerGrouping by)
+    {
+        return RunCustomerStatistics(grid, *m_db, by, m_measure);
+    }
+    using AnalysisFixture::count;
+};
+
+} // namespace
+
+TEST_F(CustomerStats, EachProfiledBuyerCountsOnce)
+{
+    addBuyers();
+    ASSERT_TRUE(PrepareCustomerSet(*m_db, "1；2；1；"));
+
+    EXPECT_EQ(count("TEMP_Trade2"), 2) << "b1 once, b2; b3 has no profile";
+
+    GridModel grid;
+    AnalysisResult result = count(grid, CustomerGrouping::Province);
+    ASSERT_TRUE(result.ready);
+    EXPECT_EQ(titles(grid), (QStringList { "序号", "省份", "用户数" }));
+    EXPECT_EQ(grid.fieldName(1), "Prov");
+    EXPECT_EQ(grid.fieldName(2), "Cou");
+    EXPECT_EQ(column(grid, 1), (QStringList { "浙江" }));
+    EXPECT_EQ(column(grid, 2), (QStringList { "2" }));
+    EXPECT_TRUE(result.title.startsWith(
+        "淘宝产品客户构成情况比较图表\r\n（数据来源：Dovrel软件；统计日期："));
+    EXPECT_TRUE(result.title.endsWith("；比较内容：省份）"));
+    EXPECT_FALSE(result.showHint);
+
+    // A recount by another column uses the same set.
+    result = count(grid, CustomerGrouping::Credit);
+    EXPECT_EQ(titles(grid), (QStringList { "序号", "买家信用", "用户数" }));
+    EXPECT_EQ(column(grid, 1), (QStringList { "3", "9" }));
+    EXPECT_TRUE(result.title.endsWith("；比较内容：买家信用）"));
+}
+
+TEST_F(CustomerStats, IdentifiersMatchWhole)
+{
+    addBuyers();
+    ASSERT_TRUE(PrepareCustomerSet(*m_db, "12；"));
+    GridModel grid;
+    ASSERT_TRUE(count(grid, CustomerGrouping::Province).ready);
+    EXPECT_EQ(column(grid, 1), (QStringList { "北京" })) << "12 does not select 112";
+
+    ASSERT_TRUE(PrepareCustomerSet(*m_db, "1；2；12；112"));
+    count(grid, CustomerGrouping::Region);
+    EXPECT_EQ(titles(grid)[1], "地区");
+    EXPECT_EQ(column(grid, 1), (QStringList { "浙江区", "上海区", "北京区" }));
+    EXPECT_EQ(column(grid, 2), (QStringList { "2", "1", "1" }));
+}
+
+TEST_F(CustomerStats, LoginDatesAreGroups)
+{
+    addBuyers();
+    ASSERT_TRUE(PrepareCustomerSet(*m_db, "1；2；12；112；"));
+    GridModel grid;
+    AnalysisResult result = count(grid, CustomerGrouping::Activity);
+    EXPECT_EQ(titles(grid), (QStringList { "序号", "最近登录", "用户数" }));
+    EXPECT_EQ(column(grid, 1), (QStringList { "2010.03.01", "2010.04.01" }));
+    EXPECT_EQ(column(grid, 2), (QStringList { "2", "2" }));
+    EXPECT_TRUE(result.title.endsWith("；比较内容：最近登录）"));
+}
+
+TEST_F(CustomerStats, NoChoiceKeepsThePreviousSet)
+{
+    addBuyers();
+    GridModel grid;
+    EXPECT_FALSE(count(grid, CustomerGrouping::Province).ready) << "nothing prepared yet";
+    EXPECT_FALSE(PrepareCustomerSet(*m_db, ""));
+    EXPECT_FALSE(m_db->TableExists("TEMP_Trade2"));
+
+    ASSERT_TRUE(PrepareCustomerSet(*m_db, "12"));
+    EXPECT_FALSE(PrepareCustomerSet(*m_db, "；"));
+    ASSERT_TRUE(count(grid, CustomerGrouping::Province).ready);
+    EXPECT_EQ(column(grid, 1), (QStringList { "北京" }));
+    EXPECT_FALSE(m_feedback.open);
+}
+
+TEST_F(CustomerStats, AFailedPreparationKeepsThePreviousSet)
+{
+    addBuyers();
+    ASSERT_TRUE(PrepareCustomerSet(*m_db, "12"));
+    // Without the buyer table the new set cannot be built once the old one is dropped.
+    native("ALTER TABLE 客户表 RENAME TO 客户表_x");
+    EXPECT_FALSE(PrepareCustomerSet(*m_db, "1；2"));
+    EXPECT_EQ(m_feedback.messages, QStringList { analysisFailedMessage() });
+    EXPECT_EQ(count("TEMP_Trade2"), 1);
+    EXPECT_EQ(count("TEMP_Trade2", "BCode='b5'"), 1);
+}
