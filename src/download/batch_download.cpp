@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QTextStream>
 #include <QTimer>
+#include <cmath>
 
 namespace quel::download {
 
@@ -46,7 +47,7 @@ bool ParseBatchDownloadArguments(
     const QStringList& words, BatchDownloadOptions& options, QString* error, QString* notice)
 {
     const QString usage
-        = QStringLiteral("usage: quelmar --batch details|buyers [--all] [--workers N]");
+        = QStringLiteral("usage: quelmar --batch details|buyers [--all] [--workers N] [--rate N]");
     if (words.isEmpty()
         || (words[0] != QLatin1String("details") && words[0] != QLatin1String("buyers"))) {
         if (error)
@@ -76,6 +77,17 @@ bool ParseBatchDownloadArguments(
                                   .arg(options.workers)
                                   .arg(DownloadPool::kWorkerLimit);
                 options.workers = DownloadPool::kWorkerLimit;
+            }
+        } else if (words[i] == QLatin1String("--rate")) {
+            bool ok = i + 1 < words.size();
+            if (ok)
+                options.rate = words[++i].toDouble(&ok);
+            if (!ok || !std::isfinite(options.rate) || options.rate <= 0) {
+                if (error)
+                    *error = QStringLiteral("--rate takes a number of requests per second "
+                                            "above 0, e.g. 2 or 0.5\n")
+                        + usage;
+                return false;
             }
         } else {
             if (error)
@@ -123,6 +135,7 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
         pool.setWorkerProgram(options.workerProgram);
     if (options.workers > 0)
         pool.setMaxWorkers(options.workers);
+    pool.setRateLimit(options.rate);
 
     const int total = int(pool.jobs().size());
     if (total > 0) {
@@ -141,8 +154,10 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
         err << name << QStringLiteral(": interrupted before any job") << Qt::endl;
         return kBatchInterrupted;
     }
-    err << name << QStringLiteral(": %1 jobs, %2 workers").arg(total).arg(pool.maxWorkers())
-        << Qt::endl;
+    err << name << QStringLiteral(": %1 jobs, %2 workers").arg(total).arg(pool.maxWorkers());
+    if (options.rate > 0)
+        err << QStringLiteral(", at most %1 requests per second").arg(options.rate);
+    err << Qt::endl;
     QObject::connect(&pool, &DownloadPool::rowChanged, &session, [&](int index) {
         const DownloadJob& job = pool.jobs()[std::size_t(index)];
         if (job.state != DownloadJob::Harvested)

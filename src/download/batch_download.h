@@ -14,12 +14,13 @@ class DB_Operate;
 
 namespace quel::download {
 
-// Options of "quelmar --batch details|buyers [--all] [--workers N]".
+// Options of "quelmar --batch details|buyers [--all] [--workers N] [--rate N]".
 struct BatchDownloadOptions
 {
     DownloadKind kind = DownloadKind::Details;
     bool all = false;
     int workers = 0; // 0: the window's initial pool size
+    double rate = 0; // requests per second of all workers together; 0: no limit
     QString workerProgram; // empty: quelfetch beside the program
 };
 

@@ -2,6 +2,7 @@
 
 #include "core/feedback.h"
 #include "core/text_files.h"
+#include "web/rate_limit.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -32,6 +33,8 @@ struct DeleteLater
 
 const QString kArgumentSeparator = QStringLiteral("‖");
 const QString kResultPrefix = QStringLiteral("Temp_");
+// The rate slot file of a run: "Temp_rate_<pid>", no dot, so it is never taken for a result.
+const QString kRatePrefix = QStringLiteral("Temp_rate_");
 
 // Running number of the jobs this process has dispatched, over all its pools, so that no
 // two jobs of one process ever share a file name.
@@ -41,10 +44,16 @@ quint64 nextJobNumber()
     return ++counter;
 }
 
-// The process id in a worker file name of the form "Temp_<pid>_<row>_<n>.t..."; 0 for
-// other names (files of older versions, which had the grid row alone).
+// The process id in a worker file name of the form "Temp_<pid>_<row>_<n>.t..." or
+// "Temp_rate_<pid>"; 0 for other names (files of older versions, which had the grid row
+// alone).
 qint64 ownerOfResultName(const QString& name)
 {
+    if (name.startsWith(kRatePrefix)) {
+        bool ok = false;
+        const qint64 pid = name.mid(kRatePrefix.size()).toLongLong(&ok);
+        return ok && pid > 0 ? pid : 0;
+    }
     const QStringList parts = name.mid(kResultPrefix.size()).split(QLatin1Char('_'));
     if (parts.size() < 3)
         return 0;
@@ -114,6 +123,12 @@ QString DownloadPool::nextResultName(int index)
               .arg(QCoreApplication::applicationPid())
               .arg(index + kFirstDataRow)
               .arg(nextJobNumber());
+}
+
+QString DownloadPool::rateSlotFile() const
+{
+    return QDir(m_workFolder)
+        .filePath(kRatePrefix + QString::number(QCoreApplication::applicationPid()));
 }
 
 QString DownloadPool::defaultWorkerProgram()
@@ -244,7 +259,9 @@ void DownloadPool::startWorker(int index)
     p->setArguments({ job.job + kArgumentSeparator + QStringLiteral("./")
         + m_resultNames[std::size_t(index)] + kArgumentSeparator + QString::number(m_mode) });
     p->setWorkingDirectory(m_workFolder);
-    p->setProcessEnvironment(m_environment);
+    QProcessEnvironment environment = m_environment;
+    web::SetRateLimitEnvironment(environment, m_rate, m_rate > 0 ? rateSlotFile() : QString());
+    p->setProcessEnvironment(environment);
     p->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p->setStandardOutputFile(QProcess::nullDevice());
     // The worker dies with this program, whichever way it ends (even SIGKILL), so no

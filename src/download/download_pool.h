@@ -72,6 +72,17 @@ public:
     // Environment of the workers (e.g. QUELMAR_MARKET); the program's own by default.
     void setWorkerEnvironment(const QProcessEnvironment& env) { m_environment = env; }
     void setWatchdogMs(qint64 ms) { m_watchdogMs = ms; }
+    // Requests per second that all workers of this run together may make of the marketplace
+    // (0: no limit). Workers started from now on get it; they agree on it through a slot
+    // file of this run in the work folder, which goes with the run's other files.
+    void setRateLimit(double requestsPerSecond)
+    {
+        m_rate = requestsPerSecond > 0 ? requestsPerSecond : 0;
+    }
+    double rateLimit() const { return m_rate; }
+    // The slot file the workers share while a limit is set: "Temp_rate_" + this program's
+    // process id in the work folder.
+    QString rateSlotFile() const;
     // Pool size, 1 to kWorkerLimit; takes effect on the next tick, running workers are
     // never stopped by it.
     void setMaxWorkers(int n) { m_maxWorkers = qBound(1, n, kWorkerLimit); }
@@ -103,9 +114,9 @@ public:
     QString failureReason(int index) const { return m_reasons.value(index); }
     // Default worker program: $QUELFETCH_PROGRAM, else quelfetch in the running program's folder.
     static QString defaultWorkerProgram();
-    // Deletes every worker file ("Temp_*") in a folder except those of jobs another running
-    // copy of the program started (their names carry its process id). Returns how many
-    // were deleted.
+    // Deletes every worker file ("Temp_*": results and rate slot files) in a folder except
+    // those of runs of another running copy of the program (their names carry its process
+    // id). Returns how many were deleted.
     static int deleteStaleResults(const QString& folder);
 
     // One pass of each timer; public so that tests and the batch driver can step the pool.
@@ -148,6 +159,7 @@ private:
     QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
     qint64 m_watchdogMs = (1200 + 60) * 1000LL;
     int m_maxWorkers = 10;
+    double m_rate = 0;
 
     int m_nextRow = 0;
     int m_firstOpenRow = 0;

@@ -8,6 +8,7 @@
 #include "widgets/desktop_open.h"
 
 #include <QCloseEvent>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -96,6 +97,17 @@ void DownloadWindow::buildUi()
     m_maxWorkers->setMinimumWidth(160);
     m_maxLabel = new QLabel(QString::number(workers), state);
     m_maxLabel->setObjectName(QStringLiteral("LMax"));
+    auto* rateLabel = new QLabel(QStringLiteral("每秒请求上限："), state);
+    rateLabel->setObjectName(QStringLiteral("LRate"));
+    m_rate = new QDoubleSpinBox(state);
+    m_rate->setObjectName(QStringLiteral("RateLimit"));
+    m_rate->setRange(0, 1000);
+    m_rate->setDecimals(1);
+    m_rate->setSingleStep(1);
+    m_rate->setValue(0);
+    m_rate->setSpecialValueText(QStringLiteral("不限"));
+    m_rate->setToolTip(QStringLiteral("所有线程合计每秒最多向市场发出的请求数；0 为不限。"));
+    rateLabel->setBuddy(m_rate);
     auto* percentLabel = new QLabel(QStringLiteral("完成比例："), state);
     m_percent = new QLabel(QStringLiteral("0%"), state);
     m_percent->setObjectName(QStringLiteral("LPercent"));
@@ -103,6 +115,9 @@ void DownloadWindow::buildUi()
     stateRow->addWidget(threadsLabel);
     stateRow->addWidget(m_maxWorkers);
     stateRow->addWidget(m_maxLabel);
+    stateRow->addSpacing(20);
+    stateRow->addWidget(rateLabel);
+    stateRow->addWidget(m_rate);
     stateRow->addSpacing(20);
     stateRow->addWidget(percentLabel);
     stateRow->addWidget(m_percent);
@@ -128,6 +143,11 @@ void DownloadWindow::buildUi()
         if (m_session.isPrepared())
             m_session.pool().setMaxWorkers(value);
     });
+    // Workers started from now on keep the new rate; running ones finish at theirs.
+    connect(m_rate, &QDoubleSpinBox::valueChanged, this, [this](double value) {
+        if (m_session.isPrepared())
+            m_session.pool().setRateLimit(value);
+    });
     resize(760, 520);
 }
 
@@ -149,6 +169,7 @@ bool DownloadWindow::prepare(const QString& condition, Feedback& feedback)
 void DownloadWindow::startDownload()
 {
     m_session.pool().setMaxWorkers(m_maxWorkers->value());
+    m_session.pool().setRateLimit(m_rate->value());
     m_session.start();
 }
 

@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <functional>
 
+class QDoubleSpinBox;
 class QLabel;
 class QScrollBar;
 
@@ -21,8 +22,9 @@ namespace quel::download {
 
 // The two download windows: ProductDown ("产品资讯详情下载") over products and BuyerDown
 // ("买家资讯下载") over buyers. The grid lists the jobs with their state, the scroll bar
-// sets the pool size; the window closes itself when every row is harvested, and closing
-// it early ends its workers and drops their files.
+// sets the pool size and the spin box the requests per second all workers together may make
+// (0: no limit; the window's own setting, not kept); the window closes itself when every row is
+// harvested, and closing it early ends its workers and drops their files.
 class DownloadWindow : public QWidget
 {
     Q_OBJECT
@@ -67,6 +69,7 @@ private:
     views::GridView* m_view = nullptr;
     QScrollBar* m_maxWorkers = nullptr;
     QLabel* m_maxLabel = nullptr;
+    QDoubleSpinBox* m_rate = nullptr;
     QLabel* m_percent = nullptr;
     bool m_ended = false;
 };

@@ -86,12 +86,12 @@ const std::vector<BatchCommand>& batchCommands()
                 conn.close();
                 return search::RunSearchBatch(c.db, c.dataFolder, a, err);
             } },
-        { QStringLiteral("details"), QStringLiteral("[--all] [--workers N]"),
+        { QStringLiteral("details"), QStringLiteral("[--all] [--workers N] [--rate N]"),
             [](BatchContext& c, const QStringList& a) {
                 return download::RunBatchDownloadCommand(
                     QStringList { QStringLiteral("details") } + a, c.db, c.dataFolder);
             } },
-        { QStringLiteral("buyers"), QStringLiteral("[--all] [--workers N]"),
+        { QStringLiteral("buyers"), QStringLiteral("[--all] [--workers N] [--rate N]"),
             [](BatchContext& c, const QStringList& a) {
                 return download::RunBatchDownloadCommand(
                     QStringList { QStringLiteral("buyers") } + a, c.db, c.dataFolder);

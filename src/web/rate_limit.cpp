@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcessEnvironment>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <fcntl.h>
@@ -13,8 +14,13 @@ namespace quel::web {
 
 namespace {
 
-// A slot time further ahead than this is taken as left over from a clock that was set back.
+// A slot time further ahead than this is taken as left over from a clock that was set back;
+// at low rates the queue of a full pool of waiting workers may reach further, so the bound
+// grows to that many intervals.
 constexpr qint64 kMaxAheadUs = 120LL * 1000 * 1000;
+constexpr qint64 kMaxAheadIntervals = 64;
+// The slowest rate kept: one request an hour (a smaller rate would overflow the times).
+constexpr double kLongestIntervalUs = 3600e6;
 
 qint64 NowUs()
 {
@@ -69,12 +75,15 @@ private:
 SharedRateLimit::SharedRateLimit(double requestsPerSecond, const QString& slotFile)
     : m_rate(requestsPerSecond)
     , m_slotFile(slotFile)
-    , m_intervalUs(requestsPerSecond > 0 ? qint64(std::llround(1e6 / requestsPerSecond)) : 0)
+    , m_intervalUs(requestsPerSecond > 0
+              ? qint64(std::llround(std::min(1e6 / requestsPerSecond, kLongestIntervalUs)))
+              : 0)
 { }
 
 qint64 SharedRateLimit::takeSlot(qint64 nextFreeUs, qint64 nowUs)
 {
-    if (nextFreeUs < nowUs || nextFreeUs > nowUs + kMaxAheadUs)
+    const qint64 ahead = std::max(kMaxAheadUs, kMaxAheadIntervals * m_intervalUs);
+    if (nextFreeUs < nowUs || nextFreeUs > nowUs + ahead)
         nextFreeUs = nowUs;
     return nextFreeUs;
 }

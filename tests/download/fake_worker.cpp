@@ -6,6 +6,8 @@
 //   hang         never finish (noting its pid in ./pids/ when that folder exists)
 //   late:MS:TEXT wait MS milliseconds, then write TEXT
 //   item:N       a product result with N sales records (buyers bN-1 .. bN-N)
+//   rate         write "QUELFETCH_RATE|QUELFETCH_RATE_FILE" as it got them, creating the
+//                slot file as a real worker does
 //   ...user_id=C a buyer profile for code C; no file when C starts with "die", and for ever
 //                when it starts with "hang"
 #include <QCoreApplication>
@@ -66,6 +68,11 @@ int main(int argc, char** argv)
             QStringList { "名" + code, "3", "5", "浙江", "杭州", "2008年3月5日", "2026-12-1" }
                 .join(QStringLiteral("〗★〖"))
                 .toUtf8());
+    } else if (job == "rate") {
+        const QString slotFile = qEnvironmentVariable("QUELFETCH_RATE_FILE");
+        if (!slotFile.isEmpty())
+            QFile(slotFile).open(QIODevice::WriteOnly);
+        writeResult(out, (qEnvironmentVariable("QUELFETCH_RATE") + '|' + slotFile).toUtf8());
     } else if (job == "die") {
         return 3;
     } else if (job == "dir") {

@@ -205,6 +205,15 @@ TEST(BatchRuns, FatalErrorsAndBadArguments)
     for (const QStringList& words : { QStringList { QStringLiteral("details"),
                                           QStringLiteral("--workers"), QStringLiteral("x") },
              QStringList { QStringLiteral("details"), QStringLiteral("--everything") },
+             QStringList {
+                 QStringLiteral("details"), QStringLiteral("--rate"), QStringLiteral("0") },
+             QStringList {
+                 QStringLiteral("buyers"), QStringLiteral("--rate"), QStringLiteral("-2") },
+             QStringList {
+                 QStringLiteral("details"), QStringLiteral("--rate"), QStringLiteral("fast") },
+             QStringList {
+                 QStringLiteral("details"), QStringLiteral("--rate"), QStringLiteral("inf") },
+             QStringList { QStringLiteral("details"), QStringLiteral("--rate") },
              QStringList { QStringLiteral("nonsense") }, QStringList {} }) {
         r = f.run(words);
         EXPECT_EQ(r.exitCode, 2) << words.join(' ').toStdString() << describe(r).toStdString();

@@ -272,3 +272,41 @@ TEST(DownloadPool, AResultFileThatCannotBeReadIsReportedAndRed)
     EXPECT_EQ(feedback.messages, QStringList { expected });
     QDir(f.dir.path()).rmdir(pool->resultFileName(0));
 }
+
+TEST(DownloadPool, TheRateLimitReachesTheWorkersThroughARunSlotFileThatGoesWithTheRun)
+{
+    Fixture f;
+    const qint64 self = QCoreApplication::applicationPid();
+    const qint64 otherCopy = getppid();
+    // Slot files of a killed run and of a copy that is still running; neither is a result.
+    f.dir.write(QStringLiteral("Temp_rate_%1").arg(endedProcessId()), "1");
+    f.dir.write(QStringLiteral("Temp_rate_%1").arg(otherCopy), "1");
+    const QString slotFile = QDir(f.dir.path()).filePath(QStringLiteral("Temp_rate_%1").arg(self));
+
+    auto pool = f.make({ QStringLiteral("rate"), QStringLiteral("rate") }, 1);
+    // Set in the environment handed over, it still gives way to the pool's own setting.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QUELFETCH_RATE"), QStringLiteral("99"));
+    pool->setWorkerEnvironment(env);
+    pool->setRateLimit(2.5);
+    EXPECT_EQ(pool->rateSlotFile(), slotFile);
+    pool->start();
+    ASSERT_TRUE(runUntilFinished(*pool, 10000));
+    EXPECT_EQ(f.imported.value(1), QStringLiteral("2.5|") + slotFile);
+    EXPECT_EQ(pool->failedJobs(), 0);
+    EXPECT_EQ(f.leftovers(), QStringList { QStringLiteral("Temp_rate_%1").arg(otherCopy) });
+
+    // No limit: neither variable reaches the worker. A run stopped part way drops its slot
+    // file too.
+    f.imported.clear();
+    pool = f.make({ QStringLiteral("rate"), QStringLiteral("hang") }, 2);
+    pool->setWorkerEnvironment(env);
+    pool->setRateLimit(0);
+    pool->start();
+    for (int i = 0; i < 100 && f.imported.isEmpty(); ++i)
+        runFor(50);
+    EXPECT_EQ(f.imported.value(1), QStringLiteral("|"));
+    f.dir.write(QStringLiteral("Temp_rate_%1").arg(self), "1");
+    pool->stop();
+    EXPECT_EQ(f.leftovers(), QStringList { QStringLiteral("Temp_rate_%1").arg(otherCopy) });
+}

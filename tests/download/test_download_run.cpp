@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
@@ -292,4 +293,46 @@ TEST(DownloadRun, BatchCommandRunsBothDownloads)
             QStringLiteral("--workers"), QStringLiteral("x") });
     ASSERT_TRUE(usage.waitForFinished(20000));
     EXPECT_EQ(usage.exitCode(), 2);
+}
+
+TEST(DownloadRun, BatchRateKeepsTheWorkersUnderTheMarketplaceLimit)
+{
+    // The marketplace serves 5 requests a second and answers the rest with 429; the run
+    // asks for 3 a second of all its workers together.
+    quel::market::MarketOptions options = marketOptions();
+    options.rateLimit = 5;
+    RunFixture f(options);
+    const QString folder = f.db.dir.path();
+    f.addProducts(12);
+    int unviewable = 0;
+    for (int i = 0; i < 12; ++i)
+        unviewable += f.market.catalogue().products()[std::size_t(i)].viewable ? 0 : 1;
+    f.db.conn.close();
+    f.db.db.reset();
+    quel::store::DatabasePool::shared().releaseAll();
+
+    const auto before = f.market.server().counters();
+    QElapsedTimer clock;
+    clock.start();
+    QProcess p;
+    p.setProgram(quel::test::binDir() + QStringLiteral("/quelmar"));
+    p.setArguments({ QStringLiteral("--data"), folder, QStringLiteral("--market"),
+        QString::fromStdString(f.market.baseUrl()), QStringLiteral("--batch"),
+        QStringLiteral("details"), QStringLiteral("--workers"), QStringLiteral("8"),
+        QStringLiteral("--rate"), QStringLiteral("3") });
+    p.start();
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const qint64 elapsed = clock.elapsed();
+    const auto after = f.market.server().counters();
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+
+    EXPECT_EQ(p.exitCode(), unviewable > 0 ? 3 : 0) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("at most 3 requests per second"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("failed: %1,").arg(unviewable))) << err.toStdString();
+    EXPECT_EQ(after.rateLimited - before.rateLimited, 0u);
+    // n requests three a second take at least (n - 1) / 3 seconds.
+    const auto requests = qint64(after.requests - before.requests);
+    EXPECT_GE(requests, 12);
+    EXPECT_GE(elapsed, (requests - 1) * 1000 / 3) << requests << " requests";
+    EXPECT_TRUE(f.workFiles().isEmpty()) << f.workFiles().join(',').toStdString();
 }

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
@@ -146,6 +147,14 @@ TEST(DownloadWindow, OnlyOneDownloadWindowAtATime)
     first->findChild<QScrollBar*>(QStringLiteral("HMax"))->setValue(4);
     EXPECT_EQ(first->findChild<QLabel*>(QStringLiteral("LMax"))->text(), QStringLiteral("4"));
     EXPECT_EQ(first->session().pool().maxWorkers(), 4);
+    // The rate setting starts at no limit each time and reaches the running pool.
+    auto* rate = first->findChild<QDoubleSpinBox*>(QStringLiteral("RateLimit"));
+    ASSERT_TRUE(rate);
+    EXPECT_EQ(rate->value(), 0.0);
+    EXPECT_EQ(rate->text(), QStringLiteral("不限"));
+    EXPECT_EQ(first->session().pool().rateLimit(), 0.0);
+    rate->setValue(2.5);
+    EXPECT_EQ(first->session().pool().rateLimit(), 2.5);
 
     DownloadWindow* second
         = DownloadWindow::open(DownloadKind::Buyers, f.db.conn, QString(), f.feedback);
