@@ -2,6 +2,7 @@
 
 #include "download/batch_download.h"
 #include "search/batch_search.h"
+#include "shell/batch_analyse.h"
 #include "shell/interrupt_watcher.h"
 #include "store/db_operate.h"
 
@@ -95,6 +96,9 @@ const std::vector<BatchCommand>& batchCommands()
                 return download::RunBatchDownloadCommand(
                     QStringList { QStringLiteral("buyers") } + a, c.db, c.dataFolder);
             } },
+        { QStringLiteral("analyse"),
+            QStringLiteral("KIND ARGS --out FILE [--chart FILE.jpg] [--size WxH]"),
+            [](BatchContext& c, const QStringList& a) { return RunAnalyseBatch(c, a); } },
     };
     return commands;
 }

@@ -1,9 +1,11 @@
 #include "shell/command_table.h"
 
+#include "analysis/product_panel.h"
 #include "download/download_commands.h"
 #include "download/download_summary.h"
 #include "download/download_window.h"
 #include "search/search_commands.h"
+#include "shell/analysis_page.h"
 #include "shell/list_pages.h"
 #include "shell/main_window.h"
 #include "widgets/window_helpers.h"
@@ -139,6 +141,13 @@ void installCommands(MainWindow& window, CommandTable& table)
             finder->replaceCategory(*grid);
     });
     table.setMenuAction(QStringLiteral("m_Replace"), [finder] { finder->openNameRules(); });
+
+    // Product statistics on analysis page 0.
+    table.set(40, [mf] {
+        AnalysisPage* analysis = mf->analysisPage();
+        analysis::RunProductStatisticsOnPage(
+            *analysis->subPage(0), *analysis->productPanel(), mf->db());
+    });
 }
 
 } // namespace quel::shell

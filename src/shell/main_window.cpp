@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "export/pop_menu.h"
 #include "grid/grid_view.h"
 #include "shell/analysis_page.h"
 #include "shell/list_pages.h"
@@ -36,6 +37,7 @@ MainWindow::MainWindow(const QString& dataFolder, QWidget* parent)
     buildPages();
     installCommands(*this, m_commands);
     installListViews();
+    installExportMenus();
     // 1280x800, or the screen's work area when that is smaller.
     QSize size(1280, 800);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -128,14 +130,24 @@ void MainWindow::installListViews()
     m_commands.set(21, [this] { m_listViews->pickAndShow(2); });
     m_commands.set(30, [this] { m_listViews->pickAndShow(3); });
 
-    // The analyses' result grids are the same kind of grid.
-    for (int i = 0; i < 4; ++i) {
-        auto* grid = new views::GridView(this);
-        grid->setFeedback(&m_feedback);
-        connect(grid, &views::GridView::exportRequested, m_listViews,
-            &views::ListViews::exportRequested);
-        m_analysis->subPage(i)->setGrid(grid);
-    }
+    // The analyses' result grids report through the same feedback as the lists.
+    for (int i = 0; i < 4; ++i)
+        m_analysis->subPage(i)->gridView()->setFeedback(&m_feedback);
+    connect(m_analysis, &AnalysisPage::hintChanged, m_hint, &QLabel::setText);
+}
+
+// A right press on any list or result grid offers the table export, on any chart the
+// picture export.
+void MainWindow::installExportMenus()
+{
+    m_popMenu = new exports::PopMenu(m_feedback, this);
+    const auto popupGrid = [this](views::GridView* grid, const QPoint& globalPos) {
+        m_popMenu->popupGridMenu(grid->grid(), globalPos);
+    };
+    connect(m_listViews, &views::ListViews::exportRequested, this, popupGrid);
+    connect(m_analysis, &AnalysisPage::gridExportRequested, this, popupGrid);
+    connect(m_analysis, &AnalysisPage::chartExportRequested, m_popMenu,
+        &exports::PopMenu::popupPictureMenu);
 }
 
 ListPage* MainWindow::listPage(int list) const

@@ -16,6 +16,9 @@ class QLabel;
 class QLineEdit;
 class QTabWidget;
 
+namespace quel::exports {
+class PopMenu;
+}
 namespace quel::views {
 class ListViews;
 }
@@ -61,6 +64,8 @@ public:
     ListHooks& listHooks() { return m_listHooks; }
     // The four list grids with their filters, deletion and product pickers.
     views::ListViews* listViews() const { return m_listViews; }
+    // The export menu window of every grid and chart.
+    exports::PopMenu* popMenu() const { return m_popMenu; }
 
     // Named controls.
     QTabWidget* tabs() const { return m_tabs; }
@@ -103,6 +108,7 @@ private:
     QAction* addMenuItem(QMenu* menu, const char* name, const QString& text);
     void buildPages();
     void installListViews();
+    void installExportMenus();
     void onPageChanged(int page);
     // Shows SelectDB with the catalogue's names and waits until it is closed.
     QString chooseDatabaseName();
@@ -115,6 +121,7 @@ private:
     CommandTable m_commands;
     ListHooks m_listHooks;
     views::ListViews* m_listViews = nullptr;
+    exports::PopMenu* m_popMenu = nullptr;
 
     QTabWidget* m_tabs = nullptr;
     ListPage* m_lists[4] = {};

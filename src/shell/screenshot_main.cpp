@@ -1,16 +1,22 @@
-// Saves a picture of the main window at 1280x800 (for the README): quel_screenshot OUT.png
-// The window is built over a fresh data folder holding a few sample products.
+// Saves a picture of the main window at 1280x800 (for the README):
+// quel_screenshot OUT.png [CHART.png]
+// The window is built over a fresh data folder holding a few sample products. With a second
+// name, the product statistics of those samples are run on the analysis page and the window
+// is saved again showing their chart.
 #include "core/feedback.h"
+#include "shell/analysis_page.h"
+#include "widgets/dialogs.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
 #include "store/db_operate.h"
-#include "widgets/dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFontDatabase>
 #include <QPixmap>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -63,7 +69,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() < 2) {
-        std::fprintf(stderr, "usage: quel_screenshot OUT.png\n");
+        std::fprintf(stderr, "usage: quel_screenshot OUT.png [CHART.png]\n");
         return 2;
     }
     const QString out = arguments.at(1);
@@ -97,15 +103,25 @@ int main(int argc, char** argv)
         window.startUp();
         window.resize(1280, 800);
         window.show();
-        for (int i = 0; i < 20; ++i)
-            QCoreApplication::processEvents();
-        const QPixmap picture = window.grab();
-        if (picture.isNull() || !picture.save(out, "PNG")) {
-            std::fprintf(stderr, "cannot write %s\n", out.toLocal8Bit().constData());
-            status = 1;
-        } else {
-            std::printf(
-                "%s: %dx%d\n", out.toLocal8Bit().constData(), picture.width(), picture.height());
+        const auto save = [&window, &status](const QString& path) {
+            for (int i = 0; i < 20; ++i)
+                QCoreApplication::processEvents();
+            const QPixmap picture = window.grab();
+            if (picture.isNull() || !picture.save(path, "PNG")) {
+                std::fprintf(stderr, "cannot write %s\n", path.toLocal8Bit().constData());
+                status = 1;
+            } else {
+                std::printf("%s: %dx%d\n", path.toLocal8Bit().constData(), picture.width(),
+                    picture.height());
+            }
+        };
+        save(out);
+        if (arguments.size() > 2) {
+            // Product statistics by shop and product: price and 90-day sales.
+            window.tabs()->setCurrentIndex(4);
+            window.findChild<QAbstractButton*>(QStringLiteral("CK40_4"))->setChecked(true);
+            window.runCommand(40);
+            save(arguments.at(2));
         }
         window.hide();
     }

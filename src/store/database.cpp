@@ -82,6 +82,11 @@ public:
     {
         return m_db.queryColumns(sql, error);
     }
+    std::optional<std::vector<ColumnInfo>> queryColumnNames(
+        const QString& sql, QString* error) override
+    {
+        return m_db.queryColumns(sql, error, false);
+    }
 
 private:
     Database& m_db;
@@ -341,7 +346,8 @@ std::optional<std::vector<ColumnInfo>> Database::tableColumns(const QString& tab
     return columns;
 }
 
-std::optional<std::vector<ColumnInfo>> Database::queryColumns(const QString& sql, QString* error)
+std::optional<std::vector<ColumnInfo>> Database::queryColumns(
+    const QString& sql, QString* error, bool withTypes)
 {
     Statement stmt = prepare(sql, error);
     if (!stmt)
@@ -358,7 +364,7 @@ std::optional<std::vector<ColumnInfo>> Database::queryColumns(const QString& sql
         needRow = needRow || !decl;
     }
     // Expressions have no declared type: take the type of the first row's value.
-    if (needRow && sqlite3_step(stmt.get()) == SQLITE_ROW) {
+    if (withTypes && needRow && sqlite3_step(stmt.get()) == SQLITE_ROW) {
         for (int i = 0; i < count; ++i) {
             ColumnInfo& c = columns[static_cast<size_t>(i)];
             if (!c.declType.isEmpty())

@@ -96,8 +96,11 @@ public:
 
     // Columns of a table (cached until the schema changes); nullopt when it does not exist.
     std::optional<std::vector<ColumnInfo>> tableColumns(const QString& table);
-    // Result columns of a SQLite SELECT with their declared types.
-    std::optional<std::vector<ColumnInfo>> queryColumns(const QString& sql, QString* error);
+    // Result columns of a SQLite SELECT with their declared types (an expression takes the
+    // type of its first row's value, which runs the query up to that row). Without
+    // withTypes only the names are read and the query is never run.
+    std::optional<std::vector<ColumnInfo>> queryColumns(
+        const QString& sql, QString* error, bool withTypes = true);
     // Every table name in creation order (internal sqlite_ tables left out).
     QStringList tableNames();
 

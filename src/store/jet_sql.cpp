@@ -558,7 +558,7 @@ std::optional<JetTranslation> Translator::insertSelectByName(size_t tableAt, siz
 {
     const QString selectSql = joinTokens(m_tokens, selectAt);
     QString error;
-    const auto columns = m_schema.queryColumns(selectSql, &error);
+    const auto columns = m_schema.queryColumnNames(selectSql, &error);
     if (!columns) {
         fail(error);
         return std::nullopt;

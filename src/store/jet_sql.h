@@ -20,6 +20,14 @@ public:
     // expressions); nullopt and the engine's message when it does not prepare.
     virtual std::optional<std::vector<ColumnInfo>> queryColumns(const QString& sql, QString* error)
         = 0;
+    // Only the names of the result columns (types may stay unknown). A query whose types
+    // need its first row would run in full just to be described; INSERT ... SELECT by name
+    // needs no types.
+    virtual std::optional<std::vector<ColumnInfo>> queryColumnNames(
+        const QString& sql, QString* error)
+    {
+        return queryColumns(sql, error);
+    }
 };
 
 struct JetTranslation

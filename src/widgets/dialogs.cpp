@@ -133,7 +133,9 @@ QString Dialogs::saveFileName(
         return *queued;
     if (testState().headless)
         return {};
-    return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
+    // The callers ask their own overwrite question, in their own words.
+    return QFileDialog::getSaveFileName(
+        parent, caption, suggested, filter, nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 void Dialogs::setConsole(bool console)

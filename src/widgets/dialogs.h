@@ -35,7 +35,8 @@ public:
     // An input box with 确定 / 取消; nullopt when cancelled.
     static std::optional<QString> inputText(
         QWidget* parent, const QString& prompt, const QString& initial = {});
-    // File dialogs; the empty text when cancelled.
+    // File dialogs; the empty text when cancelled. The save dialog does not ask about an
+    // existing file: its caller does.
     static QString openFileName(QWidget* parent, const QString& caption, const QString& filter);
     static QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
         const QString& suggested = {});

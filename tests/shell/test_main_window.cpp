@@ -1,3 +1,4 @@
+#include "analysis/chart_view.h"
 #include "grid/grid_model.h"
 #include "grid/grid_view.h"
 #include "shell/analysis_page.h"
@@ -253,7 +254,7 @@ TEST_F(MainWindowTest, LayoutKeepsProportionsAndSurvivesTinySizes)
     mf.tabs()->setCurrentIndex(4);
     QCoreApplication::processEvents();
     shell::AnalysisSubPage* page = mf.analysisPage()->subPage(0);
-    const double ratio = double(page->chart()->width()) / page->grid()->width();
+    const double ratio = double(page->chart()->width()) / page->gridView()->width();
     EXPECT_NEAR(ratio, 3.0, 0.1);
     EXPECT_TRUE(page->isVisible());
     EXPECT_FALSE(mf.analysisPage()->subPage(1)->isVisible());

@@ -1,0 +1,158 @@
+#include "analysis/chart_page.h"
+
+#include "analysis/chart_view.h"
+#include "grid/grid_view.h"
+
+#include <QApplication>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace quel::analysis {
+
+ChartPage::ChartPage(int index, QWidget* parent)
+    : QWidget(parent)
+    , m_index(index)
+{
+    setObjectName(QStringLiteral("Pic1_%1").arg(index));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+
+    auto* split = new QHBoxLayout;
+    split->setSpacing(0);
+    m_chart = new ChartView(this);
+    m_chart->setObjectName(QStringLiteral("GP_%1").arg(index));
+    m_gridView = new views::GridView(this);
+    m_gridView->setObjectName(QStringLiteral("MSF1_%1").arg(index));
+    m_gridView->setToolTip(QStringLiteral("统计结果数据表"));
+    m_chart->setGrid(m_gridView->grid());
+    for (QWidget* w : { static_cast<QWidget*>(m_chart), static_cast<QWidget*>(m_gridView) })
+        w->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    // Chart three quarters, result grid one quarter of the width.
+    split->addWidget(m_chart, 3);
+    split->addWidget(m_gridView, 1);
+    layout->addLayout(split, 1);
+
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("Bar1_%1").arg(index));
+    m_bar = new QHBoxLayout(panel);
+    m_bar->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(panel);
+
+    m_rangeFrame = new QGroupBox(QStringLiteral("显示范围"), panel);
+    auto* rangeLayout = new QHBoxLayout(m_rangeFrame);
+    rangeLayout->setContentsMargins(4, 2, 4, 2);
+    m_start = new QLineEdit(QStringLiteral("1"), m_rangeFrame);
+    m_start->setObjectName(QStringLiteral("SRow_%1").arg(index));
+    m_start->setToolTip(QStringLiteral("图表显示的起始列。"));
+    m_end = new QLineEdit(QStringLiteral("40"), m_rangeFrame);
+    m_end->setObjectName(QStringLiteral("ERow_%1").arg(index));
+    m_end->setToolTip(QStringLiteral("图表显示的终止列。"));
+    rangeLayout->addWidget(new QLabel(QStringLiteral("从"), m_rangeFrame));
+    rangeLayout->addWidget(m_start);
+    rangeLayout->addWidget(new QLabel(QStringLiteral("至"), m_rangeFrame));
+    rangeLayout->addWidget(m_end);
+    for (QLineEdit* box : { m_start, m_end }) {
+        box->setFixedWidth(56);
+        box->installEventFilter(this);
+        connect(box, &QLineEdit::textChanged, this, &ChartPage::redraw);
+    }
+    m_bar->addWidget(m_rangeFrame);
+
+    connect(m_chart, &ChartView::rangeKeyPressed, this, &ChartPage::applyRangeKey);
+    connect(m_chart, &ChartView::exportRequested, this, &ChartPage::chartExportRequested);
+    connect(m_gridView, &views::GridView::exportRequested, this, &ChartPage::gridExportRequested);
+    connect(m_gridView, &views::GridView::gridPressed, this,
+        [this](views::GridCell, Qt::MouseButton button, Qt::KeyboardModifiers) {
+            if (button == Qt::LeftButton)
+                redraw();
+        });
+}
+
+ChartPage::~ChartPage() = default;
+
+views::GridModel* ChartPage::gridModel() const
+{
+    return m_gridView->grid();
+}
+
+void ChartPage::addToBar(QWidget* widget, int stretch)
+{
+    widget->setParent(m_bar->parentWidget());
+    m_bar->insertWidget(m_bar->indexOf(m_rangeFrame), widget, stretch);
+}
+
+void ChartPage::addStretchToBar(int stretch)
+{
+    m_bar->insertStretch(m_bar->indexOf(m_rangeFrame), stretch);
+}
+
+ChartRange ChartPage::range() const
+{
+    return { m_start->text().trimmed().toInt(), m_end->text().trimmed().toInt() };
+}
+
+void ChartPage::setRange(ChartRange range)
+{
+    {
+        const QSignalBlocker blockStart(m_start);
+        const QSignalBlocker blockEnd(m_end);
+        m_start->setText(QString::number(range.start));
+        m_end->setText(QString::number(range.end));
+    }
+    redraw();
+}
+
+void ChartPage::redraw()
+{
+    const ChartRange r = range();
+    m_chart->drawChart(QString(), r.start, r.end);
+}
+
+void ChartPage::showResult(const QString& title, bool withHint)
+{
+    const ChartRange r = range();
+    m_chart->drawChart(title, r.start, r.end);
+    if (withHint)
+        emit hintChanged(chartHint());
+    m_chart->setFocus(Qt::OtherFocusReason);
+}
+
+void ChartPage::applyRangeKey(ChartKey key, bool ctrl)
+{
+    const views::GridModel* g = gridModel();
+    if (!g->hasDataRows())
+        return;
+    setRange(ChartRangeAfterKey(key, ctrl, range(), g->dataRowCount()));
+}
+
+QString ChartPage::chartHint()
+{
+    return QStringLiteral("操作提示：数据量太多，看不清时，按左/右箭头键可左右移动图形，"
+                          "按“Ctrl”+左/右箭头键可缩放图形！");
+}
+
+bool ChartPage::eventFilter(QObject* watched, QEvent* event)
+{
+    // A range box that loses the focus hands it to the chart, so the arrow keys scroll it
+    // at once; moving between the two boxes or leaving the window is left alone.
+    if ((watched == m_start || watched == m_end) && event->type() == QEvent::FocusOut) {
+        const auto* focus = static_cast<QFocusEvent*>(event);
+        const Qt::FocusReason reason = focus->reason();
+        const bool leavingWindow = reason == Qt::ActiveWindowFocusReason
+            || reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason;
+        QTimer::singleShot(0, this, [this, leavingWindow] {
+            QWidget* now = QApplication::focusWidget();
+            if (!leavingWindow && now != m_start && now != m_end && isVisible())
+                m_chart->setFocus(Qt::OtherFocusReason);
+        });
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace quel::analysis

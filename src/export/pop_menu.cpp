@@ -1,0 +1,105 @@
+#include "export/pop_menu.h"
+
+#include "core/feedback.h"
+#include "export/chart_image.h"
+#include "export/grid_export.h"
+#include "widgets/dialogs.h"
+#include "grid/grid_model.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPixmap>
+
+namespace quel::exports {
+
+PopMenu::PopMenu(Feedback& feedback, QWidget* parent)
+    : QWidget(parent)
+    , m_feedback(feedback)
+{
+    setObjectName(QStringLiteral("PopMenu"));
+    setWindowTitle(QStringLiteral("弹出菜单"));
+    hide();
+
+    m_gridMenu = new QMenu(QStringLiteral("导出表格"), this);
+    m_gridMenu->setObjectName(QStringLiteral("M_OutputMSF"));
+    QAction* grid = m_gridMenu->addAction(QStringLiteral("导出表格"));
+    grid->setObjectName(QStringLiteral("mOutpuMSF"));
+    connect(grid, &QAction::triggered, this, [this] { exportGrid(); });
+
+    m_pictureMenu = new QMenu(QStringLiteral("导出图片"), this);
+    m_pictureMenu->setObjectName(QStringLiteral("M_OutputPic"));
+    QAction* picture = m_pictureMenu->addAction(QStringLiteral("导出图片"));
+    picture->setObjectName(QStringLiteral("mOutputPic"));
+    connect(picture, &QAction::triggered, this, [this] { exportPicture(); });
+}
+
+PopMenu::~PopMenu() = default;
+
+void PopMenu::popupGridMenu(views::GridModel* grid, const QPoint& globalPos)
+{
+    m_grid = grid;
+    m_gridMenu->popup(globalPos);
+}
+
+void PopMenu::popupPictureMenu(QWidget* chart, const QPoint& globalPos)
+{
+    m_picture = chart;
+    m_pictureMenu->popup(globalPos);
+}
+
+bool PopMenu::exportGrid()
+{
+    if (!m_grid || !gridHasData(*m_grid)) {
+        m_feedback.message(QStringLiteral("表格中没有数据！"));
+        return false;
+    }
+    const QString path = shell::Dialogs::saveFileName(parentWidget(), QStringLiteral("导出表格"),
+        QStringLiteral("CSV (逗号分隔)(*.csv);;MS Excel文件  (*.xlsx)"));
+    if (path.isEmpty())
+        return false;
+    if (QFile::exists(path)) {
+        if (!m_feedback.ask(QStringLiteral("该文件已存在，是否覆盖？")))
+            return false;
+        // The new file replaces the old one only when complete; one that cannot be
+        // written is reported before any work is done.
+        if (!QFileInfo(path).isWritable()) {
+            m_feedback.message(QStringLiteral("该文件无法覆盖，请确认该文件没被其他软件打开！"));
+            return false;
+        }
+    }
+    QString error;
+    if (!WriteGridFile(*m_grid, path, kSheetName, m_feedback, &error)) {
+        m_feedback.message(QStringLiteral("导出表格出错（%1）！").arg(error));
+        return false;
+    }
+    return true;
+}
+
+bool PopMenu::exportPicture()
+{
+    if (!m_picture)
+        return false;
+    // The menu is gone before the picture is taken; the picture is the chart area itself
+    // with its frame, never what lies over it on the screen.
+    m_pictureMenu->hide();
+    QCoreApplication::processEvents();
+    const QImage image = m_picture->grab().toImage();
+
+    QString path = shell::Dialogs::saveFileName(
+        parentWidget(), QStringLiteral("导出图片"), QStringLiteral("JGP格式(*.jpg)"));
+    if (path.isEmpty())
+        return false;
+    path = JpegFileName(path);
+    if (QFile::exists(path)
+        && !m_feedback.ask(QStringLiteral("文件“%1”已存在，是否覆盖？").arg(path)))
+        return false;
+    if (!SaveJpeg(image, path, kJpegQuality)) {
+        m_feedback.message(QStringLiteral("保存图片出错！"));
+        return false;
+    }
+    return true;
+}
+
+} // namespace quel::exports

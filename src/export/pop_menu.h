@@ -1,0 +1,49 @@
+#pragma once
+
+#include "grid/grid_model.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QMenu;
+
+namespace quel {
+class Feedback;
+}
+
+namespace quel::exports {
+
+// The export menu window "弹出菜单" (never shown itself): it holds the grid or chart that
+// was right-clicked last and pops up the menu "导出表格" (item mOutpuMSF) or "导出图片"
+// (item mOutputPic) for it. The items ask for a file and write it; messages and progress
+// go through the feedback, file names through the program's dialogs.
+class PopMenu : public QWidget
+{
+    Q_OBJECT
+
+public:
+    PopMenu(Feedback& feedback, QWidget* parent);
+    ~PopMenu() override;
+
+    QMenu* gridMenu() const { return m_gridMenu; }
+    QMenu* pictureMenu() const { return m_pictureMenu; }
+
+    void setGrid(views::GridModel* grid) { m_grid = grid; }
+    void setPicture(QWidget* chart) { m_picture = chart; }
+    // Holds the grid or chart and pops its menu up at a screen position.
+    void popupGridMenu(views::GridModel* grid, const QPoint& globalPos);
+    void popupPictureMenu(QWidget* chart, const QPoint& globalPos);
+
+    // The menu items. True when a file was written.
+    bool exportGrid();
+    bool exportPicture();
+
+private:
+    Feedback& m_feedback;
+    QMenu* m_gridMenu;
+    QMenu* m_pictureMenu;
+    QPointer<views::GridModel> m_grid;
+    QPointer<QWidget> m_picture;
+};
+
+} // namespace quel::exports

@@ -1,0 +1,179 @@
+#include "shell/batch_analyse.h"
+
+#include "analysis/chart_view.h"
+#include "analysis/product_stats.h"
+#include "export/chart_image.h"
+#include "export/grid_export.h"
+#include "shell/batch.h"
+#include "store/db_operate.h"
+#include "grid/grid_model.h"
+#include "grid/text_measure.h"
+
+#include <QFont>
+#include <QRegularExpression>
+#include <QTextStream>
+
+namespace quel::shell {
+
+namespace {
+
+AnalyseRunner productsKind(const QStringList& arguments, QString* error)
+{
+    analysis::ProductStatsOptions options;
+    if (!analysis::ParseProductStatsArguments(arguments, options, error))
+        return {};
+    return [options](store::DB_Operate& db, views::GridModel& grid, QString& title, QString*) {
+        const views::FontTextMeasure measure { QFont() };
+        title = analysis::RunProductStatistics(grid, db, options, measure);
+        return true;
+    };
+}
+
+// Largest chart picture the command draws, per side.
+constexpr int kMaxChartSide = 10000;
+
+} // namespace
+
+// The kinds of analysis the command runs. Each analysis adds its line here.
+const std::vector<AnalyseKind>& analyseKinds()
+{
+    static const std::vector<AnalyseKind> kinds = {
+        { QStringLiteral("products"), analysis::ProductStatsUsage(), productsKind },
+    };
+    return kinds;
+}
+
+QString AnalyseUsage()
+{
+    QString text;
+    for (const AnalyseKind& kind : analyseKinds()) {
+        if (!text.isEmpty())
+            text += u'\n';
+        text += QStringLiteral("usage: quelmar --batch analyse ") + kind.name + u' ' + kind.usage
+            + QStringLiteral(" --out FILE [--chart FILE.jpg] [--size WxH] [--rows FIRST-LAST]");
+    }
+    return text;
+}
+
+bool ParseAnalyseOutput(
+    const QStringList& arguments, AnalyseOutput& output, QStringList& rest, QString* error)
+{
+    const auto fail = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    static const QRegularExpression pair(QStringLiteral("^(\\d{1,9})[xX-](\\d{1,9})$"));
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& word = arguments[i];
+        const bool shared = word == QLatin1String("--out") || word == QLatin1String("--chart")
+            || word == QLatin1String("--size") || word == QLatin1String("--rows");
+        if (!shared) {
+            rest << word;
+            continue;
+        }
+        if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty())
+            return fail(word + QStringLiteral(" needs a value"));
+        const QString value = arguments[++i];
+        if (word == QLatin1String("--out")) {
+            output.out = value;
+        } else if (word == QLatin1String("--chart")) {
+            output.chart = value;
+        } else {
+            const auto match = pair.match(value);
+            const int a = match.hasMatch() ? match.captured(1).toInt() : 0;
+            const int b = match.hasMatch() ? match.captured(2).toInt() : 0;
+            if (word == QLatin1String("--size")) {
+                if (a < 1 || b < 1 || a > kMaxChartSide || b > kMaxChartSide)
+                    return fail(QStringLiteral("--size takes WIDTHxHEIGHT in pixels, each 1 to %1")
+                                    .arg(kMaxChartSide));
+                output.size = QSize(a, b);
+            } else {
+                if (a < 1 || b < a)
+                    return fail(QStringLiteral("--rows takes FIRST-LAST, from 1, FIRST <= LAST"));
+                output.firstRow = a;
+                output.lastRow = b;
+            }
+        }
+    }
+    if (output.out.isEmpty())
+        return fail(QStringLiteral("--out is required"));
+    return true;
+}
+
+int RunAnalyseOutput(const views::GridModel& grid, const QString& title,
+    const AnalyseOutput& output, Feedback& feedback, QTextStream& err)
+{
+    QString error;
+    if (!exports::WriteGridFile(grid, output.out, exports::kSheetName, feedback, &error)) {
+        err << QStringLiteral("cannot write ") << output.out << QStringLiteral(": ") << error
+            << Qt::endl;
+        return 1;
+    }
+    err << QStringLiteral("analyse: %1 rows written to ").arg(grid.dataRowCount()) << output.out
+        << Qt::endl;
+    if (output.chart.isEmpty())
+        return 0;
+
+    // The chart area the page would show, at the asked size, grabbed with its frame.
+    analysis::ChartView chart;
+    chart.setAttribute(Qt::WA_DontShowOnScreen);
+    chart.resize(output.size);
+    chart.setGrid(&grid);
+    chart.drawChart(title, output.firstRow, output.lastRow);
+    const QString path = exports::JpegFileName(output.chart);
+    if (!exports::SaveJpeg(chart.grab().toImage(), path, exports::kJpegQuality, &error)) {
+        err << QStringLiteral("保存图片出错！") << QStringLiteral(" (") << path
+            << QStringLiteral(": ") << error << QStringLiteral(")") << Qt::endl;
+        return 1;
+    }
+    err << QStringLiteral("analyse: chart %1x%2 written to ")
+               .arg(output.size.width())
+               .arg(output.size.height())
+        << path << Qt::endl;
+    return 0;
+}
+
+int RunAnalyseBatch(BatchContext& context, const QStringList& arguments)
+{
+    QTextStream err(stderr);
+    const auto usage = [&err](const QString& problem) {
+        if (!problem.isEmpty())
+            err << problem << Qt::endl;
+        err << AnalyseUsage() << Qt::endl;
+        return 2;
+    };
+    if (arguments.isEmpty())
+        return usage(QStringLiteral("analyse needs a kind"));
+    const AnalyseKind* kind = nullptr;
+    for (const AnalyseKind& k : analyseKinds()) {
+        if (k.name == arguments.first())
+            kind = &k;
+    }
+    if (!kind)
+        return usage(QStringLiteral("unknown analysis: ") + arguments.first());
+
+    AnalyseOutput output;
+    QStringList rest;
+    QString error;
+    if (!ParseAnalyseOutput(arguments.mid(1), output, rest, &error))
+        return usage(error);
+    const AnalyseRunner runner = kind->parse(rest, &error);
+    if (!runner)
+        return usage(error);
+
+    // The connection keeps the database open for the whole run; failing to open it is the
+    // one fatal error before any work.
+    store::Connection conn;
+    if (!context.db.OpenConnection(conn))
+        return 1;
+    views::GridModel grid;
+    QString title;
+    if (!runner(context.db, grid, title, &error)) {
+        err << kind->name << QStringLiteral(": ") << error << Qt::endl;
+        return 1;
+    }
+    return RunAnalyseOutput(grid, title, output, context.feedback, err);
+}
+
+} // namespace quel::shell

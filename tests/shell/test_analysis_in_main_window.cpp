@@ -1,0 +1,75 @@
+#include "analysis/chart_view.h"
+#include "analysis/product_panel.h"
+#include "export/pop_menu.h"
+#include "shell/analysis_page.h"
+#include "shell_fixture.h"
+#include "grid/grid_model.h"
+#include "grid/grid_view.h"
+#include "views/list_views.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QRadioButton>
+
+using namespace quel;
+using AnalysisInMainWindowTest = test::ShellTest;
+
+TEST_F(AnalysisInMainWindowTest, ProductStatisticsRunOnEveryClickAndChartTheResult)
+{
+    shell::MainWindow& mf = window();
+    exec(
+        "INSERT INTO 产品表(KWord,P_Name,SName,Price,Num1) VALUES('手机','N73','数码小铺',1600,3)");
+    exec(
+        "INSERT INTO 产品表(KWord,P_Name,SName,Price,Num1) VALUES('手机','n73','手机之家',1700,5)");
+    mf.tabs()->setCurrentIndex(4);
+    shell::AnalysisSubPage* page = mf.analysisPage()->subPage(0);
+
+    // A click on a measure box runs the analysis without the button.
+    mf.findChild<QRadioButton*>("OP40_3")->click();
+    ASSERT_EQ(page->gridModel()->dataRowCount(), 1);
+    EXPECT_EQ(page->gridModel()->text(2, 3), "1650.00");
+    mf.findChild<QCheckBox*>("CK40_3")->click();
+    EXPECT_EQ(page->gridModel()->cols(), 5);
+    EXPECT_EQ(page->gridModel()->text(2, 4), "8");
+    EXPECT_TRUE(page->chart()->storedTitle().startsWith("淘宝产品销售情况分析图表"));
+    EXPECT_TRUE(mf.hintLabel()->text().startsWith("操作提示："));
+
+    mf.findChild<QRadioButton*>("OP40_0")->click();
+    EXPECT_EQ(page->gridModel()->dataRowCount(), 2);
+    EXPECT_TRUE(page->gridModel()->text(2, 2).endsWith("(手机之家)"));
+}
+
+TEST_F(AnalysisInMainWindowTest, RightPressesOnGridsAndChartsOfferTheExports)
+{
+    shell::MainWindow& mf = window();
+    exec("INSERT INTO 产品表(KWord,P_Name,SName,PName,Price) "
+         "VALUES('手机','N73','数码小铺','诺基亚',1)");
+    mf.refreshLists();
+    mf.resize(1280, 800);
+    mf.show();
+    exports::PopMenu* menu = mf.popMenu();
+    ASSERT_NE(menu, nullptr);
+
+    // A list grid: the table menu, and its item writes the list.
+    views::GridView* list = mf.listViews()->grid(0);
+    emit list->exportRequested(list, QPoint(10, 10));
+    EXPECT_TRUE(menu->gridMenu()->isVisible());
+    menu->gridMenu()->hide();
+    shell::Dialogs::setNextFileName(file("list.csv"));
+    ASSERT_TRUE(menu->exportGrid());
+    QFile csv(file("list.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(QString::fromUtf8(csv.readAll()).contains("诺基亚"));
+
+    // A chart: the picture menu.
+    mf.tabs()->setCurrentIndex(4);
+    QCoreApplication::processEvents();
+    analysis::ChartView* chart = mf.analysisPage()->subPage(0)->chart();
+    emit chart->exportRequested(chart, QPoint(10, 10));
+    EXPECT_TRUE(menu->pictureMenu()->isVisible());
+    menu->pictureMenu()->hide();
+    shell::Dialogs::setNextFileName(file("chart"));
+    EXPECT_TRUE(menu->exportPicture());
+    EXPECT_TRUE(QFile::exists(file("chart.jpg")));
+}

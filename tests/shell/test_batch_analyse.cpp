@@ -1,0 +1,137 @@
+#include "app_fixture.h"
+#include "core/feedback.h"
+#include "shell/batch_analyse.h"
+#include "store/catalogue.h"
+#include "store/data_folder.h"
+#include "store/database.h"
+#include "store/db_operate.h"
+#include "support/temp_dir.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace quel::shell {
+namespace {
+
+// The analyse command run as a user would: the built program over a data folder with a
+// few products.
+class BatchAnalyseTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QString error;
+        ASSERT_TRUE(store::initialiseDataFolder(m_dir.path(), test::binDir(), &error))
+            << error.toStdString();
+        store::Catalogue catalogue(m_dir.path());
+        catalogue.LoadCurrentDatabase();
+        SilentFeedback feedback;
+        store::DB_Operate db(catalogue, feedback);
+        const char* rows[] = {
+            "'手机','N73','数码小铺',1600,10,30",
+            "'手机','N73','手机之家',1700,20,50",
+            "'手机','E258','数码小铺',560,12,70",
+            "'配件','电池, 大号','Levi''s',45,5,400",
+        };
+        for (const char* row : rows) {
+            ASSERT_TRUE(db.ExecuteSql(
+                QStringLiteral("INSERT INTO 产品表(KWord,P_Name,SName,Price,MFee,Num9) VALUES(")
+                + QString::fromUtf8(row) + ")"));
+        }
+        store::DatabasePool::shared().releaseAll();
+    }
+
+    std::pair<int, QString> run(const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(test::binDir() + "/quelmar",
+            QStringList { "--data", m_dir.path(), "--batch", "analyse" } + arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return { process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError()) };
+    }
+
+    test::TempDir m_dir;
+};
+
+TEST_F(BatchAnalyseTest, WritesTheTableAsCsvWithTheCaptionsFirst)
+{
+    const QString out = m_dir.file("p.csv");
+    const auto [code, text] = run(
+        { "products", "--measures", "sales90,price", "--group", "shop-product", "--out", out });
+    ASSERT_EQ(code, 0) << text.toStdString();
+    const QStringList lines = QString::fromUtf8(m_dir.read("p.csv").mid(3)).split("\r\n");
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_EQ(lines[0], "序号,产品/店铺,价格,90天售出");
+    EXPECT_EQ(lines[1], "1,N73(手机之家),1700.00,50");
+    EXPECT_EQ(lines[4], "4,\"电池, 大号(Levi's)\",45.00,400");
+}
+
+TEST_F(BatchAnalyseTest, WritesAWorkbookAndAChartOfTheGivenSize)
+{
+    const QString out = m_dir.file("p.xlsx");
+    const QString chart = m_dir.file("chart");
+    const auto [code, text] = run({ "products", "--measures", "price,postage", "--group", "product",
+        "--out", out, "--chart", chart, "--size", "640x480" });
+    ASSERT_EQ(code, 0) << text.toStdString();
+    EXPECT_TRUE(m_dir.read("p.xlsx").startsWith("PK"));
+    QImageReader reader(chart + ".jpg");
+    EXPECT_EQ(reader.format(), "jpeg");
+    EXPECT_EQ(reader.size(), QSize(640, 480));
+
+    // Without --size the chart is 900 by 600.
+    ASSERT_EQ(run({ "products", "--measures", "price", "--group", "shop", "--out", out, "--chart",
+                      m_dir.file("c2.jpg") })
+                  .first,
+        0);
+    EXPECT_EQ(QImageReader(m_dir.file("c2.jpg")).size(), QSize(900, 600));
+}
+
+TEST_F(BatchAnalyseTest, BadArgumentsGiveTheUsageAndAMissingDatabaseExitCodeOne)
+{
+    const QString out = m_dir.file("x.csv");
+    for (const QStringList& arguments : { QStringList {}, QStringList { "weather" },
+             QStringList { "products", "--measures", "price", "--group", "shop" },
+             QStringList { "products", "--measures", "price", "--group", "town", "--out", out },
+             QStringList { "products", "--measures", "price", "--group", "shop", "--out", out,
+                 "--size", "0x5" } }) {
+        const auto [code, text] = run(arguments);
+        EXPECT_EQ(code, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(text.contains("usage: quelmar --batch analyse products")) << text.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(out));
+
+    m_dir.write("DATA.mdb", "not a database");
+    const auto [code, text]
+        = run({ "products", "--measures", "price", "--group", "shop", "--out", out });
+    EXPECT_EQ(code, 1) << text.toStdString();
+    EXPECT_FALSE(text.isEmpty());
+    EXPECT_FALSE(QFile::exists(out));
+}
+
+TEST(AnalyseOutputArguments, SharedOptionsAreTakenOutForEveryKind)
+{
+    AnalyseOutput output;
+    QStringList rest;
+    QString error;
+    ASSERT_TRUE(ParseAnalyseOutput({ "--group", "shop", "--out", "a.csv", "--size", "300x200",
+                                       "--rows", "2-9", "--chart", "c.jpg" },
+        output, rest, &error));
+    EXPECT_EQ(rest, QStringList({ "--group", "shop" }));
+    EXPECT_EQ(output.out, "a.csv");
+    EXPECT_EQ(output.chart, "c.jpg");
+    EXPECT_EQ(output.size, QSize(300, 200));
+    EXPECT_EQ(output.lastRow, 9);
+    for (const QStringList& bad :
+        { QStringList { "--chart", "c.jpg" }, QStringList { "--out", "a", "--size", "big" },
+            QStringList { "--out", "a", "--rows", "5-2" }, QStringList { "--out" } }) {
+        AnalyseOutput fresh;
+        EXPECT_FALSE(ParseAnalyseOutput(bad, fresh, rest, &error)) << bad.join(' ').toStdString();
+    }
+    ASSERT_FALSE(analyseKinds().empty());
+    EXPECT_EQ(analyseKinds().front().name, "products");
+}
+
+} // namespace
+} // namespace quel::shell
