@@ -10,7 +10,8 @@ class QTabWidget;
 
 namespace quel::analysis {
 class ProductStatsPanel;
-}
+class TrendPanel;
+} // namespace quel::analysis
 
 namespace quel::shell {
 
@@ -32,7 +33,7 @@ signals:
     void command(int index);
 };
 
-// Page 4 of the main tab strip: the analysis tab strip SST1 with its four pages. The pages'
+// Page 4 of the main tab strip: the analysis tab strip SST1 with its five pages. The pages'
 // export requests and hints are passed on for the main window to wire.
 class AnalysisPage : public QWidget
 {
@@ -46,6 +47,11 @@ public:
     AnalysisSubPage* subPage(int i) const;
     // The measure boxes and grouping options of page 0.
     analysis::ProductStatsPanel* productPanel() const { return m_productPanel; }
+    // The measure options and the product box of the trend page (page 4).
+    analysis::TrendPanel* trendPanel() const { return m_trendPanel; }
+    QLineEdit* trendProducts() const { return m_trendProducts; }
+
+    static constexpr int kPages = 5;
 
 signals:
     void command(int index);
@@ -55,8 +61,10 @@ signals:
 
 private:
     QTabWidget* m_tabs;
-    AnalysisSubPage* m_pages[4];
+    AnalysisSubPage* m_pages[kPages];
     analysis::ProductStatsPanel* m_productPanel;
+    analysis::TrendPanel* m_trendPanel;
+    QLineEdit* m_trendProducts;
 };
 
 } // namespace quel::shell

@@ -1,13 +1,14 @@
 #include "shell/batch_analyse.h"
 
 #include "analysis/chart_view.h"
+#include "analysis/price_trend.h"
 #include "analysis/product_stats.h"
 #include "export/chart_image.h"
 #include "export/grid_export.h"
-#include "shell/batch.h"
-#include "store/db_operate.h"
 #include "grid/grid_model.h"
 #include "grid/text_measure.h"
+#include "shell/batch.h"
+#include "store/db_operate.h"
 
 #include <QFont>
 #include <QRegularExpression>
@@ -29,6 +30,25 @@ AnalyseRunner productsKind(const QStringList& arguments, QString* error)
     };
 }
 
+AnalyseRunner historyKind(const QStringList& arguments, QString* error)
+{
+    analysis::TrendOptions options;
+    if (!analysis::ParseTrendArguments(arguments, options, error))
+        return {};
+    return
+        [options](store::DB_Operate& db, views::GridModel& grid, QString& title, QString* failure) {
+            if (!analysis::RunPriceTrend(grid, db, options.ids, options.measure, title, failure))
+                return false;
+            // Every product asked for has its column; one that is not stored is an error.
+            if (grid.cols() - 1 < options.ids.size()) {
+                if (failure)
+                    *failure = QStringLiteral("not every product ID is a stored product");
+                return false;
+            }
+            return true;
+        };
+}
+
 // Largest chart picture the command draws, per side.
 constexpr int kMaxChartSide = 10000;
 
@@ -39,6 +59,7 @@ const std::vector<AnalyseKind>& analyseKinds()
 {
     static const std::vector<AnalyseKind> kinds = {
         { QStringLiteral("products"), analysis::ProductStatsUsage(), productsKind },
+        { QStringLiteral("history"), analysis::TrendUsage(), historyKind },
     };
     return kinds;
 }
