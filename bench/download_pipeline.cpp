@@ -161,6 +161,11 @@ int main(int argc, char** argv)
         details.importSeconds > 0 ? double(details.totals.recordsAdded) / details.importSeconds
                                   : 0.0);
     std::printf("buyers_found: %ld buyers\n", details.totals.buyersAdded);
+    // Of the detail import time, the part that recorded the item pages' figures in the history.
+    std::printf("history_share: %.1f %%\n",
+        details.importSeconds > 0
+            ? 100.0 * double(details.totals.historyNs) / 1e9 / details.importSeconds
+            : 0.0);
 
     const StageResult buyers = runStage(DownloadKind::Buyers, conn, folder, worker,
         DownloadSession::initialWorkers(DownloadKind::Buyers));

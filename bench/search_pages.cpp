@@ -141,6 +141,10 @@ int main(int argc, char** argv)
     std::printf("navigate_per_page: %.1f ms\n", double(timed.navigateNanoseconds()) / 1e6 / pages);
     std::printf("wait_per_page: %.1f ms\n", double(timed.waitNanoseconds()) / 1e6 / pages);
     std::printf("serialise_per_page: %.1f ms\n", double(timed.bodyNanoseconds()) / 1e6 / pages);
+    // Of the time spent storing the result pages, the part that recorded the price history.
+    std::printf("store_per_page: %.2f ms\n", double(report.storeNs) / 1e6 / pages);
+    std::printf("history_share: %.1f %%\n",
+        report.storeNs > 0 ? 100.0 * double(report.historyNs) / double(report.storeNs) : 0.0);
     quel::store::DatabasePool::shared().releaseAll();
     return report.end == SearchEnd::Finished ? 0 : 1;
 }

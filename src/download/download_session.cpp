@@ -107,6 +107,7 @@ DownloadTotals DownloadSession::totals() const
     }
     t.recordsAdded = m_counts.records;
     t.buyersAdded = m_counts.buyers;
+    t.historyNs = m_counts.historyNs;
     t.profilesWritten = m_profiles;
     return t;
 }

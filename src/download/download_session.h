@@ -32,6 +32,7 @@ struct DownloadTotals
     long recordsAdded = 0; // 交易表 rows
     long buyersAdded = 0; // new 客户表 codes
     long profilesWritten = 0;
+    qint64 historyNs = 0; // of the import time, spent recording the price history
 };
 
 // One download run as the windows and the batch commands drive it: the job list read from

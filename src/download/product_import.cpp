@@ -6,8 +6,11 @@
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "store/jet_date.h"
+#include "store/price_history.h"
 #include "store/recordset.h"
 
+#include <QElapsedTimer>
+#include <cmath>
 #include <sqlite3.h>
 
 namespace quel::download {
@@ -29,6 +32,34 @@ QString headUpdate(const QStringList& f, qint64 productId, const QDate& today)
         + store::Quote(f[5]) + QStringLiteral(",SNum=") + store::Quote(f[2])
         + QStringLiteral(",dDat=") + store::Quote(ShortDateText(today)) + QStringLiteral(",Price=")
         + store::Quote(f[6]) + QStringLiteral(" WHERE ID=") + QString::number(productId);
+}
+
+std::optional<double> figure(const QString& text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+}
+
+std::optional<qint64> wholeFigure(const QString& text)
+{
+    const std::optional<double> value = figure(text);
+    if (!value || std::abs(*value) > 9e15)
+        return std::nullopt;
+    return qint64(std::llround(*value));
+}
+
+// The item page's figures as the head line gives them; one that is not a number was not seen.
+store::PriceObservation headObservation(const QStringList& f, const QDate& today)
+{
+    store::PriceObservation seen;
+    seen.day = today;
+    seen.num1 = wholeFigure(f[0]);
+    seen.num9 = wholeFigure(f[1]);
+    seen.vTimes = wholeFigure(f[4]);
+    seen.cTimes = wholeFigure(f[5]);
+    seen.price = figure(f[6]);
+    return seen;
 }
 
 } // namespace
@@ -92,8 +123,18 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
         return fail(error, QStringLiteral("cannot begin a transaction"));
 
     QString why;
-    if (result.hasFullHead() && !conn.execute(headUpdate(result.head, productId, today), &why))
-        return fail(error, why);
+    if (result.hasFullHead()) {
+        if (!conn.execute(headUpdate(result.head, productId, today), &why))
+            return fail(error, why);
+        QElapsedTimer historyTime;
+        historyTime.start();
+        const bool recorded
+            = store::RecordObservation(conn, productId, headObservation(result.head, today), &why);
+        if (counts)
+            counts->historyNs += historyTime.nsecsElapsed();
+        if (!recorded)
+            return fail(error, why);
+    }
 
     store::Recordset rs;
     const QString select = QStringLiteral("SELECT Dat,Buyer FROM 交易表 WHERE PID=")

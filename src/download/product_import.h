@@ -34,11 +34,13 @@ struct ImportCounts
 {
     long records = 0; // rows added to 交易表
     long buyers = 0; // rows added to 客户表
+    qint64 historyNs = 0; // time spent recording the item pages' figures in 价格历史
 };
 
 // Imports one mode-0 worker result for the product with the given ID: updates the product's
 // detail columns (when the head line has all seven fields), appends the sales records that
-// are new and creates a 客户表 row for every new buyer code. All of it is one transaction:
+// are new and creates a 客户表 row for every new buyer code, and records the head line's
+// figures in the price history under today. All of it is one transaction:
 // false (with a reason in error) leaves the database exactly as before, so the product
 // keeps an empty Style and is offered again. True also when no record was new.
 bool ImportProductResult(const store::Connection& conn, qint64 productId, const QString& text,

@@ -8,6 +8,8 @@
 #include "simplify/rule_store.h"
 #include "store/db_operate.h"
 
+#include <QElapsedTimer>
+
 namespace quel::search {
 
 namespace {
@@ -87,7 +89,8 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
         report.end = SearchEnd::StoreFailed;
         return report;
     }
-    const ItemContext context { keyword, nick, m_options.mallPrefix, SearchTimeText() };
+    const ItemContext context { keyword, nick, m_options.mallPrefix,
+        m_options.now.isEmpty() ? SearchTimeText() : m_options.now };
     int stored = 0;
     for (int page = 1; page <= report.pageCount; ++page) {
         if (page > 1) {
@@ -124,7 +127,10 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
                 break;
             }
         }
-        const int inserted = SaveSearchedPage(m_db, conn, products, m_rules);
+        QElapsedTimer storeTime;
+        storeTime.start();
+        const int inserted = SaveSearchedPage(m_db, conn, products, m_rules, &report.historyNs);
+        report.storeNs += storeTime.nsecsElapsed();
         if (inserted < 0) {
             feedback.message(kStoreFailed);
             report.end = SearchEnd::StoreFailed;

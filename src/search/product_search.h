@@ -22,6 +22,9 @@ struct SearchOptions
     int resultPageBudget = 10000;
     // How long to wait at most for the submitted form's page to start loading.
     int submitPauseMs = 5000;
+    // The Dat text of the search (and so the day its observations are recorded under);
+    // empty: the time the search stores its first page.
+    QString now;
 };
 
 // How a search ended.
@@ -41,6 +44,8 @@ struct SearchReport
     int pagesStored = 0;
     int inserted = 0;
     int updated = 0;
+    qint64 storeNs = 0; // time spent storing result pages
+    qint64 historyNs = 0; // of which recording the price history
 };
 
 // The one line the main window shows after a search: how it ended, products added and

@@ -1,6 +1,10 @@
 #include "search/product_store.h"
 
 #include "store/db_operate.h"
+#include "store/jet_date.h"
+#include "store/price_history.h"
+
+#include <QElapsedTimer>
 
 namespace quel::search {
 
@@ -16,6 +20,24 @@ QString quoted(double value)
     return store::Quote(NumberText(value));
 }
 
+// What the result list showed of the product, on the day of the search.
+bool recordListed(const store::Connection& conn, const SearchedProduct& p, qint64* historyNs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    store::PriceObservation seen;
+    const std::optional<QDateTime> when = store::parseDateText(p.dat);
+    // A Dat that is not a date (never written by the search itself) still is today's look.
+    seen.day = when ? when->date() : QDate::currentDate();
+    seen.price = p.price;
+    if (p.num1Shown)
+        seen.num1 = p.num1;
+    const bool ok = store::RecordObservationByCode(conn, p.pCode, seen);
+    if (historyNs)
+        *historyNs += timer.nsecsElapsed();
+    return ok;
+}
+
 } // namespace
 
 QString NumberText(double value)
@@ -24,7 +46,7 @@ QString NumberText(double value)
 }
 
 int SaveSearchedProduct(store::DB_Operate& db, const store::Connection& conn, SearchedProduct p,
-    const simplify::NameRuleSet& rules)
+    const simplify::NameRuleSet& rules, qint64* historyNs)
 {
     p.shortName = rules.shortName(p.title);
     if (db.CountGroups(QStringLiteral("产品表"), QStringLiteral("PCode"),
@@ -40,7 +62,7 @@ int SaveSearchedProduct(store::DB_Operate& db, const store::Connection& conn, Se
                 QString::number(p.num9), p.style, QString::number(p.vTimes),
                 QString::number(p.cTimes), QString::number(p.sNum), QStringLiteral("1900-01-01") })
             + QStringLiteral(")");
-        return db.ExecuteSql(sql, &conn) ? 1 : -1;
+        return db.ExecuteSql(sql, &conn) && recordListed(conn, p, historyNs) ? 1 : -1;
     }
     // A product found again keeps its seller and its detail-download date.
     const QString sql = QStringLiteral("UPDATE 产品表 SET KWord=") + quoted(p.kWord)
@@ -55,16 +77,16 @@ int SaveSearchedProduct(store::DB_Operate& db, const store::Connection& conn, Se
         + quoted(p.vTimes) + QStringLiteral(",CTimes=") + quoted(p.cTimes)
         + QStringLiteral(",SNum=") + quoted(p.sNum) + QStringLiteral(" WHERE PCode=")
         + quoted(p.pCode);
-    return db.ExecuteSql(sql, &conn) ? 0 : -1;
+    return db.ExecuteSql(sql, &conn) && recordListed(conn, p, historyNs) ? 0 : -1;
 }
 
 int SaveSearchedPage(store::DB_Operate& db, const store::Connection& conn,
-    const QList<SearchedProduct>& products, const simplify::NameRuleSet& rules)
+    const QList<SearchedProduct>& products, const simplify::NameRuleSet& rules, qint64* historyNs)
 {
     store::Transaction transaction = conn.transaction();
     int inserted = 0;
     for (const SearchedProduct& product : products) {
-        const int result = SaveSearchedProduct(db, conn, product, rules);
+        const int result = SaveSearchedProduct(db, conn, product, rules, historyNs);
         if (result < 0)
             return -1;
         inserted += result;

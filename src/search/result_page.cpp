@@ -103,8 +103,10 @@ std::optional<SearchedProduct> ParseSearchItem(const QString& item, const ItemCo
     product.dat = context.now;
 
     text = item;
-    if (SkipPast(text, QStringLiteral("最近售出")))
+    if (SkipPast(text, QStringLiteral("最近售出"))) {
         product.num1 = RoundToInt32(LeadingNumber(text));
+        product.num1Shown = true;
+    }
 
     text = item;
     if (SkipPast(text, QStringLiteral("class=place>")))

@@ -25,6 +25,7 @@ struct SearchedProduct
     QString service; // Service
     QString returns; // Return
     qint32 num1 = 0; // Num1: "最近售出" of the list
+    bool num1Shown = false; // the list showed "最近售出" (else num1 is no observation)
     qint32 num9 = 0; // Num9
     QString style; // Style
     qint32 vTimes = 0; // VTimes

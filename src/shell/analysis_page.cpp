@@ -2,6 +2,7 @@
 
 #include "analysis/product_panel.h"
 #include "analysis/trade_panels.h"
+#include "analysis/trend_panel.h"
 #include "grid/grid_view.h"
 #include "shell/command_table.h"
 
@@ -70,9 +71,9 @@ AnalysisPage::AnalysisPage(QWidget* parent)
     setObjectName(QStringLiteral("Pic_4"));
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SST1"));
-    const QString captions[4] = { QStringLiteral("产品统计"), QStringLiteral("交易对比"),
-        QStringLiteral("买家统计"), QStringLiteral("销售周期") };
-    for (int i = 0; i < 4; ++i) {
+    const QString captions[kPages] = { QStringLiteral("产品统计"), QStringLiteral("交易对比"),
+        QStringLiteral("买家统计"), QStringLiteral("销售周期"), QStringLiteral("价格走势") };
+    for (int i = 0; i < kPages; ++i) {
         AnalysisSubPage* page = new AnalysisSubPage(i, m_tabs);
         m_pages[i] = page;
         m_tabs->addTab(page, captions[i]);
@@ -116,6 +117,16 @@ AnalysisPage::AnalysisPage(QWidget* parent)
     m_pages[3]->addCommand(52, m_cyclePanel->productBar());
     m_pages[3]->addCommand(44);
 
+    // The trend page: its products, their picker, the measure (a click draws again) and the
+    // command that draws.
+    m_trendProducts = m_pages[4]->addProductBox(QStringLiteral("tPName5"));
+    m_pages[4]->addCommand(45);
+    m_trendPanel = new analysis::TrendPanel(m_pages[4]);
+    m_pages[4]->addToBar(m_trendPanel);
+    connect(
+        m_trendPanel, &analysis::TrendPanel::optionsClicked, this, [this] { emit command(46); });
+    m_pages[4]->addCommand(46);
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_tabs);
@@ -123,7 +134,7 @@ AnalysisPage::AnalysisPage(QWidget* parent)
 
 AnalysisSubPage* AnalysisPage::subPage(int i) const
 {
-    return (i >= 0 && i < 4) ? m_pages[i] : nullptr;
+    return (i >= 0 && i < kPages) ? m_pages[i] : nullptr;
 }
 
 } // namespace quel::shell

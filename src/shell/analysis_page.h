@@ -14,6 +14,7 @@ class CustomerPanel;
 class CyclePanel;
 class ProductStatsPanel;
 class TradePanel;
+class TrendPanel;
 } // namespace quel::analysis
 
 namespace quel::shell {
@@ -39,7 +40,7 @@ signals:
     void command(int index);
 };
 
-// Page 4 of the main tab strip: the analysis tab strip SST1 with its four pages. The pages'
+// Page 4 of the main tab strip: the analysis tab strip SST1 with its five pages. The pages'
 // export requests and hints are passed on for the main window to wire.
 class AnalysisPage : public QWidget
 {
@@ -57,6 +58,11 @@ public:
     analysis::TradePanel* tradePanel() const { return m_tradePanel; }
     analysis::CustomerPanel* customerPanel() const { return m_customerPanel; }
     analysis::CyclePanel* cyclePanel() const { return m_cyclePanel; }
+    // The measure options and the product box of the trend page (page 4).
+    analysis::TrendPanel* trendPanel() const { return m_trendPanel; }
+    QLineEdit* trendProducts() const { return m_trendProducts; }
+
+    static constexpr int kPages = 5;
 
 signals:
     void command(int index);
@@ -66,11 +72,13 @@ signals:
 
 private:
     QTabWidget* m_tabs;
-    AnalysisSubPage* m_pages[4];
+    AnalysisSubPage* m_pages[kPages];
     analysis::ProductStatsPanel* m_productPanel;
     analysis::TradePanel* m_tradePanel;
     analysis::CustomerPanel* m_customerPanel;
     analysis::CyclePanel* m_cyclePanel;
+    analysis::TrendPanel* m_trendPanel;
+    QLineEdit* m_trendProducts;
 };
 
 } // namespace quel::shell

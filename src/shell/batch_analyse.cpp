@@ -2,6 +2,7 @@
 
 #include "analysis/analysis_arguments.h"
 #include "analysis/chart_view.h"
+#include "analysis/price_trend.h"
 #include "analysis/product_stats.h"
 #include "export/chart_image.h"
 #include "export/grid_export.h"
@@ -105,6 +106,25 @@ AnalyseRunner cycleKind(const QStringList& arguments, QString* error)
     });
 }
 
+AnalyseRunner historyKind(const QStringList& arguments, QString* error)
+{
+    analysis::TrendOptions options;
+    if (!analysis::ParseTrendArguments(arguments, options, error))
+        return {};
+    return
+        [options](store::DB_Operate& db, views::GridModel& grid, QString& title, QString* failure) {
+            if (!analysis::RunPriceTrend(grid, db, options.ids, options.measure, title, failure))
+                return false;
+            // Every product asked for has its column; one that is not stored is an error.
+            if (grid.cols() - 1 < options.ids.size()) {
+                if (failure)
+                    *failure = QStringLiteral("not every product ID is a stored product");
+                return false;
+            }
+            return true;
+        };
+}
+
 // Largest chart picture the command draws, per side.
 constexpr int kMaxChartSide = 10000;
 
@@ -119,8 +139,11 @@ const std::vector<AnalyseKind>& analyseKinds()
         { QStringLiteral("periods"), analysis::PeriodsUsage(), periodsKind },
         { QStringLiteral("buyers"), analysis::BuyersUsage(), buyersKind },
         { QStringLiteral("cycle"), analysis::CycleUsage(), cycleKind },
+}
+
+        { QStringLiteral("history"), analysis::TrendUsage(), historyKind },
     };
-    return kinds;
+return kinds;
 }
 
 QString AnalyseUsage()

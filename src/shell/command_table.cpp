@@ -4,6 +4,7 @@
 #include "analysis/customer_stats.h"
 #include "analysis/product_panel.h"
 #include "analysis/trade_panels.h"
+#include "analysis/trend_panel.h"
 #include "download/download_commands.h"
 #include "download/download_summary.h"
 #include "download/download_window.h"
@@ -40,6 +41,8 @@ const std::vector<CommandEntry> kCommands = {
     { 42, 4, 1, "对产品或店铺按销售数量进行比较分析。", Action::RunAnalysis },
     { 43, 4, 1, "选择要进行交易对比的产品名称。", Action::PickProducts },
     { 44, 4, 3, "按照统计内容和统计方式设置开始进行分析。", Action::RunAnalysis },
+    { 45, 4, 4, "选择要查看价格走势的产品名称。", Action::PickProducts },
+    { 46, 4, 4, "按照走势内容显示所选产品每天的价格或销量。", Action::RunAnalysis },
     { 51, 4, 2, "选择要进行买家对比的产品名称。", Action::PickProducts },
     { 52, 4, 3, "选择要进行买家对比的产品名称。", Action::PickProducts },
 };
@@ -217,6 +220,18 @@ void installCommands(MainWindow& window, CommandTable& table)
             *analysis->subPage(0), *analysis->productPanel(), mf->db());
     });
     installAnalysisCommands(mf, table);
+
+    // The price trend on analysis page 4: picking products draws their trend at once.
+    const auto drawTrend = [mf] {
+        AnalysisPage* analysis = mf->analysisPage();
+        analysis::RunPriceTrendOnPage(
+            *analysis->subPage(4), *analysis->trendPanel(), analysis->trendProducts(), mf->db());
+    };
+    table.set(45, [mf, drawTrend] {
+        if (views::pickProducts(mf->analysisPage()->trendProducts(), mf->db(), mf))
+            drawTrend();
+    });
+    table.set(46, drawTrend);
 }
 
 } // namespace quel::shell

@@ -16,6 +16,7 @@ void ClearDatabaseTables(
     const char* const statements[] = {
         "DELETE * FROM 交易表",
         "DELETE * FROM 产品表",
+        "DELETE * FROM 价格历史",
         "DELETE * FROM 关键词",
         "DELETE * FROM 简化表",
         "DELETE * FROM 客户表",

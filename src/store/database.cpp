@@ -439,7 +439,7 @@ std::shared_ptr<Database> DatabasePool::acquire(const QString& path, QString* er
     }
     auto db = Database::open(key, QString::fromLatin1(kDatabasePassword), error);
     if (db) {
-        ensureIndexes(*db);
+        ensureSchema(*db);
         m_open.insert(key, db);
     }
     return db;

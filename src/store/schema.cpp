@@ -1,6 +1,7 @@
 #include "store/schema.h"
 
 #include "store/database.h"
+#include "store/price_history.h"
 
 #include <QFile>
 #include <sqlite3.h>
@@ -10,7 +11,15 @@ namespace quel::store {
 QStringList permanentTables()
 {
     return { QStringLiteral("产品表"), QStringLiteral("交易表"), QStringLiteral("客户表"),
-        QStringLiteral("关键词"), QStringLiteral("简化表"), QStringLiteral("替换表") };
+        QStringLiteral("关键词"), QStringLiteral("简化表"), QStringLiteral("替换表"),
+        kPriceHistoryTable };
+}
+
+QString priceHistoryStatement()
+{
+    // No defaults: an empty figure is one that the observation did not see.
+    return QStringLiteral("CREATE TABLE 价格历史 (PID LONG, Dat DATE, Price DOUBLE, Num1 LONG, "
+                          "Num9 LONG, VTimes LONG, CTimes LONG)");
 }
 
 QStringList schemaStatements()
@@ -43,6 +52,7 @@ QStringList schemaStatements()
             "CREATE TABLE 简化表 (ID COUNTER, Con STRING DEFAULT '', Sim STRING DEFAULT '')"),
         QStringLiteral(
             "CREATE TABLE 替换表 (ID COUNTER, Con STRING DEFAULT '', Sim STRING DEFAULT '')"),
+        priceHistoryStatement(),
     };
 }
 
@@ -60,6 +70,9 @@ QStringList indexStatements()
         // The product lists' usual filters (and their value lists): category and shop.
         QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_KWord ON 产品表 (KWord)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_SName ON 产品表 (SName)"),
+        // One history row per product and day; a product's days in order, for the trend
+        // page and the list's price change.
+        QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS 价格历史_PID_Dat ON 价格历史 (PID, Dat)"),
     };
 }
 
@@ -81,24 +94,26 @@ bool createIndexes(Database& db, QString* error)
     return true;
 }
 
-void ensureIndexes(Database& db)
+void ensureSchema(Database& db)
 {
-    // A database made before an index was added gets it the first time it is opened. Only
-    // files that hold the permanent tables are touched: a blank file being made into a
-    // template or a compaction target has none yet.
+    // A database made before a table or an index was added gets it the first time it is
+    // opened. Only files that hold the permanent tables are touched: a blank file being made
+    // into a template or a compaction target has none yet.
     Statement stmt = db.prepare(QStringLiteral(
         "SELECT count(*) FROM sqlite_master WHERE type='table' AND name IN ('交易表','产品表',"
         "'客户表')"));
     if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW || sqlite3_column_int(stmt.get(), 0) != 3)
         return;
     stmt = Statement();
-    // Missing indexes are built in one transaction, so an interrupted build leaves none
-    // half made; on a file that has them all this only reads the schema.
+    const bool historyMissing = !db.tableColumns(kPriceHistoryTable);
+    // What is missing is made in one transaction, so an interrupted open leaves none of it
+    // half made; on a file that has it all this only reads the schema.
     db.executeNative(QStringLiteral("BEGIN"));
-    if (createIndexes(db, nullptr))
-        db.executeNative(QStringLiteral("COMMIT"));
-    else
-        db.executeNative(QStringLiteral("ROLLBACK"));
+    const bool ok
+        = (!historyMissing || db.execute(priceHistoryStatement())) && createIndexes(db, nullptr);
+    db.executeNative(ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"));
+    if (historyMissing)
+        db.schemaChanged();
 }
 
 bool writeTemplate(const QString& path, QString* error)

@@ -11,16 +11,18 @@ class Database;
 QStringList schemaStatements();
 // The indexes the lookups need, in SQLite text that leaves an existing index alone.
 QStringList indexStatements();
-// The six permanent table names.
+// The permanent table names: the six of the data and the price history.
 QStringList permanentTables();
+// The price history table, in Jet DDL (also what an older database gets on its first open).
+QString priceHistoryStatement();
 
 // Creates the permanent tables and their indexes in an empty database.
 bool createSchema(Database& db, QString* error);
 // Creates whichever of the indexes are missing.
 bool createIndexes(Database& db, QString* error);
-// Gives a database that holds the permanent tables every index it lacks (an older file);
-// cheap when none is missing. Failures leave the file as it was.
-void ensureIndexes(Database& db);
+// Gives a database that holds the permanent tables the price history and every index it
+// lacks (an older file); cheap when nothing is missing. Failures leave the file as it was.
+void ensureSchema(Database& db);
 // Writes an encrypted empty database (the template Null_Data.mdb) to path, replacing it.
 bool writeTemplate(const QString& path, QString* error);
 

@@ -5,6 +5,7 @@
 #include "grid/grid_ops.h"
 #include "store/database.h"
 #include "store/db_operate.h"
+#include "store/price_history.h"
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -18,35 +19,43 @@ namespace {
 // The fields a fill reads: only those the grid shows, when all of them are plain names of
 // the table's columns. Reading every column of a wide table costs more than the rest of a
 // large fill together. Anything unusual reads "*", so that a field the table lacks still
-// ends the fill the way it always did.
+// ends the fill the way it always did. Computed fields are read as "expression AS field".
 QString fieldsToRead(const GridModel& grid, store::DB_Operate& db)
 {
     static const QRegularExpression plainName(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    const QString all = QStringLiteral("*");
     QStringList fields;
+    QStringList computed;
+    bool readAll = false;
     for (int c = 0; c < grid.cols(); ++c) {
         const QString field = grid.fieldName(c);
         if (field.isEmpty())
             continue;
+        if (const QString sql = computedFieldSql(field); !sql.isEmpty()) {
+            computed << sql + QStringLiteral(" AS ") + field;
+            continue;
+        }
         if (!plainName.match(field).hasMatch())
-            return all;
-        if (!fields.contains(field, Qt::CaseInsensitive))
+            readAll = true;
+        else if (!fields.contains(field, Qt::CaseInsensitive))
             fields << field;
     }
     if (fields.isEmpty())
-        return all;
-    const auto database = store::DatabasePool::shared().acquire(db.currentDatabasePath(), nullptr);
-    const auto columns = database ? database->tableColumns(grid.tag()) : std::nullopt;
-    if (!columns)
-        return all;
-    for (const QString& field : fields) {
-        const bool known = std::any_of(columns->begin(), columns->end(), [&](const auto& column) {
-            return column.name.compare(field, Qt::CaseInsensitive) == 0;
-        });
-        if (!known)
-            return all;
+        readAll = true;
+    if (!readAll) {
+        const auto database
+            = store::DatabasePool::shared().acquire(db.currentDatabasePath(), nullptr);
+        const auto columns = database ? database->tableColumns(grid.tag()) : std::nullopt;
+        if (!columns)
+            readAll = true;
+        for (qsizetype i = 0; !readAll && i < fields.size(); ++i) {
+            readAll = std::none_of(columns->begin(), columns->end(), [&](const auto& column) {
+                return column.name.compare(fields[i], Qt::CaseInsensitive) == 0;
+            });
+        }
     }
-    return fields.join(u',');
+    if (readAll)
+        fields = QStringList { QStringLiteral("*") };
+    return (fields + computed).join(u',');
 }
 
 // The number a COUNT(*) statement gives; 0 when it cannot be run.
@@ -59,6 +68,13 @@ long countRows(const store::Connection& conn, const QString& jetSql)
 }
 
 } // namespace
+
+QString computedFieldSql(const QString& field)
+{
+    if (field.compare(kPriceChangeField, Qt::CaseInsensitive) == 0)
+        return store::PriceChangeExpression(QStringLiteral("产品表"));
+    return {};
+}
 
 long gridRowLimit(int cols)
 {
@@ -121,9 +137,11 @@ long fillGridFromTable(GridModel& grid, store::DB_Operate& db, const QString& co
         kSerial = -2
     };
     std::vector<int> source(static_cast<size_t>(cols));
+    std::vector<bool> signedColumn(static_cast<size_t>(cols), false);
     bool missingField = false;
     for (int c = 0; c < cols; ++c) {
         const QString field = grid.fieldName(c);
+        signedColumn[static_cast<size_t>(c)] = !computedFieldSql(field).isEmpty();
         int& s = source[static_cast<size_t>(c)];
         if (field.isEmpty())
             s = grid.title(c) == kSerialTitle ? kSerial : kEmpty;
@@ -142,9 +160,12 @@ long fillGridFromTable(GridModel& grid, store::DB_Operate& db, const QString& co
             ++serialNumber;
             for (int c = 0; c < cols; ++c) {
                 const int s = source[static_cast<size_t>(c)];
-                if (s >= 0)
-                    cells[c] = cellTextForValue(rs.value(s), dateOnly);
-                else if (s == kSerial)
+                if (s >= 0) {
+                    const QVariant value = rs.value(s);
+                    cells[c] = cellTextForValue(value, dateOnly);
+                    if (signedColumn[static_cast<size_t>(c)] && value.toDouble() > 0)
+                        cells[c].prepend(u'+');
+                } else if (s == kSerial)
                     cells[c] = QString::number(serialNumber);
             }
             grid.appendRow(std::move(cells));

@@ -5,6 +5,7 @@
 #include "grid/grid_view.h"
 #include "store/db_operate.h"
 #include "views/filter_combos.h"
+#include "views/grid_fill.h"
 #include "views/lists.h"
 #include "views/product_chooser.h"
 #include "web/market.h"
@@ -173,7 +174,9 @@ void ListViews::onColumnChosen(int list)
     if (!filter.column || !filter.value)
         return;
     const int col = leadingColumnNumber(filter.column->currentText());
-    const QString field = m_grids[list]->grid()->fieldName(col);
+    QString field = m_grids[list]->grid()->fieldName(col);
+    if (const QString computed = computedFieldSql(field); !computed.isEmpty())
+        field = computed;
     filter.value->clear();
     filter.value->addItems(m_db.DistinctValuesForCombo(QStringLiteral("产品表"), field));
     filter.value->setCurrentIndex(-1);

@@ -31,9 +31,10 @@ ListColumns columnsOf(ListKind kind)
 {
     switch (kind) {
     case ListKind::Products:
-        return { { "PCode", "ID", "", "KWord", "SName", "P_Name", "PName", "Price", "MFee" },
-            { "产品ID", "ID", "序号", "产品类别", "卖家", "简称", "产品", "价格", "邮费" },
-            { { 7, kCodeNumber }, { 8, kCodeNumber } } };
+        return { { "PCode", "ID", "", "KWord", "SName", "P_Name", "PName", "Price", "MFee",
+                     kPriceChangeField },
+            { "产品ID", "ID", "序号", "产品类别", "卖家", "简称", "产品", "价格", "邮费", "调价" },
+            { { 7, kCodeNumber }, { 8, kCodeNumber }, { 9, kCodeNumber } } };
     case ListKind::ProductDetails: {
         ListColumns list { { "PCode", "ID", "", "KWord", "SName", "P_Name", "Price", "MFee", "Num9",
                                "SNum", "VTimes", "CTimes", "dDat" },
@@ -109,9 +110,11 @@ QString buildFilterCondition(const GridModel& grid, const QString& columnText,
     QString op = operatorText;
     op.replace(QStringLiteral("＝"), QStringLiteral("="));
     op.replace(QStringLiteral("≠"), QStringLiteral("<>"));
-    const QString field = grid.fieldName(leadingColumnNumber(columnText));
+    QString field = grid.fieldName(leadingColumnNumber(columnText));
     if (field.isEmpty())
         return {};
+    if (const QString computed = computedFieldSql(field); !computed.isEmpty())
+        field = computed;
 
     // Dates first: the detail list's download date lies among its numeric columns, and a
     // stored date is not a number. The date literal is only used for a value that cannot
@@ -160,14 +163,15 @@ bool deleteSelectedProducts(GridModel& grid, store::DB_Operate& db)
     if (!db.OpenConnection(conn))
         return false;
     feedback.indicatorStart(QStringLiteral("正在删除产品及相应的交易记录……"), last - first + 1, 0);
-    // A product and its trades go together or not at all.
+    // A product, its trades and its price history go together or not at all.
     store::Transaction transaction = conn.transaction();
     bool ok = transaction.isActive();
     for (int r = first; ok && r <= last; ++r) {
         const QString id = grid.text(r, 1).trimmed();
         if (isWholeNumber(id)) {
             ok = db.ExecuteSql(QStringLiteral("DELETE * FROM 产品表 WHERE ID=") + id, &conn)
-                && db.ExecuteSql(QStringLiteral("DELETE * FROM 交易表 WHERE PID=") + id, &conn);
+                && db.ExecuteSql(QStringLiteral("DELETE * FROM 交易表 WHERE PID=") + id, &conn)
+                && db.ExecuteSql(QStringLiteral("DELETE * FROM 价格历史 WHERE PID=") + id, &conn);
         }
         feedback.indicatorStep(1, QStringLiteral("pages"));
     }

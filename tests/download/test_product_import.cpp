@@ -1,5 +1,6 @@
 #include "download/product_import.h"
 #include "download_test_db.h"
+#include "store/price_history.h"
 
 #include <QDate>
 
@@ -217,4 +218,46 @@ TEST(ProductImport, QuotesInValuesAreStored)
     EXPECT_EQ(t.product().value("Style").toString(), QStringLiteral("Levi's"));
     EXPECT_EQ(t.rows(QStringLiteral("SELECT BCode FROM 客户表")).front().value("BCode").toString(),
         QStringLiteral("o'code"));
+}
+
+TEST(ProductImport, ItemPageFiguresJoinTheDaysHistoryRowOnlyWhenTheImportIsKept)
+{
+    // The search saw the price and the current sales that morning; the item page adds its
+    // figures to the same day's row and replaces those it saw again.
+    ImportDb t;
+    quel::store::PriceObservation listed;
+    listed.day = kToday;
+    listed.price = 11;
+    listed.num1 = 20;
+    QString error;
+    ASSERT_TRUE(quel::store::RecordObservation(t.conn, t.pid, listed, &error))
+        << error.toStdString();
+    ASSERT_TRUE(t.import(result({ kHead, sale("2010-4-12 10:00:00", "甲") })));
+    auto rows = t.rows(QStringLiteral("SELECT * FROM 价格历史"));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].value("Dat").toDateTime(), QDateTime(kToday, QTime(0, 0)));
+    EXPECT_DOUBLE_EQ(rows[0].value("Price").toDouble(), 12.5);
+    EXPECT_EQ(rows[0].value("Num1").toLongLong(), 25);
+    EXPECT_EQ(rows[0].value("Num9").toLongLong(), 90);
+    EXPECT_EQ(rows[0].value("VTimes").toLongLong(), 300);
+    EXPECT_EQ(rows[0].value("CTimes").toLongLong(), 40);
+
+    // A result without the full head line (no figures) records nothing.
+    ImportDb bare;
+    ASSERT_TRUE(bare.import(result(
+        { QStringList { "1", "2", "3", "二手" }.join(S), sale("2010-4-12 10:00:00", "甲") })));
+    EXPECT_EQ(bare.count(QStringLiteral("价格历史")), 0);
+
+    // An import that fails after its head was written leaves no history row either.
+    ImportDb u;
+    ASSERT_TRUE(u.db->executeNative(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON 客户表 "
+                                                   "BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+    EXPECT_FALSE(u.import(result({ kHead, sale("2010-4-11 10:00:00", "乙", "b") })));
+    EXPECT_EQ(u.count(QStringLiteral("价格历史")), 0);
+
+    // A product deleted while its page was downloading gets no history left behind.
+    ImportDb gone;
+    gone.exec(QStringLiteral("DELETE * FROM 产品表"));
+    EXPECT_TRUE(gone.import(result({ kHead })));
+    EXPECT_EQ(gone.count(QStringLiteral("价格历史")), 0);
 }

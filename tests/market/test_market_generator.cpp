@@ -6,8 +6,12 @@
 #include "market/gbk.h"
 #include "market/market_options.h"
 #include "market/pages.h"
+#include "market/price_moves.h"
 #include "market/word_lists.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -92,6 +96,57 @@ TEST(MarketGenerator, LaterNowKeepsOldRecordsAndAddsNewOnTop)
             EXPECT_LE(s.time, later.now);
     }
     EXPECT_GT(grown, 20);
+}
+
+TEST(MarketGenerator, PricesMoveFromDayToDayButStandOnTheFixturesDate)
+{
+    const Catalogue fixed(testOptions());
+    MarketOptions laterOptions = testOptions();
+    laterOptions.now += 3 * kSecondsPerDay;
+    const Catalogue later(laterOptions), again(laterOptions);
+    const std::int64_t anchor = dayOf(fixed.now());
+    ASSERT_EQ(anchor, priceAnchorDay());
+    int moved = 0;
+    int dayChanges = 0;
+    int pairs = 0;
+    for (const Product& p : fixed.products()) {
+        EXPECT_EQ(fixed.priceNow(p.index), p.price) << "fixtures keep their prices";
+        EXPECT_EQ(later.priceNow(p.index), again.priceNow(p.index)) << "reproducible";
+        if (p.price <= 0) {
+            EXPECT_EQ(later.priceNow(p.index), 0.0);
+            continue;
+        }
+        moved += later.priceNow(p.index) != p.price ? 1 : 0;
+        // Day by day around the anchor, each change is at most 15% (items from 10 yuan,
+        // where rounding to tenths cannot add to it).
+        for (std::int64_t day = anchor - 20; day < anchor + 20; ++day) {
+            const double a = priceOnDay(1, p.index, p.price, day);
+            const double b = priceOnDay(1, p.index, p.price, day + 1);
+            ++pairs;
+            if (a != b) {
+                ++dayChanges;
+                if (p.price >= 10)
+                    EXPECT_LE(std::abs(b - a) / std::min(a, b), 0.15 + 1e-9);
+            }
+        }
+    }
+    const int priced = int(fixed.products().size()) - 1;
+    // About two items in ten change on a given day: after three days around half moved.
+    EXPECT_GT(moved, priced / 4);
+    EXPECT_LT(moved, priced * 3 / 4);
+    EXPECT_GT(dayChanges, pairs / 10);
+    EXPECT_LT(dayChanges, pairs * 3 / 10);
+
+    // The item page shows the day's price.
+    const PageRenderer page(later, "http://h");
+    const auto found = std::find_if(later.products().begin(), later.products().end(),
+        [&](const Product& p) { return p.viewable && later.priceNow(p.index) != p.price; });
+    ASSERT_NE(found, later.products().end());
+    const Product& item = *found;
+    char expected[48];
+    std::snprintf(expected, sizeof expected, "J_StrPrice\">%.2f", later.priceNow(item.index));
+    EXPECT_NE(page.item(item, { "/item.htm", "id=" + item.code, 15 }, 0).find(expected),
+        std::string::npos);
 }
 
 TEST(MarketGenerator, SalesFollowWeeklyAndDailyRhythmsAndBuyersReturn)

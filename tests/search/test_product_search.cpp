@@ -60,11 +60,13 @@ protected:
         return o;
     }
 
-    SearchReport search(const QString& keyword, const QString& nick)
+    SearchReport search(const QString& keyword, const QString& nick, const QString& now = {})
     {
         quel::web::Browser browser;
         WebSearchBrowser searchBrowser(browser, m_db.feedback, 100);
-        ProductSearch productSearch(m_db.db(), searchBrowser, options());
+        SearchOptions o = options();
+        o.now = now;
+        ProductSearch productSearch(m_db.db(), searchBrowser, o);
         return productSearch.run(keyword, nick);
     }
 
@@ -151,6 +153,40 @@ TEST_F(ProductSearchTest, SameItemsFoundAgainAreUpdatedNotRepeated)
     EXPECT_EQ(m_db.rows(q("SELECT COUNT(*) FROM 产品表 WHERE Style='' AND KWord=")
                   + quel::store::Quote(keyword)),
         QStringList { QString::number(first.inserted) });
+}
+
+TEST_F(ProductSearchTest, SearchesOnTwoMarketDaysLeaveTwoHistoryRowsPerProduct)
+{
+    // The fixtures' day, then the market three days on, searched on those days.
+    const QString keyword = q(quel::market::Fixtures::threePageKeyword());
+    const SearchReport first = search(keyword, QString(), q("2026-12-7 9:00:00"));
+    ASSERT_EQ(first.end, SearchEnd::Finished);
+    quel::market::MarketOptions later = quel::market::MarketOptions::forTests();
+    later.now += 3 * quel::market::kSecondsPerDay;
+    quel::market::TestServer laterMarket(later);
+    ASSERT_TRUE(laterMarket.isRunning());
+    quel::web::SetMarket(quel::web::MarketAt(q(laterMarket.baseUrl())));
+    const SearchReport second = search(keyword, QString(), q("2026-12-10 9:00:00"));
+    ASSERT_EQ(second.end, SearchEnd::Finished);
+    EXPECT_GT(second.historyNs, 0);
+    EXPECT_LE(second.historyNs, second.storeNs);
+
+    EXPECT_EQ(m_db.rows(q("SELECT COUNT(*) FROM 价格历史")),
+        QStringList { QString::number(2 * first.inserted) });
+    EXPECT_EQ(m_db.rows(q("SELECT COUNT(*) FROM 产品表 WHERE ID NOT IN (SELECT PID FROM 价格历史 "
+                          "WHERE Dat=#2026-12-10#)")),
+        QStringList { q("0") });
+    // The later rows hold the later prices, and the market moved some of them.
+    EXPECT_EQ(m_db.rows(q("SELECT COUNT(*) FROM 产品表,价格历史 WHERE 价格历史.PID=产品表.ID AND "
+                          "价格历史.Dat=#2026-12-10# AND 价格历史.Price<>产品表.Price")),
+        QStringList { q("0") });
+    const int moved = m_db.rows(q("SELECT COUNT(*) FROM 价格历史 AS A,价格历史 AS B WHERE "
+                                  "A.PID=B.PID AND A.Dat=#2026-12-7# AND B.Dat=#2026-12-10# AND "
+                                  "A.Price<>B.Price"))
+                          .value(0)
+                          .toInt();
+    EXPECT_GT(moved, 0);
+    EXPECT_LT(moved, first.inserted);
 }
 
 TEST_F(ProductSearchTest, NicknameOnlySearchFilesProductsUnderTheNickname)

@@ -123,3 +123,32 @@ TEST(ProductStore, OnePageIsStoredTogether)
     EXPECT_EQ(NumberText(12.5), q("12.5"));
     EXPECT_EQ(NumberText(2195), q("2195"));
 }
+
+TEST(ProductStore, EachSearchDayLeavesOneHistoryRowPerListedProduct)
+{
+    FixtureDb f;
+    quel::store::Connection conn;
+    ASSERT_TRUE(f.db().OpenConnection(conn));
+    SearchedProduct shown = product(q("1"), q("一"));
+    shown.num1Shown = true;
+    SearchedProduct quiet = product(q("2"), q("二")); // the list showed no sales figure
+    ASSERT_EQ(SaveSearchedPage(f.db(), conn, { shown, quiet }, {}), 2);
+
+    // The same day later, at a new price: still one row per product, with the new price.
+    shown.dat = quiet.dat = q("2026-12-7 18:30:00");
+    shown.price = quiet.price = 1100;
+    ASSERT_EQ(SaveSearchedPage(f.db(), conn, { shown, quiet }, {}), 0);
+    EXPECT_EQ(f.rows(q("SELECT PID,Price,Num1 FROM 价格历史 WHERE Dat=#2026-12-7# ORDER BY PID")),
+        (QStringList { q("1|1100|12"), q("2|1100|") }));
+
+    // Another day: a second row each.
+    shown.dat = quiet.dat = q("2026-12-9 8:00:00");
+    shown.price = 999;
+    qint64 historyNs = 0;
+    ASSERT_EQ(SaveSearchedPage(f.db(), conn, { shown, quiet }, {}, &historyNs), 0);
+    EXPECT_GT(historyNs, 0);
+    EXPECT_EQ(f.rows(q("SELECT PID,COUNT(*) FROM 价格历史 GROUP BY PID")),
+        (QStringList { q("1|2"), q("2|2") }));
+    EXPECT_EQ(f.rows(q("SELECT Price FROM 价格历史 WHERE PID=1 AND Dat=#2026-12-9#")),
+        QStringList { q("999") });
+}

@@ -1,14 +1,16 @@
 #include "analysis/chart_view.h"
 #include "analysis/product_panel.h"
 #include "export/pop_menu.h"
-#include "shell/analysis_page.h"
-#include "shell_fixture.h"
 #include "grid/grid_model.h"
 #include "grid/grid_view.h"
+#include "shell/analysis_page.h"
+#include "shell_fixture.h"
 #include "views/list_views.h"
+#include "views/product_chooser.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
 
@@ -38,6 +40,40 @@ TEST_F(AnalysisInMainWindowTest, ProductStatisticsRunOnEveryClickAndChartTheResu
     mf.findChild<QRadioButton*>("OP40_0")->click();
     EXPECT_EQ(page->gridModel()->dataRowCount(), 2);
     EXPECT_TRUE(page->gridModel()->text(2, 2).endsWith("(手机之家)"));
+}
+
+TEST_F(AnalysisInMainWindowTest, TrendPageChartsTheChosenProductsDayByDay)
+{
+    shell::MainWindow& mf = window();
+    exec("INSERT INTO 产品表(P_Name,SName,Price) VALUES('N73','数码小铺',1500)");
+    exec("INSERT INTO 产品表(P_Name,SName,Price) VALUES('E258','手机之家',560)");
+    for (const char* row :
+        { "1,#2026-12-1#,1600,3", "1,#2026-12-4#,1500,9", "2,#2026-12-2#,560,NULL" })
+        exec(QStringLiteral("INSERT INTO 价格历史(PID,Dat,Price,Num1) VALUES(%1)").arg(row));
+    mf.tabs()->setCurrentIndex(4);
+    shell::AnalysisPage* analysis = mf.analysisPage();
+    analysis->tabs()->setCurrentIndex(4);
+    shell::AnalysisSubPage* page = analysis->subPage(4);
+    ASSERT_NE(page, nullptr);
+    QLineEdit* box = analysis->trendProducts();
+    ASSERT_EQ(box, mf.findChild<QLineEdit*>("tPName5"));
+    box->setText("N73；E258；");
+    views::setProductBoxTag(box, "1；2；");
+
+    // A click on a measure draws at once: four days, the gaps carried over.
+    mf.findChild<QRadioButton*>("OP45_0")->click();
+    const views::GridModel& grid = *page->gridModel();
+    ASSERT_EQ(grid.dataRowCount(), 4);
+    EXPECT_EQ(grid.title(1), "N73(数码小铺)");
+    EXPECT_EQ(grid.text(4, 1), "1600") << "the 3rd repeats the 1st";
+    EXPECT_EQ(grid.text(2, 2), "") << "nothing before the first observation";
+    EXPECT_EQ(grid.text(5, 2), "560");
+    EXPECT_TRUE(page->chart()->storedTitle().startsWith("淘宝产品价格走势图表"));
+
+    mf.findChild<QRadioButton*>("OP45_1")->click();
+    EXPECT_EQ(grid.dataRowCount(), 4);
+    EXPECT_EQ(grid.text(5, 1), "9");
+    EXPECT_TRUE(page->chart()->storedTitle().startsWith("淘宝产品本期售出走势图表"));
 }
 
 TEST_F(AnalysisInMainWindowTest, RightPressesOnGridsAndChartsOfferTheExports)

@@ -40,6 +40,13 @@ protected:
                 QStringLiteral("INSERT INTO 产品表(KWord,P_Name,SName,Price,MFee,Num9) VALUES(")
                 + QString::fromUtf8(row) + ")"));
         }
+        // Prices of the first two products over a week with gaps.
+        const char* history[] = { "1,#2026-12-1#,1600", "1,#2026-12-4#,1500", "2,#2026-12-2#,1700",
+            "2,#2026-12-3#,1650" };
+        for (const char* row : history) {
+            ASSERT_TRUE(db.ExecuteSql(QStringLiteral("INSERT INTO 价格历史(PID,Dat,Price) VALUES(")
+                + QString::fromUtf8(row) + ")"));
+        }
         store::DatabasePool::shared().releaseAll();
     }
 
@@ -66,6 +73,31 @@ TEST_F(BatchAnalyseTest, WritesTheTableAsCsvWithTheCaptionsFirst)
     EXPECT_EQ(lines[0], "序号,产品/店铺,价格,90天售出");
     EXPECT_EQ(lines[1], "1,N73(手机之家),1700.00,50");
     EXPECT_EQ(lines[4], "4,\"电池, 大号(Levi's)\",45.00,400");
+}
+
+TEST_F(BatchAnalyseTest, HistoryWritesOneRowPerDayAndOneColumnPerProduct)
+{
+    const QString out = m_dir.file("h.csv");
+    const auto [code, text] = run({ "history", "--products", "2,1", "--out", out, "--chart",
+        m_dir.file("h.jpg"), "--size", "640x480" });
+    ASSERT_EQ(code, 0) << text.toStdString();
+    const QStringList lines = QString::fromUtf8(m_dir.read("h.csv").mid(3)).split("\r\n");
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_EQ(lines[0], "日期,N73(手机之家),N73(数码小铺)");
+    EXPECT_EQ(lines[1], "2026-12-1,,1600");
+    EXPECT_EQ(lines[2], "2026-12-2,1700,1600");
+    EXPECT_EQ(lines[3], "2026-12-3,1650,1600");
+    EXPECT_EQ(lines[4], "2026-12-4,1650,1500");
+    EXPECT_EQ(QImageReader(m_dir.file("h.jpg")).size(), QSize(640, 480));
+
+    // A measure without observations writes the headings only; an ID that is no product,
+    // or none at all, fails.
+    EXPECT_EQ(run({ "history", "--products", "1", "--measure", "sales90", "--out", out }).first, 0);
+    EXPECT_EQ(run({ "history", "--products", "1,42", "--out", out }).first, 1);
+    const auto [bad, usage] = run({ "history", "--measure", "price", "--out", out });
+    EXPECT_EQ(bad, 2);
+    EXPECT_TRUE(usage.contains("usage: quelmar --batch analyse history --products"))
+        << usage.toStdString();
 }
 
 TEST_F(BatchAnalyseTest, WritesAWorkbookAndAChartOfTheGivenSize)

@@ -25,6 +25,7 @@ protected:
     {
         exec("INSERT INTO 产品表 (PCode, P_Name) VALUES ('1', '甲')");
         exec("INSERT INTO 交易表 (PID, BCode) VALUES (1, 'b')");
+        exec("INSERT INTO 价格历史 (PID, Dat, Price) VALUES (1, #2026-12-7#, 9)");
         exec("INSERT INTO 客户表 (BCode) VALUES ('b')");
         exec("INSERT INTO 关键词 (Cls, Con) VALUES (1, 'k')");
         exec("INSERT INTO 简化表 (Con, Sim) VALUES ('x', 'y')");
@@ -42,7 +43,7 @@ TEST_F(ClearDatabaseTest, YesKeepsOnlyReplacementRules)
     shell::Dialogs::setNextAnswer(Answer::Yes);
     trigger("M_ClearDB");
     EXPECT_EQ(shell::Dialogs::takeShownTexts().value(0), kClearQuestion);
-    for (const char* table : { "产品表", "交易表", "客户表", "关键词", "简化表" })
+    for (const char* table : { "产品表", "交易表", "价格历史", "客户表", "关键词", "简化表" })
         EXPECT_EQ(count(table), 0) << table;
     EXPECT_EQ(count("替换表"), 2);
     EXPECT_FALSE(window().db().TableExists("TEMP_统计"));
@@ -57,7 +58,7 @@ TEST_F(ClearDatabaseTest, AnythingButYesChangesNothing)
     trigger("M_ClearDB");
     // Headless with nothing queued is answered No as well.
     trigger("M_ClearDB");
-    for (const char* table : { "产品表", "交易表", "客户表", "关键词", "简化表" })
+    for (const char* table : { "产品表", "交易表", "价格历史", "客户表", "关键词", "简化表" })
         EXPECT_EQ(count(table), 1) << table;
     EXPECT_TRUE(window().db().TableExists("TEMP_统计"));
 }

@@ -41,7 +41,8 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
     ASSERT_TRUE(writeTemplate(templatePath, &error)) << error.toStdString();
     const QStringList expected { QStringLiteral("交易表_BCode"), QStringLiteral("交易表_PID"),
         QStringLiteral("产品表_PCode"), QStringLiteral("产品表_KWord"),
-        QStringLiteral("产品表_SName"), QStringLiteral("客户表_BCode") };
+        QStringLiteral("产品表_SName"), QStringLiteral("客户表_BCode"),
+        QStringLiteral("价格历史_PID_Dat") };
     {
         auto db = Database::open(templatePath, QString::fromLatin1(kDatabasePassword), &error);
         ASSERT_TRUE(db);
@@ -52,13 +53,18 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
         EXPECT_EQ(names, sorted);
     }
 
-    // A file made before the buyer-code index existed, with rows in it: the first open
-    // through the pool adds what is missing and keeps the rows.
+    // A file made before the buyer-code index and the price history existed, with rows in
+    // it: the first open through the pool adds what is missing and keeps the rows.
     const QString older = dir.file(QStringLiteral("DATA.mdb"));
     {
         auto db = create(older);
-        for (const QString& statement : schemaStatements())
+        for (const QString& statement : schemaStatements()) {
+            if (statement == priceHistoryStatement())
+                continue;
             ASSERT_TRUE(db->execute(statement, &error)) << error.toStdString();
+        }
+        ASSERT_TRUE(db->execute(
+            QStringLiteral("INSERT INTO 产品表(PCode,Price) VALUES('p1','12.5')"), &error));
         ASSERT_TRUE(db->executeNative(
             QStringLiteral("CREATE INDEX 交易表_PID ON 交易表 (PID);"
                            "INSERT INTO 交易表(PID,BCode,Buyer) VALUES(1,'b1','甲')")));
@@ -73,9 +79,21 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
     Recordset rs;
     ASSERT_TRUE(rs.open(pooled, QStringLiteral("SELECT * FROM 交易表 WHERE BCode='B1'"), &error));
     EXPECT_EQ(rs.recordCount(), 1) << "buyer codes still compare without regard to case";
+    ASSERT_TRUE(rs.open(pooled, QStringLiteral("SELECT Price FROM 产品表"), &error));
+    EXPECT_EQ(rs.recordCount(), 1);
+    EXPECT_DOUBLE_EQ(rs.value(0).toDouble(), 12.5);
+    // The history table is there, empty, with its columns; the same day twice is one row.
+    ASSERT_TRUE(rs.open(pooled, QStringLiteral("SELECT * FROM 价格历史"), &error))
+        << error.toStdString();
+    EXPECT_EQ(rs.recordCount(), 0);
+    EXPECT_EQ(rs.fieldCount(), 7);
+    EXPECT_TRUE(pooled->execute(
+        QStringLiteral("INSERT INTO 价格历史(PID,Dat,Price) VALUES(1,#2026-12-7#,12.5)")));
+    EXPECT_FALSE(pooled->execute(
+        QStringLiteral("INSERT INTO 价格历史(PID,Dat,Price) VALUES(1,'2026-12-7',13)")));
     rs.close();
     // Opening again finds nothing to do.
-    ensureIndexes(*pooled);
+    ensureSchema(*pooled);
     EXPECT_EQ(indexNames(*pooled).size(), expected.size());
     pooled.reset();
     DatabasePool::shared().releaseAll();

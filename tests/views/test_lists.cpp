@@ -44,8 +44,10 @@ TEST_F(Lists, ProductListsHaveTheirColumnsOrderAndCodes)
     addShop();
     GridModel grid;
     EXPECT_EQ(showProductList(grid, ListKind::Products, *m_db, {}, true, m_measure), 3);
-    EXPECT_EQ(grid.cols(), 9);
+    EXPECT_EQ(grid.cols(), 10);
     EXPECT_EQ(grid.fixedCols(), 3);
+    EXPECT_EQ(grid.title(9), "调价");
+    EXPECT_EQ(column(grid, 9), (QStringList { "", "", "" })) << "no history yet";
     EXPECT_EQ(grid.title(6), "产品");
     EXPECT_EQ(grid.columnCode(8), kCodeNumber);
     EXPECT_EQ(column(grid, 6), (QStringList { "钢笔", "牛仔裤", "诺基亚" })) << "newest first";
@@ -123,11 +125,38 @@ TEST_F(Lists, FilteredProductListsShowTheMatchingRows)
     EXPECT_TRUE(m_feedback.messages.isEmpty()) << m_feedback.messages.join('\n').toStdString();
 }
 
+TEST_F(Lists, PriceChangeShowsTheSignedDifferenceSinceThePreviousObservation)
+{
+    addShop();
+    const char* const history[] = {
+        "1,#2026-12-1#,100", "1,#2026-12-3#,90", // a cut
+        "2,#2026-12-3#,12.5", // one observation only
+        "3,#2026-12-1#,7", "3,#2026-12-4#,7.5", // a rise
+    };
+    for (const char* row : history)
+        exec(QStringLiteral("INSERT INTO 价格历史(PID,Dat,Price) VALUES(%1)").arg(row));
+    // A later day that saw only sales figures leaves the price change as it was.
+    exec("INSERT INTO 价格历史(PID,Dat,Num9) VALUES(3,#2026-12-5#,40)");
+    GridModel grid;
+    EXPECT_EQ(showProductList(grid, ListKind::Products, *m_db, {}, true, m_measure), 3);
+    EXPECT_EQ(column(grid, 9), (QStringList { "+0.50", "", "-10.00" }));
+
+    // The column filters like any numeric column: the products that got cheaper.
+    EXPECT_EQ(
+        showProductList(grid, ListKind::Products, *m_db, { "9|调价", "<", "0" }, true, m_measure),
+        1);
+    EXPECT_EQ(column(grid, 6), QStringList { "诺基亚" });
+    EXPECT_TRUE(m_feedback.messages.isEmpty()) << m_feedback.messages.join('\n').toStdString();
+}
+
 TEST_F(Lists, DeletingRowsOneToThreeRemovesProductsAndTradesButKeepsBuyers)
 {
     addShop();
     addProduct("104", "丙店", "台灯", 30, 0);
     addTrade(4, "b1", "小明", 1);
+    for (int pid = 1; pid <= 4; ++pid)
+        exec(QStringLiteral("INSERT INTO 价格历史(PID,Dat,Price) VALUES(%1,#2026-12-7#,9)")
+                 .arg(pid));
     GridModel grid;
     showProductList(grid, ListKind::Products, *m_db, {}, true, m_measure);
     ASSERT_EQ(column(grid, 1), (QStringList { "4", "3", "2", "1" }));
@@ -144,6 +173,8 @@ TEST_F(Lists, DeletingRowsOneToThreeRemovesProductsAndTradesButKeepsBuyers)
     EXPECT_EQ(count("产品表"), 1);
     EXPECT_EQ(count("交易表"), 2);
     EXPECT_EQ(count("交易表", "PID=1"), 2);
+    EXPECT_EQ(count("价格历史"), 1) << "the deleted products' history goes with them";
+    EXPECT_EQ(count("价格历史", "PID=1"), 1);
     EXPECT_EQ(count("客户表"), 3) << "buyers stay";
     EXPECT_EQ(column(grid, 1), QStringList { "1" });
     EXPECT_EQ(column(grid, 2), QStringList { "1" });

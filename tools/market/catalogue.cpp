@@ -1,5 +1,6 @@
 #include "market/catalogue.h"
 
+#include "market/price_moves.h"
 #include "market/rng.h"
 #include "market/sales_generator.h"
 #include "market/word_lists.h"
@@ -349,6 +350,12 @@ ItemFigures Catalogue::figures(int product) const
     f.views = p.baseViews + f.records * 17 + f.soldThisPeriod * 3;
     f.favourites = p.baseFavourites + f.records / 4;
     return f;
+}
+
+double Catalogue::priceNow(int product) const
+{
+    const Product& p = m_products[static_cast<std::size_t>(product)];
+    return priceOnDay(m_options.seed, product, p.price, dayOf(m_options.now));
 }
 
 } // namespace quel::market

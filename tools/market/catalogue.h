@@ -100,6 +100,9 @@ public:
     // The item's sales record, newest first, every time distinct.
     std::shared_ptr<const std::vector<Sale>> sales(int product) const;
     ItemFigures figures(int product) const;
+    // The price the item is offered at on the market's day ("now"); Product::price is the
+    // price of the fixtures' date, which the sales records are priced from.
+    double priceNow(int product) const;
 
 private:
     void makeShops();

@@ -167,7 +167,7 @@ void PageRenderer::appendListItem(
         + escapeAttribute(p.title) + "\">" + linkText + "</a></h3>\n";
     out += "<div class=\"seller\">卖家：<a href=\"" + m_base + "/shop/view_shop-" + shop.code
         + ".htm\" target=\"_blank\">" + escapeText(shop.name) + "</a></div>\n";
-    out += "<div class=\"price\"><em>" + money(p.price) + "</em></div>\n";
+    out += "<div class=\"price\"><em>" + money(m_catalogue.priceNow(p.index)) + "</em></div>\n";
     out += "<div class=\"shipping\">运费: " + money(p.postage) + "</div>\n";
     if (p.discount > 0) {
         char buf[16];
@@ -260,8 +260,8 @@ std::string PageRenderer::item(const Product& p, const ItemAddress& address, int
     body += "<div id=\"detail\" class=\"detail\">\n";
     body += "<h3 class=\"item-title\">" + escapeText(p.title) + "</h3>\n";
     body += "<ul class=\"item-props\">\n";
-    body += "<li class=\"price-row\">一口价：<strong id=\"J_StrPrice\">" + money(p.price)
-        + "</strong>元</li>\n";
+    body += "<li class=\"price-row\">一口价：<strong id=\"J_StrPrice\">"
+        + money(m_catalogue.priceNow(p.index)) + "</strong>元</li>\n";
     body += "<li class=\"shipping\">运费：快递 " + money(p.postage) + "元</li>\n";
     body += "<li><span>本期售出：</span>" + num(f.soldThisPeriod) + "件</li>\n";
     body += "<li><span>30天售出：</span>" + num(f.sold30Days) + "件</li>\n";
