@@ -139,11 +139,9 @@ const std::vector<AnalyseKind>& analyseKinds()
         { QStringLiteral("periods"), analysis::PeriodsUsage(), periodsKind },
         { QStringLiteral("buyers"), analysis::BuyersUsage(), buyersKind },
         { QStringLiteral("cycle"), analysis::CycleUsage(), cycleKind },
-}
-
         { QStringLiteral("history"), analysis::TrendUsage(), historyKind },
     };
-return kinds;
+    return kinds;
 }
 
 QString AnalyseUsage()
