@@ -20,19 +20,31 @@ QString quoted(double value)
     return store::Quote(NumberText(value));
 }
 
-// What the result list showed of the product, on the day of the search.
-bool recordListed(const store::Connection& conn, const SearchedProduct& p, qint64* historyNs)
+// The day a Dat text falls on; a Dat that is not a date (never written by the search
+// itself) still is today's look.
+QDate dayOf(const QString& dat)
+{
+    const std::optional<QDateTime> when = store::parseDateText(dat);
+    return when ? when->date() : QDate::currentDate();
+}
+
+store::ListedItem listedItem(const SearchedProduct& p)
+{
+    store::ListedItem item;
+    item.pCode = p.pCode;
+    item.price = p.price;
+    if (p.num1Shown)
+        item.num1 = p.num1;
+    return item;
+}
+
+// Records what the result list showed of the products, on the day of the search.
+bool recordListed(const store::Connection& conn, const QDate& day,
+    const QList<store::ListedItem>& items, qint64* historyNs)
 {
     QElapsedTimer timer;
     timer.start();
-    store::PriceObservation seen;
-    const std::optional<QDateTime> when = store::parseDateText(p.dat);
-    // A Dat that is not a date (never written by the search itself) still is today's look.
-    seen.day = when ? when->date() : QDate::currentDate();
-    seen.price = p.price;
-    if (p.num1Shown)
-        seen.num1 = p.num1;
-    const bool ok = store::RecordObservationByCode(conn, p.pCode, seen);
+    const bool ok = store::RecordListedItems(conn, day, items);
     if (historyNs)
         *historyNs += timer.nsecsElapsed();
     return ok;
@@ -45,8 +57,11 @@ QString NumberText(double value)
     return QString::number(value, 'g', 15);
 }
 
-int SaveSearchedProduct(store::DB_Operate& db, const store::Connection& conn, SearchedProduct p,
-    const simplify::NameRuleSet& rules, qint64* historyNs)
+namespace {
+
+// Stores the product row alone.
+int saveProduct(store::DB_Operate& db, const store::Connection& conn, SearchedProduct p,
+    const simplify::NameRuleSet& rules)
 {
     p.shortName = rules.shortName(p.title);
     if (db.CountGroups(QStringLiteral("产品表"), QStringLiteral("PCode"),
@@ -62,7 +77,7 @@ int SaveSearchedProduct(store::DB_Operate& db, const store::Connection& conn, Se
                 QString::number(p.num9), p.style, QString::number(p.vTimes),
                 QString::number(p.cTimes), QString::number(p.sNum), QStringLiteral("1900-01-01") })
             + QStringLiteral(")");
-        return db.ExecuteSql(sql, &conn) && recordListed(conn, p, historyNs) ? 1 : -1;
+        return db.ExecuteSql(sql, &conn) ? 1 : -1;
     }
     // A product found again keeps its seller and its detail-download date.
     const QString sql = QStringLiteral("UPDATE 产品表 SET KWord=") + quoted(p.kWord)
@@ -77,7 +92,18 @@ int SaveSearchedProduct(store::DB_Operate& db, const store::Connection& conn, Se
         + quoted(p.vTimes) + QStringLiteral(",CTimes=") + quoted(p.cTimes)
         + QStringLiteral(",SNum=") + quoted(p.sNum) + QStringLiteral(" WHERE PCode=")
         + quoted(p.pCode);
-    return db.ExecuteSql(sql, &conn) && recordListed(conn, p, historyNs) ? 0 : -1;
+    return db.ExecuteSql(sql, &conn) ? 0 : -1;
+}
+
+} // namespace
+
+int SaveSearchedProduct(store::DB_Operate& db, const store::Connection& conn,
+    const SearchedProduct& product, const simplify::NameRuleSet& rules, qint64* historyNs)
+{
+    const int result = saveProduct(db, conn, product, rules);
+    if (result < 0 || !recordListed(conn, dayOf(product.dat), { listedItem(product) }, historyNs))
+        return -1;
+    return result;
 }
 
 int SaveSearchedPage(store::DB_Operate& db, const store::Connection& conn,
@@ -85,11 +111,25 @@ int SaveSearchedPage(store::DB_Operate& db, const store::Connection& conn,
 {
     store::Transaction transaction = conn.transaction();
     int inserted = 0;
+    // The products of a page share the search's Dat; each different one is a day of its own.
+    QList<std::pair<QDate, QList<store::ListedItem>>> days;
+    QString dat;
     for (const SearchedProduct& product : products) {
-        const int result = SaveSearchedProduct(db, conn, product, rules, historyNs);
+        const int result = saveProduct(db, conn, product, rules);
         if (result < 0)
             return -1;
         inserted += result;
+        if (days.isEmpty() || product.dat != dat) {
+            dat = product.dat;
+            const QDate day = dayOf(dat);
+            if (days.isEmpty() || days.last().first != day)
+                days.append({ day, {} });
+        }
+        days.last().second << listedItem(product);
+    }
+    for (const auto& [day, items] : days) {
+        if (!recordListed(conn, day, items, historyNs))
+            return -1;
     }
     return transaction.commit() ? inserted : -1;
 }

@@ -20,7 +20,8 @@ QString NumberText(double value);
 // was updated, -1 when a statement failed. historyNs, when given, gets the time spent on
 // the history added.
 int SaveSearchedProduct(store::DB_Operate& db, const store::Connection& conn,
-    SearchedProduct product, const simplify::NameRuleSet& rules, qint64* historyNs = nullptr);
+    const SearchedProduct& product, const simplify::NameRuleSet& rules,
+    qint64* historyNs = nullptr);
 
 // Stores one result page's products together: all of them or, on a failure, none.
 // Returns the number newly inserted, or -1 when the page could not be stored.

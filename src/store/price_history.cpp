@@ -4,37 +4,56 @@
 #include "store/database.h"
 #include "store/jet_date.h"
 
+#include <QHash>
+#include <QStringList>
+#include <algorithm>
 #include <sqlite3.h>
 
 namespace quel::store {
 
 namespace {
 
-// The engine has no upsert: the day's row gets what this look saw, then the products that
-// have no row for the day get one. ?1 picks the products (by ID or by item code), ?2 is the
-// day, ?3-?7 the figures; a product that is not stored (deleted while its page was
-// downloading, an unknown code) gets nothing.
-struct Upsert
-{
-    QString update;
-    QString insert;
-};
+// The engine has no upsert: the day's row is written whole, from the figures this look saw
+// and, for those it did not see, the row the day already has (REPLACE through the unique
+// (PID, Dat) index). A product that is not stored (deleted while its page was downloading,
+// an unknown code) gets nothing.
+const QString kRecordById = QStringLiteral(
+    "INSERT OR REPLACE INTO 价格历史(PID,Dat,Price,Num1,Num9,VTimes,CTimes) "
+    "SELECT P.ID,?2,coalesce(?3,H.Price),coalesce(?4,H.Num1),coalesce(?5,H.Num9),"
+    "coalesce(?6,H.VTimes),coalesce(?7,H.CTimes) FROM 产品表 AS P LEFT JOIN 价格历史 AS H "
+    "ON H.PID=P.ID AND H.Dat=?2 WHERE P.ID=?1");
 
-Upsert upsertFor(const QString& key)
+// The items of a list, ?1 the day, then code, price and sales per item (a chain of SELECTs:
+// the engine names no VALUES columns). A product's first look of the day makes its row;
+// the statement does not read 价格历史, which would make the engine copy the result first.
+QString listedItemsInsert(qsizetype items)
 {
-    return {
-        // A later look on the same day replaces only what it saw.
-        QStringLiteral("UPDATE 价格历史 SET Price=coalesce(?3,Price),Num1=coalesce(?4,Num1),"
-                       "Num9=coalesce(?5,Num9),VTimes=coalesce(?6,VTimes),"
-                       "CTimes=coalesce(?7,CTimes) WHERE Dat=?2 AND PID IN "
-                       "(SELECT ID FROM 产品表 WHERE %1=?1)")
-            .arg(key),
-        QStringLiteral("INSERT INTO 价格历史(PID,Dat,Price,Num1,Num9,VTimes,CTimes) "
-                       "SELECT P.ID,?2,?3,?4,?5,?6,?7 FROM 产品表 AS P WHERE P.%1=?1 AND NOT "
-                       "EXISTS (SELECT 1 FROM 价格历史 AS H WHERE H.PID=P.ID AND H.Dat=?2)")
-            .arg(key),
-    };
+    QString sql = QStringLiteral(
+        "INSERT OR IGNORE INTO 价格历史(PID,Dat,Price,Num1) SELECT P.ID,?1,V.Price,V.Num1 FROM (");
+    sql.reserve(sql.size() + items * 40 + 60);
+    for (qsizetype i = 0; i < items; ++i) {
+        const qsizetype first = 2 + 3 * i;
+        sql += i == 0 ? QLatin1String("SELECT ?") : QLatin1String(" UNION ALL SELECT ?");
+        sql += QString::number(first);
+        sql += i == 0 ? QLatin1String(" AS Code,?") : QLatin1String(",?");
+        sql += QString::number(first + 1);
+        sql += i == 0 ? QLatin1String(" AS Price,?") : QLatin1String(",?");
+        sql += QString::number(first + 2);
+        if (i == 0)
+            sql += QLatin1String(" AS Num1");
+    }
+    sql += QStringLiteral(") AS V JOIN 产品表 AS P ON P.PCode=V.Code");
+    return sql;
 }
+
+// A later look of the same day at a listed item: what the list showed replaces, the rest
+// stays. ?1 code, ?2 day, ?3 price, ?4 sales.
+const QString kListedItemUpdate
+    = QStringLiteral("UPDATE 价格历史 SET Price=?3,Num1=coalesce(?4,Num1) WHERE Dat=?2 AND PID IN "
+                     "(SELECT ID FROM 产品表 WHERE PCode=?1)");
+
+// Items per statement, within the engine's limits of 999 parameters and 500 SELECTs.
+constexpr qsizetype kItemsPerStatement = 300;
 
 void bindOptional(sqlite3_stmt* st, int index, const std::optional<qint64>& value)
 {
@@ -55,28 +74,6 @@ void bindFigures(sqlite3_stmt* st, const QByteArray& day, const PriceObservation
     bindOptional(st, 5, seen.num9);
     bindOptional(st, 6, seen.vTimes);
     bindOptional(st, 7, seen.cTimes);
-}
-
-// Runs the update and the insert with the products' key bound by bindKey.
-template <typename BindKey>
-bool record(const Connection& conn, const Upsert& sql, const PriceObservation& seen, QString* error,
-    BindKey bindKey)
-{
-    Database& db = *conn.database();
-    const QByteArray day = canonicalDateText(seen.day).toUtf8();
-    for (const QString* text : { &sql.update, &sql.insert }) {
-        Statement stmt = db.prepareCached(*text, error);
-        if (!stmt)
-            return false;
-        bindKey(stmt.get());
-        bindFigures(stmt.get(), day, seen);
-        if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
-            if (error)
-                *error = db.lastErrorText();
-            return false;
-        }
-    }
-    return true;
 }
 
 bool usable(const Connection& conn, const PriceObservation& seen, QString* error)
@@ -101,21 +98,91 @@ bool RecordObservation(
 {
     if (!usable(conn, seen, error))
         return false;
-    static const Upsert byId = upsertFor(QStringLiteral("ID"));
-    return record(
-        conn, byId, seen, error, [&](sqlite3_stmt* st) { sqlite3_bind_int64(st, 1, productId); });
+    Database& db = *conn.database();
+    Statement stmt = db.prepareCached(kRecordById, error);
+    if (!stmt)
+        return false;
+    sqlite3_bind_int64(stmt.get(), 1, productId);
+    bindFigures(stmt.get(), canonicalDateText(seen.day).toUtf8(), seen);
+    if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
+        if (error)
+            *error = db.lastErrorText();
+        return false;
+    }
+    return true;
 }
 
-bool RecordObservationByCode(
-    const Connection& conn, const QString& pCode, const PriceObservation& seen, QString* error)
+bool RecordListedItems(
+    const Connection& conn, const QDate& day, const QList<ListedItem>& items, QString* error)
 {
+    PriceObservation seen;
+    seen.day = day;
     if (!usable(conn, seen, error))
         return false;
-    const QByteArray code = pCode.toUtf8();
-    static const Upsert byCode = upsertFor(QStringLiteral("PCode"));
-    return record(conn, byCode, seen, error, [&](sqlite3_stmt* st) {
+    // One row per code (codes compare without regard to letter case): a later sighting
+    // replaces what it saw of an earlier one, as a later look of the day does.
+    QList<ListedItem> merged;
+    QHash<QString, qsizetype> at;
+    for (const ListedItem& item : items) {
+        const QString key = item.pCode.toLower();
+        const auto found = at.constFind(key);
+        if (found == at.cend()) {
+            at.insert(key, merged.size());
+            merged << item;
+            continue;
+        }
+        ListedItem& kept = merged[*found];
+        kept.price = item.price;
+        if (item.num1)
+            kept.num1 = item.num1;
+    }
+    Database& db = *conn.database();
+    const QByteArray dayText = canonicalDateText(day).toUtf8();
+    const auto failed = [&] {
+        if (error)
+            *error = db.lastErrorText();
+        return false;
+    };
+    qsizetype made = 0;
+    for (qsizetype from = 0; from < merged.size(); from += kItemsPerStatement) {
+        const qsizetype count = std::min(kItemsPerStatement, merged.size() - from);
+        Statement stmt = db.prepareCached(listedItemsInsert(count), error);
+        if (!stmt)
+            return false;
+        sqlite3_stmt* st = stmt.get();
+        sqlite3_bind_text(st, 1, dayText.constData(), int(dayText.size()), SQLITE_TRANSIENT);
+        for (qsizetype i = 0; i < count; ++i) {
+            const ListedItem& item = merged[from + i];
+            const int first = int(2 + 3 * i);
+            const QByteArray code = item.pCode.toUtf8();
+            sqlite3_bind_text(st, first, code.constData(), int(code.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_double(st, first + 1, item.price);
+            bindOptional(st, first + 2, item.num1);
+        }
+        if (sqlite3_step(st) != SQLITE_DONE)
+            return failed();
+        made += sqlite3_changes(db.handle());
+    }
+    // Every item got its first row of the day: nothing was there to keep (an item is stored
+    // once, so a row made is an item placed). Otherwise some had
+    // been looked at today already (or are not stored): each gets what the list showed, which
+    // changes nothing for a row just made.
+    if (made == merged.size())
+        return true;
+    for (const ListedItem& item : std::as_const(merged)) {
+        Statement stmt = db.prepareCached(kListedItemUpdate, error);
+        if (!stmt)
+            return false;
+        sqlite3_stmt* st = stmt.get();
+        const QByteArray code = item.pCode.toUtf8();
         sqlite3_bind_text(st, 1, code.constData(), int(code.size()), SQLITE_TRANSIENT);
-    });
+        sqlite3_bind_text(st, 2, dayText.constData(), int(dayText.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_double(st, 3, item.price);
+        bindOptional(st, 4, item.num1);
+        if (sqlite3_step(st) != SQLITE_DONE)
+            return failed();
+    }
+    return true;
 }
 
 QString PriceChangeExpression(const QString& productTable)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 #include <optional>
@@ -30,9 +31,20 @@ struct PriceObservation
 bool RecordObservation(const Connection& conn, qint64 productId, const PriceObservation& seen,
     QString* error = nullptr);
 
-// The same for every stored product with this item code (what the search knows of them).
-bool RecordObservationByCode(const Connection& conn, const QString& pCode,
-    const PriceObservation& seen, QString* error = nullptr);
+// What a result list showed of one item: its code, its price and, when the list showed it,
+// its current sales.
+struct ListedItem
+{
+    QString pCode;
+    double price = 0;
+    std::optional<qint64> num1;
+};
+
+// Records what one result list showed, all on one day, for every stored product with a
+// listed code, as RecordObservation would one by one (an item listed twice counts as two
+// looks in list order). One statement per page keeps it cheap beside the storing itself.
+bool RecordListedItems(const Connection& conn, const QDate& day, const QList<ListedItem>& items,
+    QString* error = nullptr);
 
 // The change of a product's price since the observation before the last one that saw a
 // price, as an SQL expression over the product row `productTable`.ID; NULL while there

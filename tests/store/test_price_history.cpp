@@ -73,12 +73,19 @@ TEST(PriceHistory, OneRowPerProductAndDayKeepingWhatALaterLookDidNotSee)
     ASSERT_TRUE(RecordObservation(t.conn, 1, look(9, 11)));
     EXPECT_EQ(t.rows(1), (QStringList { "12-7 9.5 3 40 - -", "12-9 11 - - - -" }));
 
-    // By item code, without regard to letter case as every code comparison.
-    ASSERT_TRUE(RecordObservationByCode(t.conn, QStringLiteral("a2"), look(7, 5, 1)));
-    EXPECT_EQ(t.rows(2), QStringList { "12-7 5 1 - - -" });
-    // Unknown products and codes leave nothing behind; a look without a day is refused.
+    // A result list, by item code (without regard to letter case, as every code comparison):
+    // an item listed twice is two looks in list order, unknown codes leave nothing behind,
+    // and a product's row of the day keeps what the list did not show.
+    const QDate day(2026, 12, 9);
+    ASSERT_TRUE(RecordListedItems(t.conn, day,
+        { { QStringLiteral("a2"), 5, 1 }, { QStringLiteral("zz"), 1, {} },
+            { QStringLiteral("A1"), 12, {} }, { QStringLiteral("a2"), 6, {} } }));
+    EXPECT_EQ(t.rows(2), QStringList { "12-9 6 1 - - -" });
+    EXPECT_EQ(t.rows(1), (QStringList { "12-7 9.5 3 40 - -", "12-9 12 - - - -" }));
+    ASSERT_TRUE(RecordListedItems(t.conn, day, { { QStringLiteral("a1"), 13, 2 } }));
+    EXPECT_EQ(t.rows(1).last(), "12-9 13 2 - - -");
+    // A product that is not stored gets nothing; a look without a day is refused.
     ASSERT_TRUE(RecordObservation(t.conn, 99, look(7, 1)));
-    ASSERT_TRUE(RecordObservationByCode(t.conn, QStringLiteral("zz"), look(7, 1)));
     EXPECT_TRUE(t.rows(99).isEmpty());
     QString error;
     EXPECT_FALSE(RecordObservation(t.conn, 3, PriceObservation {}, &error));
