@@ -125,8 +125,9 @@ TEST(MarketGenerator, PricesMoveFromDayToDayButStandOnTheFixturesDate)
             ++pairs;
             if (a != b) {
                 ++dayChanges;
-                if (p.price >= 10)
+                if (p.price >= 10) {
                     EXPECT_LE(std::abs(b - a) / std::min(a, b), 0.15 + 1e-9);
+                }
             }
         }
     }
