@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/clock.h"
 #include "download/download_pool.h"
 
 #include <QDate>
@@ -40,6 +41,6 @@ std::optional<std::vector<DownloadJob>> FillBuyerJobs(const store::Connection& c
 // Writes one mode-1 worker result into the 客户表 row with the given ID; false when the
 // result is short, carries an unreadable date, or the database refuses the statement.
 bool SaveBuyerResult(const store::Connection& conn, const QString& text, qint64 customerId,
-    QString* error = nullptr, const QDate& today = QDate::currentDate());
+    QString* error = nullptr, const QDate& today = quel::Today());
 
 } // namespace quel::download

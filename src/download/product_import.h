@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/clock.h"
+
 #include <QDate>
 #include <QSet>
 #include <QString>
@@ -45,6 +47,6 @@ struct ImportCounts
 // keeps an empty Style and is offered again. True also when no record was new.
 bool ImportProductResult(const store::Connection& conn, qint64 productId, const QString& text,
     KnownBuyerCodes& known, ImportCounts* counts = nullptr, QString* error = nullptr,
-    const QDate& today = QDate::currentDate());
+    const QDate& today = quel::Today());
 
 } // namespace quel::download

@@ -1,5 +1,6 @@
 #include "search/product_store.h"
 
+#include "core/clock.h"
 #include "store/db_operate.h"
 #include "store/jet_date.h"
 #include "store/price_history.h"
@@ -25,7 +26,7 @@ QString quoted(double value)
 QDate dayOf(const QString& dat)
 {
     const std::optional<QDateTime> when = store::parseDateText(dat);
-    return when ? when->date() : QDate::currentDate();
+    return when ? when->date() : quel::Today();
 }
 
 store::ListedItem listedItem(const SearchedProduct& p)

@@ -1,5 +1,6 @@
 #include "search/result_page.h"
 
+#include "core/clock.h"
 #include "core/text_cut.h"
 
 #include <QDateTime>
@@ -199,7 +200,7 @@ qint32 RoundToInt32(double value)
 
 QString SearchTimeText()
 {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-M-d H:mm:ss"));
+    return quel::Now().toString(QStringLiteral("yyyy-M-d H:mm:ss"));
 }
 
 } // namespace quel::search

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+
+namespace quel {
+
+// The program's calendar. QUELMAR_TODAY=YYYY-MM-DD stands in for the machine's date (the time
+// of day stays the machine's), so that a demo or a test can look at the marketplace on
+// several days within one real day, as the demo marketplace's --now does on its side. An
+// empty or unreadable value is ignored.
+QDate Today();
+QDateTime Now();
+
+// What Today() makes of a QUELMAR_TODAY text: the date, or an invalid date.
+QDate ParseTodayOverride(const QString& text);
+
+} // namespace quel
