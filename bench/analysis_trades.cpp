@@ -130,14 +130,14 @@ QStringList query(store::Database& db, const QString& sql)
     store::Statement stmt = db.prepare(sql);
     if (!stmt)
         return { QStringLiteral("error: ") + db.lastErrorText() };
-    while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+    while (stmt.step() == store::StepResult::Row) {
         QStringList cells;
-        for (int c = 0; c < sqlite3_column_count(stmt.get()); ++c) {
-            if (sqlite3_column_type(stmt.get(), c) == SQLITE_FLOAT)
-                cells << QString::number(sqlite3_column_double(stmt.get(), c), 'f', 2);
+        for (int c = 0; c < stmt.columnCount(); ++c) {
+            const QVariant value = stmt.value(c);
+            if (value.typeId() == QMetaType::Double)
+                cells << QString::number(value.toDouble(), 'f', 2);
             else
-                cells << QString::fromUtf8(
-                    reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), c)));
+                cells << stmt.text(c);
         }
         rows << cells.join(u'|');
     }

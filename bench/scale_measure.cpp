@@ -73,9 +73,9 @@ public:
 long long count(store::Database& db, const QString& sql)
 {
     store::Statement stmt = db.prepare(sql);
-    if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW)
+    if (!stmt || stmt.step() != store::StepResult::Row)
         return -1;
-    return sqlite3_column_int64(stmt.get(), 0);
+    return stmt.int64(0);
 }
 
 // The result a worker writes for a product whose item page showed three pages of sales:

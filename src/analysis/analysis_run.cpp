@@ -4,7 +4,6 @@
 #include "store/db_operate.h"
 
 #include <QStringList>
-#include <sqlite3.h>
 #include <unordered_set>
 
 namespace quel::analysis {
@@ -74,35 +73,40 @@ bool WorkTableRun::drop(const QString& table)
     return m_ok;
 }
 
-sqlite3_stmt* WorkTableRun::prepare(const QString& sqliteSql)
+store::Statement* WorkTableRun::prepare(const QString& sql)
 {
     if (!m_ok)
         return nullptr;
-    store::Statement stmt = m_conn.database()->prepare(sqliteSql);
+    store::Statement stmt = m_conn.database()->prepare(sql);
     if (!stmt) {
         m_ok = false;
         return nullptr;
     }
-    m_statements.push_back(std::move(stmt));
+    m_statements.push_back(std::make_unique<store::Statement>(std::move(stmt)));
     return m_statements.back().get();
 }
 
-bool WorkTableRun::stepDone(sqlite3_stmt* stmt)
+bool WorkTableRun::stepDone(store::Statement* stmt)
 {
     if (!m_ok || !stmt)
         return m_ok = false;
-    const int rc = sqlite3_step(stmt);
-    sqlite3_reset(stmt);
-    m_ok = rc == SQLITE_DONE;
+    const bool done = stmt->run();
+    stmt->reset();
+    m_ok = done;
     return m_ok;
 }
 
-bool WorkTableRun::endQuery(sqlite3_stmt* stmt, int lastStep)
+bool WorkTableRun::endQuery(store::Statement* stmt, store::StepResult lastStep)
 {
     if (stmt)
-        sqlite3_reset(stmt);
-    m_ok = m_ok && stmt && (lastStep == SQLITE_DONE || lastStep == SQLITE_ROW);
+        stmt->reset();
+    m_ok = m_ok && stmt && lastStep != store::StepResult::Error;
     return m_ok;
+}
+
+QString WorkTableRun::periodStart(const QString& column, store::DatePart part) const
+{
+    return m_conn.database()->periodStartSql(column, part);
 }
 
 bool WorkTableRun::commit()

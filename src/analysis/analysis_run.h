@@ -8,8 +8,6 @@
 #include <QtGlobal>
 #include <vector>
 
-struct sqlite3_stmt;
-
 namespace quel::store {
 class DB_Operate;
 class Database;
@@ -57,15 +55,17 @@ public:
     // Runs one Jet statement.
     bool exec(const QString& jetSql);
     bool drop(const QString& table);
-    // A prepared SQLite statement on the run's database (null when failed); owned by the
-    // database's statement cache.
-    sqlite3_stmt* prepare(const QString& sqliteSql);
+    // A prepared statement of portable SQL on the run's database (null when failed); owned
+    // by the run.
+    store::Statement* prepare(const QString& sql);
     // Steps a statement that returns no rows; marks the run failed on error.
-    bool stepDone(sqlite3_stmt* stmt);
-    // Ends the reading of a query after its last step's result code (SQLITE_DONE, or
-    // SQLITE_ROW when the caller stopped early): a failed read fails the run, and the
-    // statement is reset so that later statements may change tables.
-    bool endQuery(sqlite3_stmt* stmt, int lastStep);
+    bool stepDone(store::Statement* stmt);
+    // Ends the reading of a query after its last step's result (Done, or Row when the
+    // caller stopped early): a failed read fails the run, and the statement is reset so
+    // that later statements may change tables.
+    bool endQuery(store::Statement* stmt, store::StepResult lastStep);
+    // The engine's expression for the day, week (from Monday) or month a date falls in.
+    QString periodStart(const QString& column, store::DatePart part) const;
     // Keeps the work; false (and everything undone) when any step or the commit failed.
     bool commit();
     // Undoes the work (also done when the run is destroyed uncommitted).
@@ -75,7 +75,7 @@ private:
     store::DB_Operate& m_db;
     store::Connection m_conn;
     store::Transaction m_transaction;
-    std::vector<store::Statement> m_statements;
+    std::vector<std::unique_ptr<store::Statement>> m_statements;
     bool m_ok = false;
 };
 

@@ -6,7 +6,6 @@
 #include "store/db_operate.h"
 
 #include <algorithm>
-#include <sqlite3.h>
 
 namespace quel::analysis {
 
@@ -155,14 +154,14 @@ AnalysisResult RunSalesCycleAnalysis(views::GridModel& grid, store::DB_Operate& 
                      .arg(value, chosen));
         feedback.indicatorStep(1, QStringLiteral("pages"));
         // One pass adds every record to its position (no sorting needed).
-        if (sqlite3_stmt* records = run.prepare(
+        if (store::Statement* records = run.prepare(
                 QStringLiteral("SELECT Dat,Sm FROM TEMP_SalesCyc WHERE Dat IS NOT NULL"))) {
-            int rc;
-            while ((rc = sqlite3_step(records)) == SQLITE_ROW) {
-                const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(records, 0));
-                const int p = cyclePosition(kind, text, sqlite3_column_bytes(records, 0));
+            store::StepResult rc;
+            while ((rc = records->step()) == store::StepResult::Row) {
+                const QByteArrayView text = records->utf8(0);
+                const int p = cyclePosition(kind, text.data(), int(text.size()));
                 if (p >= 0 && p < static_cast<int>(sums.size()))
-                    sums[static_cast<size_t>(p)] += sqlite3_column_double(records, 1);
+                    sums[static_cast<size_t>(p)] += records->real(1);
             }
             run.endQuery(records, rc);
         }

@@ -9,7 +9,6 @@
 
 #include <QHash>
 #include <algorithm>
-#include <sqlite3.h>
 
 namespace quel::analysis {
 
@@ -18,15 +17,9 @@ namespace {
 const QString kPeriodRows = QStringLiteral("TEMP_Trade1");
 const QString kTotals = QStringLiteral("TEMP_Total");
 
-QString columnText(sqlite3_stmt* stmt, int col)
+QDate columnDate(const store::Statement& stmt, int col)
 {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, col));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, col)) : QString();
-}
-
-QDate columnDate(sqlite3_stmt* stmt, int col)
-{
-    return QDate::fromString(columnText(stmt, col).left(10), Qt::ISODate);
+    return QDate::fromString(stmt.text(col).left(10), Qt::ISODate);
 }
 
 // Text columns compare ignoring the case of ASCII letters (the engine's NOCASE), so two
@@ -43,18 +36,17 @@ QByteArray nocaseKey(const QString& text)
 }
 
 // The start of a trade's period, as the engine writes dates ("2010-04-12").
-QString periodStartSql(PeriodUnit unit)
+store::DatePart periodPart(PeriodUnit unit)
 {
     switch (unit) {
     case PeriodUnit::Day:
-        return QStringLiteral("date(Dat)");
+        return store::DatePart::Day;
     case PeriodUnit::Week:
-        // On to the Sunday that ends the week (a Sunday stays), back to its Monday.
-        return QStringLiteral("date(Dat,'weekday 0','-6 days')");
+        return store::DatePart::Week;
     case PeriodUnit::Month:
         break;
     }
-    return QStringLiteral("date(Dat,'start of month')");
+    return store::DatePart::Month;
 }
 
 struct PeriodSums
@@ -140,19 +132,19 @@ AnalysisResult CompareTradesByPeriod(views::GridModel& grid, store::DB_Operate& 
     std::vector<Series> series;
     QHash<QByteArray, size_t> seriesOfName;
     QHash<qint64, size_t> seriesOfProduct;
-    if (sqlite3_stmt* names = run.prepare(QStringLiteral("SELECT ID,%1 FROM 产品表 WHERE ID IN "
-                                                         "(%2) ORDER BY %1,ID")
-                                              .arg(seriesField, inList))) {
-        int rc;
-        while ((rc = sqlite3_step(names)) == SQLITE_ROW) {
-            const QString name = columnText(names, 1);
+    if (store::Statement* names
+        = run.prepare(QStringLiteral("SELECT ID,%1 FROM 产品表 WHERE ID IN (%2) ORDER BY %1,ID")
+                          .arg(seriesField, inList))) {
+        store::StepResult rc;
+        while ((rc = names->step()) == store::StepResult::Row) {
+            const QString name = names->text(1);
             const QByteArray key = nocaseKey(name);
             auto found = seriesOfName.constFind(key);
             if (found == seriesOfName.constEnd()) {
                 found = seriesOfName.insert(key, series.size());
                 series.push_back({ name, {} });
             }
-            seriesOfProduct.insert(sqlite3_column_int64(names, 0), *found);
+            seriesOfProduct.insert(names->int64(0), *found);
         }
         run.endQuery(names, rc);
     }
@@ -170,18 +162,18 @@ AnalysisResult CompareTradesByPeriod(views::GridModel& grid, store::DB_Operate& 
     std::vector<ProductPeriod> sums;
     QDate first;
     QDate last;
-    const QString sumsSql = QStringLiteral("SELECT PID,%1 AS P,SUM(Pri*Num),SUM(Num) FROM 交易表 "
-                                           "WHERE PID IN (%2) AND Dat IS NOT NULL GROUP BY PID,P")
-                                .arg(periodStartSql(options.unit), inList);
-    if (sqlite3_stmt* rows = run.prepare(sumsSql)) {
-        int rc;
-        while ((rc = sqlite3_step(rows)) == SQLITE_ROW) {
-            const auto s = seriesOfProduct.constFind(sqlite3_column_int64(rows, 0));
-            const QDate start = columnDate(rows, 1);
+    const QString sumsSql
+        = QStringLiteral("SELECT PID,%1 AS P,SUM(Pri*Num),SUM(Num) FROM 交易表 "
+                         "WHERE PID IN (%2) AND Dat IS NOT NULL GROUP BY PID,P")
+              .arg(run.periodStart(QStringLiteral("Dat"), periodPart(options.unit)), inList);
+    if (store::Statement* rows = run.prepare(sumsSql)) {
+        store::StepResult rc;
+        while ((rc = rows->step()) == store::StepResult::Row) {
+            const auto s = seriesOfProduct.constFind(rows->int64(0));
+            const QDate start = columnDate(*rows, 1);
             if (s == seriesOfProduct.constEnd() || !start.isValid())
                 continue;
-            sums.push_back(
-                { *s, start, { sqlite3_column_double(rows, 2), sqlite3_column_int64(rows, 3) } });
+            sums.push_back({ *s, start, { rows->real(2), rows->int64(3) } });
             if (!first.isValid() || start < first)
                 first = start;
             if (!last.isValid() || start > last)
@@ -218,7 +210,7 @@ AnalysisResult CompareTradesByPeriod(views::GridModel& grid, store::DB_Operate& 
     run.drop(kPeriodRows);
     run.exec(QStringLiteral("CREATE TABLE TEMP_Trade1 (Name STRING,Dat DATE,Sm DOUBLE,Num LONG,"
                             "Av DOUBLE)"));
-    sqlite3_stmt* insert = run.prepare(
+    store::Statement* insert = run.prepare(
         QStringLiteral("INSERT INTO TEMP_Trade1(Name,Dat,Sm,Num,Av) VALUES(?,?,?,?,?)"));
     std::vector<QByteArray> periodTexts;
     for (const QDate& start : periods)
@@ -229,12 +221,13 @@ AnalysisResult CompareTradesByPeriod(views::GridModel& grid, store::DB_Operate& 
             const PeriodSums& cell = s.periods[p];
             const double average
                 = cell.quantity > 0 ? cell.amount / static_cast<double>(cell.quantity) : 0;
-            sqlite3_bind_text(insert, 1, name.constData(), int(name.size()), SQLITE_STATIC);
-            sqlite3_bind_text(
-                insert, 2, periodTexts[p].constData(), int(periodTexts[p].size()), SQLITE_STATIC);
-            sqlite3_bind_double(insert, 3, cell.amount);
-            sqlite3_bind_int64(insert, 4, cell.quantity);
-            sqlite3_bind_double(insert, 5, average);
+            if (!insert)
+                break;
+            insert->bindText(1, name);
+            insert->bindText(2, periodTexts[p]);
+            insert->bindDouble(3, cell.amount);
+            insert->bindInt64(4, cell.quantity);
+            insert->bindDouble(5, average);
             run.stepDone(insert);
         }
     }

@@ -11,7 +11,6 @@
 
 #include <QElapsedTimer>
 #include <cmath>
-#include <sqlite3.h>
 
 namespace quel::download {
 
@@ -89,9 +88,8 @@ bool KnownBuyerCodes::contains(const QString& code) const
     store::Statement lookup = m_db->prepareCached(kBuyerCodeLookup);
     if (!lookup)
         return false;
-    const QByteArray utf8 = code.toUtf8();
-    sqlite3_bind_text(lookup.get(), 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-    return sqlite3_step(lookup.get()) == SQLITE_ROW;
+    lookup.bindText(1, code);
+    return lookup.step() == store::StepResult::Row;
 }
 
 void KnownBuyerCodes::clear()
@@ -160,26 +158,22 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
         return fail(error, why);
     QSet<QString> newCodes;
     for (const SaleRecord& r : fresh) {
-        sqlite3_stmt* st = insertSale.get();
         const QByteArray code = r.buyerCode.toUtf8();
-        const QByteArray buyer = r.buyer.toUtf8();
-        const QByteArray when = store::canonicalDateText(r.time).toUtf8();
-        sqlite3_reset(st);
-        sqlite3_bind_int64(st, 1, productId);
-        sqlite3_bind_text(st, 2, code.constData(), int(code.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 3, buyer.constData(), int(buyer.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 4, when.constData(), int(when.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_double(st, 5, r.price);
-        sqlite3_bind_int64(st, 6, r.quantity);
-        if (sqlite3_step(st) != SQLITE_DONE)
-            return fail(error, db.lastErrorText());
+        insertSale.reset();
+        insertSale.bindInt64(1, productId);
+        insertSale.bindText(2, code);
+        insertSale.bindText(3, r.buyer);
+        insertSale.bindText(4, store::canonicalDateText(r.time));
+        insertSale.bindDouble(5, r.price);
+        insertSale.bindInt64(6, r.quantity);
+        if (!insertSale.run())
+            return fail(error, insertSale.errorText());
         if (!r.buyerCode.isEmpty() && !known.contains(r.buyerCode)
             && !newCodes.contains(r.buyerCode)) {
-            sqlite3_stmt* ct = insertCode.get();
-            sqlite3_reset(ct);
-            sqlite3_bind_text(ct, 1, code.constData(), int(code.size()), SQLITE_TRANSIENT);
-            if (sqlite3_step(ct) != SQLITE_DONE)
-                return fail(error, db.lastErrorText());
+            insertCode.reset();
+            insertCode.bindText(1, code);
+            if (!insertCode.run())
+                return fail(error, insertCode.errorText());
             newCodes.insert(r.buyerCode);
         }
     }

@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QStringList>
 #include <algorithm>
-#include <sqlite3.h>
 
 namespace quel::store {
 
@@ -55,21 +54,21 @@ const QString kListedItemUpdate
 // Items per statement, within the engine's limits of 999 parameters and 500 SELECTs.
 constexpr qsizetype kItemsPerStatement = 300;
 
-void bindOptional(sqlite3_stmt* st, int index, const std::optional<qint64>& value)
+void bindOptional(Statement& st, int index, const std::optional<qint64>& value)
 {
     if (value)
-        sqlite3_bind_int64(st, index, *value);
+        st.bindInt64(index, *value);
     else
-        sqlite3_bind_null(st, index);
+        st.bindNull(index);
 }
 
-void bindFigures(sqlite3_stmt* st, const QByteArray& day, const PriceObservation& seen)
+void bindFigures(Statement& st, const QByteArray& day, const PriceObservation& seen)
 {
-    sqlite3_bind_text(st, 2, day.constData(), int(day.size()), SQLITE_TRANSIENT);
+    st.bindText(2, day);
     if (seen.price)
-        sqlite3_bind_double(st, 3, *seen.price);
+        st.bindDouble(3, *seen.price);
     else
-        sqlite3_bind_null(st, 3);
+        st.bindNull(3);
     bindOptional(st, 4, seen.num1);
     bindOptional(st, 5, seen.num9);
     bindOptional(st, 6, seen.vTimes);
@@ -102,11 +101,11 @@ bool RecordObservation(
     Statement stmt = db.prepareCached(kRecordById, error);
     if (!stmt)
         return false;
-    sqlite3_bind_int64(stmt.get(), 1, productId);
-    bindFigures(stmt.get(), canonicalDateText(seen.day).toUtf8(), seen);
-    if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
+    stmt.bindInt64(1, productId);
+    bindFigures(stmt, canonicalDateText(seen.day).toUtf8(), seen);
+    if (!stmt.run()) {
         if (error)
-            *error = db.lastErrorText();
+            *error = stmt.errorText();
         return false;
     }
     return true;
@@ -138,9 +137,9 @@ bool RecordListedItems(
     }
     Database& db = *conn.database();
     const QByteArray dayText = canonicalDateText(day).toUtf8();
-    const auto failed = [&] {
+    const auto failed = [&](const Statement& st) {
         if (error)
-            *error = db.lastErrorText();
+            *error = st.errorText();
         return false;
     };
     qsizetype made = 0;
@@ -149,19 +148,17 @@ bool RecordListedItems(
         Statement stmt = db.prepareCached(listedItemsInsert(count), error);
         if (!stmt)
             return false;
-        sqlite3_stmt* st = stmt.get();
-        sqlite3_bind_text(st, 1, dayText.constData(), int(dayText.size()), SQLITE_TRANSIENT);
+        stmt.bindText(1, dayText);
         for (qsizetype i = 0; i < count; ++i) {
             const ListedItem& item = merged[from + i];
             const int first = int(2 + 3 * i);
-            const QByteArray code = item.pCode.toUtf8();
-            sqlite3_bind_text(st, first, code.constData(), int(code.size()), SQLITE_TRANSIENT);
-            sqlite3_bind_double(st, first + 1, item.price);
-            bindOptional(st, first + 2, item.num1);
+            stmt.bindText(first, item.pCode);
+            stmt.bindDouble(first + 1, item.price);
+            bindOptional(stmt, first + 2, item.num1);
         }
-        if (sqlite3_step(st) != SQLITE_DONE)
-            return failed();
-        made += sqlite3_changes(db.handle());
+        if (!stmt.run())
+            return failed(stmt);
+        made += stmt.changes();
     }
     // Every item got its first row of the day: nothing was there to keep (an item is stored
     // once, so a row made is an item placed). Otherwise some had
@@ -173,14 +170,12 @@ bool RecordListedItems(
         Statement stmt = db.prepareCached(kListedItemUpdate, error);
         if (!stmt)
             return false;
-        sqlite3_stmt* st = stmt.get();
-        const QByteArray code = item.pCode.toUtf8();
-        sqlite3_bind_text(st, 1, code.constData(), int(code.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, dayText.constData(), int(dayText.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_double(st, 3, item.price);
-        bindOptional(st, 4, item.num1);
-        if (sqlite3_step(st) != SQLITE_DONE)
-            return failed();
+        stmt.bindText(1, item.pCode);
+        stmt.bindText(2, dayText);
+        stmt.bindDouble(3, item.price);
+        bindOptional(stmt, 4, item.num1);
+        if (!stmt.run())
+            return failed(stmt);
     }
     return true;
 }

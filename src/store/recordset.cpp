@@ -4,7 +4,6 @@
 
 #include <QRegularExpression>
 #include <algorithm>
-#include <sqlite3.h>
 
 namespace quel::store {
 
@@ -17,58 +16,28 @@ QString quoteName(const QString& name)
     return u'"' + out + u'"';
 }
 
-QVariant readValue(sqlite3_stmt* stmt, int column, ColumnKind kind)
-{
-    switch (sqlite3_column_type(stmt, column)) {
-    case SQLITE_INTEGER:
-        return QVariant(static_cast<qlonglong>(sqlite3_column_int64(stmt, column)));
-    case SQLITE_FLOAT:
-        return QVariant(sqlite3_column_double(stmt, column));
-    case SQLITE_TEXT: {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-        // Dates stay text here and become QDateTime when read (value()): the conversion
-        // to local time is costly and most re-read rows are never looked at.
-        (void)kind;
-        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt, column)));
-    }
-    case SQLITE_BLOB: {
-        const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt, column));
-        return QVariant(QByteArray(data, sqlite3_column_bytes(stmt, column)));
-    }
-    default:
-        return QVariant();
-    }
-}
-
-void bindText(sqlite3_stmt* stmt, int index, const QString& text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    sqlite3_bind_text(
-        stmt, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
-}
-
 // Binds a value the way a Jet field assignment converts it to the column's type.
-void bindValue(sqlite3_stmt* stmt, int index, const QVariant& value, ColumnKind kind)
+void bindValue(Statement& stmt, int index, const QVariant& value, ColumnKind kind)
 {
     if (!value.isValid() || value.isNull()) {
-        sqlite3_bind_null(stmt, index);
+        stmt.bindNull(index);
         return;
     }
     switch (value.typeId()) {
     case QMetaType::QDateTime: {
         const QDateTime dt = value.toDateTime();
         if (!dt.isValid()) {
-            sqlite3_bind_null(stmt, index);
+            stmt.bindNull(index);
             return;
         }
-        bindText(stmt, index, canonicalDateText(dt));
+        stmt.bindText(index, canonicalDateText(dt));
         return;
     }
     case QMetaType::QDate:
         if (value.toDate().isValid())
-            bindText(stmt, index, canonicalDateText(value.toDate()));
+            stmt.bindText(index, canonicalDateText(value.toDate()));
         else
-            sqlite3_bind_null(stmt, index);
+            stmt.bindNull(index);
         return;
     case QMetaType::Bool:
     case QMetaType::Int:
@@ -80,22 +49,20 @@ void bindValue(sqlite3_stmt* stmt, int index, const QVariant& value, ColumnKind 
     case QMetaType::Short:
     case QMetaType::UShort:
         if (kind == ColumnKind::Text)
-            bindText(stmt, index, value.toString());
+            stmt.bindText(index, value.toString());
         else
-            sqlite3_bind_int64(stmt, index, value.toLongLong());
+            stmt.bindInt64(index, value.toLongLong());
         return;
     case QMetaType::Double:
     case QMetaType::Float:
         if (kind == ColumnKind::Text)
-            bindText(stmt, index, QString::number(value.toDouble(), 'g', 15));
+            stmt.bindText(index, QString::number(value.toDouble(), 'g', 15));
         else
-            sqlite3_bind_double(stmt, index, value.toDouble());
+            stmt.bindDouble(index, value.toDouble());
         return;
     case QMetaType::QByteArray:
         if (kind != ColumnKind::Text) {
-            const QByteArray bytes = value.toByteArray();
-            sqlite3_bind_blob(
-                stmt, index, bytes.constData(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+            stmt.bind(index, value);
             return;
         }
         break;
@@ -105,32 +72,32 @@ void bindValue(sqlite3_stmt* stmt, int index, const QVariant& value, ColumnKind 
     const QString text = value.toString();
     if (kind == ColumnKind::Date) {
         if (text.trimmed().isEmpty()) {
-            sqlite3_bind_null(stmt, index);
+            stmt.bindNull(index);
             return;
         }
         if (const auto date = parseDateText(text)) {
-            bindText(stmt, index, canonicalDateText(*date));
+            stmt.bindText(index, canonicalDateText(*date));
             return;
         }
     } else if (kind == ColumnKind::Integer || kind == ColumnKind::Real) {
         const QString trimmed = text.trimmed();
         if (trimmed.isEmpty()) {
-            sqlite3_bind_null(stmt, index);
+            stmt.bindNull(index);
             return;
         }
         bool ok = false;
         const qlonglong whole = trimmed.toLongLong(&ok);
         if (ok && kind == ColumnKind::Integer) {
-            sqlite3_bind_int64(stmt, index, whole);
+            stmt.bindInt64(index, whole);
             return;
         }
         const double number = trimmed.toDouble(&ok);
         if (ok) {
-            sqlite3_bind_double(stmt, index, number);
+            stmt.bindDouble(index, number);
             return;
         }
     }
-    bindText(stmt, index, text);
+    stmt.bindText(index, text);
 }
 
 // "SELECT <plain columns or *> FROM <one table> [WHERE ...] [ORDER BY ...]": the
@@ -176,48 +143,45 @@ bool Recordset::open(
             table = name;
             const qsizetype selectAt
                 = sql->indexOf(QLatin1String("SELECT"), 0, Qt::CaseInsensitive);
-            query = sql->left(selectAt + 6) + QStringLiteral(" _rowid_,") + sql->mid(selectAt + 6);
-            m_rowSelect = QStringLiteral("SELECT _rowid_,%1 FROM %2 WHERE _rowid_=?")
-                              .arg(list, quoteName(name));
+            const QString key = db->rowKeyColumn();
+            query = sql->left(selectAt + 6) + u' ' + key + u',' + sql->mid(selectAt + 6);
+            m_rowSelect
+                = QStringLiteral("SELECT %1,%2 FROM %3 WHERE %1=?").arg(key, list, quoteName(name));
         }
     }
 
-    Statement stmt = db->prepare(query, error);
+    Statement stmt = db->prepareNative(query, error);
     if (!stmt && !table.isEmpty()) {
         // Not a plain table after all (a view, say): read it as it stands.
         table.clear();
         query = *sql;
-        stmt = db->prepare(query, error);
+        stmt = db->prepareNative(query, error);
     }
     if (!stmt)
         return false;
     const int offset = table.isEmpty() ? 0 : 1;
-    const int count = sqlite3_column_count(stmt.get());
+    const int count = stmt.columnCount();
     std::vector<ColumnInfo> columns;
-    for (int i = offset; i < count; ++i) {
-        ColumnInfo c;
-        c.name = QString::fromUtf8(sqlite3_column_name(stmt.get(), i));
-        const char* decl = sqlite3_column_decltype(stmt.get(), i);
-        c.declType = decl ? QString::fromUtf8(decl) : QString();
-        c.kind = columnKindOfDeclType(c.declType);
-        columns.push_back(c);
-    }
+    for (int i = offset; i < count; ++i)
+        columns.push_back(stmt.column(i));
     std::vector<Row> rows;
-    int rc = SQLITE_DONE;
+    StepResult rc = StepResult::Done;
+    // Dates stay text here and become QDateTime when read (value()): the conversion to local
+    // time is costly and most rows are never looked at.
     while ((maxRows < 0 || static_cast<long>(rows.size()) < maxRows)
-        && (rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+        && (rc = stmt.step()) == StepResult::Row) {
         Row row;
-        row.rowid = offset ? sqlite3_column_int64(stmt.get(), 0) : 0;
+        if (offset)
+            row.key = stmt.value(0);
         row.values.reserve(columns.size());
         for (int i = offset; i < count; ++i)
-            row.values.push_back(
-                readValue(stmt.get(), i, columns[static_cast<size_t>(i - offset)].kind));
+            row.values.push_back(stmt.value(i));
         rows.push_back(std::move(row));
     }
-    // SQLITE_ROW: stopped at maxRows with more rows to come.
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+    // A Row result: stopped at maxRows with more rows to come.
+    if (rc == StepResult::Error) {
         if (error)
-            *error = db->lastErrorText();
+            *error = stmt.errorText();
         m_rowSelect.clear();
         return false;
     }
@@ -413,18 +377,18 @@ void Recordset::cancelUpdate()
 
 bool Recordset::readRow(Row& row) const
 {
-    Statement stmt = m_db->prepareCached(m_rowSelect, &m_error);
+    Statement stmt = m_db->prepareNativeCached(m_rowSelect, &m_error);
     if (!stmt)
         return false;
-    sqlite3_bind_int64(stmt.get(), 1, row.rowid);
-    if (sqlite3_step(stmt.get()) != SQLITE_ROW) {
+    stmt.bind(1, row.key);
+    if (stmt.step() != StepResult::Row) {
         m_error = QStringLiteral("row not found");
         return false;
     }
     row.values.clear();
     row.values.reserve(m_columns.size());
     for (size_t i = 0; i < m_columns.size(); ++i)
-        row.values.push_back(readValue(stmt.get(), static_cast<int>(i + 1), m_columns[i].kind));
+        row.values.push_back(stmt.value(static_cast<int>(i + 1)));
     row.loaded = true;
     return true;
 }
@@ -461,9 +425,10 @@ QString Recordset::writeStatement()
                       .arg(quoteName(m_table), names.join(u','),
                           QStringList(names.size(), QStringLiteral("?")).join(u','));
     } else {
-        sql = QStringLiteral("UPDATE %1 SET %2=? WHERE _rowid_=?")
-                  .arg(quoteName(m_table), names.join(QStringLiteral("=?,")));
+        sql = QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?")
+                  .arg(quoteName(m_table), names.join(QStringLiteral("=?,")), m_db->rowKeyColumn());
     }
+    sql += m_db->rowKeyReturning();
     if (cacheable)
         m_writeSql.insert(key, sql);
     return sql;
@@ -477,31 +442,37 @@ bool Recordset::flushPending()
         cancelUpdate();
         return false;
     }
-    Statement stmt = m_db->prepareCached(writeStatement(), &m_error);
+    Statement stmt = m_db->prepareNativeCached(writeStatement(), &m_error);
     if (!stmt) {
         cancelUpdate();
         return false;
     }
     int index = 1;
     for (const auto& [column, pending] : m_pending)
-        bindValue(stmt.get(), index++, pending, m_columns[static_cast<size_t>(column)].kind);
-    qint64 rowid = 0;
+        bindValue(stmt, index++, pending, m_columns[static_cast<size_t>(column)].kind);
+    QVariant key;
     if (!m_adding) {
-        rowid = m_rows[static_cast<size_t>(m_current)].rowid;
-        sqlite3_bind_int64(stmt.get(), index, rowid);
+        key = m_rows[static_cast<size_t>(m_current)].key;
+        stmt.bind(index, key);
     }
-    if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
-        m_error = m_db->lastErrorText();
+    // An engine whose row names change on a write hands the new one back as a row.
+    StepResult rc = stmt.step();
+    if (rc == StepResult::Row) {
+        key = stmt.value(0);
+        rc = stmt.step();
+    } else if (rc == StepResult::Done && m_adding) {
+        key = m_db->lastInsertRowKey();
+    }
+    if (rc != StepResult::Done) {
+        m_error = stmt.errorText();
         cancelUpdate();
         return false;
     }
-    if (m_adding)
-        rowid = sqlite3_last_insert_rowid(m_db->handle());
     const bool added = m_adding;
     cancelUpdate();
     // The row is read back (with its counter, defaults and stored forms) when looked at.
     Row row;
-    row.rowid = rowid;
+    row.key = key;
     row.loaded = false;
     if (added) {
         m_rows.push_back(std::move(row));
@@ -527,13 +498,14 @@ bool Recordset::deleteCurrent()
         m_error = QStringLiteral("no current record");
         return false;
     }
-    Statement stmt = m_db->prepareCached(
-        QStringLiteral("DELETE FROM %1 WHERE _rowid_=?").arg(quoteName(m_table)), &m_error);
+    Statement stmt = m_db->prepareNativeCached(
+        QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(quoteName(m_table), m_db->rowKeyColumn()),
+        &m_error);
     if (!stmt)
         return false;
-    sqlite3_bind_int64(stmt.get(), 1, m_rows[static_cast<size_t>(m_current)].rowid);
-    if (sqlite3_step(stmt.get()) != SQLITE_DONE) {
-        m_error = m_db->lastErrorText();
+    stmt.bind(1, m_rows[static_cast<size_t>(m_current)].key);
+    if (!stmt.run()) {
+        m_error = stmt.errorText();
         return false;
     }
     m_rows[static_cast<size_t>(m_current)].deleted = true;

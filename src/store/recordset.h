@@ -70,7 +70,7 @@ public:
 private:
     struct Row
     {
-        qint64 rowid = 0;
+        QVariant key; // the engine's name of the row in its table
         std::vector<QVariant> values;
         bool deleted = false;
         bool loaded = true; // false after a write: read back from the table when looked at
@@ -85,7 +85,7 @@ private:
     std::vector<ColumnInfo> m_columns;
     mutable std::vector<Row> m_rows;
     QString m_table;
-    QString m_rowSelect; // re-reads one row by rowid after a write
+    QString m_rowSelect; // re-reads one row by its key after a write
     long m_current = 0;
     long m_deletedCount = 0;
     bool m_adding = false;

@@ -4,7 +4,6 @@
 #include "store/price_history.h"
 
 #include <QFile>
-#include <sqlite3.h>
 
 namespace quel::store {
 
@@ -99,12 +98,9 @@ void ensureSchema(Database& db)
     // A database made before a table or an index was added gets it the first time it is
     // opened. Only files that hold the permanent tables are touched: a blank file being made
     // into a template or a compaction target has none yet.
-    Statement stmt = db.prepare(QStringLiteral(
-        "SELECT count(*) FROM sqlite_master WHERE type='table' AND name IN ('交易表','产品表',"
-        "'客户表')"));
-    if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW || sqlite3_column_int(stmt.get(), 0) != 3)
+    if (!db.tableColumns(QStringLiteral("交易表")) || !db.tableColumns(QStringLiteral("产品表"))
+        || !db.tableColumns(QStringLiteral("客户表")))
         return;
-    stmt = Statement();
     const bool historyMissing = !db.tableColumns(kPriceHistoryTable);
     // What is missing is made in one transaction, so an interrupted open leaves none of it
     // half made; on a file that has it all this only reads the schema.

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <numeric>
-#include <sqlite3.h>
 
 using namespace quel;
 using quel::bench::ScaleSize;
@@ -20,17 +19,17 @@ long long scalar(store::Database& db, const char* sql)
 {
     store::Statement stmt = db.prepare(QString::fromUtf8(sql));
     EXPECT_TRUE(stmt) << sql;
-    if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW)
+    if (!stmt || stmt.step() != store::StepResult::Row)
         return -1;
-    return sqlite3_column_int64(stmt.get(), 0);
+    return stmt.int64(0);
 }
 
 QString scalarText(store::Database& db, const char* sql)
 {
     store::Statement stmt = db.prepare(QString::fromUtf8(sql));
-    if (!stmt || sqlite3_step(stmt.get()) != SQLITE_ROW)
+    if (!stmt || stmt.step() != store::StepResult::Row)
         return {};
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0)));
+    return stmt.text(0);
 }
 
 } // namespace

@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <iostream>
 #include <random>
-#include <sqlite3.h>
 
 using quel::test::BatchResult;
 using quel::test::TestDb;
@@ -74,11 +73,10 @@ Snapshot snapshot(const QString& databaseFile)
         std::vector<QStringList> out;
         quel::store::Statement st = db->prepare(sql, &error);
         EXPECT_TRUE(st) << sql.toStdString() << error.toStdString();
-        while (st && sqlite3_step(st.get()) == SQLITE_ROW) {
+        while (st && st.step() == quel::store::StepResult::Row) {
             QStringList row;
-            for (int i = 0; i < sqlite3_column_count(st.get()); ++i)
-                row << QString::fromUtf8(
-                    reinterpret_cast<const char*>(sqlite3_column_text(st.get(), i)));
+            for (int i = 0; i < st.columnCount(); ++i)
+                row << st.text(i);
             out.push_back(row);
         }
         return out;

@@ -5,7 +5,6 @@
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 using namespace quel::store;
 
@@ -17,9 +16,8 @@ QStringList indexNames(Database& db)
     Statement stmt = db.prepare(QStringLiteral(
         "SELECT name FROM sqlite_master WHERE type='index' AND name NOT LIKE 'sqlite_%' "
         "ORDER BY name"));
-    while (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW)
-        names << QString::fromUtf8(
-            reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0)));
+    while (stmt && stmt.step() == StepResult::Row)
+        names << stmt.text(0);
     return names;
 }
 
