@@ -352,11 +352,19 @@ PostgresNames::PostgresNames(JetSchema& schema, const Tokens& tokens, const QStr
                 m_columns.insert(key, c.name);
         }
     }
+    const auto namesTable = [&](const Token& t) {
+        return t.kind == Tok::Word && !t.raw
+            && std::any_of(tables.begin(), tables.end(), [&](const QString& table) {
+                   return table.compare(bareName(t.text), Qt::CaseInsensitive) == 0;
+               });
+    };
+    // "x AS alias", and "FROM table alias" without the AS.
     for (size_t i = 0; i < tokens.size(); ++i) {
-        if (!isWord(tokens, i, "AS"))
+        if (!isWord(tokens, i, "AS") && !namesTable(tokens[i]))
             continue;
         const size_t a = skipSpace(tokens, i + 1);
-        if (a < tokens.size() && tokens[a].kind == Tok::Word && !tokens[a].raw) {
+        if (a < tokens.size() && tokens[a].kind == Tok::Word && !tokens[a].raw
+            && !keywords().contains(tokens[a].upper())) {
             const QString alias = bareName(tokens[a].text);
             if (!m_aliases.contains(asciiLower(alias)))
                 m_aliases.insert(asciiLower(alias), alias);
