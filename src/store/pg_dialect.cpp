@@ -22,15 +22,17 @@ QString asciiLower(const QString& text)
 // Words that are never names, however they are spelled.
 const QSet<QString>& keywords()
 {
-    static const QSet<QString> words { "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "BETWEEN",
-        "BY", "CASE", "CHECK", "COLLATE", "COLUMN", "CONFLICT", "CONSTRAINT", "CREATE", "CROSS",
-        "DEFAULT", "DELETE", "DESC", "DISTINCT", "DO", "DROP", "ELSE", "END", "ESCAPE", "EXCEPT",
-        "EXCLUDED", "EXISTS", "FALSE", "FIRST", "FOREIGN", "FROM", "FULL", "GROUP", "HAVING", "IF",
-        "ILIKE", "IN", "INDEX", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "KEY", "LAST",
-        "LEFT", "LIKE", "LIMIT", "NATURAL", "NOT", "NOTHING", "NULL", "NULLS", "OFFSET", "ON", "OR",
-        "ORDER", "OUTER", "PRIMARY", "REFERENCES", "RIGHT", "SELECT", "SET", "TABLE", "TEMP",
-        "TEMPORARY", "THEN", "TRUE", "UNION", "UNIQUE", "UPDATE", "USING", "VALUES", "WHEN",
-        "WHERE", "WITH" };
+    static const QSet<QString> words { "ADD", "ALL", "ALTER", "ANALYZE", "AND", "ANY", "AS", "ASC",
+        "BEGIN", "BETWEEN", "BY", "CASCADE", "CASE", "CHECK", "COLLATE", "COLUMN", "COMMIT",
+        "CONFLICT", "CONSTRAINT", "CREATE", "CROSS", "CURRENT_DATE", "CURRENT_TIMESTAMP", "DEFAULT",
+        "DELETE", "DESC", "DISTINCT", "DO", "DROP", "ELSE", "END", "ESCAPE", "EXCEPT", "EXCLUDED",
+        "EXISTS", "FALSE", "FIRST", "FOR", "FOREIGN", "FROM", "FULL", "GROUP", "HAVING", "IF",
+        "ILIKE", "IN", "INDEX", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "ISNULL", "JOIN",
+        "KEY", "LAST", "LEFT", "LIKE", "LIMIT", "LOCALTIMESTAMP", "LOCKED", "NATURAL", "NOT",
+        "NOTHING", "NOTNULL", "NOWAIT", "NULL", "NULLS", "OFFSET", "ON", "OR", "ORDER", "OUTER",
+        "PRIMARY", "REFERENCES", "RELEASE", "RETURNING", "RIGHT", "ROLLBACK", "SAVEPOINT", "SELECT",
+        "SET", "SKIP", "TABLE", "TEMP", "TEMPORARY", "THEN", "TO", "TRANSACTION", "TRUE", "UNION",
+        "UNIQUE", "UPDATE", "USING", "VACUUM", "VALUES", "WHEN", "WHERE", "WITH" };
     return words;
 }
 
@@ -205,6 +207,41 @@ bool rewriteFunctions(Tokens& tokens,
     return true;
 }
 
+// SQLite's collations: BINARY compares the bytes, NOCASE ignores ASCII letter case. The
+// server casts the operand before it: text in the "C" collation, or citext in it.
+bool rewriteCollations(Tokens& tokens, QString* error)
+{
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        if (!isPlainWord(tokens[i]) || tokens[i].upper() != QLatin1String("COLLATE"))
+            continue;
+        const size_t name = skipSpace(tokens, i + 1);
+        if (name >= tokens.size() || tokens[name].kind != Tok::Word)
+            continue; // the engine reports it
+        const QString collation = bareName(tokens[name].text).toUpper();
+        QString form;
+        if (collation == QLatin1String("BINARY"))
+            form = QStringLiteral("::text COLLATE \"C\"");
+        else if (collation == QLatin1String("NOCASE"))
+            form = QStringLiteral("::citext COLLATE \"C\"");
+        else if (collation == QLatin1String("C"))
+            continue;
+        else {
+            if (error)
+                *error = QStringLiteral("COLLATE %1 has no PostgreSQL form").arg(tokens[name].text);
+            return false;
+        }
+        // "x COLLATE BINARY": the cast follows the operand directly.
+        size_t from = i;
+        while (from > 0 && tokens[from - 1].kind == Tok::Space)
+            --from;
+        tokens.erase(
+            tokens.begin() + static_cast<long>(from), tokens.begin() + static_cast<long>(name + 1));
+        tokens.insert(tokens.begin() + static_cast<long>(from), raw(form));
+        i = from;
+    }
+    return true;
+}
+
 // The server's LIKE treats a backslash as an escape character; SQLite's has none.
 void rewriteLike(Tokens& tokens)
 {
@@ -332,7 +369,7 @@ bool rewriteForPostgres(Tokens& tokens,
     const std::function<ColumnKind(const QString& column, const QString& table)>& columnKind,
     QString* error)
 {
-    if (!rewriteFunctions(tokens, columnKind, error))
+    if (!rewriteFunctions(tokens, columnKind, error) || !rewriteCollations(tokens, error))
         return false;
     rewriteLike(tokens);
     rewriteOrderBy(tokens);

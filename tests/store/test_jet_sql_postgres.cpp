@@ -232,6 +232,23 @@ TEST_F(PostgresJet, LikeAndOrderByMatchSqlite)
                        "NULLS LAST"));
 }
 
+TEST_F(PostgresJet, SqliteCollationsBecomeCasts)
+{
+    // Duplicate search: case-insensitive order, then the bytes within equal values.
+    EXPECT_EQ(pg(QStringLiteral("SELECT * FROM 产品表 ORDER BY PName,PName COLLATE BINARY")),
+        QStringLiteral("SELECT * FROM \"产品表\" ORDER BY \"PName\" NULLS FIRST,\"PName\"::text "
+                       "COLLATE \"C\" NULLS FIRST"));
+    EXPECT_EQ(native(QStringLiteral("SELECT 1 FROM 交易表 WHERE Buyer=? COLLATE nocase")),
+        QStringLiteral("SELECT 1 FROM \"交易表\" WHERE \"Buyer\"=$1::citext COLLATE \"C\""));
+    QString error;
+    EXPECT_FALSE(nativeToPostgres(
+        QStringLiteral("SELECT * FROM 交易表 ORDER BY Buyer COLLATE RTRIM"), schema, &error));
+    // Transaction words are no names.
+    EXPECT_EQ(native(QStringLiteral("SAVEPOINT quel_1")), QStringLiteral("SAVEPOINT \"quel_1\""));
+    EXPECT_EQ(
+        native(QStringLiteral("ROLLBACK TO quel_1")), QStringLiteral("ROLLBACK TO \"quel_1\""));
+}
+
 TEST_F(PostgresJet, AggregatesAreTypedAsOnSqlite)
 {
     EXPECT_EQ(
