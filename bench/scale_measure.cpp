@@ -245,7 +245,8 @@ std::vector<qint64> productIds(store::Database& db, const QString& sql)
     return ids;
 }
 
-void analysisFigures(const char* kind, const AnalysisTiming& t)
+// Prints one analysis' figures; false when it showed something else than its query found.
+bool analysisFigures(const char* kind, const AnalysisTiming& t)
 {
     const QByteArray base = QByteArray("analysis_") + kind;
     figure(base.constData(), t.ours, "cpu_ms");
@@ -253,13 +254,14 @@ void analysisFigures(const char* kind, const AnalysisTiming& t)
     figure((base + "_vs_sql").constData(), t.ratio(), "x");
     if (!t.match)
         std::fprintf(stderr, "%s: the analysis and its query disagree\n", base.constData());
+    return t.match;
 }
 
 // The analyses the way their pages run them, each against one SQL query of the same
 // aggregation: the product statistics and the totals over every product, the period
 // comparison, the buyers and the sales cycle over the 20 products with the most trades
-// and 20 ordinary ones (20 to 100 trades each).
-void measureAnalyses(
+// and 20 ordinary ones (20 to 100 trades each). False when any analysis disagreed.
+bool measureAnalyses(
     store::Database& database, store::DB_Operate& db, const views::TextMeasure& measure)
 {
     std::vector<qint64> chosen = productIds(
@@ -279,21 +281,23 @@ void measureAnalyses(
 
     views::GridModel grid;
     const AnalysisBench bench { database, db, grid, measure, 3 };
+    bool agreed = true;
     AnalysisTiming products;
     for (int g = 0; g < analysis::kProductGroupings; ++g) {
         const AnalysisTiming t = compareProductStatistics(bench, g);
         QByteArray kind
             = QByteArray("products_") + analysis::productGroupings()[size_t(g)].batchName;
-        analysisFigures(kind.replace('-', '_').constData(), t);
+        agreed = analysisFigures(kind.replace('-', '_').constData(), t) && agreed;
         // The grouping that fares worst stands for the product statistics.
         if (t.ratio() > products.ratio())
             products = t;
     }
     analysisFigures("products", products);
-    analysisFigures("periods", comparePeriods(bench, chosen));
-    analysisFigures("totals", compareTotals(bench));
-    analysisFigures("buyers", compareCustomers(bench, chosen));
-    analysisFigures("cycle", compareSalesCycle(bench, chosen));
+    agreed = analysisFigures("periods", comparePeriods(bench, chosen)) && agreed;
+    agreed = analysisFigures("totals", compareTotals(bench)) && agreed;
+    agreed = analysisFigures("buyers", compareCustomers(bench, chosen)) && agreed;
+    agreed = analysisFigures("cycle", compareSalesCycle(bench, chosen)) && agreed;
+    return agreed;
 }
 #endif
 
@@ -331,11 +335,13 @@ int runMeasurement(int argc, char** argv, const QString& database, const QString
     store::DB_Operate db(catalogue, feedback);
     const views::FontTextMeasure measure(QApplication::font());
     measureLists(db, measure);
+    // The figures of an analysis that shows something else than its query are still
+    // printed, but the run fails.
+    bool analysesAgreed = true;
 #ifdef QUEL_HAVE_ANALYSIS
     {
         auto database = store::DatabasePool::shared().acquire(path, &error);
-        if (database)
-            measureAnalyses(*database, db, measure);
+        analysesAgreed = database && measureAnalyses(*database, db, measure);
     }
 #else
     std::printf("analyses: not measured (src/analysis is not in this tree)\n");
@@ -403,7 +409,7 @@ int runMeasurement(int argc, char** argv, const QString& database, const QString
     figure("vacuum", vacuumMs, "cpu_ms");
     figure("compact_ratio", vacuumMs > 0 ? compactMs / vacuumMs : 0, "x");
     figure("bytes_per_trade", trades > 0 ? double(bytes) / double(trades) : 0, "bytes");
-    return 0;
+    return analysesAgreed ? 0 : 1;
 }
 
 } // namespace quel::bench
