@@ -11,6 +11,19 @@ function(quel_add_test name)
     TIMEOUT 300)
 endfunction()
 
+# Where the tests' throw-away PostgreSQL server lives while the suite runs.
+set(QUEL_PG_CLUSTER_DIR ${CMAKE_BINARY_DIR}/pg-cluster)
+
+# quel_use_pg_cluster(TEST): the test runs while the throw-away PostgreSQL server is up and
+# finds its address through QUELMAR_PG_ADDRESS_FILE (read by tests/support/pg_server.h).
+# Without a server its cases skip themselves with a "PostgreSQL tests skipped" line (not a
+# CTest skip regex: that would also hide a failing case beside them).
+function(quel_use_pg_cluster name)
+  set_property(TEST ${name} APPEND PROPERTY FIXTURES_REQUIRED pg_cluster)
+  set_property(TEST ${name} APPEND PROPERTY
+    ENVIRONMENT "QUELMAR_PG_ADDRESS_FILE=${QUEL_PG_CLUSTER_DIR}/address")
+endfunction()
+
 # quel_add_bench(NAME SOURCES ... LIBS ...): a program under build/bench that prints
 # "name: value unit" lines; run through scripts/bench NAME.
 function(quel_add_bench name)

@@ -10,7 +10,7 @@ Transaction::Transaction(std::shared_ptr<Database> db)
         return;
     // Savepoints nest, so a guarded step may run inside a larger guarded operation.
     const QString name = QStringLiteral("quel_tx_%1").arg(db->nextSavepointId());
-    if (db->executeNative(QStringLiteral("SAVEPOINT ") + name)) {
+    if (db->beginSavepoint(name)) {
         m_db = std::move(db);
         m_name = name;
     }
@@ -43,7 +43,7 @@ bool Transaction::commit()
 {
     if (!m_db)
         return false;
-    const bool ok = m_db->executeNative(QStringLiteral("RELEASE ") + m_name);
+    const bool ok = m_db->releaseSavepoint(m_name);
     if (!ok) {
         rollback();
         return false;
@@ -56,8 +56,7 @@ void Transaction::rollback()
 {
     if (!m_db)
         return;
-    m_db->executeNative(QStringLiteral("ROLLBACK TO ") + m_name);
-    m_db->executeNative(QStringLiteral("RELEASE ") + m_name);
+    m_db->rollbackSavepoint(m_name);
     // Tables made or dropped inside are undone too: forget what was learnt about them.
     m_db->schemaChanged();
     m_db.reset();

@@ -2,6 +2,7 @@
 
 #include "store/database_address.h"
 #include "store/jet_sql.h"
+#include "store/pg_database.h"
 #include "store/schema.h"
 #include "store/sqlite_database.h"
 
@@ -56,11 +57,8 @@ QString poolKey(const QString& path)
 std::shared_ptr<Database> Database::open(
     const QString& path, const QString& key, QString* error, bool create)
 {
-    if (IsServerAddress(path)) {
-        if (error)
-            *error = QStringLiteral("这个程序版本不能连接数据库服务器：") + path;
-        return nullptr;
-    }
+    if (IsServerAddress(path))
+        return PgDatabase::open(path, error);
     return SqliteDatabase::open(path, key, error, create);
 }
 
@@ -115,9 +113,12 @@ bool Database::runStatements(const QStringList& statements, bool changesSchema, 
     bool ok = true;
     // A SELECT ... INTO is two statements: both or neither.
     const bool multi = statements.size() > 1;
-    const int savepoint = multi ? nextSavepointId() : 0;
-    if (multi)
-        executeNative(QStringLiteral("SAVEPOINT quel_exec_%1").arg(savepoint));
+    const QString savepoint = QStringLiteral("quel_exec_%1").arg(multi ? nextSavepointId() : 0);
+    if (multi && !beginSavepoint(savepoint)) {
+        if (error)
+            *error = lastErrorText();
+        return false;
+    }
     for (const QString& sql : statements) {
         Statement stmt;
         stmt = changesSchema ? prepareNative(sql, error) : prepareNativeCached(sql, error);
@@ -129,9 +130,10 @@ bool Database::runStatements(const QStringList& statements, bool changesSchema, 
         }
     }
     if (multi) {
-        if (!ok)
-            executeNative(QStringLiteral("ROLLBACK TO quel_exec_%1").arg(savepoint));
-        executeNative(QStringLiteral("RELEASE quel_exec_%1").arg(savepoint));
+        if (ok)
+            ok = releaseSavepoint(savepoint);
+        else
+            rollbackSavepoint(savepoint);
     }
     if (changesSchema)
         schemaChanged();
@@ -158,9 +160,26 @@ std::optional<QString> Database::translateQuery(const QString& jetSql, QString* 
     return translation->statements.front();
 }
 
+bool Database::beginSavepoint(const QString& name)
+{
+    return executeNative(QStringLiteral("SAVEPOINT ") + name);
+}
+
+bool Database::releaseSavepoint(const QString& name)
+{
+    return executeNative(QStringLiteral("RELEASE ") + name);
+}
+
+void Database::rollbackSavepoint(const QString& name)
+{
+    executeNative(QStringLiteral("ROLLBACK TO ") + name);
+    executeNative(QStringLiteral("RELEASE ") + name);
+}
+
 Statement Database::prepare(const QString& sql, QString* error)
 {
-    const auto native = nativeText(sql, error);
+    DatabaseSchema schema(*this);
+    const auto native = nativeText(sql, schema, error);
     if (!native)
         return {};
     return compile(*native, error);

@@ -94,6 +94,12 @@ public:
 
     // A fresh number for a savepoint name (Transaction, multi-statement execution).
     int nextSavepointId() { return ++m_savepointCounter; }
+    // Savepoints nest; outside any transaction the first one begins it and its release
+    // commits.
+    virtual bool beginSavepoint(const QString& name);
+    virtual bool releaseSavepoint(const QString& name);
+    // Undoes everything since the savepoint and ends it.
+    virtual void rollbackSavepoint(const QString& name);
 
     // How a recordset names one row of a table for writing it back: the column to select,
     // what an INSERT or UPDATE appends to hand back the row's new name (empty when the
@@ -117,8 +123,9 @@ protected:
     // Prepares the engine's own text (one statement).
     virtual Statement compile(const QString& sql, QString* error) = 0;
     // Portable SQL ("?" parameters) in the engine's text.
-    virtual std::optional<QString> nativeText(const QString& sql, QString* error)
+    virtual std::optional<QString> nativeText(const QString& sql, JetSchema& schema, QString* error)
     {
+        (void)schema;
         (void)error;
         return sql;
     }

@@ -1,6 +1,8 @@
 #include "store/jet_sql.h"
 
 #include "store/jet_date.h"
+#include "store/jet_tokens.h"
+#include "store/pg_dialect.h"
 
 #include <QSet>
 #include <algorithm>
@@ -8,205 +10,34 @@
 
 namespace quel::store {
 
+using namespace jet;
+
 namespace {
-
-enum class Tok
-{
-    Space,
-    Word,
-    Number,
-    Text,
-    Date,
-    Symbol
-};
-
-struct Token
-{
-    Tok kind;
-    QString text; // as written; for Text the value without quotes, for Date the inside
-    QString upper() const { return text.toUpper(); }
-};
-
-bool isWordChar(QChar c)
-{
-    return c.isLetterOrNumber() || c == u'_' || c.unicode() >= 0x80;
-}
-
-// Splits Jet text into tokens; nullopt with a message for an unterminated literal.
-std::optional<std::vector<Token>> tokenize(const QString& sql, QString* error)
-{
-    std::vector<Token> tokens;
-    const qsizetype n = sql.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const QChar c = sql[i];
-        const qsizetype start = i;
-        if (c.isSpace()) {
-            while (i < n && sql[i].isSpace())
-                ++i;
-            tokens.push_back({ Tok::Space, sql.mid(start, i - start) });
-        } else if (c == u'\'') {
-            QString value;
-            ++i;
-            bool closed = false;
-            while (i < n) {
-                if (sql[i] == u'\'') {
-                    if (i + 1 < n && sql[i + 1] == u'\'') {
-                        value += u'\'';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                value += sql[i++];
-            }
-            if (!closed) {
-                if (error)
-                    *error = QStringLiteral("unterminated text literal");
-                return std::nullopt;
-            }
-            tokens.push_back({ Tok::Text, value });
-        } else if (c == u'#') {
-            const qsizetype end = sql.indexOf(u'#', i + 1);
-            if (end < 0) {
-                if (error)
-                    *error = QStringLiteral("unterminated date literal");
-                return std::nullopt;
-            }
-            tokens.push_back({ Tok::Date, sql.mid(i + 1, end - i - 1) });
-            i = end + 1;
-        } else if (c == u'[' || c == u'"' || c == u'`') {
-            const QChar close = c == u'[' ? u']' : c;
-            const qsizetype end = sql.indexOf(close, i + 1);
-            if (end < 0) {
-                if (error)
-                    *error = QStringLiteral("unterminated name");
-                return std::nullopt;
-            }
-            // A quoted name is a word; keep its quotes so SQLite reads it the same way.
-            tokens.push_back({ Tok::Word, sql.mid(i, end - i + 1) });
-            i = end + 1;
-        } else if (c.isDigit()) {
-            while (i < n && (sql[i].isDigit() || sql[i] == u'.'))
-                ++i;
-            // Digits glued to letters (a name such as 1a) stay one word.
-            if (i < n && isWordChar(sql[i])) {
-                while (i < n && isWordChar(sql[i]))
-                    ++i;
-                tokens.push_back({ Tok::Word, sql.mid(start, i - start) });
-            } else {
-                tokens.push_back({ Tok::Number, sql.mid(start, i - start) });
-            }
-        } else if (isWordChar(c)) {
-            while (i < n && isWordChar(sql[i]))
-                ++i;
-            tokens.push_back({ Tok::Word, sql.mid(start, i - start) });
-        } else {
-            static const QSet<QString> twoChar { QStringLiteral("<>"), QStringLiteral("<="),
-                QStringLiteral(">="), QStringLiteral("!="), QStringLiteral("=="),
-                QStringLiteral("||") };
-            if (i + 1 < n && twoChar.contains(sql.mid(i, 2))) {
-                tokens.push_back({ Tok::Symbol, sql.mid(i, 2) });
-                i += 2;
-            } else {
-                tokens.push_back({ Tok::Symbol, QString(c) });
-                ++i;
-            }
-        }
-    }
-    return tokens;
-}
-
-QString quoteText(const QString& value)
-{
-    QString out = value;
-    out.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + out + u'\'';
-}
-
-QString quoteName(const QString& name)
-{
-    QString out = name;
-    out.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + out + u'"';
-}
-
-// A name as written: [x], "x" and `x` without their quotes.
-QString bareName(const QString& word)
-{
-    if (word.size() >= 2 && (word.front() == u'[' || word.front() == u'"' || word.front() == u'`'))
-        return word.mid(1, word.size() - 2);
-    return word;
-}
-
-QString joinTokens(const std::vector<Token>& tokens, size_t from = 0, size_t to = SIZE_MAX)
-{
-    QString out;
-    to = std::min(to, tokens.size());
-    for (size_t i = from; i < to; ++i) {
-        const Token& t = tokens[i];
-        switch (t.kind) {
-        case Tok::Text:
-            out += quoteText(t.text);
-            break;
-        case Tok::Date:
-            out += u'#' + t.text + u'#';
-            break;
-        default:
-            out += t.text;
-        }
-    }
-    return out;
-}
-
-// Index of the next non-space token at or after i; tokens.size() when none.
-size_t skipSpace(const std::vector<Token>& tokens, size_t i)
-{
-    while (i < tokens.size() && tokens[i].kind == Tok::Space)
-        ++i;
-    return i;
-}
-
-bool isWord(const std::vector<Token>& tokens, size_t i, const char* upper)
-{
-    return i < tokens.size() && tokens[i].kind == Tok::Word
-        && tokens[i].upper() == QLatin1String(upper);
-}
-
-bool isSymbol(const std::vector<Token>& tokens, size_t i, const char* symbol)
-{
-    return i < tokens.size() && tokens[i].kind == Tok::Symbol
-        && tokens[i].text == QLatin1String(symbol);
-}
 
 // The SQLite column type for a Jet type word; empty when the word is not a Jet type.
 QString sqliteType(const QString& jetType)
 {
-    const QString t = jetType.toUpper();
-    static const QSet<QString> integer { "LONG", "INTEGER", "INT", "SHORT", "SMALLINT", "BYTE",
-        "TINYINT", "BIT", "YESNO", "LOGICAL", "BIGINT", "INTEGER4", "INTEGER2", "LONGINT" };
-    static const QSet<QString> real { "DOUBLE", "FLOAT", "SINGLE", "REAL", "CURRENCY", "MONEY",
-        "NUMERIC", "DECIMAL", "NUMBER", "FLOAT8", "FLOAT4" };
-    static const QSet<QString> date { "DATE", "DATETIME", "TIME", "TIMESTAMP" };
-    static const QSet<QString> text { "STRING", "TEXT", "VARCHAR", "CHAR", "MEMO", "LONGTEXT",
-        "NVARCHAR", "NCHAR", "CHARACTER", "NTEXT", "ALPHANUMERIC" };
-    if (t == QLatin1String("COUNTER") || t == QLatin1String("AUTOINCREMENT"))
+    switch (classifyJetType(jetType)) {
+    case JetType::Counter:
         return QStringLiteral("INTEGER PRIMARY KEY");
-    if (integer.contains(t))
+    case JetType::Integer:
         return QStringLiteral("INTEGER");
-    if (real.contains(t))
+    case JetType::Real:
         return QStringLiteral("REAL");
-    if (date.contains(t))
+    case JetType::Date:
         return QStringLiteral("DATE");
-    if (text.contains(t))
+    case JetType::Text:
         return QStringLiteral("TEXT COLLATE NOCASE");
+    case JetType::None:
+        break;
+    }
     return {};
 }
 
-QString typeForKind(const ColumnInfo& column)
+QString typeForKind(const ColumnInfo& column, SqlDialect dialect)
 {
+    if (dialect == SqlDialect::Postgres)
+        return postgresTypeForKind(column);
     switch (column.kind) {
     case ColumnKind::Text:
         return QStringLiteral("TEXT COLLATE NOCASE");
@@ -223,13 +54,16 @@ QString typeForKind(const ColumnInfo& column)
 }
 
 // Rewrites one column definition's type word at tokens[i] (the token after the name).
-void mapColumnType(std::vector<Token>& tokens, size_t typeAt)
+void mapColumnType(Tokens& tokens, size_t typeAt, SqlDialect dialect)
 {
     if (typeAt >= tokens.size() || tokens[typeAt].kind != Tok::Word)
         return;
-    const QString mapped = sqliteType(tokens[typeAt].text);
-    if (mapped.isEmpty())
+    const JetType type = classifyJetType(tokens[typeAt].text);
+    if (type == JetType::None) {
+        // A type the server knows by this name (or reports as unknown): never a column name.
+        tokens[typeAt].raw = dialect == SqlDialect::Postgres;
         return;
+    }
     // Drop a size such as STRING(50) or DECIMAL(10,2).
     size_t next = skipSpace(tokens, typeAt + 1);
     if (isSymbol(tokens, next, "(")) {
@@ -240,18 +74,22 @@ void mapColumnType(std::vector<Token>& tokens, size_t typeAt)
             tokens.erase(tokens.begin() + static_cast<long>(typeAt + 1),
                 tokens.begin() + static_cast<long>(close + 1));
     }
-    QString replacement = mapped;
     // "ID COUNTER PRIMARY KEY" and "ID COUNTER CONSTRAINT pk PRIMARY KEY": one key only.
-    if (mapped.endsWith(QLatin1String("PRIMARY KEY"))) {
-        for (size_t k = typeAt + 1;
-             k < tokens.size() && !isSymbol(tokens, k, ",") && !isSymbol(tokens, k, ")"); ++k) {
-            if (isWord(tokens, k, "PRIMARY")) {
-                replacement = QStringLiteral("INTEGER");
-                break;
-            }
+    bool keyFollows = false;
+    for (size_t k = typeAt + 1;
+         k < tokens.size() && !isSymbol(tokens, k, ",") && !isSymbol(tokens, k, ")"); ++k) {
+        if (isWord(tokens, k, "PRIMARY")) {
+            keyFollows = true;
+            break;
         }
     }
-    tokens[typeAt].text = replacement;
+    if (dialect == SqlDialect::Postgres) {
+        tokens[typeAt].text = postgresType(tokens[typeAt].text, keyFollows);
+        tokens[typeAt].raw = true;
+        return;
+    }
+    tokens[typeAt].text = type == JetType::Counter && keyFollows ? QStringLiteral("INTEGER")
+                                                                 : sqliteType(tokens[typeAt].text);
 }
 
 const QSet<QString>& columnConstraintStarts()
@@ -260,7 +98,7 @@ const QSet<QString>& columnConstraintStarts()
     return words;
 }
 
-void translateCreateTable(std::vector<Token>& tokens, size_t openParen)
+void translateCreateTable(Tokens& tokens, size_t openParen, SqlDialect dialect)
 {
     int depth = 0;
     bool expectName = true;
@@ -283,7 +121,7 @@ void translateCreateTable(std::vector<Token>& tokens, size_t openParen)
             expectName = false;
             if (columnConstraintStarts().contains(tokens[i].upper()))
                 continue;
-            mapColumnType(tokens, skipSpace(tokens, i + 1));
+            mapColumnType(tokens, skipSpace(tokens, i + 1), dialect);
         }
     }
 }
@@ -314,18 +152,25 @@ void convertValue(Token& value, ColumnKind kind)
     }
 }
 
+bool isWorkTable(const QString& name)
+{
+    return bareName(name).startsWith(QLatin1String("TEMP_"), Qt::CaseInsensitive);
+}
+
 class Translator
 {
 public:
-    Translator(std::vector<Token> tokens, JetSchema& schema, QString* error)
+    Translator(Tokens tokens, JetSchema& schema, QString* error, SqlDialect dialect)
         : m_tokens(std::move(tokens))
         , m_schema(schema)
         , m_error(error)
+        , m_dialect(dialect)
     { }
 
     std::optional<JetTranslation> run();
 
 private:
+    bool postgres() const { return m_dialect == SqlDialect::Postgres; }
     bool fail(const QString& message)
     {
         if (m_error)
@@ -336,19 +181,23 @@ private:
     {
         return m_schema.tableColumns(bareName(table));
     }
+    bool prepare();
     void commonRewrites();
-    void collectTables();
     ColumnKind kindOf(const QString& column, const QString& table = {});
     void convertComparisons();
     bool convertInsertValues(size_t tableAt);
     void convertUpdateSet(size_t tableAt);
+    bool finishTokens();
+    QString text(const Tokens& tokens, size_t from = 0, size_t to = SIZE_MAX);
     std::optional<JetTranslation> selectInto(size_t intoAt);
     std::optional<JetTranslation> insertSelectByName(size_t tableAt, size_t selectAt);
 
-    std::vector<Token> m_tokens;
+    Tokens m_tokens;
     JetSchema& m_schema;
     QString* m_error;
+    SqlDialect m_dialect;
     QStringList m_tables;
+    std::optional<PostgresNames> m_names;
 };
 
 void Translator::commonRewrites()
@@ -357,9 +206,9 @@ void Translator::commonRewrites()
         Token& t = m_tokens[i];
         if (t.kind == Tok::Word) {
             const QString up = t.upper();
-            if (up == QLatin1String("TRUE"))
+            if (up == QLatin1String("TRUE") && !postgres())
                 t = { Tok::Number, QStringLiteral("1") };
-            else if (up == QLatin1String("FALSE"))
+            else if (up == QLatin1String("FALSE") && !postgres())
                 t = { Tok::Number, QStringLiteral("0") };
             else if (up == QLatin1String("LIKE")) {
                 // Jet's wildcards * and ? are SQLite's % and _.
@@ -371,34 +220,17 @@ void Translator::commonRewrites()
             }
         }
     }
-}
-
-// Tables the statement names (after FROM, JOIN, UPDATE, INTO), for typing its values.
-void Translator::collectTables()
-{
-    for (size_t i = 0; i < m_tokens.size(); ++i) {
-        if (isWord(m_tokens, i, "FROM") || isWord(m_tokens, i, "JOIN")
-            || isWord(m_tokens, i, "UPDATE") || isWord(m_tokens, i, "INTO")) {
-            size_t k = skipSpace(m_tokens, i + 1);
-            while (k < m_tokens.size() && m_tokens[k].kind == Tok::Word) {
-                if (!m_tables.contains(bareName(m_tokens[k].text)))
-                    m_tables << bareName(m_tokens[k].text);
-                k = skipSpace(m_tokens, k + 1);
-                // "FROM a AS x, b": skip an alias, continue after a comma.
-                if (isWord(m_tokens, k, "AS"))
-                    k = skipSpace(m_tokens, skipSpace(m_tokens, k + 1) + 1);
-                if (!isSymbol(m_tokens, k, ","))
-                    break;
-                k = skipSpace(m_tokens, k + 1);
-            }
-        }
-    }
+    if (postgres())
+        rewriteBooleansForPostgres(m_tokens);
 }
 
 ColumnKind Translator::kindOf(const QString& column, const QString& table)
 {
     const QString name = bareName(column);
-    const QStringList tables = table.isEmpty() ? m_tables : QStringList { bareName(table) };
+    QStringList tables = m_tables;
+    // A qualifier that is not a table is an alias: any of the statement's tables.
+    if (!table.isEmpty() && m_schema.tableColumns(bareName(table)))
+        tables = QStringList { bareName(table) };
     for (const QString& t : tables) {
         const auto columns = m_schema.tableColumns(t);
         if (!columns)
@@ -412,6 +244,9 @@ ColumnKind Translator::kindOf(const QString& column, const QString& table)
 }
 
 // "Dat >= '2026-1-1'": a quoted text compared with a DATE column is a date, as in Jet.
+// The server compares only values of one type, so there a literal of the other kind is
+// compared the way SQLite compares it: a number with a text column as text, a text that is
+// no date or number with the column's text form.
 void Translator::convertComparisons()
 {
     static const QSet<QString> ops { "=", "<>", "<", ">", "<=", ">=", "!=" };
@@ -419,7 +254,8 @@ void Translator::convertComparisons()
         if (m_tokens[i].kind != Tok::Symbol || !ops.contains(m_tokens[i].text))
             continue;
         const size_t v = skipSpace(m_tokens, i + 1);
-        if (v >= m_tokens.size() || m_tokens[v].kind != Tok::Text)
+        if (v >= m_tokens.size()
+            || (m_tokens[v].kind != Tok::Text && !(postgres() && m_tokens[v].kind == Tok::Number)))
             continue;
         // The column before the operator, maybe qualified: table.column.
         size_t c = i;
@@ -428,13 +264,45 @@ void Translator::convertComparisons()
         if (c == 0 || m_tokens[c - 1].kind != Tok::Word)
             continue;
         const QString column = m_tokens[c - 1].text;
+        size_t columnStart = c - 1;
         QString table;
-        if (c >= 3 && isSymbol(m_tokens, c - 2, ".") && m_tokens[c - 3].kind == Tok::Word)
+        if (c >= 3 && isSymbol(m_tokens, c - 2, ".") && m_tokens[c - 3].kind == Tok::Word) {
             table = m_tokens[c - 3].text;
-        if (kindOf(column, table) == ColumnKind::Date && !m_tokens[v].text.trimmed().isEmpty()) {
-            if (const auto date = parseDateText(m_tokens[v].text))
-                m_tokens[v].text = canonicalDateText(*date);
+            columnStart = c - 3;
         }
+        const ColumnKind kind = kindOf(column, table);
+        Token& value = m_tokens[v];
+        if (value.kind == Tok::Number) {
+            if (kind == ColumnKind::Text)
+                value.kind = Tok::Text;
+            continue;
+        }
+        bool comparable = true;
+        if (kind == ColumnKind::Date && !value.text.trimmed().isEmpty()) {
+            const auto date = parseDateText(value.text);
+            if (date)
+                value.text = canonicalDateText(*date);
+            comparable = date.has_value();
+        } else if (kind == ColumnKind::Date) {
+            comparable = false;
+        } else if (postgres() && (kind == ColumnKind::Integer || kind == ColumnKind::Real)) {
+            bool ok = false;
+            const double number = value.text.trimmed().toDouble(&ok);
+            if (ok && std::isfinite(number))
+                value = { Tok::Number, value.text.trimmed() };
+            comparable = ok && std::isfinite(number);
+        }
+        if (!postgres() || comparable)
+            continue;
+        const QString form = kind == ColumnKind::Date
+            ? QStringLiteral(",'YYYY-MM-DD HH24:MI:SS') COLLATE \"C\"")
+            : QStringLiteral(" AS text) COLLATE \"C\"");
+        m_tokens.insert(m_tokens.begin() + static_cast<long>(c), { Tok::Symbol, form, true });
+        m_tokens.insert(m_tokens.begin() + static_cast<long>(columnStart),
+            { Tok::Symbol,
+                kind == ColumnKind::Date ? QStringLiteral("to_char(") : QStringLiteral("CAST("),
+                true });
+        i += 2;
     }
 }
 
@@ -522,6 +390,26 @@ void Translator::convertUpdateSet(size_t tableAt)
     }
 }
 
+// The dialect's last rewrites, once every value is converted.
+bool Translator::finishTokens()
+{
+    if (!postgres())
+        return true;
+    const auto columnKind
+        = [this](const QString& column, const QString& table) { return kindOf(column, table); };
+    if (!rewriteForPostgres(m_tokens, columnKind, m_error))
+        return false;
+    m_names.emplace(m_schema, m_tokens, m_tables);
+    return true;
+}
+
+QString Translator::text(const Tokens& tokens, size_t from, size_t to)
+{
+    if (m_names)
+        return m_names->text(tokens, from, to);
+    return joinTokens(tokens, from, to);
+}
+
 std::optional<JetTranslation> Translator::selectInto(size_t intoAt)
 {
     const size_t targetAt = skipSpace(m_tokens, intoAt + 1);
@@ -529,10 +417,9 @@ std::optional<JetTranslation> Translator::selectInto(size_t intoAt)
         fail(QStringLiteral("INTO without a table name"));
         return std::nullopt;
     }
-    const QString target = m_tokens[targetAt].text;
-    std::vector<Token> select(m_tokens.begin(), m_tokens.begin() + static_cast<long>(intoAt));
+    Tokens select(m_tokens.begin(), m_tokens.begin() + static_cast<long>(intoAt));
     select.insert(select.end(), m_tokens.begin() + static_cast<long>(targetAt + 1), m_tokens.end());
-    const QString selectSql = joinTokens(select);
+    const QString selectSql = text(select);
     QString error;
     const auto columns = m_schema.queryColumns(selectSql, &error);
     if (!columns) {
@@ -542,13 +429,18 @@ std::optional<JetTranslation> Translator::selectInto(size_t intoAt)
     QStringList definitions;
     QStringList names;
     for (const ColumnInfo& c : *columns) {
-        const QString type = typeForKind(c);
+        const QString type = typeForKind(c, m_dialect);
         definitions << (type.isEmpty() ? quoteName(c.name) : quoteName(c.name) + u' ' + type);
         names << quoteName(c.name);
     }
+    const QString target = text(m_tokens, targetAt, targetAt + 1);
+    // A work table on a shared server belongs to this session alone.
+    const bool temporary = postgres() && isWorkTable(m_tokens[targetAt].text);
     JetTranslation out;
     out.changesSchema = true;
-    out.statements << QStringLiteral("CREATE TABLE %1 (%2)").arg(target, definitions.join(u','));
+    out.statements << QStringLiteral("CREATE %1TABLE %2 (%3)")
+                          .arg(temporary ? QStringLiteral("TEMP ") : QString(), target,
+                              definitions.join(u','));
     out.statements
         << QStringLiteral("INSERT INTO %1 (%2) %3").arg(target, names.join(u','), selectSql);
     return out;
@@ -556,7 +448,7 @@ std::optional<JetTranslation> Translator::selectInto(size_t intoAt)
 
 std::optional<JetTranslation> Translator::insertSelectByName(size_t tableAt, size_t selectAt)
 {
-    const QString selectSql = joinTokens(m_tokens, selectAt);
+    const QString selectSql = text(m_tokens, selectAt);
     QString error;
     const auto columns = m_schema.queryColumnNames(selectSql, &error);
     if (!columns) {
@@ -570,53 +462,58 @@ std::optional<JetTranslation> Translator::insertSelectByName(size_t tableAt, siz
     }
     QStringList names;
     for (const ColumnInfo& c : *columns) {
-        const bool known = std::any_of(targetColumns->begin(), targetColumns->end(),
+        const auto known = std::find_if(targetColumns->begin(), targetColumns->end(),
             [&](const ColumnInfo& t) { return t.name.compare(c.name, Qt::CaseInsensitive) == 0; });
-        if (!known) {
+        if (known == targetColumns->end()) {
             fail(QStringLiteral("unknown field name in INSERT INTO: ") + c.name);
             return std::nullopt;
         }
-        names << quoteName(c.name);
+        // The server knows the column only by the spelling it was created with.
+        names << quoteName(postgres() ? known->name : c.name);
     }
     JetTranslation out;
-    out.statements << joinTokens(m_tokens, 0, tableAt + 1) + QStringLiteral(" (") + names.join(u',')
+    out.statements << text(m_tokens, 0, tableAt + 1) + QStringLiteral(" (") + names.join(u',')
             + QStringLiteral(") ") + selectSql;
     return out;
 }
 
-std::optional<JetTranslation> Translator::run()
+// Trailing semicolons and blanks, one statement, its date literals.
+bool Translator::prepare()
 {
-    // Trailing semicolons and blanks.
     while (!m_tokens.empty()
         && (m_tokens.back().kind == Tok::Space || isSymbol(m_tokens, m_tokens.size() - 1, ";")))
         m_tokens.pop_back();
     for (size_t i = 0; i < m_tokens.size(); ++i) {
-        if (isSymbol(m_tokens, i, ";")) {
-            fail(QStringLiteral("more than one statement"));
-            return std::nullopt;
-        }
+        if (isSymbol(m_tokens, i, ";"))
+            return fail(QStringLiteral("more than one statement"));
     }
     const size_t first = skipSpace(m_tokens, 0);
-    if (first >= m_tokens.size() || m_tokens[first].kind != Tok::Word) {
-        fail(QStringLiteral("empty statement"));
-        return std::nullopt;
-    }
+    if (first >= m_tokens.size() || m_tokens[first].kind != Tok::Word)
+        return fail(QStringLiteral("empty statement"));
     for (Token& t : m_tokens) {
         if (t.kind == Tok::Date) {
             const auto date = parseJetDateLiteral(t.text);
-            if (!date) {
-                fail(QStringLiteral("bad date literal #%1#").arg(t.text));
-                return std::nullopt;
-            }
+            if (!date)
+                return fail(QStringLiteral("bad date literal #%1#").arg(t.text));
             t = { Tok::Text, canonicalDateText(*date) };
         }
     }
     commonRewrites();
-    collectTables();
+    m_tables = namedTables(m_tokens);
+    return true;
+}
+
+std::optional<JetTranslation> Translator::run()
+{
+    if (!prepare())
+        return std::nullopt;
+    const size_t first = skipSpace(m_tokens, 0);
     const QString verb = m_tokens[first].upper();
     JetTranslation out;
 
-    if (verb == QLatin1String("SELECT")) {
+    // The INTO of "SELECT ... INTO t FROM", before any FROM and outside parentheses; 0 when
+    // there is none.
+    const auto selectIntoAt = [&] {
         int depth = 0;
         for (size_t i = first; i < m_tokens.size(); ++i) {
             if (isSymbol(m_tokens, i, "("))
@@ -625,13 +522,18 @@ std::optional<JetTranslation> Translator::run()
                 --depth;
             else if (depth == 0 && isWord(m_tokens, i, "FROM"))
                 break;
-            else if (depth == 0 && isWord(m_tokens, i, "INTO")) {
-                convertComparisons();
-                return selectInto(i);
-            }
+            else if (depth == 0 && isWord(m_tokens, i, "INTO"))
+                return i;
         }
+        return size_t(0);
+    };
+    bool selectInto = false;
+    size_t insertTable = 0;
+    size_t insertSelect = 0;
+    if (verb == QLatin1String("SELECT")) {
+        selectInto = selectIntoAt() != 0;
         convertComparisons();
-        out.isQuery = true;
+        out.isQuery = !selectInto;
     } else if (verb == QLatin1String("DELETE")) {
         // "DELETE * FROM t" and "DELETE t.* FROM t": Jet names what it deletes.
         size_t from = first + 1;
@@ -650,10 +552,11 @@ std::optional<JetTranslation> Translator::run()
             && m_tokens[tableAt].kind == Tok::Word) {
             const size_t next = skipSpace(m_tokens, tableAt + 1);
             if (isWord(m_tokens, next, "SELECT")) {
-                convertComparisons();
-                return insertSelectByName(tableAt, next);
+                insertTable = tableAt;
+                insertSelect = next;
+            } else {
+                convertInsertValues(tableAt);
             }
-            convertInsertValues(tableAt);
         }
         convertComparisons();
     } else if (verb == QLatin1String("UPDATE")) {
@@ -667,10 +570,15 @@ std::optional<JetTranslation> Translator::run()
         if (isWord(m_tokens, what, "TABLE")) {
             for (size_t i = what; i < m_tokens.size(); ++i) {
                 if (isSymbol(m_tokens, i, "(")) {
-                    translateCreateTable(m_tokens, i);
+                    translateCreateTable(m_tokens, i, m_dialect);
                     break;
                 }
             }
+            // A work table on a shared server belongs to this session alone.
+            const size_t name = skipSpace(m_tokens, what + 1);
+            if (postgres() && name < m_tokens.size() && isWorkTable(m_tokens[name].text))
+                m_tokens.insert(m_tokens.begin() + static_cast<long>(what),
+                    { Tok::Symbol, QStringLiteral("TEMP "), true });
         }
     } else if (verb == QLatin1String("ALTER")) {
         out.changesSchema = true;
@@ -681,25 +589,33 @@ std::optional<JetTranslation> Translator::run()
                     name = skipSpace(m_tokens, name + 1);
                 if (name < m_tokens.size()
                     && !columnConstraintStarts().contains(m_tokens[name].upper()))
-                    mapColumnType(m_tokens, skipSpace(m_tokens, name + 1));
+                    mapColumnType(m_tokens, skipSpace(m_tokens, name + 1), m_dialect);
                 break;
             }
         }
     } else if (verb == QLatin1String("DROP")) {
         out.changesSchema = true;
     }
-    out.statements << joinTokens(m_tokens);
+    if (!finishTokens())
+        return std::nullopt;
+    // Rewrites may have moved the INTO; the INSERT's table and SELECT come before any.
+    if (selectInto)
+        return this->selectInto(selectIntoAt());
+    if (insertSelect != 0)
+        return insertSelectByName(insertTable, insertSelect);
+    out.statements << text(m_tokens);
     return out;
 }
 
 } // namespace
 
-std::optional<JetTranslation> translateJet(const QString& jetSql, JetSchema& schema, QString* error)
+std::optional<JetTranslation> translateJet(
+    const QString& jetSql, JetSchema& schema, QString* error, SqlDialect dialect)
 {
     auto tokens = tokenize(jetSql, error);
     if (!tokens)
         return std::nullopt;
-    return Translator(std::move(*tokens), schema, error).run();
+    return Translator(std::move(*tokens), schema, error, dialect).run();
 }
 
 } // namespace quel::store

@@ -9,6 +9,13 @@
 
 namespace quel::store {
 
+// The engine a translation is written for.
+enum class SqlDialect
+{
+    Sqlite,
+    Postgres
+};
+
 // What the translation needs to know about the database it translates for.
 class JetSchema
 {
@@ -28,11 +35,17 @@ public:
     {
         return queryColumns(sql, error);
     }
+    // The tables of the database with their names as created, for giving a name written in
+    // another letter case its own spelling; empty when unknown.
+    virtual QStringList tableNames() { return {}; }
+    // The column lists of a table's unique indexes, for turning a replacing insert into an
+    // upsert on the same key.
+    virtual std::vector<QStringList> uniqueKeys(const QString& /*table*/) { return {}; }
 };
 
 struct JetTranslation
 {
-    QStringList statements; // SQLite text, run in order
+    QStringList statements; // text for the chosen engine, run in order
     bool changesSchema = false; // CREATE, DROP, ALTER, SELECT ... INTO
     bool isQuery = false; // a plain SELECT that returns rows
 };
@@ -49,7 +62,14 @@ struct JetTranslation
 // - quoted text written into (or compared with) a DATE column -> the stored date form,
 //   an empty quoted text written into a DATE or numeric column -> NULL.
 // Returns nullopt with a message for statements it cannot read.
-std::optional<JetTranslation> translateJet(
-    const QString& jetSql, JetSchema& schema, QString* error);
+//
+// For PostgreSQL the statements give the same rows as the SQLite ones: every name is quoted
+// in the spelling it was created with (the server would fold it to lower case), text
+// columns are citext with the "C" collation (equality, LIKE, grouping and sorting ignore
+// ASCII letter case, as NOCASE does), NULLs sort first as in SQLite, and work tables
+// (TEMP_*) are temporary tables private to the session. JetSchema::queryColumns is then
+// asked about PostgreSQL text.
+std::optional<JetTranslation> translateJet(const QString& jetSql, JetSchema& schema, QString* error,
+    SqlDialect dialect = SqlDialect::Sqlite);
 
 } // namespace quel::store

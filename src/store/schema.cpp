@@ -87,8 +87,12 @@ bool createSchema(Database& db, QString* error)
 bool createIndexes(Database& db, QString* error)
 {
     for (const QString& statement : indexStatements()) {
-        if (!db.executeNative(statement, error))
+        Statement stmt = db.prepare(statement, error);
+        if (!stmt || !stmt.run()) {
+            if (stmt && error)
+                *error = stmt.errorText();
             return false;
+        }
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/schema.h"
+#include "support/pg_server.h"
 #include "support/temp_dir.h"
 
 #include <QStringList>
@@ -54,13 +55,42 @@ public:
     bool open = false;
 };
 
-// An encrypted database with the permanent tables, in a fresh folder.
-class StoreTest : public ::testing::Test
+// Where a store test keeps its database: an encrypted file, or a database on the test server.
+enum class Engine
+{
+    File,
+    Server
+};
+
+inline std::string engineName(const ::testing::TestParamInfo<Engine>& info)
+{
+    return info.param == Engine::File ? "File" : "Server";
+}
+
+// Runs every test of a fixture on both engines (the server's are skipped without one).
+#define QUEL_ON_BOTH_ENGINES(Fixture)                                                              \
+    INSTANTIATE_TEST_SUITE_P(Engines, Fixture,                                                     \
+        ::testing::Values(::quel::test::Engine::File, ::quel::test::Engine::Server),               \
+        ::quel::test::engineName)
+
+// A database with the permanent tables: a fresh file in a fresh folder, or a fresh
+// database on the test server (m_path then holds its address).
+class StoreTest : public ::testing::TestWithParam<Engine>
 {
 protected:
     void SetUp() override
     {
         QString error;
+        if (GetParam() == Engine::Server) {
+            QUEL_SKIP_WITHOUT_PG_SERVER();
+            m_server = PgTestDatabase::create(&error);
+            ASSERT_TRUE(m_server) << error.toStdString();
+            m_path = m_server->address();
+            // The server makes the permanent tables on a database's first use.
+            m_db = store::Database::open(m_path, {}, &error);
+            ASSERT_TRUE(m_db) << error.toStdString();
+            return;
+        }
         m_path = m_dir.file(QStringLiteral("DATA.mdb"));
         m_db = store::Database::open(
             m_path, QString::fromLatin1(store::kDatabasePassword), &error, true);
@@ -71,7 +101,9 @@ protected:
     {
         m_db.reset();
         store::DatabasePool::shared().releaseAll();
+        m_server.reset();
     }
+    bool onServer() const { return GetParam() == Engine::Server; }
 
     void exec(const QString& sql)
     {
@@ -102,6 +134,7 @@ protected:
     }
 
     TempDir m_dir;
+    std::unique_ptr<PgTestDatabase> m_server;
     QString m_path;
     std::shared_ptr<store::Database> m_db;
 };

@@ -31,6 +31,10 @@ protected:
 
 } // namespace
 
+// The operations reach their database through the catalogue's current entry, a file.
+INSTANTIATE_TEST_SUITE_P(
+    Engines, DbOperateTest, ::testing::Values(quel::test::Engine::File), quel::test::engineName);
+
 TEST(QuoteValueList, QuotesEachValueAndDoublesQuotes)
 {
     EXPECT_EQ(QuoteValueList({ QStringLiteral("a"), QString(), QStringLiteral("b") }),
@@ -41,7 +45,7 @@ TEST(QuoteValueList, QuotesEachValueAndDoublesQuotes)
     EXPECT_EQ(EscapeQuotes(QStringLiteral("a'b''c")), QStringLiteral("a''b''''c"));
 }
 
-TEST_F(DbOperateTest, ConnectionsAndRecordsetsReportFailuresThroughFeedback)
+TEST_P(DbOperateTest, ConnectionsAndRecordsetsReportFailuresThroughFeedback)
 {
     Connection conn;
     Recordset rs;
@@ -73,7 +77,7 @@ TEST_F(DbOperateTest, ConnectionsAndRecordsetsReportFailuresThroughFeedback)
     EXPECT_FALSE(m_ops.ExecuteSql(QStringLiteral("DELETE * FROM 产品表")));
 }
 
-TEST_F(DbOperateTest, ExecuteSqlOnOwnOrCallersConnection)
+TEST_P(DbOperateTest, ExecuteSqlOnOwnOrCallersConnection)
 {
     EXPECT_TRUE(m_ops.ExecuteSql(QStringLiteral("INSERT INTO 关键词(Cls,Con) VALUES(0,'手机')")));
     Connection conn;
@@ -89,7 +93,7 @@ TEST_F(DbOperateTest, ExecuteSqlOnOwnOrCallersConnection)
     EXPECT_EQ(scalar(QStringLiteral("SELECT COUNT(*) FROM 关键词")), QVariant(2LL));
 }
 
-TEST_F(DbOperateTest, TableQuestionsAndDrops)
+TEST_P(DbOperateTest, TableQuestionsAndDrops)
 {
     EXPECT_TRUE(m_ops.TableExists(QStringLiteral("产品表")));
     EXPECT_FALSE(m_ops.TableExists(QStringLiteral("TEMP_Trade")));
@@ -112,7 +116,7 @@ TEST_F(DbOperateTest, TableQuestionsAndDrops)
     EXPECT_EQ(m_db->tableNames(), before);
 }
 
-TEST_F(DbOperateTest, LookupsCountsAndDistinctValues)
+TEST_P(DbOperateTest, LookupsCountsAndDistinctValues)
 {
     for (const char* sql :
         { "INSERT INTO 产品表(KWord,PCode,SName,MFee) VALUES('手机','123','B店','10')",
@@ -158,7 +162,7 @@ TEST_F(DbOperateTest, LookupsCountsAndDistinctValues)
         (QStringList { QStringLiteral("全部"), QStringLiteral("1900-1-1") }));
 }
 
-TEST_F(DbOperateTest, DeleteDuplicateRowsKeepsOnePerValue)
+TEST_P(DbOperateTest, DeleteDuplicateRowsKeepsOnePerValue)
 {
     exec(QStringLiteral("CREATE TABLE TEMP_Customer (ID COUNTER,Buyer STRING)"));
     for (const char* buyer : { "B", "A", "b", "B", "A", "b", "B", "Levi's" })
@@ -177,7 +181,7 @@ TEST_F(DbOperateTest, DeleteDuplicateRowsKeepsOnePerValue)
     EXPECT_FALSE(m_ops.DeleteDuplicateRows(QStringLiteral("TEMP_None"), QStringLiteral("Buyer")));
 }
 
-TEST_F(DbOperateTest, CompactCurrentDatabaseKeepsDataAndKey)
+TEST_P(DbOperateTest, CompactCurrentDatabaseKeepsDataAndKey)
 {
     exec(QStringLiteral("INSERT INTO 简化表(Con,Sim) VALUES('诺基亚','NK')"));
     // Its own temporary folder, so parallel test runs do not share backup.mdb.

@@ -32,7 +32,9 @@ protected:
 
 } // namespace
 
-TEST_F(RecordsetTest, WalksRowsAndReadsTypedFieldsByName)
+QUEL_ON_BOTH_ENGINES(RecordsetTest);
+
+TEST_P(RecordsetTest, WalksRowsAndReadsTypedFieldsByName)
 {
     Recordset rs
         = open(QStringLiteral("SELECT * FROM 交易表 WHERE PID=7 ORDER BY Dat DESC,Buyer DESC"));
@@ -63,7 +65,7 @@ TEST_F(RecordsetTest, WalksRowsAndReadsTypedFieldsByName)
     EXPECT_TRUE(empty.eof());
 }
 
-TEST_F(RecordsetTest, AddNewAppendsAtTheEndAndNumbersTheRow)
+TEST_P(RecordsetTest, AddNewAppendsAtTheEndAndNumbersTheRow)
 {
     Recordset rs
         = open(QStringLiteral("SELECT * FROM 交易表 WHERE PID=7 ORDER BY Dat DESC,Buyer DESC"));
@@ -93,7 +95,7 @@ TEST_F(RecordsetTest, AddNewAppendsAtTheEndAndNumbersTheRow)
     EXPECT_EQ(stored[2], QVariant(12.5));
 }
 
-TEST_F(RecordsetTest, AssignmentsAndDeletesWriteThrough)
+TEST_P(RecordsetTest, AssignmentsAndDeletesWriteThrough)
 {
     Recordset rs = open(QStringLiteral("SELECT * FROM 交易表 ORDER BY ID"));
     EXPECT_TRUE(rs.setField(QStringLiteral("Buyer"), QStringLiteral("改")));
@@ -122,7 +124,7 @@ TEST_F(RecordsetTest, AssignmentsAndDeletesWriteThrough)
         QStringLiteral("丙"));
 }
 
-TEST_F(RecordsetTest, JoinsAndGroupsAreReadOnly)
+TEST_P(RecordsetTest, JoinsAndGroupsAreReadOnly)
 {
     for (const char* sql :
         { "SELECT PID,COUNT(*) AS C FROM 交易表 GROUP BY PID", "SELECT DISTINCT PID FROM 交易表",
@@ -137,7 +139,7 @@ TEST_F(RecordsetTest, JoinsAndGroupsAreReadOnly)
     EXPECT_EQ(grouped.fieldName(1), QStringLiteral("C"));
 }
 
-TEST_F(RecordsetTest, FailedWritesLeaveTheRecordsetUsable)
+TEST_P(RecordsetTest, FailedWritesLeaveTheRecordsetUsable)
 {
     exec(QStringLiteral("CREATE UNIQUE INDEX 简化表_Con ON 简化表 (Con)"));
     exec(QStringLiteral("INSERT INTO 简化表(Con,Sim) VALUES('a','b')"));
@@ -150,7 +152,7 @@ TEST_F(RecordsetTest, FailedWritesLeaveTheRecordsetUsable)
     EXPECT_TRUE(rs.eof());
 }
 
-TEST_F(RecordsetTest, TransactionGuardRollsBackUnlessCommitted)
+TEST_P(RecordsetTest, TransactionGuardRollsBackUnlessCommitted)
 {
     const Connection conn(m_db);
     {
@@ -177,7 +179,7 @@ TEST_F(RecordsetTest, TransactionGuardRollsBackUnlessCommitted)
     EXPECT_FALSE(Connection().transaction().isActive());
 }
 
-TEST_F(RecordsetTest, RolledBackSchemaChangesAreForgotten)
+TEST_P(RecordsetTest, RolledBackSchemaChangesAreForgotten)
 {
     const Connection conn(m_db);
     {

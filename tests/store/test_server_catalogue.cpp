@@ -6,6 +6,7 @@
 #include "store/db_operate.h"
 #include "store/server_address.h"
 #include "store_fixture.h"
+#include "support/pg_server.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -206,4 +207,74 @@ TEST_F(ServerCatalogueTest, CompactingAServerDatabaseWritesNoFiles)
     EXPECT_FALSE(m_feedback.open);
     EXPECT_TRUE(QDir(path(QStringLiteral("tmp"))).isEmpty());
     qputenv("TMPDIR", oldTemp);
+}
+
+namespace {
+
+// The same on the throw-away test server: a database of its own per test.
+class ServerCatalogueOnServerTest : public quel::test::PgServerTest
+{
+protected:
+    void TearDown() override
+    {
+        DatabasePool::shared().releaseAll();
+        PgServerTest::TearDown();
+    }
+
+    TempDir m_dir;
+    Catalogue m_catalogue { m_dir.path() };
+    CapturingFeedback m_feedback;
+};
+
+} // namespace
+
+TEST_F(ServerCatalogueOnServerTest, ANewServerDatabaseIsUsedCompactedAndForgottenIntact)
+{
+    const QString address = pgAddress();
+    ASSERT_TRUE(m_catalogue.NewServerDatabase(QStringLiteral("团队"), address, m_feedback))
+        << m_feedback.messages.join(u'\n').toStdString();
+    EXPECT_EQ(m_feedback.messages, QStringList { QStringLiteral("数据库‘团队’新建成功！") });
+    EXPECT_EQ(
+        QString::fromUtf8(m_dir.read(QStringLiteral("DB.txt"))).split(kSep).value(3), address);
+    // Recording it twice under another name is refused.
+    EXPECT_FALSE(m_catalogue.NewServerDatabase(QStringLiteral("再一次"), address, m_feedback));
+
+    // Selected, it is where the program's statements go; the empty database got its tables.
+    ASSERT_TRUE(m_catalogue.SelectCatalogueEntry(QStringLiteral("团队")));
+    SilentFeedback silent;
+    DB_Operate db(m_catalogue, silent);
+    ASSERT_TRUE(db.TableExists(QStringLiteral("产品表")));
+    ASSERT_TRUE(db.ExecuteSql(QStringLiteral("INSERT INTO 产品表 (PCode) VALUES ('kept')")));
+
+    // Compaction tidies the server in place: the progress shape of a file, no backup copy.
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    QDir(m_dir.path()).mkdir(QStringLiteral("tmp"));
+    qputenv("TMPDIR", m_dir.file(QStringLiteral("tmp")).toUtf8());
+    m_feedback.messages.clear();
+    DB_Operate shown(m_catalogue, m_feedback);
+    EXPECT_TRUE(shown.CompactCurrentDatabase()) << m_feedback.messages.join(u'\n').toStdString();
+    qputenv("TMPDIR", oldTemp);
+    EXPECT_EQ(m_feedback.events,
+        (QStringList { QStringLiteral("start 开始压缩数据库…… 3 0"), QStringLiteral("step 1 pages"),
+            QStringLiteral("step 1 pages"), QStringLiteral("close") }));
+    EXPECT_TRUE(m_feedback.messages.isEmpty());
+    EXPECT_TRUE(QDir(m_dir.file(QStringLiteral("tmp"))).isEmpty());
+
+    // Forgetting it leaves the server's tables and rows where they are.
+    ASSERT_TRUE(m_catalogue.SelectCatalogueEntry(QStringLiteral("默认")));
+    m_feedback.answer = true;
+    EXPECT_TRUE(m_catalogue.DeleteCatalogueEntry(QStringLiteral("团队"), m_feedback));
+    EXPECT_EQ(m_catalogue.names(), QStringList { QStringLiteral("默认") });
+    DatabasePool::shared().releaseAll();
+    QString error;
+    auto reopened = DatabasePool::shared().acquire(address, &error);
+    ASSERT_TRUE(reopened) << error.toStdString();
+    Catalogue direct(m_dir.path());
+    direct.useDatabaseForRun(address);
+    DB_Operate again(direct, silent);
+    EXPECT_EQ(again
+                  .LookupValue(QStringLiteral("产品表"), QStringLiteral("kept"),
+                      QStringLiteral("PCode"), QStringLiteral("PCode"))
+                  .toString(),
+        QStringLiteral("kept"));
 }

@@ -1,0 +1,474 @@
+#include "store/pg_database.h"
+
+#include "store/jet_sql.h"
+#include "store/pg_connection.h"
+#include "store/pg_dialect.h"
+#include "store/schema.h"
+
+#include <libpq-fe.h>
+
+namespace quel::store {
+
+namespace {
+
+// The kind and a declared type name for a result column's type.
+ColumnInfo describeColumn(const QString& name, PgOid type, PgOid citext)
+{
+    ColumnInfo c;
+    c.name = name;
+    switch (type) {
+    case pgtype::kInt2:
+    case pgtype::kInt4:
+    case pgtype::kInt8:
+    case pgtype::kBool:
+        c.declType = QStringLiteral("bigint");
+        c.kind = ColumnKind::Integer;
+        break;
+    case pgtype::kFloat4:
+    case pgtype::kFloat8:
+        c.declType = QStringLiteral("double precision");
+        c.kind = ColumnKind::Real;
+        break;
+    case pgtype::kNumeric:
+        c.declType = QStringLiteral("numeric");
+        c.kind = ColumnKind::Real;
+        break;
+    case pgtype::kTimestamp:
+    case pgtype::kTimestamptz:
+    case pgtype::kDate:
+        c.declType = QStringLiteral("timestamp");
+        c.kind = ColumnKind::Date;
+        break;
+    case pgtype::kText:
+    case pgtype::kVarchar:
+    case pgtype::kBpchar:
+        c.declType = QStringLiteral("text");
+        c.kind = ColumnKind::Text;
+        break;
+    default:
+        if (type != 0 && type == citext) {
+            c.declType = QStringLiteral("citext");
+            c.kind = ColumnKind::Text;
+        }
+        break;
+    }
+    return c;
+}
+
+// "?" and "?N" parameters (outside quotes) as the server's "$N".
+QString numberedParameters(const QString& sql)
+{
+    if (!sql.contains(u'?'))
+        return sql;
+    QString out;
+    out.reserve(sql.size() + 16);
+    int next = 1;
+    QChar quote;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (!quote.isNull()) {
+            out += c;
+            if (c == quote)
+                quote = QChar();
+            continue;
+        }
+        if (c == u'\'' || c == u'"') {
+            quote = c;
+            out += c;
+            continue;
+        }
+        if (c != u'?') {
+            out += c;
+            continue;
+        }
+        qsizetype j = i + 1;
+        while (j < sql.size() && sql[j].isDigit())
+            ++j;
+        if (j > i + 1) {
+            const int n = sql.mid(i + 1, j - i - 1).toInt();
+            out += u'$' + QString::number(n);
+            next = std::max(next, n + 1);
+            i = j - 1;
+        } else {
+            out += u'$' + QString::number(next++);
+        }
+    }
+    return out;
+}
+
+// One statement run with PQexecParams on each first step: the server plans it afresh, so
+// a work table dropped and made again with other columns never meets a stale plan.
+class PgStatement final : public StatementCore
+{
+public:
+    PgStatement(PgConnection& conn, const QString& sql, PgOid citext)
+        : m_conn(conn)
+        , m_sql(sql.toUtf8())
+        , m_citext(citext)
+    { }
+
+    void bindNull(int index) override { slot(index) = { {}, 0, true }; }
+    void bindInt64(int index, qint64 value) override
+    {
+        slot(index) = { QByteArray::number(value), pgtype::kInt8, false };
+    }
+    void bindDouble(int index, double value) override
+    {
+        slot(index) = { QByteArray::number(value, 'g', 17), pgtype::kFloat8, false };
+    }
+    void bindText(int index, QByteArrayView utf8) override
+    {
+        // Untyped: the server reads it as whatever the statement compares or stores it with.
+        slot(index) = { utf8.toByteArray(), 0, false };
+    }
+    void bindBlob(int index, QByteArrayView bytes) override { bindText(index, bytes); }
+
+    StepResult step() override
+    {
+        if (!m_ran) {
+            m_ran = true;
+            execute();
+        }
+        switch (m_result.status()) {
+        case PgResult::Status::TuplesOk:
+            if (++m_row < m_result.rows())
+                return StepResult::Row;
+            return StepResult::Done;
+        case PgResult::Status::CommandOk:
+        case PgResult::Status::EmptyQuery:
+            return StepResult::Done;
+        default:
+            return StepResult::Error;
+        }
+    }
+    void reset() override
+    {
+        m_ran = false;
+        m_row = -1;
+        m_result = PgResult();
+    }
+    void clearBindings() override { m_params.clear(); }
+    bool busy() const override { return m_ran; }
+
+    int columnCount() const override { return shape().columns(); }
+    ColumnInfo column(int index) const override
+    {
+        const PgResult& r = shape();
+        return describeColumn(r.columnName(index), r.columnType(index), m_citext);
+    }
+    bool isNull(int index) const override { return !onRow() || m_result.isNull(m_row, index); }
+    qint64 int64(int index) const override
+    {
+        const QByteArrayView text = utf8(index);
+        bool ok = false;
+        const qint64 whole = text.toLongLong(&ok);
+        return ok ? whole : static_cast<qint64>(text.toDouble());
+    }
+    double real(int index) const override { return utf8(index).toDouble(); }
+    QByteArrayView utf8(int index) const override
+    {
+        if (!onRow())
+            return {};
+        return QByteArrayView(
+            PQgetvalue(m_result.get(), m_row, index), PQgetlength(m_result.get(), m_row, index));
+    }
+    QVariant value(int index) const override
+    {
+        if (isNull(index))
+            return {};
+        switch (m_result.columnType(index)) {
+        case pgtype::kInt2:
+        case pgtype::kInt4:
+        case pgtype::kInt8:
+            return QVariant(static_cast<qlonglong>(int64(index)));
+        case pgtype::kBool:
+            return QVariant(static_cast<qlonglong>(utf8(index) == "t" ? 1 : 0));
+        case pgtype::kFloat4:
+        case pgtype::kFloat8:
+            return QVariant(real(index));
+        case pgtype::kNumeric: {
+            // A sum of whole numbers stays whole, as on the embedded engine.
+            const QByteArrayView text = utf8(index);
+            if (!text.contains('.') && !text.contains('e'))
+                return QVariant(static_cast<qlonglong>(int64(index)));
+            return QVariant(real(index));
+        }
+        default:
+            return QVariant(QString::fromUtf8(utf8(index)));
+        }
+    }
+
+    qint64 changes() const override { return m_changes; }
+    QString errorText() const override { return m_error; }
+
+private:
+    struct Param
+    {
+        QByteArray text;
+        PgOid type = 0;
+        bool null = true;
+    };
+    Param& slot(int index)
+    {
+        if (static_cast<int>(m_params.size()) < index)
+            m_params.resize(static_cast<size_t>(index));
+        return m_params[static_cast<size_t>(index - 1)];
+    }
+    bool onRow() const { return m_row >= 0 && m_row < m_result.rows(); }
+
+    void execute()
+    {
+        const int n = static_cast<int>(m_params.size());
+        std::vector<const char*> values(static_cast<size_t>(n));
+        std::vector<int> lengths(static_cast<size_t>(n));
+        std::vector<unsigned> types(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            const Param& p = m_params[static_cast<size_t>(i)];
+            values[static_cast<size_t>(i)] = p.null ? nullptr : p.text.constData();
+            lengths[static_cast<size_t>(i)] = static_cast<int>(p.text.size());
+            types[static_cast<size_t>(i)] = p.type;
+        }
+        PGresult* raw = PQexecParams(m_conn.handle(), m_sql.constData(), n, types.data(),
+            values.data(), lengths.data(), nullptr, 0);
+        m_result = PgResult(raw, m_conn.lastError());
+        m_row = -1;
+        m_error = m_result.ok() ? QString() : m_result.error();
+        m_changes = m_result.ok() ? m_result.affectedRows() : 0;
+    }
+
+    // Column names and types: of the result once run, else learnt without running.
+    const PgResult& shape() const
+    {
+        if (m_ran && m_result.status() == PgResult::Status::TuplesOk)
+            return m_result;
+        if (!m_described) {
+            m_description = m_conn.describe(QString::fromUtf8(m_sql));
+            m_described = true;
+        }
+        return m_description;
+    }
+
+    PgConnection& m_conn;
+    QByteArray m_sql;
+    PgOid m_citext;
+    std::vector<Param> m_params;
+    PgResult m_result;
+    mutable PgResult m_description;
+    mutable bool m_described = false;
+    bool m_ran = false;
+    int m_row = -1;
+    qint64 m_changes = 0;
+    QString m_error;
+};
+
+// Held while a first user makes the tables, so two first users do not both make them.
+constexpr char kSchemaLock[] = "SELECT pg_advisory_xact_lock(58314620)";
+
+} // namespace
+
+PgDatabase::PgDatabase(std::unique_ptr<PgConnection> conn, const QString& address)
+    : Database(address)
+    , m_conn(std::move(conn))
+{ }
+
+PgDatabase::~PgDatabase()
+{
+    close();
+}
+
+void PgDatabase::close()
+{
+    Database::close();
+    m_conn.reset();
+}
+
+std::shared_ptr<Database> PgDatabase::open(const QString& address, QString* error)
+{
+    auto fail = [&](const QString& text) {
+        if (error)
+            *error = text;
+        return nullptr;
+    };
+    QString why;
+    auto conn = PgConnection::connect(address, &why);
+    if (!conn)
+        return fail(why);
+    std::shared_ptr<PgDatabase> db(new PgDatabase(std::move(conn), address));
+    if (!db->run(
+            QStringLiteral("SET DateStyle = 'ISO, YMD'; SET client_min_messages = warning"), &why))
+        return fail(why);
+    db->m_citextOid = db->m_conn->citextOid();
+    if (db->m_citextOid == 0) {
+        if (!db->run(QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext"), &why))
+            return fail(QStringLiteral("数据库服务器缺少 citext 扩展，且无法安装：") + why);
+        db->m_citextOid = db->m_conn->citextOid();
+    }
+    // An empty server database gets the permanent tables on its first use.
+    const QStringList tables = db->tableNames();
+    if (!tables.contains(QStringLiteral("产品表"))) {
+        if (!db->run(QStringLiteral("BEGIN"), &why))
+            return fail(why);
+        bool ok = db->run(QString::fromLatin1(kSchemaLock), &why);
+        db->schemaChanged();
+        if (ok && !db->tableNames().contains(QStringLiteral("产品表")))
+            ok = createSchema(*db, &why);
+        db->run(ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"), ok ? &why : nullptr);
+        if (!ok)
+            return fail(QStringLiteral("无法在数据库服务器上建立数据表：") + why);
+        db->schemaChanged();
+    }
+    return db;
+}
+
+bool PgDatabase::run(const QString& sql, QString* error)
+{
+    if (!m_conn) {
+        if (error)
+            *error = QStringLiteral("database closed");
+        return false;
+    }
+    const PgResult result = m_conn->exec(sql);
+    if (!result.ok()) {
+        m_lastError = result.error();
+        if (error)
+            *error = m_lastError;
+        return false;
+    }
+    return true;
+}
+
+bool PgDatabase::executeNative(const QString& sql, QString* error)
+{
+    return run(numberedParameters(sql), error);
+}
+
+std::optional<JetTranslation> PgDatabase::translate(
+    const QString& jetSql, JetSchema& schema, QString* error)
+{
+    return translateJet(jetSql, schema, error, SqlDialect::Postgres);
+}
+
+std::optional<QString> PgDatabase::nativeText(const QString& sql, JetSchema& schema, QString* error)
+{
+    return nativeToPostgres(sql, schema, error);
+}
+
+Statement PgDatabase::compile(const QString& sql, QString* error)
+{
+    if (!m_conn) {
+        if (error)
+            *error = QStringLiteral("database closed");
+        return {};
+    }
+    return Statement(new PgStatement(*m_conn, numberedParameters(sql), m_citextOid), true);
+}
+
+std::vector<ColumnInfo> PgDatabase::readTableColumns(const QString& table)
+{
+    std::vector<ColumnInfo> columns;
+    if (!m_conn)
+        return columns;
+    // Names match ignoring letter case, as on the embedded engine.
+    const PgResult found = m_conn->execParams(postgresTableLookupSql(), { table });
+    if (!found.ok() || found.rows() == 0)
+        return columns;
+    const PgResult r = m_conn->execParams(postgresColumnListSql(), { found.text(0, 0) });
+    for (int row = 0; r.ok() && row < r.rows(); ++row) {
+        ColumnInfo c;
+        c.name = r.text(row, 0);
+        c.declType = r.text(row, 1);
+        c.kind = postgresColumnKind(c.declType);
+        columns.push_back(c);
+    }
+    return columns;
+}
+
+std::optional<std::vector<ColumnInfo>> PgDatabase::queryColumns(
+    const QString& sql, QString* error, bool withTypes)
+{
+    (void)withTypes; // the server types every column without running the query
+    if (!m_conn) {
+        if (error)
+            *error = QStringLiteral("database closed");
+        return std::nullopt;
+    }
+    const PgResult r = m_conn->describe(numberedParameters(sql));
+    if (!r.ok()) {
+        if (error)
+            *error = r.error();
+        return std::nullopt;
+    }
+    std::vector<ColumnInfo> columns;
+    for (int i = 0; i < r.columns(); ++i)
+        columns.push_back(describeColumn(r.columnName(i), r.columnType(i), m_citextOid));
+    return columns;
+}
+
+QStringList PgDatabase::tableNames()
+{
+    QStringList names;
+    if (!m_conn)
+        return names;
+    const PgResult r = m_conn->exec(postgresTableListSql());
+    for (int row = 0; r.ok() && row < r.rows(); ++row)
+        names << r.text(row, 0);
+    return names;
+}
+
+QString PgDatabase::periodStartSql(const QString& column, DatePart part) const
+{
+    const char* unit = part == DatePart::Day ? "day" : part == DatePart::Week ? "week" : "month";
+    return QStringLiteral("date_trunc('%1',%2)").arg(QLatin1String(unit), column);
+}
+
+bool PgDatabase::beginSavepoint(const QString& name)
+{
+    if (!m_conn)
+        return false;
+    // The server keeps savepoints only inside a transaction: the outermost one begins it.
+    if (m_depth == 0 && m_conn->transactionStatus() == PgTransaction::Idle) {
+        if (!run(QStringLiteral("BEGIN"), nullptr))
+            return false;
+        m_ownsTransaction = true;
+    }
+    if (!run(QStringLiteral("SAVEPOINT ") + name, nullptr)) {
+        if (m_depth == 0 && m_ownsTransaction) {
+            run(QStringLiteral("ROLLBACK"), nullptr);
+            m_ownsTransaction = false;
+        }
+        return false;
+    }
+    ++m_depth;
+    return true;
+}
+
+bool PgDatabase::releaseSavepoint(const QString& name)
+{
+    if (!m_conn || m_depth == 0)
+        return false;
+    // A savepoint that does not release stays open for the caller's rollback.
+    if (!run(QStringLiteral("RELEASE ") + name, nullptr))
+        return false;
+    --m_depth;
+    if (m_depth == 0 && m_ownsTransaction) {
+        m_ownsTransaction = false;
+        // A refused COMMIT is rolled back by the server: nothing of it was kept.
+        return run(QStringLiteral("COMMIT"), nullptr);
+    }
+    return true;
+}
+
+void PgDatabase::rollbackSavepoint(const QString& name)
+{
+    if (!m_conn || m_depth == 0)
+        return;
+    run(QStringLiteral("ROLLBACK TO ") + name, nullptr);
+    run(QStringLiteral("RELEASE ") + name, nullptr);
+    --m_depth;
+    if (m_depth == 0 && m_ownsTransaction) {
+        m_ownsTransaction = false;
+        run(QStringLiteral("ROLLBACK"), nullptr);
+    }
+}
+
+} // namespace quel::store

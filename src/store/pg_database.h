@@ -1,0 +1,62 @@
+#pragma once
+
+#include "store/database.h"
+
+#include <memory>
+
+namespace quel::store {
+
+class PgConnection;
+
+// A database on a PostgreSQL server, shared by a team. Text columns are citext, so they
+// compare, group and sort without regard to letter case as the embedded engine's do; work
+// tables (TEMP_*) are temporary tables, private to this program instance.
+class PgDatabase final : public Database
+{
+public:
+    // Connects to the address, makes sure the citext type exists and reads the table list.
+    static std::shared_ptr<Database> open(const QString& address, QString* error);
+    ~PgDatabase() override;
+
+    bool isServer() const override { return true; }
+    bool isOpen() const override { return m_conn != nullptr; }
+    void close() override;
+    bool executeNative(const QString& sql, QString* error = nullptr) override;
+    std::optional<std::vector<ColumnInfo>> queryColumns(
+        const QString& sql, QString* error, bool withTypes = true) override;
+    QStringList tableNames() override;
+    QString lastErrorText() const override { return m_lastError; }
+    int lastErrorCode() const override { return m_lastError.isEmpty() ? 0 : 1; }
+    // A row's physical place: it moves when the row is written, so writes hand back the new.
+    QString rowKeyColumn() const override { return QStringLiteral("ctid"); }
+    QString rowKeyReturning() const override { return QStringLiteral(" RETURNING ctid"); }
+    QVariant lastInsertRowKey() const override { return {}; }
+    QString periodStartSql(const QString& column, DatePart part) const override;
+
+    bool beginSavepoint(const QString& name) override;
+    bool releaseSavepoint(const QString& name) override;
+    void rollbackSavepoint(const QString& name) override;
+
+    PgConnection* connection() const { return m_conn.get(); }
+
+protected:
+    std::optional<JetTranslation> translate(
+        const QString& jetSql, JetSchema& schema, QString* error) override;
+    Statement compile(const QString& sql, QString* error) override;
+    std::optional<QString> nativeText(
+        const QString& sql, JetSchema& schema, QString* error) override;
+    std::vector<ColumnInfo> readTableColumns(const QString& table) override;
+
+private:
+    PgDatabase(std::unique_ptr<PgConnection> conn, const QString& address);
+    bool run(const QString& sql, QString* error);
+
+    std::unique_ptr<PgConnection> m_conn;
+    QString m_lastError;
+    unsigned m_citextOid = 0;
+    // Savepoints open through beginSavepoint; the outermost began the transaction itself.
+    int m_depth = 0;
+    bool m_ownsTransaction = false;
+};
+
+} // namespace quel::store
