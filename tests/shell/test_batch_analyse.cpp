@@ -5,6 +5,7 @@
 #include "store/data_folder.h"
 #include "store/database.h"
 #include "store/db_operate.h"
+#include "support/pg_server.h"
 #include "support/temp_dir.h"
 
 #include <QDir>
@@ -195,6 +196,42 @@ TEST_F(BatchAnalyseTest, DbNamesTheRunsDatabaseWithoutTouchingTheCatalogue)
         EXPECT_FALSE(badText.contains("pw@")) << badText.toStdString();
     }
     EXPECT_EQ(m_dir.read("DB.txt"), catalogue);
+}
+
+// A server database named with --db, on the throw-away test server.
+class BatchOnServerTest : public test::PgServerTest
+{
+protected:
+    void TearDown() override
+    {
+        store::DatabasePool::shared().releaseAll();
+        PgServerTest::TearDown();
+    }
+    test::TempDir m_dir;
+};
+
+TEST_F(BatchOnServerTest, DbTakesAServerAddressAsItIs)
+{
+    QString error;
+    ASSERT_TRUE(store::initialiseDataFolder(m_dir.path(), test::binDir(), &error))
+        << error.toStdString();
+    store::Catalogue catalogue(m_dir.path());
+    catalogue.useDatabaseForRun(pgAddress());
+    SilentFeedback feedback;
+    store::DB_Operate db(catalogue, feedback);
+    ASSERT_TRUE(db.ExecuteSql(QStringLiteral(
+        "INSERT INTO 产品表(KWord,P_Name,SName,Price) VALUES('手机','N73','服务器小铺',1600)")));
+    store::DatabasePool::shared().releaseAll();
+
+    const QString out = m_dir.file("s.csv");
+    QProcess process;
+    process.start(test::binDir() + "/quelmar",
+        { "--data", m_dir.path(), "--db", pgAddress(), "--batch", "analyse", "products",
+            "--measures", "price", "--group", "shop", "--out", out });
+    ASSERT_TRUE(process.waitForFinished(60000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_TRUE(QString::fromUtf8(m_dir.read("s.csv")).contains("服务器小铺"));
+    EXPECT_FALSE(QFile::exists(m_dir.file("DB.txt")));
 }
 
 TEST(AnalyseOutputArguments, SharedOptionsAreTakenOutForEveryKind)
