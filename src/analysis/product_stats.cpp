@@ -1,10 +1,10 @@
 #include "analysis/product_stats.h"
 
 #include "core/feedback.h"
-#include "store/db_operate.h"
-#include "views/grid_fill.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
+#include "store/db_operate.h"
+#include "views/grid_fill.h"
 
 #include <algorithm>
 
@@ -70,11 +70,16 @@ ProductHeadings BuildProductStatisticsHeadings(const ProductStatsOptions& option
     return h;
 }
 
-QString ProductStatisticsOrder(const ProductStatsOptions& options)
+QString ProductStatisticsOrder(const ProductStatsOptions& options, const QString& groupColumns)
 {
     for (int i = 0; i < kProductMeasures; ++i) {
-        if (options.measures[static_cast<size_t>(i)])
-            return text(productMeasures()[static_cast<size_t>(i)].column) + QStringLiteral(" DESC");
+        if (options.measures[static_cast<size_t>(i)]) {
+            // Groups with equal figures keep the order of their names, whatever order the
+            // engine wrote the work table in.
+            const QString order
+                = text(productMeasures()[static_cast<size_t>(i)].column) + QStringLiteral(" DESC");
+            return groupColumns.isEmpty() ? order : order + u',' + groupColumns;
+        }
     }
     return {};
 }
@@ -125,11 +130,13 @@ QString RunProductStatistics(views::GridModel& grid, store::DB_Operate& db,
     Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("正在统计产品数据……"), 2, 0);
     const int g = std::clamp(options.grouping, 0, kProductGroupings - 1);
-    BuildProductAnalysisTable(db, text(productGroupings()[static_cast<size_t>(g)].tag));
+    const QString tag = text(productGroupings()[static_cast<size_t>(g)].tag);
+    BuildProductAnalysisTable(db, tag);
     feedback.indicatorStep(1, QString());
 
     grid.setTag(QStringLiteral("TEMP_PAna"));
-    views::fillGridFromTable(grid, db, QString(), ProductStatisticsOrder(options), false, measure);
+    views::fillGridFromTable(
+        grid, db, QString(), ProductStatisticsOrder(options, tag), false, measure);
 
     if (!grid.fieldName(0).isEmpty()) {
         {

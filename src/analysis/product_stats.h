@@ -55,8 +55,10 @@ struct ProductHeadings
 };
 ProductHeadings BuildProductStatisticsHeadings(const ProductStatsOptions& options);
 
-// "Price DESC" for the checked measure of lowest index; empty when none is checked.
-QString ProductStatisticsOrder(const ProductStatsOptions& options);
+// "Price DESC" for the checked measure of lowest index, then the group columns (ties stay
+// in name order); empty when none is checked.
+QString ProductStatisticsOrder(
+    const ProductStatsOptions& options, const QString& groupColumns = {});
 
 // Drops, creates and fills TEMP_PAna: one row per group of 产品表 by the grouping columns
 // `tag` (e.g. "SName,P_Name"), with the averages of price, postage and discount and the sums

@@ -133,9 +133,14 @@ bool Recordset::open(
     const auto match = singleTableSelect().match(*sql);
     if (match.hasMatch()) {
         const QString list = match.captured(1);
+        // Grouped rows are no table rows: nothing names them for writing back (and a
+        // server refuses a row key beside a GROUP BY).
+        static const QRegularExpression grouped(QStringLiteral("\\b(GROUP\\s+BY|HAVING)\\b"),
+            QRegularExpression::CaseInsensitiveOption);
         const bool distinct
             = list.trimmed().startsWith(QLatin1String("DISTINCT"), Qt::CaseInsensitive)
-            || list.contains(QLatin1String(" AS "), Qt::CaseInsensitive);
+            || list.contains(QLatin1String(" AS "), Qt::CaseInsensitive)
+            || grouped.match(*sql, match.capturedEnd(2)).hasMatch();
         QString name = match.captured(2);
         if (name.startsWith(u'"') || name.startsWith(u'['))
             name = name.mid(1, name.size() - 2);

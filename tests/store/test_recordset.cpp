@@ -128,6 +128,8 @@ TEST_P(RecordsetTest, JoinsAndGroupsAreReadOnly)
 {
     for (const char* sql :
         { "SELECT PID,COUNT(*) AS C FROM 交易表 GROUP BY PID", "SELECT DISTINCT PID FROM 交易表",
+            // The search's "is this code stored" question: plain columns, but grouped.
+            "SELECT BCode FROM 交易表 WHERE  BCode='b1' GROUP BY BCode",
             "SELECT 交易表.*,客户表.BName FROM 交易表,客户表 WHERE 交易表.BCode=客户表.BCode" }) {
         Recordset rs = open(QString::fromUtf8(sql));
         EXPECT_FALSE(rs.isUpdatable()) << sql;
