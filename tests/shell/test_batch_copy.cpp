@@ -28,7 +28,7 @@ public:
     bool isIndicatorOpen() const override { return true; }
 };
 
-struct Run
+struct RunResult
 {
     int code = -1;
     QString err;
@@ -82,7 +82,7 @@ protected:
         ASSERT_TRUE(store::initialiseDataFolder(dir.path(), test::binDir(), &error)) << s(error);
     }
 
-    static Run run(const test::TempDir& dir, const QStringList& arguments)
+    static RunResult run(const test::TempDir& dir, const QStringList& arguments)
     {
         QProcess process;
         process.start(test::binDir() + "/quelmar",
@@ -96,7 +96,7 @@ protected:
 
 TEST_F(BatchCopyTest, CopiesToTheServerAndBackIntoAnEmptyDatabase)
 {
-    Run r = run(m_local, { "copy-to", pgAddress() });
+    RunResult r = run(m_local, { "copy-to", pgAddress() });
     ASSERT_EQ(r.code, 0) << s(r.err);
     EXPECT_TRUE(r.err.contains("产品表：0/5 行")) << s(r.err);
     EXPECT_TRUE(r.err.contains("交易表：40/40 行")) << s(r.err);
@@ -129,7 +129,7 @@ TEST_F(BatchCopyTest, CopiesToTheServerAndBackIntoAnEmptyDatabase)
 
 TEST_F(BatchCopyTest, BadAddressesAreUsageErrorsAndAnUnreachableServerIsFatal)
 {
-    Run r = run(m_local, { "copy-to" });
+    RunResult r = run(m_local, { "copy-to" });
     EXPECT_EQ(r.code, 2);
     EXPECT_TRUE(r.err.contains("缺少数据库服务器地址")) << s(r.err);
     r = run(m_local, { "copy-from", m_local.file("OTHER.mdb") });
