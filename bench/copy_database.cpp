@@ -88,6 +88,10 @@ int main(int argc, char** argv)
     std::unique_ptr<ThrowAwayServer> server;
     QString address = qEnvironmentVariable("QUELMAR_PG_ADDRESS");
     if (address.isEmpty()) {
+        // Under root the server runs as the postgres user, which must reach its folder.
+        QFile::setPermissions(dir.path(),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
         server = std::make_unique<ThrowAwayServer>(dir.filePath("pg"));
         address = server->address();
     }
