@@ -85,6 +85,13 @@ public:
         = 0;
     // Every table name in creation order (the engine's own tables left out).
     virtual QStringList tableNames() = 0;
+    // The column lists of a table's unique keys (what an insert that replaces a row
+    // matches on); only the server engine needs to be told.
+    virtual std::vector<QStringList> uniqueKeys(const QString& table)
+    {
+        (void)table;
+        return {};
+    }
 
     // Forgets cached schema and translations (after DDL).
     void schemaChanged();

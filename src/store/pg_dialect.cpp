@@ -59,7 +59,8 @@ bool isPlainWord(const Token& t)
 // A TRUE or FALSE where the engine expects a condition: WHERE FALSE, x AND TRUE, ON TRUE.
 bool conditionExpected(const Tokens& tokens, size_t i)
 {
-    static const QSet<QString> ops { "=", "<>", "<", ">", "<=", ">=", "!=", "+", "-", "*", "/" };
+    static const QSet<QString> ops { "=", "==", "<>", "<", ">", "<=", ">=", "!=", "+", "-", "*",
+        "/" };
     const size_t next = skipSpace(tokens, i + 1);
     if (next < tokens.size() && tokens[next].kind == Tok::Symbol && ops.contains(tokens[next].text))
         return false;
@@ -195,6 +196,18 @@ bool rewriteFunctions(Tokens& tokens,
                 castCall(tokens, i, close, QStringLiteral("bigint"));
                 ++i;
             }
+        } else if (name == QLatin1String("ROUND")) {
+            // The server rounds to places only a numeric; SQLite's result is a double.
+            const auto args = callArguments(tokens, open, close);
+            if (args.size() != 2)
+                continue;
+            const size_t first = args[0].first;
+            const size_t end = args[0].second;
+            tokens.insert(
+                tokens.begin() + static_cast<long>(end), raw(QStringLiteral(" AS numeric)")));
+            tokens.insert(tokens.begin() + static_cast<long>(first), raw(QStringLiteral("CAST(")));
+            castCall(tokens, i, closingParen(tokens, open), QStringLiteral("double precision"));
+            ++i;
         } else if (name == QLatin1String("IFNULL")) {
             tokens[i] = raw(QStringLiteral("coalesce"));
         } else if (name == QLatin1String("INSTR")) {
@@ -487,6 +500,10 @@ QString PostgresNames::text(const Tokens& tokens, size_t from, size_t to)
             break;
         case Tok::Word:
             out += wordText(tokens, i);
+            break;
+        case Tok::Symbol:
+            // SQLite's "==" is the server's "=".
+            out += t.text == QLatin1String("==") ? QStringLiteral("=") : t.text;
             break;
         default:
             out += t.text;

@@ -4,6 +4,8 @@
 #include "store/price_history.h"
 #include "store/recordset.h"
 #include "store/schema.h"
+#include "store_fixture.h"
+#include "support/pg_server.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -15,15 +17,22 @@ namespace {
 struct HistoryDb
 {
     quel::test::TempDir dir;
+    std::unique_ptr<quel::test::PgTestDatabase> server;
     std::shared_ptr<Database> db;
     Connection conn;
 
-    HistoryDb()
+    explicit HistoryDb(quel::test::Engine engine)
     {
         QString error;
-        const QString path = dir.file(QStringLiteral("DATA.mdb"));
-        EXPECT_TRUE(writeTemplate(path, &error)) << error.toStdString();
-        db = Database::open(path, QString::fromLatin1(kDatabasePassword), &error);
+        if (engine == quel::test::Engine::Server) {
+            server = quel::test::PgTestDatabase::create(&error);
+            EXPECT_TRUE(server) << error.toStdString();
+            db = server ? Database::open(server->address(), {}, &error) : nullptr;
+        } else {
+            const QString path = dir.file(QStringLiteral("DATA.mdb"));
+            EXPECT_TRUE(writeTemplate(path, &error)) << error.toStdString();
+            db = Database::open(path, QString::fromLatin1(kDatabasePassword), &error);
+        }
         EXPECT_TRUE(db) << error.toStdString();
         conn = Connection(db);
         for (const char* code : { "a1", "A2", "a3" })
@@ -64,9 +73,20 @@ PriceObservation look(int day, std::optional<double> price, std::optional<qint64
 
 } // namespace
 
-TEST(PriceHistory, OneRowPerProductAndDayKeepingWhatALaterLookDidNotSee)
+class PriceHistory : public ::testing::TestWithParam<quel::test::Engine>
 {
-    HistoryDb t;
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == quel::test::Engine::Server)
+            QUEL_SKIP_WITHOUT_PG_SERVER();
+    }
+};
+QUEL_ON_BOTH_ENGINES(PriceHistory);
+
+TEST_P(PriceHistory, OneRowPerProductAndDayKeepingWhatALaterLookDidNotSee)
+{
+    HistoryDb t(GetParam());
     ASSERT_TRUE(RecordObservation(t.conn, 1, look(7, 10.5, 3)));
     // The same day again: the price it saw replaces, the sales it did not see stay.
     ASSERT_TRUE(RecordObservation(t.conn, 1, look(7, 9.5, {}, 40)));
@@ -93,9 +113,9 @@ TEST(PriceHistory, OneRowPerProductAndDayKeepingWhatALaterLookDidNotSee)
     EXPECT_TRUE(t.rows(3).isEmpty());
 }
 
-TEST(PriceHistory, PriceChangeComparesTheLastTwoLooksThatSawAPrice)
+TEST_P(PriceHistory, PriceChangeComparesTheLastTwoLooksThatSawAPrice)
 {
-    HistoryDb t;
+    HistoryDb t(GetParam());
     const QString sql = QStringLiteral("SELECT ID,")
         + PriceChangeExpression(QStringLiteral("产品表"))
         + QStringLiteral(" AS Change FROM 产品表 ORDER BY ID");
