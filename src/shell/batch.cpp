@@ -3,6 +3,7 @@
 #include "download/batch_download.h"
 #include "search/batch_search.h"
 #include "shell/batch_analyse.h"
+#include "shell/batch_copy.h"
 #include "shell/interrupt_watcher.h"
 #include "store/db_operate.h"
 
@@ -99,6 +100,14 @@ const std::vector<BatchCommand>& batchCommands()
         { QStringLiteral("analyse"),
             QStringLiteral("KIND ARGS --out FILE [--chart FILE.jpg] [--size WxH]"),
             [](BatchContext& c, const QStringList& a) { return RunAnalyseBatch(c, a); } },
+        { QStringLiteral("copy-to"), CopyBatchUsage(),
+            [](BatchContext& c, const QStringList& a) {
+                return RunCopyBatch(c, a, CopyDirection::ToServer);
+            } },
+        { QStringLiteral("copy-from"), CopyBatchUsage(),
+            [](BatchContext& c, const QStringList& a) {
+                return RunCopyBatch(c, a, CopyDirection::FromServer);
+            } },
     };
     return commands;
 }
