@@ -32,6 +32,10 @@ public:
     {
         return m_db.queryColumns(sql, error, false);
     }
+    std::vector<QStringList> uniqueKeys(const QString& table) override
+    {
+        return m_db.uniqueKeys(table);
+    }
 
 private:
     Database& m_db;

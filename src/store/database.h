@@ -85,6 +85,13 @@ public:
         = 0;
     // Every table name in creation order (the engine's own tables left out).
     virtual QStringList tableNames() = 0;
+    // The column lists of a table's unique indexes, where the engine's text needs them to
+    // turn a replacing insert into an upsert on the same key; empty by default.
+    virtual std::vector<QStringList> uniqueKeys(const QString& table)
+    {
+        (void)table;
+        return {};
+    }
 
     // Forgets cached schema and translations (after DDL).
     void schemaChanged();

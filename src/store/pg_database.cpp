@@ -383,6 +383,29 @@ std::vector<ColumnInfo> PgDatabase::readTableColumns(const QString& table)
     return columns;
 }
 
+std::vector<QStringList> PgDatabase::uniqueKeys(const QString& table)
+{
+    std::vector<QStringList> keys;
+    if (!m_conn)
+        return keys;
+    const PgResult found = m_conn->execParams(postgresTableLookupSql(), { table });
+    if (!found.ok() || found.rows() == 0)
+        return keys;
+    // Each unique index's columns in index order, joined by commas (names hold none).
+    const PgResult r = m_conn->execParams(
+        QStringLiteral("SELECT string_agg(a.attname, ',' ORDER BY k.n) FROM pg_index i"
+                       " CROSS JOIN LATERAL unnest(i.indkey) WITH ORDINALITY AS k(attnum, n)"
+                       " JOIN pg_attribute a ON a.attrelid=i.indrelid AND a.attnum=k.attnum"
+                       " WHERE i.indisunique AND i.indrelid=("
+                       "  SELECT c.oid FROM pg_class c WHERE c.relname=$1"
+                       "  ORDER BY pg_table_is_visible(c.oid) DESC LIMIT 1)"
+                       " GROUP BY i.indexrelid ORDER BY i.indexrelid"),
+        { found.text(0, 0) });
+    for (int row = 0; r.ok() && row < r.rows(); ++row)
+        keys.push_back(r.text(row, 0).split(QLatin1Char(',')));
+    return keys;
+}
+
 std::optional<std::vector<ColumnInfo>> PgDatabase::queryColumns(
     const QString& sql, QString* error, bool withTypes)
 {

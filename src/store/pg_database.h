@@ -38,6 +38,7 @@ public:
     void rollbackSavepoint(const QString& name) override;
 
     PgConnection* connection() const { return m_conn.get(); }
+    std::vector<QStringList> uniqueKeys(const QString& table) override;
 
 protected:
     std::optional<JetTranslation> translate(

@@ -4,6 +4,7 @@
 #include "store/price_history.h"
 #include "store/recordset.h"
 #include "store/schema.h"
+#include "store_fixture.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -117,3 +118,29 @@ TEST(PriceHistory, PriceChangeComparesTheLastTwoLooksThatSawAPrice)
     ASSERT_TRUE(RecordObservation(t.conn, 2, look(2, 8)));
     EXPECT_EQ(changes(), (QStringList { "-2.2", "0", "-" }));
 }
+
+namespace {
+
+class PriceHistoryEngines : public quel::test::StoreTest
+{
+};
+
+} // namespace
+
+// The day's row is replaced through the (PID, Dat) key on the server as in the file.
+TEST_P(PriceHistoryEngines, ALaterLookOfTheDayReplacesItsRow)
+{
+    exec(QStringLiteral("INSERT INTO 产品表(PCode) VALUES('a1')"));
+    const qint64 pid = scalar(QStringLiteral("SELECT ID FROM 产品表")).toLongLong();
+    Connection conn(m_db);
+    QString error;
+    ASSERT_TRUE(RecordObservation(conn, pid, look(7, 10.5, 3), &error)) << error.toStdString();
+    ASSERT_TRUE(RecordObservation(conn, pid, look(7, 9.5, {}, 40), &error)) << error.toStdString();
+    const auto got = rows(QStringLiteral("SELECT Price,Num1,Num9 FROM 价格历史"));
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_DOUBLE_EQ(got[0][0].toDouble(), 9.5);
+    EXPECT_EQ(got[0][1].toLongLong(), 3);
+    EXPECT_EQ(got[0][2].toLongLong(), 40);
+}
+
+QUEL_ON_BOTH_ENGINES(PriceHistoryEngines);
