@@ -10,6 +10,7 @@
 #include "store/recordset.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cmath>
 
 namespace quel::download {
@@ -59,6 +60,66 @@ store::PriceObservation headObservation(const QStringList& f, const QDate& today
     seen.cTimes = wholeFigure(f[5]);
     seen.price = figure(f[6]);
     return seen;
+}
+
+// A server database is shared by several machines importing at once. The product's lock
+// keeps two imports of one product (a job taken over from a machine that was only slow)
+// apart, so the second sees the first's trades and stores none of them again.
+bool lockProduct(store::Database& db, qint64 productId, QString* error)
+{
+    store::Statement st = db.prepareNativeCached(
+        QStringLiteral("SELECT pg_advisory_xact_lock(?::int, ?::int)"), error);
+    if (!st)
+        return false;
+    st.bindInt64(1, qint64(quint64(productId) >> 32));
+    st.bindInt64(2, qint64(qint32(quint32(quint64(productId) & 0xffffffffu))));
+    const bool ok = st.step() == store::StepResult::Row;
+    if (!ok && error)
+        *error = st.errorText();
+    st.reset();
+    return ok;
+}
+
+// The lock of one buyer code (in the server's one-number lock space, apart from the
+// products'): FNV-1a of its UTF-8 text.
+qint64 buyerCodeLockKey(const QByteArray& code)
+{
+    quint64 h = 1469598103934665603ull;
+    for (const char c : code) {
+        h ^= quint64(static_cast<unsigned char>(c));
+        h *= 1099511628211ull;
+    }
+    return qint64(h);
+}
+
+// Takes the locks of the buyer codes this import may add, in one order for every machine
+// (so two imports never wait on each other in a circle): a code another machine adds
+// meanwhile is then seen as known once its import commits, and is neither added twice nor
+// refused.
+bool lockBuyerCodes(store::Database& db, const QSet<QString>& codes, QString* error)
+{
+    std::vector<qint64> keys;
+    keys.reserve(std::size_t(codes.size()));
+    for (const QString& code : codes)
+        keys.push_back(buyerCodeLockKey(code.toUtf8()));
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    store::Statement st
+        = db.prepareNativeCached(QStringLiteral("SELECT pg_advisory_xact_lock(?::bigint)"), error);
+    if (!st)
+        return false;
+    for (const qint64 key : keys) {
+        st.reset();
+        st.bindInt64(1, key);
+        if (st.step() != store::StepResult::Row) {
+            if (error)
+                *error = st.errorText();
+            st.reset();
+            return false;
+        }
+    }
+    st.reset();
+    return true;
 }
 
 } // namespace
@@ -121,6 +182,10 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
         return fail(error, QStringLiteral("cannot begin a transaction"));
 
     QString why;
+    store::Database& db = *conn.database();
+    const bool shared = db.isServer();
+    if (shared && !lockProduct(db, productId, &why))
+        return fail(error, why);
     if (result.hasFullHead()) {
         if (!conn.execute(headUpdate(result.head, productId, today), &why))
             return fail(error, why);
@@ -146,9 +211,18 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
     rs.close();
 
     const std::vector<SaleRecord> fresh = SelectNewRecords(stored, result.records);
+    if (shared) {
+        QSet<QString> unknown;
+        for (const SaleRecord& r : fresh) {
+            if (!r.buyerCode.isEmpty() && !unknown.contains(r.buyerCode)
+                && !known.contains(r.buyerCode))
+                unknown.insert(r.buyerCode);
+        }
+        if (!lockBuyerCodes(db, unknown, &why))
+            return fail(error, why);
+    }
     // A product brings a few hundred records: one prepared statement each for the trades
     // and the new buyer codes, bound per row, keeps the import cheap on the user's thread.
-    store::Database& db = *conn.database();
     store::Statement insertSale = db.prepareCached(
         QStringLiteral("INSERT INTO 交易表(PID,BCode,Buyer,Dat,Pri,Num) VALUES(?,?,?,?,?,?)"),
         &why);
