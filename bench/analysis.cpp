@@ -4,6 +4,7 @@
 // the trade, customer and sales-cycle analyses (analysis_trades.cpp).
 #include "analysis/chart_draw.h"
 #include "analysis/product_stats.h"
+#include "analysis_compare.h"
 #include "analysis_trades.h"
 #include "core/feedback.h"
 #include "grid/grid_model.h"
@@ -75,29 +76,6 @@ bool generate(const QString& path, int products)
     return sqlite3_exec(handle, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-// The analysis' own aggregate, read to the last value on the raw handle.
-double directMs(sqlite3* handle, const QString& tag, int* groups)
-{
-    const QByteArray sql = (QStringLiteral("SELECT ") + tag
-        + QStringLiteral(",AVG(Price),AVG(MFee),AVG(Dis),SUM(Num1),SUM(Num9),SUM(SNum),"
-                         "SUM(VTimes),SUM(CTimes) FROM 产品表 GROUP BY ")
-        + tag)
-                               .toUtf8();
-    QElapsedTimer timer;
-    timer.start();
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(handle, sql.constData(), -1, &stmt, nullptr);
-    int rows = 0;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        for (int c = 0; c < sqlite3_column_count(stmt); ++c)
-            sqlite3_column_text(stmt, c);
-        ++rows;
-    }
-    sqlite3_finalize(stmt);
-    *groups = rows;
-    return timer.nsecsElapsed() / 1e6;
-}
-
 // Best wall time and best processor time of ten drawings: on a busy machine the wall time
 // also counts the time other programs had the processor.
 struct ChartTimes
@@ -166,29 +144,16 @@ int main(int argc, char** argv)
         return 1;
     }
     const views::FontTextMeasure measure { QFont() };
+    views::GridModel grid;
+    const bench::AnalysisBench bench { *conn.database(), db, grid, measure, kRuns };
     double worst = 0;
     for (int g = 0; g < analysis::kProductGroupings; ++g) {
-        const analysis::ProductGrouping& grouping = analysis::productGroupings()[size_t(g)];
-        analysis::ProductStatsOptions options;
-        options.measures.fill(true);
-        options.grouping = g;
-        double page = 1e9;
-        double direct = 1e9;
-        int groups = 0;
-        for (int run = 0; run < kRuns; ++run) {
-            views::GridModel grid;
-            QElapsedTimer timer;
-            timer.start();
-            analysis::RunProductStatistics(grid, db, options, measure);
-            page = std::min(page, timer.nsecsElapsed() / 1e6);
-            direct = std::min(direct,
-                directMs(conn.database()->handle(), QString::fromUtf8(grouping.tag), &groups));
-        }
-        const double ratio = page / std::max(direct, 0.001);
-        worst = std::max(worst, ratio);
-        out << "analysis_products_" << grouping.batchName << ": " << QString::number(page, 'f', 1)
-            << " ms (direct " << QString::number(direct, 'f', 1) << " ms, " << groups
-            << " groups)\n";
+        const bench::AnalysisTiming t = bench::compareProductStatistics(bench, g);
+        worst = std::max(worst, t.ratio());
+        out << "analysis_products_" << analysis::productGroupings()[size_t(g)].batchName << ": "
+            << QString::number(t.ours, 'f', 1) << " cpu_ms (direct "
+            << QString::number(t.sql, 'f', 1) << " cpu_ms, " << t.rows << " groups"
+            << (t.match ? "" : ", the grid differs") << ")\n";
     }
     out << "analysis_products_ratio: " << QString::number(worst, 'f', 2) << " x\n";
     const ChartTimes chart = chartMs();

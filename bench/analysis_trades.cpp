@@ -1,12 +1,11 @@
 // The trade, customer and sales-cycle analyses on a large generated database (1,000,000
 // trades over 2,000 products and 200,000 buyers), each timed the way a page runs it (work
 // tables, grid, column fitting) against the same aggregation written as one SQL query on
-// the SQLCipher handle. Prints the ratio per analysis and whether the results agree.
+// the SQLCipher handle (analysis_compare.cpp). Prints the ratio per analysis and whether the
+// results agree.
 #include "analysis_trades.h"
 
-#include "analysis/customer_stats.h"
-#include "analysis/sales_cycle.h"
-#include "analysis/trade_stats.h"
+#include "analysis_compare.h"
 #include "core/feedback.h"
 #include "grid/grid_model.h"
 #include "grid/text_measure.h"
@@ -17,15 +16,12 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMap>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <functional>
 #include <sqlite3.h>
 
 using namespace quel;
-using namespace quel::analysis;
 
 namespace {
 
@@ -110,66 +106,12 @@ bool generate(store::Database& db, qint64 trades)
     return sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-// Best of a few runs, in milliseconds.
-double bestOf(int runs, const std::function<void()>& work)
+std::vector<qint64> idRange(int first, int count, int step)
 {
-    double best = 1e18;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
-// Runs one query to the end; each row's columns joined by "|" (doubles with two decimals).
-QStringList query(store::Database& db, const QString& sql)
-{
-    QStringList rows;
-    store::Statement stmt = db.prepare(sql);
-    if (!stmt)
-        return { QStringLiteral("error: ") + db.lastErrorText() };
-    while (stmt.step() == store::StepResult::Row) {
-        QStringList cells;
-        for (int c = 0; c < stmt.columnCount(); ++c) {
-            const QVariant value = stmt.value(c);
-            if (value.typeId() == QMetaType::Double)
-                cells << QString::number(value.toDouble(), 'f', 2);
-            else
-                cells << stmt.text(c);
-        }
-        rows << cells.join(u'|');
-    }
-    return rows;
-}
-
-QStringList gridRows(const views::GridModel& grid, int firstCol)
-{
-    QStringList rows;
-    for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
-        QStringList cells;
-        for (int c = firstCol; c < grid.cols(); ++c)
-            cells << grid.text(r, c);
-        rows << cells.join(u'|');
-    }
-    return rows;
-}
-
-QString idList(int first, int count, int step)
-{
-    QString ids;
+    std::vector<qint64> ids;
     for (int i = 0; i < count; ++i)
-        ids += QString::number(first + i * step) + QStringLiteral("；");
+        ids.push_back(first + i * step);
     return ids;
-}
-
-QString sqlIds(int first, int count, int step)
-{
-    QStringList ids;
-    for (int i = 0; i < count; ++i)
-        ids << QString::number(first + i * step);
-    return ids.join(u',');
 }
 
 } // namespace
@@ -207,93 +149,20 @@ int runTradeAnalysisBench(const QStringList& arguments, QTextStream& out)
     views::FixedTextMeasure measure;
     views::GridModel grid;
     bool allMatch = true;
-    auto report = [&](const char* kind, double ours, double sql, bool match) {
-        allMatch = allMatch && match;
-        out << "analysis_" << kind << "_ms: " << QString::number(ours, 'f', 1) << " ms\n";
-        out << "analysis_" << kind << "_sql_ms: " << QString::number(sql, 'f', 1) << " ms\n";
-        out << "analysis_" << kind
-            << "_ratio: " << QString::number(ours / std::max(sql, 1e-3), 'f', 2) << " x\n";
-        out << "analysis_" << kind << "_match: " << (match ? 1 : 0) << " bool\n";
+    const bench::AnalysisBench bench { *db, ops, grid, measure, runs };
+    auto report = [&](const char* kind, const bench::AnalysisTiming& t) {
+        allMatch = allMatch && t.match;
+        out << "analysis_" << kind << "_ms: " << QString::number(t.ours, 'f', 1) << " cpu_ms\n";
+        out << "analysis_" << kind << "_sql_ms: " << QString::number(t.sql, 'f', 1) << " cpu_ms\n";
+        out << "analysis_" << kind << "_ratio: " << QString::number(t.ratio(), 'f', 2) << " x\n";
+        out << "analysis_" << kind << "_match: " << (t.match ? 1 : 0) << " bool\n";
         out.flush();
     };
-
-    // Period comparison: 20 products by day, amounts per short name.
-    {
-        const QString ids = idList(101, 20, 37);
-        const QString sql = QStringLiteral(
-            "SELECT p.P_Name,date(t.Dat),SUM(t.Pri*t.Num),SUM(t.Num) FROM 交易表 t JOIN 产品表 p "
-            "ON p.ID=t.PID WHERE t.PID IN (%1) GROUP BY p.P_Name,date(t.Dat)")
-                                .arg(sqlIds(101, 20, 37));
-        const double ours = bestOf(runs, [&] {
-            CompareTradesByPeriod(grid, ops, ids,
-                { PeriodUnit::Day, TradeMeasure::Amount, TradeSeries::Product }, measure);
-        });
-        QStringList reference;
-        const double raw = bestOf(runs, [&] { reference = query(*db, sql); });
-        // Every non-zero cell of the grid is one row of the query.
-        QStringList cells;
-        for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
-            for (int c = grid.fixedCols(); c < grid.cols(); ++c) {
-                if (grid.text(r, c) != QStringLiteral("0.00"))
-                    cells << grid.title(c) + u'|' + grid.text(r, 1).replace(u'.', u'-') + u'|'
-                            + grid.text(r, c);
-            }
-        }
-        QStringList expected;
-        for (const QString& row : reference)
-            expected << row.section(u'|', 0, 2);
-        cells.sort();
-        expected.sort();
-        report("periods", ours, raw, !cells.isEmpty() && cells == expected);
-    }
-
-    // Totals: all products by short name, by amount.
-    {
-        const QString sql = QStringLiteral("SELECT P_Name,SUM(Price*Num9) AS Sm FROM 产品表 GROUP "
-                                           "BY P_Name ORDER BY Sm DESC,P_Name");
-        const double ours = bestOf(3 * runs, [&] {
-            CompareTradeTotals(grid, ops, TotalsGrouping::Product, TotalsMeasure::Amount, measure);
-        });
-        QStringList reference;
-        const double raw = bestOf(3 * runs, [&] { reference = query(*db, sql); });
-        report("totals", ours, raw, !reference.isEmpty() && gridRows(grid, 1) == reference);
-    }
-
-    // Customer statistics: the buyers of 200 products by province.
-    {
-        const QString ids = idList(3, 200, 9);
-        const QString sql = QStringLiteral(
-            "SELECT Prov,COUNT(Prov) AS Cou FROM 客户表 WHERE BName<>'' AND BCode IN (SELECT BCode "
-            "FROM 交易表 WHERE BCode<>'' AND PID IN (%1)) GROUP BY Prov ORDER BY Cou DESC,Prov")
-                                .arg(sqlIds(3, 200, 9));
-        const double ours = bestOf(runs, [&] {
-            PrepareCustomerSet(ops, ids);
-            RunCustomerStatistics(grid, ops, CustomerGrouping::Province, measure);
-        });
-        QStringList reference;
-        const double raw = bestOf(runs, [&] { reference = query(*db, sql); });
-        report("buyers", ours, raw, !reference.isEmpty() && gridRows(grid, 1) == reference);
-    }
-
-    // Sales cycle: 200 products over the days of the month, by amount.
-    {
-        const QString ids = idList(5, 200, 9);
-        const QString sql = QStringLiteral(
-            "SELECT CAST(strftime('%d',Dat) AS INTEGER) AS D,SUM(Pri*Num) FROM 交易表 WHERE PID IN "
-            "(%1) GROUP BY D ORDER BY D")
-                                .arg(sqlIds(5, 200, 9));
-        const double ours = bestOf(runs, [&] {
-            RunSalesCycleAnalysis(
-                grid, ops, ids, CycleKind::DaysOfMonth, CycleMeasure::Amount, measure);
-        });
-        QStringList reference;
-        const double raw = bestOf(runs, [&] { reference = query(*db, sql); });
-        QStringList cells;
-        for (int r = grid.fixedRows(); r < grid.rows(); ++r)
-            cells << QString::number(r) + u'|'
-                    + QString::number(grid.text(r, 2).toDouble(), 'f', 2);
-        report("cycle", ours, raw, reference.size() == 31 && cells == reference);
-    }
+    // Periods: 20 products by day; totals: all products; buyers and cycle: 200 products.
+    report("periods", bench::comparePeriods(bench, idRange(101, 20, 37)));
+    report("totals", bench::compareTotals(bench));
+    report("buyers", bench::compareCustomers(bench, idRange(3, 200, 9)));
+    report("cycle", bench::compareSalesCycle(bench, idRange(5, 200, 9)));
     store::DatabasePool::shared().releaseAll();
     return allMatch ? 0 : 1;
 }

@@ -2,7 +2,9 @@
 // database of a year of a busy category (200,000 products, 10,000,000 trades, 1,000,000
 // buyers) and on one a tenth of its size, each measured in a process of its own (so that
 // its peak memory is that of the program doing this work), then big/small ratios.
-//   bench_scale [--divisor N]   the big database at 1/N of the full size, the small at 1/10N
+//   bench_scale [--divisor N] [--regenerate]
+//     --divisor N     the big database at 1/N of the full size, the small at 1/10N
+//     --regenerate    makes both databases anew (and times it) instead of using the cache
 // The generated files are kept in build-bench/scale-cache/ between runs.
 #include "market/test_server.h"
 #include "process_memory.h"
@@ -97,7 +99,7 @@ double workerPeakMb()
     return double(peakKb) / 1024.0;
 }
 
-int runParent(long long divisor)
+int runParent(long long divisor, bool regenerate)
 {
     const ScaleSize big = ScaleSize::fraction(divisor);
     const ScaleSize small = ScaleSize::fraction(divisor * 10);
@@ -110,6 +112,8 @@ int runParent(long long divisor)
         clock.start();
         bool generated = false;
         QString error;
+        if (regenerate)
+            QFile::remove(QDir(cache).filePath(bench::scaleCacheName(sizes[i])));
         databases[i]
             = bench::cachedScaleDatabase(cache, sizes[i], &error, [&](const QString& text) {
                   generated = true;
@@ -146,6 +150,12 @@ int runParent(long long divisor)
         "scale_import_ratio: %.2f x\n", bigFigures.value(QStringLiteral("import_ratio")).value);
     std::printf(
         "scale_compact_ratio: %.2f x\n", bigFigures.value(QStringLiteral("compact_ratio")).value);
+    // The analyses against their SQL queries (target: at most 2).
+    for (const char* kind : { "products", "periods", "totals", "buyers", "cycle" }) {
+        const QString name = QStringLiteral("analysis_%1_vs_sql").arg(QLatin1String(kind));
+        if (bigFigures.contains(name))
+            std::printf("scale_%s: %.2f x\n", qPrintable(name), bigFigures.value(name).value);
+    }
     std::printf("scale_peak_rss: %.0f MB\n",
         std::max(bigFigures.value(QStringLiteral("peak_rss")).value,
             smallFigures.value(QStringLiteral("peak_rss")).value));
@@ -164,7 +174,16 @@ int main(int argc, char** argv)
         return bench::runMeasurement(argc, argv, arguments.value(1), binDir());
     QCoreApplication app(argc, argv);
     long long divisor = 1;
-    if (arguments.value(0) == QStringLiteral("--divisor"))
-        divisor = std::max(1LL, arguments.value(1).toLongLong());
-    return runParent(divisor);
+    bool regenerate = false;
+    for (int i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == QStringLiteral("--divisor") && i + 1 < arguments.size()) {
+            divisor = std::max(1LL, arguments[++i].toLongLong());
+        } else if (arguments[i] == QStringLiteral("--regenerate")) {
+            regenerate = true;
+        } else {
+            std::fprintf(stderr, "usage: bench_scale [--divisor N] [--regenerate]\n");
+            return 2;
+        }
+    }
+    return runParent(divisor, regenerate);
 }

@@ -1,6 +1,10 @@
 #include "scale_measure.h"
 
 #include "core/feedback.h"
+#ifdef QUEL_HAVE_ANALYSIS
+#include "analysis/product_stats.h"
+#include "analysis_compare.h"
+#endif
 #include "download/product_import.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
@@ -231,6 +235,72 @@ void measureLists(store::DB_Operate& db, const views::TextMeasure& measure)
     printList("list_customers", customers);
 }
 
+#ifdef QUEL_HAVE_ANALYSIS
+std::vector<qint64> productIds(store::Database& db, const QString& sql)
+{
+    std::vector<qint64> ids;
+    store::Statement stmt = db.prepare(sql);
+    while (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW)
+        ids.push_back(sqlite3_column_int64(stmt.get(), 0));
+    return ids;
+}
+
+// Prints one analysis' figures; false when it showed something else than its query found.
+bool analysisFigures(const char* kind, const AnalysisTiming& t)
+{
+    const QByteArray base = QByteArray("analysis_") + kind;
+    figure(base.constData(), t.ours, "cpu_ms");
+    figure((base + "_sql").constData(), t.sql, "cpu_ms");
+    figure((base + "_vs_sql").constData(), t.ratio(), "x");
+    if (!t.match)
+        std::fprintf(stderr, "%s: the analysis and its query disagree\n", base.constData());
+    return t.match;
+}
+
+// The analyses the way their pages run them, each against one SQL query of the same
+// aggregation: the product statistics and the totals over every product, the period
+// comparison, the buyers and the sales cycle over the 20 products with the most trades
+// and 20 ordinary ones (20 to 100 trades each). False when any analysis disagreed.
+bool measureAnalyses(
+    store::Database& database, store::DB_Operate& db, const views::TextMeasure& measure)
+{
+    std::vector<qint64> chosen = productIds(
+        database, QStringLiteral("SELECT ID FROM 产品表 ORDER BY Num9 DESC,ID LIMIT 20"));
+    const std::vector<qint64> ordinary = productIds(database,
+        QStringLiteral("SELECT ID FROM 产品表 WHERE Num9 BETWEEN 20 AND 100 AND ID>1000 "
+                       "ORDER BY ID LIMIT 20"));
+    chosen.insert(chosen.end(), ordinary.begin(), ordinary.end());
+    QStringList idTexts;
+    for (const qint64 id : chosen)
+        idTexts << QString::number(id);
+    figure("analysis_chosen_trades",
+        double(count(database,
+            QStringLiteral("SELECT count(*) FROM 交易表 WHERE PID IN (%1)")
+                .arg(idTexts.join(u',')))),
+        "trades");
+
+    views::GridModel grid;
+    const AnalysisBench bench { database, db, grid, measure, 3 };
+    bool agreed = true;
+    AnalysisTiming products;
+    for (int g = 0; g < analysis::kProductGroupings; ++g) {
+        const AnalysisTiming t = compareProductStatistics(bench, g);
+        QByteArray kind
+            = QByteArray("products_") + analysis::productGroupings()[size_t(g)].batchName;
+        agreed = analysisFigures(kind.replace('-', '_').constData(), t) && agreed;
+        // The grouping that fares worst stands for the product statistics.
+        if (t.ratio() > products.ratio())
+            products = t;
+    }
+    analysisFigures("products", products);
+    agreed = analysisFigures("periods", comparePeriods(bench, chosen)) && agreed;
+    agreed = analysisFigures("totals", compareTotals(bench)) && agreed;
+    agreed = analysisFigures("buyers", compareCustomers(bench, chosen)) && agreed;
+    agreed = analysisFigures("cycle", compareSalesCycle(bench, chosen)) && agreed;
+    return agreed;
+}
+#endif
+
 } // namespace
 
 int runMeasurement(int argc, char** argv, const QString& database, const QString& binDir)
@@ -265,6 +335,17 @@ int runMeasurement(int argc, char** argv, const QString& database, const QString
     store::DB_Operate db(catalogue, feedback);
     const views::FontTextMeasure measure(QApplication::font());
     measureLists(db, measure);
+    // The figures of an analysis that shows something else than its query are still
+    // printed, but the run fails.
+    bool analysesAgreed = true;
+#ifdef QUEL_HAVE_ANALYSIS
+    {
+        auto database = store::DatabasePool::shared().acquire(path, &error);
+        analysesAgreed = database && measureAnalyses(*database, db, measure);
+    }
+#else
+    std::printf("analyses: not measured (src/analysis is not in this tree)\n");
+#endif
 
     // Importing into this database, then the same into an empty one.
     const ImportFigures full = importResults(path, folder.path());
@@ -312,13 +393,6 @@ int runMeasurement(int argc, char** argv, const QString& database, const QString
     // pages of the parent that forked it.
     figure("peak_rss", double(peakResidentKb(QCoreApplication::applicationPid())) / 1024.0, "MB");
 
-#ifdef QUEL_HAVE_ANALYSIS
-    std::printf("analyses: pending (the analysis pages are built, their figures are not "
-                "wired into this benchmark yet)\n");
-#else
-    std::printf("analyses: pending (src/analysis is not in this tree)\n");
-#endif
-
     // VACUUM of the same file on a handle of its own.
     const qint64 bytes = QFileInfo(path).size();
     store::DatabasePool::shared().releaseAll();
@@ -335,7 +409,7 @@ int runMeasurement(int argc, char** argv, const QString& database, const QString
     figure("vacuum", vacuumMs, "cpu_ms");
     figure("compact_ratio", vacuumMs > 0 ? compactMs / vacuumMs : 0, "x");
     figure("bytes_per_trade", trades > 0 ? double(bytes) / double(trades) : 0, "bytes");
-    return 0;
+    return analysesAgreed ? 0 : 1;
 }
 
 } // namespace quel::bench

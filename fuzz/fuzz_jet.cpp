@@ -1,7 +1,9 @@
 // Jet SQL as the program's own statements and the user's query text reach the store: one
-// statement in, the SQLite statements out, against a fixed schema of the sales tables.
+// statement in, the SQLite and PostgreSQL statements out, against a fixed schema of the sales
+// tables; the same text also as directly prepared SQLite text for the server.
 
 #include "store/jet_sql.h"
+#include "store/pg_dialect.h"
 
 #include <QString>
 #include <cstddef>
@@ -55,5 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QString error;
     const QString sql = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
     (void)quel::store::translateJet(sql, schema, &error);
+    (void)quel::store::translateJet(sql, schema, &error, quel::store::SqlDialect::Postgres);
+    (void)quel::store::nativeToPostgres(sql, schema, &error);
     return 0;
 }

@@ -59,7 +59,8 @@ bool isPlainWord(const Token& t)
 // A TRUE or FALSE where the engine expects a condition: WHERE FALSE, x AND TRUE, ON TRUE.
 bool conditionExpected(const Tokens& tokens, size_t i)
 {
-    static const QSet<QString> ops { "=", "<>", "<", ">", "<=", ">=", "!=", "+", "-", "*", "/" };
+    static const QSet<QString> ops { "=", "==", "<>", "<", ">", "<=", ">=", "!=", "+", "-", "*",
+        "/" };
     const size_t next = skipSpace(tokens, i + 1);
     if (next < tokens.size() && tokens[next].kind == Tok::Symbol && ops.contains(tokens[next].text))
         return false;
@@ -487,6 +488,10 @@ QString PostgresNames::text(const Tokens& tokens, size_t from, size_t to)
             break;
         case Tok::Word:
             out += wordText(tokens, i);
+            break;
+        case Tok::Symbol:
+            // SQLite's "==" is the server's "=".
+            out += t.text == QLatin1String("==") ? QStringLiteral("=") : t.text;
             break;
         default:
             out += t.text;

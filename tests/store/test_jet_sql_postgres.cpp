@@ -332,7 +332,7 @@ TEST_F(PostgresJet, NativeTextTakesNumberedParameters)
         QStringLiteral("UPDATE \"价格历史\" SET \"Price\"=$3,\"Num1\"=coalesce($4,\"Num1\") WHERE "
                        "\"Dat\"=$2 AND \"PID\" IN (SELECT \"ID\" FROM \"产品表\" WHERE "
                        "\"PCode\"=$1 AND \"PName\"<>'?')"));
-    EXPECT_EQ(native(QStringLiteral("SELECT 1 FROM 客户表 WHERE BCode=? LIMIT 1;")),
+    EXPECT_EQ(native(QStringLiteral("SELECT 1 FROM 客户表 WHERE BCode==? LIMIT 1;")),
         QStringLiteral("SELECT 1 FROM \"客户表\" WHERE \"BCode\"=$1 LIMIT 1"));
     QString error;
     EXPECT_FALSE(nativeToPostgres(QStringLiteral("SELECT 'open"), schema, &error));
