@@ -240,8 +240,8 @@ std::vector<qint64> productIds(store::Database& db, const QString& sql)
 {
     std::vector<qint64> ids;
     store::Statement stmt = db.prepare(sql);
-    while (stmt && sqlite3_step(stmt.get()) == SQLITE_ROW)
-        ids.push_back(sqlite3_column_int64(stmt.get(), 0));
+    while (stmt && stmt.step() == store::StepResult::Row)
+        ids.push_back(stmt.int64(0));
     return ids;
 }
 

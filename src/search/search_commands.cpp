@@ -16,7 +16,6 @@
 #include "web/market.h"
 
 #include <QAbstractItemView>
-#include <QFileInfo>
 #include <QMainWindow>
 
 namespace quel::search {
@@ -88,8 +87,7 @@ void SearchCommands::searchFor(const QString& keyword, const QString& nick)
     SearchOptions options;
     options.searchPageUrl = web::Market().searchPage();
     options.mallPrefix = web::Market().mallPrefix;
-    options.errorFile
-        = QFileInfo(m_db.currentDatabasePath()).absolutePath() + QStringLiteral("/Error.ASP");
+    options.errorFile = m_db.dataFolder() + QStringLiteral("/Error.ASP");
     ProductSearch search(m_db, browser, options);
     const SearchReport report = search.run(keyword, nick);
     m_searching = false;

@@ -105,8 +105,8 @@ const std::vector<BatchCommand>& batchCommands()
 
 QString batchUsage()
 {
-    QString text
-        = QStringLiteral("用法：quelmar [--data 目录] [--market 地址] --batch 命令 [参数]\n命令：");
+    QString text = QStringLiteral(
+        "用法：quelmar [--data 目录] [--market 地址] [--db 数据库] --batch 命令 [参数]\n命令：");
     if (batchCommands().empty())
         text += QStringLiteral("（暂无）");
     for (const BatchCommand& command : batchCommands())

@@ -1,5 +1,8 @@
 #include "shell/command_line.h"
 
+#include "store/database_address.h"
+#include "store/server_address.h"
+
 namespace quel::shell {
 
 CommandLine ParseCommandLine(const QStringList& arguments)
@@ -14,6 +17,26 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         }
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             line.help = true;
+            continue;
+        }
+        if (argument == QLatin1String("--db") || argument.startsWith(QLatin1String("--db="))) {
+            if (argument == QLatin1String("--db")) {
+                if (i + 1 < arguments.size()
+                    && !arguments.at(i + 1).startsWith(QLatin1String("--")))
+                    line.database = arguments.at(++i);
+            } else {
+                line.database = argument.mid(5);
+            }
+            if (line.database.isEmpty()) {
+                line.error = QStringLiteral("参数 --db 缺少取值。");
+                return line;
+            }
+            // The address shows in the process list and in messages: its password would too.
+            if (store::IsServerAddress(line.database)
+                && store::ServerAddressHoldsPassword(line.database)) {
+                line.error = store::serverPasswordRefusedMessage();
+                return line;
+            }
             continue;
         }
         if (argument.startsWith(QLatin1String("--data="))
@@ -38,7 +61,11 @@ CommandLine ParseCommandLine(const QStringList& arguments)
 
 QString commandLineUsage()
 {
-    return QStringLiteral("用法：quelmar [--data 目录] [--market 地址] [--batch 命令 参数...]");
+    return QStringLiteral(
+        "用法：quelmar [--data 目录] [--market 地址] [--db 数据库] [--batch 命令 参数...]\n"
+        "  --db 数据库  本次运行使用的数据库：数据库文件（相对于当前目录）或服务器地址 "
+        "postgresql://用户@主机:端口/数据库名（密码放在 ~/.pgpass 或 PGPASSWORD 中），"
+        "不改变数据库列表 DB.txt");
 }
 
 } // namespace quel::shell

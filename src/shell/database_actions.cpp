@@ -7,6 +7,12 @@
 
 namespace quel::shell {
 
+QString newDatabaseKindQuestion()
+{
+    return QStringLiteral("新建服务器上的数据库（PostgreSQL，供多人或多台电脑共用）吗？\n"
+                          "选“否”在本机新建数据库文件。");
+}
+
 void MainWindow::clearDatabaseAsked()
 {
     const QString question = QStringLiteral(
@@ -25,6 +31,9 @@ void MainWindow::compactDatabase()
 
 void MainWindow::newDatabase()
 {
+    // A file on this computer is the usual choice and the answer 否; a team shares one
+    // database on a server. Cancelling the name box that follows ends either.
+    const bool onServer = Dialogs::ask(this, newDatabaseKindQuestion());
     const std::optional<QString> answer
         = Dialogs::inputText(this, QStringLiteral("请输入数据库名称："));
     if (!answer)
@@ -32,7 +41,17 @@ void MainWindow::newDatabase()
     const QString name = web::TrimBlanks(*answer);
     if (name.isEmpty())
         return;
-    m_catalogue.NewDatabase(name, m_feedback);
+    if (!onServer) {
+        m_catalogue.NewDatabase(name, m_feedback);
+        return;
+    }
+    const std::optional<QString> address = Dialogs::inputText(this,
+        QStringLiteral("请输入服务器数据库的地址（postgresql://用户@主机:端口/数据库名）。\n"
+                       "密码不写在地址中，请放在 ~/.pgpass 文件或环境变量 PGPASSWORD 里。"),
+        QStringLiteral("postgresql://"));
+    if (!address || address->trimmed().isEmpty())
+        return;
+    m_catalogue.NewServerDatabase(name, *address, m_feedback);
 }
 
 QString MainWindow::chooseDatabaseName()

@@ -4,6 +4,7 @@
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
+#include "store/database_address.h"
 #include "store/db_operate.h"
 #include "views/action_icons.h"
 #include "web/market.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <cstdio>
 
 namespace {
@@ -57,6 +59,12 @@ int main(int argc, char** argv)
     if (!quel::web::ConfigureMarket(line.options, &error))
         return fail(line.batch, error, 2);
 
+    // A database file named with --db is found from where the program was started, before
+    // the data folder becomes the current one.
+    QString runDatabase = line.database;
+    if (!runDatabase.isEmpty() && !quel::store::IsServerAddress(runDatabase))
+        runDatabase = QFileInfo(runDatabase).absoluteFilePath();
+
     const QString folder = quel::store::resolveDataFolder(line.options);
     if (!quel::store::initialiseDataFolder(folder, QCoreApplication::applicationDirPath(), &error))
         return fail(line.batch, error, 1);
@@ -71,6 +79,8 @@ int main(int argc, char** argv)
         // A modal box would wait for ever with no one to answer it.
         quel::shell::Dialogs::setConsole(true);
         quel::store::Catalogue catalogue(folder);
+        if (!runDatabase.isEmpty())
+            catalogue.useDatabaseForRun(runDatabase);
         catalogue.LoadCurrentDatabase();
         quel::shell::ConsoleFeedback feedback;
         quel::store::DB_Operate db(catalogue, feedback);
@@ -82,6 +92,8 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("quelmar"));
     QApplication::setWindowIcon(quel::views::programIcon());
     quel::shell::MainWindow window(folder);
+    if (!runDatabase.isEmpty())
+        window.catalogue().useDatabaseForRun(runDatabase);
     // The window's own shutdown ends the download windows' workers and drops the work tables.
     QObject::connect(&interrupt, &quel::shell::InterruptWatcher::interrupted, &window,
         [&window] { window.close(); });

@@ -131,4 +131,7 @@ private:
     bool m_shutDown = false;
 };
 
+// The first question of "新建数据库": 是 for a database on a server, 否 for a file.
+QString newDatabaseKindQuestion();
+
 } // namespace quel::shell

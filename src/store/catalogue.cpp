@@ -4,6 +4,8 @@
 #include "core/text_cut.h"
 #include "core/text_files.h"
 #include "store/database.h"
+#include "store/database_address.h"
+#include "store/server_address.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -36,12 +38,36 @@ QString Catalogue::catalogueFile() const
     return m_folder + QStringLiteral("/DB.txt");
 }
 
+QString databaseOfPath(const QString& path)
+{
+    return IsServerAddress(path) ? path : fileNameOfPath(path);
+}
+
 QString Catalogue::currentDatabasePath() const
 {
+    if (!m_runDatabase.isEmpty())
+        return m_runDatabase;
+    if (IsServerAddress(m_currentFile))
+        return m_currentFile;
     return m_folder + u'/' + m_currentFile;
 }
 
+QString Catalogue::openedPath(const QString& storedPath) const
+{
+    // Only the file name counts: the program reads its databases from the data folder,
+    // even when the stored path names another folder.
+    return IsServerAddress(storedPath) ? storedPath : m_folder + u'/' + fileNameOfPath(storedPath);
+}
+
 namespace {
+
+// Whether two names of databases open the same one: equal addresses, or paths of one file.
+bool sameDatabase(const QString& a, const QString& b)
+{
+    if (IsServerAddress(a) || IsServerAddress(b))
+        return a == b;
+    return QFileInfo(a).absoluteFilePath() == QFileInfo(b).absoluteFilePath();
+}
 
 // The name and path fields of a catalogue text; empty when it holds no complete record.
 QStringList splitCatalogue(const QString& text)
@@ -98,10 +124,26 @@ void Catalogue::LoadCurrentDatabase()
     if (stored.isEmpty()) {
         m_currentFile = QStringLiteral("DATA.mdb");
         m_currentName = defaultName();
-        return;
+    } else {
+        m_currentFile = databaseOfPath(stored.at(1));
+        m_currentName = stored.at(0);
     }
-    m_currentFile = fileNameOfPath(stored.at(1));
-    m_currentName = stored.at(0);
+    // The run's own database keeps its place over the catalogue's first record.
+    if (!m_runDatabase.isEmpty())
+        useDatabaseForRun(m_runDatabase);
+}
+
+void Catalogue::useDatabaseForRun(const QString& pathOrAddress)
+{
+    m_runDatabase = pathOrAddress;
+    m_currentName = pathOrAddress;
+    const QStringList all = fields();
+    for (qsizetype i = 0; i + 1 < all.size(); i += 2) {
+        if (sameDatabase(openedPath(all.at(i + 1)), pathOrAddress)) {
+            m_currentName = all.at(i);
+            return;
+        }
+    }
 }
 
 bool Catalogue::IsCatalogueNameFree(const QString& name) const
@@ -121,6 +163,8 @@ QString Catalogue::NextDataFileName() const
 
 bool Catalogue::AddCatalogueEntry(const QString& name, const QString& path)
 {
+    if (IsServerAddress(path) && ServerAddressHoldsPassword(path))
+        return false;
     return write(fields().join(separator()) + separator() + name + separator() + path);
 }
 
@@ -135,8 +179,16 @@ bool Catalogue::SelectCatalogueEntry(const QString& rawName)
     bool found = false;
     for (qsizetype i = 0; i + 1 < stored.size(); i += 2) {
         if (stored.at(i) == name && !found) {
-            if (i == 0)
-                return false; // already current: the file stays untouched
+            if (i == 0) {
+                // Already current: the file stays untouched. A run on another database
+                // goes back to it.
+                if (m_runDatabase.isEmpty())
+                    return false;
+                m_runDatabase.clear();
+                m_currentFile = databaseOfPath(stored.at(1));
+                m_currentName = name;
+                return true;
+            }
             path = stored.at(i + 1);
             found = true;
         } else {
@@ -147,7 +199,8 @@ bool Catalogue::SelectCatalogueEntry(const QString& rawName)
         return false;
     if (!write((QStringList { name, path } + rest).join(separator())))
         return false;
-    m_currentFile = fileNameOfPath(path);
+    m_runDatabase.clear();
+    m_currentFile = databaseOfPath(path);
     m_currentName = name;
     return true;
 }
@@ -164,23 +217,37 @@ bool Catalogue::DeleteCatalogueEntry(const QString& rawName, Feedback& feedback)
     const QStringList stored = readCatalogue(catalogueFile());
     if (stored.isEmpty())
         return false;
+    const QString inUse = currentDatabasePath();
     QStringList rest;
     QString doomed;
     for (qsizetype i = 0; i + 1 < stored.size(); i += 2) {
         if (stored.at(i) == name) {
-            if (i == 0) {
+            const QString opened = openedPath(stored.at(i + 1));
+            // The first record, or the database this run was started on.
+            if (i == 0 || sameDatabase(opened, inUse)) {
                 feedback.message(QStringLiteral("当前正在操作的数据不允许删除！"));
                 return false;
             }
-            // The file this record opens: its name in the data folder, which is where the
-            // program reads it, even when the stored path names another folder.
-            doomed = m_folder + u'/' + fileNameOfPath(stored.at(i + 1));
+            doomed = opened;
         } else {
             rest << stored.at(i) << stored.at(i + 1);
         }
     }
     if (doomed.isEmpty())
         return false;
+    if (IsServerAddress(doomed)) {
+        const QString question = QStringLiteral("数据库‘") + name + QStringLiteral("’在服务器上（")
+            + doomed
+            + QStringLiteral(
+                "）。删除只从数据库列表中去掉这一项，服务器上的数据库和数据都不会被删除。"
+                "\n确定要从列表中去掉它吗？");
+        if (!feedback.ask(question))
+            return false;
+        if (!write(rest.join(separator())))
+            return false;
+        DatabasePool::shared().release(doomed);
+        return true;
+    }
     if (!write(rest.join(separator())))
         return false;
     DatabasePool::shared().close(doomed);
@@ -215,6 +282,52 @@ bool Catalogue::NewDatabase(const QString& rawName, Feedback& feedback)
     }
     if (!AddCatalogueEntry(name, path)) {
         QFile::remove(path);
+        feedback.message(failed);
+        return false;
+    }
+    feedback.message(QStringLiteral("数据库‘") + name + QStringLiteral("’新建成功！"));
+    return true;
+}
+
+bool Catalogue::NewServerDatabase(
+    const QString& rawName, const QString& rawAddress, Feedback& feedback)
+{
+    const QString name = web::TrimBlanks(rawName);
+    const QString address = rawAddress.trimmed();
+    if (name.isEmpty())
+        return false;
+    if (!IsCatalogueNameFree(name)) {
+        feedback.message(
+            QStringLiteral("数据库（") + name + QStringLiteral("）已存在，请起其他名称！"));
+        return false;
+    }
+    const QString failed = QStringLiteral("数据库‘") + name + QStringLiteral("’新建失败！");
+    if (address.isEmpty())
+        return false;
+    if (const QString problem = ServerAddressProblem(address); !problem.isEmpty()) {
+        feedback.message(failed + u'\n' + problem);
+        return false;
+    }
+    // Either text holding the separator would split into extra records.
+    if (name.contains(separator()) || address.contains(separator())) {
+        feedback.message(failed);
+        return false;
+    }
+    const QStringList stored = fields();
+    for (qsizetype i = 1; i < stored.size(); i += 2) {
+        if (stored.at(i) == address) {
+            feedback.message(failed + QStringLiteral("\n这个服务器数据库已在列表中（‘")
+                + stored.at(i - 1) + QStringLiteral("’）。"));
+            return false;
+        }
+    }
+    QString error;
+    if (!DatabasePool::shared().acquire(address, &error)) {
+        feedback.message(failed + QStringLiteral("\n无法连接服务器上的数据库：") + address
+            + QStringLiteral("（") + error + QStringLiteral("）"));
+        return false;
+    }
+    if (!AddCatalogueEntry(name, address)) {
         feedback.message(failed);
         return false;
     }

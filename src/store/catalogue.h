@@ -10,9 +10,11 @@ class Feedback;
 namespace quel::store {
 
 // The catalogue ./DB.txt of the data folder: pairs of database name and file path joined
-// by "〗★〖", the current database first. Holds the program-wide current database
-// (CurrentDatabaseFile and the name the main window shows). A missing, empty or malformed
-// file stands for the default content "默认" + "〗★〖" + folder + "/DATA.mdb".
+// by "〗★〖", the current database first. A path may instead be a server address
+// ("postgresql://user@host:port/dbname", never with a password), used as it is. Holds the
+// program-wide current database (CurrentDatabaseFile and the name the main window shows).
+// A missing, empty or malformed file stands for the default content "默认" + "〗★〖" +
+// folder + "/DATA.mdb".
 class Catalogue
 {
 public:
@@ -26,10 +28,20 @@ public:
     // Whether DB.txt exists and holds at least one name and path.
     bool catalogueExists() const;
 
+    // The file name in the data folder, or the server address of a server entry.
     QString currentDatabaseFile() const { return m_currentFile; }
     void setCurrentDatabaseFile(const QString& file) { m_currentFile = file; }
-    QString currentDatabasePath() const; // folder + "/" + currentDatabaseFile
+    // The database every operation opens: the run's database when one was given, a server
+    // entry's address as it is, otherwise folder + "/" + currentDatabaseFile.
+    QString currentDatabasePath() const;
     QString currentDatabaseName() const { return m_currentName; }
+
+    // A database named on the command line (a file path, made absolute by the caller, or a
+    // server address) that this run uses instead of the catalogue's first record, without
+    // writing DB.txt. Its name is the catalogue's name for it, else the path itself.
+    // Selecting a database from the catalogue ends it.
+    void useDatabaseForRun(const QString& pathOrAddress);
+    QString runDatabase() const { return m_runDatabase; }
 
     // The catalogue's fields (or the default ones).
     QStringList fields() const;
@@ -41,23 +53,37 @@ public:
     bool IsCatalogueNameFree(const QString& name) const;
     // "DATA" + n + ".mdb" for the first n >= 1 whose file is not in the folder.
     QString NextDataFileName() const;
+    // Appends a record; refuses (false) a server address that holds a password.
     bool AddCatalogueEntry(const QString& name, const QString& path);
     // Moves the named record first and makes it current; true when the current changed.
     bool SelectCatalogueEntry(const QString& name);
-    // Removes the named record and its file; refuses the default and the current one.
+    // Removes the named record and its file; refuses the default and the one in use. A
+    // server entry only leaves the catalogue, after the user confirmed a question saying
+    // that nothing on the server is deleted.
     bool DeleteCatalogueEntry(const QString& name, Feedback& feedback);
 
     // The new-database flow after the name was asked: checks the name, copies the template
     // Null_Data.mdb to the next free file and records it, with the messages. The current
     // database does not change. True when created.
     bool NewDatabase(const QString& name, Feedback& feedback);
+    // The same for a database on a server: checks the name and the address (no password),
+    // opens it (an empty database gets its tables there) and records it, with the messages.
+    // The current database does not change. True when recorded.
+    bool NewServerDatabase(const QString& name, const QString& address, Feedback& feedback);
 
 private:
     bool write(const QString& text);
+    // What a record's path opens: its file in the data folder, or a server address as is.
+    QString openedPath(const QString& storedPath) const;
     QString m_folder;
     QString m_currentFile = QStringLiteral("DATA.mdb");
     QString m_currentName;
+    QString m_runDatabase;
 };
+
+// What CurrentDatabaseFile becomes for a stored path: its file name part, or a server
+// address whole.
+QString databaseOfPath(const QString& path);
 
 // The file name part of a stored path (after the last "/" or "\").
 QString fileNameOfPath(const QString& path);

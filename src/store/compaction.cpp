@@ -2,6 +2,7 @@
 
 #include "core/feedback.h"
 #include "store/database.h"
+#include "store/database_address.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,19 +65,46 @@ void removeSideFiles(const QString& path)
 
 } // namespace
 
+namespace {
+
+bool compactionFailed(Feedback& feedback, const CompactionError& error)
+{
+    feedback.indicatorClose();
+    feedback.message(QStringLiteral("数据库压缩失败（") + error.description
+        + QString::number(error.number) + QStringLiteral("）！"));
+    return false;
+}
+
+} // namespace
+
+bool CompactServerDatabase(const QString& address, Feedback& feedback)
+{
+    auto fail = [&](const CompactionError& error) { return compactionFailed(feedback, error); };
+    feedback.indicatorStart(QStringLiteral("开始压缩数据库……"), 3, 0);
+    QString error;
+    std::shared_ptr<Database> db = DatabasePool::shared().acquire(address, &error);
+    if (!db)
+        return fail({ error, 26 });
+    feedback.indicatorStep(1, QStringLiteral("pages"));
+    // Frees the space of deleted rows for reuse and renews the planner's statistics, the
+    // server's counterpart of rebuilding the file.
+    if (!db->executeNative(QStringLiteral("VACUUM ANALYZE"), &error))
+        return fail({ error, db->lastErrorCode() });
+    feedback.indicatorStep(1, QStringLiteral("pages"));
+    feedback.indicatorClose();
+    return true;
+}
+
 bool CompactDatabaseFile(
     const QString& path, const QString& password, bool makeBackup, Feedback& feedback)
 {
+    if (IsServerAddress(path))
+        return CompactServerDatabase(path, feedback);
     if (!QFileInfo(path).isFile()) {
         feedback.message(QStringLiteral("没有找到要压缩的数据库文件！"));
         return false;
     }
-    auto fail = [&](const CompactionError& error) {
-        feedback.indicatorClose();
-        feedback.message(QStringLiteral("数据库压缩失败（") + error.description
-            + QString::number(error.number) + QStringLiteral("）！"));
-        return false;
-    };
+    auto fail = [&](const CompactionError& error) { return compactionFailed(feedback, error); };
     feedback.indicatorStart(QStringLiteral("开始压缩数据库……"), 3, 0);
     const QString tempDir = TempDirectory();
     if (tempDir.isEmpty())

@@ -32,6 +32,7 @@ public:
     {
         return m_db.queryColumns(sql, error, false);
     }
+    QStringList tableNames() override { return m_db.tableNames(); }
     std::vector<QStringList> uniqueKeys(const QString& table) override
     {
         return m_db.uniqueKeys(table);

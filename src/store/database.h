@@ -85,8 +85,8 @@ public:
         = 0;
     // Every table name in creation order (the engine's own tables left out).
     virtual QStringList tableNames() = 0;
-    // The column lists of a table's unique indexes, where the engine's text needs them to
-    // turn a replacing insert into an upsert on the same key; empty by default.
+    // The column lists of a table's unique keys (what an insert that replaces a row
+    // matches on); only the server engine needs to be told.
     virtual std::vector<QStringList> uniqueKeys(const QString& table)
     {
         (void)table;

@@ -4,6 +4,7 @@
 #include "store/catalogue.h"
 #include "store/compaction.h"
 #include "store/database.h"
+#include "store/database_address.h"
 
 #include <QDateTime>
 #include <QFileInfo>
@@ -57,6 +58,11 @@ QString DB_Operate::currentDatabasePath() const
     return m_catalogue.currentDatabasePath();
 }
 
+QString DB_Operate::dataFolder() const
+{
+    return m_catalogue.folder();
+}
+
 std::shared_ptr<Database> DB_Operate::openDatabase(QString* error) const
 {
     return DatabasePool::shared().acquire(currentDatabasePath(), error);
@@ -77,7 +83,8 @@ bool DB_Operate::OpenConnection(Connection& conn)
 bool DB_Operate::TryOpenConnection(Connection& conn, QString* error)
 {
     conn.close();
-    const QString path = QFileInfo(currentDatabasePath()).absoluteFilePath();
+    const QString current = currentDatabasePath();
+    const QString path = IsServerAddress(current) ? current : QFileInfo(current).absoluteFilePath();
     QString why;
     auto db = openDatabase(&why);
     if (!db) {

@@ -32,8 +32,12 @@ class DB_Operate
 public:
     DB_Operate(const Catalogue& catalogue, Feedback& feedback);
 
-    // Path of the database all operations open (data folder + CurrentDatabaseFile).
+    // Path of the database all operations open: data folder + CurrentDatabaseFile, a
+    // server address as it is, or the database given for this run.
     QString currentDatabasePath() const;
+    // The data folder of the catalogue (its workers' and inspection files), wherever the
+    // database itself is.
+    QString dataFolder() const;
 
     // Replaces conn with a connection onto the current database. On failure shows
     // "无法建立数据库连接！" with the file's path and leaves conn closed; returns whether
@@ -77,7 +81,8 @@ public:
     QStringList DistinctValuesForCombo(const QString& table, const QString& field);
     // Keeps one row per value of field (the first in field order); false on error.
     bool DeleteDuplicateRows(const QString& table, const QString& field);
-    // Compacts the current database, keeping a backup copy in the temporary folder.
+    // Compacts the current database, keeping a backup copy in the temporary folder; a
+    // server database gets VACUUM ANALYZE instead.
     bool CompactCurrentDatabase();
 
     Feedback& feedback() const { return m_feedback; }

@@ -55,6 +55,20 @@ ColumnInfo describeColumn(const QString& name, PgOid type, PgOid citext)
     return c;
 }
 
+// "YYYY-MM-DD HH:MM:SS", the form dates are bound in.
+bool isStoredDate(QByteArrayView text)
+{
+    static constexpr char shape[] = "dddd-dd-dd dd:dd:dd";
+    if (text.size() != qsizetype(sizeof shape - 1))
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (shape[i] == 'd' ? !digit : text[i] != shape[i])
+            return false;
+    }
+    return true;
+}
+
 // "?" and "?N" parameters (outside quotes) as the server's "$N".
 QString numberedParameters(const QString& sql)
 {
@@ -118,8 +132,9 @@ public:
     }
     void bindText(int index, QByteArrayView utf8) override
     {
-        // Untyped: the server reads it as whatever the statement compares or stores it with.
-        slot(index) = { utf8.toByteArray(), 0, false };
+        // Untyped, the server reads it as whatever the statement compares or stores it with;
+        // but in a select list it would stay text, so a date in the stored form says so.
+        slot(index) = { utf8.toByteArray(), isStoredDate(utf8) ? pgtype::kTimestamp : 0, false };
     }
     void bindBlob(int index, QByteArrayView bytes) override { bindText(index, bytes); }
 
@@ -261,6 +276,15 @@ private:
     QString m_error;
 };
 
+// The unique keys of a table named as created: index name and column, in key order.
+const QString kUniqueKeyColumns = QStringLiteral(
+    "SELECT i.indexrelid::regclass::text, a.attname FROM pg_index i JOIN pg_class c ON "
+    "c.oid = i.indrelid CROSS JOIN LATERAL unnest(i.indkey) WITH ORDINALITY AS k(attnum, n) "
+    "JOIN pg_attribute a ON a.attrelid = c.oid AND a.attnum = k.attnum WHERE i.indisunique "
+    "AND c.relname = $1 AND (c.relnamespace = 'public'::regnamespace OR c.relnamespace = "
+    "pg_my_temp_schema()) ORDER BY c.relnamespace = pg_my_temp_schema() DESC, "
+    "i.indexrelid, k.n");
+
 // Held while a first user makes the tables, so two first users do not both make them.
 constexpr char kSchemaLock[] = "SELECT pg_advisory_xact_lock(58314620)";
 
@@ -383,29 +407,6 @@ std::vector<ColumnInfo> PgDatabase::readTableColumns(const QString& table)
     return columns;
 }
 
-std::vector<QStringList> PgDatabase::uniqueKeys(const QString& table)
-{
-    std::vector<QStringList> keys;
-    if (!m_conn)
-        return keys;
-    const PgResult found = m_conn->execParams(postgresTableLookupSql(), { table });
-    if (!found.ok() || found.rows() == 0)
-        return keys;
-    // Each unique index's columns in index order, joined by commas (names hold none).
-    const PgResult r = m_conn->execParams(
-        QStringLiteral("SELECT string_agg(a.attname, ',' ORDER BY k.n) FROM pg_index i"
-                       " CROSS JOIN LATERAL unnest(i.indkey) WITH ORDINALITY AS k(attnum, n)"
-                       " JOIN pg_attribute a ON a.attrelid=i.indrelid AND a.attnum=k.attnum"
-                       " WHERE i.indisunique AND i.indrelid=("
-                       "  SELECT c.oid FROM pg_class c WHERE c.relname=$1"
-                       "  ORDER BY pg_table_is_visible(c.oid) DESC LIMIT 1)"
-                       " GROUP BY i.indexrelid ORDER BY i.indexrelid"),
-        { found.text(0, 0) });
-    for (int row = 0; r.ok() && row < r.rows(); ++row)
-        keys.push_back(r.text(row, 0).split(QLatin1Char(',')));
-    return keys;
-}
-
 std::optional<std::vector<ColumnInfo>> PgDatabase::queryColumns(
     const QString& sql, QString* error, bool withTypes)
 {
@@ -436,6 +437,27 @@ QStringList PgDatabase::tableNames()
     for (int row = 0; r.ok() && row < r.rows(); ++row)
         names << r.text(row, 0);
     return names;
+}
+
+std::vector<QStringList> PgDatabase::uniqueKeys(const QString& table)
+{
+    std::vector<QStringList> keys;
+    if (!m_conn)
+        return keys;
+    const PgResult found = m_conn->execParams(postgresTableLookupSql(), { table });
+    if (!found.ok() || found.rows() == 0)
+        return keys;
+    // One row per key column, in key order; the session's own work table first.
+    const PgResult r = m_conn->execParams(kUniqueKeyColumns, { found.text(0, 0) });
+    QString index;
+    for (int row = 0; r.ok() && row < r.rows(); ++row) {
+        if (keys.empty() || r.text(row, 0) != index) {
+            keys.emplace_back();
+            index = r.text(row, 0);
+        }
+        keys.back() << r.text(row, 1);
+    }
+    return keys;
 }
 
 QString PgDatabase::periodStartSql(const QString& column, DatePart part) const

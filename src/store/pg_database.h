@@ -25,6 +25,7 @@ public:
     std::optional<std::vector<ColumnInfo>> queryColumns(
         const QString& sql, QString* error, bool withTypes = true) override;
     QStringList tableNames() override;
+    std::vector<QStringList> uniqueKeys(const QString& table) override;
     QString lastErrorText() const override { return m_lastError; }
     int lastErrorCode() const override { return m_lastError.isEmpty() ? 0 : 1; }
     // A row's physical place: it moves when the row is written, so writes hand back the new.
@@ -38,7 +39,6 @@ public:
     void rollbackSavepoint(const QString& name) override;
 
     PgConnection* connection() const { return m_conn.get(); }
-    std::vector<QStringList> uniqueKeys(const QString& table) override;
 
 protected:
     std::optional<JetTranslation> translate(

@@ -196,6 +196,18 @@ bool rewriteFunctions(Tokens& tokens,
                 castCall(tokens, i, close, QStringLiteral("bigint"));
                 ++i;
             }
+        } else if (name == QLatin1String("ROUND")) {
+            // The server rounds to places only a numeric; SQLite's result is a double.
+            const auto args = callArguments(tokens, open, close);
+            if (args.size() != 2)
+                continue;
+            const size_t first = args[0].first;
+            const size_t end = args[0].second;
+            tokens.insert(
+                tokens.begin() + static_cast<long>(end), raw(QStringLiteral(" AS numeric)")));
+            tokens.insert(tokens.begin() + static_cast<long>(first), raw(QStringLiteral("CAST(")));
+            castCall(tokens, i, closingParen(tokens, open), QStringLiteral("double precision"));
+            ++i;
         } else if (name == QLatin1String("IFNULL")) {
             tokens[i] = raw(QStringLiteral("coalesce"));
         } else if (name == QLatin1String("INSTR")) {

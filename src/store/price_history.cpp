@@ -41,7 +41,9 @@ QString listedItemsInsert(qsizetype items)
         if (i == 0)
             sql += QLatin1String(" AS Num1");
     }
-    sql += QStringLiteral(") AS V JOIN 产品表 AS P ON P.PCode=V.Code");
+    // The list's codes are plain text: the comparison takes the column's way of ignoring
+    // letter case explicitly, which a server does not carry over from the column.
+    sql += QStringLiteral(") AS V JOIN 产品表 AS P ON P.PCode=V.Code COLLATE NOCASE");
     return sql;
 }
 

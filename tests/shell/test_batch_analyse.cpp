@@ -5,8 +5,10 @@
 #include "store/data_folder.h"
 #include "store/database.h"
 #include "store/db_operate.h"
+#include "support/pg_server.h"
 #include "support/temp_dir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QProcess>
@@ -140,6 +142,96 @@ TEST_F(BatchAnalyseTest, BadArgumentsGiveTheUsageAndAMissingDatabaseExitCodeOne)
     EXPECT_EQ(code, 1) << text.toStdString();
     EXPECT_FALSE(text.isEmpty());
     EXPECT_FALSE(QFile::exists(out));
+}
+
+TEST_F(BatchAnalyseTest, DbNamesTheRunsDatabaseWithoutTouchingTheCatalogue)
+{
+    // The products are only in a file outside the data folder; the catalogue's own current
+    // database cannot be opened, so a run that fell back to it would fail.
+    test::TempDir elsewhere;
+    ASSERT_TRUE(QDir().mkpath(elsewhere.file("sub")));
+    ASSERT_TRUE(QFile::copy(m_dir.file("DATA.mdb"), elsewhere.file("sub/team.mdb")));
+    m_dir.write("DATA.mdb", "not a database");
+    const QByteArray catalogue = QStringLiteral("默认〗★〖%1〗★〖乙〗★〖%2")
+                                     .arg(m_dir.file("DATA.mdb"), m_dir.file("DATA1.mdb"))
+                                     .toUtf8();
+    m_dir.write("DB.txt", catalogue);
+
+    const auto runIn = [](const QString& folder, const QStringList& arguments) {
+        QProcess process;
+        process.setWorkingDirectory(folder);
+        process.start(test::binDir() + "/quelmar", arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return std::make_pair(
+            process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError()));
+    };
+    const QString out = m_dir.file("p.csv");
+    const QStringList analyse { "--batch", "analyse", "products", "--measures", "price", "--group",
+        "shop", "--out", out };
+
+    // A relative path counts from where the program starts, not from the data folder.
+    const auto [code, text] = runIn(
+        elsewhere.path(), QStringList { "--data", m_dir.path(), "--db", "sub/team.mdb" } + analyse);
+    ASSERT_EQ(code, 0) << text.toStdString();
+    const QString table = QString::fromUtf8(m_dir.read("p.csv"));
+    EXPECT_TRUE(table.contains("数码小铺") && table.contains("Levi's")) << table.toStdString();
+    EXPECT_EQ(m_dir.read("DB.txt"), catalogue);
+    EXPECT_FALSE(QFile::exists(m_dir.file("sub/team.mdb")));
+
+    // A file that is not there is reported, not created.
+    const auto [missingCode, missingText] = runIn(
+        elsewhere.path(), QStringList { "--data", m_dir.path(), "--db", "none.mdb" } + analyse);
+    EXPECT_EQ(missingCode, 1) << missingText.toStdString();
+    EXPECT_FALSE(QFile::exists(elsewhere.file("none.mdb")));
+    EXPECT_EQ(m_dir.read("DB.txt"), catalogue);
+
+    // --db without its value, or with a password in the address, is a usage error.
+    for (const QStringList& bad : { QStringList { "--data", m_dir.path(), "--db" },
+             QStringList { "--data", m_dir.path(), "--db", "--batch", "analyse" },
+             QStringList {
+                 "--db", "postgresql://ana:pw@127.0.0.1:1/team", "--batch", "analyse" } }) {
+        const auto [badCode, badText] = runIn(elsewhere.path(), bad);
+        EXPECT_EQ(badCode, 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(badText.contains("用法：quelmar")) << badText.toStdString();
+        EXPECT_FALSE(badText.contains("pw@")) << badText.toStdString();
+    }
+    EXPECT_EQ(m_dir.read("DB.txt"), catalogue);
+}
+
+// A server database named with --db, on the throw-away test server.
+class BatchOnServerTest : public test::PgServerTest
+{
+protected:
+    void TearDown() override
+    {
+        store::DatabasePool::shared().releaseAll();
+        PgServerTest::TearDown();
+    }
+    test::TempDir m_dir;
+};
+
+TEST_F(BatchOnServerTest, DbTakesAServerAddressAsItIs)
+{
+    QString error;
+    ASSERT_TRUE(store::initialiseDataFolder(m_dir.path(), test::binDir(), &error))
+        << error.toStdString();
+    store::Catalogue catalogue(m_dir.path());
+    catalogue.useDatabaseForRun(pgAddress());
+    SilentFeedback feedback;
+    store::DB_Operate db(catalogue, feedback);
+    ASSERT_TRUE(db.ExecuteSql(QStringLiteral(
+        "INSERT INTO 产品表(KWord,P_Name,SName,Price) VALUES('手机','N73','服务器小铺',1600)")));
+    store::DatabasePool::shared().releaseAll();
+
+    const QString out = m_dir.file("s.csv");
+    QProcess process;
+    process.start(test::binDir() + "/quelmar",
+        { "--data", m_dir.path(), "--db", pgAddress(), "--batch", "analyse", "products",
+            "--measures", "price", "--group", "shop", "--out", out });
+    ASSERT_TRUE(process.waitForFinished(60000));
+    ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    EXPECT_TRUE(QString::fromUtf8(m_dir.read("s.csv")).contains("服务器小铺"));
+    EXPECT_FALSE(QFile::exists(m_dir.file("DB.txt")));
 }
 
 TEST(AnalyseOutputArguments, SharedOptionsAreTakenOutForEveryKind)

@@ -145,9 +145,39 @@ TEST_F(CatalogueMenuTest, NewDatabaseIsRecordedAfterTheDefault)
     trigger("M_NewDB");
     shell::Dialogs::setNextText(std::nullopt);
     trigger("M_NewDB");
+    const QString kind = shell::newDatabaseKindQuestion();
     EXPECT_EQ(shell::Dialogs::takeShownTexts(),
-        QStringList({ "请输入数据库名称：", "请输入数据库名称：" }));
+        QStringList({ kind, "请输入数据库名称：", kind, "请输入数据库名称：" }));
     EXPECT_EQ(catalogue().size(), 4);
+}
+
+TEST_F(CatalogueMenuTest, NewServerDatabaseAsksForTheAddressAndRecordsNoFailure)
+{
+    const auto newServer = [this](const QString& name, const std::optional<QString>& address) {
+        shell::Dialogs::setNextAnswer(shell::Dialogs::Answer::Yes);
+        shell::Dialogs::setNextText(name);
+        shell::Dialogs::setNextText(address);
+        trigger("M_NewDB");
+        return shell::Dialogs::takeShownTexts();
+    };
+    // A password in the address is refused with where it belongs instead.
+    QStringList shown = newServer("团队", QString("postgresql://ana:pw@127.0.0.1:1/team"));
+    ASSERT_EQ(shown.size(), 4);
+    EXPECT_TRUE(shown[2].contains("postgresql://")) << shown[2].toStdString();
+    EXPECT_TRUE(shown[3].startsWith("数据库‘团队’新建失败！")) << shown[3].toStdString();
+    EXPECT_TRUE(shown[3].contains("~/.pgpass"));
+
+    // A server that does not answer is named with the reason.
+    shown = newServer("团队", QString("postgresql://ana@127.0.0.1:1/team"));
+    ASSERT_EQ(shown.size(), 4);
+    EXPECT_TRUE(shown[3].contains("无法连接服务器上的数据库：postgresql://ana@127.0.0.1:1/team"))
+        << shown[3].toStdString();
+
+    // Cancelling the address box ends silently.
+    EXPECT_EQ(newServer("团队", std::nullopt).size(), 3);
+    EXPECT_FALSE(QFile::exists(file("DB.txt")));
+    EXPECT_FALSE(QFile::exists(file("DATA1.mdb")));
+    EXPECT_EQ(window().catalogue().currentDatabaseFile(), "DATA.mdb");
 }
 
 TEST_F(CatalogueMenuTest, SelectMovesTheChoiceFirstAndRefreshes)

@@ -301,6 +301,20 @@ TEST(CommandLine, OptionsAndBatch)
     EXPECT_FALSE(shell::ParseCommandLine({ "--market", "--data", "x" }).error.isEmpty());
     EXPECT_FALSE(shell::ParseCommandLine({ "--bogus" }).error.isEmpty());
     EXPECT_TRUE(shell::ParseCommandLine({ "--help" }).help);
+
+    // --db names this run's database: a path as given, or a server address without password.
+    line = shell::ParseCommandLine({ "--db", "other/team.mdb", "--data", "/d", "--batch", "x" });
+    EXPECT_TRUE(line.error.isEmpty());
+    EXPECT_EQ(line.database, "other/team.mdb");
+    EXPECT_EQ(line.options, QStringList({ "--data", "/d" }));
+    EXPECT_EQ(shell::ParseCommandLine({ "--db=postgresql://ana@h:5432/team" }).database,
+        "postgresql://ana@h:5432/team");
+    for (const QStringList& missing :
+        { QStringList { "--db" }, QStringList { "--db=" }, QStringList { "--db", "--batch", "x" } })
+        EXPECT_EQ(shell::ParseCommandLine(missing).error, "参数 --db 缺少取值。");
+    EXPECT_TRUE(shell::ParseCommandLine({ "--db", "postgresql://ana:pw@h/team" })
+                    .error.contains("PGPASSWORD"));
+    EXPECT_TRUE(shell::commandLineUsage().contains("--db"));
 }
 
 TEST_F(MainWindowTest, UnknownBatchCommandIsRefused)

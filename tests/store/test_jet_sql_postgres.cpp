@@ -334,6 +334,10 @@ TEST_F(PostgresJet, NativeTextTakesNumberedParameters)
                        "\"PCode\"=$1 AND \"PName\"<>'?')"));
     EXPECT_EQ(native(QStringLiteral("SELECT 1 FROM 客户表 WHERE BCode==? LIMIT 1;")),
         QStringLiteral("SELECT 1 FROM \"客户表\" WHERE \"BCode\"=$1 LIMIT 1"));
+    // Rounding to places: the server rounds only numerics, SQLite answers a double.
+    EXPECT_EQ(native(QStringLiteral("SELECT ROUND(Price-1,2) FROM 产品表")),
+        QStringLiteral("SELECT CAST(ROUND(CAST(\"Price\"-1 AS numeric),2) AS double precision) "
+                       "FROM \"产品表\""));
     QString error;
     EXPECT_FALSE(nativeToPostgres(QStringLiteral("SELECT 'open"), schema, &error));
     EXPECT_FALSE(error.isEmpty());

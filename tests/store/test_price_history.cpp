@@ -5,6 +5,7 @@
 #include "store/recordset.h"
 #include "store/schema.h"
 #include "store_fixture.h"
+#include "support/pg_server.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -16,15 +17,22 @@ namespace {
 struct HistoryDb
 {
     quel::test::TempDir dir;
+    std::unique_ptr<quel::test::PgTestDatabase> server;
     std::shared_ptr<Database> db;
     Connection conn;
 
-    HistoryDb()
+    explicit HistoryDb(quel::test::Engine engine)
     {
         QString error;
-        const QString path = dir.file(QStringLiteral("DATA.mdb"));
-        EXPECT_TRUE(writeTemplate(path, &error)) << error.toStdString();
-        db = Database::open(path, QString::fromLatin1(kDatabasePassword), &error);
+        if (engine == quel::test::Engine::Server) {
+            server = quel::test::PgTestDatabase::create(&error);
+            EXPECT_TRUE(server) << error.toStdString();
+            db = server ? Database::open(server->address(), {}, &error) : nullptr;
+        } else {
+            const QString path = dir.file(QStringLiteral("DATA.mdb"));
+            EXPECT_TRUE(writeTemplate(path, &error)) << error.toStdString();
+            db = Database::open(path, QString::fromLatin1(kDatabasePassword), &error);
+        }
         EXPECT_TRUE(db) << error.toStdString();
         conn = Connection(db);
         for (const char* code : { "a1", "A2", "a3" })
@@ -65,9 +73,20 @@ PriceObservation look(int day, std::optional<double> price, std::optional<qint64
 
 } // namespace
 
-TEST(PriceHistory, OneRowPerProductAndDayKeepingWhatALaterLookDidNotSee)
+class PriceHistory : public ::testing::TestWithParam<quel::test::Engine>
 {
-    HistoryDb t;
+protected:
+    void SetUp() override
+    {
+        if (GetParam() == quel::test::Engine::Server)
+            QUEL_SKIP_WITHOUT_PG_SERVER();
+    }
+};
+QUEL_ON_BOTH_ENGINES(PriceHistory);
+
+TEST_P(PriceHistory, OneRowPerProductAndDayKeepingWhatALaterLookDidNotSee)
+{
+    HistoryDb t(GetParam());
     ASSERT_TRUE(RecordObservation(t.conn, 1, look(7, 10.5, 3)));
     // The same day again: the price it saw replaces, the sales it did not see stay.
     ASSERT_TRUE(RecordObservation(t.conn, 1, look(7, 9.5, {}, 40)));
@@ -94,9 +113,9 @@ TEST(PriceHistory, OneRowPerProductAndDayKeepingWhatALaterLookDidNotSee)
     EXPECT_TRUE(t.rows(3).isEmpty());
 }
 
-TEST(PriceHistory, PriceChangeComparesTheLastTwoLooksThatSawAPrice)
+TEST_P(PriceHistory, PriceChangeComparesTheLastTwoLooksThatSawAPrice)
 {
-    HistoryDb t;
+    HistoryDb t(GetParam());
     const QString sql = QStringLiteral("SELECT ID,")
         + PriceChangeExpression(QStringLiteral("产品表"))
         + QStringLiteral(" AS Change FROM 产品表 ORDER BY ID");
@@ -118,29 +137,3 @@ TEST(PriceHistory, PriceChangeComparesTheLastTwoLooksThatSawAPrice)
     ASSERT_TRUE(RecordObservation(t.conn, 2, look(2, 8)));
     EXPECT_EQ(changes(), (QStringList { "-2.2", "0", "-" }));
 }
-
-namespace {
-
-class PriceHistoryEngines : public quel::test::StoreTest
-{
-};
-
-} // namespace
-
-// The day's row is replaced through the (PID, Dat) key on the server as in the file.
-TEST_P(PriceHistoryEngines, ALaterLookOfTheDayReplacesItsRow)
-{
-    exec(QStringLiteral("INSERT INTO 产品表(PCode) VALUES('a1')"));
-    const qint64 pid = scalar(QStringLiteral("SELECT ID FROM 产品表")).toLongLong();
-    Connection conn(m_db);
-    QString error;
-    ASSERT_TRUE(RecordObservation(conn, pid, look(7, 10.5, 3), &error)) << error.toStdString();
-    ASSERT_TRUE(RecordObservation(conn, pid, look(7, 9.5, {}, 40), &error)) << error.toStdString();
-    const auto got = rows(QStringLiteral("SELECT Price,Num1,Num9 FROM 价格历史"));
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_DOUBLE_EQ(got[0][0].toDouble(), 9.5);
-    EXPECT_EQ(got[0][1].toLongLong(), 3);
-    EXPECT_EQ(got[0][2].toLongLong(), 40);
-}
-
-QUEL_ON_BOTH_ENGINES(PriceHistoryEngines);
