@@ -126,6 +126,8 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
         }
     }
     DownloadSession session(options.kind, conn);
+    // Copies of the program on several machines split the same command's jobs between them.
+    session.shareJobs(options.all ? name + QStringLiteral(" --all") : name);
     if (!session.prepare(DownloadSession::conditionFor(options.kind, options.all), feedback))
         return kBatchFatal;
     DownloadPool& pool = session.pool();
@@ -137,8 +139,9 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
         pool.setMaxWorkers(options.workers);
     pool.setRateLimit(options.rate);
 
-    const int total = int(pool.jobs().size());
-    if (total > 0) {
+    const int total = session.listedJobs();
+    const bool shared = session.sharesJobs();
+    if (total > 0 || shared) {
         const web::MarketAddresses& market = web::Market();
         const QString base
             = options.kind == DownloadKind::Details ? market.itemBase : market.memberBase;
@@ -158,15 +161,23 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
     if (options.rate > 0)
         err << QStringLiteral(", at most %1 requests per second").arg(options.rate);
     err << Qt::endl;
+    if (shared)
+        err << name
+            << QStringLiteral(": shared with the other copies running it on this database "
+                              "(a claim lapses after %1 s without its copy)")
+                   .arg(session.leaseSeconds())
+            << Qt::endl;
     QObject::connect(&pool, &DownloadPool::rowChanged, &session, [&](int index) {
         const DownloadJob& job = pool.jobs()[std::size_t(index)];
         if (job.state != DownloadJob::Harvested)
             return;
+        // Shared jobs are claimed as the run goes: what this copy did is all it knows.
         err << name
-            << QStringLiteral(": %1/%2 (%3)")
-                   .arg(pool.finishedJobs())
-                   .arg(total)
-                   .arg(pool.percentText());
+            << (shared ? QStringLiteral(": %1 done here").arg(pool.finishedJobs())
+                       : QStringLiteral(": %1/%2 (%3)")
+                             .arg(pool.finishedJobs())
+                             .arg(total)
+                             .arg(pool.percentText()));
         if (job.failed) {
             QString reason = session.failureReason(index);
             reason.remove(QLatin1Char('\r')).replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -201,6 +212,11 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
     err << Qt::endl;
     if (!complete)
         return kBatchInterrupted;
+    if (!session.claimError().isEmpty()) {
+        err << name << QStringLiteral(": the shared jobs could not be claimed: ")
+            << session.claimError() << Qt::endl;
+        return kBatchFatal;
+    }
     if (totals.failed > 0) {
         err << name << QStringLiteral(": %1 of %2 jobs failed").arg(totals.failed).arg(totals.jobs)
             << Qt::endl;

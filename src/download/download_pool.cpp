@@ -232,10 +232,39 @@ void DownloadPool::releaseWorker(int index, bool kill)
     }
 }
 
+void DownloadPool::askFeed()
+{
+    if (!m_feed || m_feedEnded || m_nextRow < int(m_jobs.size()))
+        return;
+    if (m_feedWait.isValid() && m_feedWait.elapsed() < m_feedRetryMs)
+        return;
+    const int free = m_maxWorkers - m_runningWorkers;
+    if (free <= 0)
+        return;
+    // Half a pool beyond the free slots: few round trips to the feed, few jobs held back
+    // from the other machines.
+    FeedAnswer answer = m_feed(free + (m_maxWorkers + 1) / 2);
+    if (answer.jobs.empty()) {
+        if (answer.more)
+            m_feedWait.start();
+        else
+            m_feedEnded = true;
+        return;
+    }
+    m_feedWait.invalidate();
+    const std::size_t size = m_jobs.size() + answer.jobs.size();
+    for (DownloadJob& job : answer.jobs)
+        m_jobs.push_back(std::move(job));
+    m_workers.resize(size);
+    m_resultNames.resize(size);
+    m_harvesting.resize(size, 0);
+}
+
 void DownloadPool::startDownTick()
 {
     if (!m_running)
         return;
+    askFeed();
     while (m_runningWorkers < m_maxWorkers && m_nextRow < int(m_jobs.size())) {
         const int index = m_nextRow++;
         ++m_runningWorkers;
@@ -369,7 +398,7 @@ void DownloadPool::saveDownTick()
 {
     if (!m_running)
         return;
-    if (m_firstOpenRow >= int(m_jobs.size())) {
+    if (m_firstOpenRow >= int(m_jobs.size()) && (!m_feed || m_feedEnded)) {
         m_startDown.stop();
         m_saveDown.stop();
         m_running = false;

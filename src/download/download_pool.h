@@ -54,6 +54,16 @@ class DownloadPool : public QObject
 public:
     // Imports one result text for one job; false marks the job failed (red).
     using Importer = std::function<bool(int index, const DownloadJob& job, const QString& text)>;
+    // What a job feed hands over: jobs to add to the list, and whether asking again later
+    // may bring more when it brought none now.
+    struct FeedAnswer
+    {
+        std::vector<DownloadJob> jobs;
+        bool more = false;
+    };
+    // Adds jobs once the list is used up (jobs shared with other machines are claimed a few
+    // at a time); asked for about as many as the given count.
+    using JobFeed = std::function<FeedAnswer(int wanted)>;
 
     static constexpr int kFirstDataRow = 2;
     // Most workers a pool runs at once: each is a browser process of its own.
@@ -63,6 +73,13 @@ public:
     ~DownloadPool() override;
 
     void setImporter(Importer importer) { m_importer = std::move(importer); }
+    // With a feed the run ends only when every job is harvested and the feed has said that
+    // no more will come; while it has none for now it is asked again after retryMs.
+    void setJobFeed(JobFeed feed, qint64 retryMs = 2000)
+    {
+        m_feed = std::move(feed);
+        m_feedRetryMs = retryMs;
+    }
     // Folder the workers run in and write their files to (the data folder).
     void setWorkFolder(const QString& folder) { m_workFolder = folder; }
     // The quelfetch executable; by default the one beside the running program.
@@ -145,6 +162,7 @@ private:
     QString nextResultName(int index);
     void deleteJobFiles(int index) const;
     void releaseWorker(int index, bool kill);
+    void askFeed();
 
     std::vector<DownloadJob> m_jobs;
     std::vector<std::unique_ptr<Worker>> m_workers; // one per job, set while it runs
@@ -154,6 +172,10 @@ private:
     Feedback* m_feedback = nullptr;
     int m_mode = 0;
     Importer m_importer;
+    JobFeed m_feed;
+    qint64 m_feedRetryMs = 2000;
+    bool m_feedEnded = false;
+    QElapsedTimer m_feedWait; // running while the feed had nothing to give
     QString m_workFolder;
     QString m_workerProgram;
     QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();

@@ -2,9 +2,13 @@
 
 #include "core/feedback.h"
 #include "download/download_jobs.h"
+#include "download/job_claims.h"
+#include "store/database.h"
+#include "store/statement.h"
 #include "web/market.h"
 
 #include <QProcessEnvironment>
+#include <algorithm>
 
 namespace quel::download {
 
@@ -52,15 +56,136 @@ bool DownloadSession::prepare(const QString& condition, Feedback& feedback)
     }
     if (!jobs)
         return false;
-    m_pool
-        = std::make_unique<DownloadPool>(std::move(*jobs), m_kind == DownloadKind::Details ? 0 : 1);
+    m_listedCount = int(jobs->size());
+    const bool shared = !m_collection.isEmpty() && m_conn.database()->isServer();
+    if (shared && !joinCollection(std::move(*jobs), feedback))
+        return false;
+    m_pool = std::make_unique<DownloadPool>(shared ? std::vector<DownloadJob>() : std::move(*jobs),
+        m_kind == DownloadKind::Details ? 0 : 1);
     m_pool->setMaxWorkers(initialWorkers(m_kind));
     m_pool->setWorkerEnvironment(workerEnvironment());
     m_pool->setImporter([this](int index, const DownloadJob& job, const QString& text) {
         return importResult(index, job, text);
     });
-    connect(m_pool.get(), &DownloadPool::finished, this, &DownloadSession::finished);
+    if (shared) {
+        m_pool->setJobFeed([this](int wanted) { return claimJobs(wanted); });
+        connect(m_pool.get(), &DownloadPool::rowChanged, this, &DownloadSession::onRowChanged);
+    }
+    connect(m_pool.get(), &DownloadPool::finished, this, &DownloadSession::onPoolFinished);
     return true;
+}
+
+bool DownloadSession::joinCollection(std::vector<DownloadJob> jobs, Feedback& feedback)
+{
+    auto claims = std::make_unique<JobClaims>(m_conn.shared(), m_collection);
+    std::vector<qint64> ids;
+    ids.reserve(jobs.size());
+    m_listed.clear();
+    for (DownloadJob& job : jobs) {
+        ids.push_back(job.id);
+        m_listed.insert(job.id, std::move(job));
+    }
+    QString why;
+    if (!claims->begin(ids, &why)) {
+        feedback.message(QStringLiteral("无法在服务器上分配任务：") + why);
+        return false;
+    }
+    m_claims = std::move(claims);
+    // Claims of a running copy never expire: they are renewed well within the lease.
+    m_renew.setInterval(std::min(60, std::max(1, m_claims->lease() / 3)) * 1000);
+    connect(&m_renew, &QTimer::timeout, this, [this] {
+        QString error;
+        if (!m_claims->renew(&error) && m_claimError.isEmpty())
+            m_claimError = error;
+    });
+    return true;
+}
+
+int DownloadSession::leaseSeconds() const
+{
+    return m_claims ? m_claims->lease() : 0;
+}
+
+std::optional<DownloadJob> DownloadSession::jobOfClaim(qint64 id) const
+{
+    const auto listed = m_listed.constFind(id);
+    if (listed != m_listed.constEnd())
+        return *listed;
+    // Listed by another copy only (it listed later, or before a product got its details
+    // here): the job is read from the table it names.
+    const bool details = m_kind == DownloadKind::Details;
+    store::Statement st = m_conn.database()->prepareCached(details
+            ? QStringLiteral("SELECT PCode,PName FROM 产品表 WHERE ID=?")
+            : QStringLiteral("SELECT BCode,BCode FROM 客户表 WHERE ID=?"));
+    if (!st)
+        return std::nullopt;
+    st.bindInt64(1, id);
+    if (st.step() != store::StepResult::Row)
+        return std::nullopt;
+    DownloadJob job;
+    job.id = id;
+    job.code = st.text(0);
+    job.title = st.text(1);
+    job.job = details ? job.code : m_profileUrl(job.code);
+    return job;
+}
+
+DownloadPool::FeedAnswer DownloadSession::claimJobs(int wanted)
+{
+    DownloadPool::FeedAnswer answer;
+    if (!m_claimError.isEmpty())
+        return answer;
+    QString why;
+    const std::optional<std::vector<qint64>> ids = m_claims->claim(wanted, &why);
+    if (!ids) {
+        m_claimError = why;
+        return answer;
+    }
+    for (const qint64 id : *ids) {
+        if (std::optional<DownloadJob> job = jobOfClaim(id)) {
+            answer.jobs.push_back(std::move(*job));
+            continue;
+        }
+        // The row is gone: nothing is left to download for it.
+        if (!m_claims->finish(id, true, &why)) {
+            m_claimError = why;
+            return answer;
+        }
+    }
+    if (!answer.jobs.empty())
+        return answer;
+    if (!ids->empty()) {
+        answer.more = true;
+        return answer;
+    }
+    // Nothing to claim now: the run waits while another copy holds claims, to take them
+    // over should that copy die, and to take the jobs it fails.
+    const std::optional<bool> busy = m_claims->othersBusy(&why);
+    if (!busy)
+        m_claimError = why;
+    answer.more = busy.value_or(false);
+    return answer;
+}
+
+void DownloadSession::onRowChanged(int index)
+{
+    const DownloadJob& job = m_pool->jobs()[std::size_t(index)];
+    if (job.state != DownloadJob::Harvested)
+        return;
+    QString why;
+    if (!m_claims->finish(job.id, !job.failed, &why) && m_claimError.isEmpty())
+        m_claimError = why;
+}
+
+void DownloadSession::onPoolFinished()
+{
+    m_renew.stop();
+    if (m_claims) {
+        QString why;
+        if (!m_claims->end(&why) && m_claimError.isEmpty())
+            m_claimError = why;
+    }
+    emit finished();
 }
 
 bool DownloadSession::importResult(int index, const DownloadJob& job, const QString& text)
@@ -114,14 +239,23 @@ DownloadTotals DownloadSession::totals() const
 
 void DownloadSession::start()
 {
-    if (m_pool)
-        m_pool->start();
+    if (!m_pool)
+        return;
+    if (m_claims)
+        m_renew.start();
+    m_pool->start();
 }
 
 void DownloadSession::stop()
 {
-    if (m_pool)
+    m_renew.stop();
+    if (m_pool) {
+        const bool cutShort = m_pool->isRunning();
         m_pool->stop();
+        // The jobs this copy held go back to the others at once rather than at the lease's end.
+        if (cutShort && m_claims)
+            m_claims->releaseAll();
+    }
     m_knownBuyers.clear();
 }
 

@@ -8,14 +8,18 @@
 #include <QObject>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace quel {
 class Feedback;
 }
 
 namespace quel::download {
+
+class JobClaims;
 
 enum class DownloadKind
 {
@@ -60,9 +64,23 @@ public:
         m_profileUrl = std::move(url);
     }
 
+    // On a server database, shares the jobs with the other copies of the program that run
+    // the same collection (named e.g. "details --all") against it: prepare() then adds its
+    // list to the collection and the pool claims its jobs a few at a time (JobClaims). A
+    // database file keeps one process with the whole list. Call before prepare().
+    void shareJobs(const QString& collection) { m_collection = collection; }
+    // Whether prepare() joined a collection on the server.
+    bool sharesJobs() const { return m_claims != nullptr; }
+    // The lease of the shared jobs, in seconds (0 when not shared).
+    int leaseSeconds() const;
+    // Why the shared jobs could no longer be claimed or marked (empty while all is well).
+    QString claimError() const { return m_claimError; }
+
     // Lists the jobs (messages through feedback) and sets up the pool; false when the
     // listing failed. An empty list is not a failure: the run then ends on its first tick.
     bool prepare(const QString& condition, Feedback& feedback);
+    // How many jobs prepare() listed (shared jobs are then handed to the pool as claimed).
+    int listedJobs() const { return m_listedCount; }
 
     DownloadKind kind() const { return m_kind; }
     bool isPrepared() const { return m_pool != nullptr; }
@@ -84,6 +102,11 @@ signals:
 
 private:
     bool importResult(int index, const DownloadJob& job, const QString& text);
+    bool joinCollection(std::vector<DownloadJob> jobs, Feedback& feedback);
+    DownloadPool::FeedAnswer claimJobs(int wanted);
+    std::optional<DownloadJob> jobOfClaim(qint64 id) const;
+    void onRowChanged(int index);
+    void onPoolFinished();
 
     DownloadKind m_kind;
     store::Connection m_conn;
@@ -93,6 +116,12 @@ private:
     long m_profiles = 0;
     QHash<int, QString> m_reasons;
     std::function<QString(const QString&)> m_profileUrl;
+    int m_listedCount = 0;
+    QString m_collection;
+    std::unique_ptr<JobClaims> m_claims;
+    QHash<qint64, DownloadJob> m_listed; // the listed jobs by ID, while shared
+    QString m_claimError;
+    QTimer m_renew;
 };
 
 } // namespace quel::download

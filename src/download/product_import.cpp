@@ -10,7 +10,9 @@
 #include "store/recordset.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace quel::download {
 
@@ -59,6 +61,120 @@ store::PriceObservation headObservation(const QStringList& f, const QDate& today
     seen.cTimes = wholeFigure(f[5]);
     seen.price = figure(f[6]);
     return seen;
+}
+
+// A server database is shared by several machines importing at once. The product's lock
+// keeps two imports of one product (a job taken over from a machine that was only slow)
+// apart, so the second sees the first's trades and stores none of them again.
+bool lockProduct(store::Database& db, qint64 productId, QString* error)
+{
+    store::Statement st = db.prepareNativeCached(
+        QStringLiteral("SELECT pg_advisory_xact_lock(?::int, ?::int)"), error);
+    if (!st)
+        return false;
+    st.bindInt64(1, qint64(quint64(productId) >> 32));
+    st.bindInt64(2, qint64(qint32(quint32(quint64(productId) & 0xffffffffu))));
+    const bool ok = st.step() == store::StepResult::Row;
+    if (!ok && error)
+        *error = st.errorText();
+    st.reset();
+    return ok;
+}
+
+// The lock of one buyer code (in the server's one-number lock space, apart from the
+// products'): FNV-1a of its UTF-8 text.
+qint64 buyerCodeLockKey(const QByteArray& code)
+{
+    quint64 h = 1469598103934665603ull;
+    for (const char c : code) {
+        h ^= quint64(static_cast<unsigned char>(c));
+        h *= 1099511628211ull;
+    }
+    return qint64(h);
+}
+
+// Takes the locks of the buyer codes this import may add, in one order for every machine
+// (so two imports never wait on each other in a circle): a code another machine adds
+// meanwhile is then seen as stored once its import commits, and is neither added twice nor
+// refused. One statement: the keys are taken in the order of the sorted list.
+bool lockBuyerCodes(store::Database& db, const QStringList& codes, QString* error)
+{
+    if (codes.isEmpty())
+        return true;
+    std::vector<qint64> keys;
+    keys.reserve(std::size_t(codes.size()));
+    for (const QString& code : codes)
+        keys.push_back(buyerCodeLockKey(code.toUtf8()));
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    QString list = QStringLiteral("{");
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        list += (i == 0 ? QString() : QStringLiteral(",")) + QString::number(keys[i]);
+    list += QLatin1Char('}');
+    store::Statement st = db.prepareNativeCached(
+        QStringLiteral("SELECT count(pg_advisory_xact_lock(k)) FROM (SELECT k FROM"
+                       " unnest(?::bigint[]) WITH ORDINALITY AS t(k, n) ORDER BY n) AS s"),
+        error);
+    if (!st)
+        return false;
+    st.bindText(1, list);
+    const bool ok = st.step() == store::StepResult::Row;
+    if (!ok && error)
+        *error = st.errorText();
+    st.reset();
+    return ok;
+}
+
+// Of the given codes, those 客户表 holds (compared as the table compares them: without
+// regard to letter case), asked a few hundred at a time.
+std::optional<QSet<QString>> storedBuyerCodes(
+    store::Database& db, const QStringList& codes, QString* error)
+{
+    constexpr qsizetype kPerQuery = 200;
+    QSet<QString> stored;
+    for (qsizetype from = 0; from < codes.size(); from += kPerQuery) {
+        const qsizetype n = std::min(kPerQuery, codes.size() - from);
+        QString sql = QStringLiteral("SELECT BCode FROM 客户表 WHERE BCode IN (");
+        for (qsizetype i = 0; i < n; ++i)
+            sql += i == 0 ? QLatin1String("?") : QLatin1String(",?");
+        sql += QLatin1Char(')');
+        store::Statement st = db.prepare(sql, error);
+        if (!st)
+            return std::nullopt;
+        for (qsizetype i = 0; i < n; ++i)
+            st.bindText(int(i) + 1, codes[from + i].toUtf8());
+        store::StepResult r;
+        while ((r = st.step()) == store::StepResult::Row)
+            stored.insert(st.text(0).toLower());
+        if (r == store::StepResult::Error) {
+            if (error)
+                *error = st.errorText();
+            return std::nullopt;
+        }
+    }
+    return stored;
+}
+
+// Trades per INSERT on a server: few round trips, far below the server's parameter limit.
+constexpr std::size_t kSalesPerServerInsert = 64;
+
+QString salesInsert(std::size_t rows)
+{
+    QString sql = QStringLiteral("INSERT INTO 交易表(PID,BCode,Buyer,Dat,Pri,Num) VALUES");
+    for (std::size_t i = 0; i < rows; ++i)
+        sql += i == 0 ? QLatin1String("(?,?,?,?,?,?)") : QLatin1String(",(?,?,?,?,?,?)");
+    return sql;
+}
+
+// Binds one trade to the six parameters after offset.
+void bindSale(store::Statement& st, int offset, qint64 productId, const SaleRecord& r)
+{
+    st.bindInt64(offset + 1, productId);
+    st.bindText(offset + 2, r.buyerCode.toUtf8());
+    st.bindText(offset + 3, r.buyer);
+    st.bindText(offset + 4, store::canonicalDateText(r.time));
+    st.bindDouble(offset + 5, r.price);
+    st.bindInt64(offset + 6, r.quantity);
 }
 
 } // namespace
@@ -121,6 +237,10 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
         return fail(error, QStringLiteral("cannot begin a transaction"));
 
     QString why;
+    store::Database& db = *conn.database();
+    const bool shared = db.isServer();
+    if (shared && !lockProduct(db, productId, &why))
+        return fail(error, why);
     if (result.hasFullHead()) {
         if (!conn.execute(headUpdate(result.head, productId, today), &why))
             return fail(error, why);
@@ -146,9 +266,31 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
     rs.close();
 
     const std::vector<SaleRecord> fresh = SelectNewRecords(stored, result.records);
+    // On a server the buyer codes this import may add are locked, then looked up at once.
+    std::optional<QSet<QString>> storedHere;
+    if (shared) {
+        QStringList candidates;
+        QSet<QString> seen;
+        for (const SaleRecord& r : fresh) {
+            if (!r.buyerCode.isEmpty() && !known.addedHere(r.buyerCode)
+                && !seen.contains(r.buyerCode)) {
+                seen.insert(r.buyerCode);
+                candidates << r.buyerCode;
+            }
+        }
+        if (!lockBuyerCodes(db, candidates, &why))
+            return fail(error, why);
+        storedHere = storedBuyerCodes(db, candidates, &why);
+        if (!storedHere)
+            return fail(error, why);
+    }
+    const auto isKnown = [&](const QString& code) {
+        if (!storedHere)
+            return known.contains(code);
+        return known.addedHere(code) || storedHere->contains(code.toLower());
+    };
     // A product brings a few hundred records: one prepared statement each for the trades
     // and the new buyer codes, bound per row, keeps the import cheap on the user's thread.
-    store::Database& db = *conn.database();
     store::Statement insertSale = db.prepareCached(
         QStringLiteral("INSERT INTO 交易表(PID,BCode,Buyer,Dat,Pri,Num) VALUES(?,?,?,?,?,?)"),
         &why);
@@ -156,22 +298,32 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
         = db.prepareCached(QStringLiteral("INSERT INTO 客户表(BCode) VALUES(?)"), &why);
     if (!insertSale || !insertCode)
         return fail(error, why);
+    // On a server every statement is a round trip: the trades go in rows of many at once.
+    const std::size_t perStatement = shared ? kSalesPerServerInsert : 0;
+    std::size_t batched = 0;
+    for (std::size_t from = 0; from + perStatement <= fresh.size() && perStatement > 0;
+         from += perStatement) {
+        store::Statement insertMany = db.prepareCached(salesInsert(perStatement), &why);
+        if (!insertMany)
+            return fail(error, why);
+        for (std::size_t i = 0; i < perStatement; ++i)
+            bindSale(insertMany, int(i) * 6, productId, fresh[from + i]);
+        if (!insertMany.run())
+            return fail(error, insertMany.errorText());
+        batched = from + perStatement;
+    }
     QSet<QString> newCodes;
-    for (const SaleRecord& r : fresh) {
-        const QByteArray code = r.buyerCode.toUtf8();
-        insertSale.reset();
-        insertSale.bindInt64(1, productId);
-        insertSale.bindText(2, code);
-        insertSale.bindText(3, r.buyer);
-        insertSale.bindText(4, store::canonicalDateText(r.time));
-        insertSale.bindDouble(5, r.price);
-        insertSale.bindInt64(6, r.quantity);
-        if (!insertSale.run())
-            return fail(error, insertSale.errorText());
-        if (!r.buyerCode.isEmpty() && !known.contains(r.buyerCode)
-            && !newCodes.contains(r.buyerCode)) {
+    for (std::size_t i = 0; i < fresh.size(); ++i) {
+        const SaleRecord& r = fresh[i];
+        if (i >= batched) {
+            insertSale.reset();
+            bindSale(insertSale, 0, productId, r);
+            if (!insertSale.run())
+                return fail(error, insertSale.errorText());
+        }
+        if (!r.buyerCode.isEmpty() && !isKnown(r.buyerCode) && !newCodes.contains(r.buyerCode)) {
             insertCode.reset();
-            insertCode.bindText(1, code);
+            insertCode.bindText(1, r.buyerCode.toUtf8());
             if (!insertCode.run())
                 return fail(error, insertCode.errorText());
             newCodes.insert(r.buyerCode);

@@ -25,6 +25,8 @@ public:
     bool load(const store::Connection& conn, QString* error = nullptr);
     bool contains(const QString& code) const;
     void add(const QString& code) { m_added.insert(code); }
+    // Whether this run stored the code itself (no question to the database).
+    bool addedHere(const QString& code) const { return m_added.contains(code); }
     void clear();
 
 private:

@@ -15,6 +15,28 @@
 
 namespace quel::test {
 
+// A listed product, never downloaded, as a search stores it; its ID (-1 on failure).
+inline qint64 addTestProduct(const store::Connection& conn, const QString& code,
+    const QString& title = QStringLiteral("商品"))
+{
+    QString error;
+    EXPECT_TRUE(conn.execute(
+        QStringLiteral("INSERT INTO 产品表(KWord,PCode,P_Name,PName,SCode,SName,Dat,Addr,Price,VIP,"
+                       "MFee,PMode,Dis,Service,Return,Num1,Num9,Style,VTimes,CTimes,SNum,dDat) "
+                       "VALUES('k',")
+            + store::Quote(code) + QStringLiteral(",'',") + store::Quote(title)
+            + QStringLiteral(",'s','shop','2026-1-1','杭州','10','0','0','','0','','','3','0','','"
+                             "0','0','0',#1900-1-1#)"),
+        &error))
+        << error.toStdString();
+    store::Recordset rs;
+    if (!rs.open(conn.shared(),
+            QStringLiteral("SELECT ID FROM 产品表 WHERE PCode=") + store::Quote(code), &error)
+        || rs.eof())
+        return -1;
+    return rs.value(0).toLongLong();
+}
+
 // A fresh encrypted database with the permanent tables, in its own folder.
 struct TestDb
 {
@@ -63,15 +85,7 @@ struct TestDb
     // Adds a product never detail-downloaded and returns its ID.
     qint64 addProduct(const QString& code, const QString& title = QStringLiteral("商品"))
     {
-        exec(QStringLiteral(
-                 "INSERT INTO 产品表(KWord,PCode,P_Name,PName,SCode,SName,Dat,Addr,Price,VIP,MFee,"
-                 "PMode,Dis,Service,Return,Num1,Num9,Style,VTimes,CTimes,SNum,dDat) VALUES('k',")
-            + store::Quote(code) + QStringLiteral(",'',") + store::Quote(title)
-            + QStringLiteral(",'s','shop','2026-1-1','杭州','10','0','0','','0','','','3','0','','"
-                             "0','0','0',#1900-1-1#)"));
-        const auto r
-            = rows(QStringLiteral("SELECT ID FROM 产品表 WHERE PCode=") + store::Quote(code));
-        return r.empty() ? -1 : r.front().value(QStringLiteral("ID")).toLongLong();
+        return addTestProduct(conn, code, title);
     }
 };
 

@@ -310,3 +310,54 @@ TEST(DownloadPool, TheRateLimitReachesTheWorkersThroughARunSlotFileThatGoesWithT
     pool->stop();
     EXPECT_EQ(f.leftovers(), QStringList { QStringLiteral("Temp_rate_%1").arg(otherCopy) });
 }
+
+// Jobs handed over a few at a time (claimed from a shared database): the pool asks only when
+// its list is used up, never more than it has room for plus half a pool, keeps waiting while
+// the feed says more may come, and ends only once it says none will.
+TEST(DownloadPool, AFeedAddsJobsUntilItSaysNoMoreWillCome)
+{
+    Fixture f;
+    auto pool = f.make({}, 4);
+    std::vector<int> asked;
+    int handed = 0;
+    int emptyAnswers = 0;
+    pool->setJobFeed(
+        [&](int wanted) {
+            asked.push_back(wanted);
+            DownloadPool::FeedAnswer answer;
+            // Two empty answers that may still bring more (another machine still works),
+            // between the batches.
+            if (handed == 6 && emptyAnswers < 2) {
+                ++emptyAnswers;
+                answer.more = true;
+                return answer;
+            }
+            for (int i = 0; i < wanted && handed < 10; ++i) {
+                ++handed;
+                DownloadJob job;
+                job.id = handed;
+                job.code = QString::number(handed);
+                job.job = handed == 3 ? QStringLiteral("die")
+                                      : QStringLiteral("write:fed %1").arg(handed);
+                answer.jobs.push_back(job);
+            }
+            return answer;
+        },
+        50);
+    int finishedSignals = 0;
+    QObject::connect(pool.get(), &DownloadPool::finished, [&] { ++finishedSignals; });
+    pool->start();
+    ASSERT_TRUE(runUntilFinished(*pool, 30000));
+    ASSERT_EQ(pool->jobs().size(), 10u);
+    EXPECT_EQ(emptyAnswers, 2);
+    EXPECT_EQ(f.imported.size(), 9);
+    EXPECT_EQ(f.imported.value(10), QStringLiteral("fed 10"));
+    EXPECT_TRUE(pool->jobs()[2].failed);
+    EXPECT_EQ(pool->finishedJobs(), 10);
+    EXPECT_EQ(finishedSignals, 1);
+    // The first ask fills the pool and half again; none asks beyond that.
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.front(), 6);
+    for (int wanted : asked)
+        EXPECT_LE(wanted, 6);
+}

@@ -1,0 +1,303 @@
+#include "download/job_claims.h"
+
+#include "store/connection.h"
+#include "store/database.h"
+
+#include <QCoreApplication>
+#include <QSysInfo>
+#include <algorithm>
+
+namespace quel::download {
+
+namespace {
+
+// First key of the advisory locks that keep two copies from creating the claim tables, or
+// opening a collection of one kind, at the same moment.
+constexpr int kLockClass = 0x51554c; // "QUL"
+
+const QString kCreateTables = QStringLiteral(
+    "SELECT pg_advisory_xact_lock(%1, 0);"
+    "CREATE SCHEMA IF NOT EXISTS quelmar_team;"
+    "CREATE TABLE IF NOT EXISTS quelmar_team.collections("
+    " id bigserial PRIMARY KEY, kind text NOT NULL,"
+    " started_at timestamptz NOT NULL DEFAULT now(),"
+    " active_at timestamptz NOT NULL DEFAULT now(), closed_at timestamptz);"
+    "CREATE TABLE IF NOT EXISTS quelmar_team.claims("
+    " collection bigint NOT NULL REFERENCES quelmar_team.collections(id) ON DELETE CASCADE,"
+    " job_id bigint NOT NULL, seq bigint NOT NULL, owner text, claimed_at timestamptz,"
+    " done_at timestamptz, attempts integer NOT NULL DEFAULT 0, failed_by text,"
+    " PRIMARY KEY(collection, job_id));"
+    "CREATE INDEX IF NOT EXISTS claims_open ON quelmar_team.claims(collection, seq)"
+    " WHERE done_at IS NULL;"
+    // A week is long past any collection's end: its claims only take room.
+    "DELETE FROM quelmar_team.collections WHERE active_at < now() - interval '7 days';")
+                                  .arg(kLockClass);
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+bool runStatement(store::Statement& st, QString* error)
+{
+    if (st.run())
+        return true;
+    return fail(error, st.errorText());
+}
+
+QString idArray(const std::vector<qint64>& ids)
+{
+    QString text = QStringLiteral("{");
+    text.reserve(int(ids.size()) * 8 + 2);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        if (i > 0)
+            text += QLatin1Char(',');
+        text += QString::number(ids[i]);
+    }
+    return text + QLatin1Char('}');
+}
+
+} // namespace
+
+int JobClaims::leaseSeconds()
+{
+    bool ok = false;
+    const int given = qEnvironmentVariableIntValue("QUELMAR_LEASE_SECONDS", &ok);
+    return ok && given >= 1 ? given : kDefaultLeaseSeconds;
+}
+
+QString JobClaims::defaultOwner()
+{
+    return QSysInfo::machineHostName() + QLatin1Char(':')
+        + QString::number(QCoreApplication::applicationPid());
+}
+
+JobClaims::JobClaims(std::shared_ptr<store::Database> db, const QString& collectionKind,
+    int leaseSeconds, const QString& owner)
+    : m_db(std::move(db))
+    , m_kind(collectionKind)
+    , m_lease(std::max(1, leaseSeconds))
+    , m_owner(owner)
+{ }
+
+bool JobClaims::run(const QString& sql, QString* error)
+{
+    return m_db->executeNative(sql, error);
+}
+
+bool JobClaims::begin(const std::vector<qint64>& jobIds, QString* error)
+{
+    if (!m_db || !m_db->isServer())
+        return fail(error, QStringLiteral("jobs are shared only through a server database"));
+    store::Transaction tx(m_db);
+    if (!tx.isActive())
+        return fail(error, QStringLiteral("cannot begin a transaction"));
+    if (!run(kCreateTables, error))
+        return false;
+    if (!tx.commit())
+        return fail(error, QStringLiteral("commit failed"));
+
+    // Joining and opening go one at a time per kind, so two copies started together share
+    // one collection.
+    store::Transaction join(m_db);
+    if (!join.isActive())
+        return fail(error, QStringLiteral("cannot begin a transaction"));
+    store::Statement lock = m_db->prepareNative(
+        QStringLiteral("SELECT pg_advisory_xact_lock(%1, hashtext(?))").arg(kLockClass), error);
+    if (!lock)
+        return false;
+    lock.bindText(1, m_kind);
+    if (lock.step() != store::StepResult::Row)
+        return fail(error, lock.errorText());
+    lock.reset();
+    store::Statement current = m_db->prepareNative(
+        QStringLiteral("SELECT id FROM quelmar_team.collections WHERE kind=? AND closed_at IS NULL"
+                       " AND active_at >= now() - ?::int * interval '1 second'"
+                       " ORDER BY id DESC LIMIT 1"),
+        error);
+    if (!current)
+        return false;
+    current.bindText(1, m_kind);
+    current.bindInt64(2, m_lease);
+    switch (current.step()) {
+    case store::StepResult::Row:
+        m_collection = current.int64(0);
+        break;
+    case store::StepResult::Done: {
+        store::Statement open = m_db->prepareNative(
+            QStringLiteral("INSERT INTO quelmar_team.collections(kind) VALUES(?) RETURNING id"),
+            error);
+        if (!open)
+            return false;
+        open.bindText(1, m_kind);
+        if (open.step() != store::StepResult::Row)
+            return fail(error, open.errorText());
+        m_collection = open.int64(0);
+        break;
+    }
+    case store::StepResult::Error:
+        return fail(error, current.errorText());
+    }
+    current.reset();
+    // A later copy's own jobs queue behind those listed before.
+    store::Statement add = m_db->prepareNative(
+        QStringLiteral("INSERT INTO quelmar_team.claims(collection, job_id, seq)"
+                       " SELECT ?1::bigint, t.id, t.n + coalesce((SELECT max(seq) FROM"
+                       " quelmar_team.claims WHERE collection=?1), 0)"
+                       " FROM unnest(?2::bigint[]) WITH ORDINALITY"
+                       " AS t(id, n) ON CONFLICT DO NOTHING"),
+        error);
+    if (!add)
+        return false;
+    add.bindInt64(1, m_collection);
+    add.bindText(2, idArray(jobIds));
+    if (!runStatement(add, error))
+        return false;
+    store::Statement touch = m_db->prepareNative(
+        QStringLiteral("UPDATE quelmar_team.collections SET active_at=now() WHERE id=?"), error);
+    if (!touch)
+        return false;
+    touch.bindInt64(1, m_collection);
+    if (!runStatement(touch, error))
+        return false;
+    return join.commit() || fail(error, QStringLiteral("commit failed"));
+}
+
+std::optional<std::vector<qint64>> JobClaims::claim(int wanted, QString* error)
+{
+    if (m_collection == 0) {
+        fail(error, QStringLiteral("no collection joined"));
+        return std::nullopt;
+    }
+    // A claim that was not renewed within the lease belongs to a copy that is gone. A job
+    // that failed here goes to the other copies; taking it clears that mark, so it may come
+    // back here should the copy that took it die.
+    store::Statement st = m_db->prepareNativeCached(
+        QStringLiteral(
+            "UPDATE quelmar_team.claims c SET owner=?2, claimed_at=now(), failed_by=NULL"
+            " FROM (SELECT job_id FROM quelmar_team.claims"
+            "  WHERE collection=?1 AND done_at IS NULL AND attempts < %1"
+            "   AND (owner IS NULL OR claimed_at < now() - ?3::int * interval '1 second')"
+            "   AND failed_by IS DISTINCT FROM ?2"
+            "  ORDER BY seq LIMIT ?4 FOR UPDATE SKIP LOCKED) s"
+            " WHERE c.collection=?1 AND c.job_id=s.job_id RETURNING c.job_id, c.seq")
+            .arg(kMaxAttempts),
+        error);
+    if (!st)
+        return std::nullopt;
+    st.bindInt64(1, m_collection);
+    st.bindText(2, m_owner);
+    st.bindInt64(3, m_lease);
+    st.bindInt64(4, std::max(1, wanted));
+    std::vector<std::pair<qint64, qint64>> claimed; // seq, job
+    store::StepResult r;
+    while ((r = st.step()) == store::StepResult::Row)
+        claimed.emplace_back(st.int64(1), st.int64(0));
+    if (r == store::StepResult::Error) {
+        fail(error, st.errorText());
+        return std::nullopt;
+    }
+    std::sort(claimed.begin(), claimed.end());
+    std::vector<qint64> ids;
+    ids.reserve(claimed.size());
+    for (const auto& [seq, id] : claimed)
+        ids.push_back(id);
+    return ids;
+}
+
+bool JobClaims::finish(qint64 jobId, bool ok, QString* error)
+{
+    // A finished job counts as done whoever holds its claim now: a copy that took over a
+    // slow one imports nothing new for it.
+    const QString sql = ok
+        ? QStringLiteral("UPDATE quelmar_team.claims SET done_at=now(), owner=?3"
+                         " WHERE collection=?1 AND job_id=?2")
+        : QStringLiteral("UPDATE quelmar_team.claims SET owner=NULL, claimed_at=NULL,"
+                         " attempts=attempts+1, failed_by=?3"
+                         " WHERE collection=?1 AND job_id=?2 AND owner=?3 AND done_at IS NULL");
+    store::Statement st = m_db->prepareNativeCached(sql, error);
+    if (!st)
+        return false;
+    st.bindInt64(1, m_collection);
+    st.bindInt64(2, jobId);
+    st.bindText(3, m_owner);
+    return runStatement(st, error);
+}
+
+bool JobClaims::releaseAll(QString* error)
+{
+    store::Statement st = m_db->prepareNativeCached(
+        QStringLiteral("UPDATE quelmar_team.claims SET owner=NULL, claimed_at=NULL"
+                       " WHERE collection=? AND owner=? AND done_at IS NULL"),
+        error);
+    if (!st)
+        return false;
+    st.bindInt64(1, m_collection);
+    st.bindText(2, m_owner);
+    return runStatement(st, error);
+}
+
+bool JobClaims::renew(QString* error)
+{
+    store::Statement claims = m_db->prepareNativeCached(
+        QStringLiteral("UPDATE quelmar_team.claims SET claimed_at=now()"
+                       " WHERE collection=? AND owner=? AND done_at IS NULL"),
+        error);
+    if (!claims)
+        return false;
+    claims.bindInt64(1, m_collection);
+    claims.bindText(2, m_owner);
+    if (!runStatement(claims, error))
+        return false;
+    claims.reset();
+    store::Statement touch = m_db->prepareNativeCached(
+        QStringLiteral("UPDATE quelmar_team.collections SET active_at=now() WHERE id=?"), error);
+    if (!touch)
+        return false;
+    touch.bindInt64(1, m_collection);
+    return runStatement(touch, error);
+}
+
+std::optional<bool> JobClaims::othersBusy(QString* error)
+{
+    store::Statement st = m_db->prepareNativeCached(
+        QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM quelmar_team.claims WHERE collection=?1"
+                       " AND done_at IS NULL AND owner IS NOT NULL AND owner<>?2"
+                       " AND claimed_at >= now() - ?3::int * interval '1 second' LIMIT 1) s"),
+        error);
+    if (!st)
+        return std::nullopt;
+    st.bindInt64(1, m_collection);
+    st.bindText(2, m_owner);
+    st.bindInt64(3, m_lease);
+    if (st.step() != store::StepResult::Row) {
+        fail(error, st.errorText());
+        return std::nullopt;
+    }
+    const bool busy = st.int64(0) > 0;
+    st.reset();
+    return busy;
+}
+
+bool JobClaims::end(QString* error)
+{
+    if (m_collection == 0)
+        return true;
+    store::Statement st = m_db->prepareNativeCached(
+        QStringLiteral(
+            "UPDATE quelmar_team.collections SET closed_at=now() WHERE id=?1 AND closed_at IS NULL"
+            " AND NOT EXISTS(SELECT 1 FROM quelmar_team.claims WHERE collection=?1"
+            "  AND done_at IS NULL AND owner IS NOT NULL AND owner<>?2"
+            "  AND claimed_at >= now() - ?3::int * interval '1 second')"),
+        error);
+    if (!st)
+        return false;
+    st.bindInt64(1, m_collection);
+    st.bindText(2, m_owner);
+    st.bindInt64(3, m_lease);
+    return runStatement(st, error);
+}
+
+} // namespace quel::download

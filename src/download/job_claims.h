@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace quel::store {
+class Database;
+}
+
+namespace quel::download {
+
+// Shares the jobs of one download between the copies of the program that run it against one
+// server database, so that several machines collect without doing a job twice and without
+// losing one when a machine dies.
+//
+// A collection is one pass over a list of jobs of one kind ("details", "details --all",
+// "buyers", ...). A run joins the collection of its kind that is still under way (not closed,
+// and some copy claimed or finished a job in it within the lease time); otherwise it opens a
+// new one. Every run adds its own job list to the collection, so two runs started with --all
+// share one list and each product is done once, however far apart the two were started
+// within the collection. A collection closes when its last running copy has nothing left to
+// claim; the next run after that opens a new one and starts from the whole list again.
+//
+// The claims live on the server in the schema quelmar_team (created on first use), out of
+// sight of the program's table lists. A job is claimed for this copy for the lease time;
+// the claims of a running copy are renewed, so only those of a copy that stopped renewing
+// (it died, or its machine did) expire and are taken over. A job that failed is released
+// for the other copies (not for the copy it failed on) until it has failed kMaxAttempts
+// times in the collection.
+class JobClaims
+{
+public:
+    // How often a job may fail in one collection before it is left for the next one.
+    static constexpr int kMaxAttempts = 3;
+    // The worker watchdog (1260 s) and a few minutes' margin.
+    static constexpr int kDefaultLeaseSeconds = 1500;
+
+    // The lease time: QUELMAR_LEASE_SECONDS when set to a whole number of at least 1, else
+    // the default.
+    static int leaseSeconds();
+    // This copy's name in the claims: the machine and the process.
+    static QString defaultOwner();
+
+    JobClaims(std::shared_ptr<store::Database> db, const QString& collectionKind,
+        int leaseSeconds = JobClaims::leaseSeconds(), const QString& owner = defaultOwner());
+
+    // Joins or opens the collection and adds the jobs (by ID, in the order they should be
+    // done) to it. False with a reason when the server refuses.
+    bool begin(const std::vector<qint64>& jobIds, QString* error = nullptr);
+    // Claims up to wanted jobs for this copy, in list order; nullopt on an error.
+    std::optional<std::vector<qint64>> claim(int wanted, QString* error = nullptr);
+    // A job of ours ended: done, or failed and released for the other copies.
+    bool finish(qint64 jobId, bool ok, QString* error = nullptr);
+    // Gives every unfinished job of ours back at once (a run that is stopped).
+    bool releaseAll(QString* error = nullptr);
+    // Keeps this copy's claims from expiring.
+    bool renew(QString* error = nullptr);
+    // Whether another copy holds a claim that has not expired: while it does, this copy
+    // waits rather than ends, to take the claim over should that copy die.
+    std::optional<bool> othersBusy(QString* error = nullptr);
+    // Closes the collection when no other copy holds a live claim in it (the last copy to
+    // finish closes it).
+    bool end(QString* error = nullptr);
+
+    qint64 collection() const { return m_collection; }
+    const QString& owner() const { return m_owner; }
+    int lease() const { return m_lease; }
+
+private:
+    bool run(const QString& sql, QString* error);
+
+    std::shared_ptr<store::Database> m_db;
+    QString m_kind;
+    int m_lease;
+    QString m_owner;
+    qint64 m_collection = 0;
+};
+
+} // namespace quel::download

@@ -1,0 +1,270 @@
+// Jobs shared by several copies of the program through one server database: disjoint claims,
+// expired claims taken over, failed jobs handed on, collections joined and closed, and
+// imports of two copies at once that meet on the same buyer codes.
+#include "download/job_claims.h"
+#include "download/product_import.h"
+#include "store/connection.h"
+#include "store/database.h"
+#include "store/schema.h"
+#include "store/statement.h"
+#include "support/pg_server.h"
+
+#include <QStringList>
+#include <QThread>
+#include <atomic>
+#include <barrier>
+#include <thread>
+
+using namespace quel::download;
+using quel::store::Database;
+
+namespace {
+
+using Ids = std::vector<qint64>;
+
+Ids range(qint64 from, qint64 to)
+{
+    Ids ids;
+    for (qint64 i = from; i <= to; ++i)
+        ids.push_back(i);
+    return ids;
+}
+
+class JobClaimsTest : public quel::test::PgServerTest
+{
+protected:
+    // A session of its own, as another copy of the program would have.
+    std::shared_ptr<Database> session()
+    {
+        QString error;
+        auto db = Database::open(
+            pgAddress(), QString::fromLatin1(quel::store::kDatabasePassword), &error, true);
+        EXPECT_TRUE(db) << error.toStdString();
+        return db;
+    }
+
+    static Ids claim(JobClaims& claims, int wanted)
+    {
+        QString error;
+        const auto ids = claims.claim(wanted, &error);
+        EXPECT_TRUE(ids) << error.toStdString();
+        return ids.value_or(Ids { -1 });
+    }
+
+    static void begin(JobClaims& claims, const Ids& ids)
+    {
+        QString error;
+        ASSERT_TRUE(claims.begin(ids, &error)) << error.toStdString();
+    }
+
+    static bool busy(JobClaims& claims)
+    {
+        QString error;
+        const auto b = claims.othersBusy(&error);
+        EXPECT_TRUE(b) << error.toStdString();
+        return b.value_or(false);
+    }
+};
+
+} // namespace
+
+TEST_F(JobClaimsTest, TwoCopiesClaimDisjointBatchesAndFinishedJobsStayDone)
+{
+    QUEL_SKIP_WITHOUT_PG_SERVER();
+    auto dbA = session();
+    auto dbB = session();
+    ASSERT_TRUE(dbA && dbB);
+    JobClaims a(dbA, QStringLiteral("details"), 600, QStringLiteral("a"));
+    JobClaims b(dbB, QStringLiteral("details"), 600, QStringLiteral("b"));
+    begin(a, range(1, 10));
+    // The second copy lists the same products in another order and one more.
+    Ids more = range(1, 11);
+    std::reverse(more.begin(), more.end());
+    begin(b, more);
+    EXPECT_EQ(a.collection(), b.collection());
+
+    // While a's claim is not yet committed its rows are locked: b passes them by instead
+    // of waiting for them or taking them too.
+    {
+        quel::store::Transaction open(dbA);
+        ASSERT_TRUE(open.isActive());
+        EXPECT_EQ(claim(a, 3), (Ids { 1, 2, 3 }));
+        EXPECT_EQ(claim(b, 3), (Ids { 4, 5, 6 }));
+        ASSERT_TRUE(open.commit());
+    }
+    EXPECT_EQ(claim(b, 2), (Ids { 7, 8 }));
+    for (qint64 id : { 1, 2, 3 })
+        EXPECT_TRUE(a.finish(id, true));
+    EXPECT_EQ(claim(a, 10), (Ids { 9, 10, 11 }));
+    for (qint64 id : { 9, 10, 11 })
+        EXPECT_TRUE(a.finish(id, true));
+    // Nothing left to claim, but b still works on five: a waits for them.
+    EXPECT_EQ(claim(a, 10), Ids {});
+    EXPECT_TRUE(busy(a));
+    EXPECT_TRUE(a.end()); // does not close while b works
+    for (qint64 id : { 4, 5, 6, 7, 8 })
+        EXPECT_TRUE(b.finish(id, true));
+    EXPECT_FALSE(busy(a));
+    EXPECT_FALSE(busy(b));
+    EXPECT_EQ(claim(b, 10), Ids {});
+
+    // A copy that starts while the collection is open joins it and finds it done.
+    JobClaims late(session(), QStringLiteral("details"), 600, QStringLiteral("late"));
+    begin(late, range(1, 11));
+    EXPECT_EQ(late.collection(), a.collection());
+    EXPECT_EQ(claim(late, 10), Ids {});
+
+    // Once closed by the last copy, the next run is a new collection over the whole list.
+    EXPECT_TRUE(b.end());
+    JobClaims next(session(), QStringLiteral("details"), 600, QStringLiteral("next"));
+    begin(next, range(1, 3));
+    EXPECT_NE(next.collection(), a.collection());
+    EXPECT_EQ(claim(next, 10), (Ids { 1, 2, 3 }));
+    // Another command is another collection: "--all" does not join the plain one.
+    JobClaims all(session(), QStringLiteral("details --all"), 600, QStringLiteral("all"));
+    begin(all, range(1, 3));
+    EXPECT_NE(all.collection(), next.collection());
+    EXPECT_EQ(claim(all, 10), (Ids { 1, 2, 3 }));
+}
+
+TEST_F(JobClaimsTest, AClaimNotRenewedWithinTheLeaseIsTakenOver)
+{
+    QUEL_SKIP_WITHOUT_PG_SERVER();
+    JobClaims a(session(), QStringLiteral("buyers"), 2, QStringLiteral("a"));
+    JobClaims b(session(), QStringLiteral("buyers"), 2, QStringLiteral("b"));
+    begin(a, range(1, 3));
+    begin(b, range(1, 3));
+    EXPECT_EQ(claim(a, 2), (Ids { 1, 2 }));
+    EXPECT_EQ(claim(b, 5), (Ids { 3 }));
+    EXPECT_TRUE(b.finish(3, true));
+    // A copy that renews keeps its claims past the lease counted from the claim.
+    QThread::msleep(1300);
+    EXPECT_TRUE(a.renew());
+    QThread::msleep(1300);
+    EXPECT_EQ(claim(b, 5), Ids {});
+    EXPECT_TRUE(busy(b));
+    // One that stopped renewing (it died) loses them to the others.
+    QThread::msleep(1000);
+    EXPECT_FALSE(busy(b));
+    EXPECT_EQ(claim(b, 5), (Ids { 1, 2 }));
+    EXPECT_TRUE(b.finish(1, true));
+    // The slow copy still finishing a job counts: it is done, whoever holds it now.
+    EXPECT_TRUE(a.finish(2, true));
+    EXPECT_FALSE(busy(a));
+    EXPECT_EQ(claim(a, 5), Ids {});
+}
+
+TEST_F(JobClaimsTest, AFailedJobGoesToTheOtherCopiesUpToTheAttemptLimit)
+{
+    QUEL_SKIP_WITHOUT_PG_SERVER();
+    JobClaims a(session(), QStringLiteral("details"), 600, QStringLiteral("a"));
+    JobClaims b(session(), QStringLiteral("details"), 600, QStringLiteral("b"));
+    begin(a, range(1, 2));
+    begin(b, range(1, 2));
+    EXPECT_EQ(claim(a, 1), (Ids { 1 }));
+    EXPECT_TRUE(a.finish(1, false));
+    // Not back to the copy it failed on, which goes on with the rest.
+    EXPECT_EQ(claim(a, 5), (Ids { 2 }));
+    EXPECT_EQ(claim(b, 5), (Ids { 1 }));
+    EXPECT_TRUE(b.finish(1, false));
+    EXPECT_EQ(claim(a, 5), (Ids { 1 }));
+    EXPECT_TRUE(a.finish(1, false));
+    EXPECT_EQ(claim(b, 5), Ids {}); // failed three times: left for the next collection
+    // A stopped run gives its jobs back at once.
+    EXPECT_TRUE(a.releaseAll());
+    EXPECT_EQ(claim(b, 5), (Ids { 2 }));
+    EXPECT_TRUE(b.finish(2, true));
+    EXPECT_TRUE(b.end());
+    JobClaims next(session(), QStringLiteral("details"), 600, QStringLiteral("a"));
+    begin(next, range(1, 2));
+    EXPECT_EQ(claim(next, 5), (Ids { 1, 2 }));
+}
+
+TEST_F(JobClaimsTest, TheLeaseComesFromTheEnvironmentWhenGiven)
+{
+    qputenv("QUELMAR_LEASE_SECONDS", "7");
+    EXPECT_EQ(JobClaims::leaseSeconds(), 7);
+    qputenv("QUELMAR_LEASE_SECONDS", "soon");
+    EXPECT_EQ(JobClaims::leaseSeconds(), JobClaims::kDefaultLeaseSeconds);
+    qunsetenv("QUELMAR_LEASE_SECONDS");
+    EXPECT_EQ(JobClaims::leaseSeconds(), JobClaims::kDefaultLeaseSeconds);
+}
+
+// Two copies import different products whose sales share buyers, at the same time: every
+// import succeeds and every buyer code gets one 客户表 row.
+TEST_F(JobClaimsTest, TwoCopiesImportingTheSameNewBuyersAtOnceStoreEachOnce)
+{
+    QUEL_SKIP_WITHOUT_PG_SERVER();
+    constexpr int kProducts = 40;
+    constexpr int kCodes = 30;
+    {
+        auto db = session();
+        ASSERT_TRUE(db);
+        QString error;
+        // The server database gets its tables on first use; a second call would fail.
+        if (!db->tableColumns(QStringLiteral("产品表"))) {
+            ASSERT_TRUE(quel::store::createSchema(*db, &error)) << error.toStdString();
+        }
+        quel::store::Connection conn(db);
+        for (int i = 1; i <= 2 * kProducts; ++i)
+            ASSERT_TRUE(conn.execute(
+                QStringLiteral("INSERT INTO 产品表(PCode,Style) VALUES('p%1','')").arg(i), &error))
+                << error.toStdString();
+    }
+    const QString s = QStringLiteral("〗★〖");
+    // Step i of each copy sells to the same buyers, new ones at every step, in an order of
+    // the copy's own.
+    const auto resultFor = [&](int step, int which) {
+        QStringList lines { QStringList { "25", "90", "12", "全新", "300", "40", "12.5" }.join(s) };
+        for (int k = 0; k < kCodes; ++k) {
+            const int code = which == 0 ? k : kCodes - 1 - k;
+            lines << QStringList { "9.5", "1",
+                QStringLiteral("2026-11-%1 10:00:00").arg(1 + k % 28),
+                QStringLiteral("c%1-%2").arg(step).arg(code), QStringLiteral("买家%1").arg(code) }
+                         .join(s);
+        }
+        return lines.join(QStringLiteral("\r\n"));
+    };
+    std::barrier together(2);
+    std::atomic<int> failures { 0 };
+    std::vector<std::string> errors(2);
+    const auto copy = [&](int which) {
+        QString error;
+        auto db = Database::open(
+            pgAddress(), QString::fromLatin1(quel::store::kDatabasePassword), &error);
+        if (!db) {
+            errors[std::size_t(which)] = error.toStdString();
+            ++failures;
+            together.arrive_and_drop();
+            return;
+        }
+        quel::store::Connection conn(db);
+        KnownBuyerCodes known;
+        known.load(conn);
+        for (int i = 0; i < kProducts; ++i) {
+            const int product = which * kProducts + i + 1;
+            const QString text = resultFor(i, which);
+            together.arrive_and_wait();
+            if (!ImportProductResult(
+                    conn, product, text, known, nullptr, &error, QDate(2026, 12, 7))) {
+                errors[std::size_t(which)] = error.toStdString();
+                ++failures;
+            }
+        }
+    };
+    std::thread first(copy, 0);
+    std::thread second(copy, 1);
+    first.join();
+    second.join();
+    EXPECT_EQ(failures.load(), 0) << errors[0] << " / " << errors[1];
+
+    auto db = session();
+    auto count = db->prepare(QStringLiteral("SELECT COUNT(*), COUNT(DISTINCT BCode) FROM 客户表"));
+    ASSERT_TRUE(count);
+    ASSERT_EQ(count.step(), quel::store::StepResult::Row);
+    EXPECT_EQ(count.int64(0), kProducts * kCodes);
+    EXPECT_EQ(count.int64(1), kProducts * kCodes);
+    auto trades = db->prepare(QStringLiteral("SELECT COUNT(*) FROM 交易表"));
+    ASSERT_EQ(trades.step(), quel::store::StepResult::Row);
+    EXPECT_EQ(trades.int64(0), 2 * kProducts * kCodes);
+}
