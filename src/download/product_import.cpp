@@ -166,6 +166,14 @@ QString salesInsert(std::size_t rows)
     return sql;
 }
 
+QString codesInsert(qsizetype rows)
+{
+    QString sql = QStringLiteral("INSERT INTO 客户表(BCode) VALUES(?)");
+    for (qsizetype i = 1; i < rows; ++i)
+        sql += QLatin1String(",(?)");
+    return sql;
+}
+
 // Binds one trade to the six parameters after offset.
 void bindSale(store::Statement& st, int offset, qint64 productId, const SaleRecord& r)
 {
@@ -298,21 +306,22 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
         = db.prepareCached(QStringLiteral("INSERT INTO 客户表(BCode) VALUES(?)"), &why);
     if (!insertSale || !insertCode)
         return fail(error, why);
-    // On a server every statement is a round trip: the trades go in rows of many at once.
-    const std::size_t perStatement = shared ? kSalesPerServerInsert : 0;
+    // On a server every statement is a round trip: the trades go in rows of many at once,
+    // the last rows of a product in one statement of their own size.
     std::size_t batched = 0;
-    for (std::size_t from = 0; from + perStatement <= fresh.size() && perStatement > 0;
-         from += perStatement) {
-        store::Statement insertMany = db.prepareCached(salesInsert(perStatement), &why);
+    while (shared && batched < fresh.size()) {
+        const std::size_t rows = std::min(kSalesPerServerInsert, fresh.size() - batched);
+        store::Statement insertMany = db.prepareCached(salesInsert(rows), &why);
         if (!insertMany)
             return fail(error, why);
-        for (std::size_t i = 0; i < perStatement; ++i)
-            bindSale(insertMany, int(i) * 6, productId, fresh[from + i]);
+        for (std::size_t i = 0; i < rows; ++i)
+            bindSale(insertMany, int(i) * 6, productId, fresh[batched + i]);
         if (!insertMany.run())
             return fail(error, insertMany.errorText());
-        batched = from + perStatement;
+        batched += rows;
     }
     QSet<QString> newCodes;
+    QList<QByteArray> codesToAdd;
     for (std::size_t i = 0; i < fresh.size(); ++i) {
         const SaleRecord& r = fresh[i];
         if (i >= batched) {
@@ -322,12 +331,28 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
                 return fail(error, insertSale.errorText());
         }
         if (!r.buyerCode.isEmpty() && !isKnown(r.buyerCode) && !newCodes.contains(r.buyerCode)) {
-            insertCode.reset();
-            insertCode.bindText(1, r.buyerCode.toUtf8());
-            if (!insertCode.run())
-                return fail(error, insertCode.errorText());
             newCodes.insert(r.buyerCode);
+            codesToAdd << r.buyerCode.toUtf8();
         }
+    }
+    // New buyer codes in the order first seen: one row per statement on a file, many on a
+    // server.
+    const qsizetype codesPerStatement = shared ? qsizetype(kSalesPerServerInsert) : 1;
+    for (qsizetype from = 0; from < codesToAdd.size(); from += codesPerStatement) {
+        const qsizetype rows = std::min(codesPerStatement, codesToAdd.size() - from);
+        store::Statement many;
+        store::Statement* insert = &insertCode;
+        if (rows > 1) {
+            many = db.prepareCached(codesInsert(rows), &why);
+            if (!many)
+                return fail(error, why);
+            insert = &many;
+        }
+        insert->reset();
+        for (qsizetype i = 0; i < rows; ++i)
+            insert->bindText(int(i) + 1, codesToAdd[from + i]);
+        if (!insert->run())
+            return fail(error, insert->errorText());
     }
     if (!tx.commit())
         return fail(error, QStringLiteral("commit failed"));
