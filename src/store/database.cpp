@@ -209,8 +209,9 @@ Statement Database::prepareCachedWith(
     auto found = m_statements.find(key);
     if (found != m_statements.end()) {
         // A statement still in use (a nested caller) is not shared: take a fresh one.
-        if (found.value()->busy())
+        if (found.value()->lent || found.value()->busy())
             return make(error);
+        found.value()->lent = true;
         return Statement(found.value(), false);
     }
     Statement fresh = make(error);
@@ -219,7 +220,7 @@ Statement Database::prepareCachedWith(
     if (m_statements.size() >= kStatementCacheLimit) {
         // Evict statements that are not in use.
         for (auto it = m_statements.begin(); it != m_statements.end();) {
-            if (!it.value()->busy()) {
+            if (!it.value()->lent && !it.value()->busy()) {
                 delete it.value();
                 it = m_statements.erase(it);
             } else {
@@ -229,6 +230,7 @@ Statement Database::prepareCachedWith(
     }
     // The cache owns it from now on.
     StatementCore* raw = fresh.take();
+    raw->lent = true;
     m_statements.insert(key, raw);
     return Statement(raw, false);
 }

@@ -40,6 +40,7 @@ void Statement::release()
     } else {
         m_core->reset();
         m_core->clearBindings();
+        m_core->lent = false;
     }
     m_core = nullptr;
 }

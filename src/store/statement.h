@@ -68,6 +68,10 @@ public:
     // Rows written by the last completed step of an INSERT, UPDATE or DELETE.
     virtual qint64 changes() const = 0;
     virtual QString errorText() const = 0;
+
+    // Handed out by a statement cache and not given back yet: the cache neither shares nor
+    // evicts it (a caller may hold it unstepped while preparing others).
+    bool lent = false;
 };
 
 // A prepared statement, owned by its caller or borrowed from a database's statement cache

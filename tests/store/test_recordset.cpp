@@ -196,3 +196,23 @@ TEST_P(RecordsetTest, RolledBackSchemaChangesAreForgotten)
     EXPECT_EQ(scalar(QStringLiteral("SELECT Dat FROM 交易表 WHERE ID=4")),
         QVariant(QDateTime(QDate(2026, 1, 2), QTime(0, 0))));
 }
+
+TEST_P(RecordsetTest, ACachedStatementHeldUnsteppedSurvivesAFullCache)
+{
+    // An import holds its insert statements while it prepares many others of its own.
+    Statement held = m_db->prepareCached(QStringLiteral("SELECT COUNT(*) FROM 交易表 WHERE PID=?"));
+    ASSERT_TRUE(held);
+    for (int i = 0; i < 300; ++i) {
+        Statement other = m_db->prepareCached(QStringLiteral("SELECT %1 FROM 交易表").arg(i));
+        ASSERT_TRUE(other);
+    }
+    // The same text asked for again while held is a statement of its own.
+    Statement again
+        = m_db->prepareCached(QStringLiteral("SELECT COUNT(*) FROM 交易表 WHERE PID=?"));
+    held.bindInt64(1, 7);
+    again.bindInt64(1, 8);
+    ASSERT_EQ(held.step(), StepResult::Row);
+    ASSERT_EQ(again.step(), StepResult::Row);
+    EXPECT_EQ(held.int64(0), 2);
+    EXPECT_EQ(again.int64(0), 1);
+}
