@@ -17,10 +17,10 @@ inline void PrintTo(const QString& text, std::ostream* os)
 namespace {
 
 // Columns written "Name:k" with k one of t(ext), i(nteger), r(eal), d(ate).
-std::vector<ColumnInfo> columnsOf(const QString& spec)
+std::vector<ColumnInfo> columnsOf(const QString& columnList)
 {
     std::vector<ColumnInfo> columns;
-    for (const QString& c : spec.split(u' ')) {
+    for (const QString& c : columnList.split(u' ')) {
         const QStringList parts = c.split(u':');
         ColumnInfo info { parts[0], {}, ColumnKind::Other };
         switch (parts[1].at(0).unicode()) {
@@ -63,9 +63,9 @@ public:
                            "CTimes:i"));
         add(QStringLiteral("TEMP_Trade1"), QStringLiteral("Name:t Dat:d Sm:r Num:i Av:r"));
     }
-    void add(const QString& table, const QString& spec)
+    void add(const QString& table, const QString& columnList)
     {
-        m_tables.insert(table, columnsOf(spec));
+        m_tables.insert(table, columnsOf(columnList));
         m_names << table;
     }
     std::optional<std::vector<ColumnInfo>> tableColumns(const QString& table) override
