@@ -387,16 +387,22 @@ Statement PgDatabase::compile(const QString& sql, QString* error)
     return Statement(new PgStatement(*m_conn, numberedParameters(sql), m_citextOid), true);
 }
 
+QString PgDatabase::createdName(const QString& table)
+{
+    // Names match ignoring letter case, as on the embedded engine.
+    const PgResult found = m_conn->execParams(postgresTableLookupSql(), { table });
+    return found.ok() && found.rows() > 0 ? found.text(0, 0) : QString();
+}
+
 std::vector<ColumnInfo> PgDatabase::readTableColumns(const QString& table)
 {
     std::vector<ColumnInfo> columns;
     if (!m_conn)
         return columns;
-    // Names match ignoring letter case, as on the embedded engine.
-    const PgResult found = m_conn->execParams(postgresTableLookupSql(), { table });
-    if (!found.ok() || found.rows() == 0)
+    const QString created = createdName(table);
+    if (created.isEmpty())
         return columns;
-    const PgResult r = m_conn->execParams(postgresColumnListSql(), { found.text(0, 0) });
+    const PgResult r = m_conn->execParams(postgresColumnListSql(), { created });
     for (int row = 0; r.ok() && row < r.rows(); ++row) {
         ColumnInfo c;
         c.name = r.text(row, 0);
@@ -444,11 +450,11 @@ std::vector<QStringList> PgDatabase::uniqueKeys(const QString& table)
     std::vector<QStringList> keys;
     if (!m_conn)
         return keys;
-    const PgResult found = m_conn->execParams(postgresTableLookupSql(), { table });
-    if (!found.ok() || found.rows() == 0)
+    const QString created = createdName(table);
+    if (created.isEmpty())
         return keys;
     // One row per key column, in key order; the session's own work table first.
-    const PgResult r = m_conn->execParams(kUniqueKeyColumns, { found.text(0, 0) });
+    const PgResult r = m_conn->execParams(kUniqueKeyColumns, { created });
     QString index;
     for (int row = 0; r.ok() && row < r.rows(); ++row) {
         if (keys.empty() || r.text(row, 0) != index) {

@@ -51,6 +51,8 @@ protected:
 private:
     PgDatabase(std::unique_ptr<PgConnection> conn, const QString& address);
     bool run(const QString& sql, QString* error);
+    // A table's name as it was created, or empty when there is no such table.
+    QString createdName(const QString& table);
 
     std::unique_ptr<PgConnection> m_conn;
     QString m_lastError;

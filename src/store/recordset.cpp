@@ -1,6 +1,7 @@
 #include "store/recordset.h"
 
 #include "store/jet_date.h"
+#include "store/jet_tokens.h"
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -9,12 +10,7 @@ namespace quel::store {
 
 namespace {
 
-QString quoteName(const QString& name)
-{
-    QString out = name;
-    out.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + out + u'"';
-}
+using jet::quoteName;
 
 // Binds a value the way a Jet field assignment converts it to the column's type.
 void bindValue(Statement& stmt, int index, const QVariant& value, ColumnKind kind)
