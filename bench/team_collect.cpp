@@ -1,8 +1,9 @@
 // A team's collection on one machine: the detail download of 2,000 products (argument: another
 // count) from the demo marketplace into a database on a throw-away PostgreSQL server, once by
 // one process with 10 workers and once by two processes with 5 workers each sharing the jobs.
-// Prints the jobs per second of both and their ratio, and the import rate of the same results
-// into the server against the local encrypted file.
+// Prints the jobs per second of both and their ratio, and the import rate of as many product
+// results (90 trades each) into the server against the local encrypted file. "--import"
+// prints the import figures alone.
 #include "download/product_import.h"
 #include "market/test_server.h"
 #include "store/connection.h"
@@ -178,12 +179,44 @@ QStringList syntheticResults(int products, int records)
     return results;
 }
 
+// Details the products once by one process with ten workers and once by two with five each;
+// prints both rates and their ratio.
+bool collectFigures(const QString& bin, const Cluster& cluster, int products)
+{
+    quel::market::MarketOptions options = quel::market::MarketOptions::forTests();
+    options.products = products;
+    options.salesMax = 90; // one record page
+    options.logRequests = false;
+    quel::market::TestServer market(options);
+    if (!market.isRunning()) {
+        std::fprintf(stderr, "the demo marketplace did not start\n");
+        return false;
+    }
+    const QString base = QString::fromStdString(market.baseUrl());
+
+    const QString one = cluster.create(QStringLiteral("team_one"));
+    const QString two = cluster.create(QStringLiteral("team_two"));
+    if (one.isEmpty() || two.isEmpty() || !listProducts(one, market, products)
+        || !listProducts(two, market, products))
+        return false;
+    const double oneSeconds = collect(bin, one, base, 1, 10);
+    const double twoSeconds = collect(bin, two, base, 2, 5);
+    if (oneSeconds <= 0 || twoSeconds <= 0)
+        return false;
+    std::printf("team_collect_one_process: %.1f jobs/s\n", products / oneSeconds);
+    std::printf("team_collect_two_processes: %.1f jobs/s\n", products / twoSeconds);
+    std::printf("team_collect_ratio: %.2f x\n", oneSeconds / twoSeconds);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int products = argc > 1 ? std::max(10, QString::fromLocal8Bit(argv[1]).toInt()) : 2000;
+    QStringList args = app.arguments().mid(1);
+    const bool importOnly = args.removeAll(QStringLiteral("--import")) > 0;
+    const int products = args.isEmpty() ? 2000 : std::max(10, args.first().toInt());
     const QString bin = qEnvironmentVariableIsEmpty("QUELMAR_BIN")
         ? QCoreApplication::applicationDirPath() + QStringLiteral("/../bin")
         : qEnvironmentVariable("QUELMAR_BIN");
@@ -192,32 +225,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no PostgreSQL server could be started\n");
         return 1;
     }
-
-    quel::market::MarketOptions options = quel::market::MarketOptions::forTests();
-    options.products = products;
-    options.salesMax = 90; // one record page
-    options.logRequests = false;
-    quel::market::TestServer market(options);
-    if (!market.isRunning()) {
-        std::fprintf(stderr, "the demo marketplace did not start\n");
+    if (!importOnly && !collectFigures(bin, cluster, products))
         return 1;
-    }
-    const QString base = QString::fromStdString(market.baseUrl());
 
-    const QString one = cluster.create(QStringLiteral("team_one"));
-    const QString two = cluster.create(QStringLiteral("team_two"));
-    if (one.isEmpty() || two.isEmpty() || !listProducts(one, market, products)
-        || !listProducts(two, market, products))
-        return 1;
-    const double oneSeconds = collect(bin, one, base, 1, 10);
-    const double twoSeconds = collect(bin, two, base, 2, 5);
-    if (oneSeconds <= 0 || twoSeconds <= 0)
-        return 1;
-    std::printf("team_collect_one_process: %.1f jobs/s\n", products / oneSeconds);
-    std::printf("team_collect_two_processes: %.1f jobs/s\n", products / twoSeconds);
-    std::printf("team_collect_ratio: %.2f x\n", oneSeconds / twoSeconds);
-
-    const QStringList results = syntheticResults(300, 90);
+    const QStringList results = syntheticResults(products, 90);
     QTemporaryDir local;
     const double localRate = importRate(local.filePath(QStringLiteral("DATA.mdb")), results);
     const double serverRate = importRate(cluster.create(QStringLiteral("team_import")), results);

@@ -7,7 +7,6 @@
 #include "store/db_operate.h"
 #include "store/jet_date.h"
 #include "store/price_history.h"
-#include "store/recordset.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -25,14 +24,69 @@ bool fail(QString* error, const QString& text)
     return false;
 }
 
-QString headUpdate(const QStringList& f, qint64 productId, const QDate& today)
+const QString kHeadUpdate = QStringLiteral(
+    "UPDATE 产品表 SET Num1=?,Num9=?,Style=?,VTimes=?,CTimes=?,SNum=?,dDat=?,Price=? WHERE ID=?");
+
+// A head figure bound as a quoted value is stored in a number column: blank is NULL, a number
+// is that number, anything else stays text for the engine to judge.
+void bindFigure(store::Statement& st, int index, const QString& text)
 {
-    return QStringLiteral("UPDATE 产品表 SET Num1=") + store::Quote(f[0]) + QStringLiteral(",Num9=")
-        + store::Quote(f[1]) + QStringLiteral(",Style=") + store::Quote(f[3])
-        + QStringLiteral(",VTimes=") + store::Quote(f[4]) + QStringLiteral(",CTimes=")
-        + store::Quote(f[5]) + QStringLiteral(",SNum=") + store::Quote(f[2])
-        + QStringLiteral(",dDat=") + store::Quote(ShortDateText(today)) + QStringLiteral(",Price=")
-        + store::Quote(f[6]) + QStringLiteral(" WHERE ID=") + QString::number(productId);
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    if (trimmed.isEmpty()) {
+        st.bindNull(index);
+    } else if (const qint64 whole = trimmed.toLongLong(&ok); ok) {
+        st.bindInt64(index, whole);
+    } else if (const double number = trimmed.toDouble(&ok); ok && std::isfinite(number)) {
+        st.bindDouble(index, number);
+    } else {
+        st.bindText(index, text);
+    }
+}
+
+// The item page's figures into the product's row.
+bool updateHead(
+    store::Database& db, const QStringList& f, qint64 productId, const QDate& today, QString* error)
+{
+    store::Statement st = db.prepareCached(kHeadUpdate, error);
+    if (!st)
+        return false;
+    bindFigure(st, 1, f[0]);
+    bindFigure(st, 2, f[1]);
+    st.bindText(3, f[3]);
+    bindFigure(st, 4, f[4]);
+    bindFigure(st, 5, f[5]);
+    bindFigure(st, 6, f[2]);
+    st.bindText(7, store::canonicalDateText(today));
+    bindFigure(st, 8, f[6]);
+    st.bindInt64(9, productId);
+    if (!st.send())
+        return fail(error, st.errorText());
+    return true;
+}
+
+// The product's stored trades, newest first (the order the new ones are matched in).
+std::optional<std::vector<StoredSale>> storedSales(
+    store::Database& db, qint64 productId, QString* error)
+{
+    store::Statement st = db.prepareCached(
+        QStringLiteral("SELECT Dat,Buyer FROM 交易表 WHERE PID=? ORDER BY Dat DESC,Buyer DESC"),
+        error);
+    if (!st)
+        return std::nullopt;
+    st.bindInt64(1, productId);
+    std::vector<StoredSale> stored;
+    store::StepResult r;
+    while ((r = st.step()) == store::StepResult::Row) {
+        const QString dat = st.text(0);
+        const std::optional<QDateTime> time = store::parseCanonicalDate(dat);
+        stored.push_back({ time ? *time : QVariant(dat).toDateTime(), st.text(1) });
+    }
+    if (r == store::StepResult::Error) {
+        fail(error, st.errorText());
+        return std::nullopt;
+    }
+    return stored;
 }
 
 std::optional<double> figure(const QString& text)
@@ -74,11 +128,10 @@ bool lockProduct(store::Database& db, qint64 productId, QString* error)
         return false;
     st.bindInt64(1, qint64(quint64(productId) >> 32));
     st.bindInt64(2, qint64(qint32(quint32(quint64(productId) & 0xffffffffu))));
-    const bool ok = st.step() == store::StepResult::Row;
-    if (!ok && error)
-        *error = st.errorText();
-    st.reset();
-    return ok;
+    // Taken when the server comes to it; the next statement that waits fails if it is not.
+    if (!st.send())
+        return fail(error, st.errorText());
+    return true;
 }
 
 // The lock of one buyer code (in the server's one-number lock space, apart from the
@@ -118,11 +171,9 @@ bool lockBuyerCodes(store::Database& db, const QStringList& codes, QString* erro
     if (!st)
         return false;
     st.bindText(1, list);
-    const bool ok = st.step() == store::StepResult::Row;
-    if (!ok && error)
-        *error = st.errorText();
-    st.reset();
-    return ok;
+    if (!st.send())
+        return fail(error, st.errorText());
+    return true;
 }
 
 // Of the given codes, those 客户表 holds (compared as the table compares them: without
@@ -250,7 +301,7 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
     if (shared && !lockProduct(db, productId, &why))
         return fail(error, why);
     if (result.hasFullHead()) {
-        if (!conn.execute(headUpdate(result.head, productId, today), &why))
+        if (!updateHead(db, result.head, productId, today, &why))
             return fail(error, why);
         QElapsedTimer historyTime;
         historyTime.start();
@@ -262,18 +313,10 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
             return fail(error, why);
     }
 
-    store::Recordset rs;
-    const QString select = QStringLiteral("SELECT Dat,Buyer FROM 交易表 WHERE PID=")
-        + QString::number(productId) + QStringLiteral(" ORDER BY Dat DESC,Buyer DESC");
-    if (!rs.open(conn.shared(), select, &why))
+    const std::optional<std::vector<StoredSale>> stored = storedSales(db, productId, &why);
+    if (!stored)
         return fail(error, why);
-    std::vector<StoredSale> stored;
-    stored.reserve(std::size_t(rs.recordCount()));
-    for (; !rs.eof(); rs.moveNext())
-        stored.push_back({ rs.value(0).toDateTime(), rs.value(1).toString() });
-    rs.close();
-
-    const std::vector<SaleRecord> fresh = SelectNewRecords(stored, result.records);
+    const std::vector<SaleRecord> fresh = SelectNewRecords(*stored, result.records);
     // On a server the buyer codes this import may add are locked, then looked up at once.
     std::optional<QSet<QString>> storedHere;
     if (shared) {
@@ -316,7 +359,7 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
             return fail(error, why);
         for (std::size_t i = 0; i < rows; ++i)
             bindSale(insertMany, int(i) * 6, productId, fresh[batched + i]);
-        if (!insertMany.run())
+        if (!insertMany.send())
             return fail(error, insertMany.errorText());
         batched += rows;
     }
@@ -327,7 +370,7 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
         if (i >= batched) {
             insertSale.reset();
             bindSale(insertSale, 0, productId, r);
-            if (!insertSale.run())
+            if (!insertSale.send())
                 return fail(error, insertSale.errorText());
         }
         if (!r.buyerCode.isEmpty() && !isKnown(r.buyerCode) && !newCodes.contains(r.buyerCode)) {
@@ -351,11 +394,12 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
         insert->reset();
         for (qsizetype i = 0; i < rows; ++i)
             insert->bindText(int(i) + 1, codesToAdd[from + i]);
-        if (!insert->run())
+        if (!insert->send())
             return fail(error, insert->errorText());
     }
+    // On a server the writes were sent unanswered: a refusal among them shows here.
     if (!tx.commit())
-        return fail(error, QStringLiteral("commit failed"));
+        return fail(error, QStringLiteral("commit failed: ") + db.lastErrorText());
     // Only codes that are really stored count as known.
     for (const QString& code : std::as_const(newCodes))
         known.add(code);

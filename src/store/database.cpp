@@ -32,7 +32,7 @@ public:
     {
         return m_db.queryColumns(sql, error, false);
     }
-    QStringList tableNames() override { return m_db.tableNames(); }
+    QStringList tableNames() override { return m_db.knownTableNames(); }
     std::vector<QStringList> uniqueKeys(const QString& table) override
     {
         return m_db.uniqueKeys(table);
@@ -230,6 +230,7 @@ Statement Database::prepareCachedWith(
     }
     // The cache owns it from now on.
     StatementCore* raw = fresh.take();
+    raw->keep();
     raw->lent = true;
     m_statements.insert(key, raw);
     return Statement(raw, false);
@@ -250,9 +251,17 @@ std::optional<std::vector<ColumnInfo>> Database::tableColumns(const QString& tab
     return columns;
 }
 
+const QStringList& Database::knownTableNames()
+{
+    if (!m_tableNames)
+        m_tableNames = tableNames();
+    return *m_tableNames;
+}
+
 void Database::schemaChanged()
 {
     m_tables.clear();
+    m_tableNames.reset();
     m_translations.clear();
 }
 

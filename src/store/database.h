@@ -93,6 +93,10 @@ public:
         return {};
     }
 
+    // The table names as tableNames() last gave them, cached until the schema changes:
+    // what a translation resolves names against.
+    const QStringList& knownTableNames();
+
     // Forgets cached schema and translations (after DDL).
     void schemaChanged();
 
@@ -149,6 +153,7 @@ private:
     QString m_path;
     QHash<QString, StatementCore*> m_statements;
     QHash<QString, std::vector<ColumnInfo>> m_tables;
+    std::optional<QStringList> m_tableNames;
     QHash<QString, QStringList> m_translations;
     int m_savepointCounter = 0;
 };

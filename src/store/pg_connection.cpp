@@ -365,6 +365,11 @@ QString PgResult::text(int row, int column) const
     return QString::fromUtf8(PQgetvalue(m_result, row, column), PQgetlength(m_result, row, column));
 }
 
+QString PgResult::commandTag() const
+{
+    return m_result ? QString::fromLatin1(PQcmdStatus(m_result)) : QString();
+}
+
 qlonglong PgResult::affectedRows() const
 {
     const char* count = m_result ? PQcmdTuples(m_result) : nullptr;
@@ -434,8 +439,10 @@ int PgConnection::serverVersion() const
     return PQserverVersion(m_conn);
 }
 
-PgTransaction PgConnection::transactionStatus() const
+PgTransaction PgConnection::transactionStatus()
 {
+    if (hasUnanswered())
+        collect();
     switch (PQtransactionStatus(m_conn)) {
     case PQTRANS_IDLE:
         return PgTransaction::Idle;
@@ -454,16 +461,29 @@ PgResult PgConnection::wrap(pg_result* result) const
 {
     PgResult wrapped(result, result ? QString() : lastError());
     wrapped.m_error = clean(wrapped.m_error);
+    // Refused because a command sent unanswered failed before: that failure is the news.
+    if (!m_queueError.isEmpty() && wrapped.sqlState() == QLatin1String("25P02"))
+        wrapped.m_error = m_queueError;
     return wrapped;
 }
 
 PgResult PgConnection::exec(const QString& sql)
 {
+    if (hasUnanswered()) {
+        // One statement rides along with the commands sent; several go on their own after.
+        if (!sql.contains(u';') && send(sql)) {
+            PgResult last;
+            collect(&last);
+            return last;
+        }
+        collect();
+    }
     return wrap(PQexec(m_conn, sql.toUtf8().constData()));
 }
 
 PgResult PgConnection::execParams(const QString& sql, const std::vector<QVariant>& params)
 {
+    collect();
     TextParams text;
     QString error;
     if (!text.set(params, &error))
@@ -474,12 +494,14 @@ PgResult PgConnection::execParams(const QString& sql, const std::vector<QVariant
 
 PgResult PgConnection::prepare(const QString& name, const QString& sql, int nParams)
 {
+    collect();
     return wrap(
         PQprepare(m_conn, name.toUtf8().constData(), sql.toUtf8().constData(), nParams, nullptr));
 }
 
 PgResult PgConnection::execPrepared(const QString& name, const std::vector<QVariant>& params)
 {
+    collect();
     TextParams text;
     QString error;
     if (!text.set(params, &error))
@@ -490,6 +512,7 @@ PgResult PgConnection::execPrepared(const QString& name, const std::vector<QVari
 
 PgResult PgConnection::describePrepared(const QString& name)
 {
+    collect();
     return wrap(PQdescribePrepared(m_conn, name.toUtf8().constData()));
 }
 

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -87,6 +88,8 @@ public:
     bool isNull(int row, int column) const;
     QByteArray bytes(int row, int column) const;
     QString text(int row, int column) const;
+    // The command tag: "COMMIT", or "ROLLBACK" for a COMMIT of a failed transaction.
+    QString commandTag() const;
     // Rows written by INSERT, UPDATE, DELETE, SELECT ... INTO and the like; 0 otherwise.
     qlonglong affectedRows() const;
 
@@ -136,7 +139,8 @@ public:
     QString lastError() const;
     // For example 150004 for 15.4.
     int serverVersion() const;
-    PgTransaction transactionStatus() const;
+    // Collects the replies of commands sent unanswered first.
+    PgTransaction transactionStatus();
 
     PgResult exec(const QString& sql);
     PgResult execParams(const QString& sql, const std::vector<QVariant>& params);
@@ -151,16 +155,49 @@ public:
 
     // The OID of the citext type in this database, or 0 when the extension is not installed.
     PgOid citextOid();
+    // Commands sent without waiting for their replies (libpq's pipeline mode), so that a run
+    // of writes in a transaction costs one round trip: the next call that waits (every call
+    // above) collects them first, and a refusal among them fails that call.
+    // Allowed only inside a transaction, where a refusal keeps the transaction from
+    // committing; the database says when that is.
+    void allowQueue(bool allowed) { m_queueAllowed = allowed; }
+    bool queueAllowed() const { return m_queueAllowed; }
+    bool hasUnanswered() const { return !m_unanswered.empty(); }
+    // Before sending a command unanswered with libpq's PQsend* calls; false when it cannot.
+    bool beginSend();
+    // After a command was sent; onReply hears whether the server took it.
+    void sent(std::function<void(bool ok)> onReply = {});
+    // Waits for the replies of every command sent: empty, or the first refusal's message.
+    // With last, the reply of the command sent last is handed back there (a refusal before
+    // it becomes its error).
+    QString collect(PgResult* last = nullptr);
+    // Sends one statement without parameters unanswered.
+    bool send(const QString& sql);
+
+    // Takes a result of a libpq call on this session: its error cleaned of the password.
+    PgResult wrap(pg_result* result) const;
+
+    // The session is about to close: what it holds on the server goes with it.
+    void setEnding() { m_ending = true; }
+    bool ending() const { return m_ending; }
+
+    // A name for a statement prepared on the server, new in this session.
+    QByteArray newStatementName() { return "quel_s" + QByteArray::number(++m_statementNames); }
 
 private:
     PgConnection(pg_conn* conn, const QString& address, QStringList secrets);
     QString clean(const QString& message) const;
-    PgResult wrap(pg_result* result) const;
 
     pg_conn* m_conn = nullptr;
     QString m_address;
     QStringList m_secrets;
     std::optional<PgOid> m_citextOid;
+    quint64 m_statementNames = 0;
+    // The commands sent and not answered yet, each with what to do with its outcome.
+    std::vector<std::function<void(bool ok)>> m_unanswered;
+    bool m_queueAllowed = false;
+    bool m_ending = false;
+    QString m_queueError;
 };
 
 } // namespace quel::store

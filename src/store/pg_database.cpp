@@ -110,8 +110,19 @@ QString numberedParameters(const QString& sql)
     return out;
 }
 
+// An INSERT, UPDATE or DELETE that hands back no rows: its result has no shape a changed
+// table could make stale.
+bool handsBackNoRows(const QByteArray& sql)
+{
+    const QByteArray head = sql.trimmed().left(7).toUpper();
+    return (head.startsWith("INSERT ") || head.startsWith("UPDATE ") || head.startsWith("DELETE "))
+        && !sql.toUpper().contains("RETURNING");
+}
+
 // One statement run with PQexecParams on each first step: the server plans it afresh, so
-// a work table dropped and made again with other columns never meets a stale plan.
+// a work table dropped and made again with other columns never meets a stale plan. A
+// statement kept for many runs that hands back no rows is prepared on the server at its
+// second run and runs prepared from then on: a bulk insert is parsed and planned once.
 class PgStatement final : public StatementCore
 {
 public:
@@ -120,6 +131,21 @@ public:
         , m_sql(sql.toUtf8())
         , m_citext(citext)
     { }
+    ~PgStatement() override
+    {
+        if (m_plan->name.isEmpty() || !m_conn.handle() || m_conn.ending())
+            return;
+        // Collects what was sent unanswered first, which may show the plan was never made.
+        const PgTransaction state = m_conn.transactionStatus();
+        // Not transactional, so it may go at any time but in a failed transaction (the
+        // session's end frees it then).
+        if (!m_plan->name.isEmpty() && state != PgTransaction::InFailedTransaction)
+            m_conn.exec(QStringLiteral("DEALLOCATE ") + QString::fromLatin1(m_plan->name));
+    }
+    PgStatement(const PgStatement&) = delete;
+    PgStatement& operator=(const PgStatement&) = delete;
+
+    void keep() override { m_reusable = handsBackNoRows(m_sql); }
 
     void bindNull(int index) override { slot(index) = { {}, 0, true }; }
     void bindInt64(int index, qint64 value) override
@@ -142,7 +168,7 @@ public:
     {
         if (!m_ran) {
             m_ran = true;
-            execute();
+            execute(true);
         }
         switch (m_result.status()) {
         case PgResult::Status::TuplesOk:
@@ -155,6 +181,14 @@ public:
         default:
             return StepResult::Error;
         }
+    }
+    bool send() override
+    {
+        if (!m_conn.queueAllowed() || m_ran)
+            return runToEnd();
+        m_ran = true;
+        execute(false);
+        return m_error.isEmpty();
     }
     void reset() override
     {
@@ -231,7 +265,9 @@ private:
     }
     bool onRow() const { return m_row >= 0 && m_row < m_result.rows(); }
 
-    void execute()
+    // Runs the statement and waits for its result, or (wait false) sends it for whatever
+    // waits next to collect. A statement sent after others unanswered rides along with them.
+    void execute(bool wait)
     {
         const int n = static_cast<int>(m_params.size());
         std::vector<const char*> values(static_cast<size_t>(n));
@@ -243,12 +279,81 @@ private:
             lengths[static_cast<size_t>(i)] = static_cast<int>(p.text.size());
             types[static_cast<size_t>(i)] = p.type;
         }
-        PGresult* raw = PQexecParams(m_conn.handle(), m_sql.constData(), n, types.data(),
-            values.data(), lengths.data(), nullptr, 0);
-        m_result = PgResult(raw, m_conn.lastError());
+        pg_conn* h = m_conn.handle();
+        if (wait && !m_conn.hasUnanswered()) {
+            PGresult* raw = planFor(types, false)
+                ? PQexecPrepared(
+                    h, m_plan->name.constData(), n, values.data(), lengths.data(), nullptr, 0)
+                : PQexecParams(h, m_sql.constData(), n, types.data(), values.data(), lengths.data(),
+                    nullptr, 0);
+            finish(m_conn.wrap(raw));
+            return;
+        }
+        bool sent = m_conn.beginSend();
+        if (sent && planFor(types, true)) {
+            sent = PQsendQueryPrepared(
+                       h, m_plan->name.constData(), n, values.data(), lengths.data(), nullptr, 0)
+                == 1;
+        } else if (sent) {
+            sent = PQsendQueryParams(h, m_sql.constData(), n, types.data(), values.data(),
+                       lengths.data(), nullptr, 0)
+                == 1;
+        }
+        if (!sent) {
+            finish(PgResult::failure(m_conn.lastError()));
+            return;
+        }
+        m_conn.sent();
+        PgResult last;
+        if (wait)
+            m_conn.collect(&last);
+        finish(std::move(last));
+    }
+
+    void finish(PgResult result)
+    {
+        m_result = std::move(result);
         m_row = -1;
-        m_error = m_result.ok() ? QString() : m_result.error();
+        m_error = m_result.error();
         m_changes = m_result.ok() ? m_result.affectedRows() : 0;
+    }
+
+    // Whether this run goes through a statement prepared on the server: made at the second
+    // run of a reusable statement (sent along when others wait unanswered), used while the
+    // parameter types are those it was made for.
+    bool planFor(const std::vector<unsigned>& types, bool sending)
+    {
+        if (!m_reusable || m_plan->refused)
+            return false;
+        if (m_plan->name.isEmpty()) {
+            if (++m_runs < 2)
+                return false;
+            const QByteArray name = m_conn.newStatementName();
+            pg_conn* h = m_conn.handle();
+            const int n = int(types.size());
+            if (sending) {
+                if (PQsendPrepare(h, name.constData(), m_sql.constData(), n, types.data()) != 1)
+                    return false;
+                // A refusal here is the statement's own: it is not tried again.
+                m_conn.sent([plan = m_plan](bool ok) {
+                    if (!ok) {
+                        plan->name.clear();
+                        plan->refused = true;
+                    }
+                });
+            } else {
+                PGresult* made = PQprepare(h, name.constData(), m_sql.constData(), n, types.data());
+                const bool ok = made && PQresultStatus(made) == PGRES_COMMAND_OK;
+                PQclear(made);
+                if (!ok) {
+                    m_plan->refused = true;
+                    return false;
+                }
+            }
+            m_plan->name = name;
+            m_plan->types = types;
+        }
+        return types == m_plan->types;
     }
 
     // Column names and types: of the result once run, else learnt without running.
@@ -266,6 +371,16 @@ private:
     PgConnection& m_conn;
     QByteArray m_sql;
     PgOid m_citext;
+    // The statement prepared on the server, shared with the reply that may show it refused.
+    struct Plan
+    {
+        QByteArray name;
+        std::vector<unsigned> types;
+        bool refused = false;
+    };
+    bool m_reusable = false;
+    int m_runs = 0;
+    std::shared_ptr<Plan> m_plan = std::make_shared<Plan>();
     std::vector<Param> m_params;
     PgResult m_result;
     mutable PgResult m_description;
@@ -302,6 +417,9 @@ PgDatabase::~PgDatabase()
 
 void PgDatabase::close()
 {
+    // The session's end frees its prepared statements: the cache need not, one by one.
+    if (m_conn)
+        m_conn->setEnding();
     Database::close();
     m_conn.reset();
 }
@@ -476,36 +594,53 @@ bool PgDatabase::beginSavepoint(const QString& name)
 {
     if (!m_conn)
         return false;
-    // The server keeps savepoints only inside a transaction: the outermost one begins it.
+    // The server keeps savepoints only inside a transaction: the outermost one begins it,
+    // and then needs no savepoint of its own (its rollback is the transaction's). BEGIN goes
+    // with the first statement that waits.
     if (m_depth == 0 && m_conn->transactionStatus() == PgTransaction::Idle) {
-        if (!run(QStringLiteral("BEGIN"), nullptr))
+        if (!m_conn->send(QStringLiteral("BEGIN"))) {
+            m_lastError = m_conn->lastError();
             return false;
-        m_ownsTransaction = true;
-    }
-    if (!run(QStringLiteral("SAVEPOINT ") + name, nullptr)) {
-        if (m_depth == 0 && m_ownsTransaction) {
-            run(QStringLiteral("ROLLBACK"), nullptr);
-            m_ownsTransaction = false;
         }
+        m_ownsTransaction = true;
+    } else if (!run(QStringLiteral("SAVEPOINT ") + name, nullptr)) {
         return false;
     }
     ++m_depth;
+    m_conn->allowQueue(true);
     return true;
+}
+
+void PgDatabase::leftTransaction()
+{
+    m_depth = 0;
+    m_ownsTransaction = false;
+    m_conn->allowQueue(false);
 }
 
 bool PgDatabase::releaseSavepoint(const QString& name)
 {
     if (!m_conn || m_depth == 0)
         return false;
+    if (m_depth == 1 && m_ownsTransaction) {
+        const PgResult done = m_conn->exec(QStringLiteral("COMMIT"));
+        // The server answers COMMIT of a transaction a statement failed in with a rollback.
+        if (done.ok() && done.commandTag() == QLatin1String("COMMIT")) {
+            leftTransaction();
+            return true;
+        }
+        m_lastError
+            = done.ok() ? QStringLiteral("事务中有语句失败，数据库服务器已回滚") : done.error();
+        // Rolled back by the server: nothing is left for the caller's rollback.
+        if (m_conn->transactionStatus() == PgTransaction::Idle)
+            leftTransaction();
+        return false;
+    }
     // A savepoint that does not release stays open for the caller's rollback.
     if (!run(QStringLiteral("RELEASE ") + name, nullptr))
         return false;
-    --m_depth;
-    if (m_depth == 0 && m_ownsTransaction) {
-        m_ownsTransaction = false;
-        // A refused COMMIT is rolled back by the server: nothing of it was kept.
-        return run(QStringLiteral("COMMIT"), nullptr);
-    }
+    if (--m_depth == 0)
+        m_conn->allowQueue(false);
     return true;
 }
 
@@ -513,13 +648,15 @@ void PgDatabase::rollbackSavepoint(const QString& name)
 {
     if (!m_conn || m_depth == 0)
         return;
+    if (m_depth == 1 && m_ownsTransaction) {
+        run(QStringLiteral("ROLLBACK"), nullptr);
+        leftTransaction();
+        return;
+    }
     run(QStringLiteral("ROLLBACK TO ") + name, nullptr);
     run(QStringLiteral("RELEASE ") + name, nullptr);
-    --m_depth;
-    if (m_depth == 0 && m_ownsTransaction) {
-        m_ownsTransaction = false;
-        run(QStringLiteral("ROLLBACK"), nullptr);
-    }
+    if (--m_depth == 0)
+        m_conn->allowQueue(false);
 }
 
 } // namespace quel::store

@@ -51,6 +51,8 @@ protected:
 private:
     PgDatabase(std::unique_ptr<PgConnection> conn, const QString& address);
     bool run(const QString& sql, QString* error);
+    // The outermost savepoint is over: the transaction ended, writes wait for replies again.
+    void leftTransaction();
     // A table's name as it was created, or empty when there is no such table.
     QString createdName(const QString& table);
 

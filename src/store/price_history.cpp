@@ -105,7 +105,7 @@ bool RecordObservation(
         return false;
     stmt.bindInt64(1, productId);
     bindFigures(stmt, canonicalDateText(seen.day).toUtf8(), seen);
-    if (!stmt.run()) {
+    if (!stmt.send()) {
         if (error)
             *error = stmt.errorText();
         return false;

@@ -161,16 +161,17 @@ bool Recordset::open(
     if (!stmt)
         return false;
     const int offset = table.isEmpty() ? 0 : 1;
-    const int count = stmt.columnCount();
+    // The columns are read after the first step: a server tells them with the result then,
+    // rather than in a round trip of their own.
+    StepResult rc = maxRows == 0 ? StepResult::Done : stmt.step();
     std::vector<ColumnInfo> columns;
+    std::vector<Row> rows;
+    const int count = rc == StepResult::Error ? 0 : stmt.columnCount();
     for (int i = offset; i < count; ++i)
         columns.push_back(stmt.column(i));
-    std::vector<Row> rows;
-    StepResult rc = StepResult::Done;
     // Dates stay text here and become QDateTime when read (value()): the conversion to local
     // time is costly and most rows are never looked at.
-    while ((maxRows < 0 || static_cast<long>(rows.size()) < maxRows)
-        && (rc = stmt.step()) == StepResult::Row) {
+    while (rc == StepResult::Row) {
         Row row;
         if (offset)
             row.key = stmt.value(0);
@@ -178,8 +179,11 @@ bool Recordset::open(
         for (int i = offset; i < count; ++i)
             row.values.push_back(stmt.value(i));
         rows.push_back(std::move(row));
+        // Stopped at maxRows, more rows may follow.
+        if (maxRows >= 0 && static_cast<long>(rows.size()) >= maxRows)
+            break;
+        rc = stmt.step();
     }
-    // A Row result: stopped at maxRows with more rows to come.
     if (rc == StepResult::Error) {
         if (error)
             *error = stmt.errorText();

@@ -75,11 +75,16 @@ void Statement::bind(int index, const QVariant& value)
     }
 }
 
-bool Statement::run()
+bool StatementCore::runToEnd()
 {
     StepResult rc;
     while ((rc = step()) == StepResult::Row) { }
     return rc == StepResult::Done;
+}
+
+bool Statement::run()
+{
+    return m_core->runToEnd();
 }
 
 } // namespace quel::store

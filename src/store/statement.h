@@ -47,6 +47,11 @@ public:
     virtual void bindBlob(int index, QByteArrayView bytes) = 0;
 
     virtual StepResult step() = 0;
+    // Steps to the end; false on an error.
+    bool runToEnd();
+    // Runs a statement that returns no rows, leaving its outcome to whatever waits next (see
+    // Statement::send). Here it runs to its end.
+    virtual bool send() { return runToEnd(); }
     // Back to before the first step; the bindings stay.
     virtual void reset() = 0;
     virtual void clearBindings() = 0;
@@ -68,6 +73,9 @@ public:
     // Rows written by the last completed step of an INSERT, UPDATE or DELETE.
     virtual qint64 changes() const = 0;
     virtual QString errorText() const = 0;
+
+    // Kept by a statement cache to be run many times: an engine may make it ready once.
+    virtual void keep() { }
 
     // Handed out by a statement cache and not given back yet: the cache neither shares nor
     // evicts it (a caller may hold it unstepped while preparing others).
@@ -111,6 +119,11 @@ public:
     StepResult step() { return m_core->step(); }
     // Steps a statement that returns no rows to its end; false on an error.
     bool run();
+    // Runs a write inside a transaction without waiting for its outcome where the engine can
+    // (a server then sends it with the next statement that waits): false only when it could
+    // not be sent. A refusal fails the next statement that waits, and so the transaction's
+    // commit; changes() is not known afterwards.
+    bool send() { return m_core->send(); }
     void reset() { m_core->reset(); }
 
     int columnCount() const { return m_core->columnCount(); }

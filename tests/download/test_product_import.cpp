@@ -182,6 +182,19 @@ TEST(ProductImport, HeadLineVariants)
     EXPECT_FALSE(v.import(result({ QString(), sale("2010-4-12 10:00:00", "甲") })));
     EXPECT_EQ(v.count("交易表"), 0);
     EXPECT_EQ(v.product().value("Num1").toLongLong(), 3);
+
+    // Figures are stored as the page wrote them into number columns: a whole number with a
+    // point and blanks around it is that number, a blank one nothing, a word stays a word.
+    ImportDb w;
+    ASSERT_TRUE(w.import(QStringList { "25.0", " 7 ", "1e2", "全新", "", "很多", "12" }.join(S)));
+    const QVariantMap p = w.product();
+    EXPECT_EQ(p.value("Num1"), QVariant(qlonglong(25)));
+    EXPECT_EQ(p.value("Num9"), QVariant(qlonglong(7)));
+    EXPECT_EQ(p.value("SNum"), QVariant(qlonglong(100)));
+    EXPECT_TRUE(p.value("VTimes").isNull());
+    EXPECT_EQ(p.value("CTimes").toString(), QStringLiteral("很多"));
+    EXPECT_EQ(p.value("Price"), QVariant(12.0));
+    EXPECT_EQ(p.value("dDat").toDateTime(), QDateTime(kToday, QTime(0, 0)));
 }
 
 TEST(ProductImport, FailuresLeaveTheProductExactlyAsBefore)
