@@ -68,14 +68,16 @@ public:
     static constexpr int kFirstDataRow = 2;
     // Most workers a pool runs at once: each is a browser process of its own.
     static constexpr int kWorkerLimit = 32;
+    static constexpr qint64 kFeedRetryMs = 250;
 
     DownloadPool(std::vector<DownloadJob> jobs, int mode, QObject* parent = nullptr);
     ~DownloadPool() override;
 
     void setImporter(Importer importer) { m_importer = std::move(importer); }
     // With a feed the run ends only when every job is harvested and the feed has said that
-    // no more will come; while it has none for now it is asked again after retryMs.
-    void setJobFeed(JobFeed feed, qint64 retryMs = 2000)
+    // no more will come; while it has none for now it is asked again after retryMs (short:
+    // at the end of a shared run, the last copy to see the others done ends the run).
+    void setJobFeed(JobFeed feed, qint64 retryMs = kFeedRetryMs)
     {
         m_feed = std::move(feed);
         m_feedRetryMs = retryMs;
@@ -173,7 +175,7 @@ private:
     int m_mode = 0;
     Importer m_importer;
     JobFeed m_feed;
-    qint64 m_feedRetryMs = 2000;
+    qint64 m_feedRetryMs = kFeedRetryMs;
     bool m_feedEnded = false;
     QElapsedTimer m_feedWait; // running while the feed had nothing to give
     QString m_workFolder;
