@@ -69,47 +69,6 @@ bool isStoredDate(QByteArrayView text)
     return true;
 }
 
-// "?" and "?N" parameters (outside quotes) as the server's "$N".
-QString numberedParameters(const QString& sql)
-{
-    if (!sql.contains(u'?'))
-        return sql;
-    QString out;
-    out.reserve(sql.size() + 16);
-    int next = 1;
-    QChar quote;
-    for (qsizetype i = 0; i < sql.size(); ++i) {
-        const QChar c = sql[i];
-        if (!quote.isNull()) {
-            out += c;
-            if (c == quote)
-                quote = QChar();
-            continue;
-        }
-        if (c == u'\'' || c == u'"') {
-            quote = c;
-            out += c;
-            continue;
-        }
-        if (c != u'?') {
-            out += c;
-            continue;
-        }
-        qsizetype j = i + 1;
-        while (j < sql.size() && sql[j].isDigit())
-            ++j;
-        if (j > i + 1) {
-            const int n = sql.mid(i + 1, j - i - 1).toInt();
-            out += u'$' + QString::number(n);
-            next = std::max(next, n + 1);
-            i = j - 1;
-        } else {
-            out += u'$' + QString::number(next++);
-        }
-    }
-    return out;
-}
-
 // An INSERT, UPDATE or DELETE that hands back no rows: its result has no shape a changed
 // table could make stale.
 bool handsBackNoRows(const QByteArray& sql)
@@ -481,7 +440,7 @@ bool PgDatabase::run(const QString& sql, QString* error)
 
 bool PgDatabase::executeNative(const QString& sql, QString* error)
 {
-    return run(numberedParameters(sql), error);
+    return run(postgresParameters(sql), error);
 }
 
 std::optional<JetTranslation> PgDatabase::translate(
@@ -502,7 +461,7 @@ Statement PgDatabase::compile(const QString& sql, QString* error)
             *error = QStringLiteral("database closed");
         return {};
     }
-    return Statement(new PgStatement(*m_conn, numberedParameters(sql), m_citextOid), true);
+    return Statement(new PgStatement(*m_conn, postgresParameters(sql), m_citextOid), true);
 }
 
 QString PgDatabase::createdName(const QString& table)
@@ -540,7 +499,7 @@ std::optional<std::vector<ColumnInfo>> PgDatabase::queryColumns(
             *error = QStringLiteral("database closed");
         return std::nullopt;
     }
-    const PgResult r = m_conn->describe(numberedParameters(sql));
+    const PgResult r = m_conn->describe(postgresParameters(sql));
     if (!r.ok()) {
         if (error)
             *error = r.error();

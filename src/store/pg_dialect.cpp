@@ -662,6 +662,17 @@ std::optional<QString> nativeToPostgres(
     return names.text(*tokens) + *conflict;
 }
 
+QString postgresParameters(const QString& sql)
+{
+    if (!sql.contains(u'?'))
+        return sql;
+    auto tokens = tokenize(sql, nullptr);
+    if (!tokens)
+        return sql;
+    rewriteParameters(*tokens);
+    return joinTokens(*tokens);
+}
+
 namespace {
 
 // The relations the program sees: the shared tables and this session's work tables.

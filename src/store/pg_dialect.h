@@ -20,6 +20,9 @@ namespace quel::store {
 std::optional<QString> nativeToPostgres(
     const QString& sqliteText, JetSchema& schema, QString* error);
 
+// The server's own text with "?" and "?N" parameters (outside quotes) as its "$N".
+QString postgresParameters(const QString& sql);
+
 // The catalogue questions on a server. The tables the program sees are those of the public
 // schema and this session's temporary tables (its work tables), in creation order.
 // One column: the table name.

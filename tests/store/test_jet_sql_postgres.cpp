@@ -341,6 +341,15 @@ TEST_F(PostgresJet, NativeTextTakesNumberedParameters)
     QString error;
     EXPECT_FALSE(nativeToPostgres(QStringLiteral("SELECT 'open"), schema, &error));
     EXPECT_FALSE(error.isEmpty());
+
+    // The server's own text gets its parameters numbered and nothing else.
+    EXPECT_EQ(postgresParameters(QStringLiteral(
+                  "SELECT count(pg_advisory_xact_lock(k)) FROM unnest(?::bigint[]) AS t(k) "
+                  "WHERE '?' <> \"a?\" AND x=?3 AND y=?")),
+        QStringLiteral("SELECT count(pg_advisory_xact_lock(k)) FROM unnest($1::bigint[]) AS t(k) "
+                       "WHERE '?' <> \"a?\" AND x=$3 AND y=$4"));
+    EXPECT_EQ(postgresParameters(QStringLiteral("COMMIT")), QStringLiteral("COMMIT"));
+    EXPECT_EQ(postgresParameters(QStringLiteral("SELECT '?")), QStringLiteral("SELECT '?"));
 }
 
 TEST_F(PostgresJet, NativeInsertOrIgnoreAndReplaceBecomeUpserts)
