@@ -160,7 +160,13 @@ public:
     // above) collects them first, and a refusal among them fails that call.
     // Allowed only inside a transaction, where a refusal keeps the transaction from
     // committing; the database says when that is.
-    void allowQueue(bool allowed) { m_queueAllowed = allowed; }
+    void allowQueue(bool allowed)
+    {
+        m_queueAllowed = allowed;
+        // Out of the transaction, an earlier refusal explains nothing any more.
+        if (!allowed)
+            m_queueError.clear();
+    }
     bool queueAllowed() const { return m_queueAllowed; }
     bool hasUnanswered() const { return !m_unanswered.empty(); }
     // Before sending a command unanswered with libpq's PQsend* calls; false when it cannot.

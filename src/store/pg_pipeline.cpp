@@ -5,11 +5,19 @@
 
 namespace quel::store {
 
+// Replies wait in the server's socket while they are not read: a long run of commands is
+// collected part way, before the server could block on a full socket while the program
+// blocks on sending.
+constexpr std::size_t kMostUnanswered = 256;
+
 bool PgConnection::beginSend()
 {
+    // A refusal collected here fails the transaction's next statement that waits: the
+    // server answers it as aborted, and the refusal's message replaces that answer.
+    if (m_unanswered.size() >= kMostUnanswered)
+        collect();
     if (PQpipelineStatus(m_conn) != PQ_PIPELINE_OFF)
         return true;
-    m_queueError.clear();
     return PQenterPipelineMode(m_conn) == 1;
 }
 

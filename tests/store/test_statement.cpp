@@ -109,6 +109,35 @@ TEST_P(StatementTest, ARefusedSendFailsWhatWaitsNextAndTheCommitKeepsNothing)
     EXPECT_EQ(count(QStringLiteral("价格历史")), 2);
 }
 
+TEST_P(StatementTest, ALongRunOfSendsKeepsEveryRowOrNoneWithTheRefusalsReason)
+{
+    const auto day
+        = [](int i) { return QDate(2026, 1, 1).addDays(i).toString(QStringLiteral("yyyy-MM-dd")); };
+    {
+        Transaction tx(m_db);
+        for (int i = 0; i < 1500; ++i)
+            ASSERT_EQ(sendHistoryRow(1, day(i), i), QString());
+        ASSERT_TRUE(tx.commit()) << m_db->lastErrorText().toStdString();
+    }
+    EXPECT_EQ(count(QStringLiteral("价格历史")), 1500);
+
+    // A refusal early in a long run is collected part way; the rest of the run and the commit
+    // fail with its reason.
+    QString refusal;
+    {
+        Transaction tx(m_db);
+        for (int i = 0; i < 1500 && refusal.isEmpty(); ++i)
+            refusal = sendHistoryRow(2, day(i == 100 ? 1 : i + 1), i);
+        if (refusal.isEmpty()) {
+            refusal = QStringLiteral("none");
+            if (!tx.commit())
+                refusal = m_db->lastErrorText();
+        }
+    }
+    EXPECT_TRUE(refusal.contains(QStringLiteral("价格历史"))) << refusal.toStdString();
+    EXPECT_EQ(count(QStringLiteral("价格历史")), 1500);
+}
+
 TEST_P(StatementTest, AKeptStatementSurvivesChangingParameterTypesAndARemadeTable)
 {
     exec(QStringLiteral("CREATE TABLE TEMP_Kept (A LONG, B STRING)"));
