@@ -138,6 +138,33 @@ TEST_P(StatementTest, ALongRunOfSendsKeepsEveryRowOrNoneWithTheRefusalsReason)
     EXPECT_EQ(count(QStringLiteral("价格历史")), 1500);
 }
 
+TEST_P(StatementTest, ALostSessionFailsTheCommitOfItsUnansweredWrites)
+{
+    if (!onServer())
+        GTEST_SKIP() << "a file has no session to lose";
+    store::Statement pid = m_db->prepare(QStringLiteral("SELECT pg_backend_pid()"));
+    ASSERT_EQ(pid.step(), StepResult::Row);
+    const qint64 backend = pid.int64(0);
+    pid = {};
+    QString error;
+    auto other = store::Database::open(m_path, {}, &error);
+    ASSERT_TRUE(other) << error.toStdString();
+    {
+        Transaction tx(m_db);
+        ASSERT_EQ(sendHistoryRow(1, QStringLiteral("2026-12-01"), 1.0), QString());
+        ASSERT_TRUE(other->executeNative(
+            QStringLiteral("SELECT pg_terminate_backend(%1)").arg(backend), &error))
+            << error.toStdString();
+        // Sent into a session that is gone, or refused on sending: either way not committed.
+        const bool sent = sendHistoryRow(2, QStringLiteral("2026-12-01"), 2.0).isEmpty();
+        EXPECT_FALSE(sent && tx.commit());
+        EXPECT_FALSE(m_db->lastErrorText().isEmpty());
+    }
+    store::Statement st = other->prepare(QStringLiteral("SELECT COUNT(*) FROM 价格历史"));
+    ASSERT_EQ(st.step(), StepResult::Row);
+    EXPECT_EQ(st.int64(0), 0);
+}
+
 TEST_P(StatementTest, AKeptStatementSurvivesChangingParameterTypesAndARemadeTable)
 {
     exec(QStringLiteral("CREATE TABLE TEMP_Kept (A LONG, B STRING)"));
