@@ -177,8 +177,13 @@ public:
     {
         if (!onRow())
             return {};
-        return QByteArrayView(
+        const QByteArrayView text(
             PQgetvalue(m_result.get(), m_row, index), PQgetlength(m_result.get(), m_row, index));
+        // A comparison in the select list is a boolean here and a number on the embedded
+        // engine: it reads as the number.
+        if (m_result.columnType(index) == pgtype::kBool && !text.isEmpty())
+            return text == "t" ? QByteArrayView("1") : QByteArrayView("0");
+        return text;
     }
     QVariant value(int index) const override
     {
@@ -190,7 +195,7 @@ public:
         case pgtype::kInt8:
             return QVariant(static_cast<qlonglong>(int64(index)));
         case pgtype::kBool:
-            return QVariant(static_cast<qlonglong>(utf8(index) == "t" ? 1 : 0));
+            return QVariant(static_cast<qlonglong>(utf8(index) == "1" ? 1 : 0));
         case pgtype::kFloat4:
         case pgtype::kFloat8:
             return QVariant(real(index));

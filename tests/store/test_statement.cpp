@@ -198,6 +198,19 @@ TEST_P(StatementTest, AKeptStatementSurvivesChangingParameterTypesAndARemadeTabl
     EXPECT_EQ(scalar(QStringLiteral("SELECT SUM(A) FROM TEMP_Kept")).toInt(), 24);
 }
 
+TEST_P(StatementTest, AComparisonInTheSelectListReadsAsANumber)
+{
+    exec(QStringLiteral("INSERT INTO 客户表(BCode) VALUES('c')"));
+    store::Statement st = m_db->prepare(QStringLiteral("SELECT ID>0, ID<0, BCode='C' FROM 客户表"));
+    ASSERT_EQ(st.step(), StepResult::Row);
+    EXPECT_EQ(st.int64(0), 1);
+    EXPECT_EQ(st.int64(1), 0);
+    EXPECT_EQ(st.real(0), 1.0);
+    EXPECT_EQ(st.text(0), QStringLiteral("1"));
+    EXPECT_EQ(st.text(1), QStringLiteral("0"));
+    EXPECT_EQ(st.value(2), QVariant(qlonglong(1)));
+}
+
 TEST_P(StatementTest, ARecordsetReadsItsColumnsEvenWithoutRowsAndStopsAtItsLimit)
 {
     for (int i = 0; i < 5; ++i)
