@@ -85,6 +85,8 @@ public:
         = 0;
     // Every table name in creation order (the engine's own tables left out).
     virtual QStringList tableNames() = 0;
+    // The names of the indexes on the permanent tables.
+    virtual QStringList indexNames() = 0;
     // The column lists of a table's unique keys (what an insert that replaces a row
     // matches on); only the server engine needs to be told.
     virtual std::vector<QStringList> uniqueKeys(const QString& table)

@@ -527,6 +527,18 @@ QStringList PgDatabase::tableNames()
     return names;
 }
 
+QStringList PgDatabase::indexNames()
+{
+    QStringList names;
+    if (!m_conn)
+        return names;
+    const PgResult r = m_conn->exec(QStringLiteral(
+        "SELECT relname FROM pg_class WHERE relkind='i' AND relnamespace='public'::regnamespace"));
+    for (int row = 0; r.ok() && row < r.rows(); ++row)
+        names << r.text(row, 0);
+    return names;
+}
+
 std::vector<QStringList> PgDatabase::uniqueKeys(const QString& table)
 {
     std::vector<QStringList> keys;

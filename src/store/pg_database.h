@@ -25,6 +25,7 @@ public:
     std::optional<std::vector<ColumnInfo>> queryColumns(
         const QString& sql, QString* error, bool withTypes = true) override;
     QStringList tableNames() override;
+    QStringList indexNames() override;
     std::vector<QStringList> uniqueKeys(const QString& table) override;
     QString lastErrorText() const override { return m_lastError; }
     int lastErrorCode() const override { return m_lastError.isEmpty() ? 0 : 1; }

@@ -86,7 +86,13 @@ bool createSchema(Database& db, QString* error)
 
 bool createIndexes(Database& db, QString* error)
 {
+    // Only those missing: making one, even one that exists, locks its table against writes
+    // for a moment, and on a server other copies may be writing.
+    const QStringList existing = db.indexNames();
     for (const QString& statement : indexStatements()) {
+        const QString name = statement.section(QStringLiteral(" EXISTS "), 1).section(u' ', 0, 0);
+        if (existing.contains(name, Qt::CaseInsensitive))
+            continue;
         Statement stmt = db.prepare(statement, error);
         if (!stmt || !stmt.run()) {
             if (stmt && error)

@@ -295,6 +295,17 @@ QStringList SqliteDatabase::tableNames()
     return names;
 }
 
+QStringList SqliteDatabase::indexNames()
+{
+    QStringList names;
+    Statement stmt = prepareNative(
+        QStringLiteral("SELECT name FROM sqlite_master WHERE type='index' AND sql IS NOT NULL"),
+        nullptr);
+    while (stmt && stmt.step() == StepResult::Row)
+        names << stmt.text(0);
+    return names;
+}
+
 QString SqliteDatabase::lastErrorText() const
 {
     return m_db ? errorText(m_db) : QStringLiteral("database closed");

@@ -23,6 +23,7 @@ public:
     std::optional<std::vector<ColumnInfo>> queryColumns(
         const QString& sql, QString* error, bool withTypes = true) override;
     QStringList tableNames() override;
+    QStringList indexNames() override;
     QString lastErrorText() const override;
     int lastErrorCode() const override;
     QString rowKeyColumn() const override { return QStringLiteral("_rowid_"); }

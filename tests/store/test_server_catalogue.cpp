@@ -2,6 +2,7 @@
 // deleting one only forgets it.
 #include "store/catalogue.h"
 #include "store/compaction.h"
+#include "store/connection.h"
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "store/server_address.h"
@@ -9,6 +10,7 @@
 #include "support/pg_server.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 using namespace quel;
@@ -277,4 +279,34 @@ TEST_F(ServerCatalogueOnServerTest, ANewServerDatabaseIsUsedCompactedAndForgotte
                       QStringLiteral("PCode"), QStringLiteral("PCode"))
                   .toString(),
         QStringLiteral("kept"));
+}
+
+TEST_F(ServerCatalogueOnServerTest, OpeningWaitsForNoOtherCopysWork)
+{
+    QString error;
+    // The first user makes the tables and indexes; then another copy holds a write open.
+    auto first = Database::open(pgAddress(), {}, &error);
+    ASSERT_TRUE(first) << error.toStdString();
+    Transaction busy(first);
+    ASSERT_TRUE(
+        first->execute(QStringLiteral("INSERT INTO 交易表(PID,BCode) VALUES(1,'b')"), &error))
+        << error.toStdString();
+    ASSERT_TRUE(first->execute(
+        QStringLiteral("INSERT INTO 价格历史(PID,Dat) VALUES(1,#2026-12-01#)"), &error))
+        << error.toStdString();
+
+    // Opening it again (as every page and batch command does) must not wait for that write:
+    // a lock it asked for would be refused after this long.
+    qputenv("PGOPTIONS", "-c lock_timeout=5000");
+    QElapsedTimer clock;
+    clock.start();
+    auto second = DatabasePool::shared().acquire(pgAddress(), &error);
+    const qint64 ms = clock.elapsed();
+    qunsetenv("PGOPTIONS");
+    ASSERT_TRUE(second) << error.toStdString();
+    EXPECT_LT(ms, 4000) << "the open waited for the other session's transaction";
+    EXPECT_TRUE(
+        second->execute(QStringLiteral("INSERT INTO 交易表(PID,BCode) VALUES(2,'c')"), &error))
+        << error.toStdString();
+    EXPECT_TRUE(busy.commit());
 }
