@@ -379,6 +379,11 @@ PgDatabase::~PgDatabase()
     close();
 }
 
+bool PgDatabase::isOpen() const
+{
+    return m_conn && m_conn->isOk();
+}
+
 void PgDatabase::close()
 {
     // The session's end frees its prepared statements: the cache need not, one by one.

@@ -19,7 +19,8 @@ public:
     ~PgDatabase() override;
 
     bool isServer() const override { return true; }
-    bool isOpen() const override { return m_conn != nullptr; }
+    // False too once the session is found lost: the pool then opens a new one.
+    bool isOpen() const override;
     void close() override;
     bool executeNative(const QString& sql, QString* error = nullptr) override;
     std::optional<std::vector<ColumnInfo>> queryColumns(

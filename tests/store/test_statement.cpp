@@ -165,6 +165,29 @@ TEST_P(StatementTest, ALostSessionFailsTheCommitOfItsUnansweredWrites)
     EXPECT_EQ(st.int64(0), 0);
 }
 
+TEST_P(StatementTest, TheNextOpenAfterALostSessionGetsANewOne)
+{
+    if (!onServer())
+        GTEST_SKIP() << "a file has no session to lose";
+    QString error;
+    auto pooled = store::DatabasePool::shared().acquire(m_path, &error);
+    ASSERT_TRUE(pooled) << error.toStdString();
+    store::Statement pid = pooled->prepare(QStringLiteral("SELECT pg_backend_pid()"));
+    ASSERT_EQ(pid.step(), StepResult::Row);
+    const QString kill = QStringLiteral("SELECT pg_terminate_backend(%1)").arg(pid.int64(0));
+    pid = {};
+    ASSERT_TRUE(m_db->executeNative(kill, &error)) << error.toStdString();
+    // The first statement finds the session gone; the pool's next handle is a new session.
+    EXPECT_FALSE(pooled->execute(QStringLiteral("INSERT INTO 客户表(BCode) VALUES('a')")));
+    EXPECT_FALSE(pooled->isOpen());
+    auto again = store::DatabasePool::shared().acquire(m_path, &error);
+    ASSERT_TRUE(again) << error.toStdString();
+    EXPECT_NE(again, pooled);
+    EXPECT_TRUE(again->execute(QStringLiteral("INSERT INTO 客户表(BCode) VALUES('a')"), &error))
+        << error.toStdString();
+    EXPECT_EQ(count(QStringLiteral("客户表")), 1);
+}
+
 TEST_P(StatementTest, AKeptStatementSurvivesChangingParameterTypesAndARemadeTable)
 {
     exec(QStringLiteral("CREATE TABLE TEMP_Kept (A LONG, B STRING)"));
