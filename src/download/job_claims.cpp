@@ -207,51 +207,51 @@ std::optional<std::vector<qint64>> JobClaims::claim(int wanted, QString* error)
     return ids;
 }
 
+store::Statement JobClaims::prepareMine(
+    const QString& sql, QString* error, std::optional<qint64> third)
+{
+    store::Statement st = m_db->prepareNativeCached(sql, error);
+    if (!st)
+        return st;
+    st.bindInt64(1, m_collection);
+    st.bindText(2, m_owner);
+    if (third)
+        st.bindInt64(3, *third);
+    return st;
+}
+
 bool JobClaims::finish(qint64 jobId, bool ok, QString* error)
 {
     // A finished job counts as done whoever holds its claim now: a copy that took over a
     // slow one imports nothing new for it.
     const QString sql = ok
-        ? QStringLiteral("UPDATE quelmar_team.claims SET done_at=now(), owner=?3"
-                         " WHERE collection=?1 AND job_id=?2")
+        ? QStringLiteral("UPDATE quelmar_team.claims SET done_at=now(), owner=?2"
+                         " WHERE collection=?1 AND job_id=?3")
         : QStringLiteral("UPDATE quelmar_team.claims SET owner=NULL, claimed_at=NULL,"
-                         " attempts=attempts+1, failed_by=?3"
-                         " WHERE collection=?1 AND job_id=?2 AND owner=?3 AND done_at IS NULL");
-    store::Statement st = m_db->prepareNativeCached(sql, error);
-    if (!st)
-        return false;
-    st.bindInt64(1, m_collection);
-    st.bindInt64(2, jobId);
-    st.bindText(3, m_owner);
-    return runStatement(st, error);
+                         " attempts=attempts+1, failed_by=?2"
+                         " WHERE collection=?1 AND job_id=?3 AND owner=?2 AND done_at IS NULL");
+    store::Statement st = prepareMine(sql, error, jobId);
+    return st && runStatement(st, error);
 }
 
 bool JobClaims::releaseAll(QString* error)
 {
-    store::Statement st = m_db->prepareNativeCached(
-        QStringLiteral("UPDATE quelmar_team.claims SET owner=NULL, claimed_at=NULL"
-                       " WHERE collection=? AND owner=? AND done_at IS NULL"),
-        error);
-    if (!st)
-        return false;
-    st.bindInt64(1, m_collection);
-    st.bindText(2, m_owner);
-    return runStatement(st, error);
+    store::Statement st
+        = prepareMine(QStringLiteral("UPDATE quelmar_team.claims SET owner=NULL, claimed_at=NULL"
+                                     " WHERE collection=?1 AND owner=?2 AND done_at IS NULL"),
+            error);
+    return st && runStatement(st, error);
 }
 
 bool JobClaims::renew(QString* error)
 {
-    store::Statement claims = m_db->prepareNativeCached(
-        QStringLiteral("UPDATE quelmar_team.claims SET claimed_at=now()"
-                       " WHERE collection=? AND owner=? AND done_at IS NULL"),
-        error);
-    if (!claims)
+    store::Statement claims
+        = prepareMine(QStringLiteral("UPDATE quelmar_team.claims SET claimed_at=now()"
+                                     " WHERE collection=?1 AND owner=?2 AND done_at IS NULL"),
+            error);
+    if (!claims || !runStatement(claims, error))
         return false;
-    claims.bindInt64(1, m_collection);
-    claims.bindText(2, m_owner);
-    if (!runStatement(claims, error))
-        return false;
-    claims.reset();
+    claims = {};
     store::Statement touch = m_db->prepareNativeCached(
         QStringLiteral("UPDATE quelmar_team.collections SET active_at=now() WHERE id=?"), error);
     if (!touch)
@@ -262,42 +262,32 @@ bool JobClaims::renew(QString* error)
 
 std::optional<bool> JobClaims::othersBusy(QString* error)
 {
-    store::Statement st = m_db->prepareNativeCached(
+    store::Statement st = prepareMine(
         QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM quelmar_team.claims WHERE collection=?1"
                        " AND done_at IS NULL AND owner IS NOT NULL AND owner<>?2"
                        " AND claimed_at >= now() - ?3::int * interval '1 second' LIMIT 1) s"),
-        error);
+        error, m_lease);
     if (!st)
         return std::nullopt;
-    st.bindInt64(1, m_collection);
-    st.bindText(2, m_owner);
-    st.bindInt64(3, m_lease);
     if (st.step() != store::StepResult::Row) {
         fail(error, st.errorText());
         return std::nullopt;
     }
-    const bool busy = st.int64(0) > 0;
-    st.reset();
-    return busy;
+    return st.int64(0) > 0;
 }
 
 bool JobClaims::end(QString* error)
 {
     if (m_collection == 0)
         return true;
-    store::Statement st = m_db->prepareNativeCached(
+    store::Statement st = prepareMine(
         QStringLiteral(
             "UPDATE quelmar_team.collections SET closed_at=now() WHERE id=?1 AND closed_at IS NULL"
             " AND NOT EXISTS(SELECT 1 FROM quelmar_team.claims WHERE collection=?1"
             "  AND done_at IS NULL AND owner IS NOT NULL AND owner<>?2"
             "  AND claimed_at >= now() - ?3::int * interval '1 second')"),
-        error);
-    if (!st)
-        return false;
-    st.bindInt64(1, m_collection);
-    st.bindText(2, m_owner);
-    st.bindInt64(3, m_lease);
-    return runStatement(st, error);
+        error, m_lease);
+    return st && runStatement(st, error);
 }
 
 } // namespace quel::download

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/statement.h"
+
 #include <QString>
 #include <memory>
 #include <optional>
@@ -70,6 +72,9 @@ public:
 
 private:
     bool run(const QString& sql, QString* error);
+    // A kept statement on this copy's claims: ?1 the collection, ?2 this copy, ?3 third.
+    store::Statement prepareMine(
+        const QString& sql, QString* error, std::optional<qint64> third = std::nullopt);
 
     std::shared_ptr<store::Database> m_db;
     QString m_kind;

@@ -1,7 +1,6 @@
 #include "download/product_import.h"
 
 #include "download/product_result.h"
-#include "download/result_text.h"
 #include "store/connection.h"
 #include "store/database.h"
 #include "store/db_operate.h"

@@ -257,9 +257,8 @@ bool Catalogue::DeleteCatalogueEntry(const QString& rawName, Feedback& feedback)
     return true;
 }
 
-bool Catalogue::NewDatabase(const QString& rawName, Feedback& feedback)
+bool Catalogue::IsNewNameUsable(const QString& name, Feedback& feedback) const
 {
-    const QString name = web::TrimBlanks(rawName);
     if (name.isEmpty())
         return false;
     if (!IsCatalogueNameFree(name)) {
@@ -267,6 +266,14 @@ bool Catalogue::NewDatabase(const QString& rawName, Feedback& feedback)
             QStringLiteral("数据库（") + name + QStringLiteral("）已存在，请起其他名称！"));
         return false;
     }
+    return true;
+}
+
+bool Catalogue::NewDatabase(const QString& rawName, Feedback& feedback)
+{
+    const QString name = web::TrimBlanks(rawName);
+    if (!IsNewNameUsable(name, feedback))
+        return false;
     const QString failed = QStringLiteral("数据库‘") + name + QStringLiteral("’新建失败！");
     // A name holding the separator would split into two records.
     const QString file = NextDataFileName();
@@ -294,13 +301,8 @@ bool Catalogue::NewServerDatabase(
 {
     const QString name = web::TrimBlanks(rawName);
     const QString address = rawAddress.trimmed();
-    if (name.isEmpty())
+    if (!IsNewNameUsable(name, feedback))
         return false;
-    if (!IsCatalogueNameFree(name)) {
-        feedback.message(
-            QStringLiteral("数据库（") + name + QStringLiteral("）已存在，请起其他名称！"));
-        return false;
-    }
     const QString failed = QStringLiteral("数据库‘") + name + QStringLiteral("’新建失败！");
     if (address.isEmpty())
         return false;

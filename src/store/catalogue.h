@@ -72,6 +72,8 @@ public:
     bool NewServerDatabase(const QString& name, const QString& address, Feedback& feedback);
 
 private:
+    // A new entry's name: not empty, and not taken (said so when it is).
+    bool IsNewNameUsable(const QString& name, Feedback& feedback) const;
     bool write(const QString& text);
     // What a record's path opens: its file in the data folder, or a server address as is.
     QString openedPath(const QString& storedPath) const;

@@ -84,15 +84,25 @@ bool createSchema(Database& db, QString* error)
     return createIndexes(db, error);
 }
 
-bool createIndexes(Database& db, QString* error)
+namespace {
+
+// The index statements whose index the database lacks: making one, even one that exists,
+// locks its table against writes for a moment, and on a server other copies may be writing.
+QStringList missingIndexStatements(Database& db)
 {
-    // Only those missing: making one, even one that exists, locks its table against writes
-    // for a moment, and on a server other copies may be writing.
     const QStringList existing = db.indexNames();
+    QStringList missing;
     for (const QString& statement : indexStatements()) {
         const QString name = statement.section(QStringLiteral(" EXISTS "), 1).section(u' ', 0, 0);
-        if (existing.contains(name, Qt::CaseInsensitive))
-            continue;
+        if (!existing.contains(name, Qt::CaseInsensitive))
+            missing << statement;
+    }
+    return missing;
+}
+
+bool runAll(Database& db, const QStringList& statements, QString* error)
+{
+    for (const QString& statement : statements) {
         Statement stmt = db.prepare(statement, error);
         if (!stmt || !stmt.run()) {
             if (stmt && error)
@@ -101,6 +111,13 @@ bool createIndexes(Database& db, QString* error)
         }
     }
     return true;
+}
+
+} // namespace
+
+bool createIndexes(Database& db, QString* error)
+{
+    return runAll(db, missingIndexStatements(db), error);
 }
 
 void ensureSchema(Database& db)
@@ -112,11 +129,15 @@ void ensureSchema(Database& db)
         || !db.tableColumns(QStringLiteral("客户表")))
         return;
     const bool historyMissing = !db.tableColumns(kPriceHistoryTable);
+    const QStringList indexes = missingIndexStatements(db);
+    // A database that has it all is only read.
+    if (!historyMissing && indexes.isEmpty())
+        return;
     // What is missing is made in one transaction, so an interrupted open leaves none of it
-    // half made; on a file that has it all this only reads the schema.
+    // half made.
     db.executeNative(QStringLiteral("BEGIN"));
     const bool ok
-        = (!historyMissing || db.execute(priceHistoryStatement())) && createIndexes(db, nullptr);
+        = (!historyMissing || db.execute(priceHistoryStatement())) && runAll(db, indexes, nullptr);
     db.executeNative(ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"));
     if (historyMissing)
         db.schemaChanged();
