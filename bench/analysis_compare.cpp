@@ -1,16 +1,21 @@
 #include "analysis_compare.h"
 
 #include "analysis/customer_stats.h"
+#include "analysis/market_overview.h"
+#include "analysis/overview_charts.h"
 #include "analysis/product_stats.h"
 #include "analysis/sales_cycle.h"
 #include "analysis/trade_stats.h"
+#include "core/feedback.h"
 #include "grid/grid_model.h"
+#include "grid/grid_ops.h"
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "views/grid_fill.h"
 
 #include <QStringList>
 #include <algorithm>
+#include <cstdio>
 #include <sqlite3.h>
 #include <sys/resource.h>
 
@@ -227,6 +232,76 @@ AnalysisTiming compareSalesCycle(const AnalysisBench& bench, const std::vector<q
     for (int r = grid.fixedRows(); r < grid.rows(); ++r)
         cells << QString::number(r) + u'|' + QString::number(grid.text(r, 2).toDouble(), 'f', 2);
     t.match = reference.size() == 31 && cells == reference;
+    return t;
+}
+
+AnalysisTiming compareOverview(const AnalysisBench& bench, const QString& category)
+{
+    analysis::MarketOverview overview;
+    QString error;
+    const auto ours = [&] {
+        if (!analysis::BuildMarketOverview(bench.ops, category, overview, &error))
+            return;
+        analysis::FillOverviewGrid(bench.grid, overview);
+        SilentFeedback quiet;
+        views::autoSizeColumns(bench.grid, 1, false, quiet, bench.measure);
+        analysis::OverviewCharts(overview);
+    };
+    ours();
+    const bool all = category.isEmpty();
+    const QString where
+        = all ? QString() : QStringLiteral(" WHERE KWord=") + store::Quote(category);
+    const QString andWhere
+        = all ? QString() : QStringLiteral(" AND KWord=") + store::Quote(category);
+    const QString products = all
+        ? QString()
+        : QStringLiteral(" AND PID IN (SELECT ID FROM 产品表") + where + QStringLiteral(")");
+    const analysis::BandLayout bands = overview.bandLayout;
+    const QStringList queries {
+        QStringLiteral("SELECT COUNT(*),COUNT(DISTINCT SName),SUM(Num9),SUM(Price*Num9),"
+                       "MIN(Price),MAX(Price) FROM 产品表")
+            + where,
+        QStringLiteral("SELECT Price FROM 产品表") + where
+            + QStringLiteral(" ORDER BY Price LIMIT 2 OFFSET %1")
+                  .arg(std::max<qint64>(0, (overview.products - 1) / 2)),
+        QStringLiteral("SELECT SName,SUM(Price*Num9) AS Sm,SUM(Num9),MIN(Addr) FROM 产品表") + where
+            + QStringLiteral(" GROUP BY SName ORDER BY Sm DESC"),
+        QStringLiteral("SELECT CAST((Price-%1)/%2 AS INTEGER) AS B,COUNT(*),SUM(Num9),"
+                       "SUM(Price*Num9) FROM 产品表")
+                .arg(bands.start)
+                .arg(bands.width)
+            + where + QStringLiteral(" GROUP BY B"),
+        QStringLiteral("SELECT %1 AS W,SUM(Pri*Num),SUM(Num) FROM 交易表 WHERE Dat IS NOT NULL")
+                .arg(bench.db.periodStartSql(QStringLiteral("Dat"), store::DatePart::Week))
+            + products + QStringLiteral(" GROUP BY W ORDER BY W DESC LIMIT 26"),
+        QStringLiteral("SELECT COUNT(*) FROM 产品表 WHERE Style<>''") + andWhere,
+        QStringLiteral("SELECT Prov,COUNT(*) FROM 客户表 WHERE BName<>'' AND BCode IN (SELECT "
+                       "BCode FROM 交易表 WHERE BCode<>''")
+            + products + QStringLiteral(") GROUP BY Prov"),
+    };
+    AnalysisTiming t;
+    t.ours = bestCpuMs(bench.runs, ours);
+    t.sql = bestCpuMs(bench.runs, [&] {
+        for (const QString& sql : queries)
+            readAll(bench.db, sql);
+    });
+    // The figures agree with the queries' totals.
+    const QStringList totals = query(bench.db, queries[0]).value(0).split(u'|');
+    const QStringList buyers = query(bench.db, queries[6]);
+    qint64 buyerCount = 0;
+    for (const analysis::ProvinceCount& p : overview.buyerProvinces)
+        buyerCount += p.count;
+    qint64 buyerRows = 0;
+    for (const QString& row : buyers)
+        buyerRows += row.section(u'|', 1).toLongLong();
+    t.rows = static_cast<int>(overview.products);
+    t.match = error.isEmpty() && totals.value(0).toLongLong() == overview.products
+        && totals.value(1).toLongLong() == overview.shops
+        && totals.value(2).toLongLong() == overview.quantity && buyerRows == buyerCount;
+    if (!t.match)
+        std::fprintf(stderr, "overview %s: %s; %s against %lld products, %lld shops\n",
+            qPrintable(category), qPrintable(error), qPrintable(totals.join(u',')),
+            static_cast<long long>(overview.products), static_cast<long long>(overview.shops));
     return t;
 }
 

@@ -63,6 +63,12 @@ AnalysisTiming compareCustomers(const AnalysisBench& bench, const std::vector<qi
 // The sales cycle of the chosen products over the days of the month, by amount.
 AnalysisTiming compareSalesCycle(const AnalysisBench& bench, const std::vector<qint64>& ids);
 
+// The market overview of one category (empty: every product) as its page computes it
+// (figures, grid, chart descriptions) against the same aggregates as raw SQL queries, one
+// after the other: listing totals, the median price, the shops, the price bands, the weeks,
+// the downloaded products and the buyers' provinces.
+AnalysisTiming compareOverview(const AnalysisBench& bench, const QString& category);
+
 // The picker tag of a list of product identifiers: "5；12；".
 QString pickerTag(const std::vector<qint64>& ids);
 

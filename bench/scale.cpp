@@ -151,11 +151,14 @@ int runParent(long long divisor, bool regenerate)
     std::printf(
         "scale_compact_ratio: %.2f x\n", bigFigures.value(QStringLiteral("compact_ratio")).value);
     // The analyses against their SQL queries (target: at most 2).
-    for (const char* kind : { "products", "periods", "totals", "buyers", "cycle" }) {
+    for (const char* kind : { "products", "periods", "totals", "buyers", "cycle",
+             "overview_category", "overview_all" }) {
         const QString name = QStringLiteral("analysis_%1_vs_sql").arg(QLatin1String(kind));
         if (bigFigures.contains(name))
             std::printf("scale_%s: %.2f x\n", qPrintable(name), bigFigures.value(name).value);
     }
+    std::printf(
+        "scale_overview_pdf: %.2f s\n", bigFigures.value(QStringLiteral("overview_pdf")).value);
     std::printf("scale_peak_rss: %.0f MB\n",
         std::max(bigFigures.value(QStringLiteral("peak_rss")).value,
             smallFigures.value(QStringLiteral("peak_rss")).value));

@@ -2,6 +2,7 @@
 
 #include "core/feedback.h"
 #ifdef QUEL_HAVE_ANALYSIS
+#include "analysis/market_overview.h"
 #include "analysis/product_stats.h"
 #include "analysis_compare.h"
 #endif
@@ -12,6 +13,7 @@
 #include "market/rng.h"
 #include "process_memory.h"
 #include "shell/main_window.h"
+#include "shell/overview_report.h"
 #include "store/catalogue.h"
 #include "store/compaction.h"
 #include "store/connection.h"
@@ -297,6 +299,29 @@ bool measureAnalyses(
     agreed = analysisFigures("totals", compareTotals(bench)) && agreed;
     agreed = analysisFigures("buyers", compareCustomers(bench, chosen)) && agreed;
     agreed = analysisFigures("cycle", compareSalesCycle(bench, chosen)) && agreed;
+
+    // The market overview of the largest category and of every product, and its PDF.
+    QString largest;
+    {
+        store::Statement stmt = database.prepare(QStringLiteral(
+            "SELECT KWord FROM 产品表 GROUP BY KWord ORDER BY COUNT(*) DESC LIMIT 1"));
+        if (stmt && stmt.step() == store::StepResult::Row)
+            largest = stmt.text(0);
+    }
+    agreed = analysisFigures("overview_category", compareOverview(bench, largest)) && agreed;
+    agreed = analysisFigures("overview_all", compareOverview(bench, QString())) && agreed;
+    analysis::MarketOverview overview;
+    QString error;
+    if (analysis::BuildMarketOverview(db, largest, overview, &error)) {
+        const QString pdf = QDir::current().filePath(QStringLiteral("overview.pdf"));
+        QElapsedTimer wall;
+        wall.start();
+        const bool written = shell::WriteOverviewReport(overview, pdf, "DATA.mdb", &error);
+        figure("overview_pdf", double(wall.elapsed()) / 1000.0, "s");
+        if (!written)
+            std::fprintf(stderr, "overview pdf: %s\n", qPrintable(error));
+        agreed = written && agreed;
+    }
     return agreed;
 }
 #endif

@@ -1,5 +1,6 @@
 #include "shell/analysis_page.h"
 
+#include "analysis/overview_page.h"
 #include "analysis/product_panel.h"
 #include "analysis/trade_panels.h"
 #include "analysis/trend_panel.h"
@@ -126,6 +127,13 @@ AnalysisPage::AnalysisPage(QWidget* parent)
     connect(
         m_trendPanel, &analysis::TrendPanel::optionsClicked, this, [this] { emit command(46); });
     m_pages[4]->addCommand(46);
+
+    m_overview = new analysis::OverviewPage(m_tabs);
+    m_tabs->addTab(m_overview, QStringLiteral("市场概览"));
+    connect(m_overview, &analysis::OverviewPage::gridExportRequested, this,
+        &AnalysisPage::gridExportRequested);
+    connect(m_overview, &analysis::OverviewPage::chartExportRequested, this,
+        &AnalysisPage::chartExportRequested);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -12,6 +12,7 @@ class QTabWidget;
 namespace quel::analysis {
 class CustomerPanel;
 class CyclePanel;
+class OverviewPage;
 class ProductStatsPanel;
 class TradePanel;
 class TrendPanel;
@@ -40,7 +41,8 @@ signals:
     void command(int index);
 };
 
-// Page 4 of the main tab strip: the analysis tab strip SST1 with its five pages. The pages'
+// Page 4 of the main tab strip: the analysis tab strip SST1 with its five chart pages and
+// the market overview. The pages'
 // export requests and hints are passed on for the main window to wire.
 class AnalysisPage : public QWidget
 {
@@ -61,6 +63,8 @@ public:
     // The measure options and the product box of the trend page (page 4).
     analysis::TrendPanel* trendPanel() const { return m_trendPanel; }
     QLineEdit* trendProducts() const { return m_trendProducts; }
+    // The market overview, after the chart pages.
+    analysis::OverviewPage* overviewPage() const { return m_overview; }
 
     static constexpr int kPages = 5;
 
@@ -79,6 +83,7 @@ private:
     analysis::CyclePanel* m_cyclePanel;
     analysis::TrendPanel* m_trendPanel;
     QLineEdit* m_trendProducts;
+    analysis::OverviewPage* m_overview;
 };
 
 } // namespace quel::shell

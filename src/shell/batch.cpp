@@ -5,6 +5,7 @@
 #include "shell/batch_analyse.h"
 #include "shell/batch_copy.h"
 #include "shell/interrupt_watcher.h"
+#include "shell/overview_report.h"
 #include "store/db_operate.h"
 
 #include <QCoreApplication>
@@ -100,6 +101,8 @@ const std::vector<BatchCommand>& batchCommands()
         { QStringLiteral("analyse"),
             QStringLiteral("KIND ARGS --out FILE [--chart FILE.jpg] [--size WxH]"),
             [](BatchContext& c, const QStringList& a) { return RunAnalyseBatch(c, a); } },
+        { QStringLiteral("report"), ReportBatchUsage(),
+            [](BatchContext& c, const QStringList& a) { return RunReportBatch(c, a); } },
         { QStringLiteral("copy-to"), CopyBatchUsage(),
             [](BatchContext& c, const QStringList& a) {
                 return RunCopyBatch(c, a, CopyDirection::ToServer);

@@ -12,6 +12,7 @@
 #include "shell/analysis_page.h"
 #include "shell/list_pages.h"
 #include "shell/main_window.h"
+#include "shell/overview_commands.h"
 #include "views/product_chooser.h"
 #include "widgets/window_helpers.h"
 
@@ -232,6 +233,8 @@ void installCommands(MainWindow& window, CommandTable& table)
             drawTrend();
     });
     table.set(46, drawTrend);
+
+    installOverviewCommands(mf);
 }
 
 } // namespace quel::shell

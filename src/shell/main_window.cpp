@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "analysis/overview_page.h"
 #include "export/pop_menu.h"
 #include "grid/grid_view.h"
 #include "shell/analysis_page.h"
@@ -133,6 +134,7 @@ void MainWindow::installListViews()
     // The analyses' result grids report through the same feedback as the lists.
     for (int i = 0; i < 4; ++i)
         m_analysis->subPage(i)->gridView()->setFeedback(&m_feedback);
+    m_analysis->overviewPage()->gridView()->setFeedback(&m_feedback);
     connect(m_analysis, &AnalysisPage::hintChanged, m_hint, &QLabel::setText);
 }
 

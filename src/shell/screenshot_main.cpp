@@ -1,21 +1,26 @@
 // Saves a picture of the main window at 1280x800 (for the README):
-// quel_screenshot OUT.png [CHART.png]
+// quel_screenshot OUT.png [CHART.png [OVERVIEW.png]]
 // The window is built over a fresh data folder holding a few sample products. With a second
 // name, the product statistics of those samples are run on the analysis page and the window
-// is saved again showing their chart.
+// is saved again showing their chart; with a third, the samples get a season of sales and
+// the market overview of their category is shown.
+#include "analysis/overview_page.h"
 #include "core/feedback.h"
 #include "shell/analysis_page.h"
-#include "widgets/dialogs.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
 #include "store/db_operate.h"
+#include "widgets/dialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QDate>
 #include <QDir>
 #include <QFontDatabase>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -59,6 +64,32 @@ void addSampleProducts(const QString& folder)
                           .arg(sample.fee)
                           .arg(sample.sold)
                           .arg(sample.sold * 3));
+    }
+}
+
+// Sales over eight weeks for every sample product, and a buyer per province.
+void addSampleSales(quel::store::DB_Operate& db)
+{
+    const char* const provinces[] = { "广东", "上海", "北京", "浙江", "江苏", "四川" };
+    int buyer = 0;
+    for (const char* province : provinces) {
+        ++buyer;
+        db.ExecuteSql(
+            QStringLiteral("INSERT INTO 客户表(BCode,BName,Prov) VALUES('b%1','买家%1','%2')")
+                .arg(buyer)
+                .arg(QString::fromUtf8(province)));
+    }
+    db.ExecuteSql(QStringLiteral("UPDATE 产品表 SET Style='1'"));
+    for (int id = 1; id <= 8; ++id) {
+        for (int week = 0; week < 8; ++week) {
+            const QDate day = QDate(2026, 10, 12).addDays(7 * week + id % 5);
+            db.ExecuteSql(QStringLiteral("INSERT INTO 交易表(PID,BCode,Buyer,Dat,Pri,Num) SELECT "
+                                         "ID,'b%1','买家%1',#%2#,Price,%3 FROM 产品表 WHERE ID=%4")
+                              .arg((id + week) % 6 + 1)
+                              .arg(day.toString(Qt::ISODate))
+                              .arg(1 + (id * week) % 4)
+                              .arg(id));
+        }
     }
 }
 
@@ -122,6 +153,16 @@ int main(int argc, char** argv)
             window.findChild<QAbstractButton*>(QStringLiteral("CK40_4"))->setChecked(true);
             window.runCommand(40);
             save(arguments.at(2));
+        }
+        if (arguments.size() > 3) {
+            addSampleSales(window.db());
+            auto* analysis = window.analysisPage();
+            analysis->tabs()->setCurrentIndex(5);
+            auto* page = analysis->overviewPage();
+            page->categoryBox()->setCurrentIndex(
+                page->categoryBox()->findText(QStringLiteral("手机")));
+            page->runButton()->click();
+            save(arguments.at(3));
         }
         window.hide();
     }

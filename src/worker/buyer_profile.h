@@ -1,13 +1,14 @@
 #pragma once
 
+#include "core/provinces.h"
+
 #include <QString>
 #include <QStringList>
 
 // Reading a buyer's public profile page into the one line of a mode-1 result.
 namespace quel::worker {
 
-// The provinces, regions and pseudo-regions a location can start with, in search order.
-const QStringList& ProvinceTable();
+using quel::ProvinceTable;
 
 // Splits a location at the first table entry it starts with: 浙江杭州 -> 浙江 + 杭州.
 // A location that is exactly an entry, or has none, gives the same text twice.

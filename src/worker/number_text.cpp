@@ -64,22 +64,4 @@ qint32 RoundToInt32(double value)
     return static_cast<qint32>(rounded);
 }
 
-QString NumberText(double value)
-{
-    if (!std::isfinite(value) || value == 0.0)
-        return QStringLiteral("0");
-    QString text = QString::number(value, 'g', 15);
-    if (!text.contains(u'e'))
-        return text;
-    // Very large or very small values: plain decimals, trailing zeros dropped.
-    text = QString::number(text.toDouble(), 'f', 15);
-    if (text.contains(u'.')) {
-        while (text.endsWith(u'0'))
-            text.chop(1);
-        if (text.endsWith(u'.'))
-            text.chop(1);
-    }
-    return text;
-}
-
 } // namespace quel::worker

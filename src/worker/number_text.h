@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/number_form.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -14,8 +16,6 @@ double LeadingNumber(QStringView text);
 // 32-bit range give 0, the way a failed assignment leaves an integer field untouched.
 qint32 RoundToInt32(double value);
 
-// Shortest decimal text with at most 15 significant digits, "." as decimal point, no
-// grouping and no exponent: 12.00 -> "12", 12.5 -> "12.5".
-QString NumberText(double value);
+using quel::NumberText;
 
 } // namespace quel::worker

@@ -1,4 +1,5 @@
 #include "analysis/chart_view.h"
+#include "analysis/overview_page.h"
 #include "analysis/product_panel.h"
 #include "export/pop_menu.h"
 #include "grid/grid_model.h"
@@ -9,9 +10,11 @@
 #include "views/product_chooser.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QRadioButton>
 
 using namespace quel;
@@ -108,4 +111,58 @@ TEST_F(AnalysisInMainWindowTest, RightPressesOnGridsAndChartsOfferTheExports)
     shell::Dialogs::setNextFileName(file("chart"));
     EXPECT_TRUE(menu->exportPicture());
     EXPECT_TRUE(QFile::exists(file("chart.jpg")));
+}
+
+TEST_F(AnalysisInMainWindowTest, OverviewPageShowsTheCategoryAndWritesItsReport)
+{
+    shell::MainWindow& mf = window();
+    exec("INSERT INTO 产品表(KWord,SName,Addr,Price,Num9,Style) VALUES('手机','甲店','广东 深圳',"
+         "100,3,'1')");
+    exec("INSERT INTO 产品表(KWord,SName,Addr,Price,Num9,Style) VALUES('手机','乙店','北京',"
+         "300,1,'1')");
+    exec("INSERT INTO 产品表(KWord,SName,Addr,Price,Num9) VALUES('台灯','丙店','上海',20,0)");
+    mf.show();
+    mf.tabs()->setCurrentIndex(4);
+    shell::AnalysisPage* analysis = mf.analysisPage();
+    ASSERT_EQ(analysis->tabs()->tabText(5), "市场概览");
+    analysis->tabs()->setCurrentIndex(5);
+    analysis::OverviewPage* page = analysis->overviewPage();
+    ASSERT_EQ(analysis->tabs()->currentWidget(), page);
+
+    // Shown, the page offers every stored category after "全部".
+    QComboBox* box = mf.findChild<QComboBox*>("cOverviewCategory");
+    ASSERT_EQ(box, page->categoryBox());
+    ASSERT_EQ(box->count(), 3);
+    EXPECT_EQ(box->itemText(0), "全部");
+    EXPECT_FALSE(page->reportButton()->isEnabled()) << "nothing to report yet";
+
+    box->setCurrentIndex(box->findText("手机"));
+    page->runButton()->click();
+    ASSERT_NE(page->overview(), nullptr);
+    EXPECT_EQ(page->figureText("products"), "2");
+    EXPECT_EQ(page->figureText("sales90_amount"), "600.00");
+    EXPECT_EQ(page->figureText("hhi"), "5000（集中）");
+    const views::GridModel& grid = *page->gridView()->grid();
+    EXPECT_GT(grid.dataRowCount(), 8);
+    EXPECT_EQ(grid.text(grid.fixedRows(), 1), "概况：手机");
+    // Charts with something to show are drawn; the weeks (no trades) and the buyers (no
+    // profiles) say they have nothing.
+    for (int c : { 0, 1, 3 }) {
+        EXPECT_FALSE(page->chart(c)->storedTitle().isEmpty()) << c;
+        EXPECT_TRUE(page->chartCaption(c)->isHidden()) << c;
+    }
+    EXPECT_FALSE(page->chartCaption(2)->isHidden());
+    EXPECT_EQ(page->chartCaption(2)->text(), "每周销售（无数据）");
+    EXPECT_EQ(page->chartCaption(4)->text(), "买家所在省份（无数据）");
+
+    // The report goes where the user says; a name without a known ending becomes a PDF.
+    shell::Dialogs::setNextFileName(file("market"));
+    page->reportButton()->click();
+    EXPECT_TRUE(QFile(file("market.pdf")).size() > 1000);
+    shell::Dialogs::setNextFileName(file("market.csv"));
+    page->reportButton()->click();
+    QFile csv(file("market.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(csv.readAll().contains("\r\nhhi,5000\r\n"));
+    EXPECT_TRUE(shell::Dialogs::takeShownTexts().isEmpty()) << "no message on the way";
 }

@@ -101,7 +101,7 @@ TEST_F(MainWindowTest, EveryNamedControlExists)
     EXPECT_EQ(mf.findChild<QLineEdit*>("SRow_0")->text(), "1");
     EXPECT_EQ(mf.findChild<QLineEdit*>("ERow_0")->text(), "40");
     EXPECT_EQ(mf.tabs()->count(), 6);
-    EXPECT_EQ(mf.analysisPage()->tabs()->count(), 5);
+    EXPECT_EQ(mf.analysisPage()->tabs()->count(), 6);
     EXPECT_EQ(mf.analysisPage()->tabs()->tabText(4), "价格走势");
 
     // Every button: on its page, no caption, its picture and tooltip.
