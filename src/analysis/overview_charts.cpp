@@ -8,6 +8,7 @@
 #include "grid/grid_ops.h"
 
 #include <QPainter>
+#include <cmath>
 
 namespace quel::analysis {
 
@@ -240,7 +241,8 @@ void FillChartGrid(views::GridModel& grid, const ChartSpec& chart)
     QStringList titles { chart.table.headings.value(0) };
     std::vector<const ChartSeries*> drawn;
     for (const ChartSeries& s : chart.series) {
-        // One vertical scale: a series of another unit would flatten the others.
+        // One vertical scale: a series of another unit would flatten the others. Values are
+    // shown to the cent (shares to a hundredth of a per cent).
         if (s.secondAxis)
             continue;
         drawn.push_back(&s);
@@ -253,7 +255,7 @@ void FillChartGrid(views::GridModel& grid, const ChartSpec& chart)
     for (qsizetype i = 0; i < chart.categories.size(); ++i) {
         QList<QString> cells { chart.categories[i] };
         for (const ChartSeries* s : drawn)
-            cells << NumberText(s->values.at(static_cast<size_t>(i)));
+            cells << NumberText(std::round(s->values.at(static_cast<size_t>(i)) * 100) / 100);
         grid.appendRow(cells);
     }
 }

@@ -93,7 +93,8 @@ ReportFormat reportFormatOf(const QString& path)
     return ReportFormat::Unknown;
 }
 
-QString ReportHtml(const Report& report, const std::function<QString(int)>& imageSource)
+QString ReportHtml(
+    const Report& report, const std::function<QString(int)>& imageSource, bool pageBreaks)
 {
     QString html = QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta "
                                   "charset=\"utf-8\">\n<title>")
@@ -111,7 +112,9 @@ QString ReportHtml(const Report& report, const std::function<QString(int)>& imag
     }
     for (size_t i = 0; i < report.sections.size(); ++i) {
         const ReportSection& section = report.sections[i];
-        html += QStringLiteral("<h2>") + escaped(section.heading) + QStringLiteral("</h2>\n");
+        html += (pageBreaks ? QStringLiteral("<h2 style=\"page-break-before: always\">")
+                            : QStringLiteral("<h2>"))
+            + escaped(section.heading) + QStringLiteral("</h2>\n");
         if (!section.note.isEmpty())
             html += QStringLiteral("<p>") + escaped(section.note) + QStringLiteral("</p>\n");
         if (!section.chart.isNull()) {
@@ -146,7 +149,7 @@ bool WriteReportPdf(const Report& report, const QString& path, QString* error)
         QPdfWriter writer(&file);
         writer.setTitle(report.title);
         writer.setCreator(QStringLiteral("quelmar"));
-        writer.setResolution(150);
+        writer.setResolution(120);
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
             QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
 
@@ -168,8 +171,8 @@ bool WriteReportPdf(const Report& report, const QString& path, QString* error)
             document.addResource(QTextDocument::ImageResource,
                 QUrl(QStringLiteral("chart%1.png").arg(i)), QVariant(chart));
         }
-        document.setHtml(
-            ReportHtml(laidOut, [](int i) { return QStringLiteral("chart%1.png").arg(i); }));
+        document.setHtml(ReportHtml(
+            laidOut, [](int i) { return QStringLiteral("chart%1.png").arg(i); }, true));
         document.print(&writer);
     }
     if (!file.commit())

@@ -47,8 +47,10 @@ ReportFormat reportFormatOf(const QString& path);
 
 // The report as one HTML page in UTF-8 with its pictures inline (PNG in data: addresses),
 // no external files, styles or scripts. imageSource, when given, names picture i instead
-// (for a layout engine that is handed the pictures as resources).
-QString ReportHtml(const Report& report, const std::function<QString(int)>& imageSource = {});
+// (for a layout engine that is handed the pictures as resources); with pageBreaks every
+// section starts a page, so that a heading never ends a page apart from its chart.
+QString ReportHtml(const Report& report, const std::function<QString(int)>& imageSource = {},
+    bool pageBreaks = false);
 
 // Writers: the file is replaced only when complete; false with the reason otherwise.
 bool WriteReportHtml(const Report& report, const QString& path, QString* error = nullptr);

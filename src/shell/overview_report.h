@@ -14,7 +14,7 @@ namespace quel::shell {
 struct BatchContext;
 
 // The size each chart of a written report is drawn at.
-inline constexpr QSize kReportChartSize { 1000, 560 };
+inline constexpr QSize kReportChartSize { 800, 450 };
 
 // The overview as a report: the title with its category, the date and the database, the
 // headline figures, and per chart its picture, table and note.
