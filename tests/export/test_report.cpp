@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/report.h"
 #include "shell/app_fixture.h"
+#include "support/pdf_text.h"
 #include "support/temp_dir.h"
 
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 namespace quel::exports {
@@ -37,23 +36,6 @@ Report sampleReport()
         { { "店铺", "占比" }, { { "Levi's <b>", "75.00%" } } } });
     report.sections.push_back({ "每周销售", "基于 0 个已下载成交记录的产品。", QImage(), {} });
     return report;
-}
-
-QString pdfText(const QString& path)
-{
-    const QString tool = QStandardPaths::findExecutable("pdftotext");
-    EXPECT_FALSE(tool.isEmpty()) << "pdftotext (poppler-utils, scripts/setup) is missing";
-    if (tool.isEmpty())
-        return {};
-    QProcess process;
-    process.start(tool, { "-enc", "UTF-8", path, "-" });
-    EXPECT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    // The CJK face shares one glyph between some ideographs and their Kangxi radicals, and
-    // the text map names the radical (手 reads back as U+2F3F): compared after NFKC, which
-    // folds the radicals into the ideographs.
-    return QString::fromUtf8(process.readAllStandardOutput())
-        .normalized(QString::NormalizationForm_KC);
 }
 
 class ReportTest : public ::testing::Test
@@ -102,13 +84,11 @@ TEST_F(ReportTest, PdfReadsBackWithItsHeadingsAndFigures)
     QString error;
     ASSERT_TRUE(WriteReportPdf(sampleReport(), path, &error)) << error.toStdString();
     EXPECT_TRUE(m_dir.read("r.pdf").startsWith("%PDF"));
-    const QString text = pdfText(path);
+    const QString text = test::pdfText(path);
     for (const char* expected : { "市场概览：手机", "数据库：DATA.mdb", "产品数", "1234",
              "6250（集中）", "价格区间", "500-1000", "买家多而卖家少", "Levi's <b>", "每周销售",
              "基于 0 个已下载成交记录的产品" })
-        EXPECT_TRUE(
-            text.contains(QString::fromUtf8(expected).normalized(QString::NormalizationForm_KC)))
-            << expected;
+        EXPECT_TRUE(text.contains(test::fold(QString::fromUtf8(expected)))) << expected;
     EXPECT_FALSE(QFile::exists(path + ".tmp"));
 }
 
