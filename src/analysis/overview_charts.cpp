@@ -98,6 +98,8 @@ ChartSpec ShopChart(const MarketOverview& o)
 {
     ChartSpec chart;
     chart.title = QStringLiteral("店铺销售额排名（前%1名）").arg(kOverviewTopShops);
+    chart.subtitle = QStringLiteral("集中度指数(HHI) %1：%2")
+                         .arg(QString::number(o.hhi, 'f', 0), o.concentration());
     chart.note = QStringLiteral("按90天销售额排列的最大店铺及其占比，折线为从第一名起的累计占比："
                                 "曲线越早接近100%，市场越集中。");
     chart.table.headings = QStringList { QStringLiteral("店铺"), QStringLiteral("90天销售额"),
@@ -120,6 +122,7 @@ ChartSpec WeeklySalesChart(const MarketOverview& o)
 {
     ChartSpec chart;
     chart.title = QStringLiteral("每周销售");
+    chart.subtitle = QStringLiteral("基于 %1 个已下载成交记录的产品").arg(o.productsWithRecords);
     chart.note = QStringLiteral("至最新一笔成交的%1周，每周（周一起）的成交数量与金额；"
                                 "基于 %2 个已下载成交记录的产品。")
                      .arg(kOverviewWeeks)
@@ -242,7 +245,7 @@ void FillChartGrid(views::GridModel& grid, const ChartSpec& chart)
     std::vector<const ChartSeries*> drawn;
     for (const ChartSeries& s : chart.series) {
         // One vertical scale: a series of another unit would flatten the others. Values are
-    // shown to the cent (shares to a hundredth of a per cent).
+        // shown to the cent (shares to a hundredth of a per cent).
         if (s.secondAxis)
             continue;
         drawn.push_back(&s);
@@ -260,6 +263,12 @@ void FillChartGrid(views::GridModel& grid, const ChartSpec& chart)
     }
 }
 
+QString ChartTitleLines(const ChartSpec& chart)
+{
+    return chart.subtitle.isEmpty() ? chart.title
+                                    : chart.title + QStringLiteral("\r\n") + chart.subtitle;
+}
+
 QImage RenderChart(const ChartSpec& chart, const QSize& pixels)
 {
     QImage image(pixels, QImage::Format_RGB32);
@@ -268,7 +277,7 @@ QImage RenderChart(const ChartSpec& chart, const QSize& pixels)
     FillChartGrid(grid, chart);
     QPainter painter(&image);
     QString stored;
-    DrawChart(painter, pixels, grid, stored, chart.title, -1, -1);
+    DrawChart(painter, pixels, grid, stored, ChartTitleLines(chart), -1, -1);
     return image;
 }
 

@@ -42,6 +42,7 @@ struct FigureTable
 struct ChartSpec
 {
     QString title;
+    QString subtitle; // a short second line under the title, may be empty
     QString note;
     QStringList categories;
     std::vector<ChartSeries> series;
@@ -82,6 +83,8 @@ void FillOverviewGrid(views::GridModel& grid, const MarketOverview& o);
 // The grid the chart drawing reads for a chart: the categories label the points, one
 // column per series drawn on the first axis.
 void FillChartGrid(views::GridModel& grid, const ChartSpec& chart);
+// The title lines the chart drawing shows: the title, and the subtitle under it.
+QString ChartTitleLines(const ChartSpec& chart);
 // The chart drawn into an image of the given size.
 QImage RenderChart(const ChartSpec& chart, const QSize& pixels);
 

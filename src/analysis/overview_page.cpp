@@ -150,7 +150,7 @@ void OverviewPage::showOverview(const MarketOverview& overview)
         if (spec.categories.isEmpty())
             chart->clearChart();
         else
-            chart->drawChart(spec.title, -1, -1);
+            chart->drawChart(ChartTitleLines(spec), -1, -1);
         chart->setToolTip(spec.note);
         // A drawn chart carries its own title; an empty area says what would be there.
         QLabel* caption = m_chartCaptions[static_cast<size_t>(c)];

@@ -153,6 +153,7 @@ TEST_F(AnalysisInMainWindowTest, OverviewPageShowsTheCategoryAndWritesItsReport)
     }
     EXPECT_FALSE(page->chartCaption(2)->isHidden());
     EXPECT_EQ(page->chartCaption(2)->text(), "每周销售（无数据）");
+    EXPECT_TRUE(page->chart(1)->storedTitle().endsWith("\r\n集中度指数(HHI) 5000：集中"));
     EXPECT_EQ(page->chartCaption(4)->text(), "买家所在省份（无数据）");
 
     // The report goes where the user says; a name without a known ending becomes a PDF.
