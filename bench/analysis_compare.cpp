@@ -264,7 +264,7 @@ AnalysisTiming compareOverview(const AnalysisBench& bench, const QString& catego
         QStringLiteral("SELECT Price FROM 产品表") + where
             + QStringLiteral(" ORDER BY Price LIMIT 2 OFFSET %1")
                   .arg(std::max<qint64>(0, (overview.products - 1) / 2)),
-        QStringLiteral("SELECT SName,SUM(Price*Num9) AS Sm,SUM(Num9),MIN(Addr) FROM 产品表") + where
+        QStringLiteral("SELECT SName,SUM(Price*Num9) AS Sm,SUM(Num9),MAX(Addr) FROM 产品表") + where
             + QStringLiteral(" GROUP BY SName ORDER BY Sm DESC"),
         QStringLiteral("SELECT CAST((Price-%1)/%2 AS INTEGER) AS B,COUNT(*),SUM(Num9),"
                        "SUM(Price*Num9) FROM 产品表")

@@ -150,12 +150,13 @@ void readPrices(OverviewQuery& query, MarketOverview& o)
     }
 }
 
-// Shops, their shares, HHI and where they are, from one grouping by shop.
+// Shops, their shares, HHI and where they are, from one grouping by shop (a shop listed under
+// several addresses counts at one of them, at an empty one only when it has no other).
 void readShops(OverviewQuery& query, MarketOverview& o)
 {
     std::vector<ShopShare> shops;
     QHash<QString, qint64> provinces;
-    query.rows(QStringLiteral("SELECT SName,SUM(Price*Num9),SUM(Num9),MIN(Addr) FROM 产品表")
+    query.rows(QStringLiteral("SELECT SName,SUM(Price*Num9),SUM(Num9),MAX(Addr) FROM 产品表")
             + query.where() + QStringLiteral(" GROUP BY SName"),
         [&shops, &provinces](const store::Statement& s) {
             shops.push_back(

@@ -215,6 +215,7 @@ TEST_F(Overview, SellerAddressesWithoutAKnownProvinceCountAsOther)
     listing(3, "手机", "乙店", 10, 1, "黑龙江哈尔滨");
     listing(4, "手机", "丙店", 10, 1, "火星");
     listing(5, "手机", "丁店", 10, 1, "");
+    listing(6, "手机", "乙店", 10, 1, ""); // an empty address beside a known one
     const MarketOverview o = overview("手机");
     EXPECT_EQ(provinces(o.sellerProvinces),
         (QMap<QString, qint64> { { "浙江", 1 }, { "黑龙江", 1 }, { "其他", 2 } }));
