@@ -192,32 +192,62 @@ void readShops(OverviewQuery& query, MarketOverview& o)
     o.hhi = std::min(o.hhi, 10000.0);
 }
 
-// The 26 weeks up to the newest trade of the category's products.
-void readWeeks(OverviewQuery& query, store::Database& db, MarketOverview& o)
+// The Julian day of the Monday that begins the week of a stored date ("2026-12-06 23:00:00");
+// 0 for a text that is no date. Julian day 0 was a Monday.
+qint64 mondayOf(QByteArrayView text)
 {
-    QHash<qint64, WeekSales> byWeek;
-    QDate newest;
+    if (text.size() < 10 || text[4] != '-' || text[7] != '-')
+        return 0;
+    const auto number = [&text](int from, int count) {
+        int n = 0;
+        for (int i = from; i < from + count; ++i) {
+            const char c = text[i];
+            if (c < '0' || c > '9')
+                return -1;
+            n = n * 10 + (c - '0');
+        }
+        return n;
+    };
+    const QDate day(number(0, 4), number(5, 2), number(8, 2));
+    if (!day.isValid())
+        return 0;
+    const qint64 julian = day.toJulianDay();
+    return julian - julian % 7;
+}
+
+// The 26 weeks up to the newest trade of the category's products. The trades are summed
+// here rather than grouped by the engine, which would sort every one of them (millions, in
+// memory) to find a few dozen weeks.
+void readWeeks(OverviewQuery& query, MarketOverview& o)
+{
+    struct Sums
+    {
+        qint64 quantity = 0;
+        double amount = 0;
+    };
+    QHash<qint64, Sums> byWeek;
+    qint64 newest = 0;
     const QString filter = query.productsOf(QStringLiteral("PID"));
-    query.rows(QStringLiteral("SELECT %1 AS W,SUM(Pri*Num),SUM(Num) FROM 交易表 WHERE ")
-                   .arg(db.periodStartSql(QStringLiteral("Dat"), store::DatePart::Week))
+    query.rows(QStringLiteral("SELECT Dat,Pri*Num,Num FROM 交易表 WHERE ")
             + (filter.isEmpty() ? QString() : filter + QStringLiteral(" AND "))
-            + QStringLiteral("Dat IS NOT NULL GROUP BY W"),
+            + QStringLiteral("Dat IS NOT NULL"),
         [&byWeek, &newest](const store::Statement& s) {
-            const QDate start = QDate::fromString(s.text(0).left(10), Qt::ISODate);
-            if (!start.isValid())
+            const qint64 monday = mondayOf(s.utf8(0));
+            if (monday == 0)
                 return;
-            byWeek.insert(start.toJulianDay(), { start, s.int64(2), s.real(1) });
-            if (!newest.isValid() || start > newest)
-                newest = start;
+            Sums& sums = byWeek[monday];
+            sums.quantity += s.int64(2);
+            sums.amount += s.real(1);
+            newest = std::max(newest, monday);
         });
     query.rows(QStringLiteral("SELECT COUNT(*) FROM 产品表") + query.where("Style<>''"),
         [&o](const store::Statement& s) { o.productsWithRecords = s.int64(0); });
-    if (!newest.isValid())
+    if (newest == 0)
         return;
     for (int i = kOverviewWeeks - 1; i >= 0; --i) {
-        const QDate start = newest.addDays(-7 * i);
-        const auto found = byWeek.constFind(start.toJulianDay());
-        o.weeks.push_back(found != byWeek.cend() ? *found : WeekSales { start, 0, 0 });
+        const qint64 monday = newest - 7 * i;
+        const Sums sums = byWeek.value(monday);
+        o.weeks.push_back({ QDate::fromJulianDay(monday), sums.quantity, sums.amount });
     }
 }
 
@@ -330,7 +360,7 @@ bool BuildMarketOverview(
     const std::function<void(OverviewQuery&, MarketOverview&)> steps[] = {
         readPrices,
         readShops,
-        [&database](OverviewQuery& q, MarketOverview& o) { readWeeks(q, database, o); },
+        readWeeks,
         readBuyers,
     };
     bool first = true;
