@@ -567,7 +567,7 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
                     continue;
                 dots.append(QPainter::PixmapFragment::create(
                     QPointF(report.points.xs[static_cast<size_t>(i)], y),
-                    QRectF(0, 0, side * ratio, side * ratio)));
+                    QRectF(0, 0, side * ratio, side * ratio), 1 / ratio, 1 / ratio));
             }
             if (plain) {
                 for (const auto& d : dots)
@@ -604,7 +604,8 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
                     rect = QRectF(report.points.xs[static_cast<size_t>(i)] + 20 / kPx,
                         y - 150 / kPx, tw, valueHeight);
                 }
-                if (!placer.place(rect))
+                // A pixel of air on each side, so neighbours never run into one another.
+                if (!placer.place(rect.adjusted(-1, 0, 1, 0)))
                     continue;
                 addLabel(painter, valueFace, rect.topLeft(), text);
                 report.labels.append(rect);
