@@ -9,6 +9,57 @@
 
 namespace quel::exports {
 
+namespace {
+
+// Writes a file through `write` so that it replaces the old one only when complete; an
+// existing file keeps its permissions. False with the reason.
+bool replaceWhenComplete(const QString& path, QString* error,
+    const std::function<bool(QIODevice& file, QString* why)>& write)
+{
+    const auto fail = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    const bool existed = QFile::exists(path);
+    const QFileDevice::Permissions permissions
+        = existed ? QFile::permissions(path) : QFileDevice::Permissions();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    QString why;
+    if (!write(file, &why)) {
+        file.cancelWriting();
+        return fail(why);
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    if (existed)
+        QFile::setPermissions(path, permissions);
+    return true;
+}
+
+bool saveImage(
+    const QImage& image, const QString& path, const char* format, int quality, QString* error)
+{
+    if (image.isNull()) {
+        if (error)
+            *error = QStringLiteral("empty image");
+        return false;
+    }
+    return replaceWhenComplete(path, error, [&](QIODevice& file, QString* why) {
+        QImageWriter writer(&file, format);
+        writer.setQuality(quality);
+        const bool jpeg = qstrcmp(format, "jpeg") == 0;
+        if (writer.write(jpeg ? image.convertToFormat(QImage::Format_RGB888) : image))
+            return true;
+        *why = writer.errorString();
+        return false;
+    });
+}
+
+} // namespace
+
 QString JpegFileName(const QString& name)
 {
     return name.endsWith(QLatin1String(".jpg")) ? name : name + QStringLiteral(".jpg");
@@ -16,31 +67,7 @@ QString JpegFileName(const QString& name)
 
 bool SaveJpeg(const QImage& image, const QString& path, int quality, QString* error)
 {
-    const auto fail = [error](const QString& text) {
-        if (error)
-            *error = text;
-        return false;
-    };
-    if (image.isNull())
-        return fail(QStringLiteral("empty image"));
-    const bool existed = QFile::exists(path);
-    const QFileDevice::Permissions permissions
-        = existed ? QFile::permissions(path) : QFileDevice::Permissions();
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    QImageWriter writer(&file, "jpeg");
-    writer.setQuality(quality);
-    if (!writer.write(image.convertToFormat(QImage::Format_RGB888))) {
-        file.cancelWriting();
-        return fail(writer.errorString());
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    if (existed)
-        QFile::setPermissions(path, permissions);
-    return true;
+    return saveImage(image, path, "jpeg", quality, error);
 }
 
 ChartImageFormat ChartImageFormatOf(const QString& path)
@@ -54,55 +81,31 @@ ChartImageFormat ChartImageFormatOf(const QString& path)
 
 bool SavePng(const QImage& image, const QString& path, QString* error)
 {
-    const auto fail = [error](const QString& text) {
-        if (error)
-            *error = text;
-        return false;
-    };
-    if (image.isNull())
-        return fail(QStringLiteral("empty image"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    QImageWriter writer(&file, "png");
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        return fail(writer.errorString());
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+    return saveImage(image, path, "png", -1, error);
 }
 
 bool SaveSvg(const std::function<void(QPainter&, const QSize&)>& draw, const QSize& size,
     const QString& path, const QString& title, QString* error)
 {
-    const auto fail = [error](const QString& text) {
+    if (size.isEmpty()) {
         if (error)
-            *error = text;
+            *error = QStringLiteral("empty image");
         return false;
-    };
-    if (size.isEmpty())
-        return fail(QStringLiteral("empty image"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    QSvgGenerator generator;
-    generator.setOutputDevice(&file);
-    generator.setSize(size);
-    generator.setViewBox(QRect(QPoint(0, 0), size));
-    generator.setTitle(title);
-    {
+    }
+    return replaceWhenComplete(path, error, [&](QIODevice& file, QString* why) {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&file);
+        generator.setSize(size);
+        generator.setViewBox(QRect(QPoint(0, 0), size));
+        generator.setTitle(title);
         QPainter painter;
         if (!painter.begin(&generator)) {
-            file.cancelWriting();
-            return fail(QStringLiteral("cannot draw the picture"));
+            *why = QStringLiteral("cannot draw the picture");
+            return false;
         }
         draw(painter, size);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    return true;
+        return painter.end();
+    });
 }
 
 } // namespace quel::exports
