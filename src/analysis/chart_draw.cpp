@@ -231,7 +231,7 @@ double largestOf(const ChartData& data, const std::vector<size_t>& series)
 // The most divisions that keep the axis numbers of a panel of this height apart.
 int divisionsFor(double panelHeight)
 {
-    return std::clamp(static_cast<int>(panelHeight / 22), 1, kChartDivisions);
+    return std::clamp(static_cast<int>(panelHeight / 18), 1, kChartDivisions);
 }
 
 // The title lines, centred from y = 100 twips: the first blue and large, the others red.
@@ -579,6 +579,25 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
         }
     }
 
+    // In panels each names its series at its top left.
+    if (panels.size() > 1) {
+        for (const Panel& p : panels) {
+            const size_t s = p.series.front();
+            const QString& name = data.series[s].name;
+            const QString shown = legendFace.fitted(name, p.rect.width() / 2);
+            const QRectF rect(
+                p.rect.left() + 4, p.rect.top(), legendFace.width(shown), kLegendPixels);
+            if (!placer.place(rect))
+                continue;
+            painter.setPen(SeriesColour(static_cast<int>(s)).darker(130));
+            addLabel(painter, legendFace, rect.topLeft(), shown);
+            legendFace.flush(painter);
+            report.labels.append(rect);
+            if (shown != name)
+                report.shortened.append({ rect, name });
+        }
+    }
+
     // Value labels beside the points or above the bars, where they meet no other label.
     painter.setPen(Qt::black);
     const double valueHeight = valueFace.pixelHeight();
@@ -613,25 +632,6 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
         }
     }
     valueFace.flush(painter);
-
-    // In panels each names its series at its top left.
-    if (panels.size() > 1) {
-        for (const Panel& p : panels) {
-            const size_t s = p.series.front();
-            const QString& name = data.series[s].name;
-            const QString shown = legendFace.fitted(name, p.rect.width() / 2);
-            const QRectF rect(
-                p.rect.left() + 4, p.rect.top(), legendFace.width(shown), kLegendPixels);
-            if (!placer.place(rect))
-                continue;
-            painter.setPen(SeriesColour(static_cast<int>(s)).darker(130));
-            addLabel(painter, legendFace, rect.topLeft(), shown);
-            legendFace.flush(painter);
-            report.labels.append(rect);
-            if (shown != name)
-                report.shortened.append({ rect, name });
-        }
-    }
 
     report.data = data;
     painter.restore();
