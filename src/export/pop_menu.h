@@ -38,7 +38,22 @@ public:
     bool exportGrid();
     bool exportPicture();
 
+    // The grid export's filters.
+    static QString gridFilters();
+    // The folder the save dialogs open in: the last export's, else the user's documents.
+    static QString exportFolder();
+
+signals:
+    // A file was written, with its full path.
+    void exported(const QString& path);
+
 private:
+    // Asks for the file: the dialog opens in the last export folder, and a name typed
+    // without extension gets the chosen filter's.
+    QString askFileName(
+        const QString& caption, const QString& filters, const QString& fallbackFilter);
+    void remember(const QString& path);
+
     Feedback& m_feedback;
     QMenu* m_gridMenu;
     QMenu* m_pictureMenu;

@@ -8,6 +8,7 @@
 #include "views/grid_fill.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace quel::views {
 
@@ -56,9 +57,10 @@ ListColumns columnsOf(ListKind kind)
                 "最近登录日期", "最近更新日期" },
             { { 4, kCodeLevel }, { 5, kCodeLevel } } };
     case ListKind::Chooser:
-        return { { "ID", "PCode", "", "", "PName", "P_Name", "Num9", "Num1" },
+        // The shop tells apart products of the same short name.
+        return { { "ID", "PCode", "", "", "PName", "P_Name", "Num9", "Num1", "SName" },
             { "产品ID", "产品编号", "序号", "选择", "产品名称", "产品简称", "总销售件数",
-                "本期销售件数" },
+                "本期销售件数", "店铺" },
             { { 3, kCodeLevel }, { 6, kCodeNumber }, { 7, kCodeNumber } } };
     }
     return {};
@@ -301,8 +303,35 @@ void fillProductChoice(GridModel& grid, store::DB_Operate& db, const TextMeasure
     fillGridFromTable(grid, db, {}, QStringLiteral("Num9 DESC"), false, measure);
     feedback.indicatorStep(1, QStringLiteral("pages"));
     autoSizeColumns(grid, 1, false, feedback, measure);
+    // A long item title would push the figures and the shop out of view.
+    const int titleCol = grid.columnOfField(QStringLiteral("PName"));
+    if (titleCol >= 0 && grid.columnWidth(titleCol) > kChoiceTitleTwips)
+        grid.setColumnWidth(titleCol, kChoiceTitleTwips);
     feedback.indicatorStep(1, QStringLiteral("pages"));
     feedback.indicatorClose();
+}
+
+bool productChoiceMatches(const GridModel& grid, int row, const QString& text)
+{
+    const QString wanted = text.trimmed();
+    if (wanted.isEmpty())
+        return true;
+    for (const char* field : { "PName", "P_Name", "SName", "PCode" }) {
+        const int col = grid.columnOfField(QString::fromLatin1(field));
+        if (col >= 0 && grid.text(row, col).contains(wanted, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+void setProductChoiceMarks(GridModel& grid, const QList<int>& rows, bool ticked)
+{
+    const int markCol = 3;
+    GridModel::BulkUpdate bulk(grid);
+    for (int row : rows) {
+        if (row >= grid.fixedRows() && row < grid.rows())
+            grid.setText(row, markCol, ticked ? kCheckMark : QString());
+    }
 }
 
 void markChosenProducts(GridModel& grid, const QString& idList)
@@ -323,10 +352,11 @@ void markChosenProducts(GridModel& grid, const QString& idList)
 ChosenProducts chosenProducts(const GridModel& grid)
 {
     ChosenProducts chosen;
+    const int nameCol = std::max(grid.columnOfField(QStringLiteral("PName")), 0);
     for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
         if (grid.text(r, 3).isEmpty())
             continue;
-        chosen.names += grid.text(r, 4) + kEntryEnd;
+        chosen.names += grid.text(r, nameCol) + kEntryEnd;
         chosen.ids += grid.text(r, 0) + kEntryEnd;
     }
     return chosen;
