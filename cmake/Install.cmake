@@ -1,7 +1,7 @@
 # What `cmake --install` places and what scripts/package turns into a Debian package: the
 # three programs, the empty database template (found by quelmar in ../share/quelmar, which
 # also tells it to keep its data under ~/.local/share/quelmar), the desktop menu entry and
-# the program's picture.
+# the program's picture, the metainfo file of the software centres and the copyright file.
 include(GNUInstallDirs)
 
 # Installing builds only what it installs (scripts/package builds those targets first).
@@ -12,6 +12,12 @@ install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Null_Data.mdb
   DESTINATION ${CMAKE_INSTALL_DATADIR}/quelmar)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/quelmar.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# What software centres list: names, summaries and screenshots.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/org.quelmar.quelmar.metainfo.xml
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# The licence terms of the package and of what it includes, where Debian keeps them.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quelmar)
 foreach(size 48 256)
   install(FILES ${CMAKE_SOURCE_DIR}/src/views/icons/quelmar-${size}.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME quelmar.png)
@@ -32,7 +38,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries' packages come from dpkg-shlibdeps; Qt's platform plugins and the
-# Chinese fonts are loaded at run time and named here.
+# Chinese fonts and Qt's own translations are loaded at run time and named here.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n, fonts-noto-cjk")
 include(CPack)
