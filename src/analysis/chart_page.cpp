@@ -18,9 +18,7 @@ namespace quel::analysis {
 
 namespace {
 // Pixels below which the page scrolls instead of shrinking chart and grid further.
-constexpr int kMinimumChartHeight = 260;
-constexpr int kMinimumChartWidth = 300;
-constexpr int kMinimumGridWidth = 260;
+constexpr int kMinimumChartHeight = 240;
 } // namespace
 
 ChartPage::ChartPage(int index, QWidget* parent)
@@ -53,9 +51,7 @@ ChartPage::ChartPage(int index, QWidget* parent)
         w->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
         w->setMinimumHeight(kMinimumChartHeight);
     }
-    // The result grid keeps room for a name and a figure or two; it scrolls the rest.
-    m_gridView->setMinimumWidth(kMinimumGridWidth);
-    m_chart->setMinimumWidth(kMinimumChartWidth);
+
     // Chart three quarters, result grid one quarter of the width.
     split->addWidget(m_chart, 3);
     split->addWidget(m_gridView, 1);
