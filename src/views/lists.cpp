@@ -58,10 +58,10 @@ ListColumns columnsOf(ListKind kind)
             { { 4, kCodeLevel }, { 5, kCodeLevel } } };
     case ListKind::Chooser:
         // The shop tells apart products of the same short name.
-        return { { "ID", "PCode", "", "", "PName", "P_Name", "Num9", "Num1", "SName" },
-            { "产品ID", "产品编号", "序号", "选择", "产品名称", "产品简称", "总销售件数",
-                "本期销售件数", "店铺" },
-            { { 3, kCodeLevel }, { 6, kCodeNumber }, { 7, kCodeNumber } } };
+        return { { "ID", "PCode", "", "", "PName", "P_Name", "SName", "Num9", "Num1" },
+            { "产品ID", "产品编号", "序号", "选择", "产品名称", "产品简称", "店铺", "总销售件数",
+                "本期销售件数" },
+            { { 3, kCodeLevel }, { 7, kCodeNumber }, { 8, kCodeNumber } } };
     }
     return {};
 }
@@ -304,9 +304,12 @@ void fillProductChoice(GridModel& grid, store::DB_Operate& db, const TextMeasure
     feedback.indicatorStep(1, QStringLiteral("pages"));
     autoSizeColumns(grid, 1, false, feedback, measure);
     // A long item title would push the figures and the shop out of view.
-    const int titleCol = grid.columnOfField(QStringLiteral("PName"));
-    if (titleCol >= 0 && grid.columnWidth(titleCol) > kChoiceTitleTwips)
-        grid.setColumnWidth(titleCol, kChoiceTitleTwips);
+    for (const auto& [field, widest] : { std::pair { "PName", kChoiceTitleTwips },
+             std::pair { "P_Name", kChoiceTitleTwips * 2 / 3 } }) {
+        const int col = grid.columnOfField(QString::fromLatin1(field));
+        if (col >= 0 && grid.columnWidth(col) > widest)
+            grid.setColumnWidth(col, widest);
+    }
     feedback.indicatorStep(1, QStringLiteral("pages"));
     feedback.indicatorClose();
 }
