@@ -44,6 +44,7 @@ public:
         , m_window(window)
         , m_key(key)
         , m_target(target)
+        , m_placedSize(window->size())
     {
         window->installEventFilter(this);
     }
@@ -79,7 +80,9 @@ private:
             || m_window->isFullScreen())
             return;
         // Until the first fits are done, the frame aimed at: it was placed with an estimate
-        // of the frame, which the real one now replaces.
+        // of the frame, which the real one now replaces. A size given since then wins.
+        if (m_window->size() != m_placedSize)
+            m_target = QRect();
         const QRect frame = m_target.isValid() ? m_target : m_window->frameGeometry();
         QScreen* screen = m_window->screen() ? m_window->screen() : screenOf(frame);
         if (!screen)
@@ -90,6 +93,7 @@ private:
         const QRect client = clientFor(m_window, fitted, WindowFrameMargins(m_window));
         m_window->resize(client.size());
         m_window->move(fitted.topLeft());
+        m_placedSize = m_window->size();
     }
     void save()
     {
@@ -102,6 +106,7 @@ private:
     QPointer<QWidget> m_window;
     QString m_key;
     QRect m_target;
+    QSize m_placedSize;
     bool m_shown = false;
 };
 
