@@ -4,41 +4,62 @@
 #include "grid/grid_view.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace quel::analysis {
 
+namespace {
+// Pixels below which the page scrolls instead of shrinking chart and grid further.
+constexpr int kMinimumChartHeight = 240;
+} // namespace
+
 ChartPage::ChartPage(int index, QWidget* parent)
     : QWidget(parent)
     , m_index(index)
 {
     setObjectName(QStringLiteral("Pic1_%1").arg(index));
-    auto* layout = new QVBoxLayout(this);
+    // On a small screen the page scrolls rather than squeezing the chart under its legend.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("Scroll1_%1").arg(index));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    outer->addWidget(scroll);
+    auto* content = new QWidget(scroll);
+    scroll->setWidget(content);
+    auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(2, 2, 2, 2);
 
     auto* split = new QHBoxLayout;
     split->setSpacing(0);
-    m_chart = new ChartView(this);
+    m_chart = new ChartView(content);
     m_chart->setObjectName(QStringLiteral("GP_%1").arg(index));
-    m_gridView = new views::GridView(this);
+    m_gridView = new views::GridView(content);
     m_gridView->setObjectName(QStringLiteral("MSF1_%1").arg(index));
     m_gridView->setToolTip(QStringLiteral("统计结果数据表"));
     m_chart->setGrid(m_gridView->grid());
-    for (QWidget* w : { static_cast<QWidget*>(m_chart), static_cast<QWidget*>(m_gridView) })
+    for (QWidget* w : { static_cast<QWidget*>(m_chart), static_cast<QWidget*>(m_gridView) }) {
         w->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+        w->setMinimumHeight(kMinimumChartHeight);
+    }
+
     // Chart three quarters, result grid one quarter of the width.
     split->addWidget(m_chart, 3);
     split->addWidget(m_gridView, 1);
     layout->addLayout(split, 1);
 
-    auto* panel = new QWidget(this);
+    auto* panel = new QWidget(content);
     panel->setObjectName(QStringLiteral("Bar1_%1").arg(index));
     m_bar = new QHBoxLayout(panel);
     m_bar->setContentsMargins(0, 0, 0, 0);
@@ -64,7 +85,31 @@ ChartPage::ChartPage(int index, QWidget* parent)
     }
     m_bar->addWidget(m_rangeFrame);
 
+    // The drawing options: one panel per series on the product and trade pages, lines or
+    // bars on the pages whose axis is not always time; the trend page draws lines only.
+    if (index <= 1) {
+        m_panelsBox = new QCheckBox(QStringLiteral("分图显示"), panel);
+        m_panelsBox->setObjectName(QStringLiteral("Panels_%1").arg(index));
+        m_panelsBox->setToolTip(QStringLiteral("每个统计项目单独一图，各用自己的坐标轴。"));
+        m_bar->insertWidget(m_bar->indexOf(m_rangeFrame), m_panelsBox);
+        connect(m_panelsBox, &QCheckBox::clicked, this, [this](bool on) {
+            m_panelsByHand = on;
+            redraw();
+        });
+    }
+    if (index <= 3) {
+        m_markButton = new QPushButton(QStringLiteral("折线/柱状"), panel);
+        m_markButton->setObjectName(QStringLiteral("Mark_%1").arg(index));
+        m_markButton->setToolTip(QStringLiteral("在折线图和柱状图之间切换。"));
+        m_bar->insertWidget(m_bar->indexOf(m_rangeFrame), m_markButton);
+        connect(m_markButton, &QPushButton::clicked, this, [this] {
+            m_markSwitched = !m_markSwitched;
+            redraw();
+        });
+    }
+
     connect(m_chart, &ChartView::rangeKeyPressed, this, &ChartPage::applyRangeKey);
+    connect(m_chart, &ChartView::rangeRequested, this, &ChartPage::setRange);
     connect(m_chart, &ChartView::exportRequested, this, &ChartPage::chartExportRequested);
     connect(m_gridView, &views::GridView::exportRequested, this, &ChartPage::gridExportRequested);
     connect(m_gridView, &views::GridView::gridPressed, this,
@@ -108,16 +153,46 @@ void ChartPage::setRange(ChartRange range)
     redraw();
 }
 
-void ChartPage::redraw()
+ChartOptions ChartPage::chartOptions() const
 {
-    const ChartRange r = range();
-    m_chart->drawChart(QString(), r.start, r.end);
+    ChartOptions o;
+    o.mark = m_defaultMark;
+    if (m_markSwitched)
+        o.mark = o.mark == ChartMark::Line ? ChartMark::Bar : ChartMark::Line;
+    if (!m_panelsBox)
+        o.panels = ChartPanels::One;
+    else if (m_panelsByHand)
+        o.panels = *m_panelsByHand ? ChartPanels::Each : ChartPanels::One;
+    else
+        o.panels = ChartPanels::Auto;
+    return o;
 }
 
-void ChartPage::showResult(const QString& title, bool withHint)
+void ChartPage::draw(const QString& title)
 {
     const ChartRange r = range();
-    m_chart->drawChart(title, r.start, r.end);
+    m_chart->setOptions(chartOptions());
+    const ChartDrawing d = m_chart->drawChart(title, r.start, r.end);
+    // Until clicked, the box shows what the data chose.
+    if (m_panelsBox && !m_panelsByHand && d.drawn) {
+        const QSignalBlocker block(m_panelsBox);
+        m_panelsBox->setChecked(d.panels > 1);
+    }
+}
+
+void ChartPage::redraw()
+{
+    draw(QString());
+}
+
+void ChartPage::showResult(const QString& title, bool withHint, ChartMark mark)
+{
+    // A switch by hand holds while the analyses keep their kind of chart.
+    if (mark != m_defaultMark) {
+        m_defaultMark = mark;
+        m_markSwitched = false;
+    }
+    draw(title);
     if (withHint)
         emit hintChanged(chartHint());
     m_chart->setFocus(Qt::OtherFocusReason);

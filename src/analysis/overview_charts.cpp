@@ -43,7 +43,7 @@ ChartSpec provinceChart(const std::vector<ProvinceCount>& counts, const QString&
     chart.title = title;
     chart.note = note;
     chart.table.headings = QStringList { QStringLiteral("省份"), counted, QStringLiteral("占比") };
-    ChartSeries bars { counted, {}, SeriesKind::Bar, false };
+    OverviewSeries bars { counted, {} };
     qint64 total = 0;
     for (const ProvinceCount& p : counts)
         total += p.count;
@@ -78,8 +78,8 @@ ChartSpec PriceBandChart(const MarketOverview& o)
         "买家多而卖家少。");
     chart.table.headings = QStringList { QStringLiteral("价格区间"), QStringLiteral("产品数"),
         QStringLiteral("90天销量"), QStringLiteral("90天销售额") };
-    ChartSeries listings { QStringLiteral("产品占比(%)"), {}, SeriesKind::Bar, false };
-    ChartSeries sales { QStringLiteral("销量占比(%)"), {}, SeriesKind::Bar, false };
+    OverviewSeries listings { QStringLiteral("产品占比(%)"), {} };
+    OverviewSeries sales { QStringLiteral("销量占比(%)"), {} };
     for (const PriceBand& band : o.bands) {
         chart.categories << bandLabel(band);
         listings.values.push_back(
@@ -104,8 +104,8 @@ ChartSpec ShopChart(const MarketOverview& o)
                                 "曲线越早接近100%，市场越集中。");
     chart.table.headings = QStringList { QStringLiteral("店铺"), QStringLiteral("90天销售额"),
         QStringLiteral("90天销量"), QStringLiteral("占比"), QStringLiteral("累计占比") };
-    ChartSeries shares { QStringLiteral("占比(%)"), {}, SeriesKind::Bar, false };
-    ChartSeries running { QStringLiteral("累计占比(%)"), {}, SeriesKind::Line, false };
+    OverviewSeries shares { QStringLiteral("占比(%)"), {} };
+    OverviewSeries running { QStringLiteral("累计占比(%)"), {} };
     for (const ShopShare& s : o.topShops) {
         chart.categories << s.name;
         shares.values.push_back(100.0 * s.share);
@@ -115,6 +115,8 @@ ChartSpec ShopChart(const MarketOverview& o)
     }
     chart.series.push_back(std::move(shares));
     chart.series.push_back(std::move(running));
+    // Each shop's share above, the running total from the largest shop on below.
+    chart.options.panels = ChartPanels::Each;
     return chart;
 }
 
@@ -129,8 +131,8 @@ ChartSpec WeeklySalesChart(const MarketOverview& o)
                      .arg(o.productsWithRecords);
     chart.table.headings = QStringList { QStringLiteral("周"), QStringLiteral("成交数量"),
         QStringLiteral("成交金额") };
-    ChartSeries quantity { QStringLiteral("成交数量"), {}, SeriesKind::Bar, false };
-    ChartSeries amount { QStringLiteral("成交金额"), {}, SeriesKind::Line, true };
+    OverviewSeries quantity { QStringLiteral("成交数量"), {} };
+    OverviewSeries amount { QStringLiteral("成交金额"), {} };
     for (const WeekSales& w : o.weeks) {
         chart.categories << weekLabel(w.start);
         quantity.values.push_back(static_cast<double>(w.quantity));
@@ -140,6 +142,8 @@ ChartSpec WeeklySalesChart(const MarketOverview& o)
     }
     chart.series.push_back(std::move(quantity));
     chart.series.push_back(std::move(amount));
+    // Pieces and money: a panel each.
+    chart.options.panels = ChartPanels::Each;
     return chart;
 }
 
@@ -242,23 +246,18 @@ void FillChartGrid(views::GridModel& grid, const ChartSpec& chart)
 {
     QStringList fields { QStringLiteral("Label") };
     QStringList titles { chart.table.headings.value(0) };
-    std::vector<const ChartSeries*> drawn;
-    for (const ChartSeries& s : chart.series) {
-        // One vertical scale: a series of another unit would flatten the others. Values are
-        // shown to the cent (shares to a hundredth of a per cent).
-        if (s.secondAxis)
-            continue;
-        drawn.push_back(&s);
+    for (const OverviewSeries& s : chart.series) {
         fields << s.name;
         titles << s.name;
     }
     views::GridModel::BulkUpdate bulk(grid);
     views::setGridColumns(grid, fields, titles);
     grid.setFixedCols(1);
+    // Values to the cent (shares to a hundredth of a per cent).
     for (qsizetype i = 0; i < chart.categories.size(); ++i) {
         QList<QString> cells { chart.categories[i] };
-        for (const ChartSeries* s : drawn)
-            cells << NumberText(std::round(s->values.at(static_cast<size_t>(i)) * 100) / 100);
+        for (const OverviewSeries& s : chart.series)
+            cells << NumberText(std::round(s.values.at(static_cast<size_t>(i)) * 100) / 100);
         grid.appendRow(cells);
     }
 }
@@ -277,7 +276,7 @@ QImage RenderChart(const ChartSpec& chart, const QSize& pixels)
     FillChartGrid(grid, chart);
     QPainter painter(&image);
     QString stored;
-    DrawChart(painter, pixels, grid, stored, ChartTitleLines(chart), -1, -1);
+    DrawChart(painter, pixels, grid, stored, ChartTitleLines(chart), -1, -1, chart.options);
     return image;
 }
 

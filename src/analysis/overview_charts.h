@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "analysis/chart_layout.h"
 #include "analysis/market_overview.h"
 
 #include <QImage>
@@ -15,19 +16,11 @@ class GridModel;
 
 namespace quel::analysis {
 
-// How one series of a chart is meant to be drawn.
-enum class SeriesKind
-{
-    Bar,
-    Line
-};
-
-struct ChartSeries
+// One series of an overview chart: its name and one value per category.
+struct OverviewSeries
 {
     QString name;
-    std::vector<double> values; // one per category
-    SeriesKind kind = SeriesKind::Bar;
-    bool secondAxis = false; // on a scale of its own (another unit than the first series)
+    std::vector<double> values;
 };
 
 // A table with its column headings, as the report and the result grid show it.
@@ -45,7 +38,9 @@ struct ChartSpec
     QString subtitle; // a short second line under the title, may be empty
     QString note;
     QStringList categories;
-    std::vector<ChartSeries> series;
+    std::vector<OverviewSeries> series;
+    // Bars or lines; series of different units stand in panels of their own.
+    ChartOptions options { ChartMark::Bar, ChartPanels::One };
     FigureTable table;
 };
 
@@ -81,7 +76,7 @@ QString OverviewTitle(const MarketOverview& o);
 void FillOverviewGrid(views::GridModel& grid, const MarketOverview& o);
 
 // The grid the chart drawing reads for a chart: the categories label the points, one
-// column per series drawn on the first axis.
+// column per series.
 void FillChartGrid(views::GridModel& grid, const ChartSpec& chart);
 // The title lines the chart drawing shows: the title, and the subtitle under it.
 QString ChartTitleLines(const ChartSpec& chart);

@@ -147,6 +147,7 @@ void OverviewPage::showOverview(const MarketOverview& overview)
         ChartView* chart = m_charts[static_cast<size_t>(c)];
         FillChartGrid(*m_chartGrids[static_cast<size_t>(c)], spec);
         // The whole chart at once; a small chart has no room for the range boxes.
+        chart->setOptions(spec.options);
         if (spec.categories.isEmpty())
             chart->clearChart();
         else

@@ -2,15 +2,20 @@
 
 #include "core/feedback.h"
 #include "export/chart_image.h"
+#include "export/export_path.h"
 #include "export/grid_export.h"
-#include "widgets/dialogs.h"
 #include "grid/grid_model.h"
+#include "widgets/dialogs.h"
+#include "widgets/settings.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
+#include <QStandardPaths>
 
 namespace quel::exports {
 
@@ -33,9 +38,51 @@ PopMenu::PopMenu(Feedback& feedback, QWidget* parent)
     QAction* picture = m_pictureMenu->addAction(QStringLiteral("导出图片"));
     picture->setObjectName(QStringLiteral("mOutputPic"));
     connect(picture, &QAction::triggered, this, [this] { exportPicture(); });
+    QAction* png = m_pictureMenu->addAction(QStringLiteral("导出PNG图片"));
+    png->setObjectName(QStringLiteral("mOutputPng"));
+    connect(png, &QAction::triggered, this, [this] { exportPicture(ChartImageFormat::Png); });
+    QAction* svg = m_pictureMenu->addAction(QStringLiteral("导出SVG图片"));
+    svg->setObjectName(QStringLiteral("mOutputSvg"));
+    connect(svg, &QAction::triggered, this, [this] { exportPicture(ChartImageFormat::Svg); });
 }
 
 PopMenu::~PopMenu() = default;
+
+namespace {
+const QString kFolderKey = QStringLiteral("exports/folder");
+}
+
+QString PopMenu::gridFilters()
+{
+    return QStringLiteral("CSV (逗号分隔)(*.csv);;MS Excel文件  (*.xlsx)");
+}
+
+QString PopMenu::exportFolder()
+{
+    const QString last = shell::ProgramSettings()->value(kFolderKey).toString();
+    if (!last.isEmpty() && QFileInfo(last).isDir())
+        return last;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+QString PopMenu::askFileName(
+    const QString& caption, const QString& filters, const QString& fallbackFilter)
+{
+    QString filter;
+    const QString path
+        = shell::Dialogs::saveFileName(parentWidget(), caption, filters, exportFolder(), &filter);
+    if (path.isEmpty())
+        return path;
+    return QFileInfo(WithFilterExtension(path, filter.isEmpty() ? fallbackFilter : filter))
+        .absoluteFilePath();
+}
+
+void PopMenu::remember(const QString& path)
+{
+    shell::ProgramSettings()->setValue(kFolderKey, QFileInfo(path).absolutePath());
+    emit exported(path);
+}
 
 void PopMenu::popupGridMenu(views::GridModel* grid, const QPoint& globalPos)
 {
@@ -43,9 +90,9 @@ void PopMenu::popupGridMenu(views::GridModel* grid, const QPoint& globalPos)
     m_gridMenu->popup(globalPos);
 }
 
-void PopMenu::popupPictureMenu(QWidget* chart, const QPoint& globalPos)
+void PopMenu::popupPictureMenu(QWidget* chart, const QPoint& globalPos, ChartRenderer render)
 {
-    m_picture = chart;
+    setPicture(chart, std::move(render));
     m_pictureMenu->popup(globalPos);
 }
 
@@ -55,8 +102,8 @@ bool PopMenu::exportGrid()
         m_feedback.message(QStringLiteral("表格中没有数据！"));
         return false;
     }
-    const QString path = shell::Dialogs::saveFileName(parentWidget(), QStringLiteral("导出表格"),
-        QStringLiteral("CSV (逗号分隔)(*.csv);;MS Excel文件  (*.xlsx)"));
+    const QString path = askFileName(QStringLiteral("导出表格"), gridFilters(),
+        gridFilters().section(QStringLiteral(";;"), 0, 0));
     if (path.isEmpty())
         return false;
     if (QFile::exists(path)) {
@@ -74,6 +121,7 @@ bool PopMenu::exportGrid()
         m_feedback.message(QStringLiteral("导出表格出错（%1）！").arg(error));
         return false;
     }
+    remember(path);
     return true;
 }
 
@@ -87,8 +135,8 @@ bool PopMenu::exportPicture()
     QCoreApplication::processEvents();
     const QImage image = m_picture->grab().toImage();
 
-    QString path = shell::Dialogs::saveFileName(
-        parentWidget(), QStringLiteral("导出图片"), QStringLiteral("JGP格式(*.jpg)"));
+    const QString filter = QStringLiteral("JPG格式(*.jpg)");
+    QString path = askFileName(QStringLiteral("导出图片"), filter, filter);
     if (path.isEmpty())
         return false;
     path = JpegFileName(path);
@@ -99,6 +147,53 @@ bool PopMenu::exportPicture()
         m_feedback.message(QStringLiteral("保存图片出错！"));
         return false;
     }
+    remember(path);
+    return true;
+}
+
+bool PopMenu::exportPicture(ChartImageFormat format)
+{
+    if (format == ChartImageFormat::Jpeg)
+        return exportPicture();
+    if (!m_picture)
+        return false;
+    const bool png = format == ChartImageFormat::Png;
+    const QString filter
+        = png ? QStringLiteral("PNG格式(*.png)") : QStringLiteral("SVG格式(*.svg)");
+    QString path = askFileName(QStringLiteral("导出图片"), filter, filter);
+    if (path.isEmpty())
+        return false;
+    if (ChartImageFormatOf(path) != format)
+        path += png ? QStringLiteral(".png") : QStringLiteral(".svg");
+    if (QFile::exists(path)
+        && !m_feedback.ask(QStringLiteral("文件“%1”已存在，是否覆盖？").arg(path)))
+        return false;
+    // The chart drawn afresh at its shown size: twice as many pixels for PNG, shapes and
+    // text for SVG. Without a way to draw it again, PNG takes the screen copy.
+    const QSize size = m_picture->size();
+    bool saved = false;
+    if (png) {
+        QImage image;
+        if (m_render) {
+            image = QImage(size * 2, QImage::Format_RGB32);
+            image.setDevicePixelRatio(2);
+            QPainter painter(&image);
+            m_render(painter, size);
+        } else {
+            image = m_picture->grab().toImage();
+        }
+        saved = SavePng(image, path);
+    } else {
+        const ChartRenderer render = m_render ? m_render : [this](QPainter& p, const QSize&) {
+            p.drawPixmap(0, 0, m_picture->grab());
+        };
+        saved = SaveSvg(render, size, path, QString());
+    }
+    if (!saved) {
+        m_feedback.message(QStringLiteral("保存图片出错！"));
+        return false;
+    }
+    remember(path);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "analysis/chart_view.h"
 #include "analysis/overview_page.h"
 #include "export/pop_menu.h"
 #include "grid/grid_view.h"
@@ -7,19 +8,26 @@
 #include "shell/list_pages.h"
 #include "shell/maintenance.h"
 #include "views/list_views.h"
+#include "widgets/window_placement.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace quel::shell {
+
+namespace {
+const QSize kMinimumSize(600, 420);
+}
 
 QString MainWindow::caption()
 {
@@ -39,11 +47,9 @@ MainWindow::MainWindow(const QString& dataFolder, QWidget* parent)
     installCommands(*this, m_commands);
     installListViews();
     installExportMenus();
-    // 1280x800, or the screen's work area when that is smaller.
-    QSize size(1280, 800);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableGeometry().size());
-    resize(size);
+    // 1280x800 at first, always inside the screen's work area with its frame, and where the
+    // user left it the time before.
+    KeepWindowPlacement(this, QStringLiteral("MF"), QSize(1280, 800));
 }
 
 MainWindow::~MainWindow() = default;
@@ -102,7 +108,9 @@ void MainWindow::buildPages()
     }
 
     setCentralWidget(central);
-    setMinimumSize(320, 240);
+    // Small enough for any laptop screen; the pages scroll where they need more room, the
+    // hint label below them always shows.
+    setMinimumSize(kMinimumSize);
     connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
 }
 
@@ -148,8 +156,26 @@ void MainWindow::installExportMenus()
     };
     connect(m_listViews, &views::ListViews::exportRequested, this, popupGrid);
     connect(m_analysis, &AnalysisPage::gridExportRequested, this, popupGrid);
-    connect(m_analysis, &AnalysisPage::chartExportRequested, m_popMenu,
-        &exports::PopMenu::popupPictureMenu);
+    // The chart areas also draw themselves again for the PNG and SVG files.
+    connect(m_analysis, &AnalysisPage::chartExportRequested, this,
+        [this](QWidget* chart, const QPoint& globalPos) {
+            exports::PopMenu::ChartRenderer render;
+            if (auto* view = qobject_cast<analysis::ChartView*>(chart)) {
+                render = [view](QPainter& painter, const QSize& size) {
+                    const QRect inside = view->contentsRect();
+                    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+                    painter.translate(inside.topLeft());
+                    view->render(painter, inside.size());
+                };
+            }
+            m_popMenu->popupPictureMenu(chart, globalPos, render);
+        });
+    // Where the file went, in full, where every summary is written.
+    connect(m_popMenu, &exports::PopMenu::exported, this, [this](const QString& path) {
+        const QString text = QStringLiteral("已导出到 ") + QDir::toNativeSeparators(path);
+        m_hint->setText(text);
+        m_hint->setToolTip(text);
+    });
 }
 
 ListPage* MainWindow::listPage(int list) const

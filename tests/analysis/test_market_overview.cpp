@@ -276,8 +276,8 @@ TEST_F(Overview, GridHoldsEveryFigureAndTable)
     EXPECT_EQ(chartGrid.dataRowCount(), 2);
     EXPECT_EQ(column(chartGrid, 0), (QStringList { "O'Neil", "甲店" }));
     EXPECT_EQ(column(chartGrid, 2), (QStringList { "75", "100" }));
-    // A series on a scale of its own is left to the table.
-    quel::views::GridModel weekGrid;
-    FillChartGrid(weekGrid, WeeklySalesChart(o));
-    EXPECT_EQ(weekGrid.cols(), 2);
+    // Pieces and money in panels of their own; shares side by side on one axis.
+    EXPECT_EQ(WeeklySalesChart(o).options.panels, ChartPanels::Each);
+    EXPECT_EQ(PriceBandChart(o).options.panels, ChartPanels::One);
+    EXPECT_EQ(PriceBandChart(o).options.mark, ChartMark::Bar);
 }
