@@ -1,33 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "core/feedback.h"
-#include "store/catalogue.h"
-#include "store/data_folder.h"
-#include "store/database.h"
-#include "store/db_operate.h"
+#include "batch_fixture.h"
 #include "support/pdf_text.h"
-#include "support/temp_dir.h"
 
 #include <QFile>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
 
 // The report command through the built program, over two categories: 台灯 with two shops
 // (75 and 25 of the 90-day amount) and trades, 钢笔 with one product and no records.
-class BatchReportTest : public ::testing::Test
+class BatchReportTest : public quel::test::BatchFolderTest
 {
 protected:
     void SetUp() override
     {
-        QString error;
-        ASSERT_TRUE(quel::store::initialiseDataFolder(m_dir.path(), quel::test::binDir(), &error))
-            << error.toStdString();
-        quel::store::Catalogue catalogue(m_dir.path());
-        catalogue.LoadCurrentDatabase();
-        quel::SilentFeedback feedback;
-        quel::store::DB_Operate db(catalogue, feedback);
-        const char* statements[] = {
+        fill({
             "INSERT INTO 产品表(ID,KWord,SName,Addr,Price,Num9,Style) "
             "VALUES(1,'台灯','甲店','浙江 杭州',25,3,'1')",
             "INSERT INTO 产品表(ID,KWord,SName,Addr,Price,Num9,Style) "
@@ -39,22 +26,13 @@ protected:
             "INSERT INTO 交易表(PID,BCode,Buyer,Dat,Pri,Num) VALUES(2,'b1','甲',#2026-12-6 "
             "10:00#,12.5,1)",
             "INSERT INTO 客户表(BCode,BName,Prov) VALUES('b1','甲','北京')",
-        };
-        for (const char* sql : statements)
-            ASSERT_TRUE(db.ExecuteSql(QString::fromUtf8(sql))) << sql;
-        quel::store::DatabasePool::shared().releaseAll();
+        });
     }
 
     std::pair<int, QString> run(const QStringList& arguments)
     {
-        QProcess process;
-        process.start(quel::test::binDir() + "/quelmar",
-            QStringList { "--data", m_dir.path(), "--batch", "report" } + arguments);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        return { process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError()) };
+        return runBatch(QStringList { "report" } + arguments);
     }
-
-    quel::test::TempDir m_dir;
 };
 
 } // namespace

@@ -1,32 +1,19 @@
-#include "core/feedback.h"
-#include "store/catalogue.h"
-#include "store/data_folder.h"
-#include "store/database.h"
-#include "store/db_operate.h"
-#include "support/temp_dir.h"
+#include "batch_fixture.h"
 
 #include <QFile>
 #include <QImageReader>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace {
 
 // The trade, buyer and cycle analyses through the built program's analyse command, over a
 // data folder with products 1, 2, 12 and 112, their trades and buyers.
-class BatchTradesTest : public ::testing::Test
+class BatchTradesTest : public quel::test::BatchFolderTest
 {
 protected:
     void SetUp() override
     {
-        QString error;
-        ASSERT_TRUE(quel::store::initialiseDataFolder(m_dir.path(), quel::test::binDir(), &error))
-            << error.toStdString();
-        quel::store::Catalogue catalogue(m_dir.path());
-        catalogue.LoadCurrentDatabase();
-        quel::SilentFeedback feedback;
-        quel::store::DB_Operate db(catalogue, feedback);
-        const char* statements[] = {
+        fill({
             "INSERT INTO 产品表(ID,P_Name,SName,Price,Num9) VALUES(1,'诺基亚','甲店',10,5)",
             "INSERT INTO 产品表(ID,P_Name,SName,Price,Num9) VALUES(2,'诺基亚','乙店',20,1)",
             "INSERT INTO 产品表(ID,P_Name,SName,Price,Num9) VALUES(12,'Levi''s 501','乙店',3,2)",
@@ -42,26 +29,17 @@ protected:
             "INSERT INTO 客户表(BCode,BName,Prov) VALUES('b1','甲','浙江')",
             "INSERT INTO 客户表(BCode,BName,Prov) VALUES('b2','乙','上海')",
             "INSERT INTO 客户表(BCode,BName,Prov) VALUES('b3','丙','北京')",
-        };
-        for (const char* sql : statements)
-            ASSERT_TRUE(db.ExecuteSql(QString::fromUtf8(sql))) << sql;
-        quel::store::DatabasePool::shared().releaseAll();
+        });
     }
 
     std::pair<int, QString> run(const QStringList& arguments)
     {
-        QProcess process;
-        process.start(quel::test::binDir() + "/quelmar",
-            QStringList { "--data", m_dir.path(), "--batch", "analyse" } + arguments);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        return { process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError()) };
+        return runBatch(QStringList { "analyse" } + arguments);
     }
     QStringList csvLines(const QString& name)
     {
         return QString::fromUtf8(m_dir.read(name).mid(3)).split("\r\n", Qt::SkipEmptyParts);
     }
-
-    quel::test::TempDir m_dir;
 };
 
 } // namespace
@@ -88,9 +66,9 @@ TEST_F(BatchTradesTest, PeriodsShareOneAxisAndDrawAChart)
     EXPECT_EQ(QImageReader(chart).size(), QSize(640, 480));
 
     // Average prices: a month without trades has none, an empty cell in the file.
-    const auto [average, why] = run({ "periods", "--products", "1,2,12", "--unit", "month",
-        "--measure", "average", "--series", "product", "--out", m_dir.file("a.csv"), "--chart",
-        m_dir.file("a.png") });
+    const auto [average, why]
+        = run({ "periods", "--products", "1,2,12", "--unit", "month", "--measure", "average",
+            "--series", "product", "--out", m_dir.file("a.csv"), "--chart", m_dir.file("a.png") });
     ASSERT_EQ(average, 0) << why.toStdString();
     EXPECT_EQ(csvLines("a.csv"),
         (QStringList { "序号,日期,Levi's 501,诺基亚", "1,2010.01.01,,10.00", "2,2010.02.01,,",
