@@ -98,6 +98,10 @@ public:
     // body, a page too large or nested too deep. An HTTP error status with its complete
     // error page is not incomplete.
     bool loadIncomplete() const { return m_loadIncomplete; }
+    // The last page's bytes hold its closing </html> tag: a body that the server cut and
+    // closed, or sent under a Content-Length that lies, ends without it although the
+    // transport saw nothing wrong.
+    bool pageClosed() const { return m_pageClosed; }
     // Requests the last navigation sent (1 without retries).
     int attempts() const { return m_attempts; }
 
@@ -149,6 +153,7 @@ private:
     int m_httpStatus = 0;
     int m_attempts = 0;
     bool m_loadIncomplete = false;
+    bool m_pageClosed = false;
     bool m_stopping = false;
     bool m_backingOff = false;
     int m_requestTimeoutMs = 30000;
