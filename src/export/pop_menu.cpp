@@ -3,8 +3,8 @@
 #include "core/feedback.h"
 #include "export/chart_image.h"
 #include "export/grid_export.h"
-#include "widgets/dialogs.h"
 #include "grid/grid_model.h"
+#include "widgets/dialogs.h"
 
 #include <QCoreApplication>
 #include <QFile>
