@@ -31,9 +31,11 @@ QCoreApplication& app()
 
 constexpr int kProducts = 40;
 
-quel::market::MarketOptions marketOptions(double failRate = 0.0)
+quel::market::MarketOptions marketOptions(
+    double failRate = 0.0, std::vector<quel::market::ScriptedFault> rewrites = {})
 {
     quel::market::MarketOptions o = quel::market::MarketOptions::forTests();
+    o.scriptedFaults = std::move(rewrites);
     o.seed = 7;
     o.products = 120;
     o.salesMax = 120;
@@ -243,4 +245,46 @@ TEST(CrashConsistency, FaultSoakEndsAsACleanRun)
     std::cout << "fault soak: " << runs << " runs until " << missing << " products were missing ("
               << unviewable << " cannot be viewed)" << std::endl;
     expectSameAsClean(clean, snapshot(soaked.databaseFile()));
+}
+
+// Pages that arrive whole to the transport but are cut or not what they claim: the run
+// stores none of them and exits 3, and a rerun on a healthy marketplace ends as the clean
+// run. Rewrites that lose nothing (a record shown on two pages, a pager in a script) leave
+// the clean run's rows at once.
+TEST(CrashConsistency, RewrittenPagesThenAHealthyRerunEndAsACleanRun)
+{
+    app();
+    using quel::market::Fault;
+    quel::market::TestServer healthy(marketOptions());
+    const Snapshot clean = cleanRun(healthy);
+    struct Case
+    {
+        quel::market::ScriptedFault rewrite;
+        bool losesPages;
+    };
+    const Case cases[] = {
+        { { "bid_page=2", -1, Fault::CutClosed }, true },
+        { { "bid_page=1", -1, Fault::LyingLength }, true },
+        { { "tab=deal", -1, Fault::NoRecordTable }, true },
+        { { "bid_page=1", -1, Fault::SelfPager }, true },
+        { { "tab=deal", -1, Fault::ShiftedRows }, false },
+        { { "tab=deal", -1, Fault::ScriptPager }, false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(quel::market::faultName(c.rewrite.fault));
+        quel::market::TestServer rewriting(marketOptions(0, { c.rewrite }));
+        MarketFolder folder(rewriting);
+        const BatchResult first = quel::test::runQuelmar(folder.folder(),
+            QString::fromStdString(rewriting.baseUrl()), { QStringLiteral("details") }, {}, 300000);
+        if (c.losesPages) {
+            EXPECT_EQ(first.exitCode, 3) << describe(first).toStdString();
+            EXPECT_LT(snapshot(folder.databaseFile()).tradeCount, clean.tradeCount);
+            const BatchResult rerun
+                = quel::test::runQuelmar(folder.folder(), QString::fromStdString(healthy.baseUrl()),
+                    { QStringLiteral("details") }, {}, 300000);
+            EXPECT_TRUE(rerun.exitCode == 0 || rerun.exitCode == 3)
+                << describe(rerun).toStdString();
+        }
+        expectSameAsClean(clean, snapshot(folder.databaseFile()));
+    }
 }
