@@ -228,8 +228,11 @@ TEST(CrashConsistency, FaultSoakEndsAsACleanRun)
         - int(std::count_if(clean.products.cbegin(), clean.products.cend(),
             [](const QString& figures) { return !figures.section('|', 2, 2).isEmpty(); }));
 
-    // The same marketplace (seed and date) with three requests in ten failing.
-    quel::market::TestServer faulty(marketOptions(0.3));
+    // The same marketplace (seed and date) with three requests in ten failing, and of the
+    // others about one in seven rewritten the way broken sites serve pages.
+    quel::market::MarketOptions faultyOptions = marketOptions(0.3);
+    faultyOptions.rewriteRate = 0.15;
+    quel::market::TestServer faulty(faultyOptions);
     MarketFolder soaked(faulty);
     int runs = 0;
     int missing = kProducts;
