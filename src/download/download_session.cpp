@@ -7,6 +7,7 @@
 #include "store/statement.h"
 #include "web/market.h"
 
+#include <QDir>
 #include <QProcessEnvironment>
 #include <algorithm>
 
@@ -37,8 +38,34 @@ int DownloadSession::initialWorkers(DownloadKind kind)
     return kind == DownloadKind::Details ? 10 : 15;
 }
 
+namespace {
+
+// Whether the database takes a write: a table made and rolled back, so that a read-only or
+// full database is found before any page is downloaded rather than at the first import.
+bool databaseTakesWrites(const store::Connection& conn, QString* why)
+{
+    store::Transaction tx = conn.transaction();
+    if (!tx.isActive()) {
+        *why = conn.database() ? conn.database()->lastErrorText() : QString();
+        return false;
+    }
+    return conn.execute(QStringLiteral("CREATE TABLE TEMP_WriteProbe (x INTEGER)"), why);
+}
+
+} // namespace
+
 bool DownloadSession::prepare(const QString& condition, Feedback& feedback)
 {
+    if (!m_conn.isOpen()) {
+        feedback.message(QStringLiteral("无法建立数据库连接！"));
+        return false;
+    }
+    QString unwritable;
+    if (!databaseTakesWrites(m_conn, &unwritable)) {
+        feedback.message(QStringLiteral("数据库无法写入：%1（%2）")
+                             .arg(QDir::toNativeSeparators(m_conn.database()->path()), unwritable));
+        return false;
+    }
     std::optional<std::vector<DownloadJob>> jobs;
     if (m_kind == DownloadKind::Details) {
         jobs = FillProductJobs(m_conn, condition, feedback);
@@ -180,6 +207,9 @@ void DownloadSession::onRowChanged(int index)
 void DownloadSession::onPoolFinished()
 {
     m_renew.stop();
+    // The jobs this copy held go back to the others at once.
+    if (m_claims && !m_pool->fatalError().isEmpty())
+        m_claims->releaseAll();
     if (m_claims) {
         QString why;
         if (!m_claims->end(&why) && m_claimError.isEmpty())
@@ -199,8 +229,16 @@ bool DownloadSession::importResult(int index, const DownloadJob& job, const QStr
         if (ok)
             ++m_profiles;
     }
-    if (!ok)
+    if (!ok) {
         m_reasons.insert(index, why);
+        // An import that failed because the database no longer takes writes (a full disk,
+        // say) would fail for every job still to come.
+        QString unwritable;
+        if (m_pool && !databaseTakesWrites(m_conn, &unwritable))
+            m_pool->abandon(
+                QStringLiteral("数据库无法写入：%1（%2）")
+                    .arg(QDir::toNativeSeparators(m_conn.database()->path()), unwritable));
+    }
     return ok;
 }
 
@@ -241,6 +279,13 @@ void DownloadSession::start()
 {
     if (!m_pool)
         return;
+    // A folder that cannot take the workers' files would fail every job after its download.
+    QString why;
+    if (!DownloadPool::folderTakesFiles(m_pool->workFolder(), &why)) {
+        m_pool->abandon(QStringLiteral("数据文件夹无法写入下载结果：%1（%2）")
+                            .arg(QDir::toNativeSeparators(m_pool->workFolder()), why));
+        return;
+    }
     if (m_claims)
         m_renew.start();
     m_pool->start();

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <cstdio>
+#include <cstring>
 
 namespace quel::worker {
 
@@ -249,11 +250,17 @@ void FetchJob::writeResult(const QString& text)
     if (m_writing || m_finished)
         return;
     m_writing = true;
-    m_writtenFile = web::SaveTextFile(text, m_job.outputFile, m_timing.tickMs);
+    int error = 0;
+    m_writtenFile = web::SaveTextFile(text, m_job.outputFile, m_timing.tickMs, &error);
     m_writing = false;
     m_job.url.clear();
-    if (m_writtenFile.isEmpty())
+    if (m_writtenFile.isEmpty()) {
         m_exitCode = ExitNotWritten;
+        const QString line
+            = QStringLiteral("quelfetch: %1: %2\n")
+                  .arg(m_job.outputFile, QString::fromLocal8Bit(std::strerror(error)));
+        std::fputs(line.toLocal8Bit().constData(), stderr);
+    }
     finish();
 }
 

@@ -4,6 +4,7 @@
 #include "download_test_db.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QThread>
 #include <csignal>
@@ -296,4 +297,26 @@ TEST(BatchRuns, SignalsEndTheWorkersKeepTheImportsAndDropTheWorkTables)
             QThread::msleep(50);
         EXPECT_FALSE(quel::test::processAlive(pid.toLongLong())) << pid.toStdString();
     }
+}
+
+TEST(BatchRuns, AWorkerWhoseFileTheDiskRefusedEndsTheRunAsFatal)
+{
+    // Every other worker would download its page only to fail the same way: the run ends at
+    // once with one message, the running workers are ended, nothing else is marked done.
+    BatchFolder f;
+    f.db.addProduct(QStringLiteral("full"));
+    for (int i = 0; i < 4; ++i)
+        f.db.addProduct(QStringLiteral("hang"));
+    f.db.addProduct(QStringLiteral("item:2"));
+    QElapsedTimer clock;
+    clock.start();
+    const BatchResult r
+        = f.run({ QStringLiteral("details"), QStringLiteral("--workers"), QStringLiteral("5") });
+    EXPECT_EQ(r.exitCode, 1) << describe(r).toStdString();
+    EXPECT_LT(clock.elapsed(), 30000);
+    EXPECT_EQ(r.err.count(QStringLiteral("数据文件夹无法写入下载结果")), 1)
+        << describe(r).toStdString();
+    EXPECT_EQ(f.style(QStringLiteral("full")), QString());
+    EXPECT_EQ(f.db.count(QStringLiteral("交易表")), 0);
+    EXPECT_TRUE(quel::test::workerFiles(f.folder()).isEmpty());
 }
