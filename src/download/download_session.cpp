@@ -60,6 +60,29 @@ bool DownloadSession::prepare(const QString& condition, Feedback& feedback)
         feedback.message(QStringLiteral("无法建立数据库连接！"));
         return false;
     }
+    if (!m_conn.database()->isServer()) {
+        // Beside the database: runs on this machine agree, whichever data folder they use.
+        auto lock
+            = std::make_unique<QLockFile>(m_conn.database()->path() + QStringLiteral(".lock"));
+        lock->setStaleLockTime(0); // only a lock whose process is gone is stale
+        if (!lock->tryLock(0) && lock->error() != QLockFile::LockFailedError) {
+            feedback.message(QStringLiteral("无法在数据库旁建立下载锁：%1")
+                                 .arg(QDir::toNativeSeparators(lock->fileName())));
+            return false;
+        }
+        if (!lock->isLocked()) {
+            qint64 pid = 0;
+            QString host, program;
+            lock->getLockInfo(&pid, &host, &program);
+            feedback.message(
+                QStringLiteral("另一个下载（%1，进程 %2）正在向数据库 %3 下载，请等它结束后再试。")
+                    .arg(program.isEmpty() ? QStringLiteral("quelmar") : program)
+                    .arg(pid)
+                    .arg(QDir::toNativeSeparators(m_conn.database()->path())));
+            return false;
+        }
+        m_downloadLock = std::move(lock);
+    }
     QString unwritable;
     if (!databaseTakesWrites(m_conn, &unwritable)) {
         feedback.message(QStringLiteral("数据库无法写入：%1（%2）")

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTcpServer>
 #include <QThread>
 #include <csignal>
@@ -319,4 +320,39 @@ TEST(BatchRuns, AWorkerWhoseFileTheDiskRefusedEndsTheRunAsFatal)
     EXPECT_EQ(f.style(QStringLiteral("full")), QString());
     EXPECT_EQ(f.db.count(QStringLiteral("交易表")), 0);
     EXPECT_TRUE(quel::test::workerFiles(f.folder()).isEmpty());
+}
+
+TEST(BatchRuns, ASecondRunIntoTheSameDatabaseFileIsRefused)
+{
+    BatchFolder f;
+    f.db.addProduct(QStringLiteral("hang"));
+    f.release();
+    auto first = quel::test::startQuelmar(
+        f.folder(), f.marketUrl(), { QStringLiteral("details") }, kWorker);
+    // The first run holds the lock once it lists its jobs.
+    QElapsedTimer wait;
+    wait.start();
+    while (!QFileInfo::exists(f.databaseFile() + QStringLiteral(".lock")) && wait.elapsed() < 20000)
+        QThread::msleep(20);
+    ASSERT_TRUE(QFileInfo::exists(f.databaseFile() + QStringLiteral(".lock")));
+    const BatchResult second
+        = quel::test::runQuelmar(f.folder(), f.marketUrl(), { QStringLiteral("details") }, kWorker);
+    EXPECT_EQ(second.exitCode, 1) << describe(second).toStdString();
+    EXPECT_TRUE(second.err.contains(QStringLiteral("进程 %1").arg(first->processId())))
+        << describe(second).toStdString();
+    first->terminate();
+    quel::test::finishQuelmar(*first);
+
+    // A run killed outright leaves a lock whose process is gone: the next run goes ahead.
+    auto killed = quel::test::startQuelmar(
+        f.folder(), f.marketUrl(), { QStringLiteral("details") }, kWorker);
+    wait.restart();
+    while (!QFileInfo::exists(f.databaseFile() + QStringLiteral(".lock")) && wait.elapsed() < 20000)
+        QThread::msleep(20);
+    killed->kill();
+    quel::test::finishQuelmar(*killed);
+    f.reopen();
+    f.db.exec(QStringLiteral("DELETE FROM 产品表"));
+    const BatchResult after = f.run({ QStringLiteral("details") });
+    EXPECT_EQ(after.exitCode, 0) << describe(after).toStdString();
 }
