@@ -186,12 +186,13 @@ DownloadPool::FeedAnswer DownloadSession::claimJobs(int wanted)
     if (!m_claimError.isEmpty())
         return answer;
     QString why;
-    const std::optional<std::vector<qint64>> ids = m_claims->claim(wanted, &why);
-    if (!ids) {
+    const std::optional<JobClaims::Claimed> claimed = m_claims->claimOrWait(wanted, &why);
+    if (!claimed) {
         m_claimError = why;
         return answer;
     }
-    for (const qint64 id : *ids) {
+    const std::vector<qint64>& ids = claimed->ids;
+    for (const qint64 id : ids) {
         if (std::optional<DownloadJob> job = jobOfClaim(id)) {
             answer.jobs.push_back(std::move(*job));
             continue;
@@ -204,16 +205,13 @@ DownloadPool::FeedAnswer DownloadSession::claimJobs(int wanted)
     }
     if (!answer.jobs.empty())
         return answer;
-    if (!ids->empty()) {
+    if (!ids.empty()) {
         answer.more = true;
         return answer;
     }
     // Nothing to claim now: the run waits while another copy holds claims, to take them
     // over should that copy die, and to take the jobs it fails.
-    const std::optional<bool> busy = m_claims->othersBusy(&why);
-    if (!busy)
-        m_claimError = why;
-    answer.more = busy.value_or(false);
+    answer.more = claimed->othersBusy;
     return answer;
 }
 
