@@ -291,3 +291,68 @@ TEST(CrashConsistency, RewrittenPagesThenAHealthyRerunEndAsACleanRun)
         expectSameAsClean(clean, snapshot(folder.databaseFile()));
     }
 }
+
+// Profiles behind a login wall (HTTP 200, no profile) or cut short: no buyer is stored as
+// coming from nowhere, the run exits 3, and the buyers are offered again, so a rerun on a
+// healthy marketplace stores every profile as a clean run does.
+TEST(CrashConsistency, ProfilesThatAreNoProfilesAreOfferedAgain)
+{
+    app();
+    using quel::market::Fault;
+    quel::market::TestServer healthy(marketOptions());
+    const auto profiles = [](const QString& databaseFile) {
+        QString error;
+        auto db = quel::store::Database::open(
+            databaseFile, QString::fromLatin1(quel::store::kDatabasePassword), &error);
+        EXPECT_TRUE(db) << error.toStdString();
+        QStringList rows;
+        quel::store::Statement st = db
+            ? db->prepare(QStringLiteral("SELECT BCode,BName,Prov,Regi,RDat,LDat FROM 客户表"))
+            : quel::store::Statement();
+        while (st && st.step() == quel::store::StepResult::Row) {
+            QStringList row;
+            for (int i = 0; i < st.columnCount(); ++i)
+                row << st.text(i);
+            rows << row.join('|');
+        }
+        rows.sort();
+        return rows;
+    };
+    // Details first, on the healthy marketplace: the buyers to profile.
+    const auto detailed = [&](MarketFolder& folder) {
+        const BatchResult r = quel::test::runQuelmar(folder.folder(),
+            QString::fromStdString(healthy.baseUrl()), { QStringLiteral("details") }, {}, 300000);
+        EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 3) << describe(r).toStdString();
+    };
+    MarketFolder clean(healthy);
+    detailed(clean);
+    // Every folder starts from the same detailed database.
+    const QString detailedCopy = clean.db.dir.file(QStringLiteral("detailed.mdb"));
+    ASSERT_TRUE(QFile::copy(clean.databaseFile(), detailedCopy));
+    const BatchResult cleanBuyers = quel::test::runQuelmar(clean.folder(),
+        QString::fromStdString(healthy.baseUrl()), { QStringLiteral("buyers") }, {}, 300000);
+    ASSERT_TRUE(cleanBuyers.exitCode == 0 || cleanBuyers.exitCode == 3)
+        << describe(cleanBuyers).toStdString();
+    const QStringList cleanProfiles = profiles(clean.databaseFile());
+    ASSERT_FALSE(cleanProfiles.isEmpty());
+
+    // (Profiles cut short fail their jobs the same way: tests/worker covers them.)
+    for (const Fault fault : { Fault::LoginWall }) {
+        SCOPED_TRACE(quel::market::faultName(fault));
+        quel::market::TestServer walled(marketOptions(0, { { "user_profile", -1, fault } }));
+        MarketFolder folder(healthy);
+        QFile::remove(folder.databaseFile());
+        ASSERT_TRUE(QFile::copy(detailedCopy, folder.databaseFile()));
+        const QStringList before = profiles(folder.databaseFile());
+        const BatchResult r = quel::test::runQuelmar(folder.folder(),
+            QString::fromStdString(walled.baseUrl()), { QStringLiteral("buyers") }, {}, 300000);
+        EXPECT_EQ(r.exitCode, 3) << describe(r).toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("profiles written: 0")))
+            << describe(r).toStdString();
+        EXPECT_EQ(profiles(folder.databaseFile()), before);
+        const BatchResult rerun = quel::test::runQuelmar(folder.folder(),
+            QString::fromStdString(healthy.baseUrl()), { QStringLiteral("buyers") }, {}, 300000);
+        EXPECT_TRUE(rerun.exitCode == 0 || rerun.exitCode == 3) << describe(rerun).toStdString();
+        EXPECT_EQ(profiles(folder.databaseFile()), cleanProfiles);
+    }
+}
