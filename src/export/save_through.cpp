@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/save_through.h"
 
+#include <QFile>
 #include <QSaveFile>
 #include <cerrno>
 #include <cstring>
@@ -41,6 +42,10 @@ bool WriteAll(QIODevice& out, const QByteArray& bytes, QString* error)
 bool SaveThrough(
     const QString& path, const std::function<bool(QIODevice&, QString*)>& write, QString* error)
 {
+    // The new file takes the place of the old one with the old one's permissions.
+    const bool existed = QFile::exists(path);
+    const QFileDevice::Permissions permissions
+        = existed ? QFile::permissions(path) : QFileDevice::Permissions();
     QSaveFile file(path);
     // Unbuffered: a write the disk refuses fails at once, where a buffered one would fail
     // only in the flush of the close, whose error the staging file does not keep.
@@ -53,6 +58,8 @@ bool SaveThrough(
     }
     if (!file.commit())
         return fail(error, WriteErrorText(file));
+    if (existed)
+        QFile::setPermissions(path, permissions);
     return true;
 }
 

@@ -18,8 +18,8 @@ QString WriteErrorText(const QIODevice& device);
 
 // Writes a file through a staging copy beside it. `write` fills the device and says whether
 // it succeeded; the file at path is replaced only when it did, every byte reached the disk
-// and the copy was renamed into place. Otherwise the old file stays untouched and error
-// says why.
+// and the copy was renamed into place (with the old file's permissions). Otherwise the old
+// file stays untouched and error says why.
 bool SaveThrough(
     const QString& path, const std::function<bool(QIODevice&, QString*)>& write, QString* error);
 
