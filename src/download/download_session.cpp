@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QProcessEnvironment>
+#include <QSet>
 #include <algorithm>
 
 namespace quel::download {
@@ -284,7 +285,24 @@ QProcessEnvironment DownloadSession::workerEnvironment()
 DownloadTotals DownloadSession::totals() const
 {
     DownloadTotals t;
-    if (m_pool) {
+    if (m_pool && m_claims) {
+        // A shared job may come back to this copy after another copy failed it too: it is
+        // one job, counted by how it ended here last.
+        QHash<qint64, bool> lastFailed;
+        for (const DownloadJob& job : m_pool->jobs()) {
+            if (job.state == DownloadJob::Harvested)
+                lastFailed.insert(job.id, job.failed);
+            else if (!lastFailed.contains(job.id))
+                lastFailed.insert(job.id, false);
+        }
+        QSet<qint64> harvested;
+        for (const DownloadJob& job : m_pool->jobs())
+            if (job.state == DownloadJob::Harvested)
+                harvested.insert(job.id);
+        t.jobs = int(lastFailed.size());
+        for (const qint64 id : std::as_const(harvested))
+            ++(lastFailed.value(id) ? t.failed : t.succeeded);
+    } else if (m_pool) {
         t.jobs = int(m_pool->jobs().size());
         t.failed = m_pool->failedJobs();
         t.succeeded = m_pool->finishedJobs() - m_pool->failedJobs();
