@@ -102,6 +102,9 @@ public:
     // closed, or sent under a Content-Length that lies, ends without it although the
     // transport saw nothing wrong.
     bool pageClosed() const { return m_pageClosed; }
+    // The transport's error of the last completed load (a QNetworkReply::NetworkError; 0 when
+    // the transport reported none).
+    int networkError() const { return m_networkError; }
     // Requests the last navigation sent (1 without retries).
     int attempts() const { return m_attempts; }
 
@@ -151,6 +154,7 @@ private:
     QString m_errorString;
     quint64 m_navigation = 0;
     int m_httpStatus = 0;
+    int m_networkError = 0;
     int m_attempts = 0;
     bool m_loadIncomplete = false;
     bool m_pageClosed = false;
