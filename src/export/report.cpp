@@ -2,6 +2,7 @@
 #include "export/report.h"
 
 #include "export/grid_export.h"
+#include "export/save_through.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -9,7 +10,6 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QTextDocument>
 
 namespace quel::exports {
@@ -58,25 +58,10 @@ QString tableHtml(const ReportTable& table)
     return html + QStringLiteral("</table>\n");
 }
 
-bool fail(QString* error, const QString& text)
-{
-    if (error)
-        *error = text;
-    return false;
-}
-
 bool writeWhole(const QString& path, const QByteArray& bytes, QString* error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(error, file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return fail(error, file.errorString());
-    }
-    if (!file.commit())
-        return fail(error, file.errorString());
-    return true;
+    return SaveThrough(
+        path, [&bytes](QIODevice& out, QString* why) { return WriteAll(out, bytes, why); }, error);
 }
 
 } // namespace
@@ -142,42 +127,41 @@ bool WriteReportHtml(const Report& report, const QString& path, QString* error)
 
 bool WriteReportPdf(const Report& report, const QString& path, QString* error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(error, file.errorString());
-    {
-        QPdfWriter writer(&file);
-        writer.setTitle(report.title);
-        writer.setCreator(QStringLiteral("quelmar"));
-        writer.setResolution(120);
-        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-            QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
+    return SaveThrough(
+        path,
+        [&report](QIODevice& out, QString*) {
+            QPdfWriter writer(&out);
+            writer.setTitle(report.title);
+            writer.setCreator(QStringLiteral("quelmar"));
+            writer.setResolution(120);
+            writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
 
-        // The same page as the HTML report, laid out by Qt's text engine; the pictures are
-        // handed over as resources rather than decoded from their inline form.
-        QTextDocument document;
-        document.setDefaultFont(reportFont());
-        const QSizeF page = writer.pageLayout().paintRectPixels(writer.resolution()).size();
-        document.setPageSize(page);
-        // Pictures at most the text width, in the page's own pixels.
-        Report laidOut = report;
-        for (size_t i = 0; i < laidOut.sections.size(); ++i) {
-            QImage& chart = laidOut.sections[i].chart;
-            if (chart.isNull())
-                continue;
-            if (chart.width() > page.width())
-                chart
-                    = chart.scaledToWidth(static_cast<int>(page.width()), Qt::SmoothTransformation);
-            document.addResource(QTextDocument::ImageResource,
-                QUrl(QStringLiteral("chart%1.png").arg(i)), QVariant(chart));
-        }
-        document.setHtml(ReportHtml(
-            laidOut, [](int i) { return QStringLiteral("chart%1.png").arg(i); }, true));
-        document.print(&writer);
-    }
-    if (!file.commit())
-        return fail(error, file.errorString());
-    return true;
+            // The same page as the HTML report, laid out by Qt's text engine; the pictures
+            // are handed over as resources rather than decoded from their inline form.
+            QTextDocument document;
+            document.setDefaultFont(reportFont());
+            const QSizeF page = writer.pageLayout().paintRectPixels(writer.resolution()).size();
+            document.setPageSize(page);
+            // Pictures at most the text width, in the page's own pixels.
+            Report laidOut = report;
+            for (size_t i = 0; i < laidOut.sections.size(); ++i) {
+                QImage& chart = laidOut.sections[i].chart;
+                if (chart.isNull())
+                    continue;
+                if (chart.width() > page.width())
+                    chart = chart.scaledToWidth(
+                        static_cast<int>(page.width()), Qt::SmoothTransformation);
+                document.addResource(QTextDocument::ImageResource,
+                    QUrl(QStringLiteral("chart%1.png").arg(i)), QVariant(chart));
+            }
+            document.setHtml(ReportHtml(
+                laidOut, [](int i) { return QStringLiteral("chart%1.png").arg(i); }, true));
+            document.print(&writer);
+            // A write the device refused fails the staging file's commit.
+            return true;
+        },
+        error);
 }
 
 bool WriteFigureCsv(
