@@ -1,7 +1,7 @@
 # What `cmake --install` places and what scripts/package turns into a Debian package: the
 # three programs, the empty database template (found by quelmar in ../share/quelmar, which
-# also tells it to keep its data under ~/.local/share/quelmar), the desktop menu entry and
-# the program's picture.
+# also tells it to keep its data under ~/.local/share/quelmar), the desktop menu entry, the
+# program's picture and the systemd user units of the daily watch run.
 include(GNUInstallDirs)
 
 # Installing builds only what it installs (scripts/package builds those targets first).
@@ -12,6 +12,12 @@ install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Null_Data.mdb
   DESTINATION ${CMAKE_INSTALL_DATADIR}/quelmar)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/quelmar.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The daily watch run as systemd user units, installed but not enabled.
+configure_file(${CMAKE_SOURCE_DIR}/packaging/quelmar-watch.service.in
+  ${CMAKE_BINARY_DIR}/packaging/quelmar-watch.service @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/quelmar-watch.service
+  ${CMAKE_SOURCE_DIR}/packaging/quelmar-watch.timer
+  DESTINATION ${CMAKE_INSTALL_PREFIX}/lib/systemd/user)
 foreach(size 48 256)
   install(FILES ${CMAKE_SOURCE_DIR}/src/views/icons/quelmar-${size}.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME quelmar.png)

@@ -127,8 +127,13 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
     }
     DownloadSession session(options.kind, conn);
     // Copies of the program on several machines split the same command's jobs between them.
-    session.shareJobs(options.all ? name + QStringLiteral(" --all") : name);
-    if (!session.prepare(DownloadSession::conditionFor(options.kind, options.all), feedback))
+    session.shareJobs(!options.collection.isEmpty() ? options.collection
+            : options.all                          ? name + QStringLiteral(" --all")
+                                                   : name);
+    if (!session.prepare(options.condition
+                ? *options.condition
+                : DownloadSession::conditionFor(options.kind, options.all),
+            feedback))
         return kBatchFatal;
     DownloadPool& pool = session.pool();
     pool.setWorkFolder(workFolder);

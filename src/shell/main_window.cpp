@@ -3,6 +3,7 @@
 #include "export/pop_menu.h"
 #include "grid/grid_view.h"
 #include "shell/analysis_page.h"
+#include "shell/changes_page.h"
 #include "shell/list_pages.h"
 #include "shell/maintenance.h"
 #include "views/list_views.h"
@@ -38,6 +39,7 @@ MainWindow::MainWindow(const QString& dataFolder, QWidget* parent)
     installCommands(*this, m_commands);
     installListViews();
     installExportMenus();
+    installWatchPage();
     // 1280x800, or the screen's work area when that is smaller.
     QSize size(1280, 800);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -142,6 +144,7 @@ void MainWindow::installExportMenus()
 {
     m_popMenu = new exports::PopMenu(m_feedback, this);
     const auto popupGrid = [this](views::GridView* grid, const QPoint& globalPos) {
+        prepareWatchMenu(grid);
         m_popMenu->popupGridMenu(grid->grid(), globalPos);
     };
     connect(m_listViews, &views::ListViews::exportRequested, this, popupGrid);
@@ -200,6 +203,8 @@ void MainWindow::refreshLists()
     }
     const int page = m_tabs->currentIndex();
     m_hint->setText(page >= 0 && page < 4 ? hints[page] : QString());
+    if (m_changes)
+        m_changes->refresh();
 }
 
 void MainWindow::fillList(int list)

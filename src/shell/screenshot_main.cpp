@@ -118,7 +118,7 @@ int main(int argc, char** argv)
         save(out);
         if (arguments.size() > 2) {
             // Product statistics by shop and product: price and 90-day sales.
-            window.tabs()->setCurrentIndex(4);
+            window.tabs()->setCurrentWidget(window.analysisPage());
             window.findChild<QAbstractButton*>(QStringLiteral("CK40_4"))->setChecked(true);
             window.runCommand(40);
             save(arguments.at(2));

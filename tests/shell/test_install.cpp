@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 using quel::test::TempDir;
@@ -64,6 +65,34 @@ TEST(Installation, InstalledProgramsRunWithTheirDataInTheUsersFolder)
     EXPECT_EQ(QImage(usr + "/share/icons/hicolor/48x48/apps/quelmar.png").size(), QSize(48, 48));
     EXPECT_EQ(
         QImage(usr + "/share/icons/hicolor/256x256/apps/quelmar.png").size(), QSize(256, 256));
+
+    // The daily watch run's user units: installed, pointing at the installed program, not
+    // enabled (no link in a .wants folder), and accepted by systemd where it can check them.
+    const QString units = usr + "/lib/systemd/user/";
+    const QString service = readText(units + "quelmar-watch.service");
+    const QString timer = readText(units + "quelmar-watch.timer");
+    EXPECT_TRUE(service.contains("\nExecStart=/usr/bin/quelmar --batch watch")) << service.toStdString();
+    EXPECT_TRUE(service.contains("\nType=oneshot\n"));
+    EXPECT_TRUE(timer.contains("\nPersistent=true\n")) << timer.toStdString();
+    EXPECT_TRUE(timer.contains("\nOnCalendar=")) << "daily";
+    EXPECT_FALSE(QFileInfo::exists(units + "timers.target.wants"));
+    const QString analyze = QStandardPaths::findExecutable("systemd-analyze");
+    if (!analyze.isEmpty()) {
+        // Checked as placed under the temporary root, so the program it names exists.
+        TempDir check;
+        QFile::copy(units + "quelmar-watch.timer", check.file("quelmar-watch.timer"));
+        QFile out(check.file("quelmar-watch.service"));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QString(service).replace("=/usr/bin/", "=" + usr + "/bin/").toUtf8());
+        out.close();
+        QProcess verify;
+        verify.setProcessChannelMode(QProcess::MergedChannels);
+        EXPECT_EQ(run(verify, analyze,
+                      { "verify", check.file("quelmar-watch.timer"), check.file("quelmar-watch.service") },
+                      60000),
+            0)
+            << verify.readAll().toStdString();
+    }
 
     // The installed demo marketplace.
     QProcess market;
