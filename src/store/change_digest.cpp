@@ -148,15 +148,36 @@ private:
                 p.name = st.text(3);
                 p.price = st.real(4);
                 p.num9 = st.int64(5);
-                const auto listedAt = parseDateText(st.text(6));
-                p.listed = listedAt && *listedAt >= m_scope.started;
-                const auto detailedAt = parseCanonicalDate(st.text(7));
-                p.detailed = detailedAt && detailedAt->date() >= m_scope.day;
+                p.listed = listedSince(st.text(6));
+                p.detailed = detailedSince(st.text(7));
                 found = m_products.insert(id, p);
                 m_order << id;
             }
             mark(*found);
         }
+    }
+
+    // A search writes one time into every product it lists, and a day's downloads one day:
+    // each distinct text is read once.
+    bool listedSince(const QString& dat)
+    {
+        const auto known = m_listedTexts.constFind(dat);
+        if (known != m_listedTexts.cend())
+            return *known;
+        const auto at = parseDateText(dat);
+        const bool listed = at && *at >= m_scope.started;
+        m_listedTexts.insert(dat, listed);
+        return listed;
+    }
+    bool detailedSince(const QString& dDat)
+    {
+        const auto known = m_detailedTexts.constFind(dDat);
+        if (known != m_detailedTexts.cend())
+            return *known;
+        const auto at = parseCanonicalDate(dDat);
+        const bool detailed = at && at->date() >= m_scope.day;
+        m_detailedTexts.insert(dDat, detailed);
+        return detailed;
     }
 
     bool readScope(DigestOutcome& out)
@@ -318,7 +339,10 @@ private:
                     c.percent = pct;
                     add(out, c, p);
                 }
-                snap->price = p.price;
+                if (snap->price != p.price) {
+                    snap->price = p.price;
+                    m_changed.insert(id);
+                }
                 if (p.detailed) {
                     if (snap->num9) {
                         const qint64 diff = p.num9 - *snap->num9;
@@ -332,9 +356,11 @@ private:
                             add(out, c, p);
                         }
                     }
-                    snap->num9 = p.num9;
+                    if (snap->num9 != p.num9) {
+                        snap->num9 = p.num9;
+                        m_changed.insert(id);
+                    }
                 }
-                m_changed.insert(id);
             }
             if (!searchedWhole(p))
                 continue;
@@ -456,6 +482,8 @@ private:
     QHash<qint64, Snapshot> m_snapshots;
     QSet<qint64> m_changed;
     QSet<QString> m_today;
+    QHash<QString, bool> m_listedTexts;
+    QHash<QString, bool> m_detailedTexts;
 };
 
 } // namespace

@@ -100,7 +100,8 @@ QStringList watchTableStatements()
         QStringLiteral("CREATE TABLE 关注表 (ID COUNTER, Kind STRING DEFAULT '', "
                        "Val STRING DEFAULT '', PID LONG DEFAULT 0, Since DATE)"),
         // Missed counts the runs in a row (one a day at most) whose search did not list a
-        // product; Gone marks one already reported as gone.
+        // product; Gone marks one already reported as gone; Seen is the run that last
+        // changed the row.
         QStringLiteral("CREATE TABLE 关注快照 (PID LONG, Price DOUBLE, Num9 LONG, "
                        "Missed LONG DEFAULT 0, MissDay DATE, Gone LONG DEFAULT 0, Seen DATE)"),
         QStringLiteral("CREATE TABLE 关注运行 (ID COUNTER, Run DATE, Threshold DOUBLE, "
