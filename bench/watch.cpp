@@ -66,7 +66,8 @@ bool prepareFolder(const QString& folder, const QString& bin, int products)
     const QDateTime since(QDate(2026, 12, 1), QTime(8, 0));
     // Items that cannot be viewed fail on every run; the market has some 1 % of them.
     int listed = 0;
-    for (std::size_t i = 0; add && listed < products && i < market.catalogue().products().size(); ++i) {
+    for (std::size_t i = 0; add && listed < products && i < market.catalogue().products().size();
+         ++i) {
         const auto& item = market.catalogue().products()[i];
         if (!item.viewable)
             continue;
@@ -76,8 +77,8 @@ bool prepareFolder(const QString& folder, const QString& bin, int products)
         add.bindText(2, QString::fromStdString(item.code));
         add.bindText(3, QString::fromStdString(item.title));
         if (!add.run()
-            || quel::store::Follow(conn, quel::store::WatchKind::Product, QString::number(listed),
-                   since)
+            || quel::store::Follow(
+                   conn, quel::store::WatchKind::Product, QString::number(listed), since)
                 != quel::store::FollowOutcome::Added) {
             std::fprintf(stderr, "watch: cannot list product %d\n", listed);
             return false;
@@ -98,7 +99,8 @@ RunTimes watchRun(const QString& bin, const QString& folder, int day, int produc
     quel::market::TestServer market(marketOn(day, products + products / 10));
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QUELMAR_TODAY"), QStringLiteral("2026-12-%1").arg(day, 2, 10, QLatin1Char('0')));
+    env.insert(QStringLiteral("QUELMAR_TODAY"),
+        QStringLiteral("2026-12-%1").arg(day, 2, 10, QLatin1Char('0')));
     p.setProcessEnvironment(env);
     p.start(bin + QStringLiteral("/quelmar"),
         { QStringLiteral("--data"), folder, QStringLiteral("--market"),
@@ -111,7 +113,8 @@ RunTimes watchRun(const QString& bin, const QString& folder, int day, int produc
         return t;
     }
     const QString err = QString::fromUtf8(p.readAllStandardError());
-    const auto times = QRegularExpression(QStringLiteral("collect_ms (\\d+), digest_ms (\\d+)")).match(err);
+    const auto times
+        = QRegularExpression(QStringLiteral("collect_ms (\\d+), digest_ms (\\d+)")).match(err);
     const auto count = QRegularExpression(QStringLiteral("：(\\d+) 项变化")).match(err);
     if (times.hasMatch()) {
         t.collectMs = times.captured(1).toDouble();
@@ -156,7 +159,8 @@ int benchScale(long long divisor)
 {
     using quel::bench::ScaleSize;
     const ScaleSize size = divisor > 1 ? ScaleSize::fraction(divisor) : ScaleSize::full();
-    const QString cache = QCoreApplication::applicationDirPath() + QStringLiteral("/../scale-cache");
+    const QString cache
+        = QCoreApplication::applicationDirPath() + QStringLiteral("/../scale-cache");
     QString error;
     const QString cached = quel::bench::cachedScaleDatabase(cache, size, &error,
         [](const QString& text) { std::fprintf(stderr, "generating: %s\n", qPrintable(text)); });
@@ -177,7 +181,8 @@ int benchScale(long long divisor)
     }
     quel::store::Connection conn(db);
     // Every category of the database followed, as of before the first run.
-    if (!exec(*db, QStringLiteral("INSERT INTO 关键词(Cls,Con) SELECT DISTINCT 0,KWord FROM 产品表"))
+    if (!exec(
+            *db, QStringLiteral("INSERT INTO 关键词(Cls,Con) SELECT DISTINCT 0,KWord FROM 产品表"))
         || !exec(*db,
             QStringLiteral("INSERT INTO 关注表(Kind,Val,PID,Since) SELECT DISTINCT 'category',"
                            "KWord,0,'2026-03-01 08:00:00' FROM 产品表")))
@@ -209,7 +214,8 @@ int benchScale(long long divisor)
     if (!exec(*db, QStringLiteral("UPDATE 产品表 SET Price=ROUND(Price*0.92,2) WHERE ID%10=3"))
         || !exec(*db, QStringLiteral("UPDATE 产品表 SET Dat='2026-3-3 6:30:00' WHERE ID%100<>1"))
         || !exec(*db,
-            QStringLiteral("UPDATE 产品表 SET dDat='2026-03-03 07:00:00',Num9=Num9*2+5 WHERE ID%5=0")))
+            QStringLiteral(
+                "UPDATE 产品表 SET dDat='2026-03-03 07:00:00',Num9=Num9*2+5 WHERE ID%5=0")))
         return 1;
     scope.started = QDateTime(day2, QTime(6, 0));
     scope.day = day2;
@@ -222,7 +228,8 @@ int benchScale(long long divisor)
     }
     qint64 products = 0;
     {
-        quel::store::Statement st = db->prepare(QStringLiteral("SELECT COUNT(*) FROM 产品表"), nullptr);
+        quel::store::Statement st
+            = db->prepare(QStringLiteral("SELECT COUNT(*) FROM 产品表"), nullptr);
         if (st && st.step() == quel::store::StepResult::Row)
             products = st.int64(0);
     }
@@ -255,7 +262,8 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--no-scale"))
             scale = false;
     }
-    const QString bin = qEnvironmentVariable("QUELMAR_BIN", app.applicationDirPath() + QStringLiteral("/../bin"));
+    const QString bin
+        = qEnvironmentVariable("QUELMAR_BIN", app.applicationDirPath() + QStringLiteral("/../bin"));
     if (run && benchRun(bin, products) != 0)
         return 1;
     if (scale && benchScale(divisor) != 0)

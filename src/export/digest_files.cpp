@@ -69,15 +69,16 @@ QByteArray DigestCsv(const QList<store::Change>& changes)
 QByteArray DigestHtml(const QList<store::Change>& changes, const QDateTime& run, double threshold)
 {
     const QString when = run.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    QString page = QStringLiteral(
-        "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
-        "<title>变化记录 %1</title><style>"
-        "body{font-family:sans-serif;margin:1.5em}table{border-collapse:collapse}"
-        "th,td{border:1px solid #bbb;padding:.25em .6em}th{background:#eee}"
-        "td.n{text-align:right}tr.price td.p{color:#b00}tr.gone{color:#777}"
-        "</style></head><body>\n<h1>变化记录</h1>\n<p>运行时间：%1　调价阈值：%2%　共 %3 项变化</p>\n")
-                       .arg(html(when), DigestNumberText(threshold))
-                       .arg(changes.size());
+    QString page
+        = QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
+                         "<title>变化记录 %1</title><style>"
+                         "body{font-family:sans-serif;margin:1.5em}table{border-collapse:collapse}"
+                         "th,td{border:1px solid #bbb;padding:.25em .6em}th{background:#eee}"
+                         "td.n{text-align:right}tr.price td.p{color:#b00}tr.gone{color:#777}"
+                         "</style></head><body>\n<h1>变化记录</"
+                         "h1>\n<p>运行时间：%1　调价阈值：%2%　共 %3 项变化</p>\n")
+              .arg(html(when), DigestNumberText(threshold))
+              .arg(changes.size());
     if (changes.isEmpty()) {
         page += QStringLiteral("<p>没有变化。</p>\n");
     } else {
@@ -98,8 +99,8 @@ QByteArray DigestHtml(const QList<store::Change>& changes, const QDateTime& run,
     return page.toUtf8();
 }
 
-bool WriteDigestFile(const QString& path, const QList<store::Change>& changes,
-    const QDateTime& run, double threshold, QString* error)
+bool WriteDigestFile(const QString& path, const QList<store::Change>& changes, const QDateTime& run,
+    double threshold, QString* error)
 {
     const QString lower = path.toLower();
     QByteArray bytes;

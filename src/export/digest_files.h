@@ -21,12 +21,11 @@ QString ChangeKindCaption(const QString& kind);
 // kind,product_id,shop,name,old,new,change_pct, one line per change, CR LF.
 QByteArray DigestCsv(const QList<store::Change>& changes);
 // The digest as one self-contained HTML page (no scripts, no outside files).
-QByteArray DigestHtml(
-    const QList<store::Change>& changes, const QDateTime& run, double threshold);
+QByteArray DigestHtml(const QList<store::Change>& changes, const QDateTime& run, double threshold);
 
 // Writes the digest to path: CSV for a ".csv" name, HTML for ".html" or ".htm"; any other
 // name is refused. The file appears whole or not at all.
-bool WriteDigestFile(const QString& path, const QList<store::Change>& changes,
-    const QDateTime& run, double threshold, QString* error);
+bool WriteDigestFile(const QString& path, const QList<store::Change>& changes, const QDateTime& run,
+    double threshold, QString* error);
 
 } // namespace quel::exports

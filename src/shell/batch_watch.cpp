@@ -31,7 +31,10 @@ QString changeLine(const store::Change& c)
     const auto number = [](const std::optional<double>& v) {
         return v ? exports::DigestNumberText(*v) : QStringLiteral("-");
     };
-    QString line = QStringLiteral("%1 %2 %3 %4").arg(exports::ChangeKindCaption(c.kind)).arg(c.productId).arg(c.shop, c.name);
+    QString line = QStringLiteral("%1 %2 %3 %4")
+                       .arg(exports::ChangeKindCaption(c.kind))
+                       .arg(c.productId)
+                       .arg(c.shop, c.name);
     if (c.kind == QLatin1String("price") || c.kind == QLatin1String("sales"))
         line += QStringLiteral("：%1 -> %2").arg(number(c.oldValue), number(c.newValue));
     else if (c.kind == QLatin1String("new"))
@@ -54,9 +57,8 @@ int RunFollowBatch(BatchContext& context, const QStringList& arguments, bool fol
 {
     QTextStream err(stderr);
     const QString name = follow ? QStringLiteral("follow") : QStringLiteral("unfollow");
-    const std::optional<store::WatchKind> kind = arguments.size() == 2
-        ? store::watchKindFromName(arguments.at(0))
-        : std::nullopt;
+    const std::optional<store::WatchKind> kind
+        = arguments.size() == 2 ? store::watchKindFromName(arguments.at(0)) : std::nullopt;
     if (!kind || arguments.at(1).trimmed().isEmpty()) {
         err << QStringLiteral("用法：quelmar --batch ") << name << u' ' << FollowBatchUsage()
             << Qt::endl;
@@ -86,9 +88,10 @@ int RunFollowBatch(BatchContext& context, const QStringList& arguments, bool fol
         err << QStringLiteral("没有关注 ") << arguments.at(0) << u' ' << value << Qt::endl;
         return kOk;
     case store::FollowOutcome::UnknownValue: {
-        const QString what = *kind == store::WatchKind::Product ? QStringLiteral("产品表中没有 ID 为")
-            : *kind == store::WatchKind::Shop                   ? QStringLiteral("产品表中没有店铺")
-                                                                : QStringLiteral("关键词中没有");
+        const QString what = *kind == store::WatchKind::Product
+            ? QStringLiteral("产品表中没有 ID 为")
+            : *kind == store::WatchKind::Shop ? QStringLiteral("产品表中没有店铺")
+                                              : QStringLiteral("关键词中没有");
         err << what << QStringLiteral("“") << value << QStringLiteral("”的记录") << Qt::endl;
         return kFatal;
     }
@@ -175,8 +178,8 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
 
     store::WatchRunScope scope;
     scope.started = quel::Now();
-    scope.started.setTime(QTime(scope.started.time().hour(), scope.started.time().minute(),
-        scope.started.time().second()));
+    scope.started.setTime(QTime(
+        scope.started.time().hour(), scope.started.time().minute(), scope.started.time().second()));
     scope.day = scope.started.date();
     scope.threshold = options->threshold;
     QElapsedTimer runTime;
@@ -191,15 +194,19 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
             continue;
         const bool shop = item.kind == store::WatchKind::Shop;
         ++searches;
-        err << QStringLiteral("watch: 搜索%1“%2”").arg(shop ? QStringLiteral("店铺") : QStringLiteral("类别"), item.value) << Qt::endl;
+        err << QStringLiteral("watch: 搜索%1“%2”")
+                   .arg(shop ? QStringLiteral("店铺") : QStringLiteral("类别"), item.value)
+            << Qt::endl;
         const int code = search::RunSearchBatch(context.db, context.dataFolder,
-            shop ? QStringList { QStringLiteral("--nick"), item.value } : QStringList { item.value },
+            shop ? QStringList { QStringLiteral("--nick"), item.value }
+                 : QStringList { item.value },
             err);
         if (code == kOk) {
             (shop ? scope.completeShops : scope.completeCategories).insert(item.value);
         } else {
             ++failedSearches;
-            err << QStringLiteral("watch: 搜索“%1”未完成（%2）").arg(item.value).arg(code) << Qt::endl;
+            err << QStringLiteral("watch: 搜索“%1”未完成（%2）").arg(item.value).arg(code)
+                << Qt::endl;
         }
     }
     if (interrupted())
@@ -216,8 +223,8 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
         download.rate = options->rate;
         download.condition = condition;
         download.collection = QStringLiteral("watch");
-        detailsCode = download::RunBatchDownload(
-            download, conn, context.dataFolder, err, interrupted);
+        detailsCode
+            = download::RunBatchDownload(download, conn, context.dataFolder, err, interrupted);
     }
     if (interrupted())
         return kSomeFailed;
@@ -259,8 +266,9 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
         err << QStringLiteral("已写入 ") << options->out << Qt::endl;
     }
     if (scope.failed) {
-        err << QStringLiteral("watch: failed: %1 个搜索未完成，详情下载结束码 %2；未到达的产品仍以上次"
-                              "运行为基准")
+        err << QStringLiteral(
+            "watch: failed: %1 个搜索未完成，详情下载结束码 %2；未到达的产品仍以上次"
+            "运行为基准")
                    .arg(failedSearches)
                    .arg(detailsCode)
             << Qt::endl;

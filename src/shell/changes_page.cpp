@@ -103,8 +103,8 @@ ChangesPage::ChangesPage(store::DB_Operate& db, QWidget* parent)
 
     auto* split = new QSplitter(Qt::Vertical, this);
     m_changes = table({ QStringLiteral("类型"), QStringLiteral("产品ID"), QStringLiteral("店铺"),
-                          QStringLiteral("产品名称"), QStringLiteral("原值"), QStringLiteral("新值"),
-                          QStringLiteral("变化%") },
+                          QStringLiteral("产品名称"), QStringLiteral("原值"),
+                          QStringLiteral("新值"), QStringLiteral("变化%") },
         QStringLiteral("tblChanges"), split);
     m_changes->setToolTip(QStringLiteral("双击一行查看该产品的价格走势。"));
     split->addWidget(m_changes);
@@ -118,8 +118,9 @@ ChangesPage::ChangesPage(store::DB_Operate& db, QWidget* parent)
     m_unfollow->setObjectName(QStringLiteral("cmdUnfollow"));
     lowerBar->addWidget(m_unfollow);
     lowerLayout->addLayout(lowerBar);
-    m_watched = table({ QStringLiteral("类型"), QStringLiteral("关注内容"), QStringLiteral("关注时间") },
-        QStringLiteral("tblWatched"), lower);
+    m_watched
+        = table({ QStringLiteral("类型"), QStringLiteral("关注内容"), QStringLiteral("关注时间") },
+            QStringLiteral("tblWatched"), lower);
     lowerLayout->addWidget(m_watched);
     split->addWidget(lower);
     split->setStretchFactor(0, 3);
@@ -166,11 +167,10 @@ void ChangesPage::refresh()
         const QSignalBlocker block(m_runs);
         m_runs->clear();
         for (const store::WatchRun& run : std::as_const(m_runList)) {
-            m_runs->addItem(
-                QStringLiteral("%1（%2 项变化%3）")
-                    .arg(run.run.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
-                    .arg(run.changes)
-                    .arg(run.failed ? QStringLiteral("，未完成") : QString()),
+            m_runs->addItem(QStringLiteral("%1（%2 项变化%3）")
+                                .arg(run.run.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                                .arg(run.changes)
+                                .arg(run.failed ? QStringLiteral("，未完成") : QString()),
                 run.id);
         }
         const int at = m_runs->findData(picked);
@@ -195,7 +195,8 @@ void ChangesPage::showRun()
 
 void ChangesPage::showChanges()
 {
-    const QList<store::Change> shown = ChangesOfKind(m_runChanges, m_kinds->currentData().toString());
+    const QList<store::Change> shown
+        = ChangesOfKind(m_runChanges, m_kinds->currentData().toString());
     m_changes->setRowCount(0);
     m_changes->setRowCount(int(shown.size()));
     for (int r = 0; r < shown.size(); ++r) {
@@ -209,9 +210,11 @@ void ChangesPage::showChanges()
         m_changes->setItem(r, 6, cell(number(c.percent), true));
     }
     if (m_runList.isEmpty())
-        m_summary->setText(QStringLiteral("还没有关注运行：关注产品、店铺或类别后运行 quelmar --batch watch。"));
+        m_summary->setText(
+            QStringLiteral("还没有关注运行：关注产品、店铺或类别后运行 quelmar --batch watch。"));
     else
-        m_summary->setText(QStringLiteral("显示 %1 项，共 %2 项变化").arg(shown.size()).arg(m_runChanges.size()));
+        m_summary->setText(
+            QStringLiteral("显示 %1 项，共 %2 项变化").arg(shown.size()).arg(m_runChanges.size()));
 }
 
 void ChangesPage::showWatched()

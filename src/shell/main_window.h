@@ -24,7 +24,7 @@ class PopMenu;
 namespace quel::views {
 class GridView;
 class ListViews;
-}
+} // namespace quel::views
 
 namespace quel::shell {
 

@@ -5,11 +5,11 @@
 // is saved again showing their chart.
 #include "core/feedback.h"
 #include "shell/analysis_page.h"
-#include "widgets/dialogs.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
 #include "store/db_operate.h"
+#include "widgets/dialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

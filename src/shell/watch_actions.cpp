@@ -31,7 +31,8 @@ QList<ListedProduct> SelectedProducts(const views::GridModel& grid)
     return out;
 }
 
-int ApplyWatchAction(store::DB_Operate& db, const QList<ListedProduct>& products, WatchAction action)
+int ApplyWatchAction(
+    store::DB_Operate& db, const QList<ListedProduct>& products, WatchAction action)
 {
     store::Connection conn;
     if (!db.OpenConnection(conn))

@@ -33,7 +33,8 @@ enum class WatchAction
 
 // Follows or unfollows the products (or their shops, each once); returns how many entries of
 // the watch list were added or removed, -1 when the database could not be opened.
-int ApplyWatchAction(store::DB_Operate& db, const QList<ListedProduct>& products, WatchAction action);
+int ApplyWatchAction(
+    store::DB_Operate& db, const QList<ListedProduct>& products, WatchAction action);
 
 // The hint line after an action: "已关注 2 个产品" and the like.
 QString WatchActionHint(WatchAction action, int changed);

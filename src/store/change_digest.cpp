@@ -110,8 +110,7 @@ private:
     bool readPreviousRun(DigestOutcome& out)
     {
         QString error;
-        Statement st
-            = m_db.prepare(QStringLiteral("SELECT MAX(Run) FROM 关注运行"), &error);
+        Statement st = m_db.prepare(QStringLiteral("SELECT MAX(Run) FROM 关注运行"), &error);
         if (!st)
             return failWith(out, QStringLiteral("关注运行"), error);
         if (st.step() == StepResult::Row && !st.isNull(0)) {
@@ -407,8 +406,7 @@ private:
         QString error;
         const QString runText = canonicalDateText(out.run);
         Statement runRow = m_db.prepare(
-            QStringLiteral(
-                "INSERT INTO 关注运行(Run,Threshold,Changes,Failed) VALUES(?,?,?,?)"),
+            QStringLiteral("INSERT INTO 关注运行(Run,Threshold,Changes,Failed) VALUES(?,?,?,?)"),
             &error);
         if (!runRow)
             return failWith(out, QStringLiteral("关注运行"), error);
@@ -439,8 +437,7 @@ private:
                 return failWith(out, QStringLiteral("变化记录"), change.errorText());
         }
 
-        Statement drop
-            = m_db.prepare(QStringLiteral("DELETE FROM 关注快照 WHERE PID=?"), &error);
+        Statement drop = m_db.prepare(QStringLiteral("DELETE FROM 关注快照 WHERE PID=?"), &error);
         Statement put = m_db.prepare(
             QStringLiteral("INSERT INTO 关注快照(PID,Price,Num9,Missed,MissDay,Gone,Seen) "
                            "VALUES(?,?,?,?,?,?,?)"),

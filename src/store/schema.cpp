@@ -10,10 +10,10 @@ namespace quel::store {
 
 QStringList permanentTables()
 {
-    return QStringList { QStringLiteral("产品表"), QStringLiteral("交易表"), QStringLiteral("客户表"),
-        QStringLiteral("关键词"), QStringLiteral("简化表"), QStringLiteral("替换表"),
-        kPriceHistoryTable }
-        + watchTables();
+    return QStringList { QStringLiteral("产品表"), QStringLiteral("交易表"),
+        QStringLiteral("客户表"), QStringLiteral("关键词"), QStringLiteral("简化表"),
+        QStringLiteral("替换表"), kPriceHistoryTable }
+    + watchTables();
 }
 
 QString priceHistoryStatement()
@@ -54,7 +54,8 @@ QStringList schemaStatements()
         QStringLiteral(
             "CREATE TABLE 替换表 (ID COUNTER, Con STRING DEFAULT '', Sim STRING DEFAULT '')"),
         priceHistoryStatement(),
-    } + watchTableStatements();
+    }
+    + watchTableStatements();
 }
 
 QStringList indexStatements()
@@ -74,7 +75,8 @@ QStringList indexStatements()
         // One history row per product and day; a product's days in order, for the trend
         // page and the list's price change.
         QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS 价格历史_PID_Dat ON 价格历史 (PID, Dat)"),
-    } + watchIndexStatements();
+    }
+    + watchIndexStatements();
 }
 
 bool createSchema(Database& db, QString* error)
@@ -133,7 +135,8 @@ void ensureSchema(Database& db)
     // The tables added after the first databases were made, each with its statement.
     QStringList missingTables;
     const QStringList later = QStringList { kPriceHistoryTable } + watchTables();
-    const QStringList laterStatements = QStringList { priceHistoryStatement() } + watchTableStatements();
+    const QStringList laterStatements
+        = QStringList { priceHistoryStatement() } + watchTableStatements();
     for (qsizetype i = 0; i < later.size(); ++i) {
         if (!db.tableColumns(later.at(i)))
             missingTables << laterStatements.at(i);

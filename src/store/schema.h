@@ -21,9 +21,9 @@ QString priceHistoryStatement();
 bool createSchema(Database& db, QString* error);
 // Creates whichever of the indexes are missing.
 bool createIndexes(Database& db, QString* error);
-// Gives a database that holds the permanent tables the later tables (price history, watch
-// list, digest) and every index it
-// lacks (an older file); cheap when nothing is missing. Failures leave the file as it was.
+// Gives a database that holds the permanent tables the tables added later (price history,
+// watch list, digest) and every index it lacks (an older file), in one transaction; cheap
+// when nothing is missing. Failures leave the file as it was.
 void ensureSchema(Database& db);
 // Writes an encrypted empty database (the template Null_Data.mdb) to path, replacing it.
 bool writeTemplate(const QString& path, QString* error);

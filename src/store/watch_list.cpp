@@ -34,8 +34,8 @@ std::optional<bool> exists(
 }
 
 // The value as it is stored: a product ID in its plain decimal form.
-std::optional<QString> storedValue(Database& db, WatchKind kind, const QString& value,
-    QString* error, bool* known)
+std::optional<QString> storedValue(
+    Database& db, WatchKind kind, const QString& value, QString* error, bool* known)
 {
     *known = false;
     const QString v = value.trimmed();
@@ -48,8 +48,8 @@ std::optional<QString> storedValue(Database& db, WatchKind kind, const QString& 
         const qint64 id = v.toLongLong(&ok);
         if (!ok)
             return v;
-        found = exists(db, QStringLiteral("SELECT ID FROM 产品表 WHERE ID=?"),
-            { QString::number(id) }, error);
+        found = exists(
+            db, QStringLiteral("SELECT ID FROM 产品表 WHERE ID=?"), { QString::number(id) }, error);
         if (found && *found) {
             *known = true;
             return QString::number(id);
@@ -57,10 +57,12 @@ std::optional<QString> storedValue(Database& db, WatchKind kind, const QString& 
         break;
     }
     case WatchKind::Shop:
-        found = exists(db, QStringLiteral("SELECT ID FROM 产品表 WHERE SName=? LIMIT 1"), { v }, error);
+        found = exists(
+            db, QStringLiteral("SELECT ID FROM 产品表 WHERE SName=? LIMIT 1"), { v }, error);
         break;
     case WatchKind::Category:
-        found = exists(db, QStringLiteral("SELECT ID FROM 关键词 WHERE Con=? LIMIT 1"), { v }, error);
+        found
+            = exists(db, QStringLiteral("SELECT ID FROM 关键词 WHERE Con=? LIMIT 1"), { v }, error);
         break;
     }
     if (!found)
@@ -149,8 +151,8 @@ FollowOutcome Follow(const Connection& conn, WatchKind kind, const QString& valu
         return FollowOutcome::Failed;
     if (*followed)
         return FollowOutcome::AlreadyFollowed;
-    Statement stmt
-        = db->prepare(QStringLiteral("INSERT INTO 关注表(Kind,Val,PID,Since) VALUES(?,?,?,?)"), error);
+    Statement stmt = db->prepare(
+        QStringLiteral("INSERT INTO 关注表(Kind,Val,PID,Since) VALUES(?,?,?,?)"), error);
     if (!stmt)
         return FollowOutcome::Failed;
     stmt.bindText(1, watchKindName(kind));
@@ -164,8 +166,7 @@ FollowOutcome Follow(const Connection& conn, WatchKind kind, const QString& valu
     return FollowOutcome::Added;
 }
 
-FollowOutcome Unfollow(
-    const Connection& conn, WatchKind kind, const QString& value, QString* error)
+FollowOutcome Unfollow(const Connection& conn, WatchKind kind, const QString& value, QString* error)
 {
     Database* db = conn.database();
     if (!db) {
@@ -205,8 +206,8 @@ std::optional<QList<WatchItem>> WatchedItems(const Connection& conn, QString* er
         fail(error, QStringLiteral("no database connection"));
         return std::nullopt;
     }
-    Statement stmt = db->prepare(
-        QStringLiteral("SELECT Kind,Val,Since FROM 关注表 ORDER BY Kind,Val"), error);
+    Statement stmt
+        = db->prepare(QStringLiteral("SELECT Kind,Val,Since FROM 关注表 ORDER BY Kind,Val"), error);
     if (!stmt)
         return std::nullopt;
     QList<WatchItem> items;

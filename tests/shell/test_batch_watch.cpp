@@ -3,9 +3,9 @@
 // (--now of the marketplace, QUELMAR_TODAY of the program): following, a first run that
 // only takes the baseline, a run days later whose price changes agree with the recorded price
 // history, a second run on the same day, a run that fails part way, and the digest files.
+#include "core/feedback.h"
 #include "market/civil_time.h"
 #include "market/test_server.h"
-#include "core/feedback.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
 #include "store/database.h"
@@ -16,8 +16,8 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QSet>
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -279,7 +279,8 @@ TEST_F(BatchWatchTest, AFailedRunKeepsTheBaselineOfWhatItDidNotReach)
     for (const QString& line : csvLines("after.csv")) {
         if (line.startsWith("price," + idA + ",")) {
             seen = true;
-            EXPECT_EQ(line.section(u',', 4, 4).toDouble(), oldPrice.toDouble()) << line.toStdString();
+            EXPECT_EQ(line.section(u',', 4, 4).toDouble(), oldPrice.toDouble())
+                << line.toStdString();
         }
     }
     EXPECT_TRUE(seen) << r.err.toStdString();

@@ -27,8 +27,10 @@ protected:
     // one change, the latest with a price cut and a new product.
     void addRuns()
     {
-        exec("INSERT INTO 产品表(ID,KWord,SName,PName,P_Name,Price) VALUES(1,'手机','甲店','诺基亚 N73','N73',95)");
-        exec("INSERT INTO 产品表(ID,KWord,SName,PName,P_Name,Price) VALUES(2,'手机','甲店','英雄钢笔','钢笔',9.9)");
+        exec("INSERT INTO 产品表(ID,KWord,SName,PName,P_Name,Price) VALUES(1,'手机','甲店','诺基亚 "
+             "N73','N73',95)");
+        exec("INSERT INTO 产品表(ID,KWord,SName,PName,P_Name,Price) "
+             "VALUES(2,'手机','甲店','英雄钢笔','钢笔',9.9)");
         exec("INSERT INTO 价格历史(PID,Dat,Price) VALUES(1,#2026-12-7#,100)");
         exec("INSERT INTO 价格历史(PID,Dat,Price) VALUES(1,#2026-12-10#,95)");
         exec("INSERT INTO 关注表(Kind,Val,PID,Since) VALUES('product','1',1,#2026-12-6 9:00#)");
@@ -65,7 +67,8 @@ TEST_F(ChangesInMainWindow, ShowsTheLatestDigestFiltersItAndOpensTheTrend)
     mf.tabs()->setCurrentWidget(page);
 
     ASSERT_EQ(page->runPicker()->count(), 2);
-    EXPECT_TRUE(page->runPicker()->currentText().startsWith("2026-12-10 06:00:00（2 项变化，未完成）"))
+    EXPECT_TRUE(
+        page->runPicker()->currentText().startsWith("2026-12-10 06:00:00（2 项变化，未完成）"))
         << page->runPicker()->currentText().toStdString();
     EXPECT_EQ(column(page->changeTable(), 0), (QStringList { "调价", "新品" }));
     EXPECT_EQ(column(page->changeTable(), 4), (QStringList { "100", "" }));
@@ -80,7 +83,8 @@ TEST_F(ChangesInMainWindow, ShowsTheLatestDigestFiltersItAndOpensTheTrend)
 
     // The followed items with their dates.
     EXPECT_EQ(column(page->watchTable(), 1), (QStringList { "诺基亚 N73（1）", "甲店" }));
-    EXPECT_EQ(column(page->watchTable(), 2), (QStringList { "2026-12-06 09:00", "2026-12-06 09:30" }));
+    EXPECT_EQ(
+        column(page->watchTable(), 2), (QStringList { "2026-12-06 09:00", "2026-12-06 09:30" }));
 
     // A double click on the price cut shows the product's trend.
     emit page->changeTable()->cellDoubleClicked(0, 2);
@@ -114,8 +118,10 @@ TEST_F(ChangesInMainWindow, ARunThatEndedElsewhereRefreshesThePageWithANotice)
 
 TEST_F(ChangesInMainWindow, TheProductListsFollowAndUnfollowFromTheirMenu)
 {
-    exec("INSERT INTO 产品表(ID,KWord,SName,PName,P_Name,Price) VALUES(1,'手机','甲店','诺基亚 N73','N73',95)");
-    exec("INSERT INTO 产品表(ID,KWord,SName,PName,P_Name,Price) VALUES(2,'手机','乙店','英雄钢笔','钢笔',9.9)");
+    exec("INSERT INTO 产品表(ID,KWord,SName,PName,P_Name,Price) VALUES(1,'手机','甲店','诺基亚 "
+         "N73','N73',95)");
+    exec("INSERT INTO 产品表(ID,KWord,SName,PName,P_Name,Price) "
+         "VALUES(2,'手机','乙店','英雄钢笔','钢笔',9.9)");
     shell::MainWindow& mf = window();
     mf.refreshLists();
     views::GridView* list = mf.listViews()->grid(0);

@@ -71,7 +71,8 @@ TEST(Installation, InstalledProgramsRunWithTheirDataInTheUsersFolder)
     const QString units = usr + "/lib/systemd/user/";
     const QString service = readText(units + "quelmar-watch.service");
     const QString timer = readText(units + "quelmar-watch.timer");
-    EXPECT_TRUE(service.contains("\nExecStart=/usr/bin/quelmar --batch watch")) << service.toStdString();
+    EXPECT_TRUE(service.contains("\nExecStart=/usr/bin/quelmar --batch watch"))
+        << service.toStdString();
     EXPECT_TRUE(service.contains("\nType=oneshot\n"));
     EXPECT_TRUE(timer.contains("\nPersistent=true\n")) << timer.toStdString();
     EXPECT_TRUE(timer.contains("\nOnCalendar=")) << "daily";
@@ -88,7 +89,8 @@ TEST(Installation, InstalledProgramsRunWithTheirDataInTheUsersFolder)
         QProcess verify;
         verify.setProcessChannelMode(QProcess::MergedChannels);
         EXPECT_EQ(run(verify, analyze,
-                      { "verify", check.file("quelmar-watch.timer"), check.file("quelmar-watch.service") },
+                      { "verify", check.file("quelmar-watch.timer"),
+                          check.file("quelmar-watch.service") },
                       60000),
             0)
             << verify.readAll().toStdString();

@@ -97,8 +97,10 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
             << error.toStdString();
         EXPECT_EQ(rs.recordCount(), 0);
     }
-    EXPECT_TRUE(pooled->execute(QStringLiteral("INSERT INTO 关注表(Kind,Val) VALUES('product','1')")));
-    EXPECT_FALSE(pooled->execute(QStringLiteral("INSERT INTO 关注表(Kind,Val) VALUES('product','1')")));
+    EXPECT_TRUE(
+        pooled->execute(QStringLiteral("INSERT INTO 关注表(Kind,Val) VALUES('product','1')")));
+    EXPECT_FALSE(
+        pooled->execute(QStringLiteral("INSERT INTO 关注表(Kind,Val) VALUES('product','1')")));
     rs.close();
     // Opening again finds nothing to do.
     ensureSchema(*pooled);

@@ -48,26 +48,26 @@ struct WatchDb
     {
         exec(QStringLiteral("INSERT INTO 产品表(ID,KWord,PCode,PName,SName,Price,Dat) "
                             "VALUES(%1,'%2','c%1','产品%1','%3',%4,'2026-12-1 8:00:00')")
-                .arg(id)
-                .arg(QString::fromUtf8(kWord), QString::fromUtf8(shop))
-                .arg(price));
+                 .arg(id)
+                 .arg(QString::fromUtf8(kWord), QString::fromUtf8(shop))
+                 .arg(price));
     }
 
     // What a run's search does to a listed product on that day, and a detail download.
     void list(int id, const QDate& day, double price, int hour = 9)
     {
         exec(QStringLiteral("UPDATE 产品表 SET Price=%1,Dat='%2 %3:00:00' WHERE ID=%4")
-                .arg(price)
-                .arg(day.toString(QStringLiteral("yyyy-M-d")))
-                .arg(hour)
-                .arg(id));
+                 .arg(price)
+                 .arg(day.toString(QStringLiteral("yyyy-M-d")))
+                 .arg(hour)
+                 .arg(id));
     }
     void detail(int id, const QDate& day, qint64 num9)
     {
         exec(QStringLiteral("UPDATE 产品表 SET Num9=%1,dDat=#%2# WHERE ID=%3")
-                .arg(num9)
-                .arg(day.toString(QStringLiteral("yyyy-M-d")))
-                .arg(id));
+                 .arg(num9)
+                 .arg(day.toString(QStringLiteral("yyyy-M-d")))
+                 .arg(id));
     }
 
     DigestOutcome digest(const QDate& day, int hour, bool categoryWhole = true,
@@ -135,11 +135,13 @@ TEST_P(WatchDigest, FollowTakesOnlyStoredValuesAndUnfollowSaysWhatItDid)
         FollowOutcome::UnknownValue);
     EXPECT_EQ(Follow(t.conn, WatchKind::Category, QStringLiteral("电脑"), since),
         FollowOutcome::UnknownValue);
-    EXPECT_EQ(Follow(t.conn, WatchKind::Product, QStringLiteral(" 07 "), since), FollowOutcome::Added);
+    EXPECT_EQ(
+        Follow(t.conn, WatchKind::Product, QStringLiteral(" 07 "), since), FollowOutcome::Added);
     EXPECT_EQ(Follow(t.conn, WatchKind::Product, QStringLiteral("7"), since),
         FollowOutcome::AlreadyFollowed);
     EXPECT_EQ(Follow(t.conn, WatchKind::Shop, QStringLiteral("甲店"), since), FollowOutcome::Added);
-    EXPECT_EQ(Follow(t.conn, WatchKind::Category, QStringLiteral("手机"), since), FollowOutcome::Added);
+    EXPECT_EQ(
+        Follow(t.conn, WatchKind::Category, QStringLiteral("手机"), since), FollowOutcome::Added);
 
     const auto items = WatchedItems(t.conn);
     ASSERT_TRUE(items);
@@ -149,12 +151,15 @@ TEST_P(WatchDigest, FollowTakesOnlyStoredValuesAndUnfollowSaysWhatItDid)
     EXPECT_EQ(items->at(1).label, QStringLiteral("产品7")) << "a product is shown by its name";
     EXPECT_EQ(items->at(1).since, since);
     EXPECT_EQ(WatchDetailCondition(t.conn),
-        QStringLiteral("ID IN (SELECT PID FROM 关注表 WHERE Kind='product') OR SName IN ('甲店') OR (KWord IN ('手机') AND ID NOT IN "
+        QStringLiteral("ID IN (SELECT PID FROM 关注表 WHERE Kind='product') OR SName IN ('甲店') "
+                       "OR (KWord IN ('手机') AND ID NOT IN "
                        "(SELECT PID FROM 关注快照))"));
 
     EXPECT_EQ(Unfollow(t.conn, WatchKind::Product, QStringLiteral("7")), FollowOutcome::Removed);
-    EXPECT_EQ(Unfollow(t.conn, WatchKind::Product, QStringLiteral("7")), FollowOutcome::NotFollowed);
-    EXPECT_EQ(Unfollow(t.conn, WatchKind::Shop, QStringLiteral("丁店")), FollowOutcome::UnknownValue);
+    EXPECT_EQ(
+        Unfollow(t.conn, WatchKind::Product, QStringLiteral("7")), FollowOutcome::NotFollowed);
+    EXPECT_EQ(
+        Unfollow(t.conn, WatchKind::Shop, QStringLiteral("丁店")), FollowOutcome::UnknownValue);
     EXPECT_EQ(WatchedItems(t.conn)->size(), 2);
 }
 
@@ -168,7 +173,8 @@ TEST_P(WatchDigest, ChangesBetweenRunsAgainstEachProductsLastBaseline)
     t.addProduct(4, "手机", "乙店", 20); // sales up by 4 pieces only
     t.addProduct(5, "手机", "甲店", 30); // the followed shop's; sales jump
     const QDateTime since(kDay1, QTime(7, 0));
-    ASSERT_EQ(Follow(t.conn, WatchKind::Category, QStringLiteral("手机"), since), FollowOutcome::Added);
+    ASSERT_EQ(
+        Follow(t.conn, WatchKind::Category, QStringLiteral("手机"), since), FollowOutcome::Added);
     ASSERT_EQ(Follow(t.conn, WatchKind::Shop, QStringLiteral("甲店"), since), FollowOutcome::Added);
 
     // The first run only takes the baseline.
@@ -193,8 +199,8 @@ TEST_P(WatchDigest, ChangesBetweenRunsAgainstEachProductsLastBaseline)
     run = t.digest(kDay2, 8);
     EXPECT_FALSE(run.firstRun);
     EXPECT_EQ(brief(run.changes),
-        (QStringList { "price 1 100>95 -5", "sales 5 10>20 100", "new 6 ->9.9 -",
-            "new_shop 6 ->1 -" }));
+        (QStringList {
+            "price 1 100>95 -5", "sales 5 10>20 100", "new 6 ->9.9 -", "new_shop 6 ->1 -" }));
     const auto stored = ChangesOfRun(t.conn, run.run);
     ASSERT_TRUE(stored);
     EXPECT_EQ(*stored, run.changes) << "what was found is what is stored";
