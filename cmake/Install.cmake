@@ -13,11 +13,9 @@ install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Null_Data.mdb
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/quelmar.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 # The daily watch run as systemd user units, installed but not enabled.
-configure_file(${CMAKE_SOURCE_DIR}/packaging/quelmar-watch.service.in
-  ${CMAKE_BINARY_DIR}/packaging/quelmar-watch.service @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/packaging/quelmar-watch.service
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/quelmar-watch.service
   ${CMAKE_SOURCE_DIR}/packaging/quelmar-watch.timer
-  DESTINATION ${CMAKE_INSTALL_PREFIX}/lib/systemd/user)
+  DESTINATION lib/systemd/user)
 foreach(size 48 256)
   install(FILES ${CMAKE_SOURCE_DIR}/src/views/icons/quelmar-${size}.png
     DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME quelmar.png)

@@ -42,15 +42,20 @@ QTableWidgetItem* cell(const QString& text, bool number = false)
     return item;
 }
 
-QTableWidget* table(const QStringList& titles, const QString& name, QWidget* parent)
+// A read-only table of whole rows whose text column takes the width the others leave.
+QTableWidget* table(const QStringList& titles, int textColumn, const QString& name, QWidget* parent)
 {
     auto* t = new QTableWidget(0, int(titles.size()), parent);
     t->setObjectName(name);
     t->setHorizontalHeaderLabels(titles);
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->setWordWrap(false);
     t->verticalHeader()->hide();
-    t->horizontalHeader()->setStretchLastSection(true);
+    t->verticalHeader()->setDefaultSectionSize(t->fontMetrics().height() + 6);
+    QHeaderView* header = t->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(textColumn, QHeaderView::Stretch);
     return t;
 }
 
@@ -105,7 +110,7 @@ ChangesPage::ChangesPage(store::DB_Operate& db, QWidget* parent)
     m_changes = table({ QStringLiteral("类型"), QStringLiteral("产品ID"), QStringLiteral("店铺"),
                           QStringLiteral("产品名称"), QStringLiteral("原值"),
                           QStringLiteral("新值"), QStringLiteral("变化%") },
-        QStringLiteral("tblChanges"), split);
+        3, QStringLiteral("tblChanges"), split);
     m_changes->setToolTip(QStringLiteral("双击一行查看该产品的价格走势。"));
     split->addWidget(m_changes);
 
@@ -120,7 +125,7 @@ ChangesPage::ChangesPage(store::DB_Operate& db, QWidget* parent)
     lowerLayout->addLayout(lowerBar);
     m_watched
         = table({ QStringLiteral("类型"), QStringLiteral("关注内容"), QStringLiteral("关注时间") },
-            QStringLiteral("tblWatched"), lower);
+            1, QStringLiteral("tblWatched"), lower);
     lowerLayout->addWidget(m_watched);
     split->addWidget(lower);
     split->setStretchFactor(0, 3);

@@ -131,12 +131,7 @@ private:
         if (!st)
             return failWith(out, QStringLiteral("产品表"), error);
         st.bindText(1, value);
-        for (;;) {
-            const StepResult r = st.step();
-            if (r == StepResult::Error)
-                return failWith(out, QStringLiteral("产品表"), st.errorText());
-            if (r != StepResult::Row)
-                return true;
+        const bool read = ForEachRow(st, &error, [&] {
             const qint64 id = st.int64(0);
             auto found = m_products.find(id);
             if (found == m_products.end()) {
@@ -153,7 +148,8 @@ private:
                 m_order << id;
             }
             mark(*found);
-        }
+        });
+        return read || failWith(out, QStringLiteral("产品表"), error);
     }
 
     // A search writes one time into every product it lists, and a day's downloads one day:
@@ -206,12 +202,7 @@ private:
             QStringLiteral("SELECT PID,Price,Num9,Missed,MissDay,Gone FROM 关注快照"), &error);
         if (!st)
             return failWith(out, QStringLiteral("关注快照"), error);
-        for (;;) {
-            const StepResult r = st.step();
-            if (r == StepResult::Error)
-                return failWith(out, QStringLiteral("关注快照"), st.errorText());
-            if (r != StepResult::Row)
-                return true;
+        const bool read = ForEachRow(st, &error, [&] {
             Snapshot s;
             s.price = st.real(1);
             if (!st.isNull(2))
@@ -221,7 +212,8 @@ private:
                 s.missDay = day->date();
             s.gone = st.int64(5) != 0;
             m_snapshots.insert(st.int64(0), s);
-        }
+        });
+        return read || failWith(out, QStringLiteral("关注快照"), error);
     }
 
     // Kind, product and new value of the changes recorded earlier today.
@@ -239,19 +231,15 @@ private:
         if (!st)
             return failWith(out, QStringLiteral("变化记录"), error);
         st.bindText(1, canonicalDateText(m_scope.day));
-        for (;;) {
-            const StepResult r = st.step();
-            if (r == StepResult::Error)
-                return failWith(out, QStringLiteral("变化记录"), st.errorText());
-            if (r != StepResult::Row)
-                return true;
+        const bool read = ForEachRow(st, &error, [&] {
             Change c;
             c.kind = st.text(0);
             c.productId = st.int64(1);
             if (!st.isNull(2))
                 c.newValue = st.real(2);
             m_today.insert(changeKey(c));
-        }
+        });
+        return read || failWith(out, QStringLiteral("变化记录"), error);
     }
 
     // Whether a followed category or shop of the product was followed before the previous
@@ -558,15 +546,7 @@ std::optional<QList<WatchRun>> WatchRuns(const Connection& conn, QString* error)
     if (!st)
         return std::nullopt;
     QList<WatchRun> runs;
-    for (;;) {
-        const StepResult r = st.step();
-        if (r == StepResult::Error) {
-            if (error)
-                *error = st.errorText();
-            return std::nullopt;
-        }
-        if (r != StepResult::Row)
-            return runs;
+    const bool read = ForEachRow(st, error, [&] {
         WatchRun run;
         run.id = st.int64(0);
         if (const auto when = parseCanonicalDate(st.text(1)))
@@ -574,7 +554,10 @@ std::optional<QList<WatchRun>> WatchRuns(const Connection& conn, QString* error)
         run.changes = int(st.int64(2));
         run.failed = st.int64(3) != 0;
         runs << run;
-    }
+    });
+    if (!read)
+        return std::nullopt;
+    return runs;
 }
 
 std::optional<QList<Change>> ChangesOfRun(
@@ -591,15 +574,7 @@ std::optional<QList<Change>> ChangesOfRun(
         return std::nullopt;
     st.bindText(1, canonicalDateText(run));
     QList<Change> changes;
-    for (;;) {
-        const StepResult r = st.step();
-        if (r == StepResult::Error) {
-            if (error)
-                *error = st.errorText();
-            return std::nullopt;
-        }
-        if (r != StepResult::Row)
-            return changes;
+    const bool read = ForEachRow(st, error, [&] {
         Change c;
         c.kind = st.text(0);
         c.productId = st.int64(1);
@@ -612,7 +587,10 @@ std::optional<QList<Change>> ChangesOfRun(
         if (!st.isNull(6))
             c.percent = st.real(6);
         changes << c;
-    }
+    });
+    if (!read)
+        return std::nullopt;
+    return changes;
 }
 
 } // namespace quel::store

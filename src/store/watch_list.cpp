@@ -73,6 +73,18 @@ std::optional<QString> storedValue(
 
 } // namespace
 
+bool ForEachRow(Statement& query, QString* error, const std::function<void()>& row)
+{
+    for (;;) {
+        const StepResult r = query.step();
+        if (r == StepResult::Error)
+            return fail(error, query.errorText());
+        if (r != StepResult::Row)
+            return true;
+        row();
+    }
+}
+
 QString watchKindName(WatchKind kind)
 {
     switch (kind) {
@@ -211,17 +223,10 @@ std::optional<QList<WatchItem>> WatchedItems(const Connection& conn, QString* er
     if (!stmt)
         return std::nullopt;
     QList<WatchItem> items;
-    for (;;) {
-        const StepResult r = stmt.step();
-        if (r == StepResult::Error) {
-            fail(error, stmt.errorText());
-            return std::nullopt;
-        }
-        if (r != StepResult::Row)
-            break;
+    const bool read = ForEachRow(stmt, error, [&] {
         const std::optional<WatchKind> kind = watchKindFromName(stmt.text(0));
         if (!kind)
-            continue;
+            return;
         WatchItem item;
         item.kind = *kind;
         item.value = stmt.text(1);
@@ -229,7 +234,9 @@ std::optional<QList<WatchItem>> WatchedItems(const Connection& conn, QString* er
             item.since = *since;
         item.label = item.value;
         items << item;
-    }
+    });
+    if (!read)
+        return std::nullopt;
     // A product is shown by its name (IDs and texts do not compare alike on every engine).
     Statement name = db->prepare(QStringLiteral("SELECT PName FROM 产品表 WHERE ID=?"), error);
     for (WatchItem& item : items) {

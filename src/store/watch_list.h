@@ -5,11 +5,17 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace quel::store {
 
 class Connection;
+class Statement;
+
+// Steps a query of the watch tables to its end, calling row for each row; false with the
+// engine's message in error.
+bool ForEachRow(Statement& query, QString* error, const std::function<void()>& row);
 
 // The watch list: products, shops and search keywords the user follows.
 inline const QString kWatchTable = QStringLiteral("关注表");

@@ -71,7 +71,7 @@ TEST(Installation, InstalledProgramsRunWithTheirDataInTheUsersFolder)
     const QString units = usr + "/lib/systemd/user/";
     const QString service = readText(units + "quelmar-watch.service");
     const QString timer = readText(units + "quelmar-watch.timer");
-    EXPECT_TRUE(service.contains("\nExecStart=/usr/bin/quelmar --batch watch"))
+    EXPECT_TRUE(service.contains("\nExecStart=quelmar --batch watch"))
         << service.toStdString();
     EXPECT_TRUE(service.contains("\nType=oneshot\n"));
     EXPECT_TRUE(timer.contains("\nPersistent=true\n")) << timer.toStdString();
@@ -79,12 +79,15 @@ TEST(Installation, InstalledProgramsRunWithTheirDataInTheUsersFolder)
     EXPECT_FALSE(QFileInfo::exists(units + "timers.target.wants"));
     const QString analyze = QStandardPaths::findExecutable("systemd-analyze");
     if (!analyze.isEmpty()) {
-        // Checked as placed under the temporary root, so the program it names exists.
+        // Checked with the program as placed under the temporary root, since systemd would
+        // look for it on its search path.
         TempDir check;
         QFile::copy(units + "quelmar-watch.timer", check.file("quelmar-watch.timer"));
         QFile out(check.file("quelmar-watch.service"));
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(QString(service).replace("=/usr/bin/", "=" + usr + "/bin/").toUtf8());
+        out.write(QString(service)
+                      .replace("\nExecStart=quelmar ", "\nExecStart=" + usr + "/bin/quelmar ")
+                      .toUtf8());
         out.close();
         QProcess verify;
         verify.setProcessChannelMode(QProcess::MergedChannels);

@@ -15,28 +15,17 @@ using namespace quel::store;
 
 namespace {
 
+// The digest's view of a database: products written as a run's search and downloads
+// leave them, and the digest of a run.
 struct WatchDb
 {
-    quel::test::TempDir dir;
-    std::unique_ptr<quel::test::PgTestDatabase> server;
     std::shared_ptr<Database> db;
     Connection conn;
 
-    explicit WatchDb(quel::test::Engine engine)
-    {
-        QString error;
-        if (engine == quel::test::Engine::Server) {
-            server = quel::test::PgTestDatabase::create(&error);
-            EXPECT_TRUE(server) << error.toStdString();
-            db = server ? Database::open(server->address(), {}, &error) : nullptr;
-        } else {
-            const QString path = dir.file(QStringLiteral("DATA.mdb"));
-            EXPECT_TRUE(writeTemplate(path, &error)) << error.toStdString();
-            db = Database::open(path, QString::fromLatin1(kDatabasePassword), &error);
-        }
-        EXPECT_TRUE(db) << error.toStdString();
-        conn = Connection(db);
-    }
+    explicit WatchDb(std::shared_ptr<Database> database)
+        : db(std::move(database))
+        , conn(db)
+    { }
 
     void exec(const QString& sql)
     {
@@ -110,20 +99,14 @@ const QDate kDay4(2026, 12, 10);
 
 } // namespace
 
-class WatchDigest : public ::testing::TestWithParam<quel::test::Engine>
+class WatchDigest : public quel::test::StoreTest
 {
-protected:
-    void SetUp() override
-    {
-        if (GetParam() == quel::test::Engine::Server)
-            QUEL_SKIP_WITHOUT_PG_SERVER();
-    }
 };
 QUEL_ON_BOTH_ENGINES(WatchDigest);
 
 TEST_P(WatchDigest, FollowTakesOnlyStoredValuesAndUnfollowSaysWhatItDid)
 {
-    WatchDb t(GetParam());
+    WatchDb t(m_db);
     t.addProduct(7, "手机", "甲店", 10);
     t.exec(QStringLiteral("INSERT INTO 关键词(Cls,Con) VALUES(0,'手机')"));
     const QDateTime since(kDay1, QTime(8, 0));
@@ -165,7 +148,7 @@ TEST_P(WatchDigest, FollowTakesOnlyStoredValuesAndUnfollowSaysWhatItDid)
 
 TEST_P(WatchDigest, ChangesBetweenRunsAgainstEachProductsLastBaseline)
 {
-    WatchDb t(GetParam());
+    WatchDb t(m_db);
     t.exec(QStringLiteral("INSERT INTO 关键词(Cls,Con) VALUES(0,'手机')"));
     t.addProduct(1, "手机", "乙店", 100); // cut by exactly the threshold
     t.addProduct(2, "手机", "乙店", 100); // cut just below it
