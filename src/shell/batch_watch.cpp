@@ -189,6 +189,7 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
     // A search that did not run to its end leaves its products' baseline alone.
     int failedSearches = 0;
     int searches = 0;
+    std::optional<store::WatchSearchLock> searching(std::in_place, conn.database());
     for (const store::WatchItem& item : std::as_const(*items)) {
         if (item.kind == store::WatchKind::Product || interrupted())
             continue;
@@ -209,6 +210,7 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
                 << Qt::endl;
         }
     }
+    searching.reset();
     if (interrupted())
         return kSomeFailed;
 

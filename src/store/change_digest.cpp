@@ -473,6 +473,19 @@ private:
 
 } // namespace
 
+WatchSearchLock::WatchSearchLock(Database* db)
+{
+    // Session locks in the digest's key space (-1): 1 the digest, 2 the searches.
+    if (db && db->isServer() && db->executeNative(QStringLiteral("SELECT pg_advisory_lock(-1, 2)")))
+        m_db = db;
+}
+
+WatchSearchLock::~WatchSearchLock()
+{
+    if (m_db)
+        m_db->executeNative(QStringLiteral("SELECT pg_advisory_unlock(-1, 2)"));
+}
+
 std::optional<double> ChangePercent(double oldValue, double newValue)
 {
     if (oldValue == 0 || !std::isfinite(oldValue) || !std::isfinite(newValue))
@@ -501,6 +514,17 @@ DigestOutcome ComputeDigest(const Connection& conn, const WatchRunScope& scope)
     if (!tx.isActive()) {
         out.error = QStringLiteral("cannot begin a transaction");
         return out;
+    }
+    // Copies on several machines that share a run compute their digests one after the
+    // other, each reading the baselines the one before wrote (a server's transaction lock
+    // in a key space of its own; the product imports lock on (high, low) product IDs).
+    if (db->isServer()) {
+        Statement lock
+            = db->prepareNative(QStringLiteral("SELECT pg_advisory_xact_lock(-1, 1)"), &error);
+        if (!lock || lock.step() == StepResult::Error) {
+            failWith(out, QStringLiteral("lock"), lock ? lock.errorText() : error);
+            return out;
+        }
     }
     DigestRun run(*db, scope, *followed);
     if (!run.run(out))

@@ -11,6 +11,22 @@
 namespace quel::store {
 
 class Connection;
+class Database;
+
+// Held while a watch run searches. On a server the copies that share a run search one after
+// the other, so that a later copy finds the products an earlier one stored instead of
+// storing them again; a database file is held by one process and needs nothing.
+class WatchSearchLock
+{
+public:
+    explicit WatchSearchLock(Database* db);
+    ~WatchSearchLock();
+    WatchSearchLock(const WatchSearchLock&) = delete;
+    WatchSearchLock& operator=(const WatchSearchLock&) = delete;
+
+private:
+    Database* m_db = nullptr;
+};
 
 // One change a watch run found. kind is one of "price", "new", "gone", "sales", "new_shop".
 struct Change

@@ -11,6 +11,7 @@
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "store/recordset.h"
+#include "support/pg_server.h"
 #include "support/temp_dir.h"
 
 #include <QCoreApplication>
@@ -284,4 +285,97 @@ TEST_F(BatchWatchTest, AFailedRunKeepsTheBaselineOfWhatItDidNotReach)
         }
     }
     EXPECT_TRUE(seen) << r.err.toStdString();
+}
+
+// Two machines run the same watch on one team database at once: the detail jobs are split
+// between them, no product is downloaded twice, and the digests do not repeat a change.
+TEST_F(BatchWatchTest, TwoCopiesShareOneRunOnATeamDatabase)
+{
+    QUEL_SKIP_WITHOUT_PG_SERVER();
+    QString error;
+    const auto server = quel::test::PgTestDatabase::create(&error);
+    ASSERT_TRUE(server) << error.toStdString();
+    const QString address = server->address();
+    {
+        auto db = quel::store::Database::open(address, {}, &error);
+        ASSERT_TRUE(db) << error.toStdString();
+        ASSERT_TRUE(db->execute(
+            QStringLiteral("INSERT INTO 关键词(Cls,Con) VALUES(0,'%1')").arg(m_keyword), &error))
+            << error.toStdString();
+    }
+    // Each copy as a process of its own, with --db before --batch.
+    const auto teamRun = [&](const QStringList& words, const QString& market, int day) {
+        quel::store::DatabasePool::shared().releaseAll();
+        auto p = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QUELFETCH_PROGRAM"));
+        env.insert(QStringLiteral("QUELMAR_TODAY"),
+            QStringLiteral("2026-12-%1").arg(day, 2, 10, QLatin1Char('0')));
+        p->setProcessEnvironment(env);
+        QStringList args { QStringLiteral("--data"), m_dir.path(), QStringLiteral("--db"),
+            address };
+        if (!market.isEmpty())
+            args << QStringLiteral("--market") << market;
+        p->start(quel::test::binDir() + QStringLiteral("/quelmar"),
+            args + QStringList { QStringLiteral("--batch") } + words);
+        return p;
+    };
+    const auto finish = [](QProcess& p) {
+        Result out;
+        if (p.waitForFinished(240000))
+            out.code = p.exitCode();
+        out.err = QString::fromUtf8(p.readAllStandardError());
+        return out;
+    };
+    {
+        auto follow = teamRun({ "follow", "category", m_keyword }, {}, 7);
+        ASSERT_EQ(finish(*follow).code, 0);
+    }
+    {
+        TestServer market(marketOn(7));
+        auto first
+            = teamRun({ "watch", "--workers", "2" }, QString::fromStdString(market.baseUrl()), 7);
+        auto second
+            = teamRun({ "watch", "--workers", "2" }, QString::fromStdString(market.baseUrl()), 7);
+        const Result a = finish(*first);
+        const Result b = finish(*second);
+        EXPECT_EQ(a.code, 0) << a.err.toStdString();
+        EXPECT_EQ(b.code, 0) << b.err.toStdString();
+    }
+    {
+        TestServer market(marketOn(10));
+        auto first = teamRun({ "watch", "--workers", "2", "--threshold", "1" },
+            QString::fromStdString(market.baseUrl()), 10);
+        auto second = teamRun({ "watch", "--workers", "2", "--threshold", "1" },
+            QString::fromStdString(market.baseUrl()), 10);
+        const Result a = finish(*first);
+        const Result b = finish(*second);
+        EXPECT_EQ(a.code, 0) << a.err.toStdString();
+        EXPECT_EQ(b.code, 0) << b.err.toStdString();
+    }
+    auto db = quel::store::Database::open(address, {}, &error);
+    ASSERT_TRUE(db) << error.toStdString();
+    const auto scalar = [&](const char* sql) {
+        quel::store::Statement st = db->prepare(QString::fromUtf8(sql), &error);
+        return st && st.step() == quel::store::StepResult::Row ? st.int64(0) : -1;
+    };
+    EXPECT_GT(scalar("SELECT COUNT(*) FROM 产品表"), 0);
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM (SELECT PCode FROM 产品表 GROUP BY PCode HAVING "
+                     "COUNT(*)>1) AS D"),
+        0)
+        << "the copies searched one after the other";
+    // (A search found again resets a product's Style, but not its download date.)
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM 产品表 WHERE dDat<'2000-01-01 00:00:00'"), 0)
+        << "every detail came";
+    EXPECT_EQ(
+        scalar("SELECT COUNT(*) FROM (SELECT PID,Dat,Buyer FROM 交易表 GROUP BY PID,Dat,Buyer "
+               "HAVING COUNT(*)>1) AS D"),
+        0)
+        << "no product's sales were imported twice";
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM (SELECT Kind,PID FROM 变化记录 GROUP BY Kind,PID "
+                     "HAVING COUNT(*)>1) AS D"),
+        0)
+        << "no change recorded by both copies";
+    EXPECT_EQ(scalar("SELECT COUNT(*) FROM 关注快照"), scalar("SELECT COUNT(*) FROM 产品表"));
+    EXPECT_GT(scalar("SELECT COUNT(*) FROM 变化记录 WHERE Kind='price'"), 0);
 }
