@@ -1,6 +1,7 @@
 // Product statistics on a generated database of 100,000 products: each grouping with all
 // seven measures, from the button to the filled grid, against the same GROUP BY read
-// directly on the SQLCipher handle; the drawing of a chart of 2,000 points in 7 series; then
+// directly on the SQLCipher handle; the drawing of a chart of 2,000 points in 7 series (one
+// axis, panels, bars) and the pointer's hit test over it; then
 // the trade, customer and sales-cycle analyses (analysis_trades.cpp).
 #include "analysis/chart_draw.h"
 #include "analysis/product_stats.h"
@@ -84,7 +85,7 @@ struct ChartTimes
     double cpu = 1e9;
 };
 
-ChartTimes chartMs()
+ChartTimes chartMs(const analysis::ChartOptions& options, analysis::ChartDrawing* last = nullptr)
 {
     views::GridModel grid;
     QStringList fields { "SName", "", "P_Name" };
@@ -109,9 +110,29 @@ ChartTimes chartMs()
         QElapsedTimer timer;
         timer.start();
         const std::clock_t cpu = std::clock();
-        analysis::DrawChart(painter, image.size(), grid, title, QStringLiteral("标题"), -1, -1);
+        analysis::ChartDrawing d = analysis::DrawChart(
+            painter, image.size(), grid, title, QStringLiteral("标题"), -1, -1, options);
         best.cpu = std::min(best.cpu, (std::clock() - cpu) * 1000.0 / CLOCKS_PER_SEC);
         best.wall = std::min(best.wall, timer.nsecsElapsed() / 1e6);
+        if (last)
+            *last = std::move(d);
+    }
+    return best;
+}
+
+// The pointer's text for one move over the drawing: the best of many moves across the plot.
+double hoverMs(const analysis::ChartDrawing& d)
+{
+    double best = 1e9;
+    for (int run = 0; run < 200; ++run) {
+        const QPointF pos(
+            d.plot.left() + d.plot.width() * (run % 100) / 100.0, d.plot.center().y());
+        QElapsedTimer timer;
+        timer.start();
+        const QString text = analysis::ChartHoverText(d, pos);
+        best = std::min(best, timer.nsecsElapsed() / 1e6);
+        if (text.isEmpty())
+            return -1;
     }
     return best;
 }
@@ -156,9 +177,17 @@ int main(int argc, char** argv)
             << (t.match ? "" : ", the grid differs") << ")\n";
     }
     out << "analysis_products_ratio: " << QString::number(worst, 'f', 2) << " x\n";
-    const ChartTimes chart = chartMs();
+    analysis::ChartDrawing drawing;
+    const ChartTimes chart
+        = chartMs({ analysis::ChartMark::Line, analysis::ChartPanels::One }, &drawing);
     out << "analysis_chart_2000x7: " << QString::number(chart.wall, 'f', 1) << " ms\n";
     out << "analysis_chart_2000x7_cpu: " << QString::number(chart.cpu, 'f', 1) << " ms\n";
+    const ChartTimes panels = chartMs({ analysis::ChartMark::Line, analysis::ChartPanels::Each });
+    out << "analysis_chart_2000x7_panels: " << QString::number(panels.wall, 'f', 1) << " ms\n";
+    out << "analysis_chart_2000x7_panels_cpu: " << QString::number(panels.cpu, 'f', 1) << " ms\n";
+    const ChartTimes bars = chartMs({ analysis::ChartMark::Bar, analysis::ChartPanels::One });
+    out << "analysis_chart_2000x7_bars: " << QString::number(bars.wall, 'f', 1) << " ms\n";
+    out << "analysis_chart_hover_2000x7: " << QString::number(hoverMs(drawing), 'f', 4) << " ms\n";
     out.flush();
 
     // The trade, customer and sales-cycle analyses on their own database of trades (a

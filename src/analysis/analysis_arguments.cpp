@@ -80,6 +80,9 @@ const std::vector<std::pair<const char*, CustomerGrouping>> kCustomerGroupings {
     { "province", CustomerGrouping::Province }, { "region", CustomerGrouping::Region },
     { "credit", CustomerGrouping::Credit }, { "login", CustomerGrouping::Activity }
 };
+const std::vector<std::pair<const char*, CustomerOrder>> kCustomerOrders {
+    { "natural", CustomerOrder::Natural }, { "count", CustomerOrder::Count }
+};
 const std::vector<std::pair<const char*, CycleKind>> kCycles { { "month", CycleKind::DaysOfMonth },
     { "week", CycleKind::DaysOfWeek }, { "day", CycleKind::HoursOfDay } };
 const std::vector<std::pair<const char*, CycleMeasure>> kCycleMeasures {
@@ -140,16 +143,28 @@ QString PeriodsUsage()
 
 bool ParseBuyersArguments(const QStringList& arguments, BuyersArguments& out, QString* error)
 {
+    // The order may be left out: the page's own order then.
+    QStringList required = arguments;
+    QMap<QString, QString> order;
+    const qsizetype at = required.indexOf(QStringLiteral("--order"));
+    if (at >= 0) {
+        if (!readOptions(required.mid(at, 2), { QStringLiteral("order") }, order, error))
+            return false;
+        required.remove(at, 2);
+        if (!choose(order, QStringLiteral("order"), kCustomerOrders, out.order, error))
+            return false;
+    }
     QMap<QString, QString> values;
     return readOptions(
-               arguments, { QStringLiteral("products"), QStringLiteral("by") }, values, error)
+               required, { QStringLiteral("products"), QStringLiteral("by") }, values, error)
         && productsOption(values, out.idList, error)
         && choose(values, QStringLiteral("by"), kCustomerGroupings, out.grouping, error);
 }
 
 QString BuyersUsage()
 {
-    return QStringLiteral("--products IDS --by province|region|credit|login");
+    return QStringLiteral(
+        "--products IDS --by province|region|credit|login [--order natural|count]");
 }
 
 bool ParseCycleArguments(const QStringList& arguments, CycleArguments& out, QString* error)

@@ -37,8 +37,9 @@ struct BuyersArguments
 {
     QString idList;
     CustomerGrouping grouping = CustomerGrouping::Province;
+    CustomerOrder order = CustomerOrder::Natural;
 };
-// "--products IDS --by province|region|credit|login"
+// "--products IDS --by province|region|credit|login [--order natural|count]"
 bool ParseBuyersArguments(const QStringList& arguments, BuyersArguments& out, QString* error);
 QString BuyersUsage();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/chart_data.h"
 #include "store/connection.h"
 #include "store/database.h"
 
@@ -25,6 +26,8 @@ struct AnalysisResult
     bool showHint = false;
     QString rangeStart;
     QString rangeEnd;
+    // What the chart draws by default: lines along time, bars over other categories.
+    ChartMark mark = ChartMark::Line;
 };
 
 // The chosen products of a picker tag ("5；12；5；"): the entries that are whole numbers,

@@ -1,11 +1,11 @@
 #include "analysis/chart_draw.h"
 
 #include "grid/grid_model.h"
-#include "grid/grid_ops.h"
 
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QHash>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPixmap>
 #include <QRawFont>
@@ -34,7 +34,6 @@ const QColor kDivisionLineColour(160, 160, 160);
 const QColor kLabelColour(0, 0, 255);
 const QColor kTitleColour(0, 0, 255);
 const QColor kSubtitleColour(255, 0, 0);
-const QColor kMarkerColour(255, 0, 0);
 
 // Where a label's baseline lies below its top. Positions name the top of the character
 // cell, whose height is the font's pixel height, as with the device fonts the chart was
@@ -52,9 +51,11 @@ double baseline(const QFont& font)
 class LabelFace
 {
 public:
-    explicit LabelFace(int pixelHeight, bool bold = false)
+    // plain: draw through the text engine only (vector devices such as SVG, which keep
+    // text as text).
+    explicit LabelFace(int pixelHeight, bool bold = false, bool plain = false)
         : m_font(ChartFont(pixelHeight, bold))
-        , m_raw(QRawFont::fromFont(m_font))
+        , m_raw(plain ? QRawFont() : QRawFont::fromFont(m_font))
         , m_metrics(m_font)
     { }
 
@@ -66,6 +67,14 @@ public:
         if (!layout(text))
             return m_metrics.horizontalAdvance(text);
         return m_width;
+    }
+
+    // The text shortened with "…" to fit the width.
+    QString fitted(const QString& text, double room)
+    {
+        if (width(text) <= room)
+            return text;
+        return m_metrics.elidedText(text, Qt::ElideRight, std::max(0.0, room));
     }
 
     // Draws the text with the top of its character cell at topLeft (pixels, in the
@@ -179,14 +188,13 @@ void drawLabel(QPainter& painter, LabelFace& face, double xTwips, double yTwips,
     painter.restore();
 }
 
-QPointF at(double xTwips, double yTwips)
+// Draws an upright label at topLeft (pixels), batched with the face's other labels.
+void addLabel(QPainter& painter, LabelFace& face, const QPointF& topLeft, const QString& text)
 {
-    return { xTwips / kPx, yTwips / kPx };
-}
-
-void line(QPainter& painter, double x1, double y1, double x2, double y2)
-{
-    painter.drawLine(at(x1, y1), at(x2, y2));
+    if (!face.add(topLeft, text)) {
+        painter.setFont(face.font());
+        painter.drawText(topLeft + QPointF(0, baseline(face.font())), text);
+    }
 }
 
 QPen pen(const QColor& colour, Qt::PenStyle style = Qt::SolidLine)
@@ -197,229 +205,68 @@ QPen pen(const QColor& colour, Qt::PenStyle style = Qt::SolidLine)
     return p;
 }
 
-// The part of the grid one drawing shows.
-struct Frame
+bool plainText(const QPainter& painter)
 {
-    double w = 0; // chart area, twips
-    double h = 0;
-    int first = 0; // grid rows
-    int last = 0;
-    int firstCol = 0; // data columns
-    int lastCol = 0;
+    const QPaintEngine* engine = painter.paintEngine();
+    return engine && engine->type() != QPaintEngine::Raster;
+}
+
+// One panel: the series it shows and its axis.
+struct Panel
+{
+    QRectF rect;
+    std::vector<size_t> series;
+    AxisScale axis;
+    double largest = 0;
 };
 
-double cellValue(const views::GridModel& grid, int row, int col)
+double largestOf(const ChartData& data, const std::vector<size_t>& series)
 {
-    return views::leadingNumber(grid.text(row, col));
+    double top = 0;
+    for (const size_t s : series)
+        top = std::max(top, data.largest(s));
+    return top;
 }
 
-double drawAxes(QPainter& painter, const views::GridModel& grid, const Frame& f, double largest,
+// The most divisions that keep the axis numbers of a panel of this height apart.
+int divisionsFor(double panelHeight)
+{
+    return std::clamp(static_cast<int>(panelHeight / 18), 1, kChartDivisions);
+}
+
+// The title lines, centred from y = 100 twips: the first blue and large, the others red.
+void drawTitle(QPainter& painter, const QString& title, double width, LabelPlacer& placer,
     ChartDrawing& report)
-{
-    const double left = kChartLeft;
-    const double top = kChartTop;
-    const double right = f.w - kChartRightMargin;
-    const double bottom = f.h - kChartBottomMargin;
-
-    painter.setPen(pen(kAxisColour));
-    line(painter, left, bottom, right, bottom);
-    line(painter, left, top, left, bottom);
-
-    const double spacing
-        = f.last - f.first >= 1 ? (right - left) / (f.last - f.first) : right - left;
-    report.spacing = spacing;
-    LabelFace face(kAxisLabelPixels);
-    if (spacing > 0) {
-        const int labelCol = grid.fixedCols() - 1;
-        painter.setPen(pen(kPointLineColour, Qt::DotLine));
-        QList<QLineF> lines;
-        lines.reserve(f.last - f.first + 1);
-        for (int i = f.first; i <= f.last; ++i) {
-            const double x = left + (i - f.first) * spacing;
-            lines.append(QLineF(at(x, top), at(x, bottom)));
-        }
-        painter.drawLines(lines);
-        // The point labels read downwards: all of them are laid out in the turned frame and
-        // drawn together.
-        painter.save();
-        painter.setPen(kLabelColour);
-        painter.rotate(90);
-        const QTransform toTurned = QTransform().rotate(90).inverted();
-        for (int i = f.first; i <= f.last; ++i) {
-            const double x = left + (i - f.first) * spacing;
-            const QString label = grid.text(i, labelCol);
-            const QPointF anchor = toTurned.map(at(x + 180, bottom + 40));
-            if (!face.add(anchor, label)) {
-                painter.setFont(face.font());
-                painter.drawText(anchor + QPointF(0, baseline(face.font())), label);
-            }
-        }
-        face.flush(painter);
-        painter.restore();
-    }
-
-    const double unit = DivisionUnit(largest);
-    report.unit = unit;
-    const double division = (bottom - top) / kChartDivisions;
-    for (int k = 1; k <= kChartDivisions; ++k) {
-        const double y = bottom - k * division;
-        painter.setPen(pen(kDivisionLineColour, Qt::DotLine));
-        line(painter, left + 20, y, right, y);
-        drawLabel(painter, face, left - 20, y, AxisNumberText(k * unit), 0, false, kLabelColour);
-    }
-    return kChartDivisions * unit;
-}
-
-void drawSeriesLines(QPainter& painter, const views::GridModel& grid, const Frame& f,
-    double axisTop, ChartDrawing& report)
-{
-    if (axisTop <= 0)
-        return;
-    const double left = kChartLeft;
-    const double plotWidth = f.w - kChartLeft - kChartRightMargin;
-    const double plotHeight = f.h - kChartTop - kChartBottomMargin;
-    const double spacing = f.last - f.first >= 1 ? plotWidth / (f.last - f.first) : 0;
-    const double floorY = kChartTop + plotHeight - 10;
-    const auto yOf = [&](double v) { return kChartTop + plotHeight - v * plotHeight / axisTop; };
-
-    // Each value read once; lines first, so that every marker and value label lies on top
-    // of them. Segments with both ends on the floor would only retrace the axis.
-    const int points = f.last - f.first + 1;
-    std::vector<double> ys(static_cast<size_t>(std::max(0, points)));
-    QList<QLineF> segments;
-    for (int j = f.firstCol; j <= f.lastCol; ++j) {
-        for (int i = f.first; i <= f.last; ++i)
-            ys[static_cast<size_t>(i - f.first)] = yOf(cellValue(grid, i, j));
-        segments.clear();
-        double x = left;
-        for (int k = 1; k < points; ++k) {
-            x += spacing;
-            const double y0 = ys[static_cast<size_t>(k - 1)];
-            const double y1 = ys[static_cast<size_t>(k)];
-            if (!(y0 >= floorY && y1 >= floorY))
-                segments.append(QLineF(at(x - spacing, y0), at(x, y1)));
-        }
-        painter.setPen(pen(SeriesColour(j, grid.cols() - 1)));
-        painter.drawLines(segments);
-        report.segments += static_cast<int>(segments.size());
-    }
-
-    // Markers: filled red circles of radius 20, stamped from one small picture, all points of
-    // a series at once. The first point of a series has one only above the floor.
-    const double radius = 20 / kPx;
-    const int side = static_cast<int>(std::ceil(2 * radius)) + 1;
-    QPixmap dot(side, side);
-    dot.fill(Qt::transparent);
-    {
-        QPainter stamp(&dot);
-        stamp.setRenderHint(QPainter::Antialiasing);
-        stamp.setPen(Qt::NoPen);
-        stamp.setBrush(kMarkerColour);
-        stamp.drawEllipse(QPointF(side / 2.0, side / 2.0), radius, radius);
-    }
-    QList<QPainter::PixmapFragment> dots;
-    for (int j = f.firstCol; j <= f.lastCol; ++j) {
-        dots.clear();
-        double x = left;
-        for (int i = f.first; i <= f.last; ++i, x += spacing) {
-            const double y = yOf(cellValue(grid, i, j));
-            if (i > f.first || y < floorY) {
-                dots.append(QPainter::PixmapFragment::create(at(x, y), QRectF(0, 0, side, side)));
-            }
-        }
-        painter.drawPixmapFragments(dots.constData(), static_cast<int>(dots.size()), dot);
-        report.markers += static_cast<int>(dots.size());
-    }
-
-    // Value labels beside the markers, on top of every line and marker.
-    LabelFace valueFace(pointsToPixels(8));
-    painter.setPen(Qt::black);
-    for (int j = f.firstCol; j <= f.lastCol; ++j) {
-        double x = left;
-        for (int i = f.first; i <= f.last; ++i, x += spacing) {
-            const QString text = grid.text(i, j);
-            const double y = yOf(views::leadingNumber(text));
-            const QPointF topLeft = at(x + 20, y - 150);
-            if (!valueFace.add(topLeft, text)) {
-                painter.setFont(valueFace.font());
-                painter.drawText(topLeft + QPointF(0, baseline(valueFace.font())), text);
-            }
-        }
-    }
-    valueFace.flush(painter);
-}
-
-void drawLegend(QPainter& painter, const views::GridModel& grid, const Frame& f)
-{
-    const int series = grid.cols() - grid.fixedCols();
-    if (series <= 0)
-        return;
-    const double slot = std::min(600.0, std::floor(f.h / series));
-    const double inset = std::floor((slot - 200) / 2);
-    double y0 = std::max(0.0, (f.h - slot * grid.cols()) / 2);
-    const double x1 = f.w - kLegendBand + 200;
-    const double x2 = f.w - 300;
-    LabelFace face(kLegendPixels);
-    for (int j = f.firstCol; j <= f.lastCol; ++j) {
-        const QColor colour = SeriesColour(j, grid.cols() - 1);
-        painter.setPen(pen(colour));
-        painter.setBrush(colour);
-        painter.drawRect(QRectF(at(x1, y0 + inset + 200), at(x2, y0 + slot)));
-        painter.setBrush(Qt::NoBrush);
-        drawLabel(painter, face, x1, y0 + inset, grid.title(j), 0, true, Qt::black);
-        y0 += slot;
-    }
-}
-
-void drawTitle(QPainter& painter, const QString& title, double width)
 {
     QString text = title;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     const QStringList lines = text.split(u'\n');
-    double y = 100;
+    double y = 100 / kPx;
     for (int n = 0; n < lines.size(); ++n) {
         const bool first = n == 0;
         const QFont font = ChartFont(pointsToPixels(first ? 19 : 9), first);
         const QFontMetricsF metrics(font);
-        const double lineWidth = metrics.horizontalAdvance(lines[n]) * kPx;
-        painter.setFont(font);
-        painter.setPen(first ? kTitleColour : kSubtitleColour);
-        painter.drawText(at((width - lineWidth) / 2, y) + QPointF(0, baseline(font)), lines[n]);
-        y += font.pixelSize() * kPx + 30;
+        QString line = lines[n];
+        double lineWidth = metrics.horizontalAdvance(line);
+        if (lineWidth > width - 8) {
+            line = metrics.elidedText(line, Qt::ElideRight, width - 8);
+            lineWidth = metrics.horizontalAdvance(line);
+        }
+        if (!line.isEmpty()) {
+            painter.setFont(font);
+            painter.setPen(first ? kTitleColour : kSubtitleColour);
+            const QRectF rect((width - lineWidth) / 2, y, lineWidth, font.pixelSize());
+            painter.drawText(rect.topLeft() + QPointF(0, baseline(font)), line);
+            placer.reserve(rect);
+            report.labels.append(rect);
+            if (line != lines[n])
+                report.shortened.append({ rect, lines[n] });
+        }
+        y += font.pixelSize() + 30 / kPx;
     }
 }
 
 } // namespace
-
-QColor SeriesColour(int j, int n)
-{
-    if (n < j)
-        n = j;
-    const int g = n > 0 ? static_cast<int>(255.0 * j / n) : 0;
-    const auto cap = [](int v) { return std::clamp(v, 0, 255); };
-    return QColor(cap(255 - g), cap(g), cap(255 - g));
-}
-
-double DivisionUnit(double largest)
-{
-    if (!(largest > 0))
-        return 1;
-    if (largest >= 1)
-        return std::ceil(largest / kChartDivisions);
-    // Below 1: the smallest 1, 2 or 5 times a power of ten whose ten steps reach the value.
-    const double step = largest / kChartDivisions;
-    const double base = std::pow(10.0, std::floor(std::log10(step)));
-    for (const double m : { 1.0, 2.0, 5.0, 10.0 }) {
-        if (m * base >= step * (1 - 1e-12))
-            return m * base;
-    }
-    return 10 * base;
-}
-
-QString AxisNumberText(double value)
-{
-    return QString::number(value, 'g', 15);
-}
 
 QFont ChartFont(int pixelHeight, bool bold)
 {
@@ -434,24 +281,392 @@ QFont ChartFont(int pixelHeight, bool bold)
 void DrawTextAt(QPainter& painter, int xTwips, int yTwips, const QString& text, int angle,
     bool leftAligned, int pixelHeight, const QColor& colour)
 {
-    LabelFace face(pixelHeight);
+    LabelFace face(pixelHeight, false, plainText(painter));
     drawLabel(painter, face, xTwips, yTwips, text, angle, leftAligned, colour);
 }
 
-ChartDrawing DrawChart(QPainter& painter, const QSize& pixels, const views::GridModel& grid,
-    QString& storedTitle, const QString& title, int first, int last)
+ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData& data,
+    const QString& title, const ChartOptions& options)
 {
     ChartDrawing report;
     painter.save();
-    painter.fillRect(QRect(QPoint(0, 0), pixels), Qt::white);
-    if (!grid.hasDataRows() || grid.cols() < grid.fixedCols()) {
-        painter.restore();
-        return report;
+    painter.fillRect(QRectF(QPointF(0, 0), QSizeF(size)), Qt::white);
+    const double w = size.width();
+    const double h = size.height();
+    const int count = data.categories();
+    const int seriesCount = static_cast<int>(data.series.size());
+    const bool plain = plainText(painter);
+    report.drawn = true;
+    report.series = seriesCount;
+    report.mark = options.mark;
+    LabelPlacer placer(QRectF(0, 0, w, h));
+
+    drawTitle(painter, title, w, placer, report);
+
+    // Panels: one axis for all, or one per series.
+    const bool each = seriesCount > 1
+        && (options.panels == ChartPanels::Each
+            || (options.panels == ChartPanels::Auto && PanelsSuit(data)));
+    std::vector<Panel> panels;
+    if (each) {
+        for (int s = 0; s < seriesCount; ++s)
+            panels.push_back({ {}, { static_cast<size_t>(s) }, {}, 0 });
+    } else {
+        Panel one;
+        for (int s = 0; s < seriesCount; ++s)
+            one.series.push_back(static_cast<size_t>(s));
+        panels.push_back(one);
+    }
+    double largest = 0;
+    for (Panel& p : panels) {
+        p.largest = largestOf(data, p.series);
+        if (p.largest == 0)
+            p.largest = 1;
+        largest = std::max(largest, p.largest);
+    }
+    report.largest = largest;
+    report.panels = static_cast<int>(panels.size());
+
+    LabelFace axisFace(kAxisLabelPixels, false, plain);
+    LabelFace legendFace(kLegendPixels, false, plain);
+    LabelFace valueFace(pointsToPixels(8), false, plain);
+
+    // The legend band on the right grows with the longest name, up to a quarter of the area.
+    double longestName = 0;
+    for (const ChartSeries& s : data.series)
+        longestName = std::max(longestName, legendFace.width(s.name));
+    const double baseBand = kLegendBand / kPx;
+    const double boxInset = 200 / kPx;
+    const double legendBand
+        = std::clamp(longestName + boxInset + 8, baseBand, std::max(baseBand, w / 4));
+    const double nameRoom = legendBand - boxInset - 4;
+
+    // Left margin: room for the widest axis number.
+    double widestNumber = 0;
+    for (const Panel& p : panels)
+        widestNumber
+            = std::max(widestNumber, axisFace.width(AxisNumberText(NiceAxis(p.largest).top)));
+    const double left = std::max(kChartLeft / kPx, widestNumber + 20 / kPx + 6);
+    const double top = kChartTop / kPx;
+    const double right = w - legendBand - (kChartRightMargin - kLegendBand) / kPx;
+    const QRectF across(left, top, std::max(0.0, right - left), 0);
+
+    // Point labels read downwards under their category; one whose line would touch the one
+    // before it is left out, the others are shortened to the bottom margin, which grows to
+    // the longest of them up to a third of the height.
+    const double labelThickness = kAxisLabelPixels + 1;
+    std::vector<int> shownLabels;
+    double lastX = -1e9;
+    double longestLabel = 0;
+    for (int i = 0; i < count; ++i) {
+        const double x = CategoryX(across, count, i, options.mark);
+        if (x - lastX < labelThickness)
+            continue;
+        shownLabels.push_back(i);
+        lastX = x;
+        longestLabel = std::max(longestLabel, axisFace.width(data.labels[i]));
+    }
+    const double labelGap = 40 / kPx;
+    const double bottomMargin
+        = std::max(kChartBottomMargin / kPx, std::min(h / 3, longestLabel + labelGap + 4));
+    const double labelRoom = bottomMargin - labelGap - 4;
+    const double bottom = h - bottomMargin;
+    const QRectF plot(QPointF(left, top), QPointF(std::max(left, right), std::max(top, bottom)));
+    report.plot = plot;
+
+    const double gap = panels.size() > 1 ? 10 : 0;
+    const std::vector<QRectF> rects = StackPanels(plot, static_cast<int>(panels.size()), gap);
+    for (size_t k = 0; k < panels.size(); ++k) {
+        panels[k].rect = rects[k];
+        panels[k].axis = NiceAxis(panels[k].largest,
+            panels.size() > 1 ? divisionsFor(rects[k].height()) : kChartDivisions);
+        report.panelRects.push_back(rects[k]);
+    }
+    report.unit = panels.front().axis.step;
+    report.axisTop = panels.front().axis.top;
+    report.spacing = CategorySlot(plot, count, options.mark) * kPx;
+
+    // Legend: a box in each series' colour with its name above, the names shortened to the
+    // band.
+    {
+        const double slot = std::min(600.0 / kPx, std::floor(h / std::max(1, seriesCount)));
+        const double inset = std::floor((slot - 200 / kPx) / 2);
+        double y0 = std::max(0.0, (h - slot * (seriesCount + 2)) / 2);
+        const double x1 = w - legendBand + boxInset;
+        const double x2 = w - 300 / kPx;
+        for (int s = 0; s < seriesCount; ++s) {
+            const QColor colour = SeriesColour(s);
+            painter.setPen(pen(colour));
+            painter.setBrush(colour);
+            painter.drawRect(QRectF(QPointF(x1, y0 + inset + 200 / kPx), QPointF(x2, y0 + slot)));
+            painter.setBrush(Qt::NoBrush);
+            const QString& name = data.series[static_cast<size_t>(s)].name;
+            const QString shown = legendFace.fitted(name, nameRoom);
+            painter.setPen(Qt::black);
+            const QRectF rect(x1, y0 + inset, legendFace.width(shown), kLegendPixels);
+            addLabel(painter, legendFace, rect.topLeft(), shown);
+            placer.reserve(rect);
+            report.labels.append(rect);
+            if (shown != name)
+                report.shortened.append({ rect, name });
+            y0 += slot;
+        }
+        legendFace.flush(painter);
     }
 
-    Frame f;
-    f.w = pixels.width() * kPx;
-    f.h = pixels.height() * kPx;
+    // Axes, division lines and numbers of every panel.
+    for (const Panel& p : panels) {
+        painter.setPen(pen(kAxisColour));
+        painter.drawLine(p.rect.bottomLeft(), p.rect.bottomRight());
+        painter.drawLine(p.rect.topLeft(), p.rect.bottomLeft());
+        const double division = p.rect.height() / p.axis.divisions;
+        QList<QLineF> lines;
+        for (int k = 1; k <= p.axis.divisions; ++k)
+            lines.append(QLineF(p.rect.left() + 20 / kPx, p.rect.bottom() - k * division,
+                p.rect.right(), p.rect.bottom() - k * division));
+        painter.setPen(pen(kDivisionLineColour, Qt::DotLine));
+        painter.drawLines(lines);
+        painter.setPen(kLabelColour);
+        for (int k = 0; k <= p.axis.divisions; ++k) {
+            // 0 only where it cannot meet the panel below.
+            if (k == 0 && panels.size() > 1)
+                continue;
+            const QString text = AxisNumberText(k * p.axis.step);
+            const double tw = axisFace.width(text);
+            const double y = p.rect.bottom() - k * division - (k == 0 ? kAxisLabelPixels / 2.0 : 0);
+            const QRectF rect(p.rect.left() - 20 / kPx - tw, y, tw, kAxisLabelPixels);
+            if (!placer.place(rect))
+                continue;
+            addLabel(painter, axisFace, rect.topLeft(), text);
+            report.labels.append(rect);
+        }
+        axisFace.flush(painter);
+    }
+
+    // Category lines and labels along the bottom.
+    if (count > 0 && plot.width() > 0) {
+        if (options.mark == ChartMark::Line) {
+            QList<QLineF> lines;
+            lines.reserve(count);
+            for (int i = 0; i < count; ++i) {
+                const double x = CategoryX(plot, count, i, options.mark);
+                lines.append(QLineF(x, plot.top(), x, plot.bottom()));
+            }
+            painter.setPen(pen(kPointLineColour, Qt::DotLine));
+            painter.drawLines(lines);
+        }
+        painter.save();
+        painter.setPen(kLabelColour);
+        painter.rotate(90);
+        const QTransform toTurned = QTransform().rotate(90).inverted();
+        for (const int i : shownLabels) {
+            const double x = CategoryX(plot, count, i, options.mark)
+                - (options.mark == ChartMark::Bar ? kAxisLabelPixels / 2.0 : 0);
+            const QString& full = data.labels[i];
+            const QString shown = axisFace.fitted(full, labelRoom);
+            const QRectF rect(x, bottom + labelGap, kAxisLabelPixels, axisFace.width(shown));
+            if (!placer.place(rect))
+                continue;
+            const QPointF anchor = toTurned.map(QPointF(x + kAxisLabelPixels, bottom + labelGap));
+            if (!axisFace.add(anchor, shown)) {
+                painter.setFont(axisFace.font());
+                painter.drawText(anchor + QPointF(0, baseline(axisFace.font())), shown);
+            }
+            report.labels.append(rect);
+            if (shown != full)
+                report.shortened.append({ rect, full });
+        }
+        axisFace.flush(painter);
+        painter.restore();
+    }
+
+    // Where each value lies.
+    report.points.xs.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        report.points.xs[static_cast<size_t>(i)] = CategoryX(plot, count, i, options.mark);
+    report.points.ys.assign(static_cast<size_t>(seriesCount), {});
+
+    for (const Panel& p : panels) {
+        const double axisTop = p.axis.top;
+        const auto yOf = [&](double v) { return p.rect.bottom() - v * p.rect.height() / axisTop; };
+        const int inPanel = static_cast<int>(p.series.size());
+        for (int n = 0; n < inPanel; ++n) {
+            const size_t s = p.series[static_cast<size_t>(n)];
+            const std::vector<double>& values = data.series[s].values;
+            std::vector<double>& ys = report.points.ys[s];
+            ys.resize(static_cast<size_t>(count));
+            for (int i = 0; i < count; ++i) {
+                const double v = i < static_cast<int>(values.size())
+                    ? values[static_cast<size_t>(i)]
+                    : kNoValue;
+                ys[static_cast<size_t>(i)] = isNoValue(v) ? kNoValue : yOf(std::min(v, axisTop));
+            }
+        }
+        if (options.mark == ChartMark::Bar) {
+            for (int n = 0; n < inPanel; ++n) {
+                const size_t s = p.series[static_cast<size_t>(n)];
+                const QColor colour = SeriesColour(static_cast<int>(s));
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(colour);
+                for (int i = 0; i < count; ++i) {
+                    const QRectF bar = BarRect(p.rect, count, i, inPanel, n,
+                        data.series[s].values[static_cast<size_t>(i)], axisTop);
+                    if (bar.isEmpty())
+                        continue;
+                    painter.drawRect(bar);
+                    ++report.bars;
+                    // The hover finds a bar by its top and its own x.
+                    report.points.ys[s][static_cast<size_t>(i)] = bar.top();
+                }
+                painter.setBrush(Qt::NoBrush);
+            }
+            continue;
+        }
+        // Lines first, so that every marker and value label lies on top of them. A gap (no
+        // value) breaks the line; segments with both ends on the floor would only retrace the
+        // axis.
+        const double floorY = p.rect.bottom() - 10 / kPx;
+        for (const size_t s : p.series) {
+            const std::vector<double>& ys = report.points.ys[s];
+            QList<QLineF> segments;
+            for (int k = 1; k < count; ++k) {
+                const double y0 = ys[static_cast<size_t>(k - 1)];
+                const double y1 = ys[static_cast<size_t>(k)];
+                if (isNoValue(y0) || isNoValue(y1) || (y0 >= floorY && y1 >= floorY))
+                    continue;
+                segments.append(QLineF(report.points.xs[static_cast<size_t>(k - 1)], y0,
+                    report.points.xs[static_cast<size_t>(k)], y1));
+            }
+            QPen linePen = pen(SeriesColour(static_cast<int>(s)));
+            linePen.setWidthF(1.5);
+            painter.setPen(linePen);
+            painter.drawLines(segments);
+            report.segments += static_cast<int>(segments.size());
+        }
+        // Markers in the series' colour, stamped from one small picture per series. The
+        // first point of a series has one only above the floor.
+        const double radius = 2.5;
+        const int side = static_cast<int>(std::ceil(2 * radius)) + 1;
+        const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1;
+        for (const size_t s : p.series) {
+            QPixmap dot(QSize(side, side) * ratio);
+            dot.setDevicePixelRatio(ratio);
+            dot.fill(Qt::transparent);
+            {
+                QPainter stamp(&dot);
+                stamp.setRenderHint(QPainter::Antialiasing);
+                stamp.setPen(Qt::NoPen);
+                stamp.setBrush(SeriesColour(static_cast<int>(s)));
+                stamp.drawEllipse(QPointF(side / 2.0, side / 2.0), radius, radius);
+            }
+            QList<QPainter::PixmapFragment> dots;
+            const std::vector<double>& ys = report.points.ys[s];
+            for (int i = 0; i < count; ++i) {
+                const double y = ys[static_cast<size_t>(i)];
+                if (isNoValue(y) || (i == 0 && y >= floorY))
+                    continue;
+                dots.append(QPainter::PixmapFragment::create(
+                    QPointF(report.points.xs[static_cast<size_t>(i)], y),
+                    QRectF(0, 0, side * ratio, side * ratio), 1 / ratio, 1 / ratio));
+            }
+            if (plain) {
+                for (const auto& d : dots)
+                    painter.drawPixmap(QPointF(d.x - side / 2.0, d.y - side / 2.0), dot);
+            } else {
+                painter.drawPixmapFragments(dots.constData(), static_cast<int>(dots.size()), dot);
+            }
+            report.markers += static_cast<int>(dots.size());
+        }
+    }
+
+    // In panels each names its series at its top left.
+    if (panels.size() > 1) {
+        for (const Panel& p : panels) {
+            const size_t s = p.series.front();
+            const QString& name = data.series[s].name;
+            const QString shown = legendFace.fitted(name, p.rect.width() / 2);
+            const QRectF rect(
+                p.rect.left() + 4, p.rect.top(), legendFace.width(shown), kLegendPixels);
+            if (!placer.place(rect))
+                continue;
+            painter.setPen(SeriesColour(static_cast<int>(s)).darker(130));
+            addLabel(painter, legendFace, rect.topLeft(), shown);
+            legendFace.flush(painter);
+            report.labels.append(rect);
+            if (shown != name)
+                report.shortened.append({ rect, name });
+        }
+    }
+
+    // Value labels beside the points or above the bars, where they meet no other label.
+    painter.setPen(Qt::black);
+    const double valueHeight = valueFace.pixelHeight();
+    for (const Panel& p : panels) {
+        const int inPanel = static_cast<int>(p.series.size());
+        for (int n = 0; n < inPanel; ++n) {
+            const size_t s = p.series[static_cast<size_t>(n)];
+            const ChartSeries& series = data.series[s];
+            for (int i = 0; i < count; ++i) {
+                const double y = report.points.ys[s][static_cast<size_t>(i)];
+                if (isNoValue(y))
+                    continue;
+                const QString& text = series.texts[i];
+                const double tw = valueFace.width(text);
+                QRectF rect;
+                if (options.mark == ChartMark::Bar) {
+                    const QRectF bar = BarRect(p.rect, count, i, inPanel, n,
+                        series.values[static_cast<size_t>(i)], p.axis.top);
+                    const double cx = bar.isEmpty() ? report.points.xs[static_cast<size_t>(i)]
+                                                    : bar.center().x();
+                    rect = QRectF(cx - tw / 2, y - valueHeight - 1, tw, valueHeight);
+                } else {
+                    rect = QRectF(report.points.xs[static_cast<size_t>(i)] + 20 / kPx,
+                        y - 150 / kPx, tw, valueHeight);
+                }
+                // A pixel of air on each side, so neighbours never run into one another.
+                if (!placer.place(rect.adjusted(-1, 0, 1, 0)))
+                    continue;
+                addLabel(painter, valueFace, rect.topLeft(), text);
+                report.labels.append(rect);
+            }
+        }
+    }
+    valueFace.flush(painter);
+
+    report.data = data;
+    painter.restore();
+    return report;
+}
+
+QString ChartHoverText(const ChartDrawing& drawing, const QPointF& pos, double* guideX)
+{
+    for (const ChartDrawing::Shortened& label : drawing.shortened) {
+        if (label.rect.adjusted(-1, -1, 1, 1).contains(pos))
+            return label.text;
+    }
+    const QRectF& plot = drawing.plot;
+    const double reach = std::max(4.0, drawing.spacing / kPx / 2);
+    if (!drawing.drawn || pos.y() < plot.top() - 8 || pos.y() > plot.bottom() + 4
+        || pos.x() < plot.left() - reach || pos.x() > plot.right() + reach)
+        return {};
+    const ChartHit hit = NearestPoint(drawing.points, pos);
+    if (!hit.found())
+        return {};
+    const size_t s = static_cast<size_t>(hit.series);
+    const ChartSeries& series = drawing.data.series[s];
+    if (guideX)
+        *guideX = drawing.points.xs[static_cast<size_t>(hit.point)];
+    return series.name + u'\n' + drawing.data.labels[hit.point] + QStringLiteral("：")
+        + series.texts[hit.point];
+}
+
+ChartDrawing DrawChart(QPainter& painter, const QSize& pixels, const views::GridModel& grid,
+    QString& storedTitle, const QString& title, int first, int last, const ChartOptions& options)
+{
+    if (!grid.hasDataRows() || grid.cols() < grid.fixedCols()) {
+        painter.fillRect(QRectF(QPointF(0, 0), QSizeF(pixels)), Qt::white);
+        return {};
+    }
     // Range boxes count data rows from 1; a number beyond the data shows up to the last row,
     // and nothing before the first data row is ever taken for a point.
     const int rows = grid.rows();
@@ -459,30 +674,14 @@ ChartDrawing DrawChart(QPainter& painter, const QSize& pixels, const views::Grid
         first = 1;
     if (last == -1)
         last = rows - 1;
-    f.first = std::clamp(first + grid.fixedRows() - 1, grid.fixedRows(), rows - 1);
-    f.last = std::clamp(last + grid.fixedRows() - 1, grid.fixedRows(), rows - 1);
-    f.firstCol = grid.fixedCols();
-    f.lastCol = grid.cols() - 1;
-    report.drawn = true;
-    report.firstRow = f.first;
-    report.lastRow = f.last;
-    report.series = std::max(0, f.lastCol - f.firstCol + 1);
-
-    double largest = 0;
-    if (f.first <= f.last && f.firstCol <= f.lastCol)
-        largest = views::maxCellValue(grid, f.firstCol, f.lastCol, f.first, f.last);
-    if (largest == 0)
-        largest = 1;
-    report.largest = largest;
-
-    report.axisTop = drawAxes(painter, grid, f, largest, report);
-    drawSeriesLines(painter, grid, f, report.axisTop, report);
-    drawLegend(painter, grid, f);
-
+    const int firstRow = std::clamp(first + grid.fixedRows() - 1, grid.fixedRows(), rows - 1);
+    const int lastRow = std::clamp(last + grid.fixedRows() - 1, grid.fixedRows(), rows - 1);
     if (!title.isEmpty())
         storedTitle = title;
-    drawTitle(painter, storedTitle, f.w);
-    painter.restore();
+    ChartDrawing report = DrawChartData(
+        painter, pixels, ChartDataFromGrid(grid, firstRow, lastRow), storedTitle, options);
+    report.firstRow = firstRow;
+    report.lastRow = lastRow;
     return report;
 }
 

@@ -4,11 +4,13 @@
 #include "grid/grid_view.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QFocusEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -64,7 +66,31 @@ ChartPage::ChartPage(int index, QWidget* parent)
     }
     m_bar->addWidget(m_rangeFrame);
 
+    // The drawing options: one panel per series on the product and trade pages, lines or
+    // bars on the pages whose axis is not always time; the trend page draws lines only.
+    if (index <= 1) {
+        m_panelsBox = new QCheckBox(QStringLiteral("分图显示"), panel);
+        m_panelsBox->setObjectName(QStringLiteral("Panels_%1").arg(index));
+        m_panelsBox->setToolTip(QStringLiteral("每个统计项目单独一图，各用自己的坐标轴。"));
+        m_bar->insertWidget(m_bar->indexOf(m_rangeFrame), m_panelsBox);
+        connect(m_panelsBox, &QCheckBox::clicked, this, [this](bool on) {
+            m_panelsByHand = on;
+            redraw();
+        });
+    }
+    if (index <= 3) {
+        m_markButton = new QPushButton(QStringLiteral("折线/柱状"), panel);
+        m_markButton->setObjectName(QStringLiteral("Mark_%1").arg(index));
+        m_markButton->setToolTip(QStringLiteral("在折线图和柱状图之间切换。"));
+        m_bar->insertWidget(m_bar->indexOf(m_rangeFrame), m_markButton);
+        connect(m_markButton, &QPushButton::clicked, this, [this] {
+            m_markSwitched = !m_markSwitched;
+            redraw();
+        });
+    }
+
     connect(m_chart, &ChartView::rangeKeyPressed, this, &ChartPage::applyRangeKey);
+    connect(m_chart, &ChartView::rangeRequested, this, &ChartPage::setRange);
     connect(m_chart, &ChartView::exportRequested, this, &ChartPage::chartExportRequested);
     connect(m_gridView, &views::GridView::exportRequested, this, &ChartPage::gridExportRequested);
     connect(m_gridView, &views::GridView::gridPressed, this,
@@ -108,16 +134,46 @@ void ChartPage::setRange(ChartRange range)
     redraw();
 }
 
-void ChartPage::redraw()
+ChartOptions ChartPage::chartOptions() const
 {
-    const ChartRange r = range();
-    m_chart->drawChart(QString(), r.start, r.end);
+    ChartOptions o;
+    o.mark = m_defaultMark;
+    if (m_markSwitched)
+        o.mark = o.mark == ChartMark::Line ? ChartMark::Bar : ChartMark::Line;
+    if (!m_panelsBox)
+        o.panels = ChartPanels::One;
+    else if (m_panelsByHand)
+        o.panels = *m_panelsByHand ? ChartPanels::Each : ChartPanels::One;
+    else
+        o.panels = ChartPanels::Auto;
+    return o;
 }
 
-void ChartPage::showResult(const QString& title, bool withHint)
+void ChartPage::draw(const QString& title)
 {
     const ChartRange r = range();
-    m_chart->drawChart(title, r.start, r.end);
+    m_chart->setOptions(chartOptions());
+    const ChartDrawing d = m_chart->drawChart(title, r.start, r.end);
+    // Until clicked, the box shows what the data chose.
+    if (m_panelsBox && !m_panelsByHand && d.drawn) {
+        const QSignalBlocker block(m_panelsBox);
+        m_panelsBox->setChecked(d.panels > 1);
+    }
+}
+
+void ChartPage::redraw()
+{
+    draw(QString());
+}
+
+void ChartPage::showResult(const QString& title, bool withHint, ChartMark mark)
+{
+    // A switch by hand holds while the analyses keep their kind of chart.
+    if (mark != m_defaultMark) {
+        m_defaultMark = mark;
+        m_markSwitched = false;
+    }
+    draw(title);
     if (withHint)
         emit hintChanged(chartHint());
     m_chart->setFocus(Qt::OtherFocusReason);

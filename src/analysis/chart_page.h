@@ -1,10 +1,14 @@
 #pragma once
 
+#include "analysis/chart_layout.h"
 #include "analysis/chart_range.h"
 
 #include <QWidget>
+#include <optional>
 
+class QCheckBox;
 class QHBoxLayout;
+class QPushButton;
 class QLineEdit;
 class QGroupBox;
 
@@ -50,9 +54,15 @@ public:
 
     // DrawChart with the range boxes and the title of the last drawing.
     void redraw();
-    // After an analysis: draws with its title, optionally shows the scrolling hint, and
-    // gives the chart the focus so that the arrow keys act on it.
-    void showResult(const QString& title, bool withHint);
+    // After an analysis: draws with its title in the analysis' own kind of chart (lines
+    // over time, bars elsewhere, unless switched by hand), optionally shows the scrolling
+    // hint, and gives the chart the focus so that the arrow keys act on it.
+    void showResult(const QString& title, bool withHint, ChartMark mark = ChartMark::Line);
+    // How the next drawing lays the chart out.
+    ChartOptions chartOptions() const;
+    // "分图显示" (pages 0 and 1) and "折线/柱状" (pages 0 to 3); null where the page has none.
+    QCheckBox* panelsBox() const { return m_panelsBox; }
+    QPushButton* markButton() const { return m_markButton; }
     // An arrow key on the chart.
     void applyRangeKey(ChartKey key, bool ctrl);
 
@@ -68,6 +78,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void draw(const QString& title);
+
     int m_index;
     views::GridView* m_gridView;
     ChartView* m_chart;
@@ -75,6 +87,13 @@ private:
     QGroupBox* m_rangeFrame;
     QLineEdit* m_start;
     QLineEdit* m_end;
+    QCheckBox* m_panelsBox = nullptr;
+    QPushButton* m_markButton = nullptr;
+    // Panels follow the data until the box is clicked; then the hand's choice stays.
+    std::optional<bool> m_panelsByHand;
+    // The analysis' own kind of chart, and whether the button switched to the other one.
+    ChartMark m_defaultMark = ChartMark::Line;
+    bool m_markSwitched = false;
 };
 
 } // namespace quel::analysis

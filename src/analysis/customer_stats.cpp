@@ -4,6 +4,7 @@
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "store/db_operate.h"
+#include "store/statement.h"
 #include "views/grid_fill.h"
 
 namespace quel::analysis {
@@ -26,7 +27,67 @@ QString customerGroupingType(CustomerGrouping grouping)
     }
 }
 
+// Counts the last logins of the set into the recency bands, one row per band (Ord keeps
+// their order), also the empty ones.
+void countRecencyBands(WorkTableRun& run)
+{
+    run.exec(QStringLiteral("CREATE TABLE TEMP_Trade3 (lDat STRING,Cou LONG,Ord LONG)"));
+    std::vector<std::pair<QDate, qint64>> logins;
+    QDate newest;
+    if (store::Statement* rows = run.prepare(QStringLiteral(
+            "SELECT lDat,COUNT(lDat) FROM TEMP_Trade2 WHERE lDat IS NOT NULL GROUP BY lDat"))) {
+        store::StepResult rc;
+        while ((rc = rows->step()) == store::StepResult::Row) {
+            const QDate day = QDate::fromString(rows->text(0).left(10), Qt::ISODate);
+            if (!day.isValid())
+                continue;
+            logins.emplace_back(day, rows->int64(1));
+            if (!newest.isValid() || day > newest)
+                newest = day;
+        }
+        run.endQuery(rows, rc);
+    }
+    qint64 counts[kRecencyBands] = {};
+    for (const auto& [day, count] : logins) {
+        const int band = recencyBand(newest, day);
+        if (band >= 0)
+            counts[band] += count;
+    }
+    store::Statement* insert
+        = run.prepare(QStringLiteral("INSERT INTO TEMP_Trade3(lDat,Cou,Ord) VALUES(?,?,?)"));
+    for (int band = 0; band < kRecencyBands && insert && run.ok(); ++band) {
+        insert->bindText(1, recencyBandName(band).toUtf8());
+        insert->bindInt64(2, counts[band]);
+        insert->bindInt64(3, band);
+        run.stepDone(insert);
+    }
+}
+
 } // namespace
+
+int recencyBand(const QDate& newest, const QDate& login)
+{
+    if (!newest.isValid() || !login.isValid())
+        return -1;
+    if (login >= newest.addDays(-7))
+        return 0;
+    if (login >= newest.addMonths(-1))
+        return 1;
+    if (login >= newest.addMonths(-3))
+        return 2;
+    if (login >= newest.addMonths(-6))
+        return 3;
+    if (login >= newest.addYears(-1))
+        return 4;
+    return 5;
+}
+
+QString recencyBandName(int band)
+{
+    static const char* const names[kRecencyBands]
+        = { "一周内", "一月内", "三月内", "半年内", "一年内", "更早" };
+    return band >= 0 && band < kRecencyBands ? QString::fromUtf8(names[band]) : QString();
+}
 
 QString customerGroupingCaption(CustomerGrouping grouping)
 {
@@ -102,7 +163,7 @@ bool PrepareCustomerSet(store::DB_Operate& db, const QString& idList)
 }
 
 AnalysisResult RunCustomerStatistics(views::GridModel& grid, store::DB_Operate& db,
-    CustomerGrouping grouping, const views::TextMeasure& measure)
+    CustomerGrouping grouping, const views::TextMeasure& measure, CustomerOrder order)
 {
     if (!db.TableExists(kBuyerSet))
         return {};
@@ -110,16 +171,21 @@ AnalysisResult RunCustomerStatistics(views::GridModel& grid, store::DB_Operate& 
     feedback.indicatorStart(QStringLiteral("正在统计数据……"), 2, 0);
     const QString field = customerGroupingField(grouping);
     const QString heading = customerGroupingHeading(grouping);
+    const bool bands = grouping == CustomerGrouping::Activity && order == CustomerOrder::Natural;
     {
         WorkTableRun run(db);
         run.drop(kCounts);
-        // Declared first so the column keeps its type; the counting runs once.
-        run.exec(QStringLiteral("CREATE TABLE TEMP_Trade3 (%1 %2,Cou LONG)")
-                     .arg(field, customerGroupingType(grouping)));
-        run.stepDone(
-            run.prepare(QStringLiteral("INSERT INTO TEMP_Trade3(%1,Cou) SELECT %1,COUNT(%1) "
-                                       "FROM TEMP_Trade2 GROUP BY %1")
-                            .arg(field)));
+        if (bands) {
+            countRecencyBands(run);
+        } else {
+            // Declared first so the column keeps its type; the counting runs once.
+            run.exec(QStringLiteral("CREATE TABLE TEMP_Trade3 (%1 %2,Cou LONG)")
+                         .arg(field, customerGroupingType(grouping)));
+            run.stepDone(
+                run.prepare(QStringLiteral("INSERT INTO TEMP_Trade3(%1,Cou) SELECT %1,COUNT(%1) "
+                                           "FROM TEMP_Trade2 GROUP BY %1")
+                                .arg(field)));
+        }
         if (!run.commit()) {
             feedback.indicatorClose();
             feedback.message(analysisFailedMessage());
@@ -134,12 +200,19 @@ AnalysisResult RunCustomerStatistics(views::GridModel& grid, store::DB_Operate& 
         grid.setColumnCode(1, views::kCodeLevel);
     grid.setColumnCode(2, views::kCodeNumber);
     grid.setTag(kCounts);
-    // Login dates are days; equal counts keep one order from run to run.
-    views::fillGridFromTable(grid, db, {}, QStringLiteral("Cou DESC,") + field, true, measure);
+    // Ordered categories stand in their order, the others largest first; equal counts keep
+    // one order from run to run. Login dates are days.
+    QString sort = QStringLiteral("Cou DESC,") + field;
+    if (bands)
+        sort = QStringLiteral("Ord");
+    else if (grouping == CustomerGrouping::Credit && order == CustomerOrder::Natural)
+        sort = field;
+    views::fillGridFromTable(grid, db, {}, sort, true, measure);
     feedback.indicatorClose();
 
     AnalysisResult result;
     result.ready = true;
+    result.mark = ChartMark::Bar;
     result.title = QStringLiteral("淘宝产品客户构成情况比较图表\r\n")
         + sourceLine(QStringLiteral("；比较内容：") + heading);
     return result;

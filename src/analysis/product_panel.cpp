@@ -83,7 +83,7 @@ void RunProductStatisticsOnPage(
 {
     const QString title = RunProductStatistics(
         *page.gridModel(), db, panel.options(), page.gridView()->textMeasure());
-    page.showResult(title, true);
+    page.showResult(title, true, productChartMark(panel.options().grouping));
 }
 
 } // namespace quel::analysis

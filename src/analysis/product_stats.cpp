@@ -212,4 +212,9 @@ QString ProductStatsUsage()
                           "--group shop-product|category|shop|product");
 }
 
+ChartMark productChartMark(int grouping)
+{
+    return grouping == 1 || grouping == 2 ? ChartMark::Bar : ChartMark::Line;
+}
+
 } // namespace quel::analysis

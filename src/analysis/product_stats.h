@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/chart_data.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -40,6 +42,10 @@ inline constexpr int kProductGroupings = 4;
 const std::array<ProductGrouping, kProductGroupings>& productGroupings();
 
 // What the page's boxes and options say.
+// Product statistics draw bars by default where a group is no product (grouped by category
+// or by shop), lines where the points are products.
+ChartMark productChartMark(int grouping);
+
 struct ProductStatsOptions
 {
     std::array<bool, kProductMeasures> measures {};

@@ -181,6 +181,7 @@ AnalysisResult RunSalesCycleAnalysis(views::GridModel& grid, store::DB_Operate& 
 
     // The whole cycle is shown: the range boxes' "1" and "40", kept within the rows.
     AnalysisResult result;
+    result.mark = ChartMark::Bar;
     result.rangeStart = QStringLiteral("1");
     result.rangeEnd = QString::number(std::min(40, grid.dataRowCount()));
     const int firstRow = grid.fixedRows() + result.rangeStart.toInt() - 1;

@@ -5,6 +5,7 @@
 #include "grid/grid_view.h"
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QRadioButton>
@@ -136,14 +137,25 @@ CustomerPanel::CustomerPanel(QWidget* parent)
     m_productBar = rowOf(products);
     layout->addWidget(products, 1);
     QGroupBox* targets = frame(this, QStringLiteral("分析目标"));
-    addOptions(this, rowOf(targets), QStringLiteral("Op42_"), 0,
+    QHBoxLayout* targetRow = rowOf(targets);
+    addOptions(this, targetRow, QStringLiteral("Op42_"), 0,
         { { "省份", "分析买家的省份分布情况。" }, { "区域", "分析买家的区域分布情况。" },
             { "信用度", "分析不同信用等级的买家数量比较。" },
             { "活跃度", "分析不同活跃度买家的数量比较。" } },
         m_options);
+    m_countOrder = new QCheckBox(QStringLiteral("按数量排序"), this);
+    m_countOrder->setObjectName(QStringLiteral("CountOrder"));
+    m_countOrder->setToolTip(QStringLiteral("所有分组都按买家数量从多到少排列。"));
+    targetRow->addWidget(m_countOrder);
     layout->addWidget(targets);
     for (QRadioButton* option : m_options)
         connect(option, &QRadioButton::clicked, this, &CustomerPanel::optionClicked);
+    connect(m_countOrder, &QCheckBox::clicked, this, &CustomerPanel::optionClicked);
+}
+
+CustomerOrder CustomerPanel::order() const
+{
+    return m_countOrder->isChecked() ? CustomerOrder::Count : CustomerOrder::Natural;
 }
 
 QRadioButton* CustomerPanel::option(int i) const
@@ -210,7 +222,7 @@ bool CompareTradeTotalsOnPage(
         *page.gridModel(), db, grouping, measure, page.gridView()->textMeasure());
     if (!result.ready)
         return false;
-    page.showResult(result.title, result.showHint);
+    page.showResult(result.title, result.showHint, result.mark);
     return true;
 }
 
@@ -221,17 +233,18 @@ bool CompareTradesByPeriodOnPage(
         *page.gridModel(), db, idList, options, page.gridView()->textMeasure());
     if (!result.ready)
         return false;
-    page.showResult(result.title, result.showHint);
+    page.showResult(result.title, result.showHint, result.mark);
     return true;
 }
 
-bool RunCustomerStatisticsOnPage(ChartPage& page, CustomerGrouping grouping, store::DB_Operate& db)
+bool RunCustomerStatisticsOnPage(
+    ChartPage& page, CustomerGrouping grouping, store::DB_Operate& db, CustomerOrder order)
 {
-    const AnalysisResult result
-        = RunCustomerStatistics(*page.gridModel(), db, grouping, page.gridView()->textMeasure());
+    const AnalysisResult result = RunCustomerStatistics(
+        *page.gridModel(), db, grouping, page.gridView()->textMeasure(), order);
     if (!result.ready)
         return false;
-    page.showResult(result.title, result.showHint);
+    page.showResult(result.title, result.showHint, result.mark);
     return true;
 }
 
@@ -243,7 +256,7 @@ bool RunSalesCycleAnalysisOnPage(ChartPage& page, const QString& idList, CycleKi
     if (!result.ready)
         return false;
     page.setRange({ result.rangeStart.toInt(), result.rangeEnd.toInt() });
-    page.showResult(result.title, result.showHint);
+    page.showResult(result.title, result.showHint, result.mark);
     return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QHBoxLayout;
 class QLineEdit;
 class QRadioButton;
@@ -59,6 +60,9 @@ public:
 
     QRadioButton* option(int i) const;
     CustomerGrouping grouping() const;
+    // "按数量排序": every group by its count, as counted, instead of in its own order.
+    CustomerOrder order() const;
+    QCheckBox* countOrderBox() const { return m_countOrder; }
     QHBoxLayout* productBar() const { return m_productBar; }
 
 signals:
@@ -67,6 +71,7 @@ signals:
 
 private:
     QRadioButton* m_options[4] = {};
+    QCheckBox* m_countOrder;
     QHBoxLayout* m_productBar;
 };
 
@@ -101,7 +106,8 @@ bool CompareTradeTotalsOnPage(
     ChartPage& page, TotalsGrouping grouping, TotalsMeasure measure, store::DB_Operate& db);
 bool CompareTradesByPeriodOnPage(
     ChartPage& page, const QString& idList, const PeriodComparison& options, store::DB_Operate& db);
-bool RunCustomerStatisticsOnPage(ChartPage& page, CustomerGrouping grouping, store::DB_Operate& db);
+bool RunCustomerStatisticsOnPage(ChartPage& page, CustomerGrouping grouping, store::DB_Operate& db,
+    CustomerOrder order = CustomerOrder::Natural);
 // Sets the range boxes to the whole cycle before drawing.
 bool RunSalesCycleAnalysisOnPage(ChartPage& page, const QString& idList, CycleKind kind,
     CycleMeasure measure, store::DB_Operate& db);

@@ -71,8 +71,11 @@ QString measureText(TradeMeasure measure, const PeriodSums& sums)
     case TradeMeasure::Average:
         break;
     }
-    const double average = sums.quantity > 0 ? sums.amount / static_cast<double>(sums.quantity) : 0;
-    return views::cellTextForValue(average, false);
+    // A period without trades has no average price: its cell stays empty (a gap in the
+    // line), never a price of 0.
+    if (sums.quantity <= 0)
+        return QString();
+    return views::cellTextForValue(sums.amount / static_cast<double>(sums.quantity), false);
 }
 
 void showPeriodGrid(views::GridModel& grid, const std::vector<Series>& series,
@@ -219,15 +222,17 @@ AnalysisResult CompareTradesByPeriod(views::GridModel& grid, store::DB_Operate& 
         const QByteArray name = s.name.toUtf8();
         for (size_t p = 0; p < periods.size() && run.ok(); ++p) {
             const PeriodSums& cell = s.periods[p];
-            const double average
-                = cell.quantity > 0 ? cell.amount / static_cast<double>(cell.quantity) : 0;
             if (!insert)
                 break;
             insert->bindText(1, name);
             insert->bindText(2, periodTexts[p]);
             insert->bindDouble(3, cell.amount);
             insert->bindInt64(4, cell.quantity);
-            insert->bindDouble(5, average);
+            // No trades: no average (NULL), the sums stay 0.
+            if (cell.quantity > 0)
+                insert->bindDouble(5, cell.amount / static_cast<double>(cell.quantity));
+            else
+                insert->bindNull(5);
             run.stepDone(insert);
         }
     }
@@ -323,6 +328,7 @@ AnalysisResult CompareTradeTotals(views::GridModel& grid, store::DB_Operate& db,
     result.title = QStringLiteral("淘宝产品销售情况分析图表\r\n")
         + sourceLine(QStringLiteral("；按") + totalsGroupingCaption(grouping));
     result.showHint = true;
+    result.mark = ChartMark::Bar;
     return result;
 }
 

@@ -3,9 +3,62 @@
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
+#include <QPainter>
 #include <QSaveFile>
+#include <QSvgGenerator>
 
 namespace quel::exports {
+
+namespace {
+
+// Writes a file through `write` so that it replaces the old one only when complete; an
+// existing file keeps its permissions. False with the reason.
+bool replaceWhenComplete(const QString& path, QString* error,
+    const std::function<bool(QIODevice& file, QString* why)>& write)
+{
+    const auto fail = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    const bool existed = QFile::exists(path);
+    const QFileDevice::Permissions permissions
+        = existed ? QFile::permissions(path) : QFileDevice::Permissions();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(file.errorString());
+    QString why;
+    if (!write(file, &why)) {
+        file.cancelWriting();
+        return fail(why);
+    }
+    if (!file.commit())
+        return fail(file.errorString());
+    if (existed)
+        QFile::setPermissions(path, permissions);
+    return true;
+}
+
+bool saveImage(
+    const QImage& image, const QString& path, const char* format, int quality, QString* error)
+{
+    if (image.isNull()) {
+        if (error)
+            *error = QStringLiteral("empty image");
+        return false;
+    }
+    return replaceWhenComplete(path, error, [&](QIODevice& file, QString* why) {
+        QImageWriter writer(&file, format);
+        writer.setQuality(quality);
+        const bool jpeg = qstrcmp(format, "jpeg") == 0;
+        if (writer.write(jpeg ? image.convertToFormat(QImage::Format_RGB888) : image))
+            return true;
+        *why = writer.errorString();
+        return false;
+    });
+}
+
+} // namespace
 
 QString JpegFileName(const QString& name)
 {
@@ -14,31 +67,45 @@ QString JpegFileName(const QString& name)
 
 bool SaveJpeg(const QImage& image, const QString& path, int quality, QString* error)
 {
-    const auto fail = [error](const QString& text) {
-        if (error)
-            *error = text;
-        return false;
-    };
-    if (image.isNull())
-        return fail(QStringLiteral("empty image"));
-    const bool existed = QFile::exists(path);
-    const QFileDevice::Permissions permissions
-        = existed ? QFile::permissions(path) : QFileDevice::Permissions();
+    return saveImage(image, path, "jpeg", quality, error);
+}
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    QImageWriter writer(&file, "jpeg");
-    writer.setQuality(quality);
-    if (!writer.write(image.convertToFormat(QImage::Format_RGB888))) {
-        file.cancelWriting();
-        return fail(writer.errorString());
+ChartImageFormat ChartImageFormatOf(const QString& path)
+{
+    if (path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
+        return ChartImageFormat::Png;
+    if (path.endsWith(QLatin1String(".svg"), Qt::CaseInsensitive))
+        return ChartImageFormat::Svg;
+    return ChartImageFormat::Jpeg;
+}
+
+bool SavePng(const QImage& image, const QString& path, QString* error)
+{
+    return saveImage(image, path, "png", -1, error);
+}
+
+bool SaveSvg(const std::function<void(QPainter&, const QSize&)>& draw, const QSize& size,
+    const QString& path, const QString& title, QString* error)
+{
+    if (size.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("empty image");
+        return false;
     }
-    if (!file.commit())
-        return fail(file.errorString());
-    if (existed)
-        QFile::setPermissions(path, permissions);
-    return true;
+    return replaceWhenComplete(path, error, [&](QIODevice& file, QString* why) {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&file);
+        generator.setSize(size);
+        generator.setViewBox(QRect(QPoint(0, 0), size));
+        generator.setTitle(title);
+        QPainter painter;
+        if (!painter.begin(&generator)) {
+            *why = QStringLiteral("cannot draw the picture");
+            return false;
+        }
+        draw(painter, size);
+        return painter.end();
+    });
 }
 
 } // namespace quel::exports

@@ -3,13 +3,14 @@
 #include "core/feedback.h"
 #include "export/chart_image.h"
 #include "export/grid_export.h"
-#include "widgets/dialogs.h"
 #include "grid/grid_model.h"
+#include "widgets/dialogs.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 
 namespace quel::exports {
@@ -33,6 +34,12 @@ PopMenu::PopMenu(Feedback& feedback, QWidget* parent)
     QAction* picture = m_pictureMenu->addAction(QStringLiteral("导出图片"));
     picture->setObjectName(QStringLiteral("mOutputPic"));
     connect(picture, &QAction::triggered, this, [this] { exportPicture(); });
+    QAction* png = m_pictureMenu->addAction(QStringLiteral("导出PNG图片"));
+    png->setObjectName(QStringLiteral("mOutputPng"));
+    connect(png, &QAction::triggered, this, [this] { exportPicture(ChartImageFormat::Png); });
+    QAction* svg = m_pictureMenu->addAction(QStringLiteral("导出SVG图片"));
+    svg->setObjectName(QStringLiteral("mOutputSvg"));
+    connect(svg, &QAction::triggered, this, [this] { exportPicture(ChartImageFormat::Svg); });
 }
 
 PopMenu::~PopMenu() = default;
@@ -43,9 +50,9 @@ void PopMenu::popupGridMenu(views::GridModel* grid, const QPoint& globalPos)
     m_gridMenu->popup(globalPos);
 }
 
-void PopMenu::popupPictureMenu(QWidget* chart, const QPoint& globalPos)
+void PopMenu::popupPictureMenu(QWidget* chart, const QPoint& globalPos, ChartRenderer render)
 {
-    m_picture = chart;
+    setPicture(chart, std::move(render));
     m_pictureMenu->popup(globalPos);
 }
 
@@ -96,6 +103,50 @@ bool PopMenu::exportPicture()
         && !m_feedback.ask(QStringLiteral("文件“%1”已存在，是否覆盖？").arg(path)))
         return false;
     if (!SaveJpeg(image, path, kJpegQuality)) {
+        m_feedback.message(QStringLiteral("保存图片出错！"));
+        return false;
+    }
+    return true;
+}
+
+bool PopMenu::exportPicture(ChartImageFormat format)
+{
+    if (format == ChartImageFormat::Jpeg)
+        return exportPicture();
+    if (!m_picture)
+        return false;
+    const bool png = format == ChartImageFormat::Png;
+    QString path = shell::Dialogs::saveFileName(parentWidget(), QStringLiteral("导出图片"),
+        png ? QStringLiteral("PNG格式(*.png)") : QStringLiteral("SVG格式(*.svg)"));
+    if (path.isEmpty())
+        return false;
+    if (ChartImageFormatOf(path) != format)
+        path += png ? QStringLiteral(".png") : QStringLiteral(".svg");
+    if (QFile::exists(path)
+        && !m_feedback.ask(QStringLiteral("文件“%1”已存在，是否覆盖？").arg(path)))
+        return false;
+    // The chart drawn afresh at its shown size: twice as many pixels for PNG, shapes and
+    // text for SVG. Without a way to draw it again, PNG takes the screen copy.
+    const QSize size = m_picture->size();
+    bool saved = false;
+    if (png) {
+        QImage image;
+        if (m_render) {
+            image = QImage(size * 2, QImage::Format_RGB32);
+            image.setDevicePixelRatio(2);
+            QPainter painter(&image);
+            m_render(painter, size);
+        } else {
+            image = m_picture->grab().toImage();
+        }
+        saved = SavePng(image, path);
+    } else {
+        const ChartRenderer render = m_render ? m_render : [this](QPainter& p, const QSize&) {
+            p.drawPixmap(0, 0, m_picture->grab());
+        };
+        saved = SaveSvg(render, size, path, QString());
+    }
+    if (!saved) {
         m_feedback.message(QStringLiteral("保存图片出错！"));
         return false;
     }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "export/chart_image.h"
 #include "grid/grid_model.h"
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 class QMenu;
 
@@ -29,14 +31,22 @@ public:
     QMenu* pictureMenu() const { return m_pictureMenu; }
 
     void setGrid(views::GridModel* grid) { m_grid = grid; }
-    void setPicture(QWidget* chart) { m_picture = chart; }
+    // Draws the held chart again on any device at a logical size; for PNG and SVG.
+    using ChartRenderer = std::function<void(QPainter&, const QSize&)>;
+    void setPicture(QWidget* chart, ChartRenderer render = {})
+    {
+        m_picture = chart;
+        m_render = std::move(render);
+    }
     // Holds the grid or chart and pops its menu up at a screen position.
     void popupGridMenu(views::GridModel* grid, const QPoint& globalPos);
-    void popupPictureMenu(QWidget* chart, const QPoint& globalPos);
+    void popupPictureMenu(QWidget* chart, const QPoint& globalPos, ChartRenderer render = {});
 
     // The menu items. True when a file was written.
     bool exportGrid();
     bool exportPicture();
+    // PNG at twice the shown size, SVG at the shown size; both drawn afresh.
+    bool exportPicture(ChartImageFormat format);
 
 private:
     Feedback& m_feedback;
@@ -44,6 +54,7 @@ private:
     QMenu* m_pictureMenu;
     QPointer<views::GridModel> m_grid;
     QPointer<QWidget> m_picture;
+    ChartRenderer m_render;
 };
 
 } // namespace quel::exports

@@ -12,6 +12,8 @@
 #include "store/db_operate.h"
 
 #include <QFont>
+#include <QImage>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QTextStream>
 
@@ -24,23 +26,29 @@ AnalyseRunner productsKind(const QStringList& arguments, QString* error)
     analysis::ProductStatsOptions options;
     if (!analysis::ParseProductStatsArguments(arguments, options, error))
         return {};
-    return [options](store::DB_Operate& db, views::GridModel& grid, QString& title, QString*) {
+    return [options](store::DB_Operate& db, views::GridModel& grid, AnalyseChart& chart, QString*) {
         const views::FontTextMeasure measure { QFont() };
-        title = analysis::RunProductStatistics(grid, db, options, measure);
+        chart.title = analysis::RunProductStatistics(grid, db, options, measure);
+        chart.mark = analysis::productChartMark(options.grouping);
+        chart.panels = true;
         return true;
     };
 }
 
 // A trade, customer or cycle analysis bound to its arguments: it fills the grid or says
 // why it has nothing to show.
-AnalyseRunner resultRunner(std::function<analysis::AnalysisResult(
-        store::DB_Operate&, views::GridModel&, const views::TextMeasure&, QString* error)>
-        run)
+AnalyseRunner resultRunner(std::function<analysis::AnalysisResult(store::DB_Operate&,
+                               views::GridModel&, const views::TextMeasure&, QString* error)>
+                               run,
+    bool panels = false)
 {
-    return [run](store::DB_Operate& db, views::GridModel& grid, QString& title, QString* error) {
+    return [run, panels](
+               store::DB_Operate& db, views::GridModel& grid, AnalyseChart& chart, QString* error) {
         const views::FontTextMeasure measure { QFont() };
         const analysis::AnalysisResult result = run(db, grid, measure, error);
-        title = result.title;
+        chart.title = result.title;
+        chart.mark = result.mark;
+        chart.panels = panels;
         if (!result.ready && error && error->isEmpty())
             *error = QStringLiteral("the analysis could not be run");
         return result.ready;
@@ -52,13 +60,15 @@ AnalyseRunner totalsKind(const QStringList& arguments, QString* error)
     analysis::TotalsArguments a;
     if (!analysis::ParseTotalsArguments(arguments, a, error))
         return {};
-    return resultRunner([a](store::DB_Operate& db, views::GridModel& grid,
-                            const views::TextMeasure& measure, QString* why) {
-        auto result = analysis::CompareTradeTotals(grid, db, a.grouping, a.measure, measure);
-        if (!result.ready && why)
-            *why = QStringLiteral("the totals could not be built");
-        return result;
-    });
+    return resultRunner(
+        [a](store::DB_Operate& db, views::GridModel& grid, const views::TextMeasure& measure,
+            QString* why) {
+            auto result = analysis::CompareTradeTotals(grid, db, a.grouping, a.measure, measure);
+            if (!result.ready && why)
+                *why = QStringLiteral("the totals could not be built");
+            return result;
+        },
+        true);
 }
 
 AnalyseRunner periodsKind(const QStringList& arguments, QString* error)
@@ -66,13 +76,15 @@ AnalyseRunner periodsKind(const QStringList& arguments, QString* error)
     analysis::PeriodsArguments a;
     if (!analysis::ParsePeriodsArguments(arguments, a, error))
         return {};
-    return resultRunner([a](store::DB_Operate& db, views::GridModel& grid,
-                            const views::TextMeasure& measure, QString* why) {
-        auto result = analysis::CompareTradesByPeriod(grid, db, a.idList, a.options, measure);
-        if (!result.ready && why)
-            *why = QStringLiteral("the chosen products have no trade records");
-        return result;
-    });
+    return resultRunner(
+        [a](store::DB_Operate& db, views::GridModel& grid, const views::TextMeasure& measure,
+            QString* why) {
+            auto result = analysis::CompareTradesByPeriod(grid, db, a.idList, a.options, measure);
+            if (!result.ready && why)
+                *why = QStringLiteral("the chosen products have no trade records");
+            return result;
+        },
+        true);
 }
 
 AnalyseRunner buyersKind(const QStringList& arguments, QString* error)
@@ -87,7 +99,7 @@ AnalyseRunner buyersKind(const QStringList& arguments, QString* error)
                 *why = QStringLiteral("the buyers of the chosen products could not be gathered");
             return analysis::AnalysisResult();
         }
-        return analysis::RunCustomerStatistics(grid, db, a.grouping, measure);
+        return analysis::RunCustomerStatistics(grid, db, a.grouping, measure, a.order);
     });
 }
 
@@ -111,18 +123,18 @@ AnalyseRunner historyKind(const QStringList& arguments, QString* error)
     analysis::TrendOptions options;
     if (!analysis::ParseTrendArguments(arguments, options, error))
         return {};
-    return
-        [options](store::DB_Operate& db, views::GridModel& grid, QString& title, QString* failure) {
-            if (!analysis::RunPriceTrend(grid, db, options.ids, options.measure, title, failure))
-                return false;
-            // Every product asked for has its column; one that is not stored is an error.
-            if (grid.cols() - 1 < options.ids.size()) {
-                if (failure)
-                    *failure = QStringLiteral("not every product ID is a stored product");
-                return false;
-            }
-            return true;
-        };
+    return [options](store::DB_Operate& db, views::GridModel& grid, AnalyseChart& chart,
+               QString* failure) {
+        if (!analysis::RunPriceTrend(grid, db, options.ids, options.measure, chart.title, failure))
+            return false;
+        // Every product asked for has its column; one that is not stored is an error.
+        if (grid.cols() - 1 < options.ids.size()) {
+            if (failure)
+                *failure = QStringLiteral("not every product ID is a stored product");
+            return false;
+        }
+        return true;
+    };
 }
 
 // Largest chart picture the command draws, per side.
@@ -151,7 +163,8 @@ QString AnalyseUsage()
         if (!text.isEmpty())
             text += u'\n';
         text += QStringLiteral("usage: quelmar --batch analyse ") + kind.name + u' ' + kind.usage
-            + QStringLiteral(" --out FILE [--chart FILE.jpg] [--size WxH] [--rows FIRST-LAST]");
+            + QStringLiteral(" --out FILE [--chart FILE.jpg|.png|.svg] [--size WxH] "
+                             "[--rows FIRST-LAST] [--style lines|bars|panels|single]");
     }
     return text;
 }
@@ -168,7 +181,8 @@ bool ParseAnalyseOutput(
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& word = arguments[i];
         const bool shared = word == QLatin1String("--out") || word == QLatin1String("--chart")
-            || word == QLatin1String("--size") || word == QLatin1String("--rows");
+            || word == QLatin1String("--size") || word == QLatin1String("--rows")
+            || word == QLatin1String("--style");
         if (!shared) {
             rest << word;
             continue;
@@ -180,6 +194,19 @@ bool ParseAnalyseOutput(
             output.out = value;
         } else if (word == QLatin1String("--chart")) {
             output.chart = value;
+        } else if (word == QLatin1String("--style")) {
+            static const std::pair<const char*, AnalyseStyle> styles[]
+                = { { "lines", AnalyseStyle::Lines }, { "bars", AnalyseStyle::Bars },
+                      { "panels", AnalyseStyle::Panels }, { "single", AnalyseStyle::Single } };
+            bool known = false;
+            for (const auto& [name, style] : styles) {
+                if (value == QLatin1String(name)) {
+                    output.style = style;
+                    known = true;
+                }
+            }
+            if (!known)
+                return fail(QStringLiteral("--style takes lines, bars, panels or single"));
         } else {
             const auto match = pair.match(value);
             const int a = match.hasMatch() ? match.captured(1).toInt() : 0;
@@ -202,7 +229,34 @@ bool ParseAnalyseOutput(
     return true;
 }
 
-int RunAnalyseOutput(const views::GridModel& grid, const QString& title,
+analysis::ChartOptions AnalyseChartOptions(AnalyseStyle style, const AnalyseChart& chart)
+{
+    using analysis::ChartMark;
+    using analysis::ChartPanels;
+    analysis::ChartOptions o;
+    o.mark = chart.mark;
+    o.panels = chart.panels ? ChartPanels::Auto : ChartPanels::One;
+    switch (style) {
+    case AnalyseStyle::Page:
+        break;
+    case AnalyseStyle::Lines:
+        o.mark = ChartMark::Line;
+        break;
+    case AnalyseStyle::Bars:
+        o.mark = ChartMark::Bar;
+        break;
+    case AnalyseStyle::Panels:
+        o.panels = ChartPanels::Each;
+        break;
+    case AnalyseStyle::Single:
+        o.mark = ChartMark::Line;
+        o.panels = ChartPanels::One;
+        break;
+    }
+    return o;
+}
+
+int RunAnalyseOutput(const views::GridModel& grid, const AnalyseChart& shown,
     const AnalyseOutput& output, Feedback& feedback, QTextStream& err)
 {
     QString error;
@@ -221,9 +275,26 @@ int RunAnalyseOutput(const views::GridModel& grid, const QString& title,
     chart.setAttribute(Qt::WA_DontShowOnScreen);
     chart.resize(output.size);
     chart.setGrid(&grid);
-    chart.drawChart(title, output.firstRow, output.lastRow);
-    const QString path = exports::JpegFileName(output.chart);
-    if (!exports::SaveJpeg(chart.grab().toImage(), path, exports::kJpegQuality, &error)) {
+    chart.setOptions(AnalyseChartOptions(output.style, shown));
+    chart.drawChart(shown.title, output.firstRow, output.lastRow);
+    const exports::ChartImageFormat format = exports::ChartImageFormatOf(output.chart);
+    QString path = output.chart;
+    bool saved = false;
+    if (format == exports::ChartImageFormat::Svg) {
+        saved
+            = exports::SaveSvg([&chart](QPainter& p, const QSize& size) { chart.render(p, size); },
+                chart.size(), path, shown.title.section(u'\r', 0, 0), &error);
+    } else if (format == exports::ChartImageFormat::Png) {
+        QImage image(output.size, QImage::Format_RGB32);
+        QPainter painter(&image);
+        chart.render(painter, output.size);
+        painter.end();
+        saved = exports::SavePng(image, path, &error);
+    } else {
+        path = exports::JpegFileName(output.chart);
+        saved = exports::SaveJpeg(chart.grab().toImage(), path, exports::kJpegQuality, &error);
+    }
+    if (!saved) {
         err << QStringLiteral("保存图片出错！") << QStringLiteral(" (") << path
             << QStringLiteral(": ") << error << QStringLiteral(")") << Qt::endl;
         return 1;
@@ -269,12 +340,12 @@ int RunAnalyseBatch(BatchContext& context, const QStringList& arguments)
     if (!context.db.OpenConnection(conn))
         return 1;
     views::GridModel grid;
-    QString title;
-    if (!runner(context.db, grid, title, &error)) {
+    AnalyseChart chart;
+    if (!runner(context.db, grid, chart, &error)) {
         err << kind->name << QStringLiteral(": ") << error << Qt::endl;
         return 1;
     }
-    return RunAnalyseOutput(grid, title, output, context.feedback, err);
+    return RunAnalyseOutput(grid, chart, output, context.feedback, err);
 }
 
 } // namespace quel::shell

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "analysis/chart_layout.h"
+
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -29,6 +31,17 @@ struct BatchContext;
 // What every kind shares: the table file (.csv gives CSV, anything else a workbook), the
 // chart picture, its size in pixels and the data rows it shows (the page's 1 to 40 unless
 // given).
+// How --style draws the chart: as the page draws it by default, as lines or bars (each with
+// panels where the page would choose them), in panels, or as one line chart on one axis.
+enum class AnalyseStyle
+{
+    Page,
+    Lines,
+    Bars,
+    Panels,
+    Single
+};
+
 struct AnalyseOutput
 {
     QString out;
@@ -36,7 +49,20 @@ struct AnalyseOutput
     QSize size { 900, 600 };
     int firstRow = 1;
     int lastRow = 40;
+    AnalyseStyle style = AnalyseStyle::Page;
 };
+
+// What the chart of an analysis draws: its title and the kind of chart its page draws.
+struct AnalyseChart
+{
+    QString title;
+    analysis::ChartMark mark = analysis::ChartMark::Line;
+    // Pages 0 and 1 choose panels for series far apart in size.
+    bool panels = false;
+};
+
+// The drawing options of a style over the page's own choice.
+analysis::ChartOptions AnalyseChartOptions(AnalyseStyle style, const AnalyseChart& chart);
 
 // Takes the shared options out of the arguments and leaves the rest, in order, for the
 // kind. False with a message for a missing --out or a malformed value.
@@ -46,7 +72,7 @@ bool ParseAnalyseOutput(
 // An analysis bound to its arguments: fills the grid and names the chart's title. False
 // with a message when the analysis could not run.
 using AnalyseRunner = std::function<bool(
-    store::DB_Operate& db, views::GridModel& grid, QString& title, QString* error)>;
+    store::DB_Operate& db, views::GridModel& grid, AnalyseChart& chart, QString* error)>;
 
 // One kind of analysis: its name, the usage text of its own arguments, and the parser that
 // binds them to a runner (an empty runner and a message for bad arguments).
@@ -65,9 +91,10 @@ QString AnalyseUsage();
 
 // Writes the filled grid to output.out as the table export does (the caption row first,
 // never the hidden field names) and, with output.chart, draws the grid's chart at
-// output.size and saves it as the picture export does. Files are replaced without a
-// question. 0 on success, 1 with a message on err when a file could not be written.
-int RunAnalyseOutput(const views::GridModel& grid, const QString& title,
+// output.size in the asked style and saves it by the name's extension (.png, .svg, else
+// JPEG as the picture export does). Files are replaced without a question. 0 on success, 1
+// with a message on err when a file could not be written.
+int RunAnalyseOutput(const views::GridModel& grid, const AnalyseChart& chart,
     const AnalyseOutput& output, Feedback& feedback, QTextStream& err);
 
 // The whole command: 2 with the usage for bad arguments, 1 when the database cannot be

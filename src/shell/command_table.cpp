@@ -142,8 +142,8 @@ void installAnalysisCommands(MainWindow* mf, CommandTable& table)
         });
 
     const auto recount = [mf, analysis, focusChart] {
-        analysis::RunCustomerStatisticsOnPage(
-            *analysis->subPage(2), analysis->customerPanel()->grouping(), mf->db());
+        analysis::RunCustomerStatisticsOnPage(*analysis->subPage(2),
+            analysis->customerPanel()->grouping(), mf->db(), analysis->customerPanel()->order());
         focusChart(2);
     };
     table.set(51, [mf, ids, recount] {

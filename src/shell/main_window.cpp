@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "analysis/chart_view.h"
 #include "export/pop_menu.h"
 #include "grid/grid_view.h"
 #include "shell/analysis_page.h"
@@ -15,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -149,8 +151,20 @@ void MainWindow::installExportMenus()
     };
     connect(m_listViews, &views::ListViews::exportRequested, this, popupGrid);
     connect(m_analysis, &AnalysisPage::gridExportRequested, this, popupGrid);
-    connect(m_analysis, &AnalysisPage::chartExportRequested, m_popMenu,
-        &exports::PopMenu::popupPictureMenu);
+    // The chart areas also draw themselves again for the PNG and SVG files.
+    connect(m_analysis, &AnalysisPage::chartExportRequested, this,
+        [this](QWidget* chart, const QPoint& globalPos) {
+            exports::PopMenu::ChartRenderer render;
+            if (auto* view = qobject_cast<analysis::ChartView*>(chart)) {
+                render = [view](QPainter& painter, const QSize& size) {
+                    const QRect inside = view->contentsRect();
+                    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+                    painter.translate(inside.topLeft());
+                    view->render(painter, inside.size());
+                };
+            }
+            m_popMenu->popupPictureMenu(chart, globalPos, render);
+        });
 }
 
 ListPage* MainWindow::listPage(int list) const

@@ -6,6 +6,7 @@
 #include <QFontInfo>
 #include <QImage>
 #include <QPainter>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace quel::analysis {
@@ -19,12 +20,40 @@ class ChartDrawTest : public ::testing::Test
 protected:
     void SetUp() override { test::app(); }
 
-    ChartDrawing draw(const QString& title = QStringLiteral("标题"), int first = -1, int last = -1)
+    ChartDrawing draw(const QString& title = QStringLiteral("标题"), int first = -1, int last = -1,
+        const ChartOptions& options = {})
     {
         m_image = QImage(kWidth, kHeight, QImage::Format_RGB32);
         m_image.fill(Qt::black);
         QPainter painter(&m_image);
-        return DrawChart(painter, m_image.size(), m_grid, m_title, title, first, last);
+        return DrawChart(painter, m_image.size(), m_grid, m_title, title, first, last, options);
+    }
+
+    // n rows of `series` series whose sizes differ by `spread` times from one to the next.
+    void manySeries(int rows, int series, double spread = 1, const QString& label = "产品")
+    {
+        QStringList names;
+        for (int j = 0; j < series; ++j)
+            names << QStringLiteral("指标%1").arg(j);
+        std::vector<QStringList> cells;
+        for (int i = 0; i < rows; ++i) {
+            QStringList row { label + QString::number(i) };
+            for (int j = 0; j < series; ++j)
+                row << QString::number((i * (j + 3)) % 977 / 10.0 * std::pow(spread, j), 'f', 2);
+            cells.push_back(row);
+        }
+        test::fillChartGrid(m_grid, names, cells);
+    }
+
+    static void expectApart(const ChartDrawing& d)
+    {
+        const QRectF area(0, 0, kWidth, kHeight);
+        for (qsizetype i = 0; i < d.labels.size(); ++i) {
+            EXPECT_TRUE(area.contains(d.labels[i])) << "label " << i << " is cut";
+            for (qsizetype j = i + 1; j < d.labels.size(); ++j) {
+                ASSERT_FALSE(d.labels[i].intersects(d.labels[j])) << i << " and " << j;
+            }
+        }
     }
 
     // Rows labelled P1, P2 ... with the given values in one series.
@@ -80,7 +109,9 @@ TEST_F(ChartDrawTest, OneRowRangePutsThePointOnTheAxisAndSpansThePlot)
     const ChartDrawing d = draw("t", 2, 2);
     EXPECT_EQ(d.firstRow, 3);
     EXPECT_EQ(d.lastRow, 3);
-    EXPECT_DOUBLE_EQ(d.spacing, kWidth * 15.0 - kChartRightMargin - kChartLeft);
+    EXPECT_DOUBLE_EQ(d.spacing, d.plot.width() * 15.0);
+    EXPECT_DOUBLE_EQ(d.plot.left(), kChartLeft / 15.0);
+    EXPECT_DOUBLE_EQ(d.plot.right(), kWidth - kChartRightMargin / 15.0);
     EXPECT_EQ(d.segments, 0);
     EXPECT_EQ(d.markers, 1);
     EXPECT_DOUBLE_EQ(d.largest, 7);
@@ -105,70 +136,56 @@ TEST_F(ChartDrawTest, AllZerosDrawNoFloorSegmentsAndNoFirstMarker)
     oneSeries({ 0, 0, 0, 0 });
     const ChartDrawing d = draw();
     EXPECT_DOUBLE_EQ(d.largest, 1);
-    EXPECT_DOUBLE_EQ(d.unit, 1);
-    EXPECT_DOUBLE_EQ(d.axisTop, 10);
+    EXPECT_DOUBLE_EQ(d.axisTop, 1);
     EXPECT_EQ(d.segments, 0);
     EXPECT_EQ(d.markers, 3);
 }
 
-TEST_F(ChartDrawTest, DivisionUnitCoversTheLargestValue)
+TEST_F(ChartDrawTest, AxisTopsAreRoundNumbersAtOrAboveTheLargestValue)
 {
-    EXPECT_DOUBLE_EQ(DivisionUnit(95), 10);
-    EXPECT_DOUBLE_EQ(DivisionUnit(100), 10);
-    EXPECT_DOUBLE_EQ(DivisionUnit(101), 11);
-    EXPECT_DOUBLE_EQ(DivisionUnit(1), 1);
-    // A fractional largest value is never above the axis top.
-    EXPECT_DOUBLE_EQ(DivisionUnit(100.5), 11);
-    // Below 1: a unit of 1, 2 or 5 times a power of ten.
-    EXPECT_DOUBLE_EQ(DivisionUnit(0.37), 0.05);
-    EXPECT_DOUBLE_EQ(DivisionUnit(0.5), 0.05);
-    EXPECT_DOUBLE_EQ(DivisionUnit(0.9), 0.1);
-    EXPECT_NEAR(DivisionUnit(0.012), 0.002, 1e-15);
-    EXPECT_EQ(AxisNumberText(3 * 0.1), "0.3");
-    EXPECT_EQ(AxisNumberText(110), "110");
-
-    oneSeries({ 95, 3 });
+    oneSeries({ 1, 95 });
     EXPECT_DOUBLE_EQ(draw().axisTop, 100);
-    oneSeries({ 101, 3 });
-    EXPECT_DOUBLE_EQ(draw().axisTop, 110);
+    oneSeries({ 1, 101 });
+    ChartDrawing d = draw();
+    EXPECT_DOUBLE_EQ(d.axisTop, 120);
+    EXPECT_DOUBLE_EQ(d.unit, 20);
+    oneSeries({ 12, 67846 });
+    d = draw();
+    EXPECT_DOUBLE_EQ(d.axisTop, 70000);
+    EXPECT_DOUBLE_EQ(d.unit, 10000);
 }
 
 TEST_F(ChartDrawTest, FractionalDataStillDrawsItsLines)
 {
     oneSeries({ 0.12, 0.37, 0.2 });
     const ChartDrawing d = draw();
-    EXPECT_DOUBLE_EQ(d.axisTop, 0.5);
+    EXPECT_NEAR(d.axisTop, 0.4, 1e-12);
     EXPECT_EQ(d.segments, 2);
     EXPECT_EQ(d.markers, 3);
 }
 
-TEST_F(ChartDrawTest, SeriesColoursBlendByColumn)
+TEST_F(ChartDrawTest, LegendBoxesLinesAndMarkersShareTheSeriesColour)
 {
-    EXPECT_EQ(SeriesColour(2, 4), QColor(128, 127, 128));
-    EXPECT_EQ(SeriesColour(3, 4), QColor(64, 191, 64));
-    EXPECT_EQ(SeriesColour(4, 4), QColor(0, 255, 0));
-    // n below j is raised to j.
-    EXPECT_EQ(SeriesColour(5, 2), QColor(0, 255, 0));
-    EXPECT_EQ(SeriesColour(0, 0), QColor(255, 0, 255));
-
-    // Three series in a grid of five columns (two fixed): each legend box in its colour.
+    // Three series in a grid of five columns (two fixed): each legend box in its colour,
+    // the first three of the palette.
     views::GridModel& g = m_grid;
     views::setGridColumns(g, { "", "P_Name", "a", "b", "c" }, { "序号", "名称", "甲", "乙", "丙" });
-    g.appendRow({ "1", "x", "1", "2", "3" });
-    g.appendRow({ "2", "y", "3", "2", "1" });
+    g.appendRow({ "1", "x", "10", "20", "30" });
+    g.appendRow({ "2", "y", "30", "20", "10" });
     ASSERT_EQ(g.fixedCols(), 2);
     const ChartDrawing d = draw();
     EXPECT_EQ(d.series, 3);
-    const double h = kHeight * 15.0;
-    const double slot = std::min(600.0, std::floor(h / 3));
-    const double inset = std::floor((slot - 200) / 2);
-    double y0 = std::max(0.0, (h - slot * 5) / 2);
-    const int x1 = (kWidth * 15 - kLegendBand + 200) / 15;
-    const int x2 = (kWidth * 15 - 300) / 15;
-    for (int j = 2; j <= 4; ++j) {
-        const QRect box(QPoint(x1 + 2, int((y0 + inset + 200) / 15) + 2),
-            QPoint(x2 - 2, int((y0 + slot) / 15) - 2));
-        EXPECT_EQ(count(box, SeriesColour(j, 4).rgb()), box.width() * box.height()) << j;
+    const double slot = std::min(40.0, std::floor(kHeight / 3.0));
+    const double inset = std::floor((slot - 200 / 15.0) / 2);
+    double y0 = std::max(0.0, (kHeight - slot * 5) / 2);
+    const int x1 = int(kWidth - kLegendBand / 15.0 + 200 / 15.0);
+    const int x2 = int(kWidth - 300 / 15.0);
+    for (int j = 0; j < 3; ++j) {
+        const QRect box(
+            QPoint(x1 + 2, int(y0 + inset + 200 / 15.0) + 2), QPoint(x2 - 2, int(y0 + slot) - 2));
+        EXPECT_EQ(count(box, SeriesColour(j).rgb()), box.width() * box.height()) << j;
+        // The line of the series is drawn in the same colour.
+        EXPECT_GT(count(d.plot.toRect(), SeriesColour(j).rgb()), 20) << j;
         y0 += slot;
     }
 }
@@ -212,6 +229,172 @@ TEST_F(ChartDrawTest, ChineseLabelsUseACjkFaceAndTurnedLabelsReadDownwards)
     EXPECT_GT(ink.height(), 100);
     EXPECT_LT(ink.width(), 20);
     EXPECT_GE(ink.top(), 19);
+}
+
+TEST_F(ChartDrawTest, APeriodWithoutValueIsAGapNotAZero)
+{
+    oneSeries({ 980, 990, 975, 1000 });
+    m_grid.setText(m_grid.fixedRows() + 1, 3, QString());
+    ChartDrawing d = draw();
+    EXPECT_EQ(d.segments, 1) << "only the segment between the last two points";
+    EXPECT_EQ(d.markers, 3);
+    EXPECT_TRUE(std::isnan(d.points.ys[0][1]));
+    // The axis is not pulled to 0 by a missing value, and no label reads 0.
+    EXPECT_DOUBLE_EQ(d.axisTop, 1000);
+    d = draw("t", -1, -1, { ChartMark::Bar, ChartPanels::One });
+    EXPECT_EQ(d.bars, 3);
+}
+
+TEST_F(ChartDrawTest, LabelsOfADenseChartNeverOverlapNorLeaveTheArea)
+{
+    // 2,000 points in 7 series, each style.
+    manySeries(2000, 7);
+    for (const ChartOptions& o : { ChartOptions { ChartMark::Line, ChartPanels::One },
+             ChartOptions { ChartMark::Line, ChartPanels::Each },
+             ChartOptions { ChartMark::Bar, ChartPanels::One } }) {
+        const ChartDrawing d = draw("淘宝产品销售情况分析图表\r\n（数据来源：测试）", -1, -1, o);
+        EXPECT_GT(d.labels.size(), 20);
+        expectApart(d);
+    }
+    // Forty points of seven close series: some value labels give way, none overlap.
+    manySeries(40, 7);
+    const ChartDrawing d = draw("t", 1, 40);
+    const int values = 40 * 7;
+    EXPECT_LT(d.labels.size(), values);
+    expectApart(d);
+}
+
+TEST_F(ChartDrawTest, LongLabelsAreShortenedAndTheBottomGrowsForThem)
+{
+    // Short labels keep the base margin.
+    oneSeries({ 3, 5, 4 });
+    EXPECT_DOUBLE_EQ(draw().plot.bottom(), kHeight - kChartBottomMargin / 15.0);
+
+    const QString longName
+        = QStringLiteral("【正品行货】诺基亚 N97 mini 手机 港版 全新 原封 送 8G 卡");
+    test::fillChartGrid(m_grid, { longName, "价格" },
+        { { longName + longName, "3", "4" }, { "中等长度的产品名称", "5", "6" } });
+    const ChartDrawing d = draw();
+    // The bottom margin grows up to a third of the height, no more.
+    EXPECT_LT(d.plot.bottom(), kHeight - kChartBottomMargin / 15.0);
+    EXPECT_NEAR(d.plot.bottom(), kHeight - kHeight / 3.0, 1);
+    QStringList full;
+    for (const auto& s : d.shortened)
+        full << s.text;
+    EXPECT_TRUE(full.contains(longName + longName)) << "the point label";
+    EXPECT_TRUE(full.contains(longName)) << "the legend name";
+    EXPECT_FALSE(full.contains("中等长度的产品名称"));
+    // The legend band grew for the long name, up to a quarter of the width.
+    EXPECT_NEAR(d.plot.right(), kWidth - kWidth / 4.0 - 20, 1);
+    expectApart(d);
+    // The pointer over a shortened label names it whole.
+    for (const auto& s : d.shortened)
+        EXPECT_EQ(ChartHoverText(d, s.rect.center()), s.text);
+}
+
+TEST_F(ChartDrawTest, PanelsGiveEachSeriesItsOwnAxis)
+{
+    // Price near 1,000 beside sales near 100,000: one axis by hand, panels when asked, and
+    // panels chosen by the data.
+    test::fillChartGrid(m_grid, { "价格", "本期售出" },
+        { { "a", "980", "98000" }, { "b", "1020", "67846" }, { "c", "990", "1885" } });
+    ChartDrawing d = draw("t", -1, -1, { ChartMark::Line, ChartPanels::One });
+    EXPECT_EQ(d.panels, 1);
+    EXPECT_DOUBLE_EQ(d.axisTop, 100000);
+    d = draw("t", -1, -1, { ChartMark::Line, ChartPanels::Auto });
+    ASSERT_EQ(d.panels, 2);
+    EXPECT_DOUBLE_EQ(d.axisTop, 1200) << "the price panel's own axis";
+    EXPECT_LT(d.panelRects[0].bottom(), d.panelRects[1].top());
+    // Each series lies in its own panel.
+    for (size_t s = 0; s < 2; ++s) {
+        for (const double y : d.points.ys[s]) {
+            EXPECT_GE(y, d.panelRects[s].top());
+            EXPECT_LE(y, d.panelRects[s].bottom());
+        }
+    }
+    expectApart(d);
+
+    // One series stays one panel; seven stack with their points in their panels.
+    oneSeries({ 1, 2, 3 });
+    EXPECT_EQ(draw("t", -1, -1, { ChartMark::Line, ChartPanels::Each }).panels, 1);
+    manySeries(30, 7, 3);
+    for (const ChartMark mark : { ChartMark::Line, ChartMark::Bar }) {
+        d = draw("t", -1, -1, { mark, ChartPanels::Auto });
+        ASSERT_EQ(d.panels, 7);
+        for (size_t s = 0; s < 7; ++s) {
+            EXPECT_GT(d.panelRects[s].height(), 20);
+            for (const double y : d.points.ys[s]) {
+                if (!std::isnan(y)) {
+                    EXPECT_GE(y, d.panelRects[s].top() - 1e-9);
+                    EXPECT_LE(y, d.panelRects[s].bottom() + 1e-9);
+                }
+            }
+        }
+        expectApart(d);
+    }
+}
+
+TEST_F(ChartDrawTest, BarsForOneTwoAndSevenSeries)
+{
+    for (const int n : { 1, 2, 7 }) {
+        manySeries(10, n);
+        const ChartDrawing d = draw("t", -1, -1, { ChartMark::Bar, ChartPanels::One });
+        int positive = 0;
+        for (const ChartSeries& s : d.data.series) {
+            for (const double v : s.values)
+                positive += v > 0;
+        }
+        EXPECT_EQ(d.bars, positive) << n;
+        EXPECT_EQ(d.segments, 0);
+        EXPECT_EQ(d.markers, 0);
+        // The bars stand in the series' colours inside the plot.
+        for (int s = 0; s < n; ++s)
+            EXPECT_GT(count(d.plot.toRect(), SeriesColour(s).rgb()), 10) << n << " " << s;
+        expectApart(d);
+    }
+}
+
+TEST_F(ChartDrawTest, DrawnAtTheDevicePixelRatio)
+{
+    oneSeries({ 3, 5, 4 });
+    QImage sharp(kWidth * 2, kHeight * 2, QImage::Format_RGB32);
+    sharp.setDevicePixelRatio(2);
+    sharp.fill(Qt::black);
+    ChartDrawing d;
+    {
+        QPainter painter(&sharp);
+        d = DrawChart(painter, QSize(kWidth, kHeight), m_grid, m_title, "t", -1, -1);
+    }
+    // The whole doubled image is the chart: white to its far corner, the legend box at
+    // twice its place.
+    EXPECT_EQ(sharp.pixel(kWidth * 2 - 1, kHeight * 2 - 1), qRgb(255, 255, 255));
+    const int x = int((kWidth - kLegendBand / 15.0 + 200 / 15.0) * 2) + 4;
+    int inColour = 0;
+    for (int y = 0; y < kHeight * 2; ++y)
+        inColour += sharp.pixel(x, y) == SeriesColour(0).rgb();
+    EXPECT_GT(inColour, 20);
+    EXPECT_EQ(d.plot.right(), kWidth - kChartRightMargin / 15.0) << "laid out in logical pixels";
+}
+
+TEST_F(ChartDrawTest, HoverNamesTheNearestPoint)
+{
+    test::fillChartGrid(m_grid, { "价格", "销量" },
+        { { "一月", "10.00", "300" }, { "二月", "", "310" }, { "三月", "30.00", "320" } });
+    const ChartDrawing d = draw();
+    const auto& xs = d.points.xs;
+    ASSERT_EQ(xs.size(), 3u);
+    double guide = -1;
+    EXPECT_EQ(
+        ChartHoverText(d, QPointF(xs[0] - 2, d.points.ys[0][0]), &guide), "价格\n一月：10.00");
+    EXPECT_DOUBLE_EQ(guide, xs[0]);
+    EXPECT_EQ(ChartHoverText(d, QPointF(xs[2] + 3, d.points.ys[1][2]), &guide), "销量\n三月：320");
+    EXPECT_DOUBLE_EQ(guide, xs[2]);
+    // Between the points, at the gap of the price: the sales answer.
+    EXPECT_EQ(
+        ChartHoverText(d, QPointF((xs[0] + 3 * xs[1]) / 4, d.plot.bottom())), "销量\n二月：310");
+    // Far outside the plot: nothing.
+    EXPECT_TRUE(ChartHoverText(d, QPointF(xs[2] + 200, d.plot.center().y())).isEmpty());
+    EXPECT_TRUE(ChartHoverText(d, QPointF(xs[1], 5)).isEmpty());
 }
 
 TEST(ChartRangeTest, ArrowKeysScrollAndZoomWithinTheData)

@@ -83,16 +83,73 @@ TEST_F(CustomerStats, IdentifiersMatchWhole)
     EXPECT_EQ(column(grid, 2), (QStringList { "2", "1", "1" }));
 }
 
-TEST_F(CustomerStats, LoginDatesAreGroups)
+TEST_F(CustomerStats, LoginsFallIntoRecencyBandsNewestFirst)
 {
     addBuyers();
     ASSERT_TRUE(PrepareCustomerSet(*m_db, "1；2；12；112；"));
     GridModel grid;
     AnalysisResult result = count(grid, CustomerGrouping::Activity);
     EXPECT_EQ(titles(grid), (QStringList { "序号", "最近登录", "用户数" }));
+    // Counted back from the newest login (2010-4-1): every band in its order, also the
+    // empty ones.
+    EXPECT_EQ(column(grid, 1),
+        (QStringList { "一周内", "一月内", "三月内", "半年内", "一年内", "更早" }));
+    EXPECT_EQ(column(grid, 2), (QStringList { "2", "2", "0", "0", "0", "0" }));
+    EXPECT_TRUE(result.title.endsWith("；比较内容：最近登录）"));
+    EXPECT_EQ(result.mark, ChartMark::Bar);
+
+    // By count: one group per distinct date, largest first, as counted.
+    RunCustomerStatistics(grid, *m_db, CustomerGrouping::Activity, m_measure, CustomerOrder::Count);
     EXPECT_EQ(column(grid, 1), (QStringList { "2010.03.01", "2010.04.01" }));
     EXPECT_EQ(column(grid, 2), (QStringList { "2", "2" }));
-    EXPECT_TRUE(result.title.endsWith("；比较内容：最近登录）"));
+}
+
+TEST_F(CustomerStats, CreditLevelsStandInTheirOrder)
+{
+    product(1, "诺基亚", "甲店");
+    const int levels[] = { 0, 1, 2, 3, 4, 6, 5, 7, 9, 10, 8 };
+    int n = 0;
+    for (const int level : levels) {
+        // Fewer buyers at higher levels, so that the count order differs.
+        for (int k = 0; k <= 11 - n; ++k) {
+            const QString code = QStringLiteral("b%1_%2").arg(level).arg(k);
+            trade(1, "2010-4-1 10:00", 1, 1, code);
+            buyer(code, "某人", "浙江", "2010-4-1", level);
+        }
+        ++n;
+    }
+    ASSERT_TRUE(PrepareCustomerSet(*m_db, "1"));
+    GridModel grid;
+    count(grid, CustomerGrouping::Credit);
+    EXPECT_EQ(
+        column(grid, 1), (QStringList { "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10" }));
+    RunCustomerStatistics(grid, *m_db, CustomerGrouping::Credit, m_measure, CustomerOrder::Count);
+    EXPECT_EQ(
+        column(grid, 1), (QStringList { "0", "1", "2", "3", "4", "6", "5", "7", "9", "10", "8" }));
+}
+
+TEST(RecencyBands, EdgesBelongToTheNearerBand)
+{
+    const QDate newest(2026, 12, 8);
+    const auto band = [&](int y, int m, int d) { return recencyBand(newest, QDate(y, m, d)); };
+    EXPECT_EQ(band(2026, 12, 8), 0);
+    EXPECT_EQ(band(2026, 12, 1), 0) << "seven days back";
+    EXPECT_EQ(band(2026, 11, 30), 1);
+    EXPECT_EQ(band(2026, 11, 8), 1) << "a month back";
+    EXPECT_EQ(band(2026, 11, 7), 2);
+    EXPECT_EQ(band(2026, 9, 8), 2) << "three months back";
+    EXPECT_EQ(band(2026, 9, 7), 3);
+    EXPECT_EQ(band(2026, 6, 8), 3) << "half a year back";
+    EXPECT_EQ(band(2026, 6, 7), 4);
+    EXPECT_EQ(band(2025, 12, 8), 4) << "a year back";
+    EXPECT_EQ(band(2025, 12, 7), 5);
+    EXPECT_EQ(band(1900, 1, 1), 5) << "never logged in";
+    EXPECT_EQ(recencyBand(newest, QDate()), -1);
+    EXPECT_EQ(recencyBandName(0), "一周内");
+    EXPECT_EQ(recencyBandName(5), "更早");
+    // A month back from the 31st is the last day of the shorter month.
+    EXPECT_EQ(recencyBand(QDate(2026, 3, 31), QDate(2026, 2, 28)), 1);
+    EXPECT_EQ(recencyBand(QDate(2026, 3, 31), QDate(2026, 2, 27)), 2);
 }
 
 TEST_F(CustomerStats, NoChoiceKeepsThePreviousSet)

@@ -105,10 +105,13 @@ TEST_F(TradeStats, MonthGapsGiveZeroRowsInEveryMeasure)
     periods(grid, "1", PeriodUnit::Month, TradeMeasure::Quantity);
     EXPECT_EQ(column(grid, 2), (QStringList { "3", "0", "4" }));
     periods(grid, "1", PeriodUnit::Month, TradeMeasure::Average);
-    EXPECT_EQ(column(grid, 2), (QStringList { "16.67", "0.00", "3.00" }));
-    // The work table holds every series and period.
+    // A month without trades has no average price: an empty cell, never 0.00.
+    EXPECT_EQ(column(grid, 2), (QStringList { "16.67", "", "3.00" }));
+    // The work table holds every series and period; the empty one with its sums at 0 and
+    // no average.
     EXPECT_EQ(count("TEMP_Trade1"), 3);
-    EXPECT_EQ(count("TEMP_Trade1", "Sm=0 AND Num=0 AND Av=0 AND Dat=#2010-2-1#"), 1);
+    EXPECT_EQ(count("TEMP_Trade1", "Sm=0 AND Num=0 AND Av IS NULL AND Dat=#2010-2-1#"), 1);
+    EXPECT_EQ(count("TEMP_Trade1", "Av IS NULL"), 1);
 }
 
 TEST_F(TradeStats, SeriesShareOnePeriodAxisAndGroupByNameOrShop)

@@ -1,16 +1,17 @@
 #include "export/pop_menu.h"
-#include "shell/app_fixture.h"
-#include "widgets/dialogs.h"
-#include "support/temp_dir.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
+#include "shell/app_fixture.h"
+#include "support/temp_dir.h"
 #include "views/recording_feedback.h"
+#include "widgets/dialogs.h"
 
 #include <QAction>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
 
 namespace quel::exports {
 namespace {
@@ -104,6 +105,45 @@ TEST_F(PopMenuTest, PictureExportSavesTheChartAreaAsJpg)
 
     shell::Dialogs::setNextFileName(m_dir.file("none/chart.jpg"));
     EXPECT_FALSE(m_menu->exportPicture());
+    EXPECT_EQ(m_feedback.messages, QStringList { "保存图片出错！" });
+}
+
+TEST_F(PopMenuTest, PngIsDrawnAtTwiceTheShownSizeAndSvgKeepsShapesAndText)
+{
+    QLabel chart("图表");
+    chart.resize(120, 80);
+    // The chart draws itself again: a red band on white and a label.
+    QSize asked;
+    m_menu->setPicture(&chart, [&asked](QPainter& p, const QSize& size) {
+        asked = size;
+        p.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+        p.fillRect(QRect(10, 10, 50, 20), QColor(225, 87, 89));
+        p.drawText(QPointF(10, 60), QStringLiteral("价格"));
+    });
+    EXPECT_NE(m_menu->findChild<QAction*>("mOutputPng"), nullptr);
+    EXPECT_NE(m_menu->findChild<QAction*>("mOutputSvg"), nullptr);
+
+    shell::Dialogs::setNextFileName(m_dir.file("chart"));
+    ASSERT_TRUE(m_menu->exportPicture(ChartImageFormat::Png));
+    const QImage png(m_dir.file("chart.png"));
+    ASSERT_EQ(png.size(), QSize(240, 160));
+    EXPECT_EQ(asked, QSize(120, 80)) << "laid out at the shown size";
+    EXPECT_EQ(png.pixel(40, 40), qRgb(225, 87, 89)) << "the band at twice its place";
+    EXPECT_EQ(png.pixel(130, 40), qRgb(255, 255, 255));
+
+    shell::Dialogs::setNextFileName(m_dir.file("chart.SVG"));
+    ASSERT_TRUE(m_menu->exportPicture(ChartImageFormat::Svg));
+    const QString svg = QString::fromUtf8(m_dir.read("chart.SVG"));
+    EXPECT_TRUE(svg.contains("<svg"));
+    EXPECT_TRUE(svg.contains("价格"));
+    EXPECT_TRUE(svg.contains("#e15759")) << svg.left(400).toStdString();
+
+    // An existing file is asked about; a folder that is not there is an error.
+    shell::Dialogs::setNextFileName(m_dir.file("chart.png"));
+    EXPECT_FALSE(m_menu->exportPicture(ChartImageFormat::Png));
+    EXPECT_EQ(m_feedback.questions.size(), 1);
+    shell::Dialogs::setNextFileName(m_dir.file("none/chart.svg"));
+    EXPECT_FALSE(m_menu->exportPicture(ChartImageFormat::Svg));
     EXPECT_EQ(m_feedback.messages, QStringList { "保存图片出错！" });
 }
 

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QImageReader>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -120,6 +121,43 @@ TEST_F(BatchAnalyseTest, WritesAWorkbookAndAChartOfTheGivenSize)
                   .first,
         0);
     EXPECT_EQ(QImageReader(m_dir.file("c2.jpg")).size(), QSize(900, 600));
+}
+
+TEST_F(BatchAnalyseTest, ChartsArePngOrSvgByTheirNameInTheAskedStyle)
+{
+    const QString out = m_dir.file("p.csv");
+    const QString png = m_dir.file("c.PNG");
+    ASSERT_EQ(run({ "products", "--measures", "price,sales90", "--group", "shop", "--out", out,
+                      "--chart", png, "--size", "500x300" })
+                  .first,
+        0);
+    QImageReader reader(png);
+    EXPECT_EQ(reader.format(), "png");
+    EXPECT_EQ(reader.size(), QSize(500, 300));
+    // Bars by shop: the first series' colour fills whole areas of the picture.
+    const QImage bars = reader.read();
+    ASSERT_FALSE(bars.isNull());
+
+    const QString svg = m_dir.file("c.svg");
+    const auto [code, text] = run({ "products", "--measures", "price,sales90", "--group", "shop",
+        "--out", out, "--chart", svg, "--style", "panels" });
+    ASSERT_EQ(code, 0) << text.toStdString();
+    const QString vector = QString::fromUtf8(m_dir.read("c.svg"));
+    EXPECT_TRUE(vector.contains("<svg")) << "an SVG document";
+    EXPECT_TRUE(vector.contains("数码小铺")) << "its text kept as text";
+
+    // Lines by hand: the same data, another picture.
+    ASSERT_EQ(run({ "products", "--measures", "price,sales90", "--group", "shop", "--out", out,
+                      "--chart", m_dir.file("l.png"), "--size", "500x300", "--style", "lines" })
+                  .first,
+        0);
+    EXPECT_NE(QImage(m_dir.file("l.png")), bars);
+
+    const auto [bad, usage] = run(
+        { "products", "--measures", "price", "--group", "shop", "--out", out, "--style", "pie" });
+    EXPECT_EQ(bad, 2);
+    EXPECT_TRUE(usage.contains("--style takes lines, bars, panels or single"))
+        << usage.toStdString();
 }
 
 TEST_F(BatchAnalyseTest, BadArgumentsGiveTheUsageAndAMissingDatabaseExitCodeOne)

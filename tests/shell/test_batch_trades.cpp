@@ -87,6 +87,16 @@ TEST_F(BatchTradesTest, PeriodsShareOneAxisAndDrawAChart)
             "3,2010.03.01,1,2" }));
     EXPECT_EQ(QImageReader(chart).size(), QSize(640, 480));
 
+    // Average prices: a month without trades has none, an empty cell in the file.
+    const auto [average, why] = run({ "periods", "--products", "1,2,12", "--unit", "month",
+        "--measure", "average", "--series", "product", "--out", m_dir.file("a.csv"), "--chart",
+        m_dir.file("a.png") });
+    ASSERT_EQ(average, 0) << why.toStdString();
+    EXPECT_EQ(csvLines("a.csv"),
+        (QStringList { "序号,日期,Levi's 501,诺基亚", "1,2010.01.01,,10.00", "2,2010.02.01,,",
+            "3,2010.03.01,3.00,20.00" }));
+    EXPECT_EQ(QImageReader(m_dir.file("a.png")).format(), "png");
+
     // Products without trades: nothing to write, and the command says so.
     const auto [empty, message] = run({ "periods", "--products", "999", "--unit", "day",
         "--measure", "amount", "--series", "shop", "--out", m_dir.file("e.csv") });
