@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/changes_page.h"
 
+#include "core/clock.h"
 #include "export/digest_files.h"
 #include "store/connection.h"
+#include "store/database.h"
 #include "store/db_operate.h"
 
 #include <QComboBox>
@@ -119,6 +121,14 @@ ChangesPage::ChangesPage(store::DB_Operate& db, QWidget* parent)
     lowerLayout->setContentsMargins(0, 0, 0, 0);
     auto* lowerBar = new QHBoxLayout;
     lowerBar->addWidget(new QLabel(QStringLiteral("关注的产品、店铺和类别："), lower), 1);
+    m_categories = new QComboBox(lower);
+    m_categories->setObjectName(QStringLiteral("cmbFollowCategory"));
+    m_categories->setToolTip(QStringLiteral("搜索过的关键词：关注后每次关注运行都会搜索它。"));
+    m_categories->setMinimumContentsLength(12);
+    lowerBar->addWidget(m_categories);
+    m_followCategory = new QPushButton(QStringLiteral("关注类别"), lower);
+    m_followCategory->setObjectName(QStringLiteral("cmdFollowCategory"));
+    lowerBar->addWidget(m_followCategory);
     m_unfollow = new QPushButton(QStringLiteral("取消关注"), lower);
     m_unfollow->setObjectName(QStringLiteral("cmdUnfollow"));
     lowerBar->addWidget(m_unfollow);
@@ -135,6 +145,7 @@ ChangesPage::ChangesPage(store::DB_Operate& db, QWidget* parent)
     connect(m_runs, &QComboBox::currentIndexChanged, this, [this] { showRun(); });
     connect(m_kinds, &QComboBox::currentIndexChanged, this, [this] { showChanges(); });
     connect(m_unfollow, &QPushButton::clicked, this, &ChangesPage::unfollowSelected);
+    connect(m_followCategory, &QPushButton::clicked, this, &ChangesPage::followPickedCategory);
     connect(m_changes, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         const QTableWidgetItem* id = m_changes->item(row, 1);
         const QTableWidgetItem* name = m_changes->item(row, 3);
@@ -164,7 +175,18 @@ void ChangesPage::refresh()
     if (m_db.TryOpenConnection(conn, nullptr)) {
         m_runList = store::WatchRuns(conn).value_or(QList<store::WatchRun>());
         m_items = store::WatchedItems(conn).value_or(QList<store::WatchItem>());
+        // The keywords not followed yet.
+        QStringList keywords;
+        if (store::Statement st = conn.database()->prepare(
+                QStringLiteral("SELECT DISTINCT Con FROM 关键词 WHERE Con<>'' AND Con NOT IN "
+                               "(SELECT Val FROM 关注表 WHERE Kind='category') ORDER BY Con"),
+                nullptr)) {
+            store::ForEachRow(st, nullptr, [&] { keywords << st.text(0); });
+        }
+        m_categories->clear();
+        m_categories->addItems(keywords);
     }
+    m_followCategory->setEnabled(m_categories->count() > 0);
     const qint64 latest = m_runList.isEmpty() ? 0 : m_runList.first().id;
     const qint64 picked = m_latestRunId == latest ? m_runs->currentData().toLongLong() : latest;
     m_latestRunId = latest;
@@ -235,6 +257,17 @@ void ChangesPage::showWatched()
                     : item.label));
         m_watched->setItem(r, 2, cell(item.since.toString(QStringLiteral("yyyy-MM-dd HH:mm"))));
     }
+}
+
+void ChangesPage::followPickedCategory()
+{
+    const QString keyword = m_categories->currentText();
+    store::Connection conn;
+    if (keyword.isEmpty() || !m_db.OpenConnection(conn))
+        return;
+    store::Follow(conn, store::WatchKind::Category, keyword, quel::Now());
+    refresh();
+    emit watchListChanged();
 }
 
 void ChangesPage::unfollowSelected()

@@ -34,6 +34,9 @@ public:
     QTableWidget* changeTable() const { return m_changes; }
     QTableWidget* watchTable() const { return m_watched; }
     QPushButton* unfollowButton() const { return m_unfollow; }
+    // The stored search keywords that can be followed as categories, and the button.
+    QComboBox* categoryPicker() const { return m_categories; }
+    QPushButton* followCategoryButton() const { return m_followCategory; }
 
     // Reads the runs, the picked run's changes and the watch list again; the latest run is
     // picked when a new one came or none was picked.
@@ -46,6 +49,8 @@ public:
 
     // Stops following the selected rows of the watch table.
     void unfollowSelected();
+    // Follows the keyword picked in the category picker.
+    void followPickedCategory();
 
 signals:
     // A change's row was double-clicked.
@@ -65,6 +70,8 @@ private:
     QTableWidget* m_changes;
     QTableWidget* m_watched;
     QPushButton* m_unfollow;
+    QComboBox* m_categories;
+    QPushButton* m_followCategory;
     QList<store::WatchRun> m_runList;
     QList<store::Change> m_runChanges;
     QList<store::WatchItem> m_items;

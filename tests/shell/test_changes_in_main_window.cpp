@@ -95,6 +95,17 @@ TEST_F(ChangesInMainWindow, ShowsTheLatestDigestFiltersItAndOpensTheTrend)
     EXPECT_EQ(trend.dataRowCount(), 4) << "the 7th to the 10th";
     EXPECT_EQ(trend.text(5, 1), "95");
 
+    // A searched keyword followed as a category from the page.
+    exec("INSERT INTO 关键词(Cls,Con) VALUES(0,'手机')");
+    page->refresh();
+    ASSERT_EQ(page->categoryPicker()->count(), 1);
+    page->followCategoryButton()->click();
+    EXPECT_EQ(column(page->watchTable(), 0), (QStringList { "类别", "产品", "店铺" }));
+    EXPECT_EQ(page->categoryPicker()->count(), 0) << "a followed keyword is not offered again";
+    EXPECT_FALSE(page->followCategoryButton()->isEnabled());
+    page->watchTable()->selectRow(0);
+    page->unfollowButton()->click();
+
     // 取消关注 on the shop's row.
     page->watchTable()->selectRow(1);
     page->unfollowButton()->click();
