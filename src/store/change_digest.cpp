@@ -8,7 +8,10 @@
 
 #include <QHash>
 #include <QMap>
+#include <QVariant>
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace quel::store {
 
@@ -19,6 +22,66 @@ constexpr double kSalesShare = 0.5;
 constexpr qint64 kSalesPieces = 5;
 // A product missed by this many runs in a row (on different days) is gone.
 constexpr int kMissesForGone = 2;
+// Followed categories and shops looked up one by one; more are read in one table pass.
+constexpr qsizetype kLookupsBeforeScan = 4;
+
+// Rows per multi-row INSERT and IDs per DELETE, within the engine's 999 parameters.
+constexpr qsizetype kRowsPerInsert = 100;
+constexpr qsizetype kDeletesPerStatement = 500;
+
+// Rows written by multi-row INSERTs of up to kRowsPerInsert rows: one statement per hundred
+// rows instead of one per row.
+class RowBatch
+{
+public:
+    RowBatch(Database& db, QString head, int columns)
+        : m_db(db)
+        , m_head(std::move(head))
+        , m_columns(columns)
+    { }
+
+    bool add(std::vector<QVariant> row)
+    {
+        m_rows.push_back(std::move(row));
+        return qsizetype(m_rows.size()) < kRowsPerInsert || flush();
+    }
+
+    bool flush()
+    {
+        if (m_rows.empty())
+            return true;
+        QString sql = m_head;
+        for (std::size_t r = 0; r < m_rows.size(); ++r) {
+            sql += r == 0 ? QLatin1String("(") : QLatin1String(",(");
+            for (int c = 0; c < m_columns; ++c)
+                sql += c == 0 ? QLatin1String("?") : QLatin1String(",?");
+            sql += u')';
+        }
+        Statement st = m_db.prepareCached(sql, &m_error);
+        if (!st)
+            return false;
+        int index = 1;
+        for (const std::vector<QVariant>& row : m_rows) {
+            for (const QVariant& value : row)
+                st.bind(index++, value);
+        }
+        m_rows.clear();
+        if (!st.run()) {
+            m_error = st.errorText();
+            return false;
+        }
+        return true;
+    }
+
+    QString error() const { return m_error; }
+
+private:
+    Database& m_db;
+    QString m_head;
+    int m_columns;
+    std::vector<std::vector<QVariant>> m_rows;
+    QString m_error;
+};
 
 struct ScopedProduct
 {
@@ -120,8 +183,10 @@ private:
         return true;
     }
 
+    // Reads the products a query finds; mark tells what they are followed as, and false
+    // for a product that is not in scope after all.
     bool readRows(DigestOutcome& out, const QString& where, const QString& value,
-        const std::function<void(ScopedProduct&)>& mark)
+        const std::function<bool(ScopedProduct&)>& mark)
     {
         QString error;
         Statement st = m_db.prepareCached(
@@ -134,20 +199,23 @@ private:
         const bool read = ForEachRow(st, &error, [&] {
             const qint64 id = st.int64(0);
             auto found = m_products.find(id);
-            if (found == m_products.end()) {
-                ScopedProduct p;
-                p.id = id;
-                p.kWord = st.text(1);
-                p.shop = st.text(2);
-                p.name = st.text(3);
-                p.price = st.real(4);
-                p.num9 = st.int64(5);
-                p.listed = listedSince(st.text(6));
-                p.detailed = detailedSince(st.text(7));
-                found = m_products.insert(id, p);
-                m_order << id;
+            if (found != m_products.end()) {
+                mark(*found);
+                return;
             }
-            mark(*found);
+            ScopedProduct p;
+            p.id = id;
+            p.kWord = st.text(1);
+            p.shop = st.text(2);
+            if (!mark(p))
+                return;
+            p.name = st.text(3);
+            p.price = st.real(4);
+            p.num9 = st.int64(5);
+            p.listed = listedSince(st.text(6));
+            p.detailed = detailedSince(st.text(7));
+            m_products.insert(id, p);
+            m_order << id;
         });
         return read || failWith(out, QStringLiteral("产品表"), error);
     }
@@ -177,19 +245,36 @@ private:
 
     bool readScope(DigestOutcome& out)
     {
+        // Each category's or shop's rows lie all over a large product table: past a few of
+        // them one pass over the table reads fewer pages than a look-up per value.
+        if (m_followed.categories.size() + m_followed.shops.size() > kLookupsBeforeScan) {
+            return readRows(
+                out, QStringLiteral("ID>?"), QStringLiteral("0"), [this](ScopedProduct& p) {
+                    p.inCategory = m_followed.categories.contains(p.kWord);
+                    p.inShop = m_followed.shops.contains(p.shop);
+                    p.followed = m_followed.products.contains(p.id);
+                    return p.inCategory || p.inShop || p.followed;
+                });
+        }
         for (auto it = m_followed.categories.cbegin(); it != m_followed.categories.cend(); ++it) {
-            if (!readRows(out, QStringLiteral("KWord=?"), it.key(),
-                    [](ScopedProduct& p) { p.inCategory = true; }))
+            if (!readRows(out, QStringLiteral("KWord=?"), it.key(), [](ScopedProduct& p) {
+                    p.inCategory = true;
+                    return true;
+                }))
                 return false;
         }
         for (auto it = m_followed.shops.cbegin(); it != m_followed.shops.cend(); ++it) {
-            if (!readRows(out, QStringLiteral("SName=?"), it.key(),
-                    [](ScopedProduct& p) { p.inShop = true; }))
+            if (!readRows(out, QStringLiteral("SName=?"), it.key(), [](ScopedProduct& p) {
+                    p.inShop = true;
+                    return true;
+                }))
                 return false;
         }
         for (qint64 id : m_followed.products) {
-            if (!readRows(out, QStringLiteral("ID=?"), QString::number(id),
-                    [](ScopedProduct& p) { p.followed = true; }))
+            if (!readRows(out, QStringLiteral("ID=?"), QString::number(id), [](ScopedProduct& p) {
+                    p.followed = true;
+                    return true;
+                }))
                 return false;
         }
         return true;
@@ -381,14 +466,6 @@ private:
         }
     }
 
-    void bindOptional(Statement& st, int index, const std::optional<double>& v)
-    {
-        if (v)
-            st.bindDouble(index, *v);
-        else
-            st.bindNull(index);
-    }
-
     bool write(DigestOutcome& out)
     {
         QString error;
@@ -405,56 +482,46 @@ private:
         if (!runRow.run())
             return failWith(out, QStringLiteral("关注运行"), runRow.errorText());
 
-        Statement change = m_db.prepare(
-            QStringLiteral("INSERT INTO 变化记录(Run,Kind,PID,SName,PName,Old,New,Pct) "
-                           "VALUES(?,?,?,?,?,?,?,?)"),
-            &error);
-        if (!change)
-            return failWith(out, QStringLiteral("变化记录"), error);
+        RowBatch changes(m_db,
+            QStringLiteral("INSERT INTO 变化记录(Run,Kind,PID,SName,PName,Old,New,Pct) VALUES"), 8);
+        const auto optional
+            = [](const std::optional<double>& v) { return v ? QVariant(*v) : QVariant(); };
         for (const Change& c : std::as_const(out.changes)) {
-            change.reset();
-            change.bindText(1, runText);
-            change.bindText(2, c.kind);
-            change.bindInt64(3, c.productId);
-            change.bindText(4, c.shop);
-            change.bindText(5, c.name);
-            bindOptional(change, 6, c.oldValue);
-            bindOptional(change, 7, c.newValue);
-            bindOptional(change, 8, c.percent);
-            if (!change.run())
-                return failWith(out, QStringLiteral("变化记录"), change.errorText());
+            if (!changes.add({ runText, c.kind, c.productId, c.shop, c.name, optional(c.oldValue),
+                    optional(c.newValue), optional(c.percent) }))
+                return failWith(out, QStringLiteral("变化记录"), changes.error());
         }
+        if (!changes.flush())
+            return failWith(out, QStringLiteral("变化记录"), changes.error());
 
-        Statement drop = m_db.prepare(QStringLiteral("DELETE FROM 关注快照 WHERE PID=?"), &error);
-        Statement put = m_db.prepare(
-            QStringLiteral("INSERT INTO 关注快照(PID,Price,Num9,Missed,MissDay,Gone,Seen) "
-                           "VALUES(?,?,?,?,?,?,?)"),
-            &error);
-        if (!drop || !put)
-            return failWith(out, QStringLiteral("关注快照"), error);
-        for (qint64 id : std::as_const(m_changed)) {
-            const Snapshot& s = m_snapshots[id];
-            drop.reset();
-            drop.bindInt64(1, id);
+        // The changed baselines are written anew: the old rows go first, a few hundred at a
+        // time, then the new ones in batches.
+        const QList<qint64> ids(m_changed.cbegin(), m_changed.cend());
+        for (qsizetype from = 0; from < ids.size(); from += kDeletesPerStatement) {
+            const qsizetype count = std::min(kDeletesPerStatement, ids.size() - from);
+            QString sql = QStringLiteral("DELETE FROM 关注快照 WHERE PID IN (");
+            for (qsizetype i = 0; i < count; ++i)
+                sql += i == 0 ? QLatin1String("?") : QLatin1String(",?");
+            Statement drop = m_db.prepareCached(sql + u')', &error);
+            if (!drop)
+                return failWith(out, QStringLiteral("关注快照"), error);
+            for (qsizetype i = 0; i < count; ++i)
+                drop.bindInt64(int(i + 1), ids.at(from + i));
             if (!drop.run())
                 return failWith(out, QStringLiteral("关注快照"), drop.errorText());
-            put.reset();
-            put.bindInt64(1, id);
-            put.bindDouble(2, s.price);
-            if (s.num9)
-                put.bindInt64(3, *s.num9);
-            else
-                put.bindNull(3);
-            put.bindInt64(4, s.missed);
-            if (s.missDay.isValid())
-                put.bindText(5, canonicalDateText(s.missDay));
-            else
-                put.bindNull(5);
-            put.bindInt64(6, s.gone ? 1 : 0);
-            put.bindText(7, runText);
-            if (!put.run())
-                return failWith(out, QStringLiteral("关注快照"), put.errorText());
         }
+        RowBatch put(m_db,
+            QStringLiteral("INSERT INTO 关注快照(PID,Price,Num9,Missed,MissDay,Gone,Seen) VALUES"),
+            7);
+        for (qint64 id : ids) {
+            const Snapshot& s = m_snapshots[id];
+            if (!put.add({ id, s.price, s.num9 ? QVariant(*s.num9) : QVariant(), s.missed,
+                    s.missDay.isValid() ? QVariant(canonicalDateText(s.missDay)) : QVariant(),
+                    s.gone ? 1 : 0, runText }))
+                return failWith(out, QStringLiteral("关注快照"), put.error());
+        }
+        if (!put.flush())
+            return failWith(out, QStringLiteral("关注快照"), put.error());
         return true;
     }
 

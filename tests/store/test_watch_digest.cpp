@@ -233,3 +233,25 @@ TEST(ChangePercentTest, RoundsToCentsSoTheThresholdIsExact)
     EXPECT_EQ(ChangePercent(100, 95.01), -4.99);
     EXPECT_FALSE(ChangePercent(0, 5)) << "no per cent of a price that was 0";
 }
+
+TEST_P(WatchDigest, ManyFollowedShopsAreReadInOnePassWithTheSameResult)
+{
+    WatchDb t(m_db);
+    // Six followed shops (one table pass), their products and one of a shop not followed.
+    const QDateTime since(kDay1, QTime(7, 0));
+    for (int i = 1; i <= 7; ++i) {
+        const QByteArray shop = QStringLiteral("店%1").arg(i).toUtf8();
+        t.addProduct(i, "手机", shop.constData(), 100);
+        if (i <= 6)
+            ASSERT_EQ(Follow(t.conn, WatchKind::Shop, QString::fromUtf8(shop), since),
+                FollowOutcome::Added);
+    }
+    for (int id = 1; id <= 7; ++id)
+        t.list(id, kDay1, 100);
+    ASSERT_TRUE(t.digest(kDay1, 8).firstRun);
+    for (int id = 1; id <= 7; ++id)
+        t.list(id, kDay2, id == 2 || id == 7 ? 90 : 100);
+    const DigestOutcome run = t.digest(kDay2, 8);
+    EXPECT_EQ(brief(run.changes), QStringList { "price 2 100>90 -10" })
+        << "product 7's shop is not followed";
+}
