@@ -11,36 +11,55 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace quel::analysis {
 
+namespace {
+// Pixels below which the page scrolls instead of shrinking chart and grid further.
+constexpr int kMinimumChartHeight = 240;
+} // namespace
+
 ChartPage::ChartPage(int index, QWidget* parent)
     : QWidget(parent)
     , m_index(index)
 {
     setObjectName(QStringLiteral("Pic1_%1").arg(index));
-    auto* layout = new QVBoxLayout(this);
+    // On a small screen the page scrolls rather than squeezing the chart under its legend.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("Scroll1_%1").arg(index));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    outer->addWidget(scroll);
+    auto* content = new QWidget(scroll);
+    scroll->setWidget(content);
+    auto* layout = new QVBoxLayout(content);
     layout->setContentsMargins(2, 2, 2, 2);
 
     auto* split = new QHBoxLayout;
     split->setSpacing(0);
-    m_chart = new ChartView(this);
+    m_chart = new ChartView(content);
     m_chart->setObjectName(QStringLiteral("GP_%1").arg(index));
-    m_gridView = new views::GridView(this);
+    m_gridView = new views::GridView(content);
     m_gridView->setObjectName(QStringLiteral("MSF1_%1").arg(index));
     m_gridView->setToolTip(QStringLiteral("统计结果数据表"));
     m_chart->setGrid(m_gridView->grid());
-    for (QWidget* w : { static_cast<QWidget*>(m_chart), static_cast<QWidget*>(m_gridView) })
+    for (QWidget* w : { static_cast<QWidget*>(m_chart), static_cast<QWidget*>(m_gridView) }) {
         w->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+        w->setMinimumHeight(kMinimumChartHeight);
+    }
+
     // Chart three quarters, result grid one quarter of the width.
     split->addWidget(m_chart, 3);
     split->addWidget(m_gridView, 1);
     layout->addLayout(split, 1);
 
-    auto* panel = new QWidget(this);
+    auto* panel = new QWidget(content);
     panel->setObjectName(QStringLiteral("Bar1_%1").arg(index));
     m_bar = new QHBoxLayout(panel);
     m_bar->setContentsMargins(0, 0, 0, 0);

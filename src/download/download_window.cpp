@@ -6,6 +6,7 @@
 #include "grid/grid_view.h"
 #include "web/market.h"
 #include "widgets/desktop_open.h"
+#include "widgets/window_placement.h"
 
 #include <QCloseEvent>
 #include <QDoubleSpinBox>
@@ -38,7 +39,7 @@ DownloadWindow* DownloadWindow::current()
 }
 
 DownloadWindow* DownloadWindow::open(DownloadKind kind, store::Connection conn,
-    const QString& condition, Feedback& feedback, QWidget* parent)
+    const QString& condition, Feedback& feedback, QWidget* parent, const StartCheck& check)
 {
     if (DownloadWindow* existing = current()) {
         // Both windows use the same worker file names: one at a time.
@@ -48,7 +49,9 @@ DownloadWindow* DownloadWindow::open(DownloadKind kind, store::Connection conn,
         return existing;
     }
     auto* window = new DownloadWindow(kind, std::move(conn), parent);
-    if (!window->prepare(condition, feedback)) {
+    // Nothing is started, and no job marked failed, when the run cannot go ahead.
+    if (!window->prepare(condition, feedback)
+        || (check && window->session().listedJobs() > 0 && !check(feedback))) {
         delete window;
         return nullptr;
     }
@@ -85,6 +88,8 @@ void DownloadWindow::buildUi()
     m_grid = m_view->grid();
     connect(m_view, &views::GridView::gridDoubleClicked, this,
         [this](views::GridCell cell) { openRowPage(cell.row); });
+    // A user who looks at a row of their own choice is not pulled away from it.
+    connect(m_view, &views::GridView::gridPressed, this, [this] { m_followRun = false; });
 
     auto* state = new QGroupBox(QStringLiteral("状态"), this);
     state->setObjectName(QStringLiteral("Frm"));
@@ -148,7 +153,8 @@ void DownloadWindow::buildUi()
         if (m_session.isPrepared())
             m_session.pool().setRateLimit(value);
     });
-    resize(760, 520);
+    // Centred at first, then where the user left it, always inside the work area.
+    shell::KeepWindowPlacement(this, objectName(), QSize(760, 520));
 }
 
 bool DownloadWindow::prepare(const QString& condition, Feedback& feedback)
@@ -216,6 +222,10 @@ void DownloadWindow::showRow(int index)
     if (job.state == DownloadJob::Harvested)
         views::setCellColor(
             *m_grid, row, kStateColumn, job.failed ? kFailedColour : kHarvestedColour, false);
+    // The grid follows the run: the row a worker has just started for stays in sight.
+    if (job.state == DownloadJob::Started && m_followRun)
+        static_cast<QAbstractItemView*>(m_view)->scrollTo(
+            m_grid->index(row - m_grid->fixedRows(), kTitleColumn));
 }
 
 void DownloadWindow::openRowPage(int gridRow)

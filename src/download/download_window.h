@@ -29,11 +29,16 @@ class DownloadWindow : public QWidget
 {
     Q_OBJECT
 public:
+    // Asked, once the job list is read and holds jobs, whether the run may start; false
+    // when it told the user why not.
+    using StartCheck = std::function<bool(Feedback& feedback)>;
+
     // Opens the window of a kind on the given connection and row filter, unless a download
     // window is already open (both share the worker file names), which is raised instead
-    // and returned. Null, after a message, when the job list cannot be read.
+    // and returned. Null, after a message, when the job list cannot be read or the start
+    // check refuses.
     static DownloadWindow* open(DownloadKind kind, store::Connection conn, const QString& condition,
-        Feedback& feedback, QWidget* parent = nullptr);
+        Feedback& feedback, QWidget* parent = nullptr, const StartCheck& check = {});
     // The open download window, if any.
     static DownloadWindow* current();
 
@@ -72,6 +77,7 @@ private:
     QDoubleSpinBox* m_rate = nullptr;
     QLabel* m_percent = nullptr;
     bool m_ended = false;
+    bool m_followRun = true;
 };
 
 } // namespace quel::download

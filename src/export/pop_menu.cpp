@@ -2,16 +2,20 @@
 
 #include "core/feedback.h"
 #include "export/chart_image.h"
+#include "export/export_path.h"
 #include "export/grid_export.h"
 #include "grid/grid_model.h"
 #include "widgets/dialogs.h"
+#include "widgets/settings.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QStandardPaths>
 
 namespace quel::exports {
 
@@ -44,6 +48,42 @@ PopMenu::PopMenu(Feedback& feedback, QWidget* parent)
 
 PopMenu::~PopMenu() = default;
 
+namespace {
+const QString kFolderKey = QStringLiteral("exports/folder");
+}
+
+QString PopMenu::gridFilters()
+{
+    return QStringLiteral("CSV (逗号分隔)(*.csv);;MS Excel文件  (*.xlsx)");
+}
+
+QString PopMenu::exportFolder()
+{
+    const QString last = shell::ProgramSettings()->value(kFolderKey).toString();
+    if (!last.isEmpty() && QFileInfo(last).isDir())
+        return last;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
+QString PopMenu::askFileName(
+    const QString& caption, const QString& filters, const QString& fallbackFilter)
+{
+    QString filter;
+    const QString path
+        = shell::Dialogs::saveFileName(parentWidget(), caption, filters, exportFolder(), &filter);
+    if (path.isEmpty())
+        return path;
+    return QFileInfo(WithFilterExtension(path, filter.isEmpty() ? fallbackFilter : filter))
+        .absoluteFilePath();
+}
+
+void PopMenu::remember(const QString& path)
+{
+    shell::ProgramSettings()->setValue(kFolderKey, QFileInfo(path).absolutePath());
+    emit exported(path);
+}
+
 void PopMenu::popupGridMenu(views::GridModel* grid, const QPoint& globalPos)
 {
     m_grid = grid;
@@ -62,8 +102,8 @@ bool PopMenu::exportGrid()
         m_feedback.message(QStringLiteral("表格中没有数据！"));
         return false;
     }
-    const QString path = shell::Dialogs::saveFileName(parentWidget(), QStringLiteral("导出表格"),
-        QStringLiteral("CSV (逗号分隔)(*.csv);;MS Excel文件  (*.xlsx)"));
+    const QString path = askFileName(QStringLiteral("导出表格"), gridFilters(),
+        gridFilters().section(QStringLiteral(";;"), 0, 0));
     if (path.isEmpty())
         return false;
     if (QFile::exists(path)) {
@@ -81,6 +121,7 @@ bool PopMenu::exportGrid()
         m_feedback.message(QStringLiteral("导出表格出错（%1）！").arg(error));
         return false;
     }
+    remember(path);
     return true;
 }
 
@@ -94,8 +135,8 @@ bool PopMenu::exportPicture()
     QCoreApplication::processEvents();
     const QImage image = m_picture->grab().toImage();
 
-    QString path = shell::Dialogs::saveFileName(
-        parentWidget(), QStringLiteral("导出图片"), QStringLiteral("JGP格式(*.jpg)"));
+    const QString filter = QStringLiteral("JPG格式(*.jpg)");
+    QString path = askFileName(QStringLiteral("导出图片"), filter, filter);
     if (path.isEmpty())
         return false;
     path = JpegFileName(path);
@@ -106,6 +147,7 @@ bool PopMenu::exportPicture()
         m_feedback.message(QStringLiteral("保存图片出错！"));
         return false;
     }
+    remember(path);
     return true;
 }
 
@@ -116,8 +158,9 @@ bool PopMenu::exportPicture(ChartImageFormat format)
     if (!m_picture)
         return false;
     const bool png = format == ChartImageFormat::Png;
-    QString path = shell::Dialogs::saveFileName(parentWidget(), QStringLiteral("导出图片"),
-        png ? QStringLiteral("PNG格式(*.png)") : QStringLiteral("SVG格式(*.svg)"));
+    const QString filter
+        = png ? QStringLiteral("PNG格式(*.png)") : QStringLiteral("SVG格式(*.svg)");
+    QString path = askFileName(QStringLiteral("导出图片"), filter, filter);
     if (path.isEmpty())
         return false;
     if (ChartImageFormatOf(path) != format)
@@ -150,6 +193,7 @@ bool PopMenu::exportPicture(ChartImageFormat format)
         m_feedback.message(QStringLiteral("保存图片出错！"));
         return false;
     }
+    remember(path);
     return true;
 }
 

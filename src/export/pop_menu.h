@@ -48,7 +48,22 @@ public:
     // PNG at twice the shown size, SVG at the shown size; both drawn afresh.
     bool exportPicture(ChartImageFormat format);
 
+    // The grid export's filters.
+    static QString gridFilters();
+    // The folder the save dialogs open in: the last export's, else the user's documents.
+    static QString exportFolder();
+
+signals:
+    // A file was written, with its full path.
+    void exported(const QString& path);
+
 private:
+    // Asks for the file: the dialog opens in the last export folder, and a name typed
+    // without extension gets the chosen filter's.
+    QString askFileName(
+        const QString& caption, const QString& filters, const QString& fallbackFilter);
+    void remember(const QString& path);
+
     Feedback& m_feedback;
     QMenu* m_gridMenu;
     QMenu* m_pictureMenu;

@@ -150,6 +150,10 @@ int GridView::frozenWidth() const
         if (!isColumnHidden(c))
             width += columnWidth(c);
     }
+    // Fixed columns that would leave the others hardly any room scroll with them instead,
+    // so that every column of a narrow grid can be brought into view.
+    if (width > viewport()->width() * 2 / 3)
+        return 0;
     return width;
 }
 

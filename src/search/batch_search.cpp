@@ -89,6 +89,12 @@ int RunSearchBatch(store::DB_Operate& db, const QString& dataFolder, const QStri
     case SearchEnd::StoreFailed:
         err << QStringLiteral("无法保存搜索结果") << Qt::endl;
         return 1;
+    case SearchEnd::PageFailed:
+        err << (report.failedUrl == options.searchPageUrl ? QStringLiteral("无法打开搜索页：")
+                                                          : QStringLiteral("下载网页失败："))
+            << report.failedUrl << QStringLiteral("（") << report.failure << QStringLiteral("）")
+            << Qt::endl;
+        return 1;
     }
     return 1;
 }

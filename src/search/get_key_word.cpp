@@ -7,8 +7,10 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace quel::search {
 
@@ -50,6 +52,12 @@ GetKeyWord::GetKeyWord(store::DB_Operate& db, QWidget* parent)
     grid->addLayout(buttons, 2, 0, 1, 2);
     connect(ok, &QPushButton::clicked, this, [this] { buttonClicked(1); });
     connect(cancel, &QPushButton::clicked, this, [this] { buttonClicked(0); });
+    // 确定 is the default button: Enter in either box confirms, Esc cancels, as in any dialog
+    // (a plain window has no default button of its own).
+    for (QComboBox* box : m_boxes)
+        connect(box->lineEdit(), &QLineEdit::returnPressed, ok, &QPushButton::click);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, cancel, &QPushButton::click);
 
     adjustSize();
     shell::CenterWindow(this);

@@ -20,7 +20,6 @@ const QString kPageFailed = QStringLiteral("下载网页失败！");
 const QString kStoreFailed = QStringLiteral("保存搜索结果失败！");
 const QString kSearchForm = QStringLiteral("mainform");
 const QString kResultMarker = QStringLiteral(">页<");
-constexpr int kItemsPerPage = 40;
 
 } // namespace
 
@@ -35,6 +34,11 @@ QString ProductSearch::noItemsMessage(const QString& keyword)
     return QStringLiteral("没找到含有关键词“") + keyword + QStringLiteral("”的产品！");
 }
 
+QString PageFailedMessage(const QString& url, const QString& reason)
+{
+    return kPageFailed + QStringLiteral("\n地址：") + url + QStringLiteral("\n原因：") + reason;
+}
+
 SearchReport ProductSearch::run(const QString& keyword, const QString& nick)
 {
     m_rules = simplify::LoadNameRuleSet(m_db);
@@ -42,9 +46,25 @@ SearchReport ProductSearch::run(const QString& keyword, const QString& nick)
     feedback.indicatorStart(kStarting, 100, 0);
     m_browser.place();
     const SearchReport report = runPages(keyword, nick);
+    // The progress window and the page view go before anything is said, so that no message
+    // ever waits behind them.
     feedback.indicatorClose();
     m_browser.hide();
+    if (!report.message.isEmpty())
+        feedback.message(report.message);
     return report;
+}
+
+bool ProductSearch::pageFailed(SearchReport& report, const QString& url)
+{
+    const QString failure = m_browser.loadFailure();
+    if (failure.isEmpty())
+        return false;
+    report.end = SearchEnd::PageFailed;
+    report.failedUrl = url.isEmpty() ? m_browser.location() : url;
+    report.failure = failure;
+    report.message = PageFailedMessage(report.failedUrl, failure);
+    return true;
 }
 
 SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick)
@@ -59,17 +79,19 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
         report.end = SearchEnd::Cancelled;
         return report;
     }
+    if (pageFailed(report, m_options.searchPageUrl))
+        return report;
 
     if (!m_browser.setFormField(kSearchForm, QStringLiteral("q"), keyword)
         || !m_browser.setFormField(kSearchForm, QStringLiteral("nick"), nick)) {
-        feedback.message(kPageFailed);
+        report.message = kPageFailed;
         report.end = SearchEnd::FormFailed;
         return report;
     }
     m_browser.clearTag();
     if (!m_browser.clickFormButton(
             kSearchForm, QStringLiteral("  搜 索  "), QStringLiteral("submit"))) {
-        feedback.message(kPageFailed);
+        report.message = kPageFailed;
         report.end = SearchEnd::FormFailed;
         return report;
     }
@@ -79,10 +101,13 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
         report.end = SearchEnd::Cancelled;
         return report;
     }
+    if (pageFailed(report, QString()))
+        return report;
     QString markup = m_browser.bodyHtml();
 
     report.pageCount = ReadPageCount(markup);
-    feedback.indicatorStart(kSearching, long(report.pageCount) * kItemsPerPage, 0);
+    // The count goes by pages, so that it moves also when a search finds only known products.
+    feedback.indicatorStart(kSearching, report.pageCount, 0);
 
     store::Connection conn;
     if (!m_db.OpenConnection(conn)) {
@@ -106,12 +131,14 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
                 report.end = SearchEnd::Cancelled;
                 return report;
             }
+            if (pageFailed(report, next))
+                return report;
             markup = m_browser.bodyHtml();
         }
 
         const PreparedResultPage prepared = PrepareResultPage(markup);
         if (prepared.items.isEmpty()) {
-            feedback.message(noItemsMessage(keyword));
+            report.message = noItemsMessage(keyword);
             web::SaveTextFile(prepared.errorCopy, m_options.errorFile);
             report.end = SearchEnd::NoItems;
             return report;
@@ -132,7 +159,7 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
         const int inserted = SaveSearchedPage(m_db, conn, products, m_rules, &report.historyNs);
         report.storeNs += storeTime.nsecsElapsed();
         if (inserted < 0) {
-            feedback.message(kStoreFailed);
+            report.message = kStoreFailed;
             report.end = SearchEnd::StoreFailed;
             return report;
         }
@@ -146,7 +173,7 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
             report.end = SearchEnd::Cancelled;
             return report;
         }
-        feedback.indicatorStep(inserted, QStringLiteral("pages"));
+        feedback.indicatorStep(1, QStringLiteral("pages"));
     }
     report.end = SearchEnd::Finished;
     return report;
@@ -167,6 +194,10 @@ QString SearchSummary(const SearchReport& report)
         return QStringLiteral("产品搜索未能开始：无法打开搜索页。");
     case SearchEnd::StoreFailed:
         return QStringLiteral("产品搜索中断：搜索结果无法保存；") + counts + QStringLiteral("。");
+    case SearchEnd::PageFailed:
+        return QStringLiteral("产品搜索失败：下载网页失败（") + report.failedUrl
+            + QStringLiteral("，") + report.failure + QStringLiteral("）；") + counts
+            + QStringLiteral("。");
     }
     return counts;
 }

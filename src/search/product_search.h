@@ -35,6 +35,7 @@ enum class SearchEnd
     Cancelled, // the progress window was closed
     FormFailed, // the search page had no usable form
     StoreFailed, // a page's products could not be stored
+    PageFailed, // a page did not load (no connection, timed out, an HTTP error status)
 };
 
 struct SearchReport
@@ -46,7 +47,15 @@ struct SearchReport
     int updated = 0;
     qint64 storeNs = 0; // time spent storing result pages
     qint64 historyNs = 0; // of which recording the price history
+    // With PageFailed: the page's address and why it did not load.
+    QString failedUrl;
+    QString failure;
+    // What the search told the user at its end (after its progress window had closed).
+    QString message;
 };
+
+// "下载网页失败！" with the page's address and the reason on lines of their own.
+QString PageFailedMessage(const QString& url, const QString& reason);
 
 // The one line the main window shows after a search: how it ended, products added and
 // updated.
@@ -84,6 +93,8 @@ public:
 
 private:
     SearchReport runPages(const QString& keyword, const QString& nick);
+    // True, with the report filled, when the page just waited for did not load.
+    bool pageFailed(SearchReport& report, const QString& url);
 
     store::DB_Operate& m_db;
     SearchBrowser& m_browser;

@@ -29,6 +29,11 @@ public:
     // Waits until the page's state changes (a navigation starts or ends) or about ms pass.
     virtual void pauseUntilChange(int ms) = 0;
 
+    // Why the last page did not load, in the user's words; empty when it loaded.
+    virtual QString loadFailure() const { return {}; }
+    // The address of the page in the browser.
+    virtual QString location() const { return {}; }
+
     // PlaceBrowser / HideBrowser: what loads is shown over the main window while the search
     // runs. Nothing to show without a window.
     virtual void place() { }

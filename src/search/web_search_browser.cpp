@@ -85,4 +85,14 @@ void WebSearchBrowser::pauseUntilChange(int ms)
     loop.exec();
 }
 
+QString WebSearchBrowser::loadFailure() const
+{
+    return web::LoadFailureText(m_browser);
+}
+
+QString WebSearchBrowser::location() const
+{
+    return m_browser.locationUrl();
+}
+
 } // namespace quel::search

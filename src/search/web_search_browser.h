@@ -26,6 +26,8 @@ public:
     bool clickFormButton(const QString& form, const QString& caption, const QString& type) override;
     QString findElementAndClick(const QString& text, bool click, const QString& tag) override;
     void pauseUntilChange(int ms) override;
+    QString loadFailure() const override;
+    QString location() const override;
 
     web::Browser& browser() const { return m_browser; }
 

@@ -15,7 +15,10 @@
 #include "views/product_chooser.h"
 #include "widgets/window_helpers.h"
 
+#include <QLabel>
+#include <QLineEdit>
 #include <QToolButton>
+#include <memory>
 
 namespace quel::shell {
 
@@ -108,6 +111,8 @@ bool CommandTable::runMenuAction(const QString& itemName) const
 
 namespace {
 
+const QString kChooseProductsFirst = QStringLiteral("请先选择产品");
+
 // Trade statistics (page 1), customer statistics (page 2) and the sales cycle (page 3):
 // their buttons, and the option clicks that run an analysis again at once. After each the
 // page's chart has the focus, so that the arrow keys act on it.
@@ -120,6 +125,25 @@ void installAnalysisCommands(MainWindow* mf, CommandTable& table)
     const auto ids = [mf](const char* box) {
         return views::productBoxTag(mf->textBox(QString::fromLatin1(box)));
     };
+    // Products chosen on one analysis page are offered on the next one that has none yet.
+    auto lastChosen = std::make_shared<QString>();
+    const auto pick = [mf, lastChosen](QLineEdit* box) {
+        const bool picked = views::pickProducts(box, mf->db(), mf, *lastChosen);
+        if (picked && !views::productBoxTag(box).isEmpty())
+            *lastChosen = views::productBoxTag(box);
+        return picked;
+    };
+    // An analysis of chosen products without any says so instead of drawing nothing: a
+    // button in a message, an option click (which may come first) in the hint label.
+    const auto haveProducts = [mf](const QString& chosenIds, bool asked = true) {
+        if (!views::productIds(chosenIds).isEmpty())
+            return true;
+        if (asked)
+            mf->feedback().message(kChooseProductsFirst);
+        else
+            mf->hintLabel()->setText(kChooseProductsFirst);
+        return false;
+    };
 
     const auto totals = [mf, analysis, focusChart](analysis::TotalsMeasure measure) {
         analysis::CompareTradeTotalsOnPage(
@@ -128,14 +152,16 @@ void installAnalysisCommands(MainWindow* mf, CommandTable& table)
     };
     table.set(41, [totals] { totals(analysis::TotalsMeasure::Amount); });
     table.set(42, [totals] { totals(analysis::TotalsMeasure::Quantity); });
-    table.set(43, [mf, focusChart] {
-        views::pickProducts(mf->textBox(QStringLiteral("tPName2")), mf->db(), mf);
+    table.set(43, [mf, pick, focusChart] {
+        pick(mf->textBox(QStringLiteral("tPName2")));
         focusChart(1);
     });
     QObject::connect(analysis->tradePanel(), &analysis::TradePanel::totalsOptionClicked, mf,
         [mf] { mf->runCommand(41); });
     QObject::connect(analysis->tradePanel(), &analysis::TradePanel::periodOptionClicked, mf,
-        [mf, analysis, ids, focusChart] {
+        [mf, analysis, ids, haveProducts, focusChart] {
+            if (!haveProducts(ids("tPName2"), false))
+                return;
             analysis::CompareTradesByPeriodOnPage(*analysis->subPage(1), ids("tPName2"),
                 analysis->tradePanel()->periodOptions(), mf->db());
             focusChart(1);
@@ -146,19 +172,21 @@ void installAnalysisCommands(MainWindow* mf, CommandTable& table)
             analysis->customerPanel()->grouping(), mf->db(), analysis->customerPanel()->order());
         focusChart(2);
     };
-    table.set(51, [mf, ids, recount] {
-        if (views::pickProducts(mf->textBox(QStringLiteral("tPName3")), mf->db(), mf)
+    table.set(51, [mf, ids, pick, recount] {
+        if (pick(mf->textBox(QStringLiteral("tPName3")))
             && analysis::PrepareCustomerSet(mf->db(), ids("tPName3")))
             recount();
     });
     QObject::connect(
         analysis->customerPanel(), &analysis::CustomerPanel::optionClicked, mf, recount);
 
-    table.set(52, [mf, focusChart] {
-        views::pickProducts(mf->textBox(QStringLiteral("tPName4")), mf->db(), mf);
+    table.set(52, [mf, pick, focusChart] {
+        pick(mf->textBox(QStringLiteral("tPName4")));
         focusChart(3);
     });
-    table.set(44, [mf, analysis, ids, focusChart] {
+    table.set(44, [mf, analysis, ids, haveProducts, focusChart] {
+        if (!haveProducts(ids("tPName4")))
+            return;
         const analysis::CyclePanel* panel = analysis->cyclePanel();
         analysis::RunSalesCycleAnalysisOnPage(
             *analysis->subPage(3), ids("tPName4"), panel->cycle(), panel->measure(), mf->db());
@@ -166,6 +194,20 @@ void installAnalysisCommands(MainWindow* mf, CommandTable& table)
     });
     QObject::connect(analysis->cyclePanel(), &analysis::CyclePanel::optionClicked, mf,
         [focusChart] { focusChart(3); });
+
+    // The price trend on analysis page 4: picking products draws their trend at once.
+    const auto drawTrend = [mf, analysis] {
+        analysis::RunPriceTrendOnPage(
+            *analysis->subPage(4), *analysis->trendPanel(), analysis->trendProducts(), mf->db());
+    };
+    table.set(45, [analysis, pick, drawTrend] {
+        if (pick(analysis->trendProducts()))
+            drawTrend();
+    });
+    table.set(46, [analysis, haveProducts, drawTrend] {
+        if (haveProducts(views::productBoxTag(analysis->trendProducts())))
+            drawTrend();
+    });
 }
 
 } // namespace
@@ -188,7 +230,6 @@ void installCommands(MainWindow& window, CommandTable& table)
             = download::ShowDownloadWindow(kind, mf->formParameter(), mf->db(), mf->feedback(), mf);
         if (!window || !opening)
             return;
-        CenterWindow(window);
         QObject::connect(window, &download::DownloadWindow::ended, mf,
             [mf, kind, all](const download::DownloadTotals& totals) {
                 mf->reportJobEnded(download::DownloadSummary(kind, all, totals));
@@ -220,18 +261,6 @@ void installCommands(MainWindow& window, CommandTable& table)
             *analysis->subPage(0), *analysis->productPanel(), mf->db());
     });
     installAnalysisCommands(mf, table);
-
-    // The price trend on analysis page 4: picking products draws their trend at once.
-    const auto drawTrend = [mf] {
-        AnalysisPage* analysis = mf->analysisPage();
-        analysis::RunPriceTrendOnPage(
-            *analysis->subPage(4), *analysis->trendPanel(), analysis->trendProducts(), mf->db());
-    };
-    table.set(45, [mf, drawTrend] {
-        if (views::pickProducts(mf->analysisPage()->trendProducts(), mf->db(), mf))
-            drawTrend();
-    });
-    table.set(46, drawTrend);
 }
 
 } // namespace quel::shell

@@ -2,6 +2,7 @@
 #include "shell/command_line.h"
 #include "shell/interrupt_watcher.h"
 #include "shell/main_window.h"
+#include "shell/qt_translations.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
 #include "store/database_address.h"
@@ -88,6 +89,8 @@ int main(int argc, char** argv)
         return quel::shell::RunBatch(line.batchArguments, context);
     }
 
+    // The standard dialogs speak Chinese like the rest of the program.
+    quel::shell::InstallQtTranslations(app);
     // The desktop menu entry quelmar.desktop names this program and its picture.
     QGuiApplication::setDesktopFileName(QStringLiteral("quelmar"));
     QApplication::setWindowIcon(quel::views::programIcon());

@@ -8,11 +8,13 @@
 #include "shell/list_pages.h"
 #include "shell/maintenance.h"
 #include "views/list_views.h"
+#include "widgets/window_placement.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +24,10 @@
 #include <QVBoxLayout>
 
 namespace quel::shell {
+
+namespace {
+const QSize kMinimumSize(600, 420);
+}
 
 QString MainWindow::caption()
 {
@@ -42,11 +48,9 @@ MainWindow::MainWindow(const QString& dataFolder, QWidget* parent)
     installListViews();
     installExportMenus();
     installWatchPage();
-    // 1280x800, or the screen's work area when that is smaller.
-    QSize size(1280, 800);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableGeometry().size());
-    resize(size);
+    // 1280x800 at first, always inside the screen's work area with its frame, and where the
+    // user left it the time before.
+    KeepWindowPlacement(this, QStringLiteral("MF"), QSize(1280, 800));
 }
 
 MainWindow::~MainWindow() = default;
@@ -105,7 +109,9 @@ void MainWindow::buildPages()
     }
 
     setCentralWidget(central);
-    setMinimumSize(320, 240);
+    // Small enough for any laptop screen; the pages scroll where they need more room, the
+    // hint label below them always shows.
+    setMinimumSize(kMinimumSize);
     connect(m_tabs, &QTabWidget::currentChanged, this, &MainWindow::onPageChanged);
 }
 
@@ -165,6 +171,12 @@ void MainWindow::installExportMenus()
             }
             m_popMenu->popupPictureMenu(chart, globalPos, render);
         });
+    // Where the file went, in full, where every summary is written.
+    connect(m_popMenu, &exports::PopMenu::exported, this, [this](const QString& path) {
+        const QString text = QStringLiteral("已导出到 ") + QDir::toNativeSeparators(path);
+        m_hint->setText(text);
+        m_hint->setToolTip(text);
+    });
 }
 
 ListPage* MainWindow::listPage(int list) const

@@ -18,6 +18,10 @@ ShellFeedback::ShellFeedback(Indicator& indicator, QWidget* parent)
 
 void ShellFeedback::message(const QString& text)
 {
+    // The progress window stays above every other window: a message shown while it is open
+    // would sit behind it. A message ends what the indicator shows, so it closes first.
+    if (m_indicator.isOpen())
+        m_indicator.close();
     Dialogs::message(m_parent, text);
 }
 

@@ -7,6 +7,7 @@
 #include "simplify/simp_input.h"
 #include "store/db_operate.h"
 #include "widgets/window_helpers.h"
+#include "widgets/window_placement.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -91,11 +92,11 @@ NameSimp::NameSimp(store::DB_Operate& db, const QString& table, QWidget* parent)
     layout->addWidget(m_view, 1);
     layout->addWidget(m_note);
     layout->addLayout(buttons);
-    resize(640, 420);
 
     m_rulesChanged = false;
     ShowReplacementRules();
-    shell::CenterWindow(this);
+    // Centred at first, then where the user left it, always inside the work area.
+    shell::KeepWindowPlacement(this, objectName(), QSize(640, 420));
 }
 
 // The input dialog is a child window and goes with the editor.

@@ -8,6 +8,7 @@
 #include "views/grid_fill.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace quel::views {
 
@@ -57,10 +58,11 @@ ListColumns columnsOf(ListKind kind)
                 "最近登录日期", "最近更新日期" },
             { { 4, kCodeLevel }, { 5, kCodeLevel } } };
     case ListKind::Chooser:
-        return { { "ID", "PCode", "", "", "PName", "P_Name", "Num9", "Num1" },
-            { "产品ID", "产品编号", "序号", "选择", "产品名称", "产品简称", "总销售件数",
+        // The shop tells apart products of the same short name.
+        return { { "ID", "PCode", "", "", "PName", "P_Name", "SName", "Num9", "Num1" },
+            { "产品ID", "产品编号", "序号", "选择", "产品名称", "产品简称", "店铺", "总销售件数",
                 "本期销售件数" },
-            { { 3, kCodeLevel }, { 6, kCodeNumber }, { 7, kCodeNumber } } };
+            { { 3, kCodeLevel }, { 7, kCodeNumber }, { 8, kCodeNumber } } };
     }
     return {};
 }
@@ -302,8 +304,38 @@ void fillProductChoice(GridModel& grid, store::DB_Operate& db, const TextMeasure
     fillGridFromTable(grid, db, {}, QStringLiteral("Num9 DESC"), false, measure);
     feedback.indicatorStep(1, QStringLiteral("pages"));
     autoSizeColumns(grid, 1, false, feedback, measure);
+    // A long item title would push the figures and the shop out of view.
+    for (const auto& [field, widest] : { std::pair { "PName", kChoiceTitleTwips },
+             std::pair { "P_Name", kChoiceTitleTwips * 2 / 3 } }) {
+        const int col = grid.columnOfField(QString::fromLatin1(field));
+        if (col >= 0 && grid.columnWidth(col) > widest)
+            grid.setColumnWidth(col, widest);
+    }
     feedback.indicatorStep(1, QStringLiteral("pages"));
     feedback.indicatorClose();
+}
+
+bool productChoiceMatches(const GridModel& grid, int row, const QString& text)
+{
+    const QString wanted = text.trimmed();
+    if (wanted.isEmpty())
+        return true;
+    for (const char* field : { "PName", "P_Name", "SName", "PCode" }) {
+        const int col = grid.columnOfField(QString::fromLatin1(field));
+        if (col >= 0 && grid.text(row, col).contains(wanted, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+void setProductChoiceMarks(GridModel& grid, const QList<int>& rows, bool ticked)
+{
+    const int markCol = 3;
+    GridModel::BulkUpdate bulk(grid);
+    for (int row : rows) {
+        if (row >= grid.fixedRows() && row < grid.rows())
+            grid.setText(row, markCol, ticked ? kCheckMark : QString());
+    }
 }
 
 void markChosenProducts(GridModel& grid, const QString& idList)
@@ -324,10 +356,11 @@ void markChosenProducts(GridModel& grid, const QString& idList)
 ChosenProducts chosenProducts(const GridModel& grid)
 {
     ChosenProducts chosen;
+    const int nameCol = std::max(grid.columnOfField(QStringLiteral("PName")), 0);
     for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
         if (grid.text(r, 3).isEmpty())
             continue;
-        chosen.names += grid.text(r, 4) + kEntryEnd;
+        chosen.names += grid.text(r, nameCol) + kEntryEnd;
         chosen.ids += grid.text(r, 0) + kEntryEnd;
     }
     return chosen;

@@ -91,5 +91,13 @@ void fillProductChoice(GridModel& grid, store::DB_Operate& db, const TextMeasure
 void markChosenProducts(GridModel& grid, const QString& idList);
 // What the ticked rows of the chooser's grid stand for.
 ChosenProducts chosenProducts(const GridModel& grid);
+// The widest the chooser's item titles are shown, in twips, so that the figures and the shop
+// stay in view.
+inline constexpr int kChoiceTitleTwips = 4800;
+// Whether a chooser row's title, short name, shop or item code holds text (case-insensitive;
+// an empty text matches every row).
+bool productChoiceMatches(const GridModel& grid, int row, const QString& text);
+// Ticks (or clears) the selection column of these grid rows.
+void setProductChoiceMarks(GridModel& grid, const QList<int>& rows, bool ticked);
 
 } // namespace quel::views

@@ -4,6 +4,7 @@
 #include "grid/grid_view.h"
 #include "store/db_operate.h"
 #include "widgets/window_helpers.h"
+#include "widgets/window_placement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -56,12 +58,29 @@ ProductChooser::ProductChooser(store::DB_Operate& db, const QString& chosenIds, 
     setObjectName(QStringLiteral("ProductSel"));
     setWindowTitle(caption());
     setAttribute(Qt::WA_DeleteOnClose);
-    resize(760, 520);
 
     auto* layout = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
     auto* hint = new QLabel(QStringLiteral("请在要选择的产品所在行打“√”"), this);
     hint->setObjectName(QStringLiteral("LBL"));
-    layout->addWidget(hint);
+    top->addWidget(hint);
+    top->addStretch(1);
+    m_find = new QLineEdit(this);
+    m_find->setObjectName(QStringLiteral("tFind"));
+    m_find->setPlaceholderText(QStringLiteral("查找：产品名称、简称、店铺或编号"));
+    m_find->setClearButtonEnabled(true);
+    m_find->setMinimumWidth(220);
+    top->addWidget(new QLabel(QStringLiteral("查找："), this));
+    top->addWidget(m_find);
+    auto* all = new QPushButton(QStringLiteral("全选"), this);
+    all->setObjectName(QStringLiteral("Com_2"));
+    all->setToolTip(QStringLiteral("选中列表中显示的所有产品。"));
+    auto* none = new QPushButton(QStringLiteral("全不选"), this);
+    none->setObjectName(QStringLiteral("Com_3"));
+    none->setToolTip(QStringLiteral("取消所有选中的产品。"));
+    top->addWidget(all);
+    top->addWidget(none);
+    layout->addLayout(top);
     m_grid = new GridView(this);
     m_grid->setObjectName(QStringLiteral("MSF"));
     m_grid->setFeedback(&db.feedback());
@@ -79,11 +98,51 @@ ProductChooser::ProductChooser(store::DB_Operate& db, const QString& chosenIds, 
 
     connect(m_cancel, &QAbstractButton::clicked, this, &QWidget::close);
     connect(m_confirm, &QAbstractButton::clicked, this, &ProductChooser::confirm);
+    connect(all, &QAbstractButton::clicked, this, [this] { markShownRows(true); });
+    connect(none, &QAbstractButton::clicked, this, [this] {
+        GridModel& grid = *m_grid->grid();
+        QList<int> rows;
+        for (int r = grid.fixedRows(); r < grid.rows(); ++r)
+            rows.append(r);
+        setProductChoiceMarks(grid, rows, false);
+    });
+    connect(m_find, &QLineEdit::textChanged, this, &ProductChooser::applyFind);
+    // A sort by a heading reorders the rows; the search keeps to the same products.
+    connect(m_grid->grid(), &QAbstractItemModel::layoutChanged, this, &ProductChooser::applyFind);
+    connect(m_grid->grid(), &QAbstractItemModel::modelReset, this, &ProductChooser::applyFind);
 
-    shell::CenterWindow(this);
+    shell::KeepWindowPlacement(this, objectName(), QSize(900, 560));
     shell::MakeTopmost(this);
     fillProductChoice(*m_grid->grid(), db, m_grid->textMeasure());
     markChosenProducts(*m_grid->grid(), chosenIds);
+    m_find->setFocus();
+}
+
+void ProductChooser::applyFind()
+{
+    const GridModel& grid = *m_grid->grid();
+    const QString text = m_find->text();
+    for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
+        const bool hidden = !productChoiceMatches(grid, r, text);
+        m_grid->setRowHidden(r - grid.fixedRows(), hidden);
+        m_grid->frozenView()->setRowHidden(r - grid.fixedRows(), hidden);
+    }
+}
+
+QList<int> ProductChooser::shownRows() const
+{
+    const GridModel& grid = *m_grid->grid();
+    QList<int> rows;
+    for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
+        if (!m_grid->isRowHidden(r - grid.fixedRows()))
+            rows.append(r);
+    }
+    return rows;
+}
+
+void ProductChooser::markShownRows(bool ticked)
+{
+    setProductChoiceMarks(*m_grid->grid(), shownRows(), ticked);
 }
 
 ProductChooser::~ProductChooser() = default;
@@ -103,7 +162,7 @@ void ProductChooser::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-bool pickProducts(QLineEdit* box, store::DB_Operate& db, QWidget* parent)
+bool pickProducts(QLineEdit* box, store::DB_Operate& db, QWidget* parent, const QString& offeredIds)
 {
     // A second pick while one is waiting would nest the waits; bring the open one up.
     if (shell::IsWindowOpen(ProductChooser::caption())) {
@@ -117,7 +176,8 @@ bool pickProducts(QLineEdit* box, store::DB_Operate& db, QWidget* parent)
     }
     std::optional<ChosenProducts> result;
     const QPointer<QLineEdit> target(box);
-    auto* chooser = new ProductChooser(db, productBoxTag(box), parent);
+    const QString chosen = productBoxTag(box);
+    auto* chooser = new ProductChooser(db, chosen.isEmpty() ? offeredIds : chosen, parent);
     // The connection ends with this call, even if the wait is cut short by quitting.
     QObject receiver;
     QObject::connect(chooser, &ProductChooser::decided, &receiver,

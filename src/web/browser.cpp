@@ -104,6 +104,7 @@ void Browser::beginNavigation(const QString& shownAddress)
     m_location = shownAddress;
     m_busy = true;
     m_httpStatus = 0;
+    m_networkError = 0;
     m_attempts = 0;
     m_loadIncomplete = false;
     m_stopping = false;
@@ -306,6 +307,7 @@ void Browser::onFinished()
     }
 
     m_httpStatus = httpStatus;
+    m_networkError = int(reply->error());
     m_errorString = error;
     m_loadIncomplete = incomplete;
     const QUrl finalUrl = reply->url();

@@ -98,6 +98,9 @@ public:
     // body, a page too large or nested too deep. An HTTP error status with its complete
     // error page is not incomplete.
     bool loadIncomplete() const { return m_loadIncomplete; }
+    // The transport's error of the last completed load (a QNetworkReply::NetworkError; 0 when
+    // the transport reported none).
+    int networkError() const { return m_networkError; }
     // Requests the last navigation sent (1 without retries).
     int attempts() const { return m_attempts; }
 
@@ -147,6 +150,7 @@ private:
     QString m_errorString;
     quint64 m_navigation = 0;
     int m_httpStatus = 0;
+    int m_networkError = 0;
     int m_attempts = 0;
     bool m_loadIncomplete = false;
     bool m_stopping = false;

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QNetworkReply>
 #include <QTimer>
 
 namespace quel::web {
@@ -148,6 +149,34 @@ QString FindFormButton(
         return href;
     }
     return {};
+}
+
+QString LoadFailureText(const Browser& browser)
+{
+    const int status = browser.httpStatus();
+    if (status >= 400)
+        return QStringLiteral("HTTP 状态 %1").arg(status);
+    if (!browser.loadIncomplete())
+        return {};
+    switch (QNetworkReply::NetworkError(browser.networkError())) {
+    case QNetworkReply::ConnectionRefusedError:
+        return QStringLiteral("无法连接（连接被拒绝）");
+    case QNetworkReply::HostNotFoundError:
+        return QStringLiteral("无法连接（找不到主机）");
+    case QNetworkReply::TimeoutError:
+        return QStringLiteral("超时（服务器没有应答）");
+    case QNetworkReply::RemoteHostClosedError:
+        return QStringLiteral("连接被服务器中断");
+    case QNetworkReply::OperationCanceledError:
+        // The browser's own time limit cancels the request.
+        if (browser.errorString() == QStringLiteral("网页下载超时"))
+            return QStringLiteral("超时（网页下载超时）");
+        break;
+    default:
+        break;
+    }
+    const QString error = browser.errorString();
+    return error.isEmpty() ? QStringLiteral("网页没有完整下载") : error;
 }
 
 } // namespace quel::web

@@ -27,6 +27,10 @@ bool WaitForPage(int budget, Browser& browser, bool checkCancel, const QString& 
 // Without cancellation.
 bool WaitForPage(int budget, Browser& browser, const QString& marker, int passMs = 1000);
 
+// Why the browser's last load did not bring its page, in the user's words: no connection
+// (with the transport's reason), timed out, or the HTTP status. Empty when it loaded.
+QString LoadFailureText(const Browser& browser);
+
 // Sets the tag to "DownFinished" unless the location is "about:blank" or "http:///".
 void MarkDownloadFinished(Browser& browser);
 

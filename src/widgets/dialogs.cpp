@@ -18,8 +18,14 @@ struct TestState
     bool console = false;
     std::deque<Dialogs::Answer> answers;
     std::deque<std::optional<QString>> texts;
-    std::deque<QString> fileNames;
+    struct FileAnswer
+    {
+        QString name;
+        QString filter;
+    };
+    std::deque<FileAnswer> fileNames;
     QStringList shown;
+    std::function<void(const QString&)> observer;
 };
 
 TestState& testState()
@@ -30,6 +36,8 @@ TestState& testState()
 
 void record(const QString& text)
 {
+    if (testState().observer)
+        testState().observer(text);
     if (testState().console)
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     else if (testState().headless)
@@ -120,22 +128,30 @@ std::optional<QString> Dialogs::inputText(
 QString Dialogs::openFileName(QWidget* parent, const QString& caption, const QString& filter)
 {
     if (auto queued = takeQueued(testState().fileNames))
-        return *queued;
+        return queued->name;
     if (testState().headless)
         return {};
     return QFileDialog::getOpenFileName(parent, caption, {}, filter);
 }
 
-QString Dialogs::saveFileName(
-    QWidget* parent, const QString& caption, const QString& filter, const QString& suggested)
+QString Dialogs::saveFileName(QWidget* parent, const QString& caption, const QString& filter,
+    const QString& suggested, QString* selectedFilter)
 {
-    if (auto queued = takeQueued(testState().fileNames))
-        return *queued;
+    const QString firstFilter = filter.section(QStringLiteral(";;"), 0, 0);
+    if (auto queued = takeQueued(testState().fileNames)) {
+        if (selectedFilter)
+            *selectedFilter = queued->filter.isEmpty() ? firstFilter : queued->filter;
+        return queued->name;
+    }
     if (testState().headless)
         return {};
+    QString chosen = firstFilter;
     // The callers ask their own overwrite question, in their own words.
-    return QFileDialog::getSaveFileName(
-        parent, caption, suggested, filter, nullptr, QFileDialog::DontConfirmOverwrite);
+    const QString name = QFileDialog::getSaveFileName(
+        parent, caption, suggested, filter, &chosen, QFileDialog::DontConfirmOverwrite);
+    if (selectedFilter)
+        *selectedFilter = chosen;
+    return name;
 }
 
 void Dialogs::setConsole(bool console)
@@ -164,9 +180,9 @@ void Dialogs::setNextText(std::optional<QString> text)
     testState().texts.push_back(std::move(text));
 }
 
-void Dialogs::setNextFileName(const QString& fileName)
+void Dialogs::setNextFileName(const QString& fileName, const QString& filter)
 {
-    testState().fileNames.push_back(fileName);
+    testState().fileNames.push_back({ fileName, filter });
 }
 
 QStringList Dialogs::takeShownTexts()
@@ -176,9 +192,15 @@ QStringList Dialogs::takeShownTexts()
     return texts;
 }
 
+void Dialogs::setShownObserver(std::function<void(const QString& text)> observer)
+{
+    testState().observer = std::move(observer);
+}
+
 void Dialogs::resetTestState()
 {
     TestState& state = testState();
+    state.observer = {};
     state.answers.clear();
     state.texts.clear();
     state.fileNames.clear();

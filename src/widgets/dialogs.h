@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -38,8 +39,9 @@ public:
     // File dialogs; the empty text when cancelled. The save dialog does not ask about an
     // existing file: its caller does.
     static QString openFileName(QWidget* parent, const QString& caption, const QString& filter);
+    // selectedFilter receives the filter the user chose (the first one when none was).
     static QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
-        const QString& suggested = {});
+        const QString& suggested = {}, QString* selectedFilter = nullptr);
 
     // The caption of message and input boxes.
     static QString caption();
@@ -53,9 +55,13 @@ public:
     static void setNextAnswer(Answer answer);
     // nullopt queues a cancelled input box.
     static void setNextText(std::optional<QString> text);
-    static void setNextFileName(const QString& fileName);
+    // filter: the filter the user is taken to have chosen (empty: the first one).
+    static void setNextFileName(const QString& fileName, const QString& filter = {});
     // Texts of messages and questions since the last call (recorded in test mode only).
     static QStringList takeShownTexts();
+    // Called with the text of every message and question just before it is shown (also in
+    // test mode), so a test can look at the screen as it was then; empty to stop.
+    static void setShownObserver(std::function<void(const QString& text)> observer);
     // Drops every queued answer and recorded text.
     static void resetTestState();
 };

@@ -1,5 +1,7 @@
 #include "widgets/window_helpers.h"
 
+#include "widgets/window_placement.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -44,10 +46,12 @@ void CenterWindow(QWidget* window)
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return;
+    // The frame counts, also before the window manager has drawn it; a window larger than
+    // the work area starts at its top left corner rather than above or left of it.
     const QRect area = screen->availableGeometry();
-    const QSize size = window->frameGeometry().size();
-    window->move(area.left() + (area.width() - size.width()) / 2,
-        area.top() + (area.height() - size.height()) / 2);
+    QRect frame(QPoint(0, 0), window->size().grownBy(WindowFrameMargins(window)));
+    frame.moveCenter(area.center());
+    window->move(FitFrameIntoArea(frame, area).topLeft());
 }
 
 void MakeTopmost(QWidget* window)

@@ -2,6 +2,7 @@
 #include "download_test_db.h"
 #include "grid/grid_model.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -163,4 +164,39 @@ TEST(DownloadWindow, OnlyOneDownloadWindowAtATime)
     first->close();
     EXPECT_TRUE(waitUntilClosed(first, 5000));
     EXPECT_EQ(DownloadWindow::current(), nullptr);
+}
+
+TEST(DownloadWindow, TheStartCheckCanRefuseAndTheGridFollowsTheRun)
+{
+    WindowFixture f;
+    // No jobs: nothing to ask; a refusal with jobs: no window and no job tried.
+    int asked = 0;
+    const auto refuse = [&asked](quel::Feedback&) {
+        ++asked;
+        return false;
+    };
+    QPointer<DownloadWindow> empty = DownloadWindow::open(
+        DownloadKind::Details, f.db.conn, QString(), f.feedback, nullptr, refuse);
+    EXPECT_EQ(asked, 0);
+    waitUntilClosed(empty, 5000);
+    for (int i = 1; i <= 60; ++i)
+        f.db.addProduct(QStringLiteral("item:%1").arg(i % 3 + 1));
+    EXPECT_EQ(DownloadWindow::open(
+                  DownloadKind::Details, f.db.conn, QString(), f.feedback, nullptr, refuse),
+        nullptr);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(DownloadWindow::current(), nullptr);
+    EXPECT_EQ(f.db.count(QStringLiteral("产品表 WHERE Style=''")), 60);
+
+    // Allowed: a short window over 60 rows scrolls down with the workers.
+    int lastScroll = 0;
+    QPointer<DownloadWindow> window = DownloadWindow::open(DownloadKind::Details, f.db.conn,
+        QString(), f.feedback, nullptr, [](quel::Feedback&) { return true; });
+    ASSERT_TRUE(window);
+    window->resize(600, 260);
+    auto* bar = window->findChild<QAbstractScrollArea*>(QStringLiteral("MSF"))->verticalScrollBar();
+    QObject::connect(bar, &QScrollBar::valueChanged, [&lastScroll](int v) { lastScroll = v; });
+    EXPECT_TRUE(waitUntilClosed(window, 30000));
+    EXPECT_GT(lastScroll, 0) << "the grid stayed at its top";
+    EXPECT_EQ(f.db.count(QStringLiteral("产品表 WHERE Style=''")), 0);
 }

@@ -18,7 +18,12 @@ namespace quel::test {
 class CapturingFeedback : public Feedback
 {
 public:
-    void message(const QString& text) override { messages.append(text); }
+    void message(const QString& text) override
+    {
+        messages.append(text);
+        if (open)
+            behindProgress.append(text);
+    }
     bool ask(const QString& text) override
     {
         questions.append(text);
@@ -41,6 +46,7 @@ public:
     bool isIndicatorOpen() const override { return open && !cancelled; }
 
     QStringList messages;
+    QStringList behindProgress; // messages told while the progress window was open
     QStringList questions;
     QStringList titles;
     bool answer = true;

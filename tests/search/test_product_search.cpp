@@ -94,6 +94,9 @@ TEST_F(ProductSearchTest, ThreePageKeywordStoresEveryPageWithShortNames)
     EXPECT_EQ(report.pageCount, 3);
     EXPECT_EQ(report.pagesStored, 3);
     EXPECT_EQ(report.updated, 0);
+    // The progress counts pages (one step each), whether or not they brought new products.
+    EXPECT_EQ(m_db.feedback.lastTotal, 3);
+    EXPECT_EQ(m_db.feedback.stepped, 3);
 
     // Every listed item but the mall's and the unpriced ones, with the fields the list shows.
     const quel::market::Catalogue& catalogue = s_market->catalogue();
@@ -133,8 +136,6 @@ TEST_F(ProductSearchTest, ThreePageKeywordStoresEveryPageWithShortNames)
     EXPECT_EQ(m_db.feedback.titles,
         (QStringList { q("正在搜索下载相关产品资讯……"),
             q("正在搜索下载相关产品资讯(关闭进度条需中止搜索)……") }));
-    EXPECT_EQ(m_db.feedback.lastTotal, 120);
-    EXPECT_EQ(m_db.feedback.stepped, report.inserted);
     EXPECT_FALSE(m_db.feedback.open);
     EXPECT_TRUE(m_db.feedback.messages.isEmpty());
 }
@@ -214,6 +215,7 @@ TEST_F(ProductSearchTest, KeywordWithoutResultsKeepsThePageInErrorAsp)
     EXPECT_TRUE(text.contains(q("<SPAN class=page-info>1/1</SPAN>")));
     EXPECT_FALSE(text.contains(q("page-bottom")));
     EXPECT_FALSE(m_db.feedback.open);
+    EXPECT_TRUE(m_db.feedback.behindProgress.isEmpty()) << "told after the progress closed";
 
     // By nickname alone the message still names the (empty) keyword.
     m_db.feedback.messages.clear();
@@ -243,8 +245,16 @@ TEST_F(ProductSearchTest, UnreachableSearchPageIsReported)
     }
     quel::web::SetMarket(quel::web::MarketAt(q(deadBase)));
     const SearchReport report = search(q("手机"), QString());
-    EXPECT_EQ(report.end, SearchEnd::FormFailed);
-    EXPECT_EQ(m_db.feedback.messages, QStringList { q("下载网页失败！") });
+    // The page did not load: the message says which page and why, once, after the progress
+    // window has gone.
+    EXPECT_EQ(report.end, SearchEnd::PageFailed);
+    EXPECT_EQ(report.failedUrl, quel::web::Market().searchPage());
+    EXPECT_EQ(report.failure, q("无法连接（连接被拒绝）"));
+    EXPECT_EQ(m_db.feedback.messages,
+        QStringList { q("下载网页失败！\n地址：") + quel::web::Market().searchPage()
+            + q("\n原因：无法连接（连接被拒绝）") });
+    EXPECT_FALSE(m_db.feedback.open);
+    EXPECT_TRUE(SearchSummary(report).startsWith(q("产品搜索失败：下载网页失败（")));
     EXPECT_EQ(productCount(), 0);
 }
 

@@ -12,8 +12,10 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -108,6 +110,36 @@ TEST_F(SearchWindowsTest, ConditionWindowOffersTheRememberedListsAndRemembersThe
     answerWindow(q("搜索条件设置"), { q("别的") }, "Com_0");
     EXPECT_EQ(AskSearchCondition(m_db.db(), nullptr), QString());
     EXPECT_EQ(LoadKeywordLists(m_db.db()).keywords.size(), 3);
+}
+
+TEST_F(SearchWindowsTest, EnterInTheConditionWindowConfirmsAndEscapeCancels)
+{
+    // Enter in either box does what 确定 does; Esc what 取消 does.
+    const auto typeAndPress = [](int box, const QString& text, int key) {
+        auto* timer = new QTimer(qApp);
+        QObject::connect(timer, &QTimer::timeout, timer, [=] {
+            QWidget* window = findWindow(q("搜索条件设置"));
+            if (!window)
+                return;
+            timer->stop();
+            timer->deleteLater();
+            auto* combo = window->findChild<QComboBox*>(QStringLiteral("TT_%1").arg(box));
+            combo->setEditText(text);
+            combo->lineEdit()->setFocus();
+            QTest::keyClick(combo->lineEdit(), Qt::Key(key));
+            if (window->isVisible()) {
+                ADD_FAILURE() << "the key did not close the window";
+                window->close();
+            }
+        });
+        timer->start(10);
+    };
+    typeAndPress(0, q("手机"), Qt::Key_Return);
+    EXPECT_EQ(AskSearchCondition(m_db.db(), nullptr), q("手机〗★〖"));
+    typeAndPress(1, q("小铺"), Qt::Key_Enter);
+    EXPECT_EQ(AskSearchCondition(m_db.db(), nullptr), q("手机〗★〖小铺"));
+    typeAndPress(0, q("不要"), Qt::Key_Escape);
+    EXPECT_EQ(AskSearchCondition(m_db.db(), nullptr), QString());
 }
 
 TEST_F(SearchWindowsTest, CategoryWindowOffersAllAndTheCategories)

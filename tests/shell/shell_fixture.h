@@ -14,10 +14,46 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QPushButton>
 #include <QTimer>
 #include <memory>
 
 namespace quel::test {
+
+inline QWidget* visibleWindow(const QString& caption)
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->isVisible() && w->windowTitle() == caption)
+            return w;
+    }
+    return nullptr;
+}
+
+// Answers the next window with this caption once it shows: types the texts into its
+// combo boxes in order and presses the button. Gives up after two seconds.
+inline void answerWindow(const QString& caption, const QStringList& texts, const char* button)
+{
+    auto* timer = new QTimer(qApp);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, timer, [=] {
+        QWidget* window = visibleWindow(caption);
+        if (!window) {
+            if (++*tries > 200) {
+                ADD_FAILURE() << "no window " << caption.toStdString();
+                timer->deleteLater();
+                timer->stop();
+            }
+            return;
+        }
+        timer->stop();
+        timer->deleteLater();
+        const auto boxes = window->findChildren<QComboBox*>();
+        for (int i = 0; i < texts.size() && i < boxes.size(); ++i)
+            boxes[i]->setEditText(texts[i]);
+        window->findChild<QPushButton*>(QString::fromLatin1(button))->click();
+    });
+    timer->start(10);
+}
 
 // A data folder prepared as at a first start, and helpers to drive the real main window
 // with every dialog answered through the test hooks.

@@ -65,6 +65,16 @@ TEST(Installation, InstalledProgramsRunWithTheirDataInTheUsersFolder)
     EXPECT_EQ(QImage(usr + "/share/icons/hicolor/48x48/apps/quelmar.png").size(), QSize(48, 48));
     EXPECT_EQ(
         QImage(usr + "/share/icons/hicolor/256x256/apps/quelmar.png").size(), QSize(256, 256));
+    // What software centres list, naming the menu entry above, and the licence terms.
+    const QString metainfo = usr + "/share/metainfo/org.quelmar.quelmar.metainfo.xml";
+    EXPECT_TRUE(readText(metainfo).contains("<launchable type=\"desktop-id\">quelmar.desktop<"));
+    EXPECT_TRUE(readText(usr + "/share/doc/quelmar/copyright").contains("License: GPL-3+"));
+    if (!QStandardPaths::findExecutable("appstreamcli").isEmpty()) {
+        QProcess validate;
+        validate.start("appstreamcli", { "validate", "--no-net", metainfo });
+        ASSERT_TRUE(validate.waitForFinished(60000));
+        EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString();
+    }
 
     // The daily watch run's user units: installed, pointing at the installed program, not
     // enabled (no link in a .wants folder), and accepted by systemd where it can check them.

@@ -23,40 +23,7 @@ using namespace quel;
 
 namespace {
 
-QWidget* visibleWindow(const QString& caption)
-{
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->isVisible() && w->windowTitle() == caption)
-            return w;
-    }
-    return nullptr;
-}
-
-// Answers the next window with this caption once it shows: types the texts into its
-// combo boxes in order and presses the button. Gives up after two seconds.
-void answerWindow(const QString& caption, const QStringList& texts, const char* button)
-{
-    auto* timer = new QTimer(qApp);
-    auto tries = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [=] {
-        QWidget* window = visibleWindow(caption);
-        if (!window) {
-            if (++*tries > 200) {
-                ADD_FAILURE() << "no window " << caption.toStdString();
-                timer->deleteLater();
-                timer->stop();
-            }
-            return;
-        }
-        timer->stop();
-        timer->deleteLater();
-        const auto boxes = window->findChildren<QComboBox*>();
-        for (int i = 0; i < texts.size() && i < boxes.size(); ++i)
-            boxes[i]->setEditText(texts[i]);
-        window->findChild<QPushButton*>(QString::fromLatin1(button))->click();
-    });
-    timer->start(10);
-}
+using test::answerWindow;
 
 class MainWindowJobs : public test::ShellTest
 {
@@ -198,6 +165,10 @@ TEST_F(MainWindowJobs, SearchShowsItsProductsAndSummary)
 TEST_F(MainWindowJobs, DownloadWindowOpensCentredAndLeavesItsResultInView)
 {
     qputenv("QUELFETCH_PROGRAM", QUEL_FAKE_WORKER);
+    // The window asks the marketplace first; the stand-in worker never goes there.
+    market::TestServer market;
+    ASSERT_TRUE(market.isRunning());
+    web::SetMarket(web::MarketAt(QString::fromStdString(market.baseUrl())));
     QDir::setCurrent(folder());
     const qint64 a = addProduct("item:2", "笔");
     addProduct("die", "笔");
@@ -232,4 +203,5 @@ TEST_F(MainWindowJobs, DownloadWindowOpensCentredAndLeavesItsResultInView)
         "这 1 个会在下次“下载未下载过产品”时重试。  显示产品记录数：3；共有记录数：3");
     window().hide();
     qunsetenv("QUELFETCH_PROGRAM");
+    web::SetMarket(web::PublicMarket());
 }

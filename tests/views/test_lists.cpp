@@ -238,7 +238,8 @@ TEST_F(Lists, ChooserMarksAndReturnsThePickedProducts)
     addShop();
     GridModel grid;
     fillProductChoice(grid, *m_db, m_measure);
-    EXPECT_EQ(column(grid, 6), (QStringList { "9", "5", "1" })) << "best sellers first";
+    EXPECT_EQ(column(grid, 7), (QStringList { "9", "5", "1" })) << "best sellers first";
+    EXPECT_EQ(grid.title(6), "店铺");
     EXPECT_EQ(grid.columnCode(3), kCodeLevel);
 
     markChosenProducts(grid, "3；1；");

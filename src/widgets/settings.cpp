@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "widgets/settings.h"
+
+namespace quel::shell {
+
+std::unique_ptr<QSettings> ProgramSettings()
+{
+    return std::make_unique<QSettings>(
+        QSettings::UserScope, QStringLiteral("quelmar"), QStringLiteral("quelmar"));
+}
+
+} // namespace quel::shell
