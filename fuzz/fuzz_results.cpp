@@ -1,10 +1,10 @@
 // Worker result files as quelmar reads them back: the file text decoded, a product result
 // taken apart and its new records chosen, a buyer result turned into its update.
 
+#include "core/text_files.h"
 #include "download/buyer_result.h"
 #include "download/product_result.h"
 #include "download/result_text.h"
-#include "core/text_files.h"
 
 #include <QByteArray>
 #include <QDate>
@@ -19,11 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const ProductResult product = ParseProductResult(text);
     if (product.ok()) {
-        // Stored sales that overlap the result's own records, so that the incremental rule
-        // meets equal times and buyers.
+        // Stored sales that overlap the result's own records, so that the import meets
+        // trades it holds already.
         std::vector<StoredSale> stored;
-        for (std::size_t i = 0; i < product.records.size() && i < 4; i += 2)
-            stored.push_back({ product.records[i].time, product.records[i].buyer });
+        for (std::size_t i = 0; i < product.records.size() && i < 4; i += 2) {
+            const SaleRecord& r = product.records[i];
+            stored.push_back({ r.time, r.buyer, r.buyerCode, r.price, r.quantity });
+        }
         (void)SelectNewRecords(stored, product.records);
         (void)SelectNewRecords({}, product.records);
     }

@@ -6,45 +6,61 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
 namespace quel::web {
 
-int WriteFileAtomic(const QString& text, const QString& path)
+int WriteFileAtomic(const QString& text, const QString& path, int* osError)
 {
-    if (path.isEmpty())
+    const auto failed = [osError](int error) {
+        if (osError)
+            *osError = error;
         return -1;
+    };
+    if (path.isEmpty())
+        return failed(EINVAL);
     const QString tmp = path + QStringLiteral(".TMP");
     if (QFileInfo::exists(tmp) && !QFile::remove(tmp))
-        return -1;
+        return failed(errno);
 
     QFile file(tmp);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return -1;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        return failed(errno);
     const QByteArray bytes = text.toUtf8();
-    const bool written
-        = file.write(bytes) == bytes.size() && file.flush() && ::fsync(file.handle()) == 0;
+    bool written = file.write(bytes) == bytes.size();
+    int error = written ? 0 : errno;
+    if (written && ::fsync(file.handle()) != 0) {
+        written = false;
+        error = errno;
+    }
     file.close();
     if (!written || file.error() != QFileDevice::NoError) {
         QFile::remove(tmp);
-        return -1;
+        return failed(error != 0 ? error : EIO);
     }
     // rename() replaces the old file in one step; deleting it first would lose the old
     // content whenever the new one cannot be put in its place.
     if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0) {
+        error = errno;
         QFile::remove(tmp);
-        return -1;
+        return failed(error);
     }
     return 1;
 }
 
-QString SaveTextFile(const QString& text, const QString& path, int pauseMs)
+QString SaveTextFile(const QString& text, const QString& path, int pauseMs, int* osError)
 {
     QString target = path;
     for (int attempt = 0; attempt <= 30; ++attempt) {
-        if (WriteFileAtomic(text, target) > 0)
+        int error = 0;
+        if (WriteFileAtomic(text, target, &error) > 0)
             return target;
+        if (osError)
+            *osError = error;
+        if (error == ENOSPC || error == EROFS || error == EDQUOT)
+            return {};
         if (attempt == 10 || attempt == 20)
             target += QLatin1Char('1');
         if (attempt < 30)

@@ -13,14 +13,16 @@ namespace quel::web {
 
 // Writes the text to path + ".TMP", flushes it to disk and renames it over the path, so the
 // path only ever holds a complete file: the old content until the rename, then the new.
-// Returns 1 when written, -1 on any file error (the old file at the path is then kept).
-int WriteFileAtomic(const QString& text, const QString& path);
+// Returns 1 when written, -1 on any file error (the old file at the path is then kept;
+// *osError, when given, gets the system's error number of the step that failed).
+int WriteFileAtomic(const QString& text, const QString& path, int* osError = nullptr);
 
 // WriteFileAtomic with retries: up to 31 attempts with a pause of pauseMs between them.
 // After the 11th failed attempt "1" is appended to the path, after the 21st another "1".
-// Gives up silently. Returns the path finally written, or empty text when every attempt
-// failed (callers that do not care may ignore it).
-QString SaveTextFile(const QString& text, const QString& path, int pauseMs = 1000);
+// Gives up silently, and at once on a full or read-only disk, which no wait mends. Returns
+// the path finally written, or empty text when it failed (*osError then says why).
+QString SaveTextFile(
+    const QString& text, const QString& path, int pauseMs = 1000, int* osError = nullptr);
 
 // Waits for a file that another process writes and reads it whole. Each try pauses
 // pauseMs first; after 100 tries without the file the message

@@ -203,8 +203,13 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
     });
     cancelCheck.start(100);
     session.start();
-    if (!pool.isDone() && !isCancelled())
+    if (!pool.isDone() && pool.fatalError().isEmpty() && !isCancelled())
         loop.exec();
+    if (!pool.fatalError().isEmpty()) {
+        // The other workers are ended; the jobs not harvested are left for the next run.
+        err << name << QStringLiteral(": ") << pool.fatalError() << Qt::endl;
+        return kBatchFatal;
+    }
     const bool complete = pool.isDone();
     if (!complete) {
         // Our workers end and their files go; what was imported so far stays.

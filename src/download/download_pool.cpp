@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -187,6 +188,39 @@ QString DownloadPool::percentText() const
     return QString::number(tenths / 10.0, 'g', 15) + QStringLiteral("%");
 }
 
+bool DownloadPool::folderTakesFiles(const QString& folder, QString* why)
+{
+    const QString path = QDir(folder).filePath(
+        QStringLiteral("Temp_probe_%1.TMP").arg(QCoreApplication::applicationPid()));
+    QFile probe(path);
+    QString reason;
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        reason = probe.errorString();
+    } else {
+        const QByteArray block(64 * 1024, ' ');
+        if (probe.write(block) != block.size())
+            reason = probe.errorString();
+        else if (::fsync(probe.handle()) != 0)
+            reason = QString::fromLocal8Bit(std::strerror(errno));
+    }
+    probe.close();
+    QFile::remove(path);
+    if (!reason.isEmpty() && why)
+        *why = reason;
+    return reason.isEmpty();
+}
+
+void DownloadPool::abandon(const QString& reason)
+{
+    if (!m_fatal.isEmpty())
+        return;
+    m_fatal = reason;
+    const bool wasRunning = m_running;
+    stop();
+    if (wasRunning)
+        emit finished();
+}
+
 void DownloadPool::start()
 {
     if (m_running || m_done)
@@ -314,8 +348,18 @@ void DownloadPool::startWorker(int index)
 
 void DownloadPool::onWorkerEnded(int index)
 {
+    const Worker* worker = m_workers[std::size_t(index)].get();
+    const bool notWritten = worker && worker->process
+        && worker->process->exitStatus() == QProcess::NormalExit
+        && worker->process->exitCode() == kWorkerNotWritten;
     if (m_workers[std::size_t(index)])
         releaseWorker(index, false);
+    if (notWritten && m_running && !QFileInfo::exists(resultPath(index))) {
+        // Every other worker would fail the same way: the run ends here, with one reason.
+        abandon(QStringLiteral("数据文件夹无法写入下载结果（磁盘已满或只读）：%1")
+                    .arg(QDir::toNativeSeparators(m_workFolder)));
+        return;
+    }
     if (!m_running || m_jobs[std::size_t(index)].state != DownloadJob::Started)
         return;
     // The worker renames its file into place before it exits, so whatever is not there

@@ -69,6 +69,8 @@ public:
     // Most workers a pool runs at once: each is a browser process of its own.
     static constexpr int kWorkerLimit = 32;
     static constexpr qint64 kFeedRetryMs = 250;
+    // The exit code of a worker whose result file could not be written (quelfetch's own).
+    static constexpr int kWorkerNotWritten = 5;
 
     DownloadPool(std::vector<DownloadJob> jobs, int mode, QObject* parent = nullptr);
     ~DownloadPool() override;
@@ -84,6 +86,7 @@ public:
     }
     // Folder the workers run in and write their files to (the data folder).
     void setWorkFolder(const QString& folder) { m_workFolder = folder; }
+    const QString& workFolder() const { return m_workFolder; }
     // The quelfetch executable; by default the one beside the running program.
     void setWorkerProgram(const QString& program) { m_workerProgram = program; }
     // How long a worker may run before the pool ends it; by default a minute past the
@@ -118,6 +121,14 @@ public:
     void stop();
     bool isRunning() const { return m_running; }
     bool isDone() const { return m_done; }
+    // Ends the run at once as fatal (the first reason is kept): the workers end, finished()
+    // is emitted, and the jobs not harvested stay as they were for the next run.
+    void abandon(const QString& reason);
+    // Why the run was abandoned; empty when it was not.
+    const QString& fatalError() const { return m_fatal; }
+    // Whether the folder can take a worker's file: a probe of a typical result's size is
+    // written, synced and deleted. False, with the reason, on a full or read-only disk.
+    static bool folderTakesFiles(const QString& folder, QString* why);
 
     const std::vector<DownloadJob>& jobs() const { return m_jobs; }
     int finishedJobs() const { return m_finishedJobs; }
@@ -171,6 +182,7 @@ private:
     std::vector<QString> m_resultNames; // one per job, given when its worker starts
     std::vector<char> m_harvesting; // one per job: its file is being read right now
     QHash<int, QString> m_reasons;
+    QString m_fatal;
     Feedback* m_feedback = nullptr;
     int m_mode = 0;
     Importer m_importer;

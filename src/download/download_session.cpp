@@ -7,7 +7,9 @@
 #include "store/statement.h"
 #include "web/market.h"
 
+#include <QDir>
 #include <QProcessEnvironment>
+#include <QSet>
 #include <algorithm>
 
 namespace quel::download {
@@ -37,8 +39,57 @@ int DownloadSession::initialWorkers(DownloadKind kind)
     return kind == DownloadKind::Details ? 10 : 15;
 }
 
+namespace {
+
+// Whether the database takes a write: a table made and rolled back, so that a read-only or
+// full database is found before any page is downloaded rather than at the first import.
+bool databaseTakesWrites(const store::Connection& conn, QString* why)
+{
+    store::Transaction tx = conn.transaction();
+    if (!tx.isActive()) {
+        *why = conn.database() ? conn.database()->lastErrorText() : QString();
+        return false;
+    }
+    return conn.execute(QStringLiteral("CREATE TABLE TEMP_WriteProbe (x INTEGER)"), why);
+}
+
+} // namespace
+
 bool DownloadSession::prepare(const QString& condition, Feedback& feedback)
 {
+    if (!m_conn.isOpen()) {
+        feedback.message(QStringLiteral("无法建立数据库连接！"));
+        return false;
+    }
+    if (!m_conn.database()->isServer()) {
+        // Beside the database: runs on this machine agree, whichever data folder they use.
+        auto lock
+            = std::make_unique<QLockFile>(m_conn.database()->path() + QStringLiteral(".lock"));
+        lock->setStaleLockTime(0); // only a lock whose process is gone is stale
+        if (!lock->tryLock(0) && lock->error() != QLockFile::LockFailedError) {
+            feedback.message(QStringLiteral("无法在数据库旁建立下载锁：%1")
+                                 .arg(QDir::toNativeSeparators(lock->fileName())));
+            return false;
+        }
+        if (!lock->isLocked()) {
+            qint64 pid = 0;
+            QString host, program;
+            lock->getLockInfo(&pid, &host, &program);
+            feedback.message(
+                QStringLiteral("另一个下载（%1，进程 %2）正在向数据库 %3 下载，请等它结束后再试。")
+                    .arg(program.isEmpty() ? QStringLiteral("quelmar") : program)
+                    .arg(pid)
+                    .arg(QDir::toNativeSeparators(m_conn.database()->path())));
+            return false;
+        }
+        m_downloadLock = std::move(lock);
+    }
+    QString unwritable;
+    if (!databaseTakesWrites(m_conn, &unwritable)) {
+        feedback.message(QStringLiteral("数据库无法写入：%1（%2）")
+                             .arg(QDir::toNativeSeparators(m_conn.database()->path()), unwritable));
+        return false;
+    }
     std::optional<std::vector<DownloadJob>> jobs;
     if (m_kind == DownloadKind::Details) {
         jobs = FillProductJobs(m_conn, condition, feedback);
@@ -136,12 +187,13 @@ DownloadPool::FeedAnswer DownloadSession::claimJobs(int wanted)
     if (!m_claimError.isEmpty())
         return answer;
     QString why;
-    const std::optional<std::vector<qint64>> ids = m_claims->claim(wanted, &why);
-    if (!ids) {
+    const std::optional<JobClaims::Claimed> claimed = m_claims->claimOrWait(wanted, &why);
+    if (!claimed) {
         m_claimError = why;
         return answer;
     }
-    for (const qint64 id : *ids) {
+    const std::vector<qint64>& ids = claimed->ids;
+    for (const qint64 id : ids) {
         if (std::optional<DownloadJob> job = jobOfClaim(id)) {
             answer.jobs.push_back(std::move(*job));
             continue;
@@ -154,16 +206,13 @@ DownloadPool::FeedAnswer DownloadSession::claimJobs(int wanted)
     }
     if (!answer.jobs.empty())
         return answer;
-    if (!ids->empty()) {
+    if (!ids.empty()) {
         answer.more = true;
         return answer;
     }
     // Nothing to claim now: the run waits while another copy holds claims, to take them
     // over should that copy die, and to take the jobs it fails.
-    const std::optional<bool> busy = m_claims->othersBusy(&why);
-    if (!busy)
-        m_claimError = why;
-    answer.more = busy.value_or(false);
+    answer.more = claimed->othersBusy;
     return answer;
 }
 
@@ -180,6 +229,9 @@ void DownloadSession::onRowChanged(int index)
 void DownloadSession::onPoolFinished()
 {
     m_renew.stop();
+    // The jobs this copy held go back to the others at once.
+    if (m_claims && !m_pool->fatalError().isEmpty())
+        m_claims->releaseAll();
     if (m_claims) {
         QString why;
         if (!m_claims->end(&why) && m_claimError.isEmpty())
@@ -199,8 +251,16 @@ bool DownloadSession::importResult(int index, const DownloadJob& job, const QStr
         if (ok)
             ++m_profiles;
     }
-    if (!ok)
+    if (!ok) {
         m_reasons.insert(index, why);
+        // An import that failed because the database no longer takes writes (a full disk,
+        // say) would fail for every job still to come.
+        QString unwritable;
+        if (m_pool && !databaseTakesWrites(m_conn, &unwritable))
+            m_pool->abandon(
+                QStringLiteral("数据库无法写入：%1（%2）")
+                    .arg(QDir::toNativeSeparators(m_conn.database()->path()), unwritable));
+    }
     return ok;
 }
 
@@ -225,7 +285,24 @@ QProcessEnvironment DownloadSession::workerEnvironment()
 DownloadTotals DownloadSession::totals() const
 {
     DownloadTotals t;
-    if (m_pool) {
+    if (m_pool && m_claims) {
+        // A shared job may come back to this copy after another copy failed it too: it is
+        // one job, counted by how it ended here last.
+        QHash<qint64, bool> lastFailed;
+        for (const DownloadJob& job : m_pool->jobs()) {
+            if (job.state == DownloadJob::Harvested)
+                lastFailed.insert(job.id, job.failed);
+            else if (!lastFailed.contains(job.id))
+                lastFailed.insert(job.id, false);
+        }
+        QSet<qint64> harvested;
+        for (const DownloadJob& job : m_pool->jobs())
+            if (job.state == DownloadJob::Harvested)
+                harvested.insert(job.id);
+        t.jobs = int(lastFailed.size());
+        for (const qint64 id : std::as_const(harvested))
+            ++(lastFailed.value(id) ? t.failed : t.succeeded);
+    } else if (m_pool) {
         t.jobs = int(m_pool->jobs().size());
         t.failed = m_pool->failedJobs();
         t.succeeded = m_pool->finishedJobs() - m_pool->failedJobs();
@@ -241,6 +318,13 @@ void DownloadSession::start()
 {
     if (!m_pool)
         return;
+    // A folder that cannot take the workers' files would fail every job after its download.
+    QString why;
+    if (!DownloadPool::folderTakesFiles(m_pool->workFolder(), &why)) {
+        m_pool->abandon(QStringLiteral("数据文件夹无法写入下载结果：%1（%2）")
+                            .arg(QDir::toNativeSeparators(m_pool->workFolder()), why));
+        return;
+    }
     if (m_claims)
         m_renew.start();
     m_pool->start();

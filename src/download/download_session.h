@@ -5,6 +5,7 @@
 #include "store/connection.h"
 
 #include <QHash>
+#include <QLockFile>
 #include <QObject>
 #include <QProcessEnvironment>
 #include <QString>
@@ -111,6 +112,9 @@ private:
     DownloadKind m_kind;
     store::Connection m_conn;
     std::unique_ptr<DownloadPool> m_pool;
+    // Held while this session downloads into a database file, so that a second run on this
+    // machine is refused instead of downloading everything twice.
+    std::unique_ptr<QLockFile> m_downloadLock;
     KnownBuyerCodes m_knownBuyers;
     ImportCounts m_counts;
     long m_profiles = 0;

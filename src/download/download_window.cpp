@@ -166,8 +166,13 @@ bool DownloadWindow::prepare(const QString& condition, Feedback& feedback)
     pool.setFeedback(&feedback);
     connect(&pool, &DownloadPool::rowChanged, this, &DownloadWindow::showRow);
     connect(&pool, &DownloadPool::progressChanged, m_percent, &QLabel::setText);
-    // The run has harvested every row: the window goes away by itself.
-    connect(&m_session, &DownloadSession::finished, this, &QWidget::close);
+    // The run has harvested every row: the window goes away by itself. A run that had to
+    // stop says why first.
+    connect(&m_session, &DownloadSession::finished, this, [this, &feedback, &pool] {
+        if (!pool.fatalError().isEmpty())
+            feedback.message(pool.fatalError());
+        close();
+    });
     fillGrid();
     return true;
 }
@@ -177,6 +182,8 @@ void DownloadWindow::startDownload()
     m_session.pool().setMaxWorkers(m_maxWorkers->value());
     m_session.pool().setRateLimit(m_rate->value());
     m_session.start();
+    if (!m_session.pool().fatalError().isEmpty())
+        emit m_session.finished(); // nothing started: the window reports and goes
 }
 
 void DownloadWindow::fillGrid()

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QSysInfo>
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 
 namespace quel::download {
 
@@ -162,27 +164,32 @@ bool JobClaims::begin(const std::vector<qint64>& jobIds, QString* error)
     touch.bindInt64(1, m_collection);
     if (!runStatement(touch, error))
         return false;
-    return join.commit() || fail(error, QStringLiteral("commit failed"));
+    if (!join.commit())
+        return fail(error, QStringLiteral("commit failed"));
+    // A copy of an earlier run on this machine that died (a lost server, a kill) left claims
+    // that would otherwise wait out their lease.
+    return releaseDeadLocalOwners(error) >= 0;
 }
 
-std::optional<std::vector<qint64>> JobClaims::claim(int wanted, QString* error)
+std::optional<JobClaims::Claimed> JobClaims::claimOnce(int wanted, QString* error)
 {
-    if (m_collection == 0) {
-        fail(error, QStringLiteral("no collection joined"));
-        return std::nullopt;
-    }
     // A claim that was not renewed within the lease belongs to a copy that is gone. A job
     // that failed here goes to the other copies; taking it clears that mark, so it may come
-    // back here should the copy that took it die.
+    // back here should the copy that took it die. now() is the statement's one clock: a
+    // claim of another copy is either lapsed and taken here, or live and waited for.
     store::Statement st = m_db->prepareNativeCached(
         QStringLiteral(
-            "UPDATE quelmar_team.claims c SET owner=?2, claimed_at=now(), failed_by=NULL"
-            " FROM (SELECT job_id FROM quelmar_team.claims"
+            "WITH s AS (SELECT job_id FROM quelmar_team.claims"
             "  WHERE collection=?1 AND done_at IS NULL AND attempts < %1"
             "   AND (owner IS NULL OR claimed_at < now() - ?3::int * interval '1 second')"
             "   AND failed_by IS DISTINCT FROM ?2"
-            "  ORDER BY seq LIMIT ?4 FOR UPDATE SKIP LOCKED) s"
-            " WHERE c.collection=?1 AND c.job_id=s.job_id RETURNING c.job_id, c.seq")
+            "  ORDER BY seq LIMIT ?4 FOR UPDATE SKIP LOCKED),"
+            " u AS (UPDATE quelmar_team.claims c SET owner=?2, claimed_at=now(), failed_by=NULL"
+            "  FROM s WHERE c.collection=?1 AND c.job_id=s.job_id RETURNING c.job_id, c.seq),"
+            " b AS (SELECT count(*) AS n FROM (SELECT 1 FROM quelmar_team.claims"
+            "  WHERE collection=?1 AND done_at IS NULL AND owner IS NOT NULL AND owner<>?2"
+            "   AND claimed_at >= now() - ?3::int * interval '1 second' LIMIT 1) x)"
+            " SELECT u.job_id, u.seq, b.n FROM b LEFT JOIN u ON true")
             .arg(kMaxAttempts),
         error);
     if (!st)
@@ -191,20 +198,92 @@ std::optional<std::vector<qint64>> JobClaims::claim(int wanted, QString* error)
     st.bindText(2, m_owner);
     st.bindInt64(3, m_lease);
     st.bindInt64(4, std::max(1, wanted));
+    Claimed answer;
     std::vector<std::pair<qint64, qint64>> claimed; // seq, job
     store::StepResult r;
-    while ((r = st.step()) == store::StepResult::Row)
-        claimed.emplace_back(st.int64(1), st.int64(0));
+    while ((r = st.step()) == store::StepResult::Row) {
+        answer.othersBusy = st.int64(2) > 0;
+        if (!st.isNull(0))
+            claimed.emplace_back(st.int64(1), st.int64(0));
+    }
     if (r == store::StepResult::Error) {
         fail(error, st.errorText());
         return std::nullopt;
     }
     std::sort(claimed.begin(), claimed.end());
-    std::vector<qint64> ids;
-    ids.reserve(claimed.size());
+    answer.ids.reserve(claimed.size());
     for (const auto& [seq, id] : claimed)
-        ids.push_back(id);
-    return ids;
+        answer.ids.push_back(id);
+    return answer;
+}
+
+std::optional<JobClaims::Claimed> JobClaims::claimOrWait(int wanted, QString* error)
+{
+    if (m_collection == 0) {
+        fail(error, QStringLiteral("no collection joined"));
+        return std::nullopt;
+    }
+    std::optional<Claimed> answer = claimOnce(wanted, error);
+    if (!answer || !answer->ids.empty() || !answer->othersBusy)
+        return answer;
+    // Held by others: those of a copy on this machine that has died are free at once.
+    const int gone = releaseDeadLocalOwners(error);
+    if (gone < 0)
+        return std::nullopt;
+    return gone > 0 ? claimOnce(wanted, error) : answer;
+}
+
+std::optional<std::vector<qint64>> JobClaims::claim(int wanted, QString* error)
+{
+    std::optional<Claimed> answer = claimOrWait(wanted, error);
+    if (!answer)
+        return std::nullopt;
+    return std::move(answer->ids);
+}
+
+int JobClaims::releaseDeadLocalOwners(QString* error)
+{
+    const qsizetype colon = m_owner.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return 0; // an owner name without machine and process
+    const QString host = m_owner.left(colon + 1);
+    store::Statement owners = prepareMine(
+        QStringLiteral("SELECT DISTINCT owner FROM quelmar_team.claims WHERE collection=?1"
+                       " AND done_at IS NULL AND owner<>?2 AND left(owner, ?3::int)=?4"),
+        error, host.size());
+    if (!owners)
+        return -1;
+    owners.bindText(4, host);
+    QStringList gone;
+    store::StepResult r;
+    while ((r = owners.step()) == store::StepResult::Row) {
+        const QString owner = owners.text(0);
+        bool ok = false;
+        const qint64 pid = owner.mid(host.size()).toLongLong(&ok);
+        // Not a process of this machine's kind of name, or one that still runs (a reused
+        // process id is taken for alive: its claims lapse as any other's).
+        if (!ok || pid <= 0 || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        gone << owner;
+    }
+    if (r == store::StepResult::Error) {
+        fail(error, owners.errorText());
+        return -1;
+    }
+    owners = {};
+    for (const QString& owner : std::as_const(gone)) {
+        store::Statement release = m_db->prepareNativeCached(
+            QStringLiteral("UPDATE quelmar_team.claims SET owner=NULL, claimed_at=NULL"
+                           " WHERE collection=? AND owner=? AND done_at IS NULL"),
+            error);
+        if (!release)
+            return -1;
+        release.bindInt64(1, m_collection);
+        release.bindText(2, owner);
+        if (!runStatement(release, error))
+            return -1;
+    }
+    return int(gone.size());
 }
 
 store::Statement JobClaims::prepareMine(
@@ -280,14 +359,19 @@ bool JobClaims::end(QString* error)
 {
     if (m_collection == 0)
         return true;
-    store::Statement st = prepareMine(
+    // A job still unfinished, live, lapsed or released, keeps the collection open for a
+    // copy that can take it; closed, the collection would leave it in no one's summary.
+    store::Statement st = m_db->prepareNativeCached(
         QStringLiteral(
             "UPDATE quelmar_team.collections SET closed_at=now() WHERE id=?1 AND closed_at IS NULL"
             " AND NOT EXISTS(SELECT 1 FROM quelmar_team.claims WHERE collection=?1"
-            "  AND done_at IS NULL AND owner IS NOT NULL AND owner<>?2"
-            "  AND claimed_at >= now() - ?3::int * interval '1 second')"),
-        error, m_lease);
-    return st && runStatement(st, error);
+            "  AND done_at IS NULL AND attempts < %1)")
+            .arg(kMaxAttempts),
+        error);
+    if (!st)
+        return false;
+    st.bindInt64(1, m_collection);
+    return runStatement(st, error);
 }
 
 } // namespace quel::download

@@ -51,8 +51,23 @@ public:
     // Joins or opens the collection and adds the jobs (by ID, in the order they should be
     // done) to it. False with a reason when the server refuses.
     bool begin(const std::vector<qint64>& jobIds, QString* error = nullptr);
-    // Claims up to wanted jobs for this copy, in list order; nullopt on an error.
+    // What one claim found: the jobs now this copy's, in list order, and whether another copy
+    // holds a claim that has not lapsed, both on the one clock of a single statement (a
+    // claim that lapses between two statements would be neither taken nor waited for).
+    struct Claimed
+    {
+        std::vector<qint64> ids;
+        bool othersBusy = false;
+    };
+    // Claims up to wanted jobs for this copy; nullopt on an error. When none was free, the
+    // claims of owners on this machine whose process is gone are given back first, so that
+    // a rerun after a crash does not wait out their lease.
+    std::optional<Claimed> claimOrWait(int wanted, QString* error = nullptr);
+    // claimOrWait's jobs alone.
     std::optional<std::vector<qint64>> claim(int wanted, QString* error = nullptr);
+    // Gives back the unfinished claims of owners on this machine (same host name) whose
+    // process no longer runs; returns how many owners were found gone, or -1 on an error.
+    int releaseDeadLocalOwners(QString* error = nullptr);
     // A job of ours ended: done, or failed and released for the other copies.
     bool finish(qint64 jobId, bool ok, QString* error = nullptr);
     // Gives every unfinished job of ours back at once (a run that is stopped).
@@ -62,8 +77,8 @@ public:
     // Whether another copy holds a claim that has not expired: while it does, this copy
     // waits rather than ends, to take the claim over should that copy die.
     std::optional<bool> othersBusy(QString* error = nullptr);
-    // Closes the collection when no other copy holds a live claim in it (the last copy to
-    // finish closes it).
+    // Closes the collection when no job of it is left open: none unfinished that may still
+    // be tried, held by a copy or not (the last copy to finish closes it).
     bool end(QString* error = nullptr);
 
     qint64 collection() const { return m_collection; }
@@ -75,6 +90,7 @@ private:
     // A kept statement on this copy's claims: ?1 the collection, ?2 this copy, ?3 third.
     store::Statement prepareMine(
         const QString& sql, QString* error, std::optional<qint64> third = std::nullopt);
+    std::optional<Claimed> claimOnce(int wanted, QString* error);
 
     std::shared_ptr<store::Database> m_db;
     QString m_kind;

@@ -64,13 +64,12 @@ bool updateHead(
     return true;
 }
 
-// The product's stored trades, newest first (the order the new ones are matched in).
+// The product's stored trades.
 std::optional<std::vector<StoredSale>> storedSales(
     store::Database& db, qint64 productId, QString* error)
 {
     store::Statement st = db.prepareCached(
-        QStringLiteral("SELECT Dat,Buyer FROM 交易表 WHERE PID=? ORDER BY Dat DESC,Buyer DESC"),
-        error);
+        QStringLiteral("SELECT Dat,Buyer,BCode,Pri,Num FROM 交易表 WHERE PID=?"), error);
     if (!st)
         return std::nullopt;
     st.bindInt64(1, productId);
@@ -79,7 +78,8 @@ std::optional<std::vector<StoredSale>> storedSales(
     while ((r = st.step()) == store::StepResult::Row) {
         const QString dat = st.text(0);
         const std::optional<QDateTime> time = store::parseCanonicalDate(dat);
-        stored.push_back({ time ? *time : QVariant(dat).toDateTime(), st.text(1) });
+        stored.push_back({ time ? *time : QVariant(dat).toDateTime(), st.text(1), st.text(2),
+            st.real(3), st.int64(4) });
     }
     if (r == store::StepResult::Error) {
         fail(error, st.errorText());

@@ -43,10 +43,10 @@ struct ImportCounts
 
 // Imports one mode-0 worker result for the product with the given ID: updates the product's
 // detail columns (when the head line has all seven fields), appends the sales records that
-// are new and creates a 客户表 row for every new buyer code, and records the head line's
-// figures in the price history under today. All of it is one transaction:
-// false (with a reason in error) leaves the database exactly as before, so the product
-// keeps an empty Style and is offered again. True also when no record was new.
+// are not stored yet (each once) and creates a 客户表 row for every new buyer code, and records the
+// head line's figures in the price history under today. All of it is one transaction: false (with a
+// reason in error) leaves the database exactly as before, so the product keeps an empty Style and
+// is offered again. True also when no record was new.
 bool ImportProductResult(const store::Connection& conn, qint64 productId, const QString& text,
     KnownBuyerCodes& known, ImportCounts* counts = nullptr, QString* error = nullptr,
     const QDate& today = quel::Today());

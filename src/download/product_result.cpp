@@ -2,6 +2,7 @@
 
 #include "download/result_text.h"
 
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 
@@ -49,32 +50,31 @@ ProductResult ParseProductResult(const QString& text)
     return result;
 }
 
+namespace {
+
+QString tradeKey(const QDateTime& time, const QString& buyer, const QString& buyerCode,
+    double price, qint64 quantity)
+{
+    return time.toString(QStringLiteral("yyyyMMddhhmmss")) + u'\x1f' + buyer + u'\x1f' + buyerCode
+        + u'\x1f' + QString::number(price, 'g', 15) + u'\x1f' + QString::number(quantity);
+}
+
+} // namespace
+
 std::vector<SaleRecord> SelectNewRecords(
     const std::vector<StoredSale>& stored, const std::vector<SaleRecord>& records)
 {
+    QSet<QString> seen;
+    seen.reserve(qsizetype(stored.size() + records.size()));
+    for (const StoredSale& s : stored)
+        seen.insert(tradeKey(s.time, s.buyer, s.buyerCode, s.price, s.quantity));
     std::vector<SaleRecord> added;
-    if (stored.empty()) {
-        added = records;
-        return added;
-    }
-    // The walk sees the stored rows followed by the rows added so far, in that order.
-    std::vector<StoredSale> walk = stored;
     for (const SaleRecord& r : records) {
-        bool matched = false;
-        for (const StoredSale& row : walk) {
-            if (r.time > row.time)
-                continue;
-            if (r.time < row.time)
-                break;
-            if (r.buyer == row.buyer) {
-                matched = true;
-                break;
-            }
-        }
-        if (matched)
-            break;
+        const QString key = tradeKey(r.time, r.buyer, r.buyerCode, r.price, r.quantity);
+        if (seen.contains(key))
+            continue;
+        seen.insert(key);
         added.push_back(r);
-        walk.push_back({ r.time, r.buyer });
     }
     return added;
 }

@@ -40,18 +40,22 @@ struct ProductResult
 
 ProductResult ParseProductResult(const QString& text);
 
-// A stored sale as the incremental rule compares it.
+// A stored sale as the import compares it with the records of a result.
 struct StoredSale
 {
     QDateTime time;
     QString buyer;
+    QString buyerCode;
+    double price = 0;
+    qint64 quantity = 0;
 };
 
-// The records of a result that are new. `stored` holds the product's stored sales in the
-// order "Dat DESC,Buyer DESC". With none stored, every record is new, repeats included.
-// Otherwise records are taken newest first until one equals (same time, same buyer) a
-// stored record of its time or a record taken earlier in this result; from there on
-// nothing more is taken.
+// The records of a result that are not stored yet, in the result's order, each once. A
+// trade is its time, buyer, buyer code, price and quantity: a record alike in all of them
+// to a stored sale is stored already, and two alike in one result are one trade that two
+// sales pages showed (a sale arriving during the walk pushes a record onto the next page).
+// Every record missing is taken, not only those newer than the newest stored, so a result
+// that is complete repairs an earlier one that was not.
 std::vector<SaleRecord> SelectNewRecords(
     const std::vector<StoredSale>& stored, const std::vector<SaleRecord>& records);
 

@@ -1,42 +1,23 @@
 #include "export/chart_image.h"
 
+#include "export/save_through.h"
+
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 namespace quel::exports {
 
 namespace {
 
-// Writes a file through `write` so that it replaces the old one only when complete; an
-// existing file keeps its permissions. False with the reason.
+// The pictures go through the writer of every export: the old file stays until the new one
+// is complete, a full disk included.
 bool replaceWhenComplete(const QString& path, QString* error,
     const std::function<bool(QIODevice& file, QString* why)>& write)
 {
-    const auto fail = [error](const QString& text) {
-        if (error)
-            *error = text;
-        return false;
-    };
-    const bool existed = QFile::exists(path);
-    const QFileDevice::Permissions permissions
-        = existed ? QFile::permissions(path) : QFileDevice::Permissions();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(file.errorString());
-    QString why;
-    if (!write(file, &why)) {
-        file.cancelWriting();
-        return fail(why);
-    }
-    if (!file.commit())
-        return fail(file.errorString());
-    if (existed)
-        QFile::setPermissions(path, permissions);
-    return true;
+    return SaveThrough(path, write, error);
 }
 
 bool saveImage(

@@ -1,8 +1,9 @@
 #include "core/feedback.h"
 #include "export/grid_export.h"
+#include "export/save_through.h"
 #include "grid/grid_model.h"
 
-#include <QSaveFile>
+#include <QIODevice>
 
 namespace quel::exports {
 
@@ -50,20 +51,15 @@ QString CsvField(const QString& text)
     return field;
 }
 
-bool WriteGridCsv(
-    const views::GridModel& grid, const QString& path, Feedback& feedback, QString* error)
+bool WriteGridCsvTo(
+    const views::GridModel& grid, QIODevice& out, Feedback& feedback, QString* error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
     const ShownCells shown = shownCells(grid);
     feedback.indicatorStart(QStringLiteral("正在导出数据至CSV格式文件……"), grid.rows(), 0);
     QByteArray bytes("\xEF\xBB\xBF");
     long pending = 0;
-    for (int r = 0; r < grid.rows(); ++r) {
+    bool written = true;
+    for (int r = 0; r < grid.rows() && written; ++r) {
         if (++pending == kRowsPerStep) {
             feedback.indicatorStep(pending, QString());
             pending = 0;
@@ -81,21 +77,24 @@ bool WriteGridCsv(
         line += QStringLiteral("\r\n");
         bytes += line.toUtf8();
         if (bytes.size() > (1 << 20)) {
-            if (file.write(bytes) != bytes.size())
-                break;
+            written = WriteAll(out, bytes, error);
             bytes.clear();
         }
     }
     if (pending > 0)
         feedback.indicatorStep(pending, QString());
-    file.write(bytes);
+    written = written && WriteAll(out, bytes, error);
     feedback.indicatorClose();
-    if (!file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return written;
+}
+
+bool WriteGridCsv(
+    const views::GridModel& grid, const QString& path, Feedback& feedback, QString* error)
+{
+    return SaveThrough(
+        path,
+        [&](QIODevice& out, QString* why) { return WriteGridCsvTo(grid, out, feedback, why); },
+        error);
 }
 
 bool WriteGridFile(const views::GridModel& grid, const QString& path, const QString& sheetName,

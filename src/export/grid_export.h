@@ -3,6 +3,9 @@
 #include <QString>
 #include <vector>
 
+class QIODevice;
+#include <vector>
+
 namespace quel {
 class Feedback;
 }
@@ -35,9 +38,14 @@ bool isCsvPath(const QString& path);
 // line breaks removed.
 QString CsvField(const QString& text);
 
+// The CSV bytes of what the grid shows, into a device; false (error saying why) when a
+// write fails.
+bool WriteGridCsvTo(
+    const views::GridModel& grid, QIODevice& out, Feedback& feedback, QString* error = nullptr);
+
 // Writes what the grid shows as CSV: UTF-8 with a byte-order mark, fields separated by ",",
-// lines ended by CR LF. The file is replaced only when complete; on failure the old file
-// stays and error says why.
+// lines ended by CR LF. The file is replaced only when complete; on failure (a full disk
+// included) the old file stays and error says why ("磁盘已满").
 bool WriteGridCsv(const views::GridModel& grid, const QString& path, Feedback& feedback,
     QString* error = nullptr);
 
@@ -51,6 +59,11 @@ bool plainNumber(const QString& text, double* value, int* decimals);
 // packed, heading rows bold on RGB(255,192,128) setting the column widths (twips / 123),
 // plain numbers as numbers, thin borders on the used area. Replaced only when complete.
 bool WriteGridExcel(const views::GridModel& grid, const QString& path, const QString& sheetName,
+    Feedback& feedback, QString* error = nullptr);
+
+// The workbook bytes of what the grid shows, into a device; false (error saying why) when
+// the workbook cannot be built or a write fails.
+bool WriteGridExcelTo(const views::GridModel& grid, QIODevice& out, const QString& sheetName,
     Feedback& feedback, QString* error = nullptr);
 
 // WriteGridCsv or WriteGridExcel by the path's extension.

@@ -1,10 +1,10 @@
 #include "core/feedback.h"
 #include "export/column_name.h"
 #include "export/grid_export.h"
+#include "export/save_through.h"
 #include "grid/grid_model.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <map>
 #include <xlsxwriter.h>
@@ -139,7 +139,7 @@ bool plainNumber(const QString& text, double* value, int* decimals)
     return true;
 }
 
-bool WriteGridExcel(const views::GridModel& grid, const QString& path, const QString& sheetName,
+bool WriteGridExcelTo(const views::GridModel& grid, QIODevice& out, const QString& sheetName,
     Feedback& feedback, QString* error)
 {
     const auto fail = [error](const QString& text) {
@@ -168,6 +168,7 @@ bool WriteGridExcel(const views::GridModel& grid, const QString& path, const QSt
 
     const ShownCells shown = shownCells(grid);
     lxw_row_t sheetRow = 0;
+    lxw_error cellError = LXW_NO_ERROR;
     for (const int r : shown.rows) {
         const bool heading = r < grid.fixedRows();
         lxw_col_t sheetCol = 0;
@@ -179,39 +180,59 @@ bool WriteGridExcel(const views::GridModel& grid, const QString& path, const QSt
                 worksheet_set_column(
                     sheet, sheetCol, sheetCol, grid.columnWidth(c) / kTwipsPerCharacter, nullptr);
             }
+            lxw_error cell = LXW_NO_ERROR;
             if (text.isEmpty()) {
-                worksheet_write_blank(
+                cell = worksheet_write_blank(
                     sheet, sheetRow, sheetCol, heading ? formats.heading() : formats.text());
             } else if (plainNumber(text, &number, &decimals)) {
-                worksheet_write_number(sheet, sheetRow, sheetCol, number,
+                cell = worksheet_write_number(sheet, sheetRow, sheetCol, number,
                     heading ? formats.heading() : formats.number(decimals));
             } else {
                 if (text.size() > kMaxCellText)
                     text.truncate(kMaxCellText);
-                worksheet_write_string(sheet, sheetRow, sheetCol, text.toUtf8().constData(),
+                cell = worksheet_write_string(sheet, sheetRow, sheetCol, text.toUtf8().constData(),
                     heading ? formats.heading() : formats.text());
             }
+            if (cellError == LXW_NO_ERROR)
+                cellError = cell;
             ++sheetCol;
         }
         ++sheetRow;
         feedback.indicatorStep(1, QString());
     }
 
+    // The worksheet's rows go to a temporary file as they are written: a full disk shows in
+    // the cell writes or in the close that zips them.
     const lxw_error closed = book.close();
     feedback.indicatorClose();
+    if (cellError != LXW_NO_ERROR)
+        return fail(errorText(cellError));
     if (closed != LXW_NO_ERROR)
         return fail(errorText(closed));
 
     QFile source(built);
     if (!source.open(QIODevice::ReadOnly))
         return fail(source.errorString());
-    QSaveFile target(path);
-    if (!target.open(QIODevice::WriteOnly))
-        return fail(target.errorString());
-    target.write(source.readAll());
-    if (!target.commit())
-        return fail(target.errorString());
+    QString why;
+    while (!source.atEnd()) {
+        const QByteArray block = source.read(1 << 20);
+        if (block.isEmpty() && source.error() != QFileDevice::NoError)
+            return fail(source.errorString());
+        if (!WriteAll(out, block, &why))
+            return fail(why);
+    }
     return true;
+}
+
+bool WriteGridExcel(const views::GridModel& grid, const QString& path, const QString& sheetName,
+    Feedback& feedback, QString* error)
+{
+    return SaveThrough(
+        path,
+        [&](QIODevice& out, QString* why) {
+            return WriteGridExcelTo(grid, out, sheetName, feedback, why);
+        },
+        error);
 }
 
 } // namespace quel::exports

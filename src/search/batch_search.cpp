@@ -89,6 +89,10 @@ int RunSearchBatch(store::DB_Operate& db, const QString& dataFolder, const QStri
     case SearchEnd::StoreFailed:
         err << QStringLiteral("无法保存搜索结果") << Qt::endl;
         return 1;
+    case SearchEnd::Looped:
+        err << QStringLiteral("警告：“下一页”回到了已读过的结果页，搜索已停止，结果可能不全")
+            << Qt::endl;
+        return 3;
     case SearchEnd::PageFailed:
         err << (report.failedUrl == options.searchPageUrl ? QStringLiteral("无法打开搜索页：")
                                                           : QStringLiteral("下载网页失败："))

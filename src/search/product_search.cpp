@@ -9,6 +9,8 @@
 #include "store/db_operate.h"
 
 #include <QElapsedTimer>
+#include <QSet>
+#include <algorithm>
 
 namespace quel::search {
 
@@ -117,6 +119,8 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
     const ItemContext context { keyword, nick, m_options.mallPrefix,
         m_options.now.isEmpty() ? SearchTimeText() : m_options.now };
     int stored = 0;
+    QSet<QString> followed; // next links of this search
+    QSet<QString> codes; // items stored by this search
     for (int page = 1; page <= report.pageCount; ++page) {
         if (page > 1) {
             const QString next = m_browser.findElementAndClick(
@@ -124,6 +128,11 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
             // The pager promised more pages than there are links to: the list has ended.
             if (next.isEmpty())
                 break;
+            if (followed.contains(next)) {
+                report.end = SearchEnd::Looped;
+                return report;
+            }
+            followed.insert(next);
             m_browser.navigateTo(QStringLiteral("about:blank"));
             m_browser.navigateTo(next);
             m_browser.clearTag();
@@ -154,6 +163,16 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
                 break;
             }
         }
+        // A pager that leads back to a page read before lists items stored already.
+        const bool seenBefore = !products.isEmpty()
+            && std::all_of(products.cbegin(), products.cend(),
+                [&codes](const SearchedProduct& p) { return codes.contains(p.pCode); });
+        if (seenBefore) {
+            report.end = SearchEnd::Looped;
+            return report;
+        }
+        for (const SearchedProduct& p : std::as_const(products))
+            codes.insert(p.pCode);
         QElapsedTimer storeTime;
         storeTime.start();
         const int inserted = SaveSearchedPage(m_db, conn, products, m_rules, &report.historyNs);
@@ -194,6 +213,9 @@ QString SearchSummary(const SearchReport& report)
         return QStringLiteral("产品搜索未能开始：无法打开搜索页。");
     case SearchEnd::StoreFailed:
         return QStringLiteral("产品搜索中断：搜索结果无法保存；") + counts + QStringLiteral("。");
+    case SearchEnd::Looped:
+        return QStringLiteral("产品搜索中断：") + counts
+            + QStringLiteral("（“下一页”回到了已读过的结果页，搜索结果可能不全）。");
     case SearchEnd::PageFailed:
         return QStringLiteral("产品搜索失败：下载网页失败（") + report.failedUrl
             + QStringLiteral("，") + report.failure + QStringLiteral("）；") + counts

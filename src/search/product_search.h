@@ -35,6 +35,9 @@ enum class SearchEnd
     Cancelled, // the progress window was closed
     FormFailed, // the search page had no usable form
     StoreFailed, // a page's products could not be stored
+    // The pager led back: a next link already followed, or a page whose every item this
+    // search had stored already. What was stored stays; the list may be incomplete.
+    Looped,
     PageFailed, // a page did not load (no connection, timed out, an HTTP error status)
 };
 

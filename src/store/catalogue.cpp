@@ -73,6 +73,14 @@ bool sameDatabase(const QString& a, const QString& b)
 QStringList splitCatalogue(const QString& text)
 {
     QStringList fields = text.split(Catalogue::separator());
+    // Editors end a file with a line break, and some leave blank lines: none of them is
+    // part of a name or a path.
+    for (QString& field : fields) {
+        while (field.startsWith(u'\r') || field.startsWith(u'\n'))
+            field.remove(0, 1);
+        while (field.endsWith(u'\r') || field.endsWith(u'\n'))
+            field.chop(1);
+    }
     if (fields.size() < 2 || fields.at(1).trimmed().isEmpty())
         return {};
     // A name without its path at the end cannot be opened: it is left out.

@@ -37,6 +37,15 @@ bool IsStatusError(QNetworkReply::NetworkError error)
     return error >= QNetworkReply::ContentAccessDenied;
 }
 
+// The closing tag within the page's last bytes, in any letter case (a script or comment
+// after it is allowed).
+bool HoldsClosingTag(const QByteArray& body)
+{
+    constexpr qsizetype kTail = 4096;
+    const QByteArray tail = body.right(kTail).toLower();
+    return tail.contains("</html");
+}
+
 } // namespace
 
 Browser::Browser(QObject* parent)
@@ -107,6 +116,7 @@ void Browser::beginNavigation(const QString& shownAddress)
     m_networkError = 0;
     m_attempts = 0;
     m_loadIncomplete = false;
+    m_pageClosed = false;
     m_stopping = false;
     m_errorString.clear();
     m_previous = std::move(m_document);
@@ -319,6 +329,7 @@ void Browser::onFinished()
 
 void Browser::complete(const QByteArray& body, const QUrl& finalUrl, const QString& contentType)
 {
+    m_pageClosed = HoldsClosingTag(body);
     auto doc = Document::parseBytes(body, finalUrl, contentType, m_arena.get());
     if (doc->refused()) {
         m_errorString = QStringLiteral("网页元素嵌套过深");

@@ -98,6 +98,10 @@ public:
     // body, a page too large or nested too deep. An HTTP error status with its complete
     // error page is not incomplete.
     bool loadIncomplete() const { return m_loadIncomplete; }
+    // The last page's bytes hold its closing </html> tag: a body that the server cut and
+    // closed, or sent under a Content-Length that lies, ends without it although the
+    // transport saw nothing wrong.
+    bool pageClosed() const { return m_pageClosed; }
     // The transport's error of the last completed load (a QNetworkReply::NetworkError; 0 when
     // the transport reported none).
     int networkError() const { return m_networkError; }
@@ -153,6 +157,7 @@ private:
     int m_networkError = 0;
     int m_attempts = 0;
     bool m_loadIncomplete = false;
+    bool m_pageClosed = false;
     bool m_stopping = false;
     bool m_backingOff = false;
     int m_requestTimeoutMs = 30000;

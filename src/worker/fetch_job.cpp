@@ -9,7 +9,9 @@
 #include "worker/watchdog.h"
 
 #include <QTimer>
+#include <QUrl>
 #include <cstdio>
+#include <cstring>
 
 namespace quel::worker {
 
@@ -154,37 +156,91 @@ void FetchJob::pageStep(bool onLoad)
             fail(ExitPageFailed, m_browser.errorString());
         return;
     }
+    // The transport may see a whole answer where the page was cut: closed early without a
+    // length, or under a length that lies.
+    if (!m_browser.pageClosed()) {
+        fail(ExitBadPage, QStringLiteral("网页不完整（没有结尾）"));
+        return;
+    }
     switch (m_job.mode) {
     case ItemJob:
         itemStep(onLoad);
         break;
-    default:
-        writeResult(ParseBuyerProfile(web::GetBodyHtml(m_browser)));
+    default: {
+        const QString markup = web::GetBodyHtml(m_browser);
+        // A login wall or a "busy" page is no profile: stored, it would read as a buyer from
+        // nowhere and never be asked for again.
+        if (!markup.contains(markers::kNameCardId) && !markup.contains(markers::kBanned)) {
+            fail(ExitBadPage, QStringLiteral("买家资料页没有资料（既无名片，也无查封通告）"));
+            return;
+        }
+        writeResult(ParseBuyerProfile(markup));
         break;
+    }
     }
 }
 
 void FetchJob::itemStep(bool onLoad)
 {
     const bool takeAsIs = m_saveTicks >= kSalesRecordTicks;
-    switch (m_walk.step(web::GetBodyHtml(m_browser), takeAsIs)) {
-    case ItemWalk::Action::WriteEmpty:
-        writeResult(QString());
-        break;
+    const ItemWalk::Action action = m_walk.step(web::GetBodyHtml(m_browser), takeAsIs);
+    switch (action) {
     case ItemWalk::Action::OpenSalesRecord:
         // The page our own click loaded still shows no sales record: try again on the
         // tick, not in a tight loop of reloads.
         if (onLoad && m_salesRecordClicks > 0)
             break;
+        if (m_salesRecordClicks >= kSalesRecordClicks) {
+            fail(ExitBadPage,
+                QStringLiteral("成交记录没有显示（点击“成交记录”%1 次后）")
+                    .arg(m_salesRecordClicks));
+            break;
+        }
         ++m_salesRecordClicks;
         FindElementAndClick(m_browser, markers::kSalesRecordLink, true, QStringLiteral("A"),
             QStringLiteral("like"));
         break;
     case ItemWalk::Action::NextPage:
-        FindElementAndClick(m_browser, markers::kNextPageText, true, QString(), kMatchExact);
+        nextPage();
+        break;
+    default:
+        endWalk(action);
+        break;
+    }
+}
+
+void FetchJob::nextPage()
+{
+    const QUrl here = QUrl(m_browser.locationUrl()).adjusted(QUrl::RemoveFragment);
+    m_visited.insert(here.toString(QUrl::FullyEncoded));
+    const QString target
+        = FindElementAndClick(m_browser, markers::kNextPageText, false, QString(), kMatchExact);
+    if (target.isEmpty()) {
+        // Only the label, or a link text in a script: there is no further page.
+        endWalk(m_walk.end());
+        return;
+    }
+    const QUrl next = here.resolved(QUrl(target)).adjusted(QUrl::RemoveFragment);
+    if (m_visited.contains(next.toString(QUrl::FullyEncoded))) {
+        fail(ExitBadPage, QStringLiteral("“下一页”指向已读过的网页：%1").arg(target));
+        return;
+    }
+    FindElementAndClick(m_browser, markers::kNextPageText, true, QString(), kMatchExact);
+}
+
+void FetchJob::endWalk(ItemWalk::Action action)
+{
+    switch (action) {
+    case ItemWalk::Action::WriteEmpty:
+        writeResult(QString());
         break;
     case ItemWalk::Action::Finish:
         writeResult(m_walk.result());
+        break;
+    case ItemWalk::Action::Fail:
+        fail(ExitBadPage, m_walk.failure());
+        break;
+    default:
         break;
     }
 }
@@ -194,11 +250,17 @@ void FetchJob::writeResult(const QString& text)
     if (m_writing || m_finished)
         return;
     m_writing = true;
-    m_writtenFile = web::SaveTextFile(text, m_job.outputFile, m_timing.tickMs);
+    int error = 0;
+    m_writtenFile = web::SaveTextFile(text, m_job.outputFile, m_timing.tickMs, &error);
     m_writing = false;
     m_job.url.clear();
-    if (m_writtenFile.isEmpty())
+    if (m_writtenFile.isEmpty()) {
         m_exitCode = ExitNotWritten;
+        const QString line
+            = QStringLiteral("quelfetch: %1: %2\n")
+                  .arg(m_job.outputFile, QString::fromLocal8Bit(std::strerror(error)));
+        std::fputs(line.toLocal8Bit().constData(), stderr);
+    }
     finish();
 }
 

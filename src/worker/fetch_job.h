@@ -4,6 +4,7 @@
 #include "worker/item_walk.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <memory>
 
@@ -25,6 +26,9 @@ enum ExitCode : int
     ExitPageFailed = 3, // a page of the job did not load; no result file
     ExitTimedOut = 4, // the watchdog ended the job; no result file
     ExitNotWritten = 5, // the result could not be written
+    // A page loaded but is not whole or not what it claims (cut short, a login page in its
+    // place, records missing, a pager that leads back); no result file.
+    ExitBadPage = 6,
 };
 
 // How long the job's clocks run and how patient its page loads are. The tick is one second
@@ -53,6 +57,8 @@ void ConfigureBrowser(web::Browser& browser, const JobTiming& timing);
 // Patience of a job, counted in ticks.
 inline constexpr int kReadyTicks = 20; // from here on a page is taken whatever its state
 inline constexpr int kSalesRecordTicks = 200; // from here on the sales record is not awaited
+// Clicks on the sales-record link whose page came without the record; then the job fails.
+inline constexpr int kSalesRecordClicks = 3;
 inline constexpr int kWatchdogTicks = 1200; // the job is abandoned without a result
 // Page steps run on a page's arrival (besides the ticks) at most this often per job.
 inline constexpr int kMaxLoadSteps = 500;
@@ -91,6 +97,8 @@ private:
     void onPageLoaded();
     void pageStep(bool onLoad);
     void itemStep(bool onLoad);
+    void nextPage();
+    void endWalk(ItemWalk::Action action);
     void writeResult(const QString& text);
     void fail(int exitCode, const QString& reason);
     void finish();
@@ -103,6 +111,7 @@ private:
     QTimer* m_downSave = nullptr;
     std::unique_ptr<Watchdog> m_watchdog;
     ItemWalk m_walk;
+    QSet<QString> m_visited; // sales pages extracted, by address without fragment
     QString m_writtenFile;
     qint32 m_saveTicks = 0;
     int m_exitCode = ExitDone;

@@ -30,6 +30,13 @@ qint32 leadingInt(const QString& text)
     return RoundToInt32(LeadingNumber(text));
 }
 
+// Notes the first field whose number cannot be taken.
+void checkNumber(const QString& text, bool whole, const QString& field, QString& badField)
+{
+    if (badField.isEmpty() && NumberOutOfRange(text, whole))
+        badField = field;
+}
+
 } // namespace
 
 ItemDetail ParseItemFields(const QString& markup)
@@ -44,26 +51,39 @@ ItemDetail ParseItemFields(const QString& markup)
         QString copy = work;
         CutAtMarker(copy, m::kPrice, true);
         item.price = LeadingNumber(copy);
+        checkNumber(copy, false, QStringLiteral("价格"), item.badField);
     }
     QString after;
-    if (textAfterFound(work, m::kSoldThisPeriod, after))
+    if (textAfterFound(work, m::kSoldThisPeriod, after)) {
         item.soldThisPeriod = leadingInt(after);
-    if (textAfterFound(work, m::kSold30Days, after))
+        checkNumber(after, true, QStringLiteral("本期售出"), item.badField);
+    }
+    if (textAfterFound(work, m::kSold30Days, after)) {
         item.sold30Days = leadingInt(after);
+        checkNumber(after, true, QStringLiteral("30天售出"), item.badField);
+    }
 
     // From here on only the part of the page after the review count is searched.
     QString before = CutAtMarker(work, m::kReviews, true);
     if (!before.isEmpty()) {
         const qsizetype gt = before.lastIndexOf(m::kTagClose);
-        item.reviews = leadingInt(gt < 0 ? before : before.mid(gt + 1));
+        const QString count = gt < 0 ? before : before.mid(gt + 1);
+        item.reviews = leadingInt(count);
+        checkNumber(count, true, QStringLiteral("评价数"), item.badField);
     }
 
     if (textAfterFound(work, m::kItemType, after))
         item.itemType = CutAtMarker(after, m::kEndTagOpen, true);
-    if (textAfterFound(work, m::kViews, after))
-        item.views = leadingInt(StripTags(CutAtMarker(after, m::kEmphasisClose, true)));
-    if (textAfterFound(work, m::kFavourites, after))
-        item.favourites = leadingInt(StripTags(after));
+    if (textAfterFound(work, m::kViews, after)) {
+        const QString views = StripTags(CutAtMarker(after, m::kEmphasisClose, true));
+        item.views = leadingInt(views);
+        checkNumber(views, true, QStringLiteral("浏览次数"), item.badField);
+    }
+    if (textAfterFound(work, m::kFavourites, after)) {
+        const QString favourites = StripTags(after);
+        item.favourites = leadingInt(favourites);
+        checkNumber(favourites, true, QStringLiteral("收藏人气"), item.badField);
+    }
     return item;
 }
 
@@ -82,8 +102,9 @@ QString ReplaceDateUnits(QString date)
     return date;
 }
 
-QString ParseSalesTable(const QString& markup)
+QString ParseSalesTable(const QString& markup, QString* badField)
 {
+    QString bad;
     if (!markup.contains(m::kSalesTable))
         return {};
     QString table = markup;
@@ -104,10 +125,12 @@ QString ParseSalesTable(const QString& markup)
         QString price = cells[2];
         CutAtMarker(price, m::kPriceCellStart, true);
         lines += NumberText(LeadingNumber(price)) + kFieldSeparator;
+        checkNumber(price, false, QStringLiteral("成交价格"), bad);
 
         QString quantity = cells[3];
         CutAtMarker(quantity, m::kTagClose, true);
         lines += NumberText(LeadingNumber(quantity)) + kFieldSeparator;
+        checkNumber(quantity, true, QStringLiteral("数量"), bad);
 
         QString date = cells[4];
         CutAtMarker(date, m::kTagClose, true);
@@ -128,6 +151,8 @@ QString ParseSalesTable(const QString& markup)
     }
     if (lines.endsWith(kLineBreak))
         lines.chop(kLineBreak.size());
+    if (badField && badField->isEmpty())
+        *badField = bad;
     return lines;
 }
 
@@ -152,12 +177,27 @@ bool ReadPageInfo(const QString& markup, qint32& currentPage, qint32& pageCount)
     return true;
 }
 
-QString BuildPageResult(const QString& markup, qint32& pagesDone)
+qint64 AnnouncedRecords(const QString& markup)
+{
+    if (!markup.contains(m::kPageInfo))
+        return -1;
+    QString pager = markup;
+    CutAtMarker(pager, m::kPageInfo, true);
+    const QString count = CutAtMarker(pager, m::kPageInfoCount, true);
+    const double value = LeadingNumber(count);
+    return value >= 0 && value < 1e15 ? qint64(value) : -1;
+}
+
+QString BuildPageResult(const QString& markup, qint32& pagesDone, QString* badField)
 {
     QString text;
-    if (pagesDone == 0)
-        text = ItemLine(ParseItemFields(markup)) + kLineBreak;
-    text += ParseSalesTable(markup);
+    if (pagesDone == 0) {
+        const ItemDetail item = ParseItemFields(markup);
+        text = ItemLine(item) + kLineBreak;
+        if (badField && badField->isEmpty())
+            *badField = item.badField;
+    }
+    text += ParseSalesTable(markup, badField);
     ++pagesDone;
     if (text.endsWith(kLineBreak))
         text.chop(kLineBreak.size());

@@ -15,6 +15,9 @@ struct ItemDetail
     QString itemType;
     qint32 views = 0;
     qint32 favourites = 0;
+    // The first figure whose number cannot be taken (NaN, infinite, beyond the 32-bit range
+    // of a count), by its name on the page; "" when every figure is sound.
+    QString badField;
 };
 
 ItemDetail ParseItemFields(const QString& markup);
@@ -23,8 +26,10 @@ ItemDetail ParseItemFields(const QString& markup);
 QString ItemLine(const ItemDetail& item);
 
 // The sales records of one page, one line each (price, quantity, date, rate id, buyer),
-// joined by CR LF without a trailing one; "" when the page has no sales table.
-QString ParseSalesTable(const QString& markup);
+// joined by CR LF without a trailing one; "" when the page has no sales table. *badField
+// (when given and still empty) gets the name of the first price or quantity whose number
+// cannot be taken.
+QString ParseSalesTable(const QString& markup, QString* badField = nullptr);
 
 // A sale date with its Chinese units replaced: 2010年4月2日 9点05分07秒 -> 2010-4-2 9:05:07.
 QString ReplaceDateUnits(QString date);
@@ -34,7 +39,11 @@ QString ReplaceDateUnits(QString date);
 bool ReadPageInfo(const QString& markup, qint32& currentPage, qint32& pageCount);
 
 // The lines one page adds to the result: on the first page (pagesDone 0) the item line,
-// then the page's sales records. Adds 1 to pagesDone.
-QString BuildPageResult(const QString& markup, qint32& pagesDone);
+// then the page's sales records. Adds 1 to pagesDone. *badField as for ParseSalesTable,
+// the item figures included.
+QString BuildPageResult(const QString& markup, qint32& pagesDone, QString* badField = nullptr);
+
+// The record count the sales pager announces ("共N条"); -1 without a pager.
+qint64 AnnouncedRecords(const QString& markup);
 
 } // namespace quel::worker

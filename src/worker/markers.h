@@ -61,6 +61,8 @@ inline const DateUnit kDateUnits[] = {
 // The buyer profile.
 inline const QString kBanned = QStringLiteral("ErrorMsg>通告：該用戶已經被查封！</");
 inline const QString kNameCard = QStringLiteral("id=NameCard>");
+// The name card however its tag goes on (a class after the id, say): a profile page holds it.
+inline const QString kNameCardId = QStringLiteral("id=NameCard");
 inline const QString kInfoCard = QStringLiteral("id=infocard>");
 inline const QString kBasicInfo = QStringLiteral(">基本信息<");
 inline const QString kSellerCredit = QStringLiteral(">卖家信用");

@@ -14,9 +14,9 @@ bool isBlank(QChar c)
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
 }
 
-} // namespace
-
-double LeadingNumber(QStringView text)
+// The characters of the leading number (see LeadingNumber), in the C locale's form; "" when
+// the text does not start with one. *rest, when given, is where the number ends.
+std::string leadingDigits(QStringView text, qsizetype* rest = nullptr)
 {
     std::string digits;
     qsizetype i = 0;
@@ -43,7 +43,17 @@ double LeadingNumber(QStringView text)
             break;
         }
     }
-    if (!anyDigit)
+    if (rest)
+        *rest = i;
+    return anyDigit ? digits : std::string();
+}
+
+} // namespace
+
+double LeadingNumber(QStringView text)
+{
+    const std::string digits = leadingDigits(text);
+    if (digits.empty())
         return 0.0;
     // QByteArray::toDouble reads the C locale whatever the user's locale says.
     bool ok = false;
@@ -51,6 +61,28 @@ double LeadingNumber(QStringView text)
     if (!ok || !std::isfinite(value) || value == 0.0)
         return 0.0; // also no "-0"
     return value;
+}
+
+bool NumberOutOfRange(QStringView text, bool whole)
+{
+    const QStringView trimmed = text.trimmed();
+    QStringView word = trimmed;
+    if (word.startsWith(u'-') || word.startsWith(u'+'))
+        word = word.mid(1);
+    if (word.startsWith(u"nan", Qt::CaseInsensitive) || word.startsWith(u"inf", Qt::CaseInsensitive)
+        || word.startsWith(u"∞"))
+        return true;
+    const std::string digits = leadingDigits(trimmed);
+    if (digits.empty())
+        return false; // no number at all: the field is absent, which gives 0
+    // Digits that do not convert can only be too many for a double.
+    bool ok = false;
+    const double value = QByteArray::fromStdString(digits).toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return true;
+    return whole
+        && (std::nearbyint(value) > std::numeric_limits<qint32>::max()
+            || std::nearbyint(value) < std::numeric_limits<qint32>::min());
 }
 
 qint32 RoundToInt32(double value)

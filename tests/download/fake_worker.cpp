@@ -2,6 +2,7 @@
 //   write:TEXT   write TEXT to the result file (via .TMP and rename) and exit
 //   empty        write an empty result file
 //   die          exit without a file (as a worker whose page did not load)
+//   full         exit 5 without a file (as a worker whose result the disk refused)
 //   dir          make a folder where the result file belongs (a file nobody can read)
 //   hang         never finish (noting its pid in ./pids/ when that folder exists)
 //   late:MS:TEXT wait MS milliseconds, then write TEXT
@@ -75,6 +76,8 @@ int main(int argc, char** argv)
         writeResult(out, (qEnvironmentVariable("QUELFETCH_RATE") + '|' + slotFile).toUtf8());
     } else if (job == "die") {
         return 3;
+    } else if (job == "full") {
+        return 5;
     } else if (job == "dir") {
         QDir().mkpath(out);
     } else if (job == "empty") {

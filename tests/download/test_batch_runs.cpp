@@ -4,6 +4,8 @@
 #include "download_test_db.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTcpServer>
 #include <QThread>
 #include <csignal>
@@ -296,4 +298,61 @@ TEST(BatchRuns, SignalsEndTheWorkersKeepTheImportsAndDropTheWorkTables)
             QThread::msleep(50);
         EXPECT_FALSE(quel::test::processAlive(pid.toLongLong())) << pid.toStdString();
     }
+}
+
+TEST(BatchRuns, AWorkerWhoseFileTheDiskRefusedEndsTheRunAsFatal)
+{
+    // Every other worker would download its page only to fail the same way: the run ends at
+    // once with one message, the running workers are ended, nothing else is marked done.
+    BatchFolder f;
+    f.db.addProduct(QStringLiteral("full"));
+    for (int i = 0; i < 4; ++i)
+        f.db.addProduct(QStringLiteral("hang"));
+    f.db.addProduct(QStringLiteral("item:2"));
+    QElapsedTimer clock;
+    clock.start();
+    const BatchResult r
+        = f.run({ QStringLiteral("details"), QStringLiteral("--workers"), QStringLiteral("5") });
+    EXPECT_EQ(r.exitCode, 1) << describe(r).toStdString();
+    EXPECT_LT(clock.elapsed(), 30000);
+    EXPECT_EQ(r.err.count(QStringLiteral("数据文件夹无法写入下载结果")), 1)
+        << describe(r).toStdString();
+    EXPECT_EQ(f.style(QStringLiteral("full")), QString());
+    EXPECT_EQ(f.db.count(QStringLiteral("交易表")), 0);
+    EXPECT_TRUE(quel::test::workerFiles(f.folder()).isEmpty());
+}
+
+TEST(BatchRuns, ASecondRunIntoTheSameDatabaseFileIsRefused)
+{
+    BatchFolder f;
+    f.db.addProduct(QStringLiteral("hang"));
+    f.release();
+    auto first = quel::test::startQuelmar(
+        f.folder(), f.marketUrl(), { QStringLiteral("details") }, kWorker);
+    // The first run holds the lock once it lists its jobs.
+    QElapsedTimer wait;
+    wait.start();
+    while (!QFileInfo::exists(f.databaseFile() + QStringLiteral(".lock")) && wait.elapsed() < 20000)
+        QThread::msleep(20);
+    ASSERT_TRUE(QFileInfo::exists(f.databaseFile() + QStringLiteral(".lock")));
+    const BatchResult second
+        = quel::test::runQuelmar(f.folder(), f.marketUrl(), { QStringLiteral("details") }, kWorker);
+    EXPECT_EQ(second.exitCode, 1) << describe(second).toStdString();
+    EXPECT_TRUE(second.err.contains(QStringLiteral("进程 %1").arg(first->processId())))
+        << describe(second).toStdString();
+    first->terminate();
+    quel::test::finishQuelmar(*first);
+
+    // A run killed outright leaves a lock whose process is gone: the next run goes ahead.
+    auto killed = quel::test::startQuelmar(
+        f.folder(), f.marketUrl(), { QStringLiteral("details") }, kWorker);
+    wait.restart();
+    while (!QFileInfo::exists(f.databaseFile() + QStringLiteral(".lock")) && wait.elapsed() < 20000)
+        QThread::msleep(20);
+    killed->kill();
+    quel::test::finishQuelmar(*killed);
+    f.reopen();
+    f.db.exec(QStringLiteral("DELETE FROM 产品表"));
+    const BatchResult after = f.run({ QStringLiteral("details") });
+    EXPECT_EQ(after.exitCode, 0) << describe(after).toStdString();
 }

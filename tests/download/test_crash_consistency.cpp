@@ -31,9 +31,11 @@ QCoreApplication& app()
 
 constexpr int kProducts = 40;
 
-quel::market::MarketOptions marketOptions(double failRate = 0.0)
+quel::market::MarketOptions marketOptions(
+    double failRate = 0.0, std::vector<quel::market::ScriptedFault> rewrites = {})
 {
     quel::market::MarketOptions o = quel::market::MarketOptions::forTests();
+    o.scriptedFaults = std::move(rewrites);
     o.seed = 7;
     o.products = 120;
     o.salesMax = 120;
@@ -226,8 +228,11 @@ TEST(CrashConsistency, FaultSoakEndsAsACleanRun)
         - int(std::count_if(clean.products.cbegin(), clean.products.cend(),
             [](const QString& figures) { return !figures.section('|', 2, 2).isEmpty(); }));
 
-    // The same marketplace (seed and date) with three requests in ten failing.
-    quel::market::TestServer faulty(marketOptions(0.3));
+    // The same marketplace (seed and date) with three requests in ten failing, and of the
+    // others about one in seven rewritten the way broken sites serve pages.
+    quel::market::MarketOptions faultyOptions = marketOptions(0.3);
+    faultyOptions.rewriteRate = 0.15;
+    quel::market::TestServer faulty(faultyOptions);
     MarketFolder soaked(faulty);
     int runs = 0;
     int missing = kProducts;
@@ -243,4 +248,111 @@ TEST(CrashConsistency, FaultSoakEndsAsACleanRun)
     std::cout << "fault soak: " << runs << " runs until " << missing << " products were missing ("
               << unviewable << " cannot be viewed)" << std::endl;
     expectSameAsClean(clean, snapshot(soaked.databaseFile()));
+}
+
+// Pages that arrive whole to the transport but are cut or not what they claim: the run
+// stores none of them and exits 3, and a rerun on a healthy marketplace ends as the clean
+// run. Rewrites that lose nothing (a record shown on two pages, a pager in a script) leave
+// the clean run's rows at once.
+TEST(CrashConsistency, RewrittenPagesThenAHealthyRerunEndAsACleanRun)
+{
+    app();
+    using quel::market::Fault;
+    quel::market::TestServer healthy(marketOptions());
+    const Snapshot clean = cleanRun(healthy);
+    struct Case
+    {
+        quel::market::ScriptedFault rewrite;
+        bool losesPages;
+    };
+    const Case cases[] = {
+        { { "bid_page=2", -1, Fault::CutClosed }, true },
+        { { "bid_page=1", -1, Fault::LyingLength }, true },
+        { { "tab=deal", -1, Fault::NoRecordTable }, true },
+        { { "bid_page=1", -1, Fault::SelfPager }, true },
+        { { "tab=deal", -1, Fault::ShiftedRows }, false },
+        { { "tab=deal", -1, Fault::ScriptPager }, false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(quel::market::faultName(c.rewrite.fault));
+        quel::market::TestServer rewriting(marketOptions(0, { c.rewrite }));
+        MarketFolder folder(rewriting);
+        const BatchResult first = quel::test::runQuelmar(folder.folder(),
+            QString::fromStdString(rewriting.baseUrl()), { QStringLiteral("details") }, {}, 300000);
+        if (c.losesPages) {
+            EXPECT_EQ(first.exitCode, 3) << describe(first).toStdString();
+            EXPECT_LT(snapshot(folder.databaseFile()).tradeCount, clean.tradeCount);
+            const BatchResult rerun
+                = quel::test::runQuelmar(folder.folder(), QString::fromStdString(healthy.baseUrl()),
+                    { QStringLiteral("details") }, {}, 300000);
+            EXPECT_TRUE(rerun.exitCode == 0 || rerun.exitCode == 3)
+                << describe(rerun).toStdString();
+        }
+        expectSameAsClean(clean, snapshot(folder.databaseFile()));
+    }
+}
+
+// Profiles behind a login wall (HTTP 200, no profile) or cut short: no buyer is stored as
+// coming from nowhere, the run exits 3, and the buyers are offered again, so a rerun on a
+// healthy marketplace stores every profile as a clean run does.
+TEST(CrashConsistency, ProfilesThatAreNoProfilesAreOfferedAgain)
+{
+    app();
+    using quel::market::Fault;
+    quel::market::TestServer healthy(marketOptions());
+    const auto profiles = [](const QString& databaseFile) {
+        QString error;
+        auto db = quel::store::Database::open(
+            databaseFile, QString::fromLatin1(quel::store::kDatabasePassword), &error);
+        EXPECT_TRUE(db) << error.toStdString();
+        QStringList rows;
+        quel::store::Statement st = db
+            ? db->prepare(QStringLiteral("SELECT BCode,BName,Prov,Regi,RDat,LDat FROM 客户表"))
+            : quel::store::Statement();
+        while (st && st.step() == quel::store::StepResult::Row) {
+            QStringList row;
+            for (int i = 0; i < st.columnCount(); ++i)
+                row << st.text(i);
+            rows << row.join('|');
+        }
+        rows.sort();
+        return rows;
+    };
+    // Details first, on the healthy marketplace: the buyers to profile.
+    const auto detailed = [&](MarketFolder& folder) {
+        const BatchResult r = quel::test::runQuelmar(folder.folder(),
+            QString::fromStdString(healthy.baseUrl()), { QStringLiteral("details") }, {}, 300000);
+        EXPECT_TRUE(r.exitCode == 0 || r.exitCode == 3) << describe(r).toStdString();
+    };
+    MarketFolder clean(healthy);
+    detailed(clean);
+    // Every folder starts from the same detailed database.
+    const QString detailedCopy = clean.db.dir.file(QStringLiteral("detailed.mdb"));
+    ASSERT_TRUE(QFile::copy(clean.databaseFile(), detailedCopy));
+    const BatchResult cleanBuyers = quel::test::runQuelmar(clean.folder(),
+        QString::fromStdString(healthy.baseUrl()), { QStringLiteral("buyers") }, {}, 300000);
+    ASSERT_TRUE(cleanBuyers.exitCode == 0 || cleanBuyers.exitCode == 3)
+        << describe(cleanBuyers).toStdString();
+    const QStringList cleanProfiles = profiles(clean.databaseFile());
+    ASSERT_FALSE(cleanProfiles.isEmpty());
+
+    // (Profiles cut short fail their jobs the same way: tests/worker covers them.)
+    for (const Fault fault : { Fault::LoginWall }) {
+        SCOPED_TRACE(quel::market::faultName(fault));
+        quel::market::TestServer walled(marketOptions(0, { { "user_profile", -1, fault } }));
+        MarketFolder folder(healthy);
+        QFile::remove(folder.databaseFile());
+        ASSERT_TRUE(QFile::copy(detailedCopy, folder.databaseFile()));
+        const QStringList before = profiles(folder.databaseFile());
+        const BatchResult r = quel::test::runQuelmar(folder.folder(),
+            QString::fromStdString(walled.baseUrl()), { QStringLiteral("buyers") }, {}, 300000);
+        EXPECT_EQ(r.exitCode, 3) << describe(r).toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("profiles written: 0")))
+            << describe(r).toStdString();
+        EXPECT_EQ(profiles(folder.databaseFile()), before);
+        const BatchResult rerun = quel::test::runQuelmar(folder.folder(),
+            QString::fromStdString(healthy.baseUrl()), { QStringLiteral("buyers") }, {}, 300000);
+        EXPECT_TRUE(rerun.exitCode == 0 || rerun.exitCode == 3) << describe(rerun).toStdString();
+        EXPECT_EQ(profiles(folder.databaseFile()), cleanProfiles);
+    }
 }

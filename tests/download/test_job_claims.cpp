@@ -9,7 +9,10 @@
 #include "store/statement.h"
 #include "support/pg_server.h"
 
+#include <QCoreApplication>
+#include <QProcess>
 #include <QStringList>
+#include <QSysInfo>
 #include <QThread>
 #include <atomic>
 #include <barrier>
@@ -267,4 +270,66 @@ TEST_F(JobClaimsTest, TwoCopiesImportingTheSameNewBuyersAtOnceStoreEachOnce)
     auto trades = db->prepare(QStringLiteral("SELECT COUNT(*) FROM 交易表"));
     ASSERT_EQ(trades.step(), quel::store::StepResult::Row);
     EXPECT_EQ(trades.int64(0), 2 * kProducts * kCodes);
+}
+
+TEST_F(JobClaimsTest, ClaimsOfACopyOnThisMachineWhoseProcessIsGoneAreTakenAtOnce)
+{
+    QUEL_SKIP_WITHOUT_PG_SERVER();
+    // A process of this machine that has ended: its claims are free long before the lease.
+    const QString host = QSysInfo::machineHostName() + QLatin1Char(':');
+    QProcess ended;
+    ended.start(QStringLiteral("true"));
+    ASSERT_TRUE(ended.waitForStarted(5000));
+    const qint64 pid = ended.processId();
+    ASSERT_TRUE(ended.waitForFinished(5000));
+
+    const auto endedPid = [] {
+        QProcess ended;
+        ended.start(QStringLiteral("true"));
+        EXPECT_TRUE(ended.waitForStarted(5000));
+        const qint64 pid = ended.processId();
+        EXPECT_TRUE(ended.waitForFinished(5000));
+        return pid;
+    };
+    JobClaims dead(session(), QStringLiteral("details --all"), 1500, host + QString::number(pid));
+    JobClaims alive(session(), QStringLiteral("details --all"), 1500,
+        host + QString::number(QCoreApplication::applicationPid()));
+    JobClaims elsewhere(
+        session(), QStringLiteral("details --all"), 1500, QStringLiteral("other-host:1"));
+    begin(dead, range(1, 4));
+    EXPECT_EQ(claim(dead, 2), (Ids { 1, 2 }));
+    begin(elsewhere, range(1, 4));
+    EXPECT_EQ(claim(elsewhere, 1), (Ids { 3 }));
+    // A rerun on this machine takes them in list order; another machine's claim stays its own.
+    begin(alive, range(1, 4));
+    EXPECT_EQ(claim(alive, 5), (Ids { 1, 2, 4 }));
+
+    // A copy that dies while this one runs: once nothing else is free, its claims come here.
+    JobClaims later(
+        session(), QStringLiteral("details --all"), 1500, host + QString::number(endedPid()));
+    begin(later, range(5, 6));
+    EXPECT_EQ(claim(later, 5), (Ids { 5, 6 }));
+    QString error;
+    const auto taken = alive.claimOrWait(5, &error);
+    ASSERT_TRUE(taken) << error.toStdString();
+    EXPECT_EQ(taken->ids, (Ids { 5, 6 }));
+    EXPECT_TRUE(taken->othersBusy); // job 3, held by the other machine
+
+    // The collection stays open while a job is unfinished, held or not.
+    for (const qint64 id : { 1, 2, 4, 5, 6 })
+        EXPECT_TRUE(alive.finish(id, true));
+    EXPECT_TRUE(elsewhere.releaseAll());
+    EXPECT_TRUE(alive.end());
+    const auto open = [&] {
+        auto db = session();
+        auto st = db->prepareNative(
+            QStringLiteral("SELECT closed_at IS NULL FROM quelmar_team.collections WHERE id=?"));
+        st.bindInt64(1, alive.collection());
+        return st.step() == quel::store::StepResult::Row && st.value(0).toBool();
+    };
+    EXPECT_TRUE(open());
+    EXPECT_EQ(claim(alive, 5), (Ids { 3 }));
+    EXPECT_TRUE(alive.finish(3, true));
+    EXPECT_TRUE(alive.end());
+    EXPECT_FALSE(open());
 }

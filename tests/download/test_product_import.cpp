@@ -98,7 +98,7 @@ TEST(ProductImport, FirstImportStoresProductRecordsAndNewBuyers)
     EXPECT_TRUE(t.known.contains(QStringLiteral("b1")));
 }
 
-TEST(ProductImport, IncrementalRuleStopsAtTheFirstStoredRecord)
+TEST(ProductImport, EveryRecordNotStoredYetGoesInOnce)
 {
     ImportDb t;
     const QString older = result(
@@ -123,37 +123,56 @@ TEST(ProductImport, IncrementalRuleStopsAtTheFirstStoredRecord)
     EXPECT_EQ(newer.buyers, 2);
     EXPECT_EQ(t.count("交易表"), 4);
 
-    // The newest line equals the newest stored record: nothing, not even the unseen line after it.
+    // A stored line does not end the result: the unseen lines after it and the older ones
+    // (a hole an earlier cut-short result left) go in as well.
     ASSERT_TRUE(t.import(result(
-        { kHead, sale("2010-4-14 10:00:00", "丙", "c"), sale("2010-4-13 11:00:00", "新", "n") })));
-    EXPECT_EQ(t.count("交易表"), 4);
-
-    // Same time as the newest stored but another buyer: stored; an older line is stored while
-    // no match has been met yet, and the match ends the result.
-    ASSERT_TRUE(t.import(result(
-        { kHead, sale("2010-4-14 10:00:00", "戊", "e"), sale("2010-4-01 10:00:00", "旧", "o"),
-            sale("2010-4-14 10:00:00", "丙", "c"), sale("2010-3-01 10:00:00", "更旧", "p") })));
+        { kHead, sale("2010-4-14 10:00:00", "丙", "c"), sale("2010-4-13 11:00:00", "新", "n"),
+            sale("2010-4-12 10:00:00", "甲", "a"), sale("2010-4-01 10:00:00", "旧", "o") })));
     EXPECT_EQ(t.count("交易表"), 6);
+    EXPECT_TRUE(t.trades().contains("新@2010-04-13 11:00:00"));
     EXPECT_TRUE(t.trades().contains("旧@2010-04-01 10:00:00"));
-    EXPECT_FALSE(t.trades().join(',').contains("更旧"));
+
+    // Same time and buyer as a stored trade but another price or quantity: another trade.
+    ASSERT_TRUE(t.import(result({ kHead, sale("2010-4-14 10:00:00", "丙", "c", "13", "1"),
+        sale("2010-4-14 10:00:00", "丙", "c", "12.5", "3") })));
+    EXPECT_EQ(t.count("交易表"), 8);
 }
 
-TEST(ProductImport, RepeatedTimeAndBuyer)
+TEST(ProductImport, ARecordTwoPagesShowedGoesInOnce)
 {
-    // Without stored records every line is stored, repeats included.
+    // The last record of a page shown again at the top of the next one.
     ImportDb t;
     const QString twice = result(
-        { kHead, sale("2010-4-12 10:00:00", "甲", "a"), sale("2010-4-12 10:00:00", "甲", "a") });
-    ASSERT_TRUE(t.import(twice));
-    EXPECT_EQ(t.count("交易表"), 2);
-    EXPECT_EQ(t.count("客户表"), 1);
+        { kHead, sale("2010-4-12 10:00:00", "甲", "a"), sale("2010-4-11 10:00:00", "乙", "b"),
+            sale("2010-4-11 10:00:00", "乙", "b"), sale("2010-4-10 10:00:00", "丙", "c") });
+    ImportCounts counts;
+    ASSERT_TRUE(t.import(twice, &counts));
+    EXPECT_EQ(counts.records, 3);
+    EXPECT_EQ(t.trades(),
+        (QStringList {
+            "甲@2010-04-12 10:00:00", "乙@2010-04-11 10:00:00", "丙@2010-04-10 10:00:00" }));
+    EXPECT_EQ(t.count("客户表"), 3);
+}
 
-    // With stored records, the second of two new equal lines matches the first and ends storing.
-    ImportDb u;
-    ASSERT_TRUE(u.import(result({ kHead, sale("2010-4-01 10:00:00", "乙", "b") })));
-    ASSERT_TRUE(u.import(result({ kHead, sale("2010-4-12 10:00:00", "甲", "a"),
-        sale("2010-4-12 10:00:00", "甲", "a"), sale("2010-4-05 10:00:00", "丙", "c") })));
-    EXPECT_EQ(u.trades(), (QStringList { "乙@2010-04-01 10:00:00", "甲@2010-04-12 10:00:00" }));
+TEST(ProductImport, AWholeResultOverAnEarlierHalfOneLeavesTheWholeRecord)
+{
+    QStringList lines;
+    for (int i = 0; i < 40; ++i)
+        lines << sale(
+            QStringLiteral("2010-4-%1 10:%2:00").arg(28 - i / 2).arg(i % 60, 2, 10, QChar('0')),
+            QStringLiteral("买家%1").arg(i), QStringLiteral("c%1").arg(i % 7));
+    ImportDb clean;
+    ASSERT_TRUE(clean.import(result(QStringList { kHead } + lines)));
+
+    // The first import got the first half only, then the whole record came.
+    ImportDb repaired;
+    ASSERT_TRUE(repaired.import(result(QStringList { kHead } + lines.mid(0, 17))));
+    ASSERT_TRUE(repaired.import(result(QStringList { kHead } + lines)));
+    const QString all
+        = QStringLiteral("SELECT PID,BCode,Buyer,Dat,Pri,Num FROM 交易表 ORDER BY Dat,Buyer");
+    EXPECT_EQ(repaired.rows(all), clean.rows(all));
+    EXPECT_EQ(repaired.rows(QStringLiteral("SELECT BCode FROM 客户表 ORDER BY BCode")),
+        clean.rows(QStringLiteral("SELECT BCode FROM 客户表 ORDER BY BCode")));
 }
 
 TEST(ProductImport, HeadLineVariants)

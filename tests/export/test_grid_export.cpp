@@ -2,11 +2,13 @@
 #include "export/chart_image.h"
 #include "export/column_name.h"
 #include "export/grid_export.h"
-#include "shell/app_fixture.h"
-#include "support/temp_dir.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
+#include "shell/app_fixture.h"
+#include "support/failing_device.h"
+#include "support/temp_dir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -194,4 +196,92 @@ TEST(JpegTest, ChartsAreSavedAsJpegUnderAJpgName)
 }
 
 } // namespace
+} // namespace quel::exports
+
+namespace quel::exports {
+namespace {
+
+// A grid of about 1.5 MB of CSV: more than one block of the writers.
+void fillLargeGrid(views::GridModel& grid, int rows = 20000)
+{
+    std::vector<QStringList> lines;
+    for (int i = 0; i < rows; ++i)
+        lines.push_back({ QString::number(i), QString::number(i + 1),
+            QStringLiteral("诺基亚 N73 黑色 全新正品 %1").arg(i), QStringLiteral("1650.50"),
+            QString::number(i % 97) });
+    fillGrid(grid, lines);
+}
+
+using WriterTo = bool (*)(const views::GridModel&, QIODevice&, Feedback&, QString*);
+
+bool excelTo(const views::GridModel& grid, QIODevice& out, Feedback& feedback, QString* error)
+{
+    return WriteGridExcelTo(grid, out, kSheetName, feedback, error);
+}
+
+} // namespace
+
+TEST(ExportOnAFullDisk, EveryWriterReportsTheFirstRefusedWrite)
+{
+    views::GridModel grid;
+    fillLargeGrid(grid);
+    SilentFeedback feedback;
+    for (const WriterTo writer : { WriterTo(&WriteGridCsvTo), WriterTo(&excelTo) }) {
+        for (const qint64 capacity : { qint64(0), qint64(3), qint64(4096), qint64(300000) }) {
+            SCOPED_TRACE(capacity);
+            test::FailingDevice device(capacity);
+            QString error;
+            EXPECT_FALSE(writer(grid, device, feedback, &error));
+            EXPECT_EQ(error, QStringLiteral("磁盘已满"));
+            EXPECT_LE(device.written().size(), capacity);
+        }
+        // With room enough the same writer succeeds.
+        test::FailingDevice roomy(64 << 20);
+        QString error;
+        EXPECT_TRUE(writer(grid, roomy, feedback, &error)) << error.toStdString();
+        EXPECT_EQ(roomy.refusals(), 0);
+    }
+}
+
+// A small filesystem of its own (mounting needs root; elsewhere the test is skipped): a
+// full disk never replaces a good file with a shorter one.
+TEST(ExportOnAFullDisk, TheOldFileStaysWhenTheNewOneDoesNotFit)
+{
+    test::TempDir dir;
+    const QString mount = dir.file("small");
+    QDir().mkpath(mount);
+    if (QProcess::execute("mount", { "-t", "tmpfs", "-o", "size=256k", "tmpfs", mount }) != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    struct Unmount
+    {
+        QString path;
+        ~Unmount() { QProcess::execute("umount", { path }); }
+    } unmount { mount };
+
+    views::GridModel small;
+    fillGrid(small, { { "7", "1", "诺基亚", "1650.00", "80" } });
+    views::GridModel large;
+    fillLargeGrid(large);
+    SilentFeedback feedback;
+    for (const QString& name : { QStringLiteral("out.csv"), QStringLiteral("out.xlsx") }) {
+        SCOPED_TRACE(name.toStdString());
+        const QString path = mount + u'/' + name;
+        QString error;
+        ASSERT_TRUE(WriteGridFile(small, path, kSheetName, feedback, &error))
+            << error.toStdString();
+        QFile before(path);
+        ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+        const QByteArray good = before.readAll();
+        before.close();
+
+        EXPECT_FALSE(WriteGridFile(large, path, kSheetName, feedback, &error));
+        EXPECT_EQ(error, QStringLiteral("磁盘已满"));
+        QFile after(path);
+        ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+        EXPECT_EQ(after.readAll(), good);
+        // No staging copy is left behind to fill the disk further.
+        EXPECT_EQ(QDir(mount).entryList(QDir::Files).size(), name.endsWith("csv") ? 1 : 2);
+    }
+}
+
 } // namespace quel::exports

@@ -130,6 +130,9 @@ TEST(MarketServerFaults, EachFaultReachesTheClientAsItsKind)
         case Fault::None:
         case Fault::Unavailable: // scripted only
             ADD_FAILURE() << "a request passed at fail rate 1";
+            break;
+        default: // page rewrites come only from a rewrite rate or a script
+            ADD_FAILURE() << "a page rewrite without a rewrite rate";
         }
         ++seen[static_cast<std::size_t>(fault)];
     }
@@ -257,4 +260,38 @@ TEST(MarketServerFaults, RateLimitAnswers429WithRetryAfterAndScriptedFaultsHitTh
     ASSERT_TRUE(second);
     EXPECT_EQ(second->status, 200);
     EXPECT_EQ(market.server().counters().faults[static_cast<std::size_t>(Fault::Unavailable)], 1u);
+}
+
+TEST(MarketRewrites, NamedOnTheCommandLineAndCutBodiesEndWithoutTheirClose)
+{
+    const ParsedOptions parsed = parseMarketArguments({ "--rewrite", "cut-closed@bid_page=2",
+        "--rewrite", "login-wall", "--rewrite-rate", "0.2" });
+    ASSERT_TRUE(parsed.error.empty()) << parsed.error;
+    ASSERT_EQ(parsed.options.scriptedFaults.size(), 2u);
+    EXPECT_EQ(parsed.options.scriptedFaults[0].fault, Fault::CutClosed);
+    EXPECT_EQ(parsed.options.scriptedFaults[0].targetPart, "bid_page=2");
+    EXPECT_EQ(parsed.options.scriptedFaults[0].attempt, -1);
+    EXPECT_EQ(parsed.options.scriptedFaults[1].targetPart, "");
+    EXPECT_DOUBLE_EQ(parsed.options.rewriteRate, 0.2);
+    EXPECT_FALSE(parseMarketArguments({ "--rewrite", "no-such-thing" }).error.empty());
+
+    // Cut without a length: the close ends the body half way, before </html>; under a lying
+    // length the announced half arrives and looks whole.
+    MarketOptions o = MarketOptions::forTests();
+    o.scriptedFaults = { { "id=", -1, Fault::CutClosed } };
+    TestServer cut(o);
+    const std::string path = "/item.htm?id=" + cut.catalogue().products()[0].code + "&page_size=90";
+    const std::string got = rawGet(cut.port(), path);
+    EXPECT_EQ(got.find("Content-Length: "), std::string::npos);
+    EXPECT_EQ(got.find("</html>"), std::string::npos);
+    EXPECT_NE(got.find("<html"), std::string::npos);
+
+    o.scriptedFaults = { { "id=", -1, Fault::LyingLength } };
+    TestServer lying(o);
+    const std::string half = rawGet(lying.port(), path);
+    const auto headEnd = half.find("\r\n\r\n");
+    const auto length = half.find("Content-Length: ");
+    ASSERT_NE(length, std::string::npos);
+    EXPECT_EQ(half.size() - headEnd - 4, std::stoul(half.substr(length + 16)));
+    EXPECT_EQ(half.find("</html>"), std::string::npos);
 }

@@ -295,3 +295,24 @@ TEST_F(ProductSearchTest, BatchSearchReportsWhetherItRan)
     EXPECT_EQ(batch({ q("手机") }, &out), 1);
     EXPECT_TRUE(out.contains(q("无法打开搜索页"))) << out.toStdString();
 }
+
+TEST_F(ProductSearchTest, APagerThatLeadsBackStopsTheSearchWithAWarning)
+{
+    // From page 2 on, "下一页" leads back to page 1: pages 1 and 2 are stored, then the walk
+    // meets page 1 again and stops instead of storing it as page 3.
+    quel::market::MarketOptions o = quel::market::MarketOptions::forTests();
+    o.scriptedFaults = { { "page=2", -1, quel::market::Fault::SearchLoop } };
+    quel::market::TestServer looping(o);
+    ASSERT_TRUE(looping.isRunning());
+    quel::web::SetMarket(quel::web::MarketAt(q(looping.baseUrl())));
+    const QString keyword = q(quel::market::Fixtures::threePageKeyword());
+    const SearchReport report = search(keyword, QString());
+    EXPECT_EQ(report.end, SearchEnd::Looped);
+    EXPECT_EQ(report.pagesStored, 2);
+    EXPECT_TRUE(SearchSummary(report).contains(q("可能不全")));
+
+    QString out;
+    QTextStream err(&out);
+    EXPECT_EQ(RunSearchBatch(m_db.db(), m_db.folder(), { keyword }, err), 3);
+    EXPECT_TRUE(out.contains(q("警告"))) << out.toStdString();
+}

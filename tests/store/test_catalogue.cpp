@@ -86,6 +86,26 @@ TEST_F(CatalogueTest, EmptyOrMalformedCatalogueCountsAsMissing)
     }
 }
 
+TEST_F(CatalogueTest, LineBreaksAndBlankLinesAroundTheRecordsAreIgnored)
+{
+    // What an editor leaves: a final line break, blank lines before and between records.
+    touch(QStringLiteral("DATA1.mdb"));
+    m_dir.write(QStringLiteral("DB.txt"),
+        (QStringLiteral("\r\n服装") + kSep + path(QStringLiteral("DATA1.mdb")) + "\n\n" + kSep
+            + QStringLiteral("默认") + kSep + path(QStringLiteral("DATA.mdb")) + "\r\n\r\n")
+            .toUtf8());
+    Catalogue catalogue(m_dir.path());
+    catalogue.LoadCurrentDatabase();
+    EXPECT_EQ(catalogue.currentDatabaseFile(), QStringLiteral("DATA1.mdb"));
+    EXPECT_EQ(catalogue.currentDatabasePath(), path(QStringLiteral("DATA1.mdb")));
+    EXPECT_EQ(catalogue.names(), (QStringList { QStringLiteral("服装"), QStringLiteral("默认") }));
+    // The next change writes the catalogue back without them.
+    EXPECT_TRUE(catalogue.SelectCatalogueEntry(QStringLiteral("默认")));
+    EXPECT_EQ(catalogueFields(),
+        (QStringList { QStringLiteral("默认"), path(QStringLiteral("DATA.mdb")),
+            QStringLiteral("服装"), path(QStringLiteral("DATA1.mdb")) }));
+}
+
 TEST_F(CatalogueTest, NewDatabaseNamesAndFiles)
 {
     touch(QStringLiteral("DATA1.mdb"));

@@ -67,7 +67,9 @@ FixtureServer::FixtureServer()
                 "<html><body>没有这个网页</body></html>", "text/html; charset=utf-8");
             return;
         }
-        response.set_content(page.toStdString(), "text/html; charset=utf-8");
+        // The fixed pages are body fragments; served, they end as a whole page does.
+        response.set_content(
+            "<html><body>" + page.toStdString() + "</body></html>\n", "text/html; charset=utf-8");
     });
     m_port = m_server->bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { m_server->listen_after_bind(); });

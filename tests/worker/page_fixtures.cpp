@@ -48,6 +48,8 @@ QByteArray walkPages(const QStringList& pages)
         switch (walk.step(pageMarkup(page), false)) {
         case ItemWalk::Action::WriteEmpty:
             return {};
+        case ItemWalk::Action::Fail:
+            return "FAIL " + walk.failure().toUtf8();
         case ItemWalk::Action::Finish:
             return walk.result().toUtf8();
         case ItemWalk::Action::OpenSalesRecord:

@@ -27,7 +27,8 @@ QString pageMarkup(const QString& name);
 QByteArray expectedResult(const QString& name);
 
 // Runs the item walk over pages given in the order the clicks would load them and returns
-// the bytes the result file would hold ("" for an empty result).
+// the bytes the result file would hold ("" for an empty result, "FAIL " and the reason for a
+// failed job).
 QByteArray walkPages(const QStringList& pages);
 
 } // namespace quel::worker::test

@@ -2,6 +2,7 @@
 #include "worker/item_page.h"
 #include "worker/item_walk.h"
 
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 using namespace quel::worker;
@@ -45,31 +46,84 @@ TEST(ItemWalk, NotViewableDiscardsWhatWasGathered)
     EXPECT_TRUE(walk.result().isEmpty());
 }
 
-TEST(ItemWalk, ClicksForTheSalesRecordUntilTakenAsIs)
+TEST(ItemWalk, ClicksForTheSalesRecordAndFailsWhenItNeverShows)
 {
+    // A sales tab that shows neither its table nor the "no sales yet" notice (a login page
+    // in its place) would be stored as an item that never sold: the job fails instead.
     ItemWalk walk;
     const QString page = pageMarkup("item_a.html");
     EXPECT_EQ(walk.step(page, false), ItemWalk::Action::OpenSalesRecord);
     EXPECT_EQ(walk.step(page, false), ItemWalk::Action::OpenSalesRecord);
-    EXPECT_EQ(walk.step(page, true), ItemWalk::Action::Finish);
-    EXPECT_EQ(walk.result(), "15〗★〖42〗★〖25〗★〖全新〗★〖1234〗★〖88〗★〖12");
+    EXPECT_EQ(walk.step(page, true), ItemWalk::Action::Fail);
+    EXPECT_TRUE(walk.failure().contains(QStringLiteral("成交记录没有显示")));
+    EXPECT_TRUE(walk.result().isEmpty());
 
-    // A failed load gives an empty body; taken as it is it yields an item line of zeros.
     ItemWalk failed;
-    EXPECT_EQ(failed.step(QString(), true), ItemWalk::Action::Finish);
-    EXPECT_EQ(failed.result(), "0〗★〖0〗★〖0〗★〖〗★〖0〗★〖0〗★〖0");
+    EXPECT_EQ(failed.step(QString(), true), ItemWalk::Action::Fail);
+}
+
+TEST(ItemWalk, FewerRecordsThanAnnouncedFailTheJobMoreDoNot)
+{
+    // Four records over two pages whose pager announces five.
+    QString first = pageMarkup("item_a_s1.html");
+    QString second = pageMarkup("item_a_s2.html");
+    second.replace("共5条 2/3", "共5条 2/2");
+    ItemWalk shortWalk;
+    ASSERT_EQ(shortWalk.step(first, false), ItemWalk::Action::NextPage);
+    EXPECT_EQ(shortWalk.step(second, false), ItemWalk::Action::Fail);
+    EXPECT_EQ(shortWalk.failure(), QStringLiteral("成交记录不全（读到 4 条，网页上共 5 条）"));
+    EXPECT_TRUE(shortWalk.result().isEmpty());
+
+    // The smallest count counts: a sale arriving during the walk raises the later pages'
+    // count, and more records than the first page announced is fine.
+    first.replace("共5条 1/3", "共3条 1/3");
+    ItemWalk grown;
+    ASSERT_EQ(grown.step(first, false), ItemWalk::Action::NextPage);
+    EXPECT_EQ(grown.step(second, false), ItemWalk::Action::Finish);
+
+    // A record shown on two pages counts once: the pages hold three distinct records.
+    QString repeated = pageMarkup("item_a_s1.html");
+    repeated.replace("共5条 1/3", "共4条 1/3");
+    ItemWalk twice;
+    ASSERT_EQ(twice.step(repeated, false), ItemWalk::Action::NextPage);
+    QString again = repeated;
+    again.replace("共4条 1/3", "共4条 2/2");
+    EXPECT_EQ(twice.step(again, false), ItemWalk::Action::Fail);
+    EXPECT_EQ(twice.distinctRecords(), 2);
+
+    // end(): a walk whose next link leads nowhere is judged the same way.
+    ItemWalk ended;
+    ASSERT_EQ(ended.step(pageMarkup("item_a_s1.html"), false), ItemWalk::Action::NextPage);
+    EXPECT_EQ(ended.end(), ItemWalk::Action::Fail);
+}
+
+TEST(ItemWalk, AFigureThatIsNoNumberFailsTheJobWithItsName)
+{
+    const QString page = pageMarkup("item_a_s1.html");
+    QString price = page;
+    price.replace(QRegularExpression("id=J_StrPrice>[^<]*<"), "id=J_StrPrice>NaN<");
+    ItemWalk nan;
+    EXPECT_EQ(nan.step(price, false), ItemWalk::Action::Fail);
+    EXPECT_TRUE(nan.failure().contains(QStringLiteral("“价格”"))) << nan.failure().toStdString();
+
+    QString quantity = page;
+    quantity.replace(
+        QRegularExpression("<TD class=quantity>[0-9]+"), "<TD class=quantity>99999999999999999999");
+    ItemWalk huge;
+    EXPECT_EQ(huge.step(quantity, false), ItemWalk::Action::Fail);
+    EXPECT_TRUE(huge.failure().contains(QStringLiteral("“数量”"))) << huge.failure().toStdString();
 }
 
 TEST(ItemWalk, FirstPageAlwaysClicksOnThenThePagerDecides)
 {
     // A pager that claims one page still gets the click from page 1.
     QString page = pageMarkup("item_a_s1.html");
-    page.replace("共5条 1/3", "共5条 1/1");
+    page.replace("共5条 1/3", "共4条 1/1");
     ItemWalk walk;
     EXPECT_EQ(walk.step(page, false), ItemWalk::Action::NextPage);
     // From page 2 on, the pager's current page reaching its count ends the walk.
     QString second = pageMarkup("item_a_s2.html");
-    second.replace("共5条 2/3", "共5条 2/2");
+    second.replace("共5条 2/3", "共4条 2/2");
     EXPECT_EQ(walk.step(second, false), ItemWalk::Action::Finish);
     EXPECT_EQ(walk.pagesDone(), 2);
 }
@@ -80,8 +134,10 @@ TEST(ItemWalk, APageWithoutPagerTextNeverRestartsTheCount)
     // must not take other numbers for it and write the item line a second time.
     QString second = pageMarkup("item_a_s2.html");
     second.replace("<SPAN class=page-info>共5条 2/3</SPAN>", "");
+    QString first = pageMarkup("item_a_s1.html");
+    first.replace("共5条 1/3", "共4条 1/3");
     ItemWalk walk;
-    ASSERT_EQ(walk.step(pageMarkup("item_a_s1.html"), false), ItemWalk::Action::NextPage);
+    ASSERT_EQ(walk.step(first, false), ItemWalk::Action::NextPage);
     EXPECT_EQ(walk.step(second, false), ItemWalk::Action::Finish);
     EXPECT_EQ(walk.result().count("〗★〖全新〗★〖"), 1);
     EXPECT_EQ(walk.pagesDone(), 2);

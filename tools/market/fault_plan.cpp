@@ -2,6 +2,9 @@
 
 #include "market/rng.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace quel::market {
 
 const char* faultName(Fault fault)
@@ -19,13 +22,52 @@ const char* faultName(Fault fault)
         return "stalled";
     case Fault::Unavailable:
         return "http-503";
+    case Fault::LoginWall:
+        return "login-wall";
+    case Fault::NoRecordTable:
+        return "no-record-table";
+    case Fault::CutClosed:
+        return "cut-closed";
+    case Fault::LyingLength:
+        return "lying-length";
+    case Fault::ShiftedRows:
+        return "shifted-rows";
+    case Fault::SelfPager:
+        return "self-pager";
+    case Fault::ScriptPager:
+        return "script-pager";
+    case Fault::SearchLoop:
+        return "search-loop";
     }
     return "none";
 }
 
-FaultPlan::FaultPlan(std::uint64_t seed, double rate, std::vector<ScriptedFault> script)
+namespace {
+
+constexpr Fault kRewrites[]
+    = { Fault::LoginWall, Fault::NoRecordTable, Fault::CutClosed, Fault::LyingLength,
+          Fault::ShiftedRows, Fault::SelfPager, Fault::ScriptPager, Fault::SearchLoop };
+
+} // namespace
+
+bool isRewrite(Fault fault)
+{
+    return std::find(std::begin(kRewrites), std::end(kRewrites), fault) != std::end(kRewrites);
+}
+
+Fault rewriteByName(std::string_view name)
+{
+    for (const Fault fault : kRewrites)
+        if (name == faultName(fault))
+            return fault;
+    return Fault::None;
+}
+
+FaultPlan::FaultPlan(
+    std::uint64_t seed, double rate, std::vector<ScriptedFault> script, double rewriteRate)
     : m_seed(seed)
     , m_rate(rate)
+    , m_rewriteRate(rewriteRate)
     , m_script(std::move(script))
 { }
 
@@ -35,6 +77,11 @@ Fault FaultPlan::decide(std::string_view target, std::uint64_t attempt) const
         if (target.find(s.targetPart) != std::string_view::npos
             && (s.attempt < 0 || std::uint64_t(s.attempt) == attempt))
             return s.fault;
+    }
+    if (m_rewriteRate > 0) {
+        Rng rewrite { m_seed, 0x5e7e1ULL, hashText(target), attempt };
+        if (rewrite.chance(m_rewriteRate))
+            return kRewrites[rewrite.between(0, int(std::size(kRewrites)) - 1)];
     }
     if (m_rate <= 0)
         return Fault::None;
@@ -55,7 +102,7 @@ Fault FaultPlan::decide(std::string_view target, std::uint64_t attempt) const
 
 Fault FaultPlan::next(std::string_view target)
 {
-    if (m_rate <= 0 && m_script.empty())
+    if (m_rate <= 0 && m_rewriteRate <= 0 && m_script.empty())
         return Fault::None;
     std::uint64_t attempt = 0;
     {

@@ -68,6 +68,15 @@ std::string marketUsage()
            "  --delay-ms N             delay every response by N ms\n"
            "  --fail-rate F            answer this share (0..1) of requests with a fault:\n"
            "                           HTTP 500, dropped connection, truncated body, stall\n"
+           "  --rewrite-rate F         rewrite this share (0..1) of pages the way broken sites\n"
+           "                           serve them: login wall, sales table missing, body cut\n"
+           "                           without length, lying Content-Length, rows shifted\n"
+           "                           between pages, self-linking or scripted pager, search\n"
+           "                           pager back to page 1\n"
+           "  --rewrite KIND[@PART]    rewrite every page whose address holds PART (default:\n"
+           "                           every page) with KIND (login-wall, no-record-table,\n"
+           "                           cut-closed, lying-length, shifted-rows, self-pager,\n"
+           "                           script-pager, search-loop); may be repeated\n"
            "  --stall-ms N             how long a stalled response hangs (default 30000)\n"
            "  --rate-limit N           serve at most N requests per second; answer the others\n"
            "                           with HTTP 429 and Retry-After (default: no limit)\n"
@@ -138,6 +147,17 @@ ParsedOptions parseMarketArguments(const std::vector<std::string>& args)
             ok = !value.empty() && *end == '\0' && o.rateLimit >= 0 && o.rateLimit <= 1e6;
         } else if (name == "--fail-rate") {
             ok = readRate(value, o.failRate);
+        } else if (name == "--rewrite-rate") {
+            ok = readRate(value, o.rewriteRate);
+        } else if (name == "--rewrite") {
+            const auto at = value.find('@');
+            ScriptedFault rewrite;
+            rewrite.fault = rewriteByName(value.substr(0, at));
+            rewrite.attempt = -1;
+            if (at != std::string::npos)
+                rewrite.targetPart = value.substr(at + 1);
+            ok = rewrite.fault != Fault::None;
+            o.scriptedFaults.push_back(rewrite);
         } else {
             parsed.error = "unknown argument " + name;
             return parsed;

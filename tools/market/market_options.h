@@ -24,6 +24,7 @@ struct MarketOptions
     int port = 0; // 0 picks a free port
     int delayMs = 0; // added to every request
     double failRate = 0.0; // share of requests answered with a fault
+    double rewriteRate = 0.0; // share of requests whose page is rewritten (see Fault)
     int stallMs = 30000; // how long a stalled response holds the connection
     // Requests per second served; above it the answer is HTTP 429 with Retry-After (0: no
     // limit).

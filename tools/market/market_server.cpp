@@ -118,12 +118,12 @@ struct MarketServer::Impl
     explicit Impl(const MarketOptions& o)
         : options(o)
         , catalogue(o)
-        , faults(o.seed, o.failRate, o.scriptedFaults)
+        , faults(o.seed, o.failRate, o.scriptedFaults, o.rewriteRate)
     { }
 
     void handle(const httplib::Request& req, httplib::Response& res);
     Page lookup(const httplib::Request& req, const std::string& base);
-    Page render(const httplib::Request& req, const std::string& base);
+    Page render(const httplib::Request& req, const std::string& base, Fault rewrite = Fault::None);
     bool sleepUnlessStopped(int ms);
     bool overRateLimit();
     void log(std::string_view line);
@@ -149,7 +149,7 @@ struct MarketServer::Impl
     std::atomic<bool> hasLogSink { false };
 
     std::atomic<std::uint64_t> requests { 0 };
-    std::array<std::atomic<std::uint64_t>, 6> faultCounts {};
+    std::array<std::atomic<std::uint64_t>, kFaultKinds> faultCounts {};
     std::atomic<std::uint64_t> rateLimited { 0 };
 
     std::mutex rateMutex;
@@ -192,9 +192,9 @@ void MarketServer::Impl::log(std::string_view line)
     }
 }
 
-Page MarketServer::Impl::render(const httplib::Request& req, const std::string& base)
+Page MarketServer::Impl::render(const httplib::Request& req, const std::string& base, Fault rewrite)
 {
-    const PageRenderer pages(catalogue, base);
+    const PageRenderer pages(catalogue, base, rewrite);
     const std::string& path = req.path;
     Page page;
     std::string html;
@@ -229,7 +229,8 @@ Page MarketServer::Impl::render(const httplib::Request& req, const std::string& 
         address.pageSize = intParam(req, "page_size", 15, 1, 200);
         const int salesPage = param("tab") == "deal" ? intParam(req, "bid_page", 1, 1, 1000000) : 0;
         if (const Product* p = catalogue.findProduct(id)) {
-            html = pages.item(*p, address, salesPage);
+            html = rewrite == Fault::LoginWall ? pages.loginWall()
+                                               : pages.item(*p, address, salesPage);
         } else {
             Product unknown;
             unknown.viewable = false;
@@ -238,7 +239,7 @@ Page MarketServer::Impl::render(const httplib::Request& req, const std::string& 
         }
     } else if (path == "/member/user_profile.php") {
         if (const Buyer* b = catalogue.findBuyer(param("user_id"))) {
-            html = pages.profile(*b);
+            html = rewrite == Fault::LoginWall ? pages.loginWall() : pages.profile(*b);
         } else {
             html = pages.notFound("会员");
             page.status = 404;
@@ -331,6 +332,8 @@ void MarketServer::Impl::handle(const httplib::Request& req, httplib::Response& 
             utf8ToGbk(PageRenderer(catalogue, base).serverError()));
         if (fault == Fault::Unavailable)
             res.set_header("Retry-After", std::to_string(options.retryAfterSeconds));
+    } else if (isRewrite(fault) && fault != Fault::CutClosed && fault != Fault::LyingLength) {
+        page = render(req, base, fault); // never cached: the same address serves whole later
     } else {
         page = lookup(req, base);
     }
@@ -341,6 +344,12 @@ void MarketServer::Impl::handle(const httplib::Request& req, httplib::Response& 
     case Fault::None:
     case Fault::ServerError:
     case Fault::Unavailable:
+    case Fault::LoginWall:
+    case Fault::NoRecordTable:
+    case Fault::ShiftedRows:
+    case Fault::SelfPager:
+    case Fault::ScriptPager:
+    case Fault::SearchLoop:
         // A fixed-length provider goes out as it stands: the library would otherwise compress
         // every answer anew (brotli at its highest level costs ~0.3 s for an item page), and
         // the server would become the bottleneck of every pipeline run on loopback.
@@ -363,6 +372,22 @@ void MarketServer::Impl::handle(const httplib::Request& req, httplib::Response& 
                     return false;
                 sink.write(body->data() + offset, half - offset);
                 return true;
+            });
+        break;
+    case Fault::CutClosed:
+        // No length announced: the close after half the body looks like the page's end.
+        res.set_content_provider(kContentType, [body](std::size_t offset, httplib::DataSink& sink) {
+            const std::size_t half = body->size() / 2;
+            if (offset < half)
+                sink.write(body->data() + offset, half - offset);
+            sink.done();
+            return true;
+        });
+        break;
+    case Fault::LyingLength:
+        res.set_content_provider(body->size() / 2, kContentType,
+            [body](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                return sink.write(body->data() + offset, length);
             });
         break;
     case Fault::Stalled:

@@ -53,7 +53,7 @@ public:
     struct Counters
     {
         std::uint64_t requests = 0;
-        std::array<std::uint64_t, 6> faults {}; // indexed by Fault
+        std::array<std::uint64_t, kFaultKinds> faults {}; // indexed by Fault
         std::uint64_t rateLimited = 0; // answered 429
     };
     Counters counters() const;

@@ -83,9 +83,10 @@ std::string money(double value)
     return buf;
 }
 
-PageRenderer::PageRenderer(const Catalogue& catalogue, std::string base)
+PageRenderer::PageRenderer(const Catalogue& catalogue, std::string base, Fault rewrite)
     : m_catalogue(catalogue)
     , m_base(std::move(base))
+    , m_rewrite(rewrite)
 { }
 
 std::string PageRenderer::document(std::string_view title, std::string_view body) const
@@ -219,8 +220,10 @@ std::string PageRenderer::searchResults(
     if (page > 1)
         body += " <a href=\"" + escapeAttribute(searchBase + searchQuery(keyword, nick, page - 1))
             + "\" class=\"page-prev\">上一页</a>";
+    // A broken pager leads from every later page back to the first.
+    const int nextPage = m_rewrite == Fault::SearchLoop && page > 1 ? 1 : page + 1;
     if (page < pages)
-        body += " <a href=\"" + escapeAttribute(searchBase + searchQuery(keyword, nick, page + 1))
+        body += " <a href=\"" + escapeAttribute(searchBase + searchQuery(keyword, nick, nextPage))
             + "\" class=\"page-next\">下一页</a>";
     else
         body += " <span class=\"page-end\">下一页</span>";
@@ -286,17 +289,29 @@ std::string PageRenderer::item(const Product& p, const ItemAddress& address, int
     }
 
     body += "<div class=\"deal-record\">\n";
+    if (m_rewrite == Fault::NoRecordTable) {
+        body += "<p class=\"login-tip\">您需要<a href=\"" + m_base
+            + "/member/login.jhtml\">登录</a>才能查看成交记录。</p>\n</div>\n";
+        return document(p.title, body);
+    }
     if (sales->empty()) {
         body += "<p class=\"deal-empty\">暂时还没有买家购买此宝贝。</p>\n</div>\n";
         return document(p.title, body);
     }
-    const int pages = salesPageCount(p, address.pageSize);
+    // A sale arriving between two page loads pushes every later page down by one record: the
+    // pages from 2 on start one record earlier and announce one more.
+    const std::size_t shift = m_rewrite == Fault::ShiftedRows && salesPage >= 2 ? 1 : 0;
+    const std::size_t announced = sales->size() + shift;
+    const int pages = static_cast<int>(std::max<std::size_t>(1,
+        (announced + static_cast<std::size_t>(address.pageSize) - 1)
+            / static_cast<std::size_t>(address.pageSize)));
     salesPage = std::min(salesPage, pages);
     body += "<table class=\"tb-bid\" summary=\"买家出价记录\">\n<tbody>\n";
     body += "<tr><th>买家</th><th>宝贝名称</th><th>拍下价格</th><th>数量</th><th>付款时间</th>"
             "<th>款式和型号</th></tr>\n";
     const std::size_t first
-        = static_cast<std::size_t>(salesPage - 1) * static_cast<std::size_t>(address.pageSize);
+        = static_cast<std::size_t>(salesPage - 1) * static_cast<std::size_t>(address.pageSize)
+        - shift;
     const std::size_t last
         = std::min(sales->size(), first + static_cast<std::size_t>(address.pageSize));
     const auto& buyers = m_catalogue.buyers();
@@ -317,19 +332,23 @@ std::string PageRenderer::item(const Product& p, const ItemAddress& address, int
     }
     body += "</tbody>\n</table>\n";
     body += "<div class=\"pagination\"><span class=\"page-info\">共"
-        + num(static_cast<long long>(sales->size())) + "条 " + num(salesPage) + "/" + num(pages)
+        + num(static_cast<long long>(announced)) + "条 " + num(salesPage) + "/" + num(pages)
         + "</span> ";
     if (salesPage > 1)
         body += "<a href=\"" + escapeAttribute(itemUrl(address, salesPage - 1))
             + "\" class=\"page-prev\"><span>上一页</span></a> ";
     else
         body += "<span class=\"page-start\">上一页</span> ";
+    const int nextPage = m_rewrite == Fault::SelfPager ? salesPage : salesPage + 1;
     if (salesPage < pages)
-        body += "<a href=\"" + escapeAttribute(itemUrl(address, salesPage + 1))
+        body += "<a href=\"" + escapeAttribute(itemUrl(address, nextPage))
             + "\" class=\"page-next\"><span>下一页</span></a>";
     else
         body += "<span class=\"page-end\">下一页</span>";
     body += "</div>\n</div>\n";
+    if (m_rewrite == Fault::ScriptPager)
+        body += "<script type=\"text/javascript\">var pagerTemplate = "
+                "'<A class=page-next href=\"#\"><SPAN>下一页</SPAN></A>';</script>\n";
     return document(p.title, body);
 }
 
@@ -369,6 +388,17 @@ std::string PageRenderer::notFound(std::string_view what) const
 {
     return document("页面不存在",
         "<div class=\"ErrorMsg\">对不起，您访问的" + escapeText(what) + "不存在。</div>\n");
+}
+
+std::string PageRenderer::loginWall() const
+{
+    const std::string body = "<div class=\"login-box\"><h3>请登录</h3>\n<form name=\"login\" "
+                             "action=\""
+        + m_base
+        + "/member/login.jhtml\" method=\"post\">\n会员名：<input type=\"text\" name=\"username\">"
+          "\n密码：<input type=\"password\" name=\"password\">\n<input type=\"submit\" "
+          "value=\"登录\">\n</form></div>\n";
+    return document("会员登录", body);
 }
 
 std::string PageRenderer::serverError() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "market/catalogue.h"
+#include "market/fault_plan.h"
 
 #include <string>
 #include <string_view>
@@ -23,7 +24,7 @@ class PageRenderer
 public:
     static constexpr int kItemsPerPage = 40;
 
-    PageRenderer(const Catalogue& catalogue, std::string base);
+    PageRenderer(const Catalogue& catalogue, std::string base, Fault rewrite = Fault::None);
 
     std::string home() const;
     std::string searchForm() const;
@@ -35,6 +36,9 @@ public:
     std::string shop(const Shop& shop) const;
     std::string notFound(std::string_view what) const;
     std::string serverError() const;
+    // What a site serves to a visitor it wants to see logged in: HTTP 200, a whole page, and
+    // none of the content asked for.
+    std::string loginWall() const;
 
     // Sales-record page count for an item at this page size (at least 1).
     int salesPageCount(const Product& product, int pageSize) const;
@@ -49,6 +53,7 @@ private:
 
     const Catalogue& m_catalogue;
     std::string m_base;
+    Fault m_rewrite; // a page rewrite of the fault plan, or None
 };
 
 std::string escapeText(std::string_view text);
