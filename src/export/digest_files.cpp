@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "export/digest_files.h"
 
+#include "core/number_form.h"
 #include "export/grid_export.h"
 
 #include <QSaveFile>
@@ -12,7 +13,7 @@ namespace {
 
 QString optionalNumber(const std::optional<double>& value)
 {
-    return value ? DigestNumberText(*value) : QString();
+    return value ? NumberText(*value) : QString();
 }
 
 QString html(const QString& text)
@@ -21,23 +22,6 @@ QString html(const QString& text)
 }
 
 } // namespace
-
-QString DigestNumberText(double value)
-{
-    if (!std::isfinite(value) || value == 0.0)
-        return QStringLiteral("0");
-    QString text = QString::number(value, 'g', 15);
-    if (!text.contains(u'e'))
-        return text;
-    text = QString::number(value, 'f', 15);
-    if (text.contains(u'.')) {
-        while (text.endsWith(u'0'))
-            text.chop(1);
-        if (text.endsWith(u'.'))
-            text.chop(1);
-    }
-    return text;
-}
 
 QString ChangeKindCaption(const QString& kind)
 {
@@ -77,7 +61,7 @@ QByteArray DigestHtml(const QList<store::Change>& changes, const QDateTime& run,
                          "td.n{text-align:right}tr.price td.p{color:#b00}tr.gone{color:#777}"
                          "</style></head><body>\n<h1>变化记录</"
                          "h1>\n<p>运行时间：%1　调价阈值：%2%　共 %3 项变化</p>\n")
-              .arg(html(when), DigestNumberText(threshold))
+              .arg(html(when), NumberText(threshold))
               .arg(changes.size());
     if (changes.isEmpty()) {
         page += QStringLiteral("<p>没有变化。</p>\n");

@@ -10,10 +10,6 @@
 
 namespace quel::exports {
 
-// A number as the workers' result files write it: plain decimal, a point, no grouping, no
-// exponent, trailing zeros dropped.
-QString DigestNumberText(double value);
-
 // The Chinese caption of a change kind ("price" -> "调价"), for the page and the HTML file.
 QString ChangeKindCaption(const QString& kind);
 

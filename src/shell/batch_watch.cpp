@@ -3,6 +3,7 @@
 
 #include "core/clock.h"
 #include "core/feedback.h"
+#include "core/number_form.h"
 #include "download/batch_download.h"
 #include "export/digest_files.h"
 #include "search/batch_search.h"
@@ -28,9 +29,8 @@ constexpr int kSomeFailed = 3;
 
 QString changeLine(const store::Change& c)
 {
-    const auto number = [](const std::optional<double>& v) {
-        return v ? exports::DigestNumberText(*v) : QStringLiteral("-");
-    };
+    const auto number
+        = [](const std::optional<double>& v) { return v ? NumberText(*v) : QStringLiteral("-"); };
     QString line = QStringLiteral("%1 %2 %3 %4")
                        .arg(exports::ChangeKindCaption(c.kind))
                        .arg(c.productId)
@@ -42,7 +42,7 @@ QString changeLine(const store::Change& c)
     else if (c.kind == QLatin1String("new_shop"))
         line += QStringLiteral("：%1 个产品").arg(number(c.newValue));
     if (c.percent)
-        line += QStringLiteral(" (%1%)").arg(exports::DigestNumberText(*c.percent));
+        line += QStringLiteral(" (%1%)").arg(NumberText(*c.percent));
     return line;
 }
 
@@ -251,7 +251,7 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
     err << QStringLiteral("变化记录 %1：%2 项变化（调价阈值 %3%）")
                .arg(digest.run.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
                .arg(digest.changes.size())
-               .arg(exports::DigestNumberText(options->threshold))
+               .arg(NumberText(options->threshold))
         << Qt::endl;
     if (digest.firstRun)
         err << QStringLiteral("首次关注运行：已记录各产品的现状，下次运行起报告变化") << Qt::endl;

@@ -2,6 +2,7 @@
 #include "shell/changes_page.h"
 
 #include "core/clock.h"
+#include "core/number_form.h"
 #include "export/digest_files.h"
 #include "store/connection.h"
 #include "store/database.h"
@@ -63,7 +64,7 @@ QTableWidget* table(const QStringList& titles, int textColumn, const QString& na
 
 QString number(const std::optional<double>& v)
 {
-    return v ? exports::DigestNumberText(*v) : QString();
+    return v ? NumberText(*v) : QString();
 }
 
 } // namespace
