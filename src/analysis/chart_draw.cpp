@@ -389,6 +389,8 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
         (p.right ? widestRight : widestNumber)
             = std::max(p.right ? widestRight : widestNumber, axisFace.width(axisText(p, top)));
     }
+    // A compact chart with panels names each series in its panel: no legend row then.
+    const bool legendRow = frame.legendRow && !each;
     const double numberGap = 20 / kPx + 6;
     const double rightAxisRoom = onRight.empty() ? 0 : widestRight + numberGap;
     double left = 0;
@@ -397,7 +399,8 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
     const double legendRowY = titleBottom + 2;
     if (frame.compact) {
         left = std::max(16.0, widestNumber + numberGap);
-        top = (frame.legendRow ? legendRowY + kLegendPixels : titleBottom) + 8;
+        // Room above the plot for the value label of the tallest bar or point.
+        top = (legendRow ? legendRowY + kLegendPixels : titleBottom) + pointsToPixels(8) + 4;
         right = w - std::max(8.0, rightAxisRoom);
     } else {
         left = std::max(kChartLeft / kPx, widestNumber + numberGap);
@@ -456,7 +459,7 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
     // Legend: in the band on the right a swatch in each series' colour with its name above,
     // the names shortened to the band; in a compact chart a row of swatches and names
     // under the title.
-    if (frame.legendRow) {
+    if (legendRow) {
         const double swatch = 10;
         const double itemRoom = std::max(0.0, (w - 16) / seriesCount);
         double x = 8;
@@ -698,7 +701,8 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
     // Value labels beside the points or above the bars, where they meet no other label.
     painter.setPen(Qt::black);
     const double valueHeight = valueFace.pixelHeight();
-    const double valueAir = std::max(1.0, std::round(valueHeight / 4));
+    // Small charts keep more air between value labels: their bars are narrow.
+    const double valueAir = frame.compact ? std::round(valueHeight / 4) : 1;
     for (const Panel& p : panels) {
         const int inPanel = static_cast<int>(p.series.size());
         for (int n = 0; n < inPanel; ++n) {
