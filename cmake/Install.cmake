@@ -1,7 +1,8 @@
 # What `cmake --install` places and what scripts/package turns into a Debian package: the
 # three programs, the empty database template (found by quelmar in ../share/quelmar, which
 # also tells it to keep its data under ~/.local/share/quelmar), the desktop menu entry and
-# the program's picture, the metainfo file of the software centres and the copyright file.
+# the program's picture, the metainfo file of the software centres, the copyright file and
+# the systemd user units of the daily watch run.
 include(GNUInstallDirs)
 
 # Installing builds only what it installs (scripts/package builds those targets first).
@@ -12,6 +13,10 @@ install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Null_Data.mdb
   DESTINATION ${CMAKE_INSTALL_DATADIR}/quelmar)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/quelmar.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The daily watch run as systemd user units, installed but not enabled.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/quelmar-watch.service
+  ${CMAKE_SOURCE_DIR}/packaging/quelmar-watch.timer
+  DESTINATION lib/systemd/user)
 # What software centres list: names, summaries and screenshots.
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/org.quelmar.quelmar.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

@@ -127,8 +127,14 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
     }
     DownloadSession session(options.kind, conn);
     // Copies of the program on several machines split the same command's jobs between them.
-    session.shareJobs(options.all ? name + QStringLiteral(" --all") : name);
-    if (!session.prepare(DownloadSession::conditionFor(options.kind, options.all), feedback))
+    QString collection = options.collection;
+    if (collection.isEmpty())
+        collection = options.all ? name + QStringLiteral(" --all") : name;
+    session.shareJobs(collection);
+    const QString condition = options.condition
+        ? *options.condition
+        : DownloadSession::conditionFor(options.kind, options.all);
+    if (!session.prepare(condition, feedback))
         return kBatchFatal;
     DownloadPool& pool = session.pool();
     pool.setWorkFolder(workFolder);

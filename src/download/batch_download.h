@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 
 class QTextStream;
 
@@ -22,6 +23,10 @@ struct BatchDownloadOptions
     int workers = 0; // 0: the window's initial pool size
     double rate = 0; // requests per second of all workers together; 0: no limit
     QString workerProgram; // empty: quelfetch beside the program
+    // Another caller's row filter of the job list instead of the one of kind and all, with
+    // the name under which copies on a server share its jobs.
+    std::optional<QString> condition;
+    QString collection;
 };
 
 // Reads the words after "--batch": the command ("details" or "buyers") and its options.

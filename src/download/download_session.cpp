@@ -7,7 +7,9 @@
 #include "store/statement.h"
 #include "web/market.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QSet>
 #include <algorithm>
@@ -66,7 +68,19 @@ bool DownloadSession::prepare(const QString& condition, Feedback& feedback)
         auto lock
             = std::make_unique<QLockFile>(m_conn.database()->path() + QStringLiteral(".lock"));
         lock->setStaleLockTime(0); // only a lock whose process is gone is stale
-        if (!lock->tryLock(0) && lock->error() != QLockFile::LockFailedError) {
+        bool locked = lock->tryLock(0);
+        qint64 owner = 0;
+        QString ownerHost, ownerProgram;
+        if (!locked && lock->error() == QLockFile::LockFailedError
+            && !lock->getLockInfo(&owner, &ownerHost, &ownerProgram)
+            && QFileInfo(lock->fileName()).lastModified().msecsTo(QDateTime::currentDateTime())
+                > 2000) {
+            // A lock file without its owner: a run killed between making it and writing
+            // its process into it. Nothing will ever free it, so it goes.
+            lock->removeStaleLockFile();
+            locked = lock->tryLock(0);
+        }
+        if (!locked && lock->error() != QLockFile::LockFailedError) {
             feedback.message(QStringLiteral("无法在数据库旁建立下载锁：%1")
                                  .arg(QDir::toNativeSeparators(lock->fileName())));
             return false;

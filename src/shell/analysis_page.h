@@ -41,7 +41,7 @@ signals:
     void command(int index);
 };
 
-// Page 4 of the main tab strip: the analysis tab strip SST1 with its five chart pages and
+// Page 5 of the main tab strip: the analysis tab strip SST1 with its five chart pages and
 // the market overview. The pages'
 // export requests and hints are passed on for the main window to wire.
 class AnalysisPage : public QWidget

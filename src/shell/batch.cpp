@@ -4,6 +4,7 @@
 #include "search/batch_search.h"
 #include "shell/batch_analyse.h"
 #include "shell/batch_copy.h"
+#include "shell/batch_watch.h"
 #include "shell/interrupt_watcher.h"
 #include "shell/overview_report.h"
 #include "store/db_operate.h"
@@ -111,6 +112,12 @@ const std::vector<BatchCommand>& batchCommands()
             [](BatchContext& c, const QStringList& a) {
                 return RunCopyBatch(c, a, CopyDirection::FromServer);
             } },
+        { QStringLiteral("follow"), FollowBatchUsage(),
+            [](BatchContext& c, const QStringList& a) { return RunFollowBatch(c, a, true); } },
+        { QStringLiteral("unfollow"), FollowBatchUsage(),
+            [](BatchContext& c, const QStringList& a) { return RunFollowBatch(c, a, false); } },
+        { QStringLiteral("watch"), WatchBatchUsage(),
+            [](BatchContext& c, const QStringList& a) { return RunWatchBatch(c, a); } },
     };
     return commands;
 }

@@ -5,6 +5,7 @@
 #include "export/pop_menu.h"
 #include "grid/grid_view.h"
 #include "shell/analysis_page.h"
+#include "shell/changes_page.h"
 #include "shell/list_pages.h"
 #include "shell/maintenance.h"
 #include "views/list_views.h"
@@ -47,6 +48,7 @@ MainWindow::MainWindow(const QString& dataFolder, QWidget* parent)
     installCommands(*this, m_commands);
     installListViews();
     installExportMenus();
+    installWatchPage();
     // 1280x800 at first, always inside the screen's work area with its frame, and where the
     // user left it the time before.
     KeepWindowPlacement(this, QStringLiteral("MF"), QSize(1280, 800));
@@ -152,6 +154,7 @@ void MainWindow::installExportMenus()
 {
     m_popMenu = new exports::PopMenu(m_feedback, this);
     const auto popupGrid = [this](views::GridView* grid, const QPoint& globalPos) {
+        prepareWatchMenu(grid);
         m_popMenu->popupGridMenu(grid->grid(), globalPos);
     };
     connect(m_listViews, &views::ListViews::exportRequested, this, popupGrid);
@@ -228,6 +231,8 @@ void MainWindow::refreshLists()
     }
     const int page = m_tabs->currentIndex();
     m_hint->setText(page >= 0 && page < 4 ? hints[page] : QString());
+    if (m_changes)
+        m_changes->refresh();
 }
 
 void MainWindow::fillList(int list)

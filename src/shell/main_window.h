@@ -14,18 +14,22 @@ class QAction;
 class QMenu;
 class QLabel;
 class QLineEdit;
+class QSystemTrayIcon;
 class QTabWidget;
+class QTimer;
 
 namespace quel::exports {
 class PopMenu;
 }
 namespace quel::views {
+class GridView;
 class ListViews;
-}
+} // namespace quel::views
 
 namespace quel::shell {
 
 class AnalysisPage;
+class ChangesPage;
 class ListPage;
 
 // How the main window fills and empties its four lists (0 products, 1 product details,
@@ -70,6 +74,7 @@ public:
     // Named controls.
     QTabWidget* tabs() const { return m_tabs; }
     AnalysisPage* analysisPage() const { return m_analysis; }
+    ChangesPage* changesPage() const { return m_changes; }
     ListPage* listPage(int list) const;
     QAbstractButton* com(int index) const;
     QLabel* databaseLabel() const { return m_dbName; }
@@ -91,6 +96,15 @@ public:
     // Runs Com button index (as a click on it would).
     void runCommand(int index);
 
+    // Looks for a watch run that ended since the 变化 page was filled (the timer does it
+    // every half minute): the page is refreshed and a desktop notice names the count of
+    // changes. True when there was one.
+    bool checkWatchRuns();
+    // The last notice of a watch run ("关注运行完成：3 项变化"), also when no tray shows it.
+    QString lastWatchNotice() const { return m_watchNotice; }
+    // The trend page with the price history of one product.
+    void openTrend(qint64 productId, const QString& name);
+
     // Empties the database but for the replacement rules (no question asked).
     void ClearDB();
     // The menu items of the file menu.
@@ -109,6 +123,9 @@ private:
     void buildPages();
     void installListViews();
     void installExportMenus();
+    void installWatchPage();
+    // Shows the follow items of the grid menu for the product lists only.
+    void prepareWatchMenu(views::GridView* grid);
     void onPageChanged(int page);
     // Shows SelectDB with the catalogue's names and waits until it is closed.
     QString chooseDatabaseName();
@@ -126,6 +143,12 @@ private:
     QTabWidget* m_tabs = nullptr;
     ListPage* m_lists[4] = {};
     AnalysisPage* m_analysis = nullptr;
+    ChangesPage* m_changes = nullptr;
+    QList<QAction*> m_watchActions;
+    views::GridView* m_menuGrid = nullptr;
+    QTimer* m_watchPoll = nullptr;
+    QSystemTrayIcon* m_tray = nullptr;
+    QString m_watchNotice;
     QLabel* m_dbName = nullptr;
     QLabel* m_hint = nullptr;
     bool m_shutDown = false;

@@ -12,7 +12,7 @@ namespace quel::shell {
 void ClearDatabaseTables(
     store::DB_Operate& db, Feedback& feedback, const std::function<void()>& emptyGrids)
 {
-    feedback.indicatorStart(QStringLiteral("正在删除数据……"), 9, 0);
+    feedback.indicatorStart(QStringLiteral("正在删除数据……"), 13, 0);
     const char* const statements[] = {
         "DELETE * FROM 交易表",
         "DELETE * FROM 产品表",
@@ -20,6 +20,10 @@ void ClearDatabaseTables(
         "DELETE * FROM 关键词",
         "DELETE * FROM 简化表",
         "DELETE * FROM 客户表",
+        "DELETE * FROM 关注表",
+        "DELETE * FROM 关注快照",
+        "DELETE * FROM 关注运行",
+        "DELETE * FROM 变化记录",
     };
     for (const char* sql : statements) {
         db.ExecuteSql(QString::fromUtf8(sql));

@@ -176,7 +176,7 @@ int main(int argc, char** argv)
             // Product statistics by shop and product: price and 90-day sales, on the screen
             // the program is tried on.
             window.resize(1366, 768);
-            window.tabs()->setCurrentIndex(4);
+            window.tabs()->setCurrentWidget(window.analysisPage());
             window.findChild<QAbstractButton*>(QStringLiteral("CK40_4"))->setChecked(true);
             window.runCommand(40);
             save(arguments.at(2));

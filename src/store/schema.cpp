@@ -2,6 +2,7 @@
 
 #include "store/database.h"
 #include "store/price_history.h"
+#include "store/watch_list.h"
 
 #include <QFile>
 
@@ -9,9 +10,10 @@ namespace quel::store {
 
 QStringList permanentTables()
 {
-    return { QStringLiteral("产品表"), QStringLiteral("交易表"), QStringLiteral("客户表"),
-        QStringLiteral("关键词"), QStringLiteral("简化表"), QStringLiteral("替换表"),
-        kPriceHistoryTable };
+    return QStringList { QStringLiteral("产品表"), QStringLiteral("交易表"),
+        QStringLiteral("客户表"), QStringLiteral("关键词"), QStringLiteral("简化表"),
+        QStringLiteral("替换表"), kPriceHistoryTable }
+    + watchTables();
 }
 
 QString priceHistoryStatement()
@@ -26,7 +28,7 @@ QStringList schemaStatements()
     // Defaults give a row created with only some columns (a new buyer code, a product
     // stored by the search) the marks that the downloads look for: an empty Style or Prov
     // and the date 1900-1-1 mean "never downloaded".
-    return {
+    return QStringList {
         QStringLiteral(
             "CREATE TABLE 产品表 (ID COUNTER, KWord STRING DEFAULT '', PCode STRING DEFAULT '', "
             "P_Name STRING DEFAULT '', PName STRING DEFAULT '', SCode STRING DEFAULT '', "
@@ -52,12 +54,13 @@ QStringList schemaStatements()
         QStringLiteral(
             "CREATE TABLE 替换表 (ID COUNTER, Con STRING DEFAULT '', Sim STRING DEFAULT '')"),
         priceHistoryStatement(),
-    };
+    }
+    + watchTableStatements();
 }
 
 QStringList indexStatements()
 {
-    return {
+    return QStringList {
         // A product's trades: every import, list, deletion and per-product analysis.
         QStringLiteral("CREATE INDEX IF NOT EXISTS 交易表_PID ON 交易表 (PID)"),
         // The search's "is this item stored" test.
@@ -72,7 +75,8 @@ QStringList indexStatements()
         // One history row per product and day; a product's days in order, for the trend
         // page and the list's price change.
         QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS 价格历史_PID_Dat ON 价格历史 (PID, Dat)"),
-    };
+    }
+    + watchIndexStatements();
 }
 
 bool createSchema(Database& db, QString* error)
@@ -128,18 +132,30 @@ void ensureSchema(Database& db)
     if (!db.tableColumns(QStringLiteral("交易表")) || !db.tableColumns(QStringLiteral("产品表"))
         || !db.tableColumns(QStringLiteral("客户表")))
         return;
-    const bool historyMissing = !db.tableColumns(kPriceHistoryTable);
+    // The tables added after the first databases were made, each with its statement.
+    QStringList missingTables;
+    const QStringList later = QStringList { kPriceHistoryTable } + watchTables();
+    const QStringList laterStatements
+        = QStringList { priceHistoryStatement() } + watchTableStatements();
+    for (qsizetype i = 0; i < later.size(); ++i) {
+        if (!db.tableColumns(later.at(i)))
+            missingTables << laterStatements.at(i);
+    }
     const QStringList indexes = missingIndexStatements(db);
     // A database that has it all is only read.
-    if (!historyMissing && indexes.isEmpty())
+    if (missingTables.isEmpty() && indexes.isEmpty())
         return;
     // What is missing is made in one transaction, so an interrupted open leaves none of it
     // half made.
     db.executeNative(QStringLiteral("BEGIN"));
-    const bool ok
-        = (!historyMissing || db.execute(priceHistoryStatement())) && runAll(db, indexes, nullptr);
+    bool ok = true;
+    for (const QString& statement : std::as_const(missingTables))
+        ok = ok && db.execute(statement);
+    if (!missingTables.isEmpty())
+        db.schemaChanged();
+    ok = ok && runAll(db, indexes, nullptr);
     db.executeNative(ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"));
-    if (historyMissing)
+    if (!missingTables.isEmpty())
         db.schemaChanged();
 }
 

@@ -11,7 +11,8 @@ class Database;
 QStringList schemaStatements();
 // The indexes the lookups need, in SQLite text that leaves an existing index alone.
 QStringList indexStatements();
-// The permanent table names: the six of the data and the price history.
+// The permanent table names: the six of the data, the price history, the watch list and
+// the digest of changes.
 QStringList permanentTables();
 // The price history table, in Jet DDL (also what an older database gets on its first open).
 QString priceHistoryStatement();
@@ -20,8 +21,9 @@ QString priceHistoryStatement();
 bool createSchema(Database& db, QString* error);
 // Creates whichever of the indexes are missing.
 bool createIndexes(Database& db, QString* error);
-// Gives a database that holds the permanent tables the price history and every index it
-// lacks (an older file); cheap when nothing is missing. Failures leave the file as it was.
+// Gives a database that holds the permanent tables the tables added later (price history,
+// watch list, digest) and every index it lacks (an older file), in one transaction; cheap
+// when nothing is missing. Failures leave the file as it was.
 void ensureSchema(Database& db);
 // Writes an encrypted empty database (the template Null_Data.mdb) to path, replacing it.
 bool writeTemplate(const QString& path, QString* error);

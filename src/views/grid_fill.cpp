@@ -73,6 +73,9 @@ QString computedFieldSql(const QString& field)
 {
     if (field.compare(kPriceChangeField, Qt::CaseInsensitive) == 0)
         return store::PriceChangeExpression(QStringLiteral("产品表"));
+    if (field.compare(kFollowedField, Qt::CaseInsensitive) == 0)
+        return QStringLiteral("(SELECT MAX('★') FROM 关注表 AS W WHERE W.Kind='product' AND "
+                              "W.PID=产品表.ID)");
     return {};
 }
 

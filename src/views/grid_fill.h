@@ -14,6 +14,8 @@ class TextMeasure;
 // The field of the product list's "调价" column: not a column of 产品表 but the change of
 // the product's price between its last two observations in 价格历史.
 inline const QString kPriceChangeField = QStringLiteral("PriceChange");
+// The computed column "关注" of the product lists: ★ for a followed product.
+inline const QString kFollowedField = QStringLiteral("Followed");
 
 // The SQL expression a list computes for a field that is not a column of its table (over
 // 产品表); empty for an ordinary field. Filters and value lists use it in place of the name.

@@ -33,14 +33,15 @@ ListColumns columnsOf(ListKind kind)
     switch (kind) {
     case ListKind::Products:
         return { { "PCode", "ID", "", "KWord", "SName", "P_Name", "PName", "Price", "MFee",
-                     kPriceChangeField },
-            { "产品ID", "ID", "序号", "产品类别", "卖家", "简称", "产品", "价格", "邮费", "调价" },
+                     kPriceChangeField, kFollowedField },
+            { "产品ID", "ID", "序号", "产品类别", "卖家", "简称", "产品", "价格", "邮费", "调价",
+                "关注" },
             { { 7, kCodeNumber }, { 8, kCodeNumber }, { 9, kCodeNumber } } };
     case ListKind::ProductDetails: {
         ListColumns list { { "PCode", "ID", "", "KWord", "SName", "P_Name", "Price", "MFee", "Num9",
-                               "SNum", "VTimes", "CTimes", "dDat" },
+                               "SNum", "VTimes", "CTimes", "dDat", kFollowedField },
             { "产品ID", "ID", "序号", "产品类别", "卖家", "产品简称", "价格", "邮费", "近期售出",
-                "评价数", "浏览数", "收藏数", "下载日期" },
+                "评价数", "浏览数", "收藏数", "下载日期", "关注" },
             {} };
         for (int c = 6; c <= 12; ++c)
             list.codes.append({ c, kCodeNumber });

@@ -4,8 +4,10 @@
 #include "download_test_db.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QTcpServer>
 #include <QThread>
 #include <csignal>
@@ -344,10 +346,14 @@ TEST(BatchRuns, ASecondRunIntoTheSameDatabaseFileIsRefused)
     quel::test::finishQuelmar(*first);
 
     // A run killed outright leaves a lock whose process is gone: the next run goes ahead.
+    // (Killed once its process stands in the lock; an empty lock is the case below.)
     auto killed = quel::test::startQuelmar(
         f.folder(), f.marketUrl(), { QStringLiteral("details") }, kWorker);
+    QLockFile probe(f.databaseFile() + QStringLiteral(".lock"));
+    qint64 holder = 0;
+    QString host, program;
     wait.restart();
-    while (!QFileInfo::exists(f.databaseFile() + QStringLiteral(".lock")) && wait.elapsed() < 20000)
+    while (!probe.getLockInfo(&holder, &host, &program) && wait.elapsed() < 20000)
         QThread::msleep(20);
     killed->kill();
     quel::test::finishQuelmar(*killed);
@@ -355,4 +361,15 @@ TEST(BatchRuns, ASecondRunIntoTheSameDatabaseFileIsRefused)
     f.db.exec(QStringLiteral("DELETE FROM 产品表"));
     const BatchResult after = f.run({ QStringLiteral("details") });
     EXPECT_EQ(after.exitCode, 0) << describe(after).toStdString();
+
+    // A run killed between making its lock and writing itself into it leaves an empty
+    // file: a fresh one is respected, one older than a moment is taken over.
+    QFile empty(f.databaseFile() + QStringLiteral(".lock"));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    EXPECT_EQ(f.run({ QStringLiteral("details") }).exitCode, 1);
+    ASSERT_TRUE(empty.setFileTime(
+        QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    empty.close();
+    const BatchResult afterEmpty = f.run({ QStringLiteral("details") });
+    EXPECT_EQ(afterEmpty.exitCode, 0) << describe(afterEmpty).toStdString();
 }

@@ -103,7 +103,7 @@ TEST_F(BatchCopyTest, CopiesToTheServerAndBackIntoAnEmptyDatabase)
     ASSERT_EQ(r.code, 0) << s(r.err);
     EXPECT_TRUE(r.err.contains("产品表：0/5 行")) << s(r.err);
     EXPECT_TRUE(r.err.contains("交易表：40/40 行")) << s(r.err);
-    EXPECT_TRUE(r.err.contains("复制完成：7 个数据表，共 46 行")) << s(r.err);
+    EXPECT_TRUE(r.err.contains("复制完成：11 个数据表，共 46 行")) << s(r.err);
 
     // A second copy would mix two databases.
     r = run(m_local, { "copy-to", pgAddress() });

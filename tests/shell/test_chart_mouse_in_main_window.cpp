@@ -42,7 +42,7 @@ TEST_F(ChartMouseInMainWindowTest, HoverWheelAndDragActThroughTheRangeBoxes)
                  .arg(3000 + i * 7));
     mf.resize(1366, 768);
     mf.show();
-    mf.tabs()->setCurrentIndex(4);
+    mf.tabs()->setCurrentWidget(mf.analysisPage());
     shell::AnalysisSubPage* page = mf.analysisPage()->subPage(0);
     mf.findChild<QRadioButton*>("OP40_3")->click();
     mf.findChild<QCheckBox*>("CK40_4")->click();
@@ -116,7 +116,7 @@ TEST_F(ChartMouseInMainWindowTest, CategoriesDrawBarsProductsLinesAndTheButtonSw
          "VALUES('配件','电池','手机之家',45,400)");
     mf.resize(1366, 768);
     mf.show();
-    mf.tabs()->setCurrentIndex(4);
+    mf.tabs()->setCurrentWidget(mf.analysisPage());
     QCoreApplication::processEvents();
     shell::AnalysisSubPage* page = mf.analysisPage()->subPage(0);
     analysis::ChartView* chart = page->chart();

@@ -126,7 +126,7 @@ TEST_F(FirstUse, TheWindowAndItsHintLabelFitALaptopScreen)
             QRect(mf.hintLabel()->mapTo(&mf, QPoint(0, 0)), mf.hintLabel()->size())))
             << "page " << page;
     }
-    mf.tabs()->setCurrentIndex(4);
+    mf.tabs()->setCurrentWidget(mf.analysisPage());
     for (int i = 0; i < 5; ++i) {
         mf.analysisPage()->tabs()->setCurrentIndex(i);
         QCoreApplication::processEvents();
@@ -277,7 +277,7 @@ TEST_F(FirstUse, ExportsTakeTheChosenExtensionTheLastFolderAndSayWhere)
     EXPECT_TRUE(QString::fromUtf8(csv.readAll()).contains("钢笔"));
 
     // The chart's picture goes the same way.
-    mf.tabs()->setCurrentIndex(4);
+    mf.tabs()->setCurrentWidget(mf.analysisPage());
     menu->setPicture(mf.analysisPage()->subPage(0)->chart());
     shell::Dialogs::setNextFileName(out + "/chart", "JPG格式(*.jpg)");
     ASSERT_TRUE(menu->exportPicture());
@@ -336,7 +336,7 @@ TEST_F(FirstUse, AnalysisPagesOfferTheLastChoiceAndAskForProductsFirst)
     const qint64 pen = addProduct("101", "钢笔", "红店", 3);
     addProduct("102", "铅笔", "蓝店", 9);
     shell::MainWindow& mf = window();
-    mf.tabs()->setCurrentIndex(4);
+    mf.tabs()->setCurrentWidget(mf.analysisPage());
     // The sales cycle without products says so instead of drawing an empty chart.
     mf.runCommand(44);
     EXPECT_EQ(m_told, QStringList { "请先选择产品" });

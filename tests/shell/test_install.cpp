@@ -76,6 +76,39 @@ TEST(Installation, InstalledProgramsRunWithTheirDataInTheUsersFolder)
         EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString();
     }
 
+    // The daily watch run's user units: installed, pointing at the installed program, not
+    // enabled (no link in a .wants folder), and accepted by systemd where it can check them.
+    const QString units = usr + "/lib/systemd/user/";
+    const QString service = readText(units + "quelmar-watch.service");
+    const QString timer = readText(units + "quelmar-watch.timer");
+    EXPECT_TRUE(service.contains("\nExecStart=quelmar --batch watch"))
+        << service.toStdString();
+    EXPECT_TRUE(service.contains("\nType=oneshot\n"));
+    EXPECT_TRUE(timer.contains("\nPersistent=true\n")) << timer.toStdString();
+    EXPECT_TRUE(timer.contains("\nOnCalendar=")) << "daily";
+    EXPECT_FALSE(QFileInfo::exists(units + "timers.target.wants"));
+    const QString analyze = QStandardPaths::findExecutable("systemd-analyze");
+    if (!analyze.isEmpty()) {
+        // Checked with the program as placed under the temporary root, since systemd would
+        // look for it on its search path.
+        TempDir check;
+        QFile::copy(units + "quelmar-watch.timer", check.file("quelmar-watch.timer"));
+        QFile out(check.file("quelmar-watch.service"));
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QString(service)
+                      .replace("\nExecStart=quelmar ", "\nExecStart=" + usr + "/bin/quelmar ")
+                      .toUtf8());
+        out.close();
+        QProcess verify;
+        verify.setProcessChannelMode(QProcess::MergedChannels);
+        EXPECT_EQ(run(verify, analyze,
+                      { "verify", check.file("quelmar-watch.timer"),
+                          check.file("quelmar-watch.service") },
+                      60000),
+            0)
+            << verify.readAll().toStdString();
+    }
+
     // The installed demo marketplace.
     QProcess market;
     market.start(usr + "/bin/quelmarket", { "--port", "0", "--seed", "1", "--quiet" });

@@ -100,7 +100,9 @@ TEST_F(MainWindowTest, EveryNamedControlExists)
         EXPECT_NE(mf.findChild<QComboBox*>(QString("Cmb_%1").arg(i)), nullptr) << i;
     EXPECT_EQ(mf.findChild<QLineEdit*>("SRow_0")->text(), "1");
     EXPECT_EQ(mf.findChild<QLineEdit*>("ERow_0")->text(), "40");
-    EXPECT_EQ(mf.tabs()->count(), 6);
+    EXPECT_EQ(mf.tabs()->count(), 7);
+    EXPECT_EQ(mf.tabs()->tabText(4), "变化") << "after 买家资讯";
+    EXPECT_EQ(mf.tabs()->tabText(6), "使用帮助");
     EXPECT_EQ(mf.analysisPage()->tabs()->count(), 6);
     EXPECT_EQ(mf.analysisPage()->tabs()->tabText(4), "价格走势");
 
@@ -228,8 +230,9 @@ TEST_F(MainWindowTest, PageChangesRefreshOnlyProductAndDetailLists)
     mf.hintLabel()->setText("Dovrel提示：说明");
     mf.tabs()->setCurrentIndex(3);
     EXPECT_TRUE(mf.hintLabel()->text().isEmpty());
-    mf.tabs()->setCurrentIndex(4);
+    mf.tabs()->setCurrentIndex(4); // 变化
     mf.tabs()->setCurrentIndex(5);
+    mf.tabs()->setCurrentIndex(6);
     EXPECT_EQ(filled, (std::vector<int> { 1, 0, 1, 0 }));
 
     filled.clear();
@@ -252,7 +255,7 @@ TEST_F(MainWindowTest, LayoutKeepsProportionsAndSurvivesTinySizes)
     shell::MainWindow& mf = window();
     mf.resize(1280, 800);
     mf.show();
-    mf.tabs()->setCurrentIndex(4);
+    mf.tabs()->setCurrentWidget(mf.analysisPage());
     QCoreApplication::processEvents();
     shell::AnalysisSubPage* page = mf.analysisPage()->subPage(0);
     const double ratio = double(page->chart()->width()) / page->gridView()->width();

@@ -75,7 +75,7 @@ TEST_F(TradesInMainWindow, TradePageComparesTotalsAndPeriods)
 {
     addShop();
     shell::MainWindow& mf = window();
-    mf.tabs()->setCurrentIndex(4);
+    mf.tabs()->setCurrentWidget(mf.analysisPage());
 
     // The totals: Com(41) by amount, Com(42) by quantity, a grouping click by amount again.
     mf.runCommand(41);
@@ -112,7 +112,7 @@ TEST_F(TradesInMainWindow, BuyerPageCountsOnceAndRecountsOnEveryTarget)
 {
     addShop();
     shell::MainWindow& mf = window();
-    mf.tabs()->setCurrentIndex(4);
+    mf.tabs()->setCurrentWidget(mf.analysisPage());
     answerChooser({ 2, 3, 4 });
     mf.runCommand(51);
     EXPECT_EQ(grid(2).title(1), "省份");
@@ -130,7 +130,7 @@ TEST_F(TradesInMainWindow, CyclePageRunsOnTheButtonAndShowsTheWholeCycle)
     shell::MainWindow& mf = window();
     mf.resize(1280, 800);
     mf.show();
-    mf.tabs()->setCurrentIndex(4);
+    mf.tabs()->setCurrentWidget(mf.analysisPage());
     mf.analysisPage()->tabs()->setCurrentIndex(3);
     QCoreApplication::processEvents();
     answerChooser({ 2, 3 });

@@ -107,6 +107,19 @@ protected:
         exec(db, "INSERT INTO 替换表 (Con,Sim) VALUES ('（','(')");
         exec(db, "INSERT INTO 价格历史 (PID,Dat,Price,Num9) VALUES (1,#2026-12-1#,1600.5,30)");
         exec(db, "INSERT INTO 价格历史 (PID,Dat,Price) VALUES (2,#2026-12-2#,NULL)");
+        exec(db,
+            "INSERT INTO 关注表 (Kind,Val,PID,Since) VALUES ('product','1',1,#2026-12-1 8:00#)");
+        exec(db, "INSERT INTO 关注表 (Kind,Val,Since) VALUES ('shop','O''Brien店',#2026-12-1#)");
+        exec(db,
+            "INSERT INTO 关注快照 (PID,Price,Num9,Missed,MissDay,Gone,Seen) "
+            "VALUES (1,1600.5,30,1,#2026-12-2#,0,#2026-12-2 8:00#)");
+        exec(db, "INSERT INTO 关注快照 (PID,Price) VALUES (2,45)");
+        exec(db,
+            "INSERT INTO 关注运行 (Run,Threshold,Changes,Failed) VALUES (#2026-12-2 8:00#,5,1,0)");
+        exec(db,
+            "INSERT INTO 变化记录 (Run,Kind,PID,SName,PName,Old,New,Pct) "
+            "VALUES (#2026-12-2 8:00#,'price',1,'甲店','手机',1700,1600.5,-5.85)");
+        exec(db, "INSERT INTO 变化记录 (Run,Kind,PID,New) VALUES (#2026-12-2 8:00#,'new',2,45)");
     }
 
     test::TempDir m_dir;

@@ -2,6 +2,7 @@
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/schema.h"
+#include "store/watch_list.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +41,8 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
     const QStringList expected { QStringLiteral("交易表_BCode"), QStringLiteral("交易表_PID"),
         QStringLiteral("产品表_PCode"), QStringLiteral("产品表_KWord"),
         QStringLiteral("产品表_SName"), QStringLiteral("客户表_BCode"),
-        QStringLiteral("价格历史_PID_Dat") };
+        QStringLiteral("价格历史_PID_Dat"), QStringLiteral("关注表_Kind_Val"),
+        QStringLiteral("关注快照_PID"), QStringLiteral("变化记录_Run") };
     {
         auto db = Database::open(templatePath, QString::fromLatin1(kDatabasePassword), &error);
         ASSERT_TRUE(db);
@@ -51,13 +53,13 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
         EXPECT_EQ(names, sorted);
     }
 
-    // A file made before the buyer-code index and the price history existed, with rows in
-    // it: the first open through the pool adds what is missing and keeps the rows.
+    // A file made before the buyer-code index, the price history and the watch list existed,
+    // with rows in it: the first open through the pool adds what is missing and keeps the rows.
     const QString older = dir.file(QStringLiteral("DATA.mdb"));
     {
         auto db = create(older);
         for (const QString& statement : schemaStatements()) {
-            if (statement == priceHistoryStatement())
+            if (statement == priceHistoryStatement() || watchTableStatements().contains(statement))
                 continue;
             ASSERT_TRUE(db->execute(statement, &error)) << error.toStdString();
         }
@@ -89,6 +91,16 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
         QStringLiteral("INSERT INTO 价格历史(PID,Dat,Price) VALUES(1,#2026-12-7#,12.5)")));
     EXPECT_FALSE(pooled->execute(
         QStringLiteral("INSERT INTO 价格历史(PID,Dat,Price) VALUES(1,'2026-12-7',13)")));
+    // The watch list and the digest tables are there, empty, and a product is followed once.
+    for (const QString& table : watchTables()) {
+        ASSERT_TRUE(rs.open(pooled, QStringLiteral("SELECT * FROM ") + table, &error))
+            << error.toStdString();
+        EXPECT_EQ(rs.recordCount(), 0);
+    }
+    EXPECT_TRUE(
+        pooled->execute(QStringLiteral("INSERT INTO 关注表(Kind,Val) VALUES('product','1')")));
+    EXPECT_FALSE(
+        pooled->execute(QStringLiteral("INSERT INTO 关注表(Kind,Val) VALUES('product','1')")));
     rs.close();
     // Opening again finds nothing to do.
     ensureSchema(*pooled);

@@ -109,8 +109,9 @@ TEST_F(ListPages, FilterCombosOfferColumnsAndValuesButAcceptNoTyping)
     ASSERT_EQ(hints.size(), 1);
     EXPECT_EQ(hints.last().at(0).toString(), "显示产品记录数：3；共有记录数：3");
     m_lists->fillColumnCombo(0, false);
-    EXPECT_EQ(m_combos[0]->count(), 7);
+    EXPECT_EQ(m_combos[0]->count(), 8);
     EXPECT_EQ(m_combos[0]->itemText(1), "4|卖家");
+    EXPECT_EQ(m_combos[0]->itemText(7), "10|关注");
     // The price change is no column of 产品表: its values come from the history (none yet).
     EXPECT_EQ(m_combos[0]->itemText(6), "9|调价");
     m_combos[0]->setCurrentIndex(6);

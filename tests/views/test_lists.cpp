@@ -44,9 +44,11 @@ TEST_F(Lists, ProductListsHaveTheirColumnsOrderAndCodes)
     addShop();
     GridModel grid;
     EXPECT_EQ(showProductList(grid, ListKind::Products, *m_db, {}, true, m_measure), 3);
-    EXPECT_EQ(grid.cols(), 10);
+    EXPECT_EQ(grid.cols(), 11);
     EXPECT_EQ(grid.fixedCols(), 3);
     EXPECT_EQ(grid.title(9), "调价");
+    EXPECT_EQ(grid.title(10), "关注");
+    EXPECT_EQ(column(grid, 10), (QStringList { "", "", "" })) << "nothing followed yet";
     EXPECT_EQ(column(grid, 9), (QStringList { "", "", "" })) << "no history yet";
     EXPECT_EQ(grid.title(6), "产品");
     EXPECT_EQ(grid.columnCode(8), kCodeNumber);
@@ -58,7 +60,8 @@ TEST_F(Lists, ProductListsHaveTheirColumnsOrderAndCodes)
 
     GridModel details;
     EXPECT_EQ(showProductList(details, ListKind::ProductDetails, *m_db, {}, true, m_measure), 3);
-    EXPECT_EQ(details.cols(), 13);
+    EXPECT_EQ(details.cols(), 14);
+    EXPECT_EQ(details.title(13), "关注");
     EXPECT_EQ(details.title(12), "下载日期");
     EXPECT_EQ(details.text(2, 12), "2010.04.12") << "dates only";
     EXPECT_EQ(details.text(2, 8), "1");
