@@ -211,13 +211,16 @@ bool plainText(const QPainter& painter)
     return engine && engine->type() != QPaintEngine::Raster;
 }
 
-// One panel: the series it shows and its axis.
+// One panel: the series it shows, how they are drawn and their axis. The lines over a bar
+// chart form a panel of their own over the whole plot, with its axis on the right.
 struct Panel
 {
     QRectF rect;
     std::vector<size_t> series;
     AxisScale axis;
     double largest = 0;
+    ChartMark mark = ChartMark::Line;
+    bool right = false;
 };
 
 double largestOf(const ChartData& data, const std::vector<size_t>& series)
@@ -228,23 +231,19 @@ double largestOf(const ChartData& data, const std::vector<size_t>& series)
     return top;
 }
 
-// The most divisions that keep the axis numbers of a panel of this height apart.
-int divisionsFor(double panelHeight)
-{
-    return std::clamp(static_cast<int>(panelHeight / 18), 1, kChartDivisions);
-}
-
-// The title lines, centred from y = 100 twips: the first blue and large, the others red.
-void drawTitle(QPainter& painter, const QString& title, double width, LabelPlacer& placer,
-    ChartDrawing& report)
+// The title lines, centred from the top: the first blue and large, the others red. Returns
+// the y under the last line.
+double drawTitle(QPainter& painter, const QString& title, double width, const ChartFrame& frame,
+    LabelPlacer& placer, ChartDrawing& report)
 {
     QString text = title;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     const QStringList lines = text.split(u'\n');
-    double y = 100 / kPx;
+    double y = frame.compact ? 3 : 100 / kPx;
+    const double lineGap = frame.compact ? 1 : 30 / kPx;
     for (int n = 0; n < lines.size(); ++n) {
         const bool first = n == 0;
-        const QFont font = ChartFont(pointsToPixels(first ? 19 : 9), first);
+        const QFont font = ChartFont(first ? frame.titlePixels : frame.subtitlePixels, first);
         const QFontMetricsF metrics(font);
         QString line = lines[n];
         double lineWidth = metrics.horizontalAdvance(line);
@@ -262,8 +261,23 @@ void drawTitle(QPainter& painter, const QString& title, double width, LabelPlace
             if (line != lines[n])
                 report.shortened.append({ rect, lines[n] });
         }
-        y += font.pixelSize() + 30 / kPx;
+        y += font.pixelSize() + lineGap;
     }
+    return y;
+}
+
+// The legend swatch of a series: a box for bars, a thick stroke for lines.
+void drawSwatch(QPainter& painter, const QRectF& box, const QColor& colour, ChartMark mark)
+{
+    painter.setPen(pen(colour));
+    painter.setBrush(colour);
+    if (mark == ChartMark::Line) {
+        const double mid = box.center().y();
+        painter.drawRect(QRectF(box.left(), mid - 1.5, box.width(), 3));
+    } else {
+        painter.drawRect(box);
+    }
+    painter.setBrush(Qt::NoBrush);
 }
 
 } // namespace
@@ -296,59 +310,103 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
     const int count = data.categories();
     const int seriesCount = static_cast<int>(data.series.size());
     const bool plain = plainText(painter);
+    const ChartFrame frame = ChartFrameFor(QSizeF(size), seriesCount);
     report.drawn = true;
     report.series = seriesCount;
     report.mark = options.mark;
+    report.compact = frame.compact;
     LabelPlacer placer(QRectF(0, 0, w, h));
 
-    drawTitle(painter, title, w, placer, report);
+    const double titleBottom = drawTitle(painter, title, w, frame, placer, report);
+
+    // Lines over bars take the right axis, unless no bars would be left.
+    std::vector<size_t> onRight;
+    std::vector<size_t> onLeft;
+    for (int s = 0; s < seriesCount; ++s)
+        (options.onLineAxis(static_cast<size_t>(s)) ? onRight : onLeft)
+            .push_back(static_cast<size_t>(s));
+    if (onLeft.empty()) {
+        onLeft = onRight;
+        onRight.clear();
+    }
 
     // Panels: one axis for all, or one per series.
-    const bool each = seriesCount > 1
+    const bool each = onLeft.size() > 1
         && (options.panels == ChartPanels::Each
             || (options.panels == ChartPanels::Auto && PanelsSuit(data)));
     std::vector<Panel> panels;
     if (each) {
-        for (int s = 0; s < seriesCount; ++s)
-            panels.push_back({ {}, { static_cast<size_t>(s) }, {}, 0 });
+        for (const size_t s : onLeft)
+            panels.push_back({ {}, { s }, {}, 0, options.mark, false });
     } else {
-        Panel one;
-        for (int s = 0; s < seriesCount; ++s)
-            one.series.push_back(static_cast<size_t>(s));
-        panels.push_back(one);
+        panels.push_back({ {}, onLeft, {}, 0, options.mark, false });
     }
+    if (!onRight.empty())
+        panels.push_back({ {}, onRight, {}, 0, ChartMark::Line, true });
+    const int stacked = static_cast<int>(panels.size()) - (onRight.empty() ? 0 : 1);
     double largest = 0;
     for (Panel& p : panels) {
         p.largest = largestOf(data, p.series);
+        if (p.right && options.lineAxisTop > 0)
+            p.largest = options.lineAxisTop;
         if (p.largest == 0)
             p.largest = 1;
         largest = std::max(largest, p.largest);
     }
     report.largest = largest;
-    report.panels = static_cast<int>(panels.size());
+    report.panels = stacked;
 
     LabelFace axisFace(kAxisLabelPixels, false, plain);
     LabelFace legendFace(kLegendPixels, false, plain);
     LabelFace valueFace(pointsToPixels(8), false, plain);
+    const auto axisText = [&](const Panel& p, double value) {
+        return p.right ? AxisNumberText(value) + options.lineAxisSuffix : AxisNumberText(value);
+    };
 
-    // The legend band on the right grows with the longest name, up to a quarter of the area.
+    // Legend swatches are boxes; only a line over bars shows as a stroke.
+    const auto swatchMark = [&](int s) {
+        return !onRight.empty() && options.onLineAxis(static_cast<size_t>(s)) ? ChartMark::Line
+                                                                              : ChartMark::Bar;
+    };
+
+    // The legend band on the right grows with the longest name, up to a quarter of the area;
+    // a compact chart has none.
     double longestName = 0;
     for (const ChartSeries& s : data.series)
         longestName = std::max(longestName, legendFace.width(s.name));
     const double baseBand = kLegendBand / kPx;
     const double boxInset = 200 / kPx;
-    const double legendBand
-        = std::clamp(longestName + boxInset + 8, baseBand, std::max(baseBand, w / 4));
+    const double legendBand = frame.compact
+        ? 0
+        : std::clamp(longestName + boxInset + 8, baseBand, std::max(baseBand, w / 4));
     const double nameRoom = legendBand - boxInset - 4;
 
-    // Left margin: room for the widest axis number.
+    // Left margin: room for the widest axis number; the right one for the line axis' numbers.
     double widestNumber = 0;
-    for (const Panel& p : panels)
-        widestNumber
-            = std::max(widestNumber, axisFace.width(AxisNumberText(NiceAxis(p.largest).top)));
-    const double left = std::max(kChartLeft / kPx, widestNumber + 20 / kPx + 6);
-    const double top = kChartTop / kPx;
-    const double right = w - legendBand - (kChartRightMargin - kLegendBand) / kPx;
+    double widestRight = 0;
+    for (const Panel& p : panels) {
+        const double top = p.right && options.lineAxisTop > 0 ? p.largest : NiceAxis(p.largest).top;
+        (p.right ? widestRight : widestNumber)
+            = std::max(p.right ? widestRight : widestNumber, axisFace.width(axisText(p, top)));
+    }
+    // A compact chart with panels names each series in its panel: no legend row then.
+    const bool legendRow = frame.legendRow && !each;
+    const double numberGap = 20 / kPx + 6;
+    const double rightAxisRoom = onRight.empty() ? 0 : widestRight + numberGap;
+    double left = 0;
+    double top = 0;
+    double right = 0;
+    const double legendRowY = titleBottom + 2;
+    if (frame.compact) {
+        left = std::max(16.0, widestNumber + numberGap);
+        // Room above the plot for the value label of the tallest bar or point.
+        top = (legendRow ? legendRowY + kLegendPixels : titleBottom) + pointsToPixels(8) + 4;
+        right = w - std::max(8.0, rightAxisRoom);
+    } else {
+        left = std::max(kChartLeft / kPx, widestNumber + numberGap);
+        top = kChartTop / kPx;
+        right = w - legendBand - (kChartRightMargin - kLegendBand) / kPx - rightAxisRoom;
+    }
     const QRectF across(left, top, std::max(0.0, right - left), 0);
 
     // Point labels read downwards under their category; one whose line would touch the one
@@ -367,28 +425,63 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
         longestLabel = std::max(longestLabel, axisFace.width(data.labels[i]));
     }
     const double labelGap = 40 / kPx;
-    const double bottomMargin
-        = std::max(kChartBottomMargin / kPx, std::min(h / 3, longestLabel + labelGap + 4));
+    const double leastBottom
+        = frame.compact ? kAxisLabelPixels + labelGap + 4 : kChartBottomMargin / kPx;
+    const double bottomMargin = std::max(leastBottom, std::min(h / 3, longestLabel + labelGap + 4));
     const double labelRoom = bottomMargin - labelGap - 4;
     const double bottom = h - bottomMargin;
     const QRectF plot(QPointF(left, top), QPointF(std::max(left, right), std::max(top, bottom)));
     report.plot = plot;
 
-    const double gap = panels.size() > 1 ? 10 : 0;
-    const std::vector<QRectF> rects = StackPanels(plot, static_cast<int>(panels.size()), gap);
+    const double gap = stacked > 1 ? 10 : 0;
+    const std::vector<QRectF> rects = StackPanels(plot, stacked, gap);
     for (size_t k = 0; k < panels.size(); ++k) {
-        panels[k].rect = rects[k];
-        panels[k].axis = NiceAxis(panels[k].largest,
-            panels.size() > 1 ? divisionsFor(rects[k].height()) : kChartDivisions);
-        report.panelRects.push_back(rects[k]);
+        Panel& p = panels[k];
+        p.rect = p.right ? plot : rects[k];
+        // The line axis keeps its given top; the others take the finest round step whose
+        // numbers fit the panel's height, whole steps for counts.
+        const int most = DivisionsForHeight(p.rect.height(), kChartDivisions);
+        if (p.right && options.lineAxisTop > 0) {
+            p.axis = NiceAxis(options.lineAxisTop, most);
+            p.axis.top = std::max(p.axis.top, options.lineAxisTop);
+        } else {
+            p.axis = NiceAxis(p.largest, most, WholeValues(data, p.series));
+        }
+        if (!p.right)
+            report.panelRects.push_back(p.rect);
     }
     report.unit = panels.front().axis.step;
     report.axisTop = panels.front().axis.top;
+    if (!onRight.empty())
+        report.lineAxisTop = panels.back().axis.top;
     report.spacing = CategorySlot(plot, count, options.mark) * kPx;
 
-    // Legend: a box in each series' colour with its name above, the names shortened to the
-    // band.
-    {
+    // Legend: in the band on the right a swatch in each series' colour with its name above,
+    // the names shortened to the band; in a compact chart a row of swatches and names
+    // under the title.
+    if (legendRow) {
+        const double swatch = 10;
+        const double itemRoom = std::max(0.0, (w - 16) / seriesCount);
+        double x = 8;
+        for (int s = 0; s < seriesCount; ++s) {
+            const QColor colour = SeriesColour(s);
+            const QString& name = data.series[static_cast<size_t>(s)].name;
+            const QString shown = legendFace.fitted(name, itemRoom - swatch - 14);
+            const double nameWidth = legendFace.width(shown);
+            drawSwatch(painter, QRectF(x, legendRowY + 3, swatch, kLegendPixels - 5), colour,
+                swatchMark(s));
+            painter.setPen(Qt::black);
+            const QRectF rect(x + swatch + 3, legendRowY, nameWidth, kLegendPixels);
+            addLabel(painter, legendFace, rect.topLeft(), shown);
+            placer.reserve(QRectF(x, legendRowY, swatch + 3 + nameWidth, kLegendPixels));
+            report.labels.append(rect);
+            report.legend.append(rect);
+            if (shown != name)
+                report.shortened.append({ rect, name });
+            x += swatch + 3 + nameWidth + 11;
+        }
+        legendFace.flush(painter);
+    } else if (frame.legendShown && !frame.compact) {
         const double slot = std::min(600.0 / kPx, std::floor(h / std::max(1, seriesCount)));
         const double inset = std::floor((slot - 200 / kPx) / 2);
         double y0 = std::max(0.0, (h - slot * (seriesCount + 2)) / 2);
@@ -396,10 +489,8 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
         const double x2 = w - 300 / kPx;
         for (int s = 0; s < seriesCount; ++s) {
             const QColor colour = SeriesColour(s);
-            painter.setPen(pen(colour));
-            painter.setBrush(colour);
-            painter.drawRect(QRectF(QPointF(x1, y0 + inset + 200 / kPx), QPointF(x2, y0 + slot)));
-            painter.setBrush(Qt::NoBrush);
+            drawSwatch(painter, QRectF(QPointF(x1, y0 + inset + 200 / kPx), QPointF(x2, y0 + slot)),
+                colour, swatchMark(s));
             const QString& name = data.series[static_cast<size_t>(s)].name;
             const QString shown = legendFace.fitted(name, nameRoom);
             painter.setPen(Qt::black);
@@ -407,6 +498,7 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
             addLabel(painter, legendFace, rect.topLeft(), shown);
             placer.reserve(rect);
             report.labels.append(rect);
+            report.legend.append(rect);
             if (shown != name)
                 report.shortened.append({ rect, name });
             y0 += slot;
@@ -414,27 +506,33 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
         legendFace.flush(painter);
     }
 
-    // Axes, division lines and numbers of every panel.
+    // Axes, division lines and numbers of every panel; the line axis stands on the right,
+    // without division lines of its own.
     for (const Panel& p : panels) {
         painter.setPen(pen(kAxisColour));
-        painter.drawLine(p.rect.bottomLeft(), p.rect.bottomRight());
-        painter.drawLine(p.rect.topLeft(), p.rect.bottomLeft());
         const double division = p.rect.height() / p.axis.divisions;
-        QList<QLineF> lines;
-        for (int k = 1; k <= p.axis.divisions; ++k)
-            lines.append(QLineF(p.rect.left() + 20 / kPx, p.rect.bottom() - k * division,
-                p.rect.right(), p.rect.bottom() - k * division));
-        painter.setPen(pen(kDivisionLineColour, Qt::DotLine));
-        painter.drawLines(lines);
+        if (p.right) {
+            painter.drawLine(p.rect.topRight(), p.rect.bottomRight());
+        } else {
+            painter.drawLine(p.rect.bottomLeft(), p.rect.bottomRight());
+            painter.drawLine(p.rect.topLeft(), p.rect.bottomLeft());
+            QList<QLineF> lines;
+            for (int k = 1; k <= p.axis.divisions; ++k)
+                lines.append(QLineF(p.rect.left() + 20 / kPx, p.rect.bottom() - k * division,
+                    p.rect.right(), p.rect.bottom() - k * division));
+            painter.setPen(pen(kDivisionLineColour, Qt::DotLine));
+            painter.drawLines(lines);
+        }
         painter.setPen(kLabelColour);
         for (int k = 0; k <= p.axis.divisions; ++k) {
             // 0 only where it cannot meet the panel below.
-            if (k == 0 && panels.size() > 1)
+            if (k == 0 && stacked > 1 && !p.right)
                 continue;
-            const QString text = AxisNumberText(k * p.axis.step);
+            const QString text = axisText(p, k * p.axis.step);
             const double tw = axisFace.width(text);
             const double y = p.rect.bottom() - k * division - (k == 0 ? kAxisLabelPixels / 2.0 : 0);
-            const QRectF rect(p.rect.left() - 20 / kPx - tw, y, tw, kAxisLabelPixels);
+            const QRectF rect(p.right ? p.rect.right() + 20 / kPx : p.rect.left() - 20 / kPx - tw,
+                y, tw, kAxisLabelPixels);
             if (!placer.place(rect))
                 continue;
             addLabel(painter, axisFace, rect.topLeft(), text);
@@ -502,7 +600,7 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
                 ys[static_cast<size_t>(i)] = isNoValue(v) ? kNoValue : yOf(std::min(v, axisTop));
             }
         }
-        if (options.mark == ChartMark::Bar) {
+        if (p.mark == ChartMark::Bar) {
             for (int n = 0; n < inPanel; ++n) {
                 const size_t s = p.series[static_cast<size_t>(n)];
                 const QColor colour = SeriesColour(static_cast<int>(s));
@@ -580,8 +678,10 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
     }
 
     // In panels each names its series at its top left.
-    if (panels.size() > 1) {
+    if (stacked > 1) {
         for (const Panel& p : panels) {
+            if (p.right)
+                continue;
             const size_t s = p.series.front();
             const QString& name = data.series[s].name;
             const QString shown = legendFace.fitted(name, p.rect.width() / 2);
@@ -601,6 +701,8 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
     // Value labels beside the points or above the bars, where they meet no other label.
     painter.setPen(Qt::black);
     const double valueHeight = valueFace.pixelHeight();
+    // Small charts keep more air between value labels: their bars are narrow.
+    const double valueAir = frame.compact ? std::round(valueHeight / 4) : 1;
     for (const Panel& p : panels) {
         const int inPanel = static_cast<int>(p.series.size());
         for (int n = 0; n < inPanel; ++n) {
@@ -613,7 +715,7 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
                 const QString& text = series.texts[i];
                 const double tw = valueFace.width(text);
                 QRectF rect;
-                if (options.mark == ChartMark::Bar) {
+                if (p.mark == ChartMark::Bar) {
                     const QRectF bar = BarRect(p.rect, count, i, inPanel, n,
                         series.values[static_cast<size_t>(i)], p.axis.top);
                     const double cx = bar.isEmpty() ? report.points.xs[static_cast<size_t>(i)]
@@ -623,8 +725,9 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
                     rect = QRectF(report.points.xs[static_cast<size_t>(i)] + 20 / kPx,
                         y - 150 / kPx, tw, valueHeight);
                 }
-                // A pixel of air on each side, so neighbours never run into one another.
-                if (!placer.place(rect.adjusted(-1, 0, 1, 0)))
+                // Air on each side, so that neighbours never run into one another nor
+                // read as one number.
+                if (!placer.place(rect.adjusted(-valueAir, 0, valueAir, 0)))
                     continue;
                 addLabel(painter, valueFace, rect.topLeft(), text);
                 report.labels.append(rect);

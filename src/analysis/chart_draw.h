@@ -50,12 +50,15 @@ struct ChartDrawing
     int bars = 0; // bars drawn
     int series = 0; // data columns
     int panels = 0; // panels stacked (1: one axis for all)
+    bool compact = false; // the small chart's layout (see ChartFrameFor)
+    double lineAxisTop = 0; // top of the right axis of lines over bars (0: none)
     ChartMark mark = ChartMark::Line;
     QRectF plot; // the plot, all panels together
     std::vector<QRectF> panelRects;
     ChartPoints points; // where each value was drawn
     // Every text drawn (title, legend, axis numbers, point and value labels).
     QList<QRectF> labels;
+    QList<QRectF> legend; // the legend's names
     // The labels shortened with "…", with their full text.
     struct Shortened
     {

@@ -27,6 +27,40 @@ bool PanelsSuit(const ChartData& data)
     return low > 0 && high > 10 * low;
 }
 
+int DivisionsForHeight(double pixels, int most)
+{
+    // An axis number is 12 pixels high; 18 pixels a division leave air between them.
+    const double perDivision = 18;
+    return std::clamp(static_cast<int>(pixels / perDivision), 1, std::max(1, most));
+}
+
+bool WholeValues(const ChartData& data, const std::vector<size_t>& series)
+{
+    for (const size_t s : series) {
+        if (s >= data.series.size())
+            continue;
+        for (const double v : data.series[s].values) {
+            if (!isNoValue(v) && v != std::floor(v))
+                return false;
+        }
+    }
+    return true;
+}
+
+ChartFrame ChartFrameFor(const QSizeF& size, int seriesCount)
+{
+    ChartFrame frame;
+    // Below this the large title and the legend band leave the plot a small corner.
+    frame.compact = size.width() < 560 || size.height() < 360;
+    if (!frame.compact)
+        return frame;
+    frame.titlePixels = 15;
+    frame.subtitlePixels = 11;
+    frame.legendRow = seriesCount > 1;
+    frame.legendShown = seriesCount > 1;
+    return frame;
+}
+
 std::vector<QRectF> StackPanels(const QRectF& plot, int count, double gap)
 {
     std::vector<QRectF> panels;

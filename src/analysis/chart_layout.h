@@ -7,6 +7,8 @@
 #include <QList>
 #include <QPointF>
 #include <QRectF>
+#include <QSizeF>
+#include <QString>
 #include <vector>
 
 namespace quel::analysis {
@@ -24,7 +26,46 @@ struct ChartOptions
 {
     ChartMark mark = ChartMark::Line;
     ChartPanels panels = ChartPanels::One;
+    // Per series, its own mark (missing entries: `mark`). Lines over a bar chart stand over
+    // the bars' slots and read an axis of their own on the right.
+    std::vector<ChartMark> seriesMarks {};
+    // That right axis: its top (0: the round number above the lines' values) and the text
+    // after its numbers ("%").
+    double lineAxisTop = 0;
+    QString lineAxisSuffix {};
+
+    ChartMark markOf(size_t series) const
+    {
+        return series < seriesMarks.size() ? seriesMarks[series] : mark;
+    }
+    // True when series s is a line over bars, on the right axis.
+    bool onLineAxis(size_t series) const
+    {
+        return mark == ChartMark::Bar && markOf(series) == ChartMark::Line;
+    }
 };
+
+// The most axis divisions that keep the numbers of a panel this many pixels high apart
+// (at least 1, at most `most`).
+int DivisionsForHeight(double pixels, int most = 10);
+
+// True when every value of the series is a whole number (counts): their axis steps by whole
+// numbers too.
+bool WholeValues(const ChartData& data, const std::vector<size_t>& series);
+
+// Where a chart's furniture goes. Full-size charts keep their large title and the legend
+// band on the right; a small chart (compact) gets a smaller title, its legend as a row
+// under the title (none for a single series, which the title and the hover name) and thin
+// margins, so that the plot keeps most of the area.
+struct ChartFrame
+{
+    bool compact = false;
+    int titlePixels = 25;
+    int subtitlePixels = 12;
+    bool legendRow = false; // compact: the legend is a row above the plot
+    bool legendShown = true;
+};
+ChartFrame ChartFrameFor(const QSizeF& size, int seriesCount);
 
 // True when one axis would flatten a series: the largest values of the series (those above
 // 0) differ by more than ten times.

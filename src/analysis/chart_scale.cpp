@@ -15,7 +15,7 @@ QColor SeriesColour(int series)
     return QColor(palette[i]);
 }
 
-AxisScale NiceAxis(double largest, int maxDivisions)
+AxisScale NiceAxis(double largest, int maxDivisions, bool whole)
 {
     if (!(largest > 0) || !std::isfinite(largest))
         largest = 1;
@@ -24,6 +24,8 @@ AxisScale NiceAxis(double largest, int maxDivisions)
     // slack keeps 0.3 / 0.05 at six steps despite the binary fractions.
     const double rough = largest / maxDivisions;
     double base = std::pow(10.0, std::floor(std::log10(rough)));
+    if (whole)
+        base = std::max(base, 1.0);
     for (int round = 0; round < 3; ++round, base *= 10) {
         for (const double m : { 1.0, 2.0, 5.0 }) {
             const double step = m * base;

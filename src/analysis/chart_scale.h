@@ -21,8 +21,8 @@ struct AxisScale
 };
 
 // The finest such axis with at most maxDivisions steps for a largest value; 0 or less (or
-// no number) counts as 1.
-AxisScale NiceAxis(double largest, int maxDivisions = 10);
+// no number) counts as 1. Whole numbers (counts) never get a step below 1.
+AxisScale NiceAxis(double largest, int maxDivisions = 10, bool whole = false);
 
 // The decimal text of an axis label (shortest form, 15 significant digits at most).
 QString AxisNumberText(double value);

@@ -115,8 +115,11 @@ ChartSpec ShopChart(const MarketOverview& o)
     }
     chart.series.push_back(std::move(shares));
     chart.series.push_back(std::move(running));
-    // Each shop's share above, the running total from the largest shop on below.
-    chart.options.panels = ChartPanels::Each;
+    // Each shop's share as a bar, the running total from the largest shop on as a line over
+    // them on a 0-100 % axis of its own.
+    chart.options.seriesMarks = { ChartMark::Bar, ChartMark::Line };
+    chart.options.lineAxisTop = 100;
+    chart.options.lineAxisSuffix = QStringLiteral("%");
     return chart;
 }
 

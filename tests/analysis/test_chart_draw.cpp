@@ -45,9 +45,18 @@ protected:
         test::fillChartGrid(m_grid, names, cells);
     }
 
-    static void expectApart(const ChartDrawing& d)
+    // Draws into an image of another size (the small charts of an overview).
+    ChartDrawing drawAt(const QSize& size, const QString& title, const ChartOptions& options)
     {
-        const QRectF area(0, 0, kWidth, kHeight);
+        m_image = QImage(size, QImage::Format_RGB32);
+        m_image.fill(Qt::black);
+        QPainter painter(&m_image);
+        return DrawChart(painter, m_image.size(), m_grid, m_title, title, -1, -1, options);
+    }
+
+    static void expectApart(const ChartDrawing& d, const QSizeF& size = QSizeF(kWidth, kHeight))
+    {
+        const QRectF area(QPointF(0, 0), size);
         for (qsizetype i = 0; i < d.labels.size(); ++i) {
             EXPECT_TRUE(area.contains(d.labels[i])) << "label " << i << " is cut";
             for (qsizetype j = i + 1; j < d.labels.size(); ++j) {
@@ -395,6 +404,115 @@ TEST_F(ChartDrawTest, HoverNamesTheNearestPoint)
     // Far outside the plot: nothing.
     EXPECT_TRUE(ChartHoverText(d, QPointF(xs[2] + 200, d.plot.center().y())).isEmpty());
     EXPECT_TRUE(ChartHoverText(d, QPointF(xs[1], 5)).isEmpty());
+}
+
+TEST_F(ChartDrawTest, SmallChartsGiveThePlotMostOfTheArea)
+{
+    const QSize small(330, 240);
+    test::fillChartGrid(m_grid, { "产品占比(%)", "销量占比(%)" },
+        { { "400-600", "12.5", "5.97" }, { "600-800", "25", "13.53" },
+            { "800-1000", "25", "29.05" }, { "1000-1200", "12.5", "20.69" } });
+    const ChartOptions bars { ChartMark::Bar, ChartPanels::One };
+    const ChartDrawing d = drawAt(small, "价格区间", bars);
+    EXPECT_TRUE(d.compact);
+    EXPECT_GT(d.plot.width(), 0.75 * small.width());
+    EXPECT_GT(d.plot.height(), 0.5 * small.height());
+    // The legend is a row between the title and the plot, not a band beside it.
+    ASSERT_EQ(d.legend.size(), 2);
+    for (const QRectF& name : d.legend) {
+        EXPECT_LE(name.bottom(), d.plot.top());
+        EXPECT_GT(name.top(), d.labels.front().bottom() - 1) << "under the title";
+    }
+    EXPECT_LE(d.labels.front().height(), 16) << "a small title";
+    expectApart(d, small);
+    EXPECT_EQ(d.bars, 8);
+
+    // The same data at full size keeps the band on the right and the large title.
+    const ChartDrawing full = draw("价格区间", -1, -1, bars);
+    EXPECT_FALSE(full.compact);
+    EXPECT_EQ(full.plot.right(), kWidth - kChartRightMargin / 15.0);
+    EXPECT_GT(full.labels.front().height(), 20);
+
+    // One series of counts: no legend, and an axis of whole numbers that fits the panel.
+    oneSeries({ 1, 1, 1, 1 });
+    const ChartDrawing counts = drawAt(small, "卖家所在省份", bars);
+    EXPECT_TRUE(counts.legend.isEmpty());
+    EXPECT_DOUBLE_EQ(counts.unit, 1);
+    EXPECT_DOUBLE_EQ(counts.axisTop, 1);
+    expectApart(counts, small);
+}
+
+TEST_F(ChartDrawTest, ShortPanelsKeepRoundStepsAndValueLabelsSpaced)
+{
+    // Twenty weeks, most without sales, in two panels of a small chart.
+    std::vector<QStringList> rows;
+    for (int i = 0; i < 20; ++i) {
+        const int pieces = i < 12 ? 0 : 100 + i;
+        rows.push_back({ QStringLiteral("2026.%1").arg(i + 10), QString::number(pieces),
+            QString::number(pieces * 1130.5, 'f', 2) });
+    }
+    test::fillChartGrid(m_grid, { "成交数量", "成交金额" }, rows);
+    const QSize small(330, 240);
+    const ChartDrawing d = drawAt(small, "每周销售", { ChartMark::Bar, ChartPanels::Each });
+    ASSERT_EQ(d.panels, 2);
+    const double divisions = d.axisTop / d.unit;
+    EXPECT_NEAR(divisions, std::round(divisions), 1e-9);
+    EXPECT_GE(d.panelRects[0].height() / divisions, 18.0);
+    EXPECT_TRUE(d.legend.isEmpty()) << "the panels name their series";
+    expectApart(d, small);
+    // Value labels of one row keep a few pixels apart, so that "0 0 0" does not read as one
+    // number.
+    QList<QRectF> values;
+    for (const QRectF& r : d.labels) {
+        if (r.height() == 11)
+            values.append(r);
+    }
+    ASSERT_FALSE(values.isEmpty());
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        for (qsizetype j = i + 1; j < values.size(); ++j) {
+            if (std::abs(values[i].top() - values[j].top()) < 11) {
+                EXPECT_FALSE(values[i].adjusted(-2, 0, 2, 0).intersects(values[j]))
+                    << i << " " << j;
+            }
+        }
+    }
+}
+
+TEST_F(ChartDrawTest, ALineOverBarsReadsItsOwnAxisOnTheRight)
+{
+    test::fillChartGrid(m_grid, { "占比(%)", "累计占比(%)" },
+        { { "星星数码", "43.64", "43.64" }, { "通讯城", "24.32", "67.97" },
+            { "数码小铺", "19.59", "87.56" }, { "手机之家", "12.44", "100" } });
+    ChartOptions options { ChartMark::Bar, ChartPanels::One };
+    options.seriesMarks = { ChartMark::Bar, ChartMark::Line };
+    options.lineAxisTop = 100;
+    options.lineAxisSuffix = QStringLiteral("%");
+    for (const QSize size : { QSize(330, 240), QSize(kWidth, kHeight) }) {
+        const ChartDrawing d = drawAt(size, "店铺销售额排名", options);
+        EXPECT_EQ(d.panels, 1) << size.width();
+        EXPECT_EQ(d.bars, 4);
+        EXPECT_EQ(d.segments, 3) << "the running share is a line";
+        EXPECT_DOUBLE_EQ(d.lineAxisTop, 100);
+        EXPECT_GE(d.axisTop, 43.64);
+        EXPECT_LT(d.axisTop, 60) << "the bars keep their own axis";
+        // The line's points stand over the bars' slots, on the right axis' scale.
+        const auto& xs = d.points.xs;
+        ASSERT_EQ(xs.size(), 4u);
+        EXPECT_NEAR(xs[0], d.plot.left() + d.plot.width() / 8, 1e-6);
+        EXPECT_NEAR(d.points.ys[1][3], d.plot.top(), 1e-6);
+        EXPECT_NEAR(d.points.ys[1][1], d.plot.bottom() - 0.6797 * d.plot.height(), 1e-6);
+        // Numbers on the right of the plot.
+        int onRight = 0;
+        for (const QRectF& r : d.labels)
+            onRight += r.left() > d.plot.right() && r.bottom() <= d.plot.bottom() + 7;
+        EXPECT_GE(onRight, 3) << size.width();
+        expectApart(d, size);
+        // The hover finds the line's points and the bars.
+        EXPECT_EQ(
+            ChartHoverText(d, QPointF(xs[3], d.points.ys[1][3])), "累计占比(%)\n手机之家：100");
+        EXPECT_EQ(
+            ChartHoverText(d, QPointF(xs[1], d.points.ys[0][1] + 2)), "占比(%)\n通讯城：24.32");
+    }
 }
 
 TEST(ChartRangeTest, ArrowKeysScrollAndZoomWithinTheData)

@@ -71,6 +71,63 @@ TEST(ChartAxis, TicksAreOneTwoOrFiveTimesAPowerOfTen)
     EXPECT_EQ(AxisNumberText(3 * 0.1), "0.3");
 }
 
+TEST(ChartAxis, ShortPanelsTakeARoundStepThatFitsTheirHeight)
+{
+    // Every height and size gets a 1-2-5 step whose numbers stay 18 pixels apart; counts
+    // step by whole numbers.
+    const auto round125 = [](double step) {
+        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step) + 1e-9));
+        return std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9
+            || std::abs(mantissa - 5) < 1e-9;
+    };
+    for (const double height : { 20.0, 40.0, 61.0, 100.0, 150.0, 400.0 }) {
+        const int most = DivisionsForHeight(height);
+        EXPECT_GE(most, 1);
+        EXPECT_LE(most, 10);
+        EXPECT_GE(height / most, 18.0) << height;
+        for (const double largest : { 1.0, 3.0, 7.0, 15.0, 0.37, 1885.0, 134740.0 }) {
+            for (const bool whole : { false, true }) {
+                const AxisScale a = NiceAxis(largest, most, whole);
+                EXPECT_TRUE(round125(a.step)) << height << " " << largest << " " << a.step;
+                EXPECT_LE(a.divisions, most) << height << " " << largest;
+                EXPECT_GE(a.top * (1 + 1e-12), largest);
+                if (whole)
+                    EXPECT_GE(a.step, 1) << height << " " << largest;
+            }
+        }
+    }
+    // Counts of 1 in a short panel: 0 and 1, not 0.4 and 0.7; fractions keep fine steps.
+    const AxisScale counts = NiceAxis(1, DivisionsForHeight(100), true);
+    EXPECT_DOUBLE_EQ(counts.step, 1);
+    EXPECT_EQ(counts.divisions, 1);
+    EXPECT_DOUBLE_EQ(NiceAxis(1, DivisionsForHeight(100)).step, 0.2);
+    EXPECT_DOUBLE_EQ(NiceAxis(15, 5, true).step, 5);
+
+    ChartData data;
+    data.series.push_back({ "n", { 1, 2, kNoValue, 15 }, {} });
+    data.series.push_back({ "x", { 1, 2.5 }, {} });
+    EXPECT_TRUE(WholeValues(data, { 0 }));
+    EXPECT_FALSE(WholeValues(data, { 0, 1 }));
+}
+
+TEST(ChartLayout, SmallChartsGetTheCompactFrame)
+{
+    const ChartFrame full = ChartFrameFor(QSizeF(900, 600), 3);
+    EXPECT_FALSE(full.compact);
+    EXPECT_TRUE(full.legendShown);
+    EXPECT_FALSE(full.legendRow);
+    const ChartFrame two = ChartFrameFor(QSizeF(330, 240), 2);
+    EXPECT_TRUE(two.compact);
+    EXPECT_TRUE(two.legendRow);
+    EXPECT_LT(two.titlePixels, full.titlePixels);
+    // A single series needs no legend in a small chart.
+    const ChartFrame one = ChartFrameFor(QSizeF(330, 240), 1);
+    EXPECT_TRUE(one.compact);
+    EXPECT_FALSE(one.legendShown);
+    // Wide but low is small too.
+    EXPECT_TRUE(ChartFrameFor(QSizeF(1200, 300), 2).compact);
+}
+
 TEST(ChartLayout, PanelsStackWithoutOverlapAndBarsStayInTheirSlot)
 {
     const QRectF plot(50, 60, 700, 420);

@@ -280,4 +280,10 @@ TEST_F(Overview, GridHoldsEveryFigureAndTable)
     EXPECT_EQ(WeeklySalesChart(o).options.panels, ChartPanels::Each);
     EXPECT_EQ(PriceBandChart(o).options.panels, ChartPanels::One);
     EXPECT_EQ(PriceBandChart(o).options.mark, ChartMark::Bar);
+    // Shop shares as bars, the running share as a line over them on a 0-100 % axis.
+    const ChartOptions shops = ShopChart(o).options;
+    EXPECT_EQ(shops.panels, ChartPanels::One);
+    EXPECT_FALSE(shops.onLineAxis(0));
+    EXPECT_TRUE(shops.onLineAxis(1));
+    EXPECT_DOUBLE_EQ(shops.lineAxisTop, 100);
 }
