@@ -91,8 +91,9 @@ TEST(ChartAxis, ShortPanelsTakeARoundStepThatFitsTheirHeight)
                 EXPECT_TRUE(round125(a.step)) << height << " " << largest << " " << a.step;
                 EXPECT_LE(a.divisions, most) << height << " " << largest;
                 EXPECT_GE(a.top * (1 + 1e-12), largest);
-                if (whole)
+                if (whole) {
                     EXPECT_GE(a.step, 1) << height << " " << largest;
+                }
             }
         }
     }
