@@ -1,6 +1,6 @@
-#include "export/chart_image.h"
+#include "exports/chart_image.h"
 
-#include "export/save_through.h"
+#include "exports/save_through.h"
 
 #include <QFile>
 #include <QImage>

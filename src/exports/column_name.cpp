@@ -1,4 +1,4 @@
-#include "export/column_name.h"
+#include "exports/column_name.h"
 
 namespace quel::exports {
 

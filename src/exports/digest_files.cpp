@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "export/digest_files.h"
+#include "exports/digest_files.h"
 
 #include "core/number_form.h"
-#include "export/grid_export.h"
+#include "exports/grid_export.h"
 
 #include <QSaveFile>
 #include <cmath>

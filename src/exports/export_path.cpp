@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "export/export_path.h"
+#include "exports/export_path.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

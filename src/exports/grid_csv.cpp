@@ -1,6 +1,6 @@
 #include "core/feedback.h"
-#include "export/grid_export.h"
-#include "export/save_through.h"
+#include "exports/grid_export.h"
+#include "exports/save_through.h"
 #include "grid/grid_model.h"
 
 #include <QIODevice>

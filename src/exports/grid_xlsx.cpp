@@ -1,7 +1,7 @@
 #include "core/feedback.h"
-#include "export/column_name.h"
-#include "export/grid_export.h"
-#include "export/save_through.h"
+#include "exports/column_name.h"
+#include "exports/grid_export.h"
+#include "exports/save_through.h"
 #include "grid/grid_model.h"
 
 #include <QFile>

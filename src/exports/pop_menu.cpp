@@ -1,9 +1,9 @@
-#include "export/pop_menu.h"
+#include "exports/pop_menu.h"
 
 #include "core/feedback.h"
-#include "export/chart_image.h"
-#include "export/export_path.h"
-#include "export/grid_export.h"
+#include "exports/chart_image.h"
+#include "exports/export_path.h"
+#include "exports/grid_export.h"
 #include "grid/grid_model.h"
 #include "widgets/dialogs.h"
 #include "widgets/settings.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/chart_image.h"
+#include "exports/chart_image.h"
 #include "grid/grid_model.h"
 
 #include <QPointer>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "export/report.h"
+#include "exports/report.h"
 
-#include "export/grid_export.h"
-#include "export/save_through.h"
+#include "exports/grid_export.h"
+#include "exports/save_through.h"
 
 #include <QBuffer>
 #include <QFileInfo>

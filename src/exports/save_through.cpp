@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "export/save_through.h"
+#include "exports/save_through.h"
 
 #include <QFile>
 #include <QSaveFile>

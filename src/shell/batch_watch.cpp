@@ -5,7 +5,7 @@
 #include "core/feedback.h"
 #include "core/number_form.h"
 #include "download/batch_download.h"
-#include "export/digest_files.h"
+#include "exports/digest_files.h"
 #include "search/batch_search.h"
 #include "shell/batch.h"
 #include "store/change_digest.h"

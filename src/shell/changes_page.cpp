@@ -3,7 +3,7 @@
 
 #include "core/clock.h"
 #include "core/number_form.h"
-#include "export/digest_files.h"
+#include "exports/digest_files.h"
 #include "store/connection.h"
 #include "store/database.h"
 #include "store/db_operate.h"

@@ -2,7 +2,7 @@
 
 #include "analysis/chart_view.h"
 #include "analysis/overview_page.h"
-#include "export/pop_menu.h"
+#include "exports/pop_menu.h"
 #include "grid/grid_view.h"
 #include "shell/analysis_page.h"
 #include "shell/changes_page.h"

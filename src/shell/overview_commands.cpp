@@ -3,7 +3,7 @@
 
 #include "analysis/overview_page.h"
 #include "core/feedback.h"
-#include "export/report.h"
+#include "exports/report.h"
 #include "shell/analysis_page.h"
 #include "shell/main_window.h"
 #include "shell/overview_report.h"

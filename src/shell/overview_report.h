@@ -2,7 +2,7 @@
 #pragma once
 
 #include "analysis/market_overview.h"
-#include "export/report.h"
+#include "exports/report.h"
 
 #include <QDate>
 #include <QSize>

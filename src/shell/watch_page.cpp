@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's side of the watch list: the 变化 page, the follow items of the product
 // lists' menu, and the notice after a watch run.
-#include "export/pop_menu.h"
+#include "exports/pop_menu.h"
 #include "grid/grid_view.h"
 #include "shell/analysis_page.h"
 #include "shell/changes_page.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "export/report.h"
+#include "exports/report.h"
 #include "shell/app_fixture.h"
 #include "support/pdf_text.h"
 #include "support/temp_dir.h"

@@ -10,14 +10,14 @@ namespace quel::layers {
 namespace {
 
 // The one statement of which folder may include which. A folder may always include its
-// own headers. Features (search, download, analysis, export) never include each other:
+// own headers. Features (search, download, analysis, exports) never include each other:
 // the shell wires them together.
 const QHash<QString, QStringList>& AllowedFolders()
 {
     static const QHash<QString, QStringList> table = [] {
         const QStringList belowViews { "core", "store", "web", "widgets", "grid" };
         const QStringList belowFeatures = belowViews + QStringList { "views", "simplify" };
-        const QStringList features { "search", "download", "analysis", "export" };
+        const QStringList features { "search", "download", "analysis", "exports" };
         QHash<QString, QStringList> t;
         t["core"] = {};
         t["store"] = { "core" };

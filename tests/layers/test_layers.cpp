@@ -46,16 +46,16 @@ TEST(Layers, FeaturesUseLowerLayersButNotEachOther)
 {
     const QString lower = "#include \"views/list_views.h\"\n#include \"simplify/name_simp.h\"\n"
                           "#include \"widgets/dialogs.h\"\n#include \"core/feedback.h\"\n";
-    for (const QString feature : { "search", "download", "analysis", "export" }) {
+    for (const QString feature : { "search", "download", "analysis", "exports" }) {
         const QString file = "src/" + feature + "/x.cpp";
         EXPECT_TRUE(CheckIncludes(file, lower).isEmpty()) << feature.toStdString();
-        for (const QString other : { "search", "download", "analysis", "export", "shell" }) {
+        for (const QString other : { "search", "download", "analysis", "exports", "shell" }) {
             const auto faults = CheckIncludes(file, "#include \"" + other + "/y.h\"\n");
             EXPECT_EQ(faults.size(), other == feature ? 0 : 1)
                 << feature.toStdString() << " -> " << other.toStdString();
         }
     }
-    EXPECT_TRUE(CheckIncludes("src/shell/x.cpp", "#include \"export/y.h\"\n").isEmpty());
+    EXPECT_TRUE(CheckIncludes("src/shell/x.cpp", "#include \"exports/y.h\"\n").isEmpty());
 }
 
 TEST(Layers, WorkerCoreAndToolsStayNarrow)

@@ -1,7 +1,7 @@
 #include "analysis/chart_view.h"
 #include "analysis/overview_page.h"
 #include "analysis/product_panel.h"
-#include "export/pop_menu.h"
+#include "exports/pop_menu.h"
 #include "grid/grid_model.h"
 #include "grid/grid_view.h"
 #include "shell/analysis_page.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The 变化 page and the follow items of the product lists through the real main window.
-#include "export/pop_menu.h"
+#include "exports/pop_menu.h"
 #include "grid/grid_model.h"
 #include "grid/grid_view.h"
 #include "shell/analysis_page.h"

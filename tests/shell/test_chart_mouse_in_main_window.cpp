@@ -3,7 +3,7 @@
 // the wheel zooming and a drag scrolling through the range boxes; and the drawing options
 // of the page.
 #include "analysis/chart_view.h"
-#include "export/pop_menu.h"
+#include "exports/pop_menu.h"
 #include "grid/grid_model.h"
 #include "shell/analysis_page.h"
 #include "shell_fixture.h"

@@ -6,8 +6,8 @@
 // chooser that can find, tick all and tick none.
 #include "analysis/chart_view.h"
 #include "download/download_window.h"
-#include "export/export_path.h"
-#include "export/pop_menu.h"
+#include "exports/export_path.h"
+#include "exports/pop_menu.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "grid/grid_view.h"

@@ -1,6 +1,6 @@
 #include "analysis/chart_view.h"
 #include "analysis/trade_panels.h"
-#include "export/pop_menu.h"
+#include "exports/pop_menu.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "grid/grid_view.h"
