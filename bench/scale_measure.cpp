@@ -342,7 +342,7 @@ bool measureOverview(
 int runMeasurement(int argc, char** argv, const QString& database, const QString& binDir)
 {
     QApplication app(argc, argv);
-    shell::Dialogs::setHeadless(true);
+    widgets::Dialogs::setHeadless(true);
     // The work folders lie beside the cache: the copies are as large as the databases.
     QTemporaryDir folder(QFileInfo(database).absolutePath() + QStringLiteral("/work-XXXXXX"));
     QTemporaryDir emptyFolder(QFileInfo(database).absolutePath() + QStringLiteral("/empty-XXXXXX"));

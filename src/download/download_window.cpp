@@ -154,7 +154,7 @@ void DownloadWindow::buildUi()
             m_session.pool().setRateLimit(value);
     });
     // Centred at first, then where the user left it, always inside the work area.
-    shell::KeepWindowPlacement(this, objectName(), QSize(760, 520));
+    widgets::KeepWindowPlacement(this, objectName(), QSize(760, 520));
 }
 
 bool DownloadWindow::prepare(const QString& condition, Feedback& feedback)
@@ -242,8 +242,9 @@ void DownloadWindow::openRowPage(int gridRow)
     const QString code = m_grid->text(gridRow, kCodeColumn);
     if (code.isEmpty())
         return;
-    web::OpenInDefaultBrowser(m_session.kind() == DownloadKind::Details ? web::ItemPageUrl(code)
-                                                                        : web::BuyerPageUrl(code));
+    widgets::OpenInDefaultBrowser(m_session.kind() == DownloadKind::Details
+            ? web::ItemPageUrl(code)
+            : web::BuyerPageUrl(code));
 }
 
 void DownloadWindow::closeEvent(QCloseEvent* event)

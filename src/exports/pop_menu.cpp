@@ -59,7 +59,7 @@ QString PopMenu::gridFilters()
 
 QString PopMenu::exportFolder()
 {
-    const QString last = shell::ProgramSettings()->value(kFolderKey).toString();
+    const QString last = widgets::ProgramSettings()->value(kFolderKey).toString();
     if (!last.isEmpty() && QFileInfo(last).isDir())
         return last;
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -71,7 +71,7 @@ QString PopMenu::askFileName(
 {
     QString filter;
     const QString path
-        = shell::Dialogs::saveFileName(parentWidget(), caption, filters, exportFolder(), &filter);
+        = widgets::Dialogs::saveFileName(parentWidget(), caption, filters, exportFolder(), &filter);
     if (path.isEmpty())
         return path;
     return QFileInfo(WithFilterExtension(path, filter.isEmpty() ? fallbackFilter : filter))
@@ -80,7 +80,7 @@ QString PopMenu::askFileName(
 
 void PopMenu::remember(const QString& path)
 {
-    shell::ProgramSettings()->setValue(kFolderKey, QFileInfo(path).absolutePath());
+    widgets::ProgramSettings()->setValue(kFolderKey, QFileInfo(path).absolutePath());
     emit exported(path);
 }
 

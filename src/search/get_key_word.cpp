@@ -60,8 +60,8 @@ GetKeyWord::GetKeyWord(store::DB_Operate& db, QWidget* parent)
     connect(escape, &QShortcut::activated, cancel, &QPushButton::click);
 
     adjustSize();
-    shell::CenterWindow(this);
-    shell::MakeTopmost(this);
+    widgets::CenterWindow(this);
+    widgets::MakeTopmost(this);
 }
 
 void GetKeyWord::buttonClicked(int index)
@@ -89,7 +89,7 @@ QString AskSearchCondition(store::DB_Operate& db, QWidget* parent)
         window, &GetKeyWord::finished, window, [&result](const QString& text) { result = text; });
     QPointer<GetKeyWord> guard(window);
     window->show();
-    shell::WaitWhileWindowOpen(GetKeyWord::caption());
+    widgets::WaitWhileWindowOpen(GetKeyWord::caption());
     if (guard) {
         // The wait ended without the window closing (the program is quitting): nothing was
         // confirmed, and a later close must not write to this finished call.

@@ -45,8 +45,8 @@ PClassSel::PClassSel(store::DB_Operate& db, const QString& preselect, QWidget* p
     connect(cancel, &QPushButton::clicked, this, [this] { buttonClicked(0); });
 
     adjustSize();
-    shell::CenterWindow(this);
-    shell::MakeTopmost(this);
+    widgets::CenterWindow(this);
+    widgets::MakeTopmost(this);
 }
 
 void PClassSel::buttonClicked(int index)
@@ -69,7 +69,7 @@ QString AskCategory(store::DB_Operate& db, const QString& preselect, QWidget* pa
         window, &PClassSel::finished, window, [&result](const QString& text) { result = text; });
     QPointer<PClassSel> guard(window);
     window->show();
-    shell::WaitWhileWindowOpen(PClassSel::caption());
+    widgets::WaitWhileWindowOpen(PClassSel::caption());
     if (guard) {
         QObject::disconnect(guard, &PClassSel::finished, nullptr, nullptr);
         if (guard->isVisible())

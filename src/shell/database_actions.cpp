@@ -18,7 +18,7 @@ void MainWindow::clearDatabaseAsked()
     const QString question = QStringLiteral(
         "您正在使用清空数据库操作，一旦此命令执行，所有交易数据和产品资讯都将被删除，"
         "无法恢复！！！\n您确定要继续删除操作？");
-    if (!Dialogs::ask(this, question))
+    if (!widgets::Dialogs::ask(this, question))
         return;
     ClearDB();
     m_db.CompactCurrentDatabase();
@@ -33,9 +33,9 @@ void MainWindow::newDatabase()
 {
     // A file on this computer is the usual choice and the answer 否; a team shares one
     // database on a server. Cancelling the name box that follows ends either.
-    const bool onServer = Dialogs::ask(this, newDatabaseKindQuestion());
+    const bool onServer = widgets::Dialogs::ask(this, newDatabaseKindQuestion());
     const std::optional<QString> answer
-        = Dialogs::inputText(this, QStringLiteral("请输入数据库名称："));
+        = widgets::Dialogs::inputText(this, QStringLiteral("请输入数据库名称："));
     if (!answer)
         return;
     const QString name = web::TrimBlanks(*answer);
@@ -45,7 +45,7 @@ void MainWindow::newDatabase()
         m_catalogue.NewDatabase(name, m_feedback);
         return;
     }
-    const std::optional<QString> address = Dialogs::inputText(this,
+    const std::optional<QString> address = widgets::Dialogs::inputText(this,
         QStringLiteral("请输入服务器数据库的地址（postgresql://用户@主机:端口/数据库名）。\n"
                        "密码不写在地址中，请放在 ~/.pgpass 文件或环境变量 PGPASSWORD 里。"),
         QStringLiteral("postgresql://"));
@@ -58,14 +58,14 @@ QString MainWindow::chooseDatabaseName()
 {
     auto* window = new SelectDbWindow(m_catalogue.names(), m_selectedDatabaseName, this);
     window->show();
-    WaitWhileWindowOpen(SelectDbWindow::caption());
+    widgets::WaitWhileWindowOpen(SelectDbWindow::caption());
     return m_selectedDatabaseName;
 }
 
 void MainWindow::selectDatabase()
 {
     if (!m_catalogue.catalogueExists()) {
-        Dialogs::message(this, QStringLiteral("没有可选择的其他数据库！"));
+        widgets::Dialogs::message(this, QStringLiteral("没有可选择的其他数据库！"));
         return;
     }
     const QString name = chooseDatabaseName();
@@ -79,7 +79,7 @@ void MainWindow::selectDatabase()
 void MainWindow::deleteDatabase()
 {
     if (!m_catalogue.catalogueExists()) {
-        Dialogs::message(this, QStringLiteral("没有可删除的其他数据库！"));
+        widgets::Dialogs::message(this, QStringLiteral("没有可删除的其他数据库！"));
         return;
     }
     const QString name = chooseDatabaseName();

@@ -24,7 +24,7 @@ int fail(bool batch, const QString& text, int code)
     if (batch)
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     else
-        quel::shell::Dialogs::message(nullptr, text);
+        quel::widgets::Dialogs::message(nullptr, text);
     return code;
 }
 
@@ -78,7 +78,7 @@ int main(int argc, char** argv)
 
     if (line.batch) {
         // A modal box would wait for ever with no one to answer it.
-        quel::shell::Dialogs::setConsole(true);
+        quel::widgets::Dialogs::setConsole(true);
         quel::store::Catalogue catalogue(folder);
         if (!runDatabase.isEmpty())
             catalogue.useDatabaseForRun(runDatabase);

@@ -72,8 +72,10 @@ void MainWindow::buildMenus()
     const auto helpPage = [this] { m_tabs->setCurrentIndex(m_tabs->count() - 1); };
     connect(addMenuItem(help, "M_UserHelp", QStringLiteral("使用说明")), &QAction::triggered, this,
         helpPage);
-    connect(addMenuItem(help, "M_About", QStringLiteral("关于")), &QAction::triggered, this,
-        [this] { Dialogs::message(this, caption() + QStringLiteral("\n网店市场调研工具。")); });
+    connect(
+        addMenuItem(help, "M_About", QStringLiteral("关于")), &QAction::triggered, this, [this] {
+            widgets::Dialogs::message(this, caption() + QStringLiteral("\n网店市场调研工具。"));
+        });
     for (const char* name : { "M_QQHelp1", "M_QQHelp2" }) {
         const QString text = QStringLiteral("QQ在线帮助") + QString::fromLatin1(name).right(1);
         connect(addMenuItem(help, name, text), &QAction::triggered, this, helpPage);

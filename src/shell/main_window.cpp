@@ -51,7 +51,7 @@ MainWindow::MainWindow(const QString& dataFolder, QWidget* parent)
     installWatchPage();
     // 1280x800 at first, always inside the screen's work area with its frame, and where the
     // user left it the time before.
-    KeepWindowPlacement(this, QStringLiteral("MF"), QSize(1280, 800));
+    widgets::KeepWindowPlacement(this, QStringLiteral("MF"), QSize(1280, 800));
 }
 
 MainWindow::~MainWindow() = default;

@@ -45,7 +45,7 @@ void writeReport(MainWindow* mf, analysis::OverviewPage* page)
         feedback.message(QStringLiteral("请先统计市场概览！"));
         return;
     }
-    QString path = Dialogs::saveFileName(mf, QStringLiteral("导出报告"),
+    QString path = widgets::Dialogs::saveFileName(mf, QStringLiteral("导出报告"),
         QStringLiteral("PDF文件(*.pdf);;网页文件(*.html);;CSV (逗号分隔)(*.csv)"),
         QStringLiteral("市场概览_") + overview->category + QStringLiteral(".pdf"));
     if (path.isEmpty())

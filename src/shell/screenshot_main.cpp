@@ -149,7 +149,7 @@ int main(int argc, char** argv)
         return 1;
     }
     QDir::setCurrent(folder.path());
-    quel::shell::Dialogs::setHeadless(true);
+    quel::widgets::Dialogs::setHeadless(true);
     addSampleProducts(folder.path());
     addSampleTrades(folder.path());
 

@@ -57,7 +57,7 @@ SelectDbWindow::SelectDbWindow(const QStringList& names, QString& selectedName, 
     layout->addWidget(m_names);
     layout->addLayout(buttons);
     resize(320, 120);
-    CenterWindow(this);
+    widgets::CenterWindow(this);
 }
 
 void SelectDbWindow::confirm()

@@ -8,10 +8,10 @@
 namespace quel::shell {
 
 ShellFeedback::ShellFeedback(QWidget* parent)
-    : ShellFeedback(Indicator::program(), parent)
+    : ShellFeedback(widgets::Indicator::program(), parent)
 { }
 
-ShellFeedback::ShellFeedback(Indicator& indicator, QWidget* parent)
+ShellFeedback::ShellFeedback(widgets::Indicator& indicator, QWidget* parent)
     : m_indicator(indicator)
     , m_parent(parent)
 { }
@@ -22,12 +22,12 @@ void ShellFeedback::message(const QString& text)
     // would sit behind it. A message ends what the indicator shows, so it closes first.
     if (m_indicator.isOpen())
         m_indicator.close();
-    Dialogs::message(m_parent, text);
+    widgets::Dialogs::message(m_parent, text);
 }
 
 bool ShellFeedback::ask(const QString& text)
 {
-    return Dialogs::ask(m_parent, text);
+    return widgets::Dialogs::ask(m_parent, text);
 }
 
 void ShellFeedback::indicatorStart(const QString& title, long total, long position)

@@ -5,9 +5,11 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace quel::shell {
-
+namespace quel::widgets {
 class Indicator;
+} // namespace quel::widgets
+
+namespace quel::shell {
 
 // Feedback for the layers below the windows: message boxes through Dialogs, progress
 // through the program's indicator.
@@ -15,7 +17,7 @@ class ShellFeedback : public Feedback
 {
 public:
     explicit ShellFeedback(QWidget* parent = nullptr);
-    ShellFeedback(Indicator& indicator, QWidget* parent);
+    ShellFeedback(widgets::Indicator& indicator, QWidget* parent);
 
     void message(const QString& text) override;
     bool ask(const QString& text) override;
@@ -26,7 +28,7 @@ public:
     void processEvents() override;
 
 private:
-    Indicator& m_indicator;
+    widgets::Indicator& m_indicator;
     QPointer<QWidget> m_parent;
 };
 

@@ -96,7 +96,7 @@ NameSimp::NameSimp(store::DB_Operate& db, const QString& table, QWidget* parent)
     m_rulesChanged = false;
     ShowReplacementRules();
     // Centred at first, then where the user left it, always inside the work area.
-    shell::KeepWindowPlacement(this, objectName(), QSize(640, 420));
+    widgets::KeepWindowPlacement(this, objectName(), QSize(640, 420));
 }
 
 // The input dialog is a child window and goes with the editor.

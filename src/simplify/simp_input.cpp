@@ -55,7 +55,7 @@ SimpInput::SimpInput(store::DB_Operate& db, const QString& table, std::optional<
     connect(ok, &QPushButton::clicked, this, &SimpInput::confirm);
     connect(no, &QPushButton::clicked, this, &SimpInput::cancel);
     adjustSize();
-    shell::CenterWindow(this);
+    widgets::CenterWindow(this);
 }
 
 void SimpInput::confirm()

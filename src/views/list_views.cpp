@@ -190,9 +190,9 @@ void ListViews::onDoubleClicked(int list)
         return;
     const int row = model.currentRow();
     if (isProductList(list))
-        web::OpenInDefaultBrowser(web::ItemPageUrl(model.text(row, 0)));
+        widgets::OpenInDefaultBrowser(web::ItemPageUrl(model.text(row, 0)));
     else
-        web::OpenInDefaultBrowser(web::BuyerPageUrl(model.text(row, 1)));
+        widgets::OpenInDefaultBrowser(web::BuyerPageUrl(model.text(row, 1)));
 }
 
 } // namespace quel::views

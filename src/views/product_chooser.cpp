@@ -111,8 +111,8 @@ ProductChooser::ProductChooser(store::DB_Operate& db, const QString& chosenIds, 
     connect(m_grid->grid(), &QAbstractItemModel::layoutChanged, this, &ProductChooser::applyFind);
     connect(m_grid->grid(), &QAbstractItemModel::modelReset, this, &ProductChooser::applyFind);
 
-    shell::KeepWindowPlacement(this, objectName(), QSize(900, 560));
-    shell::MakeTopmost(this);
+    widgets::KeepWindowPlacement(this, objectName(), QSize(900, 560));
+    widgets::MakeTopmost(this);
     fillProductChoice(*m_grid->grid(), db, m_grid->textMeasure());
     markChosenProducts(*m_grid->grid(), chosenIds);
     m_find->setFocus();
@@ -165,7 +165,7 @@ void ProductChooser::closeEvent(QCloseEvent* event)
 bool pickProducts(QLineEdit* box, store::DB_Operate& db, QWidget* parent, const QString& offeredIds)
 {
     // A second pick while one is waiting would nest the waits; bring the open one up.
-    if (shell::IsWindowOpen(ProductChooser::caption())) {
+    if (widgets::IsWindowOpen(ProductChooser::caption())) {
         for (QWidget* window : QApplication::topLevelWidgets()) {
             if (window->isVisible() && window->windowTitle() == ProductChooser::caption()) {
                 window->raise();
@@ -184,7 +184,7 @@ bool pickProducts(QLineEdit* box, store::DB_Operate& db, QWidget* parent, const 
         [&result](std::optional<ChosenProducts> decided) { result = std::move(decided); });
     chooser->show();
     // The rest of the program keeps working while the chooser is up.
-    shell::WaitWhileWindowOpen(ProductChooser::caption());
+    widgets::WaitWhileWindowOpen(ProductChooser::caption());
     if (!result)
         return false;
     if (target) {

@@ -2,7 +2,7 @@
 
 #include <QUrl>
 
-namespace quel::web {
+namespace quel::widgets {
 
 bool IsWebAddress(const QString& address)
 {
@@ -11,4 +11,4 @@ bool IsWebAddress(const QString& address)
     return url.isValid() && !url.host().isEmpty() && (scheme == u"http" || scheme == u"https");
 }
 
-} // namespace quel::web
+} // namespace quel::widgets

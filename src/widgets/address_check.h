@@ -2,10 +2,10 @@
 
 #include <QString>
 
-namespace quel::web {
+namespace quel::widgets {
 
 // True for an absolute http or https address with a host: the only kind the program
 // hands to other programs.
 bool IsWebAddress(const QString& address);
 
-} // namespace quel::web
+} // namespace quel::widgets

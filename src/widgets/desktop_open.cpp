@@ -5,7 +5,7 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-namespace quel::web {
+namespace quel::widgets {
 
 bool OpenInDefaultBrowser(const QString& address)
 {
@@ -14,4 +14,4 @@ bool OpenInDefaultBrowser(const QString& address)
     return QDesktopServices::openUrl(QUrl(address.trimmed(), QUrl::StrictMode));
 }
 
-} // namespace quel::web
+} // namespace quel::widgets

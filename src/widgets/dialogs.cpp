@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <deque>
 
-namespace quel::shell {
+namespace quel::widgets {
 
 namespace {
 
@@ -207,4 +207,4 @@ void Dialogs::resetTestState()
     state.shown.clear();
 }
 
-} // namespace quel::shell
+} // namespace quel::widgets

@@ -7,7 +7,7 @@
 
 class QWidget;
 
-namespace quel::shell {
+namespace quel::widgets {
 
 // Every message box, question, input box and file dialog of the program goes through here,
 // so the captions are Chinese everywhere and tests can answer without a modal window.
@@ -66,4 +66,4 @@ public:
     static void resetTestState();
 };
 
-} // namespace quel::shell
+} // namespace quel::widgets

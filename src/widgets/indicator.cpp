@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-namespace quel::shell {
+namespace quel::widgets {
 
 namespace {
 const QString kCaption = QStringLiteral("Dovrel进度指示器");
@@ -208,4 +208,4 @@ bool IsIndicatorOpen()
     return Indicator::program().isOpen();
 }
 
-} // namespace quel::shell
+} // namespace quel::widgets

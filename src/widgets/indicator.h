@@ -8,7 +8,7 @@
 
 class QLabel;
 
-namespace quel::shell {
+namespace quel::widgets {
 
 class IndicatorBar;
 
@@ -76,4 +76,4 @@ void IndicatorStep(long n, const QString& mode);
 void IndicatorClose();
 bool IsIndicatorOpen();
 
-} // namespace quel::shell
+} // namespace quel::widgets

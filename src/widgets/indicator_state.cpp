@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace quel::shell {
+namespace quel::widgets {
 
 namespace {
 
@@ -92,4 +92,4 @@ double IndicatorState::barFraction() const
     return static_cast<double>(m_position) / static_cast<double>(m_total < 1 ? 1 : m_total);
 }
 
-} // namespace quel::shell
+} // namespace quel::widgets

@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-namespace quel::shell {
+namespace quel::widgets {
 
 // "h:m:s" without leading zeros, the leading "0:" groups dropped: 5 -> 0:5, 65 -> 1:5,
 // 3725 -> 1:2:5; 0 and below -> 0:0. Durations of 60 hours and more show all their hours.
@@ -48,4 +48,4 @@ private:
     QDateTime m_startTime;
 };
 
-} // namespace quel::shell
+} // namespace quel::widgets

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/settings.h"
 
-namespace quel::shell {
+namespace quel::widgets {
 
 std::unique_ptr<QSettings> ProgramSettings()
 {
@@ -9,4 +9,4 @@ std::unique_ptr<QSettings> ProgramSettings()
         QSettings::UserScope, QStringLiteral("quelmar"), QStringLiteral("quelmar"));
 }
 
-} // namespace quel::shell
+} // namespace quel::widgets

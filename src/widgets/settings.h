@@ -4,10 +4,10 @@
 #include <QSettings>
 #include <memory>
 
-namespace quel::shell {
+namespace quel::widgets {
 
 // The program's own settings file (window places, the last export folder), the same one
 // whatever names the running application was given.
 std::unique_ptr<QSettings> ProgramSettings();
 
-} // namespace quel::shell
+} // namespace quel::widgets

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <optional>
 
-namespace quel::shell {
+namespace quel::widgets {
 
 namespace {
 
@@ -192,4 +192,4 @@ void ClampRowRange(int rows, int fixedRows, QLineEdit* startBox, QLineEdit* endB
     endBox->setText(end);
 }
 
-} // namespace quel::shell
+} // namespace quel::widgets

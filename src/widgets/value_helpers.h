@@ -7,7 +7,7 @@
 
 class QLineEdit;
 
-namespace quel::shell {
+namespace quel::widgets {
 
 // Index of the first element equal to text among elements 1..last (element 0 is unused:
 // these arrays are 1-based), or -1.
@@ -27,4 +27,4 @@ void ClampToRange(QVariant& value, const QVariant& a, const QVariant& b);
 void ClampRowRange(int rows, int fixedRows, QString& start, QString& end);
 void ClampRowRange(int rows, int fixedRows, QLineEdit* startBox, QLineEdit* endBox);
 
-} // namespace quel::shell
+} // namespace quel::widgets

@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
-namespace quel::shell {
+namespace quel::widgets {
 
 bool IsWindowOpen(const QString& caption)
 {
@@ -68,4 +68,4 @@ void MakeTopmost(QWidget* window)
     }
 }
 
-} // namespace quel::shell
+} // namespace quel::widgets

@@ -4,7 +4,7 @@
 
 class QWidget;
 
-namespace quel::shell {
+namespace quel::widgets {
 
 // True when a visible top-level window of the program has exactly this caption.
 bool IsWindowOpen(const QString& caption);
@@ -20,4 +20,4 @@ void CenterWindow(QWidget* window);
 // Keeps a window above all ordinary windows without moving or resizing it.
 void MakeTopmost(QWidget* window);
 
-} // namespace quel::shell
+} // namespace quel::widgets

@@ -11,7 +11,7 @@
 #include <QWidget>
 #include <QWindow>
 
-namespace quel::shell {
+namespace quel::widgets {
 
 namespace {
 
@@ -187,4 +187,4 @@ void SaveWindowFrame(const QString& key, const QRect& frame)
     ProgramSettings()->setValue(settingsKey(key), frame);
 }
 
-} // namespace quel::shell
+} // namespace quel::widgets

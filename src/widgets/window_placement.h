@@ -9,7 +9,7 @@
 
 class QWidget;
 
-namespace quel::shell {
+namespace quel::widgets {
 
 // The frame rectangle moved and, where it must, shrunk so that all of it lies inside area.
 QRect FitFrameIntoArea(QRect frame, const QRect& area);
@@ -34,4 +34,4 @@ void KeepWindowPlacement(QWidget* window, const QString& key, const QSize& defau
 std::optional<QRect> SavedWindowFrame(const QString& key);
 void SaveWindowFrame(const QString& key, const QRect& frame);
 
-} // namespace quel::shell
+} // namespace quel::widgets

@@ -22,12 +22,12 @@ protected:
     void SetUp() override
     {
         test::app();
-        shell::Dialogs::resetTestState();
-        shell::Dialogs::setHeadless(true);
+        widgets::Dialogs::resetTestState();
+        widgets::Dialogs::setHeadless(true);
         m_menu = std::make_unique<PopMenu>(m_feedback, nullptr);
         views::setGridColumns(m_grid, { "", "PName" }, { "序号", "产品名称" });
     }
-    void TearDown() override { shell::Dialogs::resetTestState(); }
+    void TearDown() override { widgets::Dialogs::resetTestState(); }
 
     test::TempDir m_dir;
     test::RecordingFeedback m_feedback;
@@ -57,28 +57,28 @@ TEST_F(PopMenuTest, GridExportChecksDataAsksBeforeOverwritingAndWrites)
     EXPECT_EQ(m_feedback.messages.size(), 1);
 
     const QString path = m_dir.file("list.CSV");
-    shell::Dialogs::setNextFileName(path);
+    widgets::Dialogs::setNextFileName(path);
     ASSERT_TRUE(m_menu->exportGrid());
     EXPECT_EQ(QString::fromUtf8(m_dir.read("list.CSV").mid(3)), "序号,产品名称\r\n1,诺基亚\r\n");
 
     // An existing file: No keeps it as it was, Yes replaces it.
     m_grid.appendRow({ "2", "三星" });
-    shell::Dialogs::setNextFileName(path);
+    widgets::Dialogs::setNextFileName(path);
     EXPECT_FALSE(m_menu->exportGrid());
     EXPECT_EQ(m_feedback.questions, QStringList { "该文件已存在，是否覆盖？" });
     EXPECT_FALSE(QString::fromUtf8(m_dir.read("list.CSV")).contains("三星"));
-    shell::Dialogs::setNextFileName(path);
+    widgets::Dialogs::setNextFileName(path);
     m_feedback.answers.push_back(true);
     ASSERT_TRUE(m_menu->exportGrid());
     EXPECT_TRUE(QString::fromUtf8(m_dir.read("list.CSV")).contains("三星"));
 
     // Any other extension gets a workbook (a zip container).
-    shell::Dialogs::setNextFileName(m_dir.file("list.xls"));
+    widgets::Dialogs::setNextFileName(m_dir.file("list.xls"));
     ASSERT_TRUE(m_menu->exportGrid());
     EXPECT_TRUE(m_dir.read("list.xls").startsWith("PK"));
 
     // A failed write says so.
-    shell::Dialogs::setNextFileName(m_dir.file("no/such/folder.csv"));
+    widgets::Dialogs::setNextFileName(m_dir.file("no/such/folder.csv"));
     EXPECT_FALSE(m_menu->exportGrid());
     EXPECT_TRUE(m_feedback.messages.last().startsWith("导出表格出错"));
 }
@@ -90,20 +90,20 @@ TEST_F(PopMenuTest, PictureExportSavesTheChartAreaAsJpg)
     chart.resize(101, 60);
     m_menu->setPicture(&chart);
 
-    shell::Dialogs::setNextFileName(m_dir.file("chart"));
+    widgets::Dialogs::setNextFileName(m_dir.file("chart"));
     ASSERT_TRUE(m_menu->exportPicture());
     EXPECT_EQ(QImage(m_dir.file("chart.jpg")).size(), QSize(101, 60));
 
     // The overwrite question names the file; No writes nothing.
     const QByteArray before = m_dir.read("chart.jpg");
     chart.resize(80, 40);
-    shell::Dialogs::setNextFileName(m_dir.file("chart.jpg"));
+    widgets::Dialogs::setNextFileName(m_dir.file("chart.jpg"));
     EXPECT_FALSE(m_menu->exportPicture());
     EXPECT_EQ(m_feedback.questions,
         QStringList { "文件“" + m_dir.file("chart.jpg") + "”已存在，是否覆盖？" });
     EXPECT_EQ(m_dir.read("chart.jpg"), before);
 
-    shell::Dialogs::setNextFileName(m_dir.file("none/chart.jpg"));
+    widgets::Dialogs::setNextFileName(m_dir.file("none/chart.jpg"));
     EXPECT_FALSE(m_menu->exportPicture());
     EXPECT_EQ(m_feedback.messages, QStringList { "保存图片出错！" });
 }
@@ -123,7 +123,7 @@ TEST_F(PopMenuTest, PngIsDrawnAtTwiceTheShownSizeAndSvgKeepsShapesAndText)
     EXPECT_NE(m_menu->findChild<QAction*>("mOutputPng"), nullptr);
     EXPECT_NE(m_menu->findChild<QAction*>("mOutputSvg"), nullptr);
 
-    shell::Dialogs::setNextFileName(m_dir.file("chart"));
+    widgets::Dialogs::setNextFileName(m_dir.file("chart"));
     ASSERT_TRUE(m_menu->exportPicture(ChartImageFormat::Png));
     const QImage png(m_dir.file("chart.png"));
     ASSERT_EQ(png.size(), QSize(240, 160));
@@ -131,7 +131,7 @@ TEST_F(PopMenuTest, PngIsDrawnAtTwiceTheShownSizeAndSvgKeepsShapesAndText)
     EXPECT_EQ(png.pixel(40, 40), qRgb(225, 87, 89)) << "the band at twice its place";
     EXPECT_EQ(png.pixel(130, 40), qRgb(255, 255, 255));
 
-    shell::Dialogs::setNextFileName(m_dir.file("chart.SVG"));
+    widgets::Dialogs::setNextFileName(m_dir.file("chart.SVG"));
     ASSERT_TRUE(m_menu->exportPicture(ChartImageFormat::Svg));
     const QString svg = QString::fromUtf8(m_dir.read("chart.SVG"));
     EXPECT_TRUE(svg.contains("<svg"));
@@ -139,10 +139,10 @@ TEST_F(PopMenuTest, PngIsDrawnAtTwiceTheShownSizeAndSvgKeepsShapesAndText)
     EXPECT_TRUE(svg.contains("#e15759")) << svg.left(400).toStdString();
 
     // An existing file is asked about; a folder that is not there is an error.
-    shell::Dialogs::setNextFileName(m_dir.file("chart.png"));
+    widgets::Dialogs::setNextFileName(m_dir.file("chart.png"));
     EXPECT_FALSE(m_menu->exportPicture(ChartImageFormat::Png));
     EXPECT_EQ(m_feedback.questions.size(), 1);
-    shell::Dialogs::setNextFileName(m_dir.file("none/chart.svg"));
+    widgets::Dialogs::setNextFileName(m_dir.file("none/chart.svg"));
     EXPECT_FALSE(m_menu->exportPicture(ChartImageFormat::Svg));
     EXPECT_EQ(m_feedback.messages, QStringList { "保存图片出错！" });
 }

@@ -65,8 +65,8 @@ protected:
         app();
         // The settings file of the inline-image value goes to this test's folder.
         qputenv("XDG_CONFIG_HOME", m_dir.file("config").toUtf8());
-        shell::Dialogs::resetTestState();
-        shell::Dialogs::setHeadless(true);
+        widgets::Dialogs::resetTestState();
+        widgets::Dialogs::setHeadless(true);
         QString error;
         ASSERT_TRUE(store::initialiseDataFolder(folder(), binDir(), &error)) << error.toStdString();
     }
@@ -74,7 +74,7 @@ protected:
     {
         m_window.reset();
         store::DatabasePool::shared().releaseAll();
-        shell::Dialogs::resetTestState();
+        widgets::Dialogs::resetTestState();
     }
 
     QString folder() const { return m_dir.path(); }

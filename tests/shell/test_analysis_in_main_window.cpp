@@ -95,7 +95,7 @@ TEST_F(AnalysisInMainWindowTest, RightPressesOnGridsAndChartsOfferTheExports)
     emit list->exportRequested(list, QPoint(10, 10));
     EXPECT_TRUE(menu->gridMenu()->isVisible());
     menu->gridMenu()->hide();
-    shell::Dialogs::setNextFileName(file("list.csv"));
+    widgets::Dialogs::setNextFileName(file("list.csv"));
     ASSERT_TRUE(menu->exportGrid());
     QFile csv(file("list.csv"));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
@@ -108,7 +108,7 @@ TEST_F(AnalysisInMainWindowTest, RightPressesOnGridsAndChartsOfferTheExports)
     emit chart->exportRequested(chart, QPoint(10, 10));
     EXPECT_TRUE(menu->pictureMenu()->isVisible());
     menu->pictureMenu()->hide();
-    shell::Dialogs::setNextFileName(file("chart"));
+    widgets::Dialogs::setNextFileName(file("chart"));
     EXPECT_TRUE(menu->exportPicture());
     EXPECT_TRUE(QFile::exists(file("chart.jpg")));
 }
@@ -157,13 +157,13 @@ TEST_F(AnalysisInMainWindowTest, OverviewPageShowsTheCategoryAndWritesItsReport)
     EXPECT_EQ(page->chartCaption(4)->text(), "买家所在省份（无数据）");
 
     // The report goes where the user says; a name without a known ending becomes a PDF.
-    shell::Dialogs::setNextFileName(file("market"));
+    widgets::Dialogs::setNextFileName(file("market"));
     page->reportButton()->click();
     EXPECT_TRUE(QFile(file("market.pdf")).size() > 1000);
-    shell::Dialogs::setNextFileName(file("market.csv"));
+    widgets::Dialogs::setNextFileName(file("market.csv"));
     page->reportButton()->click();
     QFile csv(file("market.csv"));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_TRUE(csv.readAll().contains("\r\nhhi,5000\r\n"));
-    EXPECT_TRUE(shell::Dialogs::takeShownTexts().isEmpty()) << "no message on the way";
+    EXPECT_TRUE(widgets::Dialogs::takeShownTexts().isEmpty()) << "no message on the way";
 }

@@ -12,7 +12,7 @@ using namespace quel;
 using quel::test::ShellTest;
 
 namespace {
-using Answer = shell::Dialogs::Answer;
+using Answer = widgets::Dialogs::Answer;
 const QString kClearQuestion
     = "您正在使用清空数据库操作，一旦此命令执行，所有交易数据和产品资讯都将被删除，无法恢复！！！\n"
       "您确定要继续删除操作？";
@@ -40,9 +40,9 @@ TEST_F(ClearDatabaseTest, YesKeepsOnlyReplacementRules)
     fill();
     bool gridsEmptied = false;
     window().listHooks().clearGrids = [&gridsEmptied] { gridsEmptied = true; };
-    shell::Dialogs::setNextAnswer(Answer::Yes);
+    widgets::Dialogs::setNextAnswer(Answer::Yes);
     trigger("M_ClearDB");
-    EXPECT_EQ(shell::Dialogs::takeShownTexts().value(0), kClearQuestion);
+    EXPECT_EQ(widgets::Dialogs::takeShownTexts().value(0), kClearQuestion);
     for (const char* table : { "产品表", "交易表", "价格历史", "客户表", "关键词", "简化表" })
         EXPECT_EQ(count(table), 0) << table;
     EXPECT_EQ(count("替换表"), 2);
@@ -54,7 +54,7 @@ TEST_F(ClearDatabaseTest, YesKeepsOnlyReplacementRules)
 TEST_F(ClearDatabaseTest, AnythingButYesChangesNothing)
 {
     fill();
-    shell::Dialogs::setNextAnswer(Answer::No);
+    widgets::Dialogs::setNextAnswer(Answer::No);
     trigger("M_ClearDB");
     // Headless with nothing queued is answered No as well.
     trigger("M_ClearDB");
@@ -125,28 +125,29 @@ using CatalogueMenuTest = ShellTest;
 
 TEST_F(CatalogueMenuTest, NewDatabaseIsRecordedAfterTheDefault)
 {
-    shell::Dialogs::setNextText(QString("  甲库 "));
+    widgets::Dialogs::setNextText(QString("  甲库 "));
     trigger("M_NewDB");
     EXPECT_TRUE(QFile::exists(file("DATA1.mdb")));
     EXPECT_EQ(catalogue(),
         QStringList({ "默认", folder() + "/DATA.mdb", "甲库", folder() + "/DATA1.mdb" }));
-    EXPECT_TRUE(shell::Dialogs::takeShownTexts().contains("数据库‘甲库’新建成功！"));
+    EXPECT_TRUE(widgets::Dialogs::takeShownTexts().contains("数据库‘甲库’新建成功！"));
     // The current database does not change.
     EXPECT_EQ(window().catalogue().currentDatabaseFile(), "DATA.mdb");
     EXPECT_EQ(window().databaseLabel()->text(), "默认");
 
-    shell::Dialogs::setNextText(QString("甲库"));
+    widgets::Dialogs::setNextText(QString("甲库"));
     trigger("M_NewDB");
-    EXPECT_TRUE(shell::Dialogs::takeShownTexts().contains("数据库（甲库）已存在，请起其他名称！"));
+    EXPECT_TRUE(
+        widgets::Dialogs::takeShownTexts().contains("数据库（甲库）已存在，请起其他名称！"));
     EXPECT_FALSE(QFile::exists(file("DATA2.mdb")));
 
     // Blank answers and cancel end silently.
-    shell::Dialogs::setNextText(QString("   "));
+    widgets::Dialogs::setNextText(QString("   "));
     trigger("M_NewDB");
-    shell::Dialogs::setNextText(std::nullopt);
+    widgets::Dialogs::setNextText(std::nullopt);
     trigger("M_NewDB");
     const QString kind = shell::newDatabaseKindQuestion();
-    EXPECT_EQ(shell::Dialogs::takeShownTexts(),
+    EXPECT_EQ(widgets::Dialogs::takeShownTexts(),
         QStringList({ kind, "请输入数据库名称：", kind, "请输入数据库名称：" }));
     EXPECT_EQ(catalogue().size(), 4);
 }
@@ -154,11 +155,11 @@ TEST_F(CatalogueMenuTest, NewDatabaseIsRecordedAfterTheDefault)
 TEST_F(CatalogueMenuTest, NewServerDatabaseAsksForTheAddressAndRecordsNoFailure)
 {
     const auto newServer = [this](const QString& name, const std::optional<QString>& address) {
-        shell::Dialogs::setNextAnswer(shell::Dialogs::Answer::Yes);
-        shell::Dialogs::setNextText(name);
-        shell::Dialogs::setNextText(address);
+        widgets::Dialogs::setNextAnswer(widgets::Dialogs::Answer::Yes);
+        widgets::Dialogs::setNextText(name);
+        widgets::Dialogs::setNextText(address);
         trigger("M_NewDB");
-        return shell::Dialogs::takeShownTexts();
+        return widgets::Dialogs::takeShownTexts();
     };
     // A password in the address is refused with where it belongs instead.
     QStringList shown = newServer("团队", QString("postgresql://ana:pw@127.0.0.1:1/team"));
@@ -183,7 +184,7 @@ TEST_F(CatalogueMenuTest, NewServerDatabaseAsksForTheAddressAndRecordsNoFailure)
 TEST_F(CatalogueMenuTest, SelectMovesTheChoiceFirstAndRefreshes)
 {
     for (const char* name : { "甲", "乙" }) {
-        shell::Dialogs::setNextText(QString::fromUtf8(name));
+        widgets::Dialogs::setNextText(QString::fromUtf8(name));
         trigger("M_NewDB");
     }
     exec("INSERT INTO 产品表 (PCode) VALUES ('only in the default')");
@@ -219,27 +220,27 @@ TEST_F(CatalogueMenuTest, SelectAndDeleteNeedACatalogue)
 {
     trigger("M_SelDB");
     trigger("M_DelDB");
-    EXPECT_EQ(shell::Dialogs::takeShownTexts(),
+    EXPECT_EQ(widgets::Dialogs::takeShownTexts(),
         QStringList({ "没有可选择的其他数据库！", "没有可删除的其他数据库！" }));
 }
 
 TEST_F(CatalogueMenuTest, DeleteRefusesTheCurrentAndTheDefault)
 {
     for (const char* name : { "甲", "乙" }) {
-        shell::Dialogs::setNextText(QString::fromUtf8(name));
+        widgets::Dialogs::setNextText(QString::fromUtf8(name));
         trigger("M_NewDB");
     }
     answerSelectDb("甲");
     trigger("M_SelDB");
-    shell::Dialogs::takeShownTexts();
+    widgets::Dialogs::takeShownTexts();
     const QStringList before = catalogue();
 
     answerSelectDb("甲");
     trigger("M_DelDB");
-    EXPECT_TRUE(shell::Dialogs::takeShownTexts().contains("当前正在操作的数据不允许删除！"));
+    EXPECT_TRUE(widgets::Dialogs::takeShownTexts().contains("当前正在操作的数据不允许删除！"));
     answerSelectDb("默认");
     trigger("M_DelDB");
-    EXPECT_TRUE(shell::Dialogs::takeShownTexts().contains("默认数据库不允许删除！"));
+    EXPECT_TRUE(widgets::Dialogs::takeShownTexts().contains("默认数据库不允许删除！"));
     answerSelectDb(QString());
     trigger("M_DelDB");
     EXPECT_EQ(catalogue(), before);
@@ -272,11 +273,11 @@ TEST_F(CatalogueMenuTest, SelectWindowOffersOnlyListedNamesAndCloseBoxCancels)
     EXPECT_TRUE(chosen.isEmpty());
     dialog->show();
     QTimer::singleShot(0, dialog, &QWidget::close);
-    shell::WaitWhileWindowOpen("请选择数据库名称");
+    widgets::WaitWhileWindowOpen("请选择数据库名称");
     EXPECT_TRUE(chosen.isEmpty());
 
     // A record named 默认 that is not first can be selected.
-    shell::Dialogs::setNextText(QString("乙"));
+    widgets::Dialogs::setNextText(QString("乙"));
     trigger("M_NewDB");
     answerSelectDb("乙");
     trigger("M_SelDB");

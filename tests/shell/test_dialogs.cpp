@@ -1,7 +1,7 @@
 #include "app_fixture.h"
 #include "widgets/dialogs.h"
 
-using namespace quel::shell;
+using namespace quel::widgets;
 
 class DialogsTest : public ::testing::Test
 {

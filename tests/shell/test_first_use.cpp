@@ -60,9 +60,9 @@ protected:
     {
         ShellTest::SetUp();
         // What the user was told, and what of it came while the progress window was up.
-        shell::Dialogs::setShownObserver([this](const QString& text) {
+        widgets::Dialogs::setShownObserver([this](const QString& text) {
             m_told << text;
-            if (shell::IsWindowOpen(kIndicatorCaption))
+            if (widgets::IsWindowOpen(kIndicatorCaption))
                 m_behindProgress << text;
         });
     }
@@ -149,7 +149,7 @@ TEST_F(FirstUse, TheWindowAndItsHintLabelFitALaptopScreen)
 TEST_F(FirstUse, ThePlaceIsKeptAndClampedOntoTheScreenItLandsOn)
 {
     // Left on a larger screen, bottom right: brought back whole onto this one.
-    shell::SaveWindowFrame(QStringLiteral("MF"), QRect(700, 400, 1920, 1080));
+    widgets::SaveWindowFrame(QStringLiteral("MF"), QRect(700, 400, 1920, 1080));
     window().show();
     settle();
     EXPECT_TRUE(workArea().contains(window().frameGeometry()));
@@ -168,11 +168,12 @@ TEST_F(FirstUse, ThePlaceIsKeptAndClampedOntoTheScreenItLandsOn)
 
     // The clamping itself: moved in first, shrunk only where it must be.
     const QRect area(0, 0, 1366, 738);
-    EXPECT_EQ(shell::FitFrameIntoArea(QRect(1000, 500, 800, 600), area), QRect(566, 138, 800, 600));
-    EXPECT_EQ(shell::FitFrameIntoArea(QRect(-50, -20, 2000, 900), area), area);
-    EXPECT_EQ(shell::FitFrameIntoArea(QRect(10, 10, 300, 200), area), QRect(10, 10, 300, 200));
+    EXPECT_EQ(
+        widgets::FitFrameIntoArea(QRect(1000, 500, 800, 600), area), QRect(566, 138, 800, 600));
+    EXPECT_EQ(widgets::FitFrameIntoArea(QRect(-50, -20, 2000, 900), area), area);
+    EXPECT_EQ(widgets::FitFrameIntoArea(QRect(10, 10, 300, 200), area), QRect(10, 10, 300, 200));
     // Nothing saved: the default size, centred in the work area.
-    const QRect first = shell::PlacedFrame(std::nullopt, QSize(1280, 800));
+    const QRect first = widgets::PlacedFrame(std::nullopt, QSize(1280, 800));
     EXPECT_EQ(first.size(), QSize(1280, 768).boundedTo(workArea().size()));
     EXPECT_LE(std::abs(first.center().x() - workArea().center().x()), 1);
 }
@@ -190,7 +191,7 @@ TEST_F(FirstUse, ASearchOfAnUnreachableMarketSaysWhyOnceAndGivesThePagesBack)
     EXPECT_TRUE(m_told[0].startsWith("下载网页失败！\n地址：" + gone)) << m_told[0].toStdString();
     EXPECT_TRUE(m_told[0].endsWith("原因：无法连接（连接被拒绝）")) << m_told[0].toStdString();
     EXPECT_TRUE(m_behindProgress.isEmpty());
-    EXPECT_FALSE(shell::IsWindowOpen(kIndicatorCaption));
+    EXPECT_FALSE(widgets::IsWindowOpen(kIndicatorCaption));
     // The page view over the tabs has gone; the tab pages are back.
     for (const auto* panel : mf.findChildren<search::SearchPanel*>())
         EXPECT_FALSE(panel->isVisible());
@@ -233,14 +234,14 @@ TEST_F(FirstUse, AMessageClosesTheProgressWindowBeforeItShows)
 {
     Feedback& feedback = window().feedback();
     feedback.indicatorStart("正在统计数据……", 10, 0);
-    ASSERT_TRUE(shell::IsWindowOpen(kIndicatorCaption));
+    ASSERT_TRUE(widgets::IsWindowOpen(kIndicatorCaption));
     feedback.message("数据库打开错误！");
     EXPECT_EQ(m_told, QStringList { "数据库打开错误！" });
     EXPECT_TRUE(m_behindProgress.isEmpty());
     EXPECT_FALSE(feedback.isIndicatorOpen());
     // Steps after it do no harm and open nothing again.
     feedback.indicatorStep(1, "pages");
-    EXPECT_FALSE(shell::IsWindowOpen(kIndicatorCaption));
+    EXPECT_FALSE(widgets::IsWindowOpen(kIndicatorCaption));
 }
 
 TEST_F(FirstUse, ExportsTakeTheChosenExtensionTheLastFolderAndSayWhere)
@@ -262,7 +263,7 @@ TEST_F(FirstUse, ExportsTakeTheChosenExtensionTheLastFolderAndSayWhere)
     ASSERT_TRUE(QDir(folder()).mkpath("out"));
     const QString out = file("out");
 
-    shell::Dialogs::setNextFileName(out + "/stats", xlsx);
+    widgets::Dialogs::setNextFileName(out + "/stats", xlsx);
     ASSERT_TRUE(menu->exportGrid());
     ASSERT_TRUE(QFile::exists(out + "/stats.xlsx"));
     EXPECT_FALSE(QFile::exists(out + "/stats"));
@@ -270,7 +271,7 @@ TEST_F(FirstUse, ExportsTakeTheChosenExtensionTheLastFolderAndSayWhere)
     // The next dialog opens where this file went, also after a restart.
     EXPECT_EQ(exports::PopMenu::exportFolder(), out);
 
-    shell::Dialogs::setNextFileName(out + "/list", "CSV (逗号分隔)(*.csv)");
+    widgets::Dialogs::setNextFileName(out + "/list", "CSV (逗号分隔)(*.csv)");
     ASSERT_TRUE(menu->exportGrid());
     QFile csv(out + "/list.csv");
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
@@ -279,7 +280,7 @@ TEST_F(FirstUse, ExportsTakeTheChosenExtensionTheLastFolderAndSayWhere)
     // The chart's picture goes the same way.
     mf.tabs()->setCurrentWidget(mf.analysisPage());
     menu->setPicture(mf.analysisPage()->subPage(0)->chart());
-    shell::Dialogs::setNextFileName(out + "/chart", "JPG格式(*.jpg)");
+    widgets::Dialogs::setNextFileName(out + "/chart", "JPG格式(*.jpg)");
     ASSERT_TRUE(menu->exportPicture());
     EXPECT_TRUE(QFile::exists(out + "/chart.jpg"));
     EXPECT_EQ(mf.hintLabel()->text(), "已导出到 " + QDir::toNativeSeparators(out + "/chart.jpg"));

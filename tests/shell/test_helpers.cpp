@@ -9,6 +9,7 @@
 #include <QWidget>
 
 using namespace quel::shell;
+using namespace quel::widgets;
 
 namespace {
 QDateTime at(int y, int m, int d, int h = 0, int min = 0)

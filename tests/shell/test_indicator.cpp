@@ -7,6 +7,7 @@
 #include <QWidget>
 
 using namespace quel::shell;
+using namespace quel::widgets;
 
 TEST(FormatDuration, DropsLeadingZeroGroups)
 {

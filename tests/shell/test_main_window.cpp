@@ -58,7 +58,7 @@ TEST_F(MainWindowTest, UnopenableDatabaseStillOpensTheWindow)
     shell::MainWindow& mf = window();
     EXPECT_EQ(mf.databaseLabel()->text(), "丢失");
     // Said once, naming the file; the lists stay empty.
-    EXPECT_EQ(shell::Dialogs::takeShownTexts(),
+    EXPECT_EQ(widgets::Dialogs::takeShownTexts(),
         QStringList { "无法建立数据库连接！\n" + folder() + "/DATA7.mdb" });
     EXPECT_EQ(mf.listViews()->grid(0)->grid()->dataRowCount(), 0);
     mf.show();

@@ -157,14 +157,14 @@ TEST_F(TradesInMainWindow, CyclePageRunsOnTheButtonAndShowsTheWholeCycle)
     emit chart->exportRequested(chart, QPoint(10, 10));
     EXPECT_TRUE(menu->pictureMenu()->isVisible());
     menu->pictureMenu()->hide();
-    shell::Dialogs::setNextFileName(file("cycle"));
+    widgets::Dialogs::setNextFileName(file("cycle"));
     EXPECT_TRUE(menu->exportPicture());
     EXPECT_TRUE(QFile::exists(file("cycle.jpg")));
     views::GridView* view = page(3)->gridView();
     emit view->exportRequested(view, QPoint(10, 10));
     EXPECT_TRUE(menu->gridMenu()->isVisible());
     menu->gridMenu()->hide();
-    shell::Dialogs::setNextFileName(file("cycle.csv"));
+    widgets::Dialogs::setNextFileName(file("cycle.csv"));
     ASSERT_TRUE(menu->exportGrid());
     QFile csv(file("cycle.csv"));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));

@@ -71,9 +71,9 @@ TEST_F(ListsInMainWindow, DeleteButtonsRemoveTheSelectedProductsAfterYes)
     window().runCommand(11);
     grid(1).setCurrentCell(2, 3);
     grid(1).setSelectionEnd(3, 3);
-    shell::Dialogs::setNextAnswer(shell::Dialogs::Answer::Yes);
+    widgets::Dialogs::setNextAnswer(widgets::Dialogs::Answer::Yes);
     window().runCommand(12);
-    EXPECT_EQ(shell::Dialogs::takeShownTexts(), QStringList { "您确定要删除第1至第2产品？" });
+    EXPECT_EQ(widgets::Dialogs::takeShownTexts(), QStringList { "您确定要删除第1至第2产品？" });
     EXPECT_EQ(count("产品表"), 0);
     EXPECT_EQ(count("交易表"), 0);
     EXPECT_EQ(count("客户表"), 2);

@@ -12,6 +12,7 @@
 #include <vector>
 
 using namespace quel::web;
+using namespace quel::widgets;
 
 TEST(Charset, LabelsHeadersAndMeta)
 {
