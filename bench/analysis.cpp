@@ -87,14 +87,14 @@ struct ChartTimes
 
 ChartTimes chartMs(const analysis::ChartOptions& options, analysis::ChartDrawing* last = nullptr)
 {
-    views::GridModel grid;
+    grid::GridModel grid;
     QStringList fields { "SName", "", "P_Name" };
     QStringList titles { "店铺名称", "序号", "产品名称" };
     for (int j = 0; j < 7; ++j) {
         fields << QStringLiteral("M%1").arg(j);
         titles << QStringLiteral("指标%1").arg(j);
     }
-    views::setGridColumns(grid, fields, titles);
+    grid::setGridColumns(grid, fields, titles);
     for (int i = 0; i < 2000; ++i) {
         QList<QString> cells { QString(), QString::number(i + 1), QStringLiteral("产品%1").arg(i) };
         for (int j = 0; j < 7; ++j)
@@ -164,8 +164,8 @@ int main(int argc, char** argv)
         out << "error: cannot open the database\n";
         return 1;
     }
-    const views::FontTextMeasure measure { QFont() };
-    views::GridModel grid;
+    const grid::FontTextMeasure measure { QFont() };
+    grid::GridModel grid;
     const bench::AnalysisBench bench { *conn.database(), db, grid, measure, kRuns };
     double worst = 0;
     for (int g = 0; g < analysis::kProductGroupings; ++g) {

@@ -66,7 +66,7 @@ int readAll(store::Database& db, const QString& sql)
     return rows;
 }
 
-QStringList gridRows(const views::GridModel& grid, int firstCol)
+QStringList gridRows(const grid::GridModel& grid, int firstCol)
 {
     QStringList rows;
     for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
@@ -159,7 +159,7 @@ AnalysisTiming comparePeriods(const AnalysisBench& bench, const std::vector<qint
         },
         sql, &reference);
     // Every non-zero cell of the grid is one row of the query.
-    const views::GridModel& grid = bench.grid;
+    const grid::GridModel& grid = bench.grid;
     QStringList cells;
     for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
         for (int c = grid.fixedCols(); c < grid.cols(); ++c) {
@@ -227,7 +227,7 @@ AnalysisTiming compareSalesCycle(const AnalysisBench& bench, const std::vector<q
                 analysis::CycleKind::DaysOfMonth, analysis::CycleMeasure::Amount, bench.measure);
         },
         sql, &reference);
-    const views::GridModel& grid = bench.grid;
+    const grid::GridModel& grid = bench.grid;
     QStringList cells;
     for (int r = grid.fixedRows(); r < grid.rows(); ++r)
         cells << QString::number(r) + u'|' + QString::number(grid.text(r, 2).toDouble(), 'f', 2);
@@ -244,7 +244,7 @@ AnalysisTiming compareOverview(const AnalysisBench& bench, const QString& catego
             return;
         analysis::FillOverviewGrid(bench.grid, overview);
         SilentFeedback quiet;
-        views::autoSizeColumns(bench.grid, 1, false, quiet, bench.measure);
+        grid::autoSizeColumns(bench.grid, 1, false, quiet, bench.measure);
         analysis::OverviewCharts(overview);
     };
     ours();

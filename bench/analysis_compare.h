@@ -12,10 +12,10 @@ namespace quel::store {
 class Database;
 class DB_Operate;
 } // namespace quel::store
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
 class TextMeasure;
-} // namespace quel::views
+} // namespace quel::grid
 
 namespace quel::bench {
 
@@ -42,8 +42,8 @@ struct AnalysisBench
 {
     store::Database& db;
     store::DB_Operate& ops;
-    views::GridModel& grid;
-    const views::TextMeasure& measure;
+    grid::GridModel& grid;
+    const grid::TextMeasure& measure;
     int runs = 3;
 };
 

@@ -146,8 +146,8 @@ int runTradeAnalysisBench(const QStringList& arguments, QTextStream& out)
     catalogue.LoadCurrentDatabase();
     SilentFeedback feedback;
     store::DB_Operate ops(catalogue, feedback);
-    views::FixedTextMeasure measure;
-    views::GridModel grid;
+    grid::FixedTextMeasure measure;
+    grid::GridModel grid;
     bool allMatch = true;
     const bench::AnalysisBench bench { *db, ops, grid, measure, runs };
     auto report = [&](const char* kind, const bench::AnalysisTiming& t) {

@@ -189,10 +189,10 @@ void printList(const char* name, const ListTimes& t)
     figure((base + "_sort").constData(), t.sort, "cpu_ms");
 }
 
-void measureLists(store::DB_Operate& db, const views::TextMeasure& measure)
+void measureLists(store::DB_Operate& db, const grid::TextMeasure& measure)
 {
     using views::ListKind;
-    views::GridModel grid;
+    grid::GridModel grid;
     ListTimes products;
     products.fill
         = timeMs([&] { views::showProductList(grid, ListKind::Products, db, {}, true, measure); });
@@ -201,7 +201,7 @@ void measureLists(store::DB_Operate& db, const views::TextMeasure& measure)
     const QString category = grid.text(grid.fixedRows(), 3);
     const QString shop = grid.text(grid.fixedRows(), 4);
     // The sort on the full list, before the filter narrows it.
-    products.sort = timeMs([&] { views::sortByColumn(grid, 7); });
+    products.sort = timeMs([&] { grid::sortByColumn(grid, 7); });
     products.filter = timeMs([&] {
         views::showProductList(grid, ListKind::Products, db,
             { QStringLiteral("3|产品类别"), QStringLiteral("＝"), category }, true, measure);
@@ -211,7 +211,7 @@ void measureLists(store::DB_Operate& db, const views::TextMeasure& measure)
     ListTimes details;
     details.fill = timeMs(
         [&] { views::showProductList(grid, ListKind::ProductDetails, db, {}, true, measure); });
-    details.sort = timeMs([&] { views::sortByColumn(grid, 8); });
+    details.sort = timeMs([&] { grid::sortByColumn(grid, 8); });
     details.filter = timeMs([&] {
         views::showProductList(grid, ListKind::ProductDetails, db,
             { QStringLiteral("4|卖家"), QStringLiteral("＝"), shop }, true, measure);
@@ -225,14 +225,14 @@ void measureLists(store::DB_Operate& db, const views::TextMeasure& measure)
     ListTimes sales;
     sales.fill = timeMs([&] { views::showSalesList(grid, db, three, measure); });
     std::fprintf(stderr, "sales list: %d rows\n", grid.rows() - grid.fixedRows());
-    sales.sort = timeMs([&] { views::sortByColumn(grid, 8); });
+    sales.sort = timeMs([&] { grid::sortByColumn(grid, 8); });
     sales.filter = timeMs([&] { views::showSalesList(grid, db, one, measure); });
     printList("list_sales", sales);
 
     ListTimes customers;
     customers.fill = timeMs([&] { views::showCustomerList(grid, db, three, measure); });
     std::fprintf(stderr, "customer list: %d rows\n", grid.rows() - grid.fixedRows());
-    customers.sort = timeMs([&] { views::sortByColumn(grid, 4); });
+    customers.sort = timeMs([&] { grid::sortByColumn(grid, 4); });
     customers.filter = timeMs([&] { views::showCustomerList(grid, db, one, measure); });
     printList("list_customers", customers);
 }
@@ -264,7 +264,7 @@ bool analysisFigures(const char* kind, const AnalysisTiming& t)
 // comparison, the buyers and the sales cycle over the 20 products with the most trades
 // and 20 ordinary ones (20 to 100 trades each). False when any analysis disagreed.
 bool measureAnalyses(
-    store::Database& database, store::DB_Operate& db, const views::TextMeasure& measure)
+    store::Database& database, store::DB_Operate& db, const grid::TextMeasure& measure)
 {
     std::vector<qint64> chosen = productIds(
         database, QStringLiteral("SELECT ID FROM 产品表 ORDER BY Num9 DESC,ID LIMIT 20"));
@@ -281,7 +281,7 @@ bool measureAnalyses(
                 .arg(idTexts.join(u',')))),
         "trades");
 
-    views::GridModel grid;
+    grid::GridModel grid;
     const AnalysisBench bench { database, db, grid, measure, 3 };
     bool agreed = true;
     AnalysisTiming products;
@@ -315,10 +315,10 @@ QString largestCategory(store::Database& database)
 // aggregates as raw SQL, and the PDF of the first. Measured after the program's peak memory:
 // the queries' GROUP BY sorts every trade in memory, which the overview itself does not.
 bool measureOverview(
-    store::Database& database, store::DB_Operate& db, const views::TextMeasure& measure)
+    store::Database& database, store::DB_Operate& db, const grid::TextMeasure& measure)
 {
     const QString largest = largestCategory(database);
-    views::GridModel grid;
+    grid::GridModel grid;
     const AnalysisBench bench { database, db, grid, measure, 3 };
     bool agreed = analysisFigures("overview_category", compareOverview(bench, largest));
     agreed = analysisFigures("overview_all", compareOverview(bench, QString())) && agreed;
@@ -369,7 +369,7 @@ int runMeasurement(int argc, char** argv, const QString& database, const QString
     catalogue.LoadCurrentDatabase();
     YesFeedback feedback;
     store::DB_Operate db(catalogue, feedback);
-    const views::FontTextMeasure measure(QApplication::font());
+    const grid::FontTextMeasure measure(QApplication::font());
     measureLists(db, measure);
     // The figures of an analysis that shows something else than its query are still
     // printed, but the run fails.
@@ -413,7 +413,7 @@ int runMeasurement(int argc, char** argv, const QString& database, const QString
     auto handle = store::DatabasePool::shared().acquire(path, &error);
     const long long tradesBefore = count(*handle, QStringLiteral("SELECT count(*) FROM 交易表"));
     {
-        views::GridModel grid;
+        grid::GridModel grid;
         views::showProductList(grid, views::ListKind::Products, db, {}, true, measure);
         grid.setCurrentCell(grid.fixedRows(), 3);
         grid.setSelectionEnd(grid.fixedRows() + kDeletedProducts - 1, 3);

@@ -64,7 +64,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    views::GridView view;
+    grid::GridView view;
     view.resize(1200, 700);
     view.setFeedback(&feedback);
     view.show();
@@ -82,7 +82,7 @@ int main(int argc, char** argv)
     }
 
     timer.restart();
-    views::sortByColumn(*view.grid(), 7);
+    grid::sortByColumn(*view.grid(), 7);
     view.grab();
     const qint64 sortMs = timer.elapsed();
 

@@ -20,7 +20,7 @@ double ChartData::largest(size_t s) const
     return top;
 }
 
-ChartData ChartDataFromGrid(const views::GridModel& grid, int firstRow, int lastRow)
+ChartData ChartDataFromGrid(const grid::GridModel& grid, int firstRow, int lastRow)
 {
     ChartData data;
     const int labelCol = grid.fixedCols() - 1;
@@ -35,7 +35,7 @@ ChartData ChartDataFromGrid(const views::GridModel& grid, int firstRow, int last
         s.texts.reserve(count);
         for (int i = firstRow; i <= lastRow; ++i) {
             const QString text = grid.text(i, j);
-            s.values.push_back(text.trimmed().isEmpty() ? kNoValue : views::leadingNumber(text));
+            s.values.push_back(text.trimmed().isEmpty() ? kNoValue : grid::leadingNumber(text));
             s.texts.append(text);
         }
         data.series.push_back(std::move(s));

@@ -7,9 +7,9 @@
 #include <limits>
 #include <vector>
 
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
-}
+} // namespace quel::grid
 
 namespace quel::analysis {
 
@@ -52,6 +52,6 @@ struct ChartData
 // The grid rows firstRow .. lastRow (grid rows, headings counted) as a chart: the last fixed
 // column labels the categories, every other column after the fixed ones is a series named
 // by its caption. An empty cell is no value; other texts are read as numbers.
-ChartData ChartDataFromGrid(const views::GridModel& grid, int firstRow, int lastRow);
+ChartData ChartDataFromGrid(const grid::GridModel& grid, int firstRow, int lastRow);
 
 } // namespace quel::analysis

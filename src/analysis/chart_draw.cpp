@@ -763,7 +763,7 @@ QString ChartHoverText(const ChartDrawing& drawing, const QPointF& pos, double* 
         + series.texts[hit.point];
 }
 
-ChartDrawing DrawChart(QPainter& painter, const QSize& pixels, const views::GridModel& grid,
+ChartDrawing DrawChart(QPainter& painter, const QSize& pixels, const grid::GridModel& grid,
     QString& storedTitle, const QString& title, int first, int last, const ChartOptions& options)
 {
     if (!grid.hasDataRows() || grid.cols() < grid.fixedCols()) {

@@ -13,9 +13,9 @@
 
 class QPainter;
 
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
-}
+} // namespace quel::grid
 
 namespace quel::analysis {
 
@@ -81,7 +81,7 @@ ChartDrawing DrawChartData(QPainter& painter, const QSize& size, const ChartData
 //
 // The title lives with the chart area: an empty title draws `storedTitle`, a non-empty one
 // replaces it, so a redraw for scrolling keeps the title of the last analysis.
-ChartDrawing DrawChart(QPainter& painter, const QSize& pixels, const views::GridModel& grid,
+ChartDrawing DrawChart(QPainter& painter, const QSize& pixels, const grid::GridModel& grid,
     QString& storedTitle, const QString& title, int first, int last,
     const ChartOptions& options = {});
 

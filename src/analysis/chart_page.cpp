@@ -45,7 +45,7 @@ ChartPage::ChartPage(int index, QWidget* parent)
     split->setSpacing(0);
     m_chart = new ChartView(content);
     m_chart->setObjectName(QStringLiteral("GP_%1").arg(index));
-    m_gridView = new views::GridView(content);
+    m_gridView = new grid::GridView(content);
     m_gridView->setObjectName(QStringLiteral("MSF1_%1").arg(index));
     m_gridView->setToolTip(QStringLiteral("统计结果数据表"));
     m_chart->setGrid(m_gridView->grid());
@@ -111,9 +111,9 @@ ChartPage::ChartPage(int index, QWidget* parent)
     connect(m_chart, &ChartView::rangeKeyPressed, this, &ChartPage::applyRangeKey);
     connect(m_chart, &ChartView::rangeRequested, this, &ChartPage::setRange);
     connect(m_chart, &ChartView::exportRequested, this, &ChartPage::chartExportRequested);
-    connect(m_gridView, &views::GridView::exportRequested, this, &ChartPage::gridExportRequested);
-    connect(m_gridView, &views::GridView::gridPressed, this,
-        [this](views::GridCell, Qt::MouseButton button, Qt::KeyboardModifiers) {
+    connect(m_gridView, &grid::GridView::exportRequested, this, &ChartPage::gridExportRequested);
+    connect(m_gridView, &grid::GridView::gridPressed, this,
+        [this](grid::GridCell, Qt::MouseButton button, Qt::KeyboardModifiers) {
             if (button == Qt::LeftButton)
                 redraw();
         });
@@ -121,7 +121,7 @@ ChartPage::ChartPage(int index, QWidget* parent)
 
 ChartPage::~ChartPage() = default;
 
-views::GridModel* ChartPage::gridModel() const
+grid::GridModel* ChartPage::gridModel() const
 {
     return m_gridView->grid();
 }
@@ -200,7 +200,7 @@ void ChartPage::showResult(const QString& title, bool withHint, ChartMark mark)
 
 void ChartPage::applyRangeKey(ChartKey key, bool ctrl)
 {
-    const views::GridModel* g = gridModel();
+    const grid::GridModel* g = gridModel();
     if (!g->hasDataRows())
         return;
     setRange(ChartRangeAfterKey(key, ctrl, range(), g->dataRowCount()));

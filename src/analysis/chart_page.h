@@ -12,10 +12,10 @@ class QPushButton;
 class QLineEdit;
 class QGroupBox;
 
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
 class GridView;
-} // namespace quel::views
+} // namespace quel::grid
 
 namespace quel::analysis {
 
@@ -37,8 +37,8 @@ public:
     ~ChartPage() override;
 
     int index() const { return m_index; }
-    views::GridView* gridView() const { return m_gridView; }
-    views::GridModel* gridModel() const;
+    grid::GridView* gridView() const { return m_gridView; }
+    grid::GridModel* gridModel() const;
     ChartView* chart() const { return m_chart; }
     QLineEdit* startBox() const { return m_start; }
     QLineEdit* endBox() const { return m_end; }
@@ -70,7 +70,7 @@ public:
     static QString chartHint();
 
 signals:
-    void gridExportRequested(quel::views::GridView* grid, const QPoint& globalPos);
+    void gridExportRequested(quel::grid::GridView* grid, const QPoint& globalPos);
     void chartExportRequested(QWidget* chart, const QPoint& globalPos);
     void hintChanged(const QString& text);
 
@@ -81,7 +81,7 @@ private:
     void draw(const QString& title);
 
     int m_index;
-    views::GridView* m_gridView;
+    grid::GridView* m_gridView;
     ChartView* m_chart;
     QHBoxLayout* m_bar;
     QGroupBox* m_rangeFrame;

@@ -27,7 +27,7 @@ ChartView::ChartView(QWidget* parent)
 
 ChartView::~ChartView() = default;
 
-void ChartView::setGrid(const views::GridModel* grid)
+void ChartView::setGrid(const grid::GridModel* grid)
 {
     disconnect(m_gridGone);
     m_grid = grid;

@@ -6,9 +6,9 @@
 #include <QFrame>
 #include <QImage>
 
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
-}
+} // namespace quel::grid
 
 namespace quel::analysis {
 
@@ -25,7 +25,7 @@ public:
     ~ChartView() override;
 
     // The grid the chart is drawn from; forgotten when it goes away.
-    void setGrid(const views::GridModel* grid);
+    void setGrid(const grid::GridModel* grid);
     // Lines or bars, one axis or panels, from the next drawing on.
     void setOptions(const ChartOptions& options) { m_options = options; }
     const ChartOptions& options() const { return m_options; }
@@ -73,7 +73,7 @@ private:
     QPointF toPicture(const QPointF& widgetPos) const;
     void hover(const QPointF& widgetPos, const QPoint& globalPos);
 
-    const views::GridModel* m_grid = nullptr;
+    const grid::GridModel* m_grid = nullptr;
     QMetaObject::Connection m_gridGone;
     QImage m_picture;
     QString m_title;

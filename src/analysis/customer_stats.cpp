@@ -162,8 +162,8 @@ bool PrepareCustomerSet(store::DB_Operate& db, const QString& idList)
     return kept;
 }
 
-AnalysisResult RunCustomerStatistics(views::GridModel& grid, store::DB_Operate& db,
-    CustomerGrouping grouping, const views::TextMeasure& measure, CustomerOrder order)
+AnalysisResult RunCustomerStatistics(grid::GridModel& grid, store::DB_Operate& db,
+    CustomerGrouping grouping, const grid::TextMeasure& measure, CustomerOrder order)
 {
     if (!db.TableExists(kBuyerSet))
         return {};
@@ -194,11 +194,11 @@ AnalysisResult RunCustomerStatistics(views::GridModel& grid, store::DB_Operate& 
     }
     feedback.indicatorStep(1, QStringLiteral("pages"));
 
-    views::setGridColumns(grid, { QString(), field, QStringLiteral("Cou") },
-        { views::kSerialTitle, heading, QStringLiteral("用户数") });
+    grid::setGridColumns(grid, { QString(), field, QStringLiteral("Cou") },
+        { grid::kSerialTitle, heading, QStringLiteral("用户数") });
     if (grouping == CustomerGrouping::Credit)
-        grid.setColumnCode(1, views::kCodeLevel);
-    grid.setColumnCode(2, views::kCodeNumber);
+        grid.setColumnCode(1, grid::kCodeLevel);
+    grid.setColumnCode(2, grid::kCodeNumber);
     grid.setTag(kCounts);
     // Ordered categories stand in their order, the others largest first; equal counts keep
     // one order from run to run. Login dates are days.

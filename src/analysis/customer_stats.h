@@ -8,10 +8,10 @@
 namespace quel::store {
 class DB_Operate;
 }
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
 class TextMeasure;
-} // namespace quel::views
+} // namespace quel::grid
 
 namespace quel::analysis {
 
@@ -54,8 +54,8 @@ bool PrepareCustomerSet(store::DB_Operate& db, const QString& idList);
 
 // Counts the prepared buyer set by one column into TEMP_Trade3 and shows it in the order
 // asked for: "序号", heading, "用户数". Not ready when no set was prepared.
-AnalysisResult RunCustomerStatistics(views::GridModel& grid, store::DB_Operate& db,
-    CustomerGrouping grouping, const views::TextMeasure& measure,
+AnalysisResult RunCustomerStatistics(grid::GridModel& grid, store::DB_Operate& db,
+    CustomerGrouping grouping, const grid::TextMeasure& measure,
     CustomerOrder order = CustomerOrder::Natural);
 
 } // namespace quel::analysis

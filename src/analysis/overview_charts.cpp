@@ -212,17 +212,17 @@ QString OverviewTitle(const MarketOverview& o)
     return QStringLiteral("市场概览：") + o.category + QStringLiteral("\r\n") + sourceLine();
 }
 
-void FillOverviewGrid(views::GridModel& grid, const MarketOverview& o)
+void FillOverviewGrid(grid::GridModel& grid, const MarketOverview& o)
 {
     constexpr int kValueCols = 4;
     QStringList fields { QString(), QStringLiteral("Item") };
-    QStringList titles { views::kSerialTitle, QStringLiteral("项目") };
+    QStringList titles { grid::kSerialTitle, QStringLiteral("项目") };
     for (int i = 1; i <= kValueCols; ++i) {
         fields << QStringLiteral("V%1").arg(i);
         titles << QStringLiteral("数值%1").arg(i);
     }
-    views::GridModel::BulkUpdate bulk(grid);
-    views::setGridColumns(grid, fields, titles);
+    grid::GridModel::BulkUpdate bulk(grid);
+    grid::setGridColumns(grid, fields, titles);
     const QColor headingColour(255, 192, 128);
     const auto heading = [&grid, &headingColour](const QStringList& cells) {
         grid.appendRow(QList<QString> { QString() } + cells);
@@ -245,7 +245,7 @@ void FillOverviewGrid(views::GridModel& grid, const MarketOverview& o)
         grid.setText(r, 0, QString::number(++serial));
 }
 
-void FillChartGrid(views::GridModel& grid, const ChartSpec& chart)
+void FillChartGrid(grid::GridModel& grid, const ChartSpec& chart)
 {
     QStringList fields { QStringLiteral("Label") };
     QStringList titles { chart.table.headings.value(0) };
@@ -253,8 +253,8 @@ void FillChartGrid(views::GridModel& grid, const ChartSpec& chart)
         fields << s.name;
         titles << s.name;
     }
-    views::GridModel::BulkUpdate bulk(grid);
-    views::setGridColumns(grid, fields, titles);
+    grid::GridModel::BulkUpdate bulk(grid);
+    grid::setGridColumns(grid, fields, titles);
     grid.setFixedCols(1);
     // Values to the cent (shares to a hundredth of a per cent).
     for (qsizetype i = 0; i < chart.categories.size(); ++i) {
@@ -275,7 +275,7 @@ QImage RenderChart(const ChartSpec& chart, const QSize& pixels)
 {
     QImage image(pixels, QImage::Format_RGB32);
     image.fill(Qt::white);
-    views::GridModel grid;
+    grid::GridModel grid;
     FillChartGrid(grid, chart);
     QPainter painter(&image);
     QString stored;

@@ -10,9 +10,9 @@
 #include <QStringList>
 #include <vector>
 
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
-}
+} // namespace quel::grid
 
 namespace quel::analysis {
 
@@ -73,11 +73,11 @@ QString OverviewTitle(const MarketOverview& o);
 // The result grid of the page: the headline figures, then each chart's table under a
 // heading row of its own (its title and column headings), so that the whole overview
 // exports as one sheet.
-void FillOverviewGrid(views::GridModel& grid, const MarketOverview& o);
+void FillOverviewGrid(grid::GridModel& grid, const MarketOverview& o);
 
 // The grid the chart drawing reads for a chart: the categories label the points, one
 // column per series.
-void FillChartGrid(views::GridModel& grid, const ChartSpec& chart);
+void FillChartGrid(grid::GridModel& grid, const ChartSpec& chart);
 // The title lines the chart drawing shows: the title, and the subtitle under it.
 QString ChartTitleLines(const ChartSpec& chart);
 // The chart drawn into an image of the given size.

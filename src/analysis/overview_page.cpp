@@ -81,7 +81,7 @@ OverviewPage::OverviewPage(QWidget* parent)
     auto* charts = new QGridLayout;
     charts->setSpacing(2);
     for (int c = 0; c < kOverviewCharts; ++c) {
-        m_chartGrids[static_cast<size_t>(c)] = std::make_unique<views::GridModel>();
+        m_chartGrids[static_cast<size_t>(c)] = std::make_unique<grid::GridModel>();
         auto* chart = new ChartView(this);
         chart->setObjectName(QStringLiteral("GPO_%1").arg(c));
         chart->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
@@ -100,14 +100,13 @@ OverviewPage::OverviewPage(QWidget* parent)
         charts->addLayout(cell, c / 3, c % 3);
     }
     split->addLayout(charts, 3);
-    m_gridView = new views::GridView(this);
+    m_gridView = new grid::GridView(this);
     m_gridView->setObjectName(QStringLiteral("MSF1_5"));
     m_gridView->setToolTip(QStringLiteral("统计结果数据表"));
     m_gridView->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     // The sections of the grid belong together; sorting would mix them.
     m_gridView->setSortOnHeaderPress(false);
-    connect(
-        m_gridView, &views::GridView::exportRequested, this, &OverviewPage::gridExportRequested);
+    connect(m_gridView, &grid::GridView::exportRequested, this, &OverviewPage::gridExportRequested);
     split->addWidget(m_gridView, 1);
     layout->addLayout(split, 1);
 
@@ -159,9 +158,9 @@ void OverviewPage::showOverview(const MarketOverview& overview)
         caption->setToolTip(spec.note);
         caption->setVisible(spec.categories.isEmpty());
     }
-    views::GridModel& grid = *m_gridView->grid();
+    grid::GridModel& grid = *m_gridView->grid();
     FillOverviewGrid(grid, overview);
-    views::autoSizeColumns(
+    grid::autoSizeColumns(
         grid, grid.fixedRows() - 1, false, m_gridView->feedback(), m_gridView->textMeasure());
     m_report->setEnabled(true);
 }

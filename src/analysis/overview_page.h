@@ -11,10 +11,10 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
 class GridView;
-} // namespace quel::views
+} // namespace quel::grid
 
 namespace quel::analysis {
 
@@ -45,7 +45,7 @@ public:
     // The overview on show; null before the first one.
     const MarketOverview* overview() const { return m_overview.get(); }
 
-    views::GridView* gridView() const { return m_gridView; }
+    grid::GridView* gridView() const { return m_gridView; }
     ChartView* chart(int i) const { return m_charts.at(static_cast<size_t>(i)); }
     // The line above a chart that has nothing to draw (hidden otherwise).
     QLabel* chartCaption(int i) const { return m_chartCaptions.at(static_cast<size_t>(i)); }
@@ -57,7 +57,7 @@ signals:
     void reportRequested();
     // Shown again (the categories may have changed meanwhile).
     void shown();
-    void gridExportRequested(quel::views::GridView* grid, const QPoint& globalPos);
+    void gridExportRequested(quel::grid::GridView* grid, const QPoint& globalPos);
     void chartExportRequested(QWidget* chart, const QPoint& globalPos);
 
 protected:
@@ -70,8 +70,8 @@ private:
     QWidget* m_figures;
     std::array<ChartView*, kOverviewCharts> m_charts {};
     std::array<QLabel*, kOverviewCharts> m_chartCaptions {};
-    std::array<std::unique_ptr<views::GridModel>, kOverviewCharts> m_chartGrids;
-    views::GridView* m_gridView;
+    std::array<std::unique_ptr<grid::GridModel>, kOverviewCharts> m_chartGrids;
+    grid::GridView* m_gridView;
     std::unique_ptr<MarketOverview> m_overview;
 };
 

@@ -142,10 +142,10 @@ QColor CarriedColour()
     return QColor(150, 150, 150);
 }
 
-void FillTrendGrid(views::GridModel& grid, const TrendTable& table)
+void FillTrendGrid(grid::GridModel& grid, const TrendTable& table)
 {
     {
-        views::GridModel::BulkUpdate bulk(grid);
+        grid::GridModel::BulkUpdate bulk(grid);
         grid.setFixedRows(0);
         grid.setFixedCols(0);
         grid.setRows(0);
@@ -157,12 +157,12 @@ void FillTrendGrid(views::GridModel& grid, const TrendTable& table)
         fields << QStringLiteral("P%1").arg(p + 1);
         titles << table.names[p];
     }
-    views::setGridColumns(grid, fields, titles);
-    views::GridModel::BulkUpdate bulk(grid);
+    grid::setGridColumns(grid, fields, titles);
+    grid::GridModel::BulkUpdate bulk(grid);
     // The dates label the chart's points; every product is a series.
     grid.setFixedCols(1);
     for (int c = 1; c < grid.cols(); ++c)
-        grid.setColumnCode(c, views::kCodeNumber);
+        grid.setColumnCode(c, grid::kCodeNumber);
     for (size_t d = 0; d < table.days.size(); ++d) {
         const QDate& day = table.days[d];
         QList<QString> cells(grid.cols());
@@ -191,7 +191,7 @@ QString TrendChartTitle(int measure, const QDate& today)
         .arg(today.day());
 }
 
-bool RunPriceTrend(views::GridModel& grid, store::DB_Operate& db, const QList<qint64>& ids,
+bool RunPriceTrend(grid::GridModel& grid, store::DB_Operate& db, const QList<qint64>& ids,
     int measure, QString& title, QString* error, const QDate& today)
 {
     Feedback& feedback = db.feedback();

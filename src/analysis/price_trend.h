@@ -12,9 +12,9 @@
 namespace quel::store {
 class DB_Operate;
 }
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
-} // namespace quel::views
+} // namespace quel::grid
 
 namespace quel::analysis {
 
@@ -56,7 +56,7 @@ QColor CarriedColour();
 
 // Puts the table into the grid: the heading rows, the column "日期" (the chart's point
 // labels), one column per product with its figures, carried ones in CarriedColour.
-void FillTrendGrid(views::GridModel& grid, const TrendTable& table);
+void FillTrendGrid(grid::GridModel& grid, const TrendTable& table);
 
 // "淘宝产品价格走势图表" CR LF "（数据来源：Dovrel软件；统计日期：2026-12-7）".
 QString TrendChartTitle(int measure, const QDate& today);
@@ -64,7 +64,7 @@ QString TrendChartTitle(int measure, const QDate& today);
 // The whole analysis but the drawing; the chart title. An empty result (no product chosen,
 // no observation) leaves the grid with its headings and says so through the database's
 // feedback. False when the database cannot be read.
-bool RunPriceTrend(views::GridModel& grid, store::DB_Operate& db, const QList<qint64>& ids,
+bool RunPriceTrend(grid::GridModel& grid, store::DB_Operate& db, const QList<qint64>& ids,
     int measure, QString& title, QString* error, const QDate& today = QDate::currentDate());
 
 struct TrendOptions

@@ -52,7 +52,7 @@ ProductHeadings BuildProductStatisticsHeadings(const ProductStatsOptions& option
     const int g = std::clamp(options.grouping, 0, kProductGroupings - 1);
     const ProductGrouping& grouping = productGroupings()[static_cast<size_t>(g)];
     ProductHeadings h;
-    h.titles << QStringLiteral("店铺名称") << views::kSerialTitle << text(grouping.caption);
+    h.titles << QStringLiteral("店铺名称") << grid::kSerialTitle << text(grouping.caption);
     h.fields << QString() << QString() << QString();
     const QStringList parts = text(grouping.tag).split(u',');
     if (parts.size() == 2) {
@@ -111,21 +111,21 @@ QString ProductChartTitle(const QDate& today)
         .arg(today.day());
 }
 
-QString RunProductStatistics(views::GridModel& grid, store::DB_Operate& db,
-    const ProductStatsOptions& options, const views::TextMeasure& measure, const QDate& today)
+QString RunProductStatistics(grid::GridModel& grid, store::DB_Operate& db,
+    const ProductStatsOptions& options, const grid::TextMeasure& measure, const QDate& today)
 {
     {
-        views::GridModel::BulkUpdate bulk(grid);
+        grid::GridModel::BulkUpdate bulk(grid);
         grid.setFixedRows(0);
         grid.setFixedCols(0);
         grid.setRows(0);
         grid.setCols(0);
     }
     const ProductHeadings headings = BuildProductStatisticsHeadings(options);
-    views::setGridColumns(grid, headings.fields, headings.titles);
+    grid::setGridColumns(grid, headings.fields, headings.titles);
     // Measures sort as numbers when their heading is clicked and sit right-aligned.
     for (int c = kFixedCols; c < grid.cols(); ++c)
-        grid.setColumnCode(c, views::kCodeNumber);
+        grid.setColumnCode(c, grid::kCodeNumber);
 
     Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("正在统计产品数据……"), 2, 0);
@@ -140,7 +140,7 @@ QString RunProductStatistics(views::GridModel& grid, store::DB_Operate& db,
 
     if (!grid.fieldName(0).isEmpty()) {
         {
-            views::GridModel::BulkUpdate bulk(grid);
+            grid::GridModel::BulkUpdate bulk(grid);
             for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
                 grid.setText(
                     r, 2, grid.text(r, 2) + QLatin1Char('(') + grid.text(r, 0) + QLatin1Char(')'));
@@ -148,7 +148,7 @@ QString RunProductStatistics(views::GridModel& grid, store::DB_Operate& db,
         }
         // The labels grew by the shop's name; the column is fitted to them again.
         SilentFeedback quiet;
-        views::autoSizeColumns(grid, 1, false, quiet, measure);
+        grid::autoSizeColumns(grid, 1, false, quiet, measure);
     }
     grid.setFixedCols(kFixedCols);
     feedback.indicatorStep(1, QString());

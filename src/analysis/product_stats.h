@@ -10,10 +10,10 @@
 namespace quel::store {
 class DB_Operate;
 }
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
 class TextMeasure;
-} // namespace quel::views
+} // namespace quel::grid
 
 namespace quel::analysis {
 
@@ -79,8 +79,8 @@ QString ProductChartTitle(const QDate& today);
 // order of the first checked measure, "short name(shop)" labels for the grouping by shop and
 // product, three fixed columns. Progress and messages go to the database's feedback.
 // Returns the chart title.
-QString RunProductStatistics(views::GridModel& grid, store::DB_Operate& db,
-    const ProductStatsOptions& options, const views::TextMeasure& measure,
+QString RunProductStatistics(grid::GridModel& grid, store::DB_Operate& db,
+    const ProductStatsOptions& options, const grid::TextMeasure& measure,
     const QDate& today = QDate::currentDate());
 
 // Reads "--measures price,sales --group shop-product" (both required; an empty measure list

@@ -107,30 +107,30 @@ QString cycleCaption(CycleKind kind)
     return QStringLiteral("按天/时");
 }
 
-void SetupCycleGrid(views::GridModel& grid, CycleKind kind, CycleMeasure measure)
+void SetupCycleGrid(grid::GridModel& grid, CycleKind kind, CycleMeasure measure)
 {
-    views::GridModel::BulkUpdate bulk(grid);
+    grid::GridModel::BulkUpdate bulk(grid);
     grid.setRows(0);
     grid.setCols(3);
     grid.setRows(1);
     grid.setFixedRows(1);
     grid.setFixedCols(2);
-    grid.setText(0, 0, views::kSerialTitle);
+    grid.setText(0, 0, grid::kSerialTitle);
     grid.setText(0, 1, cycleHeading(kind));
     grid.setText(0, 2,
         measure == CycleMeasure::Amount ? QStringLiteral("售出金额") : QStringLiteral("售出件数"));
-    grid.setColumnCode(0, views::kCodeText);
-    grid.setColumnCode(1, views::kCodeText);
-    grid.setColumnCode(2, views::kCodeNumber);
+    grid.setColumnCode(0, grid::kCodeText);
+    grid.setColumnCode(1, grid::kCodeText);
+    grid.setColumnCode(2, grid::kCodeNumber);
     grid.setTag({});
     for (int i = 0; i < cycleLength(kind); ++i)
         grid.appendRow({ QString::number(i + 1), positionLabel(kind, i), QStringLiteral("0") });
     grid.setCurrentCell(grid.fixedRows(), grid.fixedCols());
 }
 
-AnalysisResult RunSalesCycleAnalysis(views::GridModel& grid, store::DB_Operate& db,
+AnalysisResult RunSalesCycleAnalysis(grid::GridModel& grid, store::DB_Operate& db,
     const QString& idList, CycleKind kind, CycleMeasure cycleMeasure,
-    const views::TextMeasure& measure)
+    const grid::TextMeasure& measure)
 {
     Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("正在进行统计……"), 3, 0);
@@ -173,11 +173,11 @@ AnalysisResult RunSalesCycleAnalysis(views::GridModel& grid, store::DB_Operate& 
     }
     feedback.indicatorStep(1, QStringLiteral("pages"));
     {
-        views::GridModel::BulkUpdate bulk(grid);
+        grid::GridModel::BulkUpdate bulk(grid);
         for (size_t i = 0; i < sums.size(); ++i)
             grid.setText(grid.fixedRows() + static_cast<int>(i), 2, sumText(sums[i]));
     }
-    views::autoSizeColumns(grid, grid.fixedRows(), true, feedback, measure);
+    grid::autoSizeColumns(grid, grid.fixedRows(), true, feedback, measure);
 
     // The whole cycle is shown: the range boxes' "1" and "40", kept within the rows.
     AnalysisResult result;

@@ -7,10 +7,10 @@
 namespace quel::store {
 class DB_Operate;
 }
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
 class TextMeasure;
-} // namespace quel::views
+} // namespace quel::grid
 
 namespace quel::analysis {
 
@@ -34,14 +34,14 @@ QString cycleCaption(CycleKind kind);
 // Lays the result grid out for the cycle: one fixed heading row, two fixed columns,
 // "序号", the cycle's heading, the measure's heading, and one row per position of the
 // cycle with its label and "0".
-void SetupCycleGrid(views::GridModel& grid, CycleKind kind, CycleMeasure measure);
+void SetupCycleGrid(grid::GridModel& grid, CycleKind kind, CycleMeasure measure);
 
 // Folds the chosen products' trades (picker tag) onto the cycle: TEMP_SalesCyc gets their
 // date and amount or quantity, summed per position. The range boxes are set to the whole
 // cycle (rangeStart/rangeEnd of the result). No product chosen: every row stays "0". Not
 // ready only when the database failed (then with a message).
-AnalysisResult RunSalesCycleAnalysis(views::GridModel& grid, store::DB_Operate& db,
+AnalysisResult RunSalesCycleAnalysis(grid::GridModel& grid, store::DB_Operate& db,
     const QString& idList, CycleKind kind, CycleMeasure cycleMeasure,
-    const views::TextMeasure& measure);
+    const grid::TextMeasure& measure);
 
 } // namespace quel::analysis

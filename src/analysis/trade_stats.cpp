@@ -65,7 +65,7 @@ QString measureText(TradeMeasure measure, const PeriodSums& sums)
 {
     switch (measure) {
     case TradeMeasure::Amount:
-        return views::cellTextForValue(sums.amount, false);
+        return grid::cellTextForValue(sums.amount, false);
     case TradeMeasure::Quantity:
         return QString::number(sums.quantity);
     case TradeMeasure::Average:
@@ -75,19 +75,19 @@ QString measureText(TradeMeasure measure, const PeriodSums& sums)
     // line), never a price of 0.
     if (sums.quantity <= 0)
         return QString();
-    return views::cellTextForValue(sums.amount / static_cast<double>(sums.quantity), false);
+    return grid::cellTextForValue(sums.amount / static_cast<double>(sums.quantity), false);
 }
 
-void showPeriodGrid(views::GridModel& grid, const std::vector<Series>& series,
+void showPeriodGrid(grid::GridModel& grid, const std::vector<Series>& series,
     const std::vector<QDate>& periods, TradeMeasure measure)
 {
-    QStringList headings { views::kSerialTitle, QStringLiteral("日期") };
+    QStringList headings { grid::kSerialTitle, QStringLiteral("日期") };
     for (const Series& s : series)
         headings << s.name;
-    views::setGridColumns(grid, headings, headings);
-    views::GridModel::BulkUpdate bulk(grid);
+    grid::setGridColumns(grid, headings, headings);
+    grid::GridModel::BulkUpdate bulk(grid);
     for (int c = 2; c < grid.cols(); ++c)
-        grid.setColumnCode(c, views::kCodeNumber);
+        grid.setColumnCode(c, grid::kCodeNumber);
     for (size_t p = 0; p < periods.size(); ++p) {
         QList<QString> cells(grid.cols());
         cells[1] = periods[p].toString(QStringLiteral("yyyy.MM.dd"));
@@ -118,8 +118,8 @@ QString tradeSeriesField(TradeSeries series)
     return series == TradeSeries::Product ? QStringLiteral("P_Name") : QStringLiteral("SName");
 }
 
-AnalysisResult CompareTradesByPeriod(views::GridModel& grid, store::DB_Operate& db,
-    const QString& idList, const PeriodComparison& options, const views::TextMeasure& measure)
+AnalysisResult CompareTradesByPeriod(grid::GridModel& grid, store::DB_Operate& db,
+    const QString& idList, const PeriodComparison& options, const grid::TextMeasure& measure)
 {
     const std::vector<qint64> ids = chosenProductIds(idList);
     if (ids.empty())
@@ -251,8 +251,8 @@ AnalysisResult CompareTradesByPeriod(views::GridModel& grid, store::DB_Operate& 
     std::stable_sort(series.begin(), series.end(),
         [](const Series& a, const Series& b) { return nocaseKey(a.name) < nocaseKey(b.name); });
     showPeriodGrid(grid, series, periods, options.measure);
-    views::renumberSerialColumn(grid);
-    views::autoSizeColumns(grid, 1, true, feedback, measure);
+    grid::renumberSerialColumn(grid);
+    grid::autoSizeColumns(grid, 1, true, feedback, measure);
     feedback.indicatorClose();
 
     AnalysisResult result;
@@ -295,8 +295,8 @@ bool BuildTradeTotalTable(WorkTableRun& run, TotalsGrouping grouping)
                                         .arg(field)));
 }
 
-AnalysisResult CompareTradeTotals(views::GridModel& grid, store::DB_Operate& db,
-    TotalsGrouping grouping, TotalsMeasure totalsMeasure, const views::TextMeasure& measure)
+AnalysisResult CompareTradeTotals(grid::GridModel& grid, store::DB_Operate& db,
+    TotalsGrouping grouping, TotalsMeasure totalsMeasure, const grid::TextMeasure& measure)
 {
     const QString groupField = totalsGroupingField(grouping);
     const QString measureField = totalsMeasureField(totalsMeasure);
@@ -313,10 +313,10 @@ AnalysisResult CompareTradeTotals(views::GridModel& grid, store::DB_Operate& db,
     }
     feedback.indicatorStep(1, QStringLiteral("pages"));
 
-    views::setGridColumns(grid, { QString(), groupField, measureField },
-        { views::kSerialTitle, totalsGroupingCaption(grouping),
+    grid::setGridColumns(grid, { QString(), groupField, measureField },
+        { grid::kSerialTitle, totalsGroupingCaption(grouping),
             totalsMeasureCaption(totalsMeasure) });
-    grid.setColumnCode(2, views::kCodeNumber);
+    grid.setColumnCode(2, grid::kCodeNumber);
     grid.setTag(kTotals);
     // Equal totals keep one order from run to run.
     views::fillGridFromTable(

@@ -8,10 +8,10 @@
 namespace quel::store {
 class DB_Operate;
 }
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
 class TextMeasure;
-} // namespace quel::views
+} // namespace quel::grid
 
 namespace quel::analysis {
 
@@ -50,8 +50,8 @@ QString tradeSeriesField(TradeSeries series);
 // same periods, from the period of the earliest chosen trade to that of the latest, with
 // zeros where it has no trades. Not ready (grid and tables untouched) when no product is
 // chosen, the chosen products have no trades, or the database failed (then with a message).
-AnalysisResult CompareTradesByPeriod(views::GridModel& grid, store::DB_Operate& db,
-    const QString& idList, const PeriodComparison& options, const views::TextMeasure& measure);
+AnalysisResult CompareTradesByPeriod(grid::GridModel& grid, store::DB_Operate& db,
+    const QString& idList, const PeriodComparison& options, const grid::TextMeasure& measure);
 
 // How the totals comparison groups all products, and what it ranks them by.
 enum class TotalsGrouping
@@ -76,7 +76,7 @@ bool BuildTradeTotalTable(WorkTableRun& run, TotalsGrouping grouping);
 
 // The totals comparison: TEMP_Total shown largest first by the measure, in the grid
 // "序号", grouping, measure.
-AnalysisResult CompareTradeTotals(views::GridModel& grid, store::DB_Operate& db,
-    TotalsGrouping grouping, TotalsMeasure totalsMeasure, const views::TextMeasure& measure);
+AnalysisResult CompareTradeTotals(grid::GridModel& grid, store::DB_Operate& db,
+    TotalsGrouping grouping, TotalsMeasure totalsMeasure, const grid::TextMeasure& measure);
 
 } // namespace quel::analysis

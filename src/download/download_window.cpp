@@ -28,8 +28,8 @@ constexpr int kTitleColumn = 3;
 constexpr int kSerialColumn = 2;
 constexpr int kCodeColumn = 1;
 
-const QColor kHarvestedColour = views::colourFromBgr(0xBBBBBB);
-const QColor kFailedColour = views::colourFromBgr(255);
+const QColor kHarvestedColour = grid::colourFromBgr(0xBBBBBB);
+const QColor kFailedColour = grid::colourFromBgr(255);
 
 } // namespace
 
@@ -81,15 +81,15 @@ void DownloadWindow::buildUi()
 {
     const int workers = DownloadSession::initialWorkers(m_session.kind());
 
-    m_view = new views::GridView(this);
+    m_view = new grid::GridView(this);
     m_view->setObjectName(QStringLiteral("MSF"));
     // Rows stay in job order: the pool finds each job's row by its position.
     m_view->setSortOnHeaderPress(false);
     m_grid = m_view->grid();
-    connect(m_view, &views::GridView::gridDoubleClicked, this,
-        [this](views::GridCell cell) { openRowPage(cell.row); });
+    connect(m_view, &grid::GridView::gridDoubleClicked, this,
+        [this](grid::GridCell cell) { openRowPage(cell.row); });
     // A user who looks at a row of their own choice is not pulled away from it.
-    connect(m_view, &views::GridView::gridPressed, this, [this] { m_followRun = false; });
+    connect(m_view, &grid::GridView::gridPressed, this, [this] { m_followRun = false; });
 
     auto* state = new QGroupBox(QStringLiteral("状态"), this);
     state->setObjectName(QStringLiteral("Frm"));
@@ -189,12 +189,12 @@ void DownloadWindow::startDownload()
 void DownloadWindow::fillGrid()
 {
     const bool details = m_session.kind() == DownloadKind::Details;
-    views::GridModel::BulkUpdate bulk(*m_grid);
-    views::setGridColumns(*m_grid,
+    grid::GridModel::BulkUpdate bulk(*m_grid);
+    grid::setGridColumns(*m_grid,
         { QStringLiteral("ID"), details ? QStringLiteral("PCode") : QStringLiteral("BCode"),
             QString(), details ? QStringLiteral("PName") : QStringLiteral("Buyer"), QString() },
         { QStringLiteral("ID"), details ? QStringLiteral("产品编号") : QStringLiteral("买家编号"),
-            views::kSerialTitle, details ? QStringLiteral("产品") : QStringLiteral("买家"),
+            grid::kSerialTitle, details ? QStringLiteral("产品") : QStringLiteral("买家"),
             QStringLiteral("下载状态") });
     m_grid->setFixedCols(3);
     m_grid->setColumnCode(kStateColumn, 3); // centred
@@ -215,7 +215,7 @@ void DownloadWindow::fitTitleColumn()
 {
     if (!m_grid || m_grid->cols() <= kStateColumn)
         return;
-    const int gridTwips = m_view->viewport()->width() * views::kTwipsPerPixel;
+    const int gridTwips = m_view->viewport()->width() * grid::kTwipsPerPixel;
     const int width = gridTwips - m_grid->columnWidth(kSerialColumn)
         - m_grid->columnWidth(kStateColumn) - m_grid->columnWidth(kCodeColumn) - 280;
     m_grid->setColumnWidth(kTitleColumn, qMax(1500, width));
@@ -227,7 +227,7 @@ void DownloadWindow::showRow(int index)
     const int row = m_grid->fixedRows() + index;
     m_grid->setText(row, kStateColumn, QString::number(int(job.state)));
     if (job.state == DownloadJob::Harvested)
-        views::setCellColor(
+        grid::setCellColor(
             *m_grid, row, kStateColumn, job.failed ? kFailedColour : kHarvestedColour, false);
     // The grid follows the run: the row a worker has just started for stays in sight.
     if (job.state == DownloadJob::Started && m_followRun)

@@ -13,10 +13,10 @@ class QScrollBar;
 namespace quel {
 class Feedback;
 }
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
 class GridView;
-} // namespace quel::views
+} // namespace quel::grid
 
 namespace quel::download {
 
@@ -51,7 +51,7 @@ public:
     void startDownload();
 
     DownloadSession& session() { return m_session; }
-    views::GridModel& grid() { return *m_grid; }
+    grid::GridModel& grid() { return *m_grid; }
 
 signals:
     // The window has gone, every row harvested or closed early, with what the run achieved
@@ -70,8 +70,8 @@ private:
     void openRowPage(int gridRow);
 
     DownloadSession m_session;
-    views::GridModel* m_grid = nullptr;
-    views::GridView* m_view = nullptr;
+    grid::GridModel* m_grid = nullptr;
+    grid::GridView* m_view = nullptr;
     QScrollBar* m_maxWorkers = nullptr;
     QLabel* m_maxLabel = nullptr;
     QDoubleSpinBox* m_rate = nullptr;

@@ -14,7 +14,7 @@ constexpr long kRowsPerStep = 256;
 
 } // namespace
 
-ShownCells shownCells(const views::GridModel& grid)
+ShownCells shownCells(const grid::GridModel& grid)
 {
     ShownCells shown;
     for (int r = 0; r < grid.rows(); ++r) {
@@ -28,7 +28,7 @@ ShownCells shownCells(const views::GridModel& grid)
     return shown;
 }
 
-bool gridHasData(const views::GridModel& grid)
+bool gridHasData(const grid::GridModel& grid)
 {
     return grid.cols() > 0 && grid.hasDataRows();
 }
@@ -51,8 +51,7 @@ QString CsvField(const QString& text)
     return field;
 }
 
-bool WriteGridCsvTo(
-    const views::GridModel& grid, QIODevice& out, Feedback& feedback, QString* error)
+bool WriteGridCsvTo(const grid::GridModel& grid, QIODevice& out, Feedback& feedback, QString* error)
 {
     const ShownCells shown = shownCells(grid);
     feedback.indicatorStart(QStringLiteral("正在导出数据至CSV格式文件……"), grid.rows(), 0);
@@ -89,7 +88,7 @@ bool WriteGridCsvTo(
 }
 
 bool WriteGridCsv(
-    const views::GridModel& grid, const QString& path, Feedback& feedback, QString* error)
+    const grid::GridModel& grid, const QString& path, Feedback& feedback, QString* error)
 {
     return SaveThrough(
         path,
@@ -97,7 +96,7 @@ bool WriteGridCsv(
         error);
 }
 
-bool WriteGridFile(const views::GridModel& grid, const QString& path, const QString& sheetName,
+bool WriteGridFile(const grid::GridModel& grid, const QString& path, const QString& sheetName,
     Feedback& feedback, QString* error)
 {
     if (isCsvPath(path))

@@ -9,9 +9,9 @@ class QIODevice;
 namespace quel {
 class Feedback;
 }
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
-}
+} // namespace quel::grid
 
 namespace quel::exports {
 
@@ -25,10 +25,10 @@ struct ShownCells
     std::vector<int> rows;
     std::vector<int> cols;
 };
-ShownCells shownCells(const views::GridModel& grid);
+ShownCells shownCells(const grid::GridModel& grid);
 
 // True when the grid has a row below its headings ("表格中没有数据！" otherwise).
-bool gridHasData(const views::GridModel& grid);
+bool gridHasData(const grid::GridModel& grid);
 
 // A path whose last three characters are "csv" in any case gets CSV; anything else a
 // workbook.
@@ -41,13 +41,13 @@ QString CsvField(const QString& text);
 // The CSV bytes of what the grid shows, into a device; false (error saying why) when a
 // write fails.
 bool WriteGridCsvTo(
-    const views::GridModel& grid, QIODevice& out, Feedback& feedback, QString* error = nullptr);
+    const grid::GridModel& grid, QIODevice& out, Feedback& feedback, QString* error = nullptr);
 
 // Writes what the grid shows as CSV: UTF-8 with a byte-order mark, fields separated by ",",
 // lines ended by CR LF. The file is replaced only when complete; on failure (a full disk
 // included) the old file stays and error says why ("磁盘已满").
-bool WriteGridCsv(const views::GridModel& grid, const QString& path, Feedback& feedback,
-    QString* error = nullptr);
+bool WriteGridCsv(
+    const grid::GridModel& grid, const QString& path, Feedback& feedback, QString* error = nullptr);
 
 // The number a cell's text stands for when it is a plain decimal number ("12", "-3.50"),
 // as a spreadsheet reads typed text; decimals receives the number of digits after the
@@ -58,16 +58,16 @@ bool plainNumber(const QString& text, double* value, int* decimals);
 // Writes what the grid shows as an OOXML workbook with one sheet: shown rows and columns
 // packed, heading rows bold on RGB(255,192,128) setting the column widths (twips / 123),
 // plain numbers as numbers, thin borders on the used area. Replaced only when complete.
-bool WriteGridExcel(const views::GridModel& grid, const QString& path, const QString& sheetName,
+bool WriteGridExcel(const grid::GridModel& grid, const QString& path, const QString& sheetName,
     Feedback& feedback, QString* error = nullptr);
 
 // The workbook bytes of what the grid shows, into a device; false (error saying why) when
 // the workbook cannot be built or a write fails.
-bool WriteGridExcelTo(const views::GridModel& grid, QIODevice& out, const QString& sheetName,
+bool WriteGridExcelTo(const grid::GridModel& grid, QIODevice& out, const QString& sheetName,
     Feedback& feedback, QString* error = nullptr);
 
 // WriteGridCsv or WriteGridExcel by the path's extension.
-bool WriteGridFile(const views::GridModel& grid, const QString& path, const QString& sheetName,
+bool WriteGridFile(const grid::GridModel& grid, const QString& path, const QString& sheetName,
     Feedback& feedback, QString* error = nullptr);
 
 } // namespace quel::exports

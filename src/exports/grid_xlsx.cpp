@@ -139,7 +139,7 @@ bool plainNumber(const QString& text, double* value, int* decimals)
     return true;
 }
 
-bool WriteGridExcelTo(const views::GridModel& grid, QIODevice& out, const QString& sheetName,
+bool WriteGridExcelTo(const grid::GridModel& grid, QIODevice& out, const QString& sheetName,
     Feedback& feedback, QString* error)
 {
     const auto fail = [error](const QString& text) {
@@ -224,7 +224,7 @@ bool WriteGridExcelTo(const views::GridModel& grid, QIODevice& out, const QStrin
     return true;
 }
 
-bool WriteGridExcel(const views::GridModel& grid, const QString& path, const QString& sheetName,
+bool WriteGridExcel(const grid::GridModel& grid, const QString& path, const QString& sheetName,
     Feedback& feedback, QString* error)
 {
     return SaveThrough(

@@ -84,7 +84,7 @@ void PopMenu::remember(const QString& path)
     emit exported(path);
 }
 
-void PopMenu::popupGridMenu(views::GridModel* grid, const QPoint& globalPos)
+void PopMenu::popupGridMenu(grid::GridModel* grid, const QPoint& globalPos)
 {
     m_grid = grid;
     m_gridMenu->popup(globalPos);

@@ -30,7 +30,7 @@ public:
     QMenu* gridMenu() const { return m_gridMenu; }
     QMenu* pictureMenu() const { return m_pictureMenu; }
 
-    void setGrid(views::GridModel* grid) { m_grid = grid; }
+    void setGrid(grid::GridModel* grid) { m_grid = grid; }
     // Draws the held chart again on any device at a logical size; for PNG and SVG.
     using ChartRenderer = std::function<void(QPainter&, const QSize&)>;
     void setPicture(QWidget* chart, ChartRenderer render = {})
@@ -39,7 +39,7 @@ public:
         m_render = std::move(render);
     }
     // Holds the grid or chart and pops its menu up at a screen position.
-    void popupGridMenu(views::GridModel* grid, const QPoint& globalPos);
+    void popupGridMenu(grid::GridModel* grid, const QPoint& globalPos);
     void popupPictureMenu(QWidget* chart, const QPoint& globalPos, ChartRenderer render = {});
 
     // The menu items. True when a file was written.
@@ -67,7 +67,7 @@ private:
     Feedback& m_feedback;
     QMenu* m_gridMenu;
     QMenu* m_pictureMenu;
-    QPointer<views::GridModel> m_grid;
+    QPointer<grid::GridModel> m_grid;
     QPointer<QWidget> m_picture;
     ChartRenderer m_render;
 };

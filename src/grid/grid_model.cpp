@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace quel::views {
+namespace quel::grid {
 
 GridModel::GridModel(QObject* parent)
     : QAbstractTableModel(parent)
@@ -459,4 +459,4 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 
-} // namespace quel::views
+} // namespace quel::grid

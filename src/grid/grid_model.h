@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <vector>
 
-namespace quel::views {
+namespace quel::grid {
 
 // Twips per screen pixel: grid widths and heights are kept in twips, as the lists and
 // the export code reason in them, and converted only where the view draws.
@@ -195,4 +195,4 @@ private:
     int m_bulkDepth = 0;
 };
 
-} // namespace quel::views
+} // namespace quel::grid

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <numeric>
 
-namespace quel::views {
+namespace quel::grid {
 
 namespace {
 
@@ -475,4 +475,4 @@ double maxCellValue(const GridModel& grid, int firstCol, int lastCol, int firstR
     return best;
 }
 
-} // namespace quel::views
+} // namespace quel::grid

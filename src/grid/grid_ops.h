@@ -12,7 +12,7 @@ namespace quel {
 class Feedback;
 }
 
-namespace quel::views {
+namespace quel::grid {
 
 class TextMeasure;
 
@@ -136,4 +136,4 @@ void setCellColor(GridModel& grid, int row, int col, const QColor& colour, bool 
 // row below 0 means the first data row, a last row below 0 the last row.
 double maxCellValue(const GridModel& grid, int firstCol, int lastCol, int firstRow, int lastRow);
 
-} // namespace quel::views
+} // namespace quel::grid

@@ -12,7 +12,7 @@
 #include <QStyle>
 #include <algorithm>
 
-namespace quel::views {
+namespace quel::grid {
 
 namespace {
 
@@ -361,4 +361,4 @@ bool GridView::eventFilter(QObject* watched, QEvent* event)
     return QTableView::eventFilter(watched, event);
 }
 
-} // namespace quel::views
+} // namespace quel::grid

@@ -6,7 +6,7 @@
 #include <QTableView>
 #include <memory>
 
-namespace quel::views {
+namespace quel::grid {
 
 class TextMeasure;
 
@@ -55,10 +55,10 @@ public:
 signals:
     // A mouse press on a cell or heading, after the view's own handling of it.
     void gridPressed(
-        quel::views::GridCell cell, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
-    void gridDoubleClicked(quel::views::GridCell cell);
+        quel::grid::GridCell cell, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+    void gridDoubleClicked(quel::grid::GridCell cell);
     // A press with any button but the left one, at a global screen position.
-    void exportRequested(quel::views::GridView* grid, const QPoint& globalPos);
+    void exportRequested(quel::grid::GridView* grid, const QPoint& globalPos);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -97,4 +97,4 @@ private:
     Qt::KeyboardModifiers m_eventModifiers;
 };
 
-} // namespace quel::views
+} // namespace quel::grid

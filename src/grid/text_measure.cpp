@@ -5,7 +5,7 @@
 #include <QFontMetricsF>
 #include <cmath>
 
-namespace quel::views {
+namespace quel::grid {
 
 FontTextMeasure::FontTextMeasure(const QFont& font, int extraPixels)
     : m_font(font)
@@ -34,4 +34,4 @@ int FontTextMeasure::widthTwips(const QString& text) const
     return (static_cast<int>(std::ceil(pixels)) + m_extraPixels) * kTwipsPerPixel;
 }
 
-} // namespace quel::views
+} // namespace quel::grid

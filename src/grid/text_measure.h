@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-namespace quel::views {
+namespace quel::grid {
 
 // How wide a cell text is drawn, in twips. Column fitting measures every cell once, so
 // measurements must be cheap and consistent rather than typographically exact.
@@ -48,4 +48,4 @@ private:
     int m_perChar;
 };
 
-} // namespace quel::views
+} // namespace quel::grid

@@ -94,7 +94,7 @@ void SearchCommands::searchFor(const QString& keyword, const QString& nick)
     emit searchFinished(report);
 }
 
-void SearchCommands::replaceCategory(views::GridModel& grid)
+void SearchCommands::replaceCategory(grid::GridModel& grid)
 {
     const auto range
         = CategoryRowRange(grid.currentRow(), grid.selectionRow(), grid.rows(), grid.fixedRows());
@@ -148,14 +148,14 @@ void SearchCommands::openNameRules()
     editor->show();
 }
 
-views::GridModel* SearchCommands::gridModelOf(QWidget* gridWidget)
+grid::GridModel* SearchCommands::gridModelOf(QWidget* gridWidget)
 {
     if (!gridWidget)
         return nullptr;
     auto* view = qobject_cast<QAbstractItemView*>(gridWidget);
     if (!view)
         view = gridWidget->findChild<QAbstractItemView*>();
-    return view ? qobject_cast<views::GridModel*>(view->model()) : nullptr;
+    return view ? qobject_cast<grid::GridModel*>(view->model()) : nullptr;
 }
 
 } // namespace quel::search

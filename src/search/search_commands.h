@@ -13,9 +13,9 @@ class Feedback;
 namespace quel::store {
 class DB_Operate;
 }
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
-}
+} // namespace quel::grid
 namespace quel::web {
 class Browser;
 }
@@ -48,13 +48,13 @@ public:
     // Searches without asking (the condition as the dialog would hand it back).
     void searchFor(const QString& keyword, const QString& nick);
     // ReplaceCategory on the product list's grid.
-    void replaceCategory(views::GridModel& grid);
+    void replaceCategory(grid::GridModel& grid);
     // Opens the rule editor on 替换表.
     void openNameRules();
 
     // The grid model shown by a list's grid widget (the widget itself or a view inside it);
     // null while the list has none.
-    static views::GridModel* gridModelOf(QWidget* gridWidget);
+    static grid::GridModel* gridModelOf(QWidget* gridWidget);
 
 signals:
     // A search has ended (the product list is not refreshed by the search itself).

@@ -70,7 +70,7 @@ public:
 
 signals:
     void command(int index);
-    void gridExportRequested(quel::views::GridView* grid, const QPoint& globalPos);
+    void gridExportRequested(quel::grid::GridView* grid, const QPoint& globalPos);
     void chartExportRequested(QWidget* chart, const QPoint& globalPos);
     void hintChanged(const QString& text);
 

@@ -26,8 +26,8 @@ AnalyseRunner productsKind(const QStringList& arguments, QString* error)
     analysis::ProductStatsOptions options;
     if (!analysis::ParseProductStatsArguments(arguments, options, error))
         return {};
-    return [options](store::DB_Operate& db, views::GridModel& grid, AnalyseChart& chart, QString*) {
-        const views::FontTextMeasure measure { QFont() };
+    return [options](store::DB_Operate& db, grid::GridModel& grid, AnalyseChart& chart, QString*) {
+        const grid::FontTextMeasure measure { QFont() };
         chart.title = analysis::RunProductStatistics(grid, db, options, measure);
         chart.mark = analysis::productChartMark(options.grouping);
         chart.panels = true;
@@ -38,13 +38,13 @@ AnalyseRunner productsKind(const QStringList& arguments, QString* error)
 // A trade, customer or cycle analysis bound to its arguments: it fills the grid or says
 // why it has nothing to show.
 AnalyseRunner resultRunner(std::function<analysis::AnalysisResult(store::DB_Operate&,
-                               views::GridModel&, const views::TextMeasure&, QString* error)>
+                               grid::GridModel&, const grid::TextMeasure&, QString* error)>
                                run,
     bool panels = false)
 {
     return [run, panels](
-               store::DB_Operate& db, views::GridModel& grid, AnalyseChart& chart, QString* error) {
-        const views::FontTextMeasure measure { QFont() };
+               store::DB_Operate& db, grid::GridModel& grid, AnalyseChart& chart, QString* error) {
+        const grid::FontTextMeasure measure { QFont() };
         const analysis::AnalysisResult result = run(db, grid, measure, error);
         chart.title = result.title;
         chart.mark = result.mark;
@@ -61,7 +61,7 @@ AnalyseRunner totalsKind(const QStringList& arguments, QString* error)
     if (!analysis::ParseTotalsArguments(arguments, a, error))
         return {};
     return resultRunner(
-        [a](store::DB_Operate& db, views::GridModel& grid, const views::TextMeasure& measure,
+        [a](store::DB_Operate& db, grid::GridModel& grid, const grid::TextMeasure& measure,
             QString* why) {
             auto result = analysis::CompareTradeTotals(grid, db, a.grouping, a.measure, measure);
             if (!result.ready && why)
@@ -77,7 +77,7 @@ AnalyseRunner periodsKind(const QStringList& arguments, QString* error)
     if (!analysis::ParsePeriodsArguments(arguments, a, error))
         return {};
     return resultRunner(
-        [a](store::DB_Operate& db, views::GridModel& grid, const views::TextMeasure& measure,
+        [a](store::DB_Operate& db, grid::GridModel& grid, const grid::TextMeasure& measure,
             QString* why) {
             auto result = analysis::CompareTradesByPeriod(grid, db, a.idList, a.options, measure);
             if (!result.ready && why)
@@ -92,8 +92,8 @@ AnalyseRunner buyersKind(const QStringList& arguments, QString* error)
     analysis::BuyersArguments a;
     if (!analysis::ParseBuyersArguments(arguments, a, error))
         return {};
-    return resultRunner([a](store::DB_Operate& db, views::GridModel& grid,
-                            const views::TextMeasure& measure, QString* why) {
+    return resultRunner([a](store::DB_Operate& db, grid::GridModel& grid,
+                            const grid::TextMeasure& measure, QString* why) {
         if (!analysis::PrepareCustomerSet(db, a.idList)) {
             if (why)
                 *why = QStringLiteral("the buyers of the chosen products could not be gathered");
@@ -108,8 +108,8 @@ AnalyseRunner cycleKind(const QStringList& arguments, QString* error)
     analysis::CycleArguments a;
     if (!analysis::ParseCycleArguments(arguments, a, error))
         return {};
-    return resultRunner([a](store::DB_Operate& db, views::GridModel& grid,
-                            const views::TextMeasure& measure, QString* why) {
+    return resultRunner([a](store::DB_Operate& db, grid::GridModel& grid,
+                            const grid::TextMeasure& measure, QString* why) {
         auto result
             = analysis::RunSalesCycleAnalysis(grid, db, a.idList, a.kind, a.measure, measure);
         if (!result.ready && why)
@@ -123,7 +123,7 @@ AnalyseRunner historyKind(const QStringList& arguments, QString* error)
     analysis::TrendOptions options;
     if (!analysis::ParseTrendArguments(arguments, options, error))
         return {};
-    return [options](store::DB_Operate& db, views::GridModel& grid, AnalyseChart& chart,
+    return [options](store::DB_Operate& db, grid::GridModel& grid, AnalyseChart& chart,
                QString* failure) {
         if (!analysis::RunPriceTrend(grid, db, options.ids, options.measure, chart.title, failure))
             return false;
@@ -256,7 +256,7 @@ analysis::ChartOptions AnalyseChartOptions(AnalyseStyle style, const AnalyseChar
     return o;
 }
 
-int RunAnalyseOutput(const views::GridModel& grid, const AnalyseChart& shown,
+int RunAnalyseOutput(const grid::GridModel& grid, const AnalyseChart& shown,
     const AnalyseOutput& output, Feedback& feedback, QTextStream& err)
 {
     QString error;
@@ -339,7 +339,7 @@ int RunAnalyseBatch(BatchContext& context, const QStringList& arguments)
     store::Connection conn;
     if (!context.db.OpenConnection(conn))
         return 1;
-    views::GridModel grid;
+    grid::GridModel grid;
     AnalyseChart chart;
     if (!runner(context.db, grid, chart, &error)) {
         err << kind->name << QStringLiteral(": ") << error << Qt::endl;

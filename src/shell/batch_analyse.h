@@ -16,9 +16,9 @@ class Feedback;
 namespace quel::store {
 class DB_Operate;
 }
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
-}
+} // namespace quel::grid
 
 namespace quel::shell {
 
@@ -72,7 +72,7 @@ bool ParseAnalyseOutput(
 // An analysis bound to its arguments: fills the grid and names the chart's title. False
 // with a message when the analysis could not run.
 using AnalyseRunner = std::function<bool(
-    store::DB_Operate& db, views::GridModel& grid, AnalyseChart& chart, QString* error)>;
+    store::DB_Operate& db, grid::GridModel& grid, AnalyseChart& chart, QString* error)>;
 
 // One kind of analysis: its name, the usage text of its own arguments, and the parser that
 // binds them to a runner (an empty runner and a message for bad arguments).
@@ -94,7 +94,7 @@ QString AnalyseUsage();
 // output.size in the asked style and saves it by the name's extension (.png, .svg, else
 // JPEG as the picture export does). Files are replaced without a question. 0 on success, 1
 // with a message on err when a file could not be written.
-int RunAnalyseOutput(const views::GridModel& grid, const AnalyseChart& chart,
+int RunAnalyseOutput(const grid::GridModel& grid, const AnalyseChart& chart,
     const AnalyseOutput& output, Feedback& feedback, QTextStream& err);
 
 // The whole command: 2 with the usage for bad arguments, 1 when the database cannot be

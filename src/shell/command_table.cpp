@@ -250,7 +250,7 @@ void installCommands(MainWindow& window, CommandTable& table)
     table.set(0, [finder] { finder->searchProducts(); });
     table.setMenuAction(QStringLiteral("M_DownByKey"), [finder] { finder->searchProducts(); });
     table.set(2, [mf, finder] {
-        if (views::GridModel* grid = search::SearchCommands::gridModelOf(mf->listPage(0)->grid()))
+        if (grid::GridModel* grid = search::SearchCommands::gridModelOf(mf->listPage(0)->grid()))
             finder->replaceCategory(*grid);
     });
     table.setMenuAction(QStringLiteral("m_Replace"), [finder] { finder->openNameRules(); });

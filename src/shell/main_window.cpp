@@ -153,7 +153,7 @@ void MainWindow::installListViews()
 void MainWindow::installExportMenus()
 {
     m_popMenu = new exports::PopMenu(m_feedback, this);
-    const auto popupGrid = [this](views::GridView* grid, const QPoint& globalPos) {
+    const auto popupGrid = [this](grid::GridView* grid, const QPoint& globalPos) {
         prepareWatchMenu(grid);
         m_popMenu->popupGridMenu(grid->grid(), globalPos);
     };

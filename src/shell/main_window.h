@@ -21,8 +21,11 @@ class QTimer;
 namespace quel::exports {
 class PopMenu;
 }
-namespace quel::views {
+namespace quel::grid {
 class GridView;
+} // namespace quel::grid
+
+namespace quel::views {
 class ListViews;
 } // namespace quel::views
 
@@ -125,7 +128,7 @@ private:
     void installExportMenus();
     void installWatchPage();
     // Shows the follow items of the grid menu for the product lists only.
-    void prepareWatchMenu(views::GridView* grid);
+    void prepareWatchMenu(grid::GridView* grid);
     void onPageChanged(int page);
     // Shows SelectDB with the catalogue's names and waits until it is closed.
     QString chooseDatabaseName();
@@ -145,7 +148,7 @@ private:
     AnalysisPage* m_analysis = nullptr;
     ChangesPage* m_changes = nullptr;
     QList<QAction*> m_watchActions;
-    views::GridView* m_menuGrid = nullptr;
+    grid::GridView* m_menuGrid = nullptr;
     QTimer* m_watchPoll = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
     QString m_watchNotice;

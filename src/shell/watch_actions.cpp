@@ -12,7 +12,7 @@
 
 namespace quel::shell {
 
-QList<ListedProduct> SelectedProducts(const views::GridModel& grid)
+QList<ListedProduct> SelectedProducts(const grid::GridModel& grid)
 {
     QList<ListedProduct> out;
     const int idCol = grid.columnOfField(QStringLiteral("ID"));

@@ -4,9 +4,9 @@
 #include <QList>
 #include <QString>
 
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
-}
+} // namespace quel::grid
 namespace quel::store {
 class DB_Operate;
 }
@@ -22,7 +22,7 @@ struct ListedProduct
 
 // The product rows the selection of a product or detail list covers (the current row when
 // nothing more is selected); none outside the data rows or without an ID column.
-QList<ListedProduct> SelectedProducts(const views::GridModel& grid);
+QList<ListedProduct> SelectedProducts(const grid::GridModel& grid);
 
 enum class WatchAction
 {

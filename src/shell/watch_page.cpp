@@ -80,7 +80,7 @@ void MainWindow::installWatchPage()
     m_watchPoll->start();
 }
 
-void MainWindow::prepareWatchMenu(views::GridView* grid)
+void MainWindow::prepareWatchMenu(grid::GridView* grid)
 {
     const bool productList = grid == m_listViews->grid(0) || grid == m_listViews->grid(1);
     m_menuGrid = productList ? grid : nullptr;

@@ -40,7 +40,7 @@ NameSimp::NameSimp(store::DB_Operate& db, const QString& table, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_db(db)
     , m_table(table)
-    , m_grid(new views::GridModel(this))
+    , m_grid(new grid::GridModel(this))
     , m_view(new QTableView(this))
     , m_note(new QLabel(this))
 {
@@ -130,9 +130,9 @@ QPushButton* NameSimp::addButton(int index, const QString& text, const QString& 
 
 void NameSimp::ShowReplacementRules()
 {
-    views::setGridColumns(*m_grid,
+    grid::setGridColumns(*m_grid,
         { QStringLiteral("ID"), QString(), QStringLiteral("Con"), QStringLiteral("Sim") },
-        { QStringLiteral("ID"), views::kSerialTitle, QStringLiteral("匹配词"),
+        { QStringLiteral("ID"), grid::kSerialTitle, QStringLiteral("匹配词"),
             QStringLiteral("简化后名称") });
     m_grid->setTag(kReplacementTable);
     if (m_table == kReplacementTable || m_table == kSimplificationTable) {
@@ -140,7 +140,7 @@ void NameSimp::ShowReplacementRules()
         store::Recordset rs;
         if (m_db.OpenRecordset(conn, rs,
                 QStringLiteral("SELECT * FROM ") + m_table + QStringLiteral(" ORDER BY ID"))) {
-            views::GridModel::BulkUpdate bulk(*m_grid);
+            grid::GridModel::BulkUpdate bulk(*m_grid);
             int serial = 0;
             for (; !rs.eof(); rs.moveNext()) {
                 m_grid->appendRow({ rs.field(QStringLiteral("ID")).toString(),
@@ -198,7 +198,7 @@ void NameSimp::deleteRules()
 {
     int first = m_grid->currentRow();
     int last = m_grid->selectionRow();
-    views::orderPair(first, last);
+    grid::orderPair(first, last);
     // Heading rows are never deleted.
     first = std::max(first, m_grid->fixedRows());
     last = std::min(last, m_grid->rows() - 1);
@@ -214,7 +214,7 @@ void NameSimp::deleteRules()
     if (!DeleteNameRules(m_db, m_table, ids, m_grid->text(first, kSerialColumn),
             m_grid->text(last, kSerialColumn)))
         return;
-    views::deleteGridRows(*m_grid, first, last, false, m_db.feedback());
+    grid::deleteGridRows(*m_grid, first, last, false, m_db.feedback());
     m_rulesChanged = true;
 }
 

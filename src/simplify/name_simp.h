@@ -13,9 +13,9 @@ class QTableView;
 namespace quel::store {
 class DB_Operate;
 }
-namespace quel::views {
+namespace quel::grid {
 class GridModel;
-}
+} // namespace quel::grid
 
 namespace quel::simplify {
 
@@ -33,7 +33,7 @@ public:
     NameSimp(store::DB_Operate& db, const QString& table, QWidget* parent = nullptr);
     ~NameSimp() override;
 
-    views::GridModel& grid() const { return *m_grid; }
+    grid::GridModel& grid() const { return *m_grid; }
     bool rulesChanged() const { return m_rulesChanged; }
     // The input dialog while it is open.
     SimpInput* input() const { return m_input; }
@@ -53,7 +53,7 @@ private:
 
     store::DB_Operate& m_db;
     QString m_table;
-    views::GridModel* m_grid;
+    grid::GridModel* m_grid;
     QTableView* m_view;
     QLabel* m_note;
     QPointer<SimpInput> m_input;

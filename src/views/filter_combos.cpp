@@ -69,13 +69,13 @@ void lockComboTyping(QComboBox* combo)
     }
 }
 
-void fillColumnCombo(const GridModel& grid, QComboBox* combo, bool keepText)
+void fillColumnCombo(const grid::GridModel& grid, QComboBox* combo, bool keepText)
 {
     if (!combo)
         return;
     const QString remembered = combo->currentText();
     combo->clear();
-    combo->addItems(columnComboEntries(grid));
+    combo->addItems(grid::columnComboEntries(grid));
     combo->setCurrentIndex(-1);
     if (combo->isEditable())
         combo->setEditText(keepText ? remembered : QString());

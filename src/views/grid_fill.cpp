@@ -20,7 +20,7 @@ namespace {
 // the table's columns. Reading every column of a wide table costs more than the rest of a
 // large fill together. Anything unusual reads "*", so that a field the table lacks still
 // ends the fill the way it always did. Computed fields are read as "expression AS field".
-QString fieldsToRead(const GridModel& grid, store::DB_Operate& db)
+QString fieldsToRead(const grid::GridModel& grid, store::DB_Operate& db)
 {
     static const QRegularExpression plainName(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
     QStringList fields;
@@ -95,8 +95,8 @@ QString rowLimitMessage(long records, long limit)
         .arg(limit);
 }
 
-long fillGridFromTable(GridModel& grid, store::DB_Operate& db, const QString& condition,
-    const QString& order, bool dateOnly, const TextMeasure& measure)
+long fillGridFromTable(grid::GridModel& grid, store::DB_Operate& db, const QString& condition,
+    const QString& order, bool dateOnly, const grid::TextMeasure& measure)
 {
     // Emptied first, so a failed query leaves only the headings. Messages are shown before
     // the bulk update starts: views must not paint while the model is being reset.
@@ -147,7 +147,7 @@ long fillGridFromTable(GridModel& grid, store::DB_Operate& db, const QString& co
         signedColumn[static_cast<size_t>(c)] = !computedFieldSql(field).isEmpty();
         int& s = source[static_cast<size_t>(c)];
         if (field.isEmpty())
-            s = grid.title(c) == kSerialTitle ? kSerial : kEmpty;
+            s = grid.title(c) == grid::kSerialTitle ? kSerial : kEmpty;
         else if ((s = rs.fieldIndex(field)) < 0)
             missingField = true;
     }
@@ -156,7 +156,7 @@ long fillGridFromTable(GridModel& grid, store::DB_Operate& db, const QString& co
         toShow = 0;
 
     {
-        GridModel::BulkUpdate bulk(grid);
+        grid::GridModel::BulkUpdate bulk(grid);
         int serialNumber = 0;
         for (long i = 0; i < toShow && !rs.eof(); ++i, rs.moveNext()) {
             QList<QString> cells(cols);
@@ -165,7 +165,7 @@ long fillGridFromTable(GridModel& grid, store::DB_Operate& db, const QString& co
                 const int s = source[static_cast<size_t>(c)];
                 if (s >= 0) {
                     const QVariant value = rs.value(s);
-                    cells[c] = cellTextForValue(value, dateOnly);
+                    cells[c] = grid::cellTextForValue(value, dateOnly);
                     if (signedColumn[static_cast<size_t>(c)] && value.toDouble() > 0)
                         cells[c].prepend(u'+');
                 } else if (s == kSerial)
@@ -176,7 +176,7 @@ long fillGridFromTable(GridModel& grid, store::DB_Operate& db, const QString& co
         grid.setCurrentCell(grid.fixedRows(), grid.fixedCols());
     }
     db.CloseRecordset(conn, rs);
-    autoSizeColumns(grid, 1, true, db.feedback(), measure);
+    grid::autoSizeColumns(grid, 1, true, db.feedback(), measure);
     return records;
 }
 

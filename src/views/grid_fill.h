@@ -6,10 +6,12 @@ namespace quel::store {
 class DB_Operate;
 }
 
-namespace quel::views {
-
+namespace quel::grid {
 class GridModel;
 class TextMeasure;
+} // namespace quel::grid
+
+namespace quel::views {
 
 // The field of the product list's "调价" column: not a column of 产品表 but the change of
 // the product's price between its last two observations in 价格历史.
@@ -40,7 +42,7 @@ QString rowLimitMessage(long records, long limit);
 // the message and the first rows only. Then the columns are fitted. Returns the number of
 // records the statement found (0 when the table does not exist or the query failed; the
 // database layer shows its own message for the latter).
-long fillGridFromTable(GridModel& grid, store::DB_Operate& db, const QString& condition,
-    const QString& order, bool dateOnly, const TextMeasure& measure);
+long fillGridFromTable(grid::GridModel& grid, store::DB_Operate& db, const QString& condition,
+    const QString& order, bool dateOnly, const grid::TextMeasure& measure);
 
 } // namespace quel::views

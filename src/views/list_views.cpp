@@ -71,19 +71,20 @@ ListViews::ListViews(store::DB_Operate& db, QWidget* gridParent)
     , m_db(db)
 {
     for (int list = 0; list < kLists; ++list) {
-        auto* grid = new GridView(gridParent);
+        auto* grid = new grid::GridView(gridParent);
         grid->setObjectName(QStringLiteral("MSF_%1").arg(list));
         grid->setFeedback(&db.feedback());
         layOutList(*grid->grid(), kindOf(list));
         m_grids[list] = grid;
-        connect(grid, &GridView::exportRequested, this, &ListViews::exportRequested);
-        connect(grid, &GridView::gridDoubleClicked, this, [this, list] { onDoubleClicked(list); });
+        connect(grid, &grid::GridView::exportRequested, this, &ListViews::exportRequested);
+        connect(grid, &grid::GridView::gridDoubleClicked, this,
+            [this, list] { onDoubleClicked(list); });
     }
 }
 
 ListViews::~ListViews() = default;
 
-GridView* ListViews::grid(int list) const
+grid::GridView* ListViews::grid(int list) const
 {
     return list >= 0 && list < kLists ? m_grids[list] : nullptr;
 }
@@ -117,10 +118,10 @@ void ListViews::attachProductBox(int list, QLineEdit* box)
 
 void ListViews::fill(int list)
 {
-    GridView* view = grid(list);
+    grid::GridView* view = grid(list);
     if (!view)
         return;
-    GridModel& model = *view->grid();
+    grid::GridModel& model = *view->grid();
     long found = 0;
     if (isProductList(list)) {
         const Filter& filter = m_filters[list];
@@ -144,7 +145,7 @@ void ListViews::fillColumnCombo(int list, bool keepText)
 
 void ListViews::clearGrids()
 {
-    for (GridView* view : m_grids)
+    for (grid::GridView* view : m_grids)
         view->grid()->setRows(view->grid()->fixedRows());
 }
 
@@ -152,7 +153,7 @@ bool ListViews::deleteSelected(int list)
 {
     if (!isProductList(list))
         return false;
-    GridView* view = m_grids[list];
+    grid::GridView* view = m_grids[list];
     DisabledWhile disabled(view->window());
     return deleteSelectedProducts(*view->grid(), m_db);
 }
@@ -173,7 +174,7 @@ void ListViews::onColumnChosen(int list)
     const Filter& filter = m_filters[list];
     if (!filter.column || !filter.value)
         return;
-    const int col = leadingColumnNumber(filter.column->currentText());
+    const int col = grid::leadingColumnNumber(filter.column->currentText());
     QString field = m_grids[list]->grid()->fieldName(col);
     if (const QString computed = computedFieldSql(field); !computed.isEmpty())
         field = computed;
@@ -185,7 +186,7 @@ void ListViews::onColumnChosen(int list)
 
 void ListViews::onDoubleClicked(int list)
 {
-    const GridModel& model = *m_grids[list]->grid();
+    const grid::GridModel& model = *m_grids[list]->grid();
     if (!model.hasDataRows() || list == 2)
         return;
     const int row = model.currentRow();

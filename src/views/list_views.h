@@ -13,9 +13,11 @@ namespace quel::store {
 class DB_Operate;
 }
 
-namespace quel::views {
-
+namespace quel::grid {
 class GridView;
+} // namespace quel::grid
+
+namespace quel::views {
 
 // The four lists of the main window (0 products, 1 product details, 2 sales of the
 // products in tPName, 3 buyers of the products in tPName1): their grids, the filter combos
@@ -35,7 +37,7 @@ public:
     ListViews(store::DB_Operate& db, QWidget* gridParent);
     ~ListViews() override;
 
-    GridView* grid(int list) const;
+    grid::GridView* grid(int list) const;
 
     // The column, operator and value combos of list 0 or 1. They stop accepting typing;
     // the operator gets its entries "＝" and "≠" and the text "=".
@@ -60,7 +62,7 @@ signals:
     // The record-count line after a list was built, for the main window's hint label.
     void hintChanged(const QString& text);
     // A right press on a grid: show the export menu for it there.
-    void exportRequested(quel::views::GridView* grid, const QPoint& globalPos);
+    void exportRequested(quel::grid::GridView* grid, const QPoint& globalPos);
 
 private:
     struct Filter
@@ -73,7 +75,7 @@ private:
     void onDoubleClicked(int list);
 
     store::DB_Operate& m_db;
-    GridView* m_grids[kLists] = {};
+    grid::GridView* m_grids[kLists] = {};
     Filter m_filters[2];
     QPointer<QLineEdit> m_boxes[2];
 };

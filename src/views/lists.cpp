@@ -36,7 +36,7 @@ ListColumns columnsOf(ListKind kind)
                      kPriceChangeField, kFollowedField },
             { "产品ID", "ID", "序号", "产品类别", "卖家", "简称", "产品", "价格", "邮费", "调价",
                 "关注" },
-            { { 7, kCodeNumber }, { 8, kCodeNumber }, { 9, kCodeNumber } } };
+            { { 7, grid::kCodeNumber }, { 8, grid::kCodeNumber }, { 9, grid::kCodeNumber } } };
     case ListKind::ProductDetails: {
         ListColumns list { { "PCode", "ID", "", "KWord", "SName", "P_Name", "Price", "MFee", "Num9",
                                "SNum", "VTimes", "CTimes", "dDat", kFollowedField },
@@ -44,25 +44,25 @@ ListColumns columnsOf(ListKind kind)
                 "评价数", "浏览数", "收藏数", "下载日期", "关注" },
             {} };
         for (int c = 6; c <= 12; ++c)
-            list.codes.append({ c, kCodeNumber });
+            list.codes.append({ c, grid::kCodeNumber });
         return list;
     }
     case ListKind::Sales:
         return { { "ID", "BCode", "", "P_Name", "PName", "Buyer", "Dat", "Pri", "Num" },
             { "ID", "买家编号", "序号", "产品简称", "产品名称", "买家", "时间", "价格", "数量" },
-            { { 7, kCodeNumber }, { 8, kCodeNumber } } };
+            { { 7, grid::kCodeNumber }, { 8, grid::kCodeNumber } } };
     case ListKind::Customers:
         return { { "ID", "BCode", "", "Buyer", "BLevel", "SLevel", "Prov", "Regi", "rDat", "lDat",
                      "dDat" },
             { "ID", "买家编号", "序号", "买家", "买家等级", "卖家等级", "省份", "地区", "注册日期",
                 "最近登录日期", "最近更新日期" },
-            { { 4, kCodeLevel }, { 5, kCodeLevel } } };
+            { { 4, grid::kCodeLevel }, { 5, grid::kCodeLevel } } };
     case ListKind::Chooser:
         // The shop tells apart products of the same short name.
         return { { "ID", "PCode", "", "", "PName", "P_Name", "SName", "Num9", "Num1" },
             { "产品ID", "产品编号", "序号", "选择", "产品名称", "产品简称", "店铺", "总销售件数",
                 "本期销售件数" },
-            { { 3, kCodeLevel }, { 7, kCodeNumber }, { 8, kCodeNumber } } };
+            { { 3, grid::kCodeLevel }, { 7, grid::kCodeNumber }, { 8, grid::kCodeNumber } } };
     }
     return {};
 }
@@ -81,11 +81,11 @@ bool isPlainNumber(const QString& text)
 
 } // namespace
 
-void layOutList(GridModel& grid, ListKind kind)
+void layOutList(grid::GridModel& grid, ListKind kind)
 {
     const ListColumns list = columnsOf(kind);
-    GridModel::BulkUpdate bulk(grid);
-    setGridColumns(grid, list.fields, list.titles);
+    grid::GridModel::BulkUpdate bulk(grid);
+    grid::setGridColumns(grid, list.fields, list.titles);
     grid.setFixedCols(3);
     for (const auto& [col, code] : list.codes)
         grid.setColumnCode(col, code);
@@ -98,13 +98,13 @@ QString recordCountLine(int shown, long found)
 
 bool isNumericFilterColumn(ListKind kind, const QString& columnText)
 {
-    const int col = leadingColumnNumber(columnText);
+    const int col = grid::leadingColumnNumber(columnText);
     if (kind == ListKind::ProductDetails)
         return col > 7 && col < 15;
     return col > 7;
 }
 
-QString buildFilterCondition(const GridModel& grid, const QString& columnText,
+QString buildFilterCondition(const grid::GridModel& grid, const QString& columnText,
     const QString& operatorText, const QString& valueText, bool numeric)
 {
     const QString value = valueText == QStringLiteral("全部") ? QString() : valueText;
@@ -113,7 +113,7 @@ QString buildFilterCondition(const GridModel& grid, const QString& columnText,
     QString op = operatorText;
     op.replace(QStringLiteral("＝"), QStringLiteral("="));
     op.replace(QStringLiteral("≠"), QStringLiteral("<>"));
-    QString field = grid.fieldName(leadingColumnNumber(columnText));
+    QString field = grid.fieldName(grid::leadingColumnNumber(columnText));
     if (field.isEmpty())
         return {};
     if (const QString computed = computedFieldSql(field); !computed.isEmpty())
@@ -130,15 +130,15 @@ QString buildFilterCondition(const GridModel& grid, const QString& columnText,
     return field + op + store::Quote(value);
 }
 
-long showProductList(GridModel& grid, ListKind kind, store::DB_Operate& db,
-    const FilterTexts& filter, bool fill, const TextMeasure& measure)
+long showProductList(grid::GridModel& grid, ListKind kind, store::DB_Operate& db,
+    const FilterTexts& filter, bool fill, const grid::TextMeasure& measure)
 {
     const bool numeric = isNumericFilterColumn(kind, filter.column);
     // The filter's field comes from the layout the list is about to get.
     layOutList(grid, kind);
     const QString condition
         = buildFilterCondition(grid, filter.column, filter.op, filter.value, numeric);
-    autoSizeColumns(grid, 1, true, db.feedback(), measure);
+    grid::autoSizeColumns(grid, 1, true, db.feedback(), measure);
     if (!fill)
         return 0;
     grid.setTag(kProducts);
@@ -146,13 +146,13 @@ long showProductList(GridModel& grid, ListKind kind, store::DB_Operate& db,
         grid, db, condition, QStringLiteral("ID DESC"), kind == ListKind::ProductDetails, measure);
 }
 
-bool deleteSelectedProducts(GridModel& grid, store::DB_Operate& db)
+bool deleteSelectedProducts(grid::GridModel& grid, store::DB_Operate& db)
 {
     int first = grid.currentRow();
     int last = grid.selectionRow();
     if (first < grid.fixedRows() || first >= grid.rows())
         return false;
-    orderPair(first, last);
+    grid::orderPair(first, last);
     first = std::max(first, grid.fixedRows());
     last = std::min(last, grid.rows() - 1);
     Feedback& feedback = db.feedback();
@@ -187,7 +187,7 @@ bool deleteSelectedProducts(GridModel& grid, store::DB_Operate& db)
         feedback.message(QStringLiteral("删除产品失败，数据库没有被修改。"));
         return false;
     }
-    deleteGridRows(grid, first, last, false, feedback);
+    grid::deleteGridRows(grid, first, last, false, feedback);
     return true;
 }
 
@@ -213,8 +213,8 @@ QStringList productIds(const QString& idList)
     return ids;
 }
 
-long showSalesList(
-    GridModel& grid, store::DB_Operate& db, const QString& idList, const TextMeasure& measure)
+long showSalesList(grid::GridModel& grid, store::DB_Operate& db, const QString& idList,
+    const grid::TextMeasure& measure)
 {
     Feedback& feedback = db.feedback();
     layOutList(grid, ListKind::Sales);
@@ -246,8 +246,8 @@ long showSalesList(
     return found;
 }
 
-long showCustomerList(
-    GridModel& grid, store::DB_Operate& db, const QString& idList, const TextMeasure& measure)
+long showCustomerList(grid::GridModel& grid, store::DB_Operate& db, const QString& idList,
+    const grid::TextMeasure& measure)
 {
     Feedback& feedback = db.feedback();
     layOutList(grid, ListKind::Customers);
@@ -287,13 +287,14 @@ long showCustomerList(
         grid.setTag(kWorkTable);
         found = fillGridFromTable(grid, db, {}, QStringLiteral("BLevel DESC"), true, measure);
     } else {
-        autoSizeColumns(grid, 1, true, feedback, measure);
+        grid::autoSizeColumns(grid, 1, true, feedback, measure);
     }
     feedback.indicatorClose();
     return found;
 }
 
-void fillProductChoice(GridModel& grid, store::DB_Operate& db, const TextMeasure& measure)
+void fillProductChoice(
+    grid::GridModel& grid, store::DB_Operate& db, const grid::TextMeasure& measure)
 {
     Feedback& feedback = db.feedback();
     layOutList(grid, ListKind::Chooser);
@@ -303,7 +304,7 @@ void fillProductChoice(GridModel& grid, store::DB_Operate& db, const TextMeasure
     feedback.indicatorStep(1, QStringLiteral("pages"));
     fillGridFromTable(grid, db, {}, QStringLiteral("Num9 DESC"), false, measure);
     feedback.indicatorStep(1, QStringLiteral("pages"));
-    autoSizeColumns(grid, 1, false, feedback, measure);
+    grid::autoSizeColumns(grid, 1, false, feedback, measure);
     // A long item title would push the figures and the shop out of view.
     for (const auto& [field, widest] : { std::pair { "PName", kChoiceTitleTwips },
              std::pair { "P_Name", kChoiceTitleTwips * 2 / 3 } }) {
@@ -315,7 +316,7 @@ void fillProductChoice(GridModel& grid, store::DB_Operate& db, const TextMeasure
     feedback.indicatorClose();
 }
 
-bool productChoiceMatches(const GridModel& grid, int row, const QString& text)
+bool productChoiceMatches(const grid::GridModel& grid, int row, const QString& text)
 {
     const QString wanted = text.trimmed();
     if (wanted.isEmpty())
@@ -328,17 +329,17 @@ bool productChoiceMatches(const GridModel& grid, int row, const QString& text)
     return false;
 }
 
-void setProductChoiceMarks(GridModel& grid, const QList<int>& rows, bool ticked)
+void setProductChoiceMarks(grid::GridModel& grid, const QList<int>& rows, bool ticked)
 {
     const int markCol = 3;
-    GridModel::BulkUpdate bulk(grid);
+    grid::GridModel::BulkUpdate bulk(grid);
     for (int row : rows) {
         if (row >= grid.fixedRows() && row < grid.rows())
-            grid.setText(row, markCol, ticked ? kCheckMark : QString());
+            grid.setText(row, markCol, ticked ? grid::kCheckMark : QString());
     }
 }
 
-void markChosenProducts(GridModel& grid, const QString& idList)
+void markChosenProducts(grid::GridModel& grid, const QString& idList)
 {
     const int markCol = 3;
     for (const QString& entry : idList.split(kEntryEnd)) {
@@ -346,14 +347,14 @@ void markChosenProducts(GridModel& grid, const QString& idList)
             continue;
         for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
             if (grid.text(r, 0) == entry) {
-                grid.setText(r, markCol, kCheckMark);
+                grid.setText(r, markCol, grid::kCheckMark);
                 break;
             }
         }
     }
 }
 
-ChosenProducts chosenProducts(const GridModel& grid)
+ChosenProducts chosenProducts(const grid::GridModel& grid)
 {
     ChosenProducts chosen;
     const int nameCol = std::max(grid.columnOfField(QStringLiteral("PName")), 0);

@@ -7,10 +7,12 @@ namespace quel::store {
 class DB_Operate;
 }
 
-namespace quel::views {
-
+namespace quel::grid {
 class GridModel;
 class TextMeasure;
+} // namespace quel::grid
+
+namespace quel::views {
 
 // The grids of the list pages and of the product chooser.
 enum class ListKind
@@ -23,7 +25,7 @@ enum class ListKind
 };
 
 // Lays the grid out for a list: its fields and titles, 3 fixed columns, the column codes.
-void layOutList(GridModel& grid, ListKind kind);
+void layOutList(grid::GridModel& grid, ListKind kind);
 
 // The record-count line of the hint label: "显示产品记录数：" + shown + "；共有记录数：" + found.
 QString recordCountLine(int shown, long found);
@@ -37,7 +39,7 @@ bool isNumericFilterColumn(ListKind kind, const QString& columnText);
 // the column text starts with; "＝" becomes "=", "≠" becomes "<>". Numbers compare bare,
 // columns titled with "日期" as date literals, everything else as quoted text with its
 // single quotes doubled. A value that is not a plain number is never written bare.
-QString buildFilterCondition(const GridModel& grid, const QString& columnText,
+QString buildFilterCondition(const grid::GridModel& grid, const QString& columnText,
     const QString& operatorText, const QString& valueText, bool numeric);
 
 // The three filter texts of a product list.
@@ -51,14 +53,14 @@ struct FilterTexts
 // Rebuilds a product list (Products or ProductDetails): lays it out, and with fill set,
 // fills it from 产品表 with the filter, newest first. Returns the number of records found
 // (0 when not filled).
-long showProductList(GridModel& grid, ListKind kind, store::DB_Operate& db,
-    const FilterTexts& filter, bool fill, const TextMeasure& measure);
+long showProductList(grid::GridModel& grid, ListKind kind, store::DB_Operate& db,
+    const FilterTexts& filter, bool fill, const grid::TextMeasure& measure);
 
 // Deletes the products of the selected rows (the current row to the selection row) and
 // their trades, after the question "您确定要删除第i至第j产品？", in one transaction, and
 // removes the rows from the grid. Buyers stay. False when nothing was deleted (no data row
 // current, No, or a database failure, which is reported and undoes everything).
-bool deleteSelectedProducts(GridModel& grid, store::DB_Operate& db);
+bool deleteSelectedProducts(grid::GridModel& grid, store::DB_Operate& db);
 
 // The products picked in the chooser. Each list is its entries each followed by "；";
 // the names go into a text box's text, the IDs into its tag.
@@ -77,27 +79,28 @@ QStringList productIds(const QString& idList);
 
 // Rebuilds TEMP_Customer with the trades of the listed products and shows them, largest
 // quantities first. Returns the number of records found.
-long showSalesList(
-    GridModel& grid, store::DB_Operate& db, const QString& idList, const TextMeasure& measure);
+long showSalesList(grid::GridModel& grid, store::DB_Operate& db, const QString& idList,
+    const grid::TextMeasure& measure);
 
 // Rebuilds TEMP_Customer with the buyers of the listed products, one row per buyer
 // nickname, and shows them, highest buyer credit first. Returns the records found.
-long showCustomerList(
-    GridModel& grid, store::DB_Operate& db, const QString& idList, const TextMeasure& measure);
+long showCustomerList(grid::GridModel& grid, store::DB_Operate& db, const QString& idList,
+    const grid::TextMeasure& measure);
 
 // The chooser's grid: every product, best sellers first.
-void fillProductChoice(GridModel& grid, store::DB_Operate& db, const TextMeasure& measure);
+void fillProductChoice(
+    grid::GridModel& grid, store::DB_Operate& db, const grid::TextMeasure& measure);
 // Ticks the rows whose product ID (column 0) is in the ID list.
-void markChosenProducts(GridModel& grid, const QString& idList);
+void markChosenProducts(grid::GridModel& grid, const QString& idList);
 // What the ticked rows of the chooser's grid stand for.
-ChosenProducts chosenProducts(const GridModel& grid);
+ChosenProducts chosenProducts(const grid::GridModel& grid);
 // The widest the chooser's item titles are shown, in twips, so that the figures and the shop
 // stay in view.
 inline constexpr int kChoiceTitleTwips = 4800;
 // Whether a chooser row's title, short name, shop or item code holds text (case-insensitive;
 // an empty text matches every row).
-bool productChoiceMatches(const GridModel& grid, int row, const QString& text);
+bool productChoiceMatches(const grid::GridModel& grid, int row, const QString& text);
 // Ticks (or clears) the selection column of these grid rows.
-void setProductChoiceMarks(GridModel& grid, const QList<int>& rows, bool ticked);
+void setProductChoiceMarks(grid::GridModel& grid, const QList<int>& rows, bool ticked);
 
 } // namespace quel::views

@@ -81,10 +81,10 @@ ProductChooser::ProductChooser(store::DB_Operate& db, const QString& chosenIds, 
     top->addWidget(all);
     top->addWidget(none);
     layout->addLayout(top);
-    m_grid = new GridView(this);
+    m_grid = new grid::GridView(this);
     m_grid->setObjectName(QStringLiteral("MSF"));
     m_grid->setFeedback(&db.feedback());
-    m_grid->setCheckMarks(GridView::CheckMarks::Multi);
+    m_grid->setCheckMarks(grid::GridView::CheckMarks::Multi);
     layout->addWidget(m_grid, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -100,7 +100,7 @@ ProductChooser::ProductChooser(store::DB_Operate& db, const QString& chosenIds, 
     connect(m_confirm, &QAbstractButton::clicked, this, &ProductChooser::confirm);
     connect(all, &QAbstractButton::clicked, this, [this] { markShownRows(true); });
     connect(none, &QAbstractButton::clicked, this, [this] {
-        GridModel& grid = *m_grid->grid();
+        grid::GridModel& grid = *m_grid->grid();
         QList<int> rows;
         for (int r = grid.fixedRows(); r < grid.rows(); ++r)
             rows.append(r);
@@ -120,7 +120,7 @@ ProductChooser::ProductChooser(store::DB_Operate& db, const QString& chosenIds, 
 
 void ProductChooser::applyFind()
 {
-    const GridModel& grid = *m_grid->grid();
+    const grid::GridModel& grid = *m_grid->grid();
     const QString text = m_find->text();
     for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
         const bool hidden = !productChoiceMatches(grid, r, text);
@@ -131,7 +131,7 @@ void ProductChooser::applyFind()
 
 QList<int> ProductChooser::shownRows() const
 {
-    const GridModel& grid = *m_grid->grid();
+    const grid::GridModel& grid = *m_grid->grid();
     QList<int> rows;
     for (int r = grid.fixedRows(); r < grid.rows(); ++r) {
         if (!m_grid->isRowHidden(r - grid.fixedRows()))

@@ -12,9 +12,11 @@ namespace quel::store {
 class DB_Operate;
 }
 
-namespace quel::views {
-
+namespace quel::grid {
 class GridView;
+} // namespace quel::grid
+
+namespace quel::views {
 
 // The chosen products a text box stands for: its text holds the names, its tag (the
 // dynamic property "Tag") the IDs, each entry followed by "；".
@@ -36,7 +38,7 @@ public:
     ProductChooser(store::DB_Operate& db, const QString& chosenIds, QWidget* parent = nullptr);
     ~ProductChooser() override;
 
-    GridView* grid() const { return m_grid; }
+    grid::GridView* grid() const { return m_grid; }
     QAbstractButton* cancelButton() const { return m_cancel; }
     QAbstractButton* confirmButton() const { return m_confirm; }
     // The search box: only rows whose title, short name, shop or code hold its text show.
@@ -61,7 +63,7 @@ private:
     void confirm();
     void applyFind();
 
-    GridView* m_grid;
+    grid::GridView* m_grid;
     QLineEdit* m_find = nullptr;
     QAbstractButton* m_cancel;
     QAbstractButton* m_confirm;

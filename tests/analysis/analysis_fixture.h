@@ -57,14 +57,14 @@ protected:
         database->schemaChanged();
     }
 
-    static QStringList column(const views::GridModel& grid, int col)
+    static QStringList column(const grid::GridModel& grid, int col)
     {
         QStringList texts;
         for (int r = grid.fixedRows(); r < grid.rows(); ++r)
             texts << grid.text(r, col);
         return texts;
     }
-    static QStringList titles(const views::GridModel& grid)
+    static QStringList titles(const grid::GridModel& grid)
     {
         QStringList texts;
         for (int c = 0; c < grid.cols(); ++c)

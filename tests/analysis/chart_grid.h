@@ -12,7 +12,7 @@ namespace quel::test {
 // captions), three fixed columns (hidden shop, "序号", the point label) and one column per
 // series. rows[i] holds the label followed by the series values of data row i.
 inline void fillChartGrid(
-    views::GridModel& grid, const QStringList& series, const std::vector<QStringList>& rows)
+    grid::GridModel& grid, const QStringList& series, const std::vector<QStringList>& rows)
 {
     QStringList fields { "SName", "", "P_Name" };
     QStringList titles { "店铺名称", "序号", "产品名称" };
@@ -20,7 +20,7 @@ inline void fillChartGrid(
         fields << name;
         titles << name;
     }
-    views::setGridColumns(grid, fields, titles);
+    grid::setGridColumns(grid, fields, titles);
     int serial = 0;
     for (const QStringList& row : rows) {
         QList<QString> cells { QString(), QString::number(++serial) };

@@ -97,7 +97,7 @@ protected:
         return n;
     }
 
-    views::GridModel m_grid;
+    grid::GridModel m_grid;
     QString m_title;
     QImage m_image;
 };
@@ -177,8 +177,8 @@ TEST_F(ChartDrawTest, LegendBoxesLinesAndMarkersShareTheSeriesColour)
 {
     // Three series in a grid of five columns (two fixed): each legend box in its colour,
     // the first three of the palette.
-    views::GridModel& g = m_grid;
-    views::setGridColumns(g, { "", "P_Name", "a", "b", "c" }, { "序号", "名称", "甲", "乙", "丙" });
+    grid::GridModel& g = m_grid;
+    grid::setGridColumns(g, { "", "P_Name", "a", "b", "c" }, { "序号", "名称", "甲", "乙", "丙" });
     g.appendRow({ "1", "x", "10", "20", "30" });
     g.appendRow({ "2", "y", "30", "20", "10" });
     ASSERT_EQ(g.fixedCols(), 2);

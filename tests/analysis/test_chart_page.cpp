@@ -1,8 +1,8 @@
 #include "analysis/chart_page.h"
 #include "analysis/chart_view.h"
 #include "chart_grid.h"
-#include "shell/app_fixture.h"
 #include "grid/grid_view.h"
+#include "shell/app_fixture.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
@@ -18,7 +18,7 @@ protected:
     void SetUp() override
     {
         test::app();
-        qRegisterMetaType<views::GridView*>();
+        qRegisterMetaType<grid::GridView*>();
         m_page = std::make_unique<ChartPage>(0);
         m_page->resize(1000, 600);
         m_page->show();
@@ -31,7 +31,7 @@ protected:
         for (int i = 1; i <= 10; ++i)
             rows.push_back({ QStringLiteral("产品%1").arg(i), QString::number(i * 10) });
         test::fillChartGrid(*m_page->gridModel(), { "价格" }, rows);
-        m_page->gridModel()->setColumnCode(3, views::kCodeNumber);
+        m_page->gridModel()->setColumnCode(3, grid::kCodeNumber);
     }
 
     QString boxes() const { return m_page->startBox()->text() + "-" + m_page->endBox()->text(); }

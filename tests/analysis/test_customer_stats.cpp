@@ -2,7 +2,7 @@
 #include "analysis_fixture.h"
 
 using namespace quel::analysis;
-using quel::views::GridModel;
+using quel::grid::GridModel;
 
 namespace {
 

@@ -262,7 +262,7 @@ TEST_F(Overview, GridHoldsEveryFigureAndTable)
     listing(1, "手机", "甲店", 12.5, 2);
     listing(2, "手机", "O'Neil", 25, 3, "北京");
     const MarketOverview o = overview("手机");
-    quel::views::GridModel grid;
+    quel::grid::GridModel grid;
     FillOverviewGrid(grid, o);
     const QStringList items = column(grid, 1);
     for (const char* caption : { "产品数", "店铺数", "90天销量", "90天销售额", "销量加权均价",
@@ -271,7 +271,7 @@ TEST_F(Overview, GridHoldsEveryFigureAndTable)
     const qsizetype hhiRow = items.indexOf("集中度指数(HHI)");
     EXPECT_TRUE(column(grid, 2)[hhiRow].startsWith("6250")) << "75% and 25%: 5625 + 625";
     // The drawing grid of the shop chart: one point per shop, share and cumulative share.
-    quel::views::GridModel chartGrid;
+    quel::grid::GridModel chartGrid;
     FillChartGrid(chartGrid, ShopChart(o));
     EXPECT_EQ(chartGrid.dataRowCount(), 2);
     EXPECT_EQ(column(chartGrid, 0), (QStringList { "O'Neil", "甲店" }));

@@ -46,7 +46,7 @@ protected:
         return marks;
     }
 
-    views::GridModel m_grid;
+    grid::GridModel m_grid;
 };
 
 TEST_F(PriceTrendTest, OneRowPerDayWithGapsCarryingTheLastKnownValue)

@@ -1,8 +1,8 @@
 #include "analysis/chart_draw.h"
 #include "analysis/product_stats.h"
-#include "shell/app_fixture.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
+#include "shell/app_fixture.h"
 #include "views/list_fixture.h"
 
 #include <QImage>
@@ -62,7 +62,7 @@ protected:
         return texts;
     }
 
-    views::GridModel m_grid;
+    grid::GridModel m_grid;
 };
 
 TEST_F(ProductStatsTest, HeadingsFollowTheGroupingAndTheCheckedMeasures)
@@ -101,7 +101,7 @@ TEST_F(ProductStatsTest, ShortNameGroupsAcrossShopsWithAveragesAndSums)
     EXPECT_EQ(column(1), QStringList({ "1", "2", "3" }));
     // The shop column has no field here and stays hidden; measures sort as numbers.
     EXPECT_EQ(m_grid.columnWidth(0), 0);
-    EXPECT_GE(m_grid.columnCode(3), views::kFirstNumericCode);
+    EXPECT_GE(m_grid.columnCode(3), grid::kFirstNumericCode);
     EXPECT_EQ(m_grid.tag(), "TEMP_PAna");
 }
 

@@ -5,7 +5,7 @@
 #include <QDate>
 
 using namespace quel::analysis;
-using quel::views::GridModel;
+using quel::grid::GridModel;
 
 namespace {
 

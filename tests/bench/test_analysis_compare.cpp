@@ -58,8 +58,8 @@ protected:
     SilentFeedback m_feedback;
     std::unique_ptr<store::DB_Operate> m_ops;
     std::shared_ptr<store::Database> m_db;
-    views::GridModel m_grid;
-    views::FixedTextMeasure m_measure;
+    grid::GridModel m_grid;
+    grid::FixedTextMeasure m_measure;
 };
 
 // The three best sellers, some of the tail and one product that was never downloaded

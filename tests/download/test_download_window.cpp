@@ -69,7 +69,7 @@ struct WindowFixture
             return snap;
         QObject::connect(
             &window->session(), &DownloadSession::finished, [&snap, w = window.data()] {
-                quel::views::GridModel& g = w->grid();
+                quel::grid::GridModel& g = w->grid();
                 for (int c = 0; c < g.cols(); ++c)
                     snap.titles << g.title(c);
                 for (int r = g.fixedRows(); r < g.rows(); ++r) {

@@ -22,9 +22,9 @@ namespace {
 
 // A list laid out the usual way (field names hidden in row 0), with a hidden identifier
 // column and the given data rows.
-void fillGrid(views::GridModel& grid, const std::vector<QStringList>& rows)
+void fillGrid(grid::GridModel& grid, const std::vector<QStringList>& rows)
 {
-    views::setGridColumns(grid, { "ID", "", "PName", "Price", "Num9" },
+    grid::setGridColumns(grid, { "ID", "", "PName", "Price", "Num9" },
         { "编号", "序号", "产品名称", "价格", "90天售出" });
     for (const QStringList& row : rows)
         grid.appendRow(row);
@@ -59,7 +59,7 @@ TEST(CsvTest, ColumnLettersRunFromAToZZ)
 TEST(CsvTest, WritesWhatTheGridShowsAsUtf8WithCrLf)
 {
     test::TempDir dir;
-    views::GridModel grid;
+    grid::GridModel grid;
     fillGrid(grid,
         { { "7", "1", "诺基亚 \"N73\", 黑", "1650.00", "80" }, { "8", "2", "Levi's", "", "3" } });
     SilentFeedback feedback;
@@ -108,7 +108,7 @@ TEST(XlsxTest, PlainNumbersAreRecognisedTheWayASpreadsheetReadsThem)
 TEST(XlsxTest, WorkbookReadsBackWithHeadingsNumbersAndBorders)
 {
     test::TempDir dir;
-    views::GridModel grid;
+    grid::GridModel grid;
     fillGrid(grid, { { "7", "1", "诺基亚N73", "1650.50", "80" }, { "8", "2", "007", "", "3" } });
     SilentFeedback feedback;
     QString error;
@@ -202,7 +202,7 @@ namespace quel::exports {
 namespace {
 
 // A grid of about 1.5 MB of CSV: more than one block of the writers.
-void fillLargeGrid(views::GridModel& grid, int rows = 20000)
+void fillLargeGrid(grid::GridModel& grid, int rows = 20000)
 {
     std::vector<QStringList> lines;
     for (int i = 0; i < rows; ++i)
@@ -212,9 +212,9 @@ void fillLargeGrid(views::GridModel& grid, int rows = 20000)
     fillGrid(grid, lines);
 }
 
-using WriterTo = bool (*)(const views::GridModel&, QIODevice&, Feedback&, QString*);
+using WriterTo = bool (*)(const grid::GridModel&, QIODevice&, Feedback&, QString*);
 
-bool excelTo(const views::GridModel& grid, QIODevice& out, Feedback& feedback, QString* error)
+bool excelTo(const grid::GridModel& grid, QIODevice& out, Feedback& feedback, QString* error)
 {
     return WriteGridExcelTo(grid, out, kSheetName, feedback, error);
 }
@@ -223,7 +223,7 @@ bool excelTo(const views::GridModel& grid, QIODevice& out, Feedback& feedback, Q
 
 TEST(ExportOnAFullDisk, EveryWriterReportsTheFirstRefusedWrite)
 {
-    views::GridModel grid;
+    grid::GridModel grid;
     fillLargeGrid(grid);
     SilentFeedback feedback;
     for (const WriterTo writer : { WriterTo(&WriteGridCsvTo), WriterTo(&excelTo) }) {
@@ -258,9 +258,9 @@ TEST(ExportOnAFullDisk, TheOldFileStaysWhenTheNewOneDoesNotFit)
         ~Unmount() { QProcess::execute("umount", { path }); }
     } unmount { mount };
 
-    views::GridModel small;
+    grid::GridModel small;
     fillGrid(small, { { "7", "1", "诺基亚", "1650.00", "80" } });
-    views::GridModel large;
+    grid::GridModel large;
     fillLargeGrid(large);
     SilentFeedback feedback;
     for (const QString& name : { QStringLiteral("out.csv"), QStringLiteral("out.xlsx") }) {

@@ -25,13 +25,13 @@ protected:
         widgets::Dialogs::resetTestState();
         widgets::Dialogs::setHeadless(true);
         m_menu = std::make_unique<PopMenu>(m_feedback, nullptr);
-        views::setGridColumns(m_grid, { "", "PName" }, { "序号", "产品名称" });
+        grid::setGridColumns(m_grid, { "", "PName" }, { "序号", "产品名称" });
     }
     void TearDown() override { widgets::Dialogs::resetTestState(); }
 
     test::TempDir m_dir;
     test::RecordingFeedback m_feedback;
-    views::GridModel m_grid;
+    grid::GridModel m_grid;
     std::unique_ptr<PopMenu> m_menu;
 };
 

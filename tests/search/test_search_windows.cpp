@@ -171,7 +171,7 @@ TEST_F(SearchWindowsTest, ReplaceCategoryCoversTheSelectedRowsEitherWay)
     QString formParameter;
     SearchCommands commands(&main, m_db.db(), &formParameter);
     // The product list's own layout: PCode, ID, 序号, KWord, ...
-    quel::views::GridModel grid;
+    quel::grid::GridModel grid;
     quel::views::layOutList(grid, quel::views::ListKind::Products);
     for (int i = 0; i < ids.size(); ++i)
         grid.appendRow({ codes[i], ids[i], QString::number(i + 1), q("旧") });
@@ -195,7 +195,7 @@ TEST_F(SearchWindowsTest, ReplaceCategoryCoversTheSelectedRowsEitherWay)
     EXPECT_EQ(m_db.rows(q("SELECT COUNT(*) FROM 产品表 WHERE KWord='新'")), QStringList { q("0") });
 
     // A list without rows keeps its cursor on the titles: no window opens at all.
-    quel::views::GridModel empty;
+    quel::grid::GridModel empty;
     quel::views::layOutList(empty, quel::views::ListKind::Products);
     commands.replaceCategory(empty);
     EXPECT_FALSE(findWindow(q("产品类别选择")));

@@ -65,7 +65,7 @@ TEST_F(AnalysisInMainWindowTest, TrendPageChartsTheChosenProductsDayByDay)
 
     // A click on a measure draws at once: four days, the gaps carried over.
     mf.findChild<QRadioButton*>("OP45_0")->click();
-    const views::GridModel& grid = *page->gridModel();
+    const grid::GridModel& grid = *page->gridModel();
     ASSERT_EQ(grid.dataRowCount(), 4);
     EXPECT_EQ(grid.title(1), "N73(数码小铺)");
     EXPECT_EQ(grid.text(4, 1), "1600") << "the 3rd repeats the 1st";
@@ -91,7 +91,7 @@ TEST_F(AnalysisInMainWindowTest, RightPressesOnGridsAndChartsOfferTheExports)
     ASSERT_NE(menu, nullptr);
 
     // A list grid: the table menu, and its item writes the list.
-    views::GridView* list = mf.listViews()->grid(0);
+    grid::GridView* list = mf.listViews()->grid(0);
     emit list->exportRequested(list, QPoint(10, 10));
     EXPECT_TRUE(menu->gridMenu()->isVisible());
     menu->gridMenu()->hide();
@@ -142,7 +142,7 @@ TEST_F(AnalysisInMainWindowTest, OverviewPageShowsTheCategoryAndWritesItsReport)
     EXPECT_EQ(page->figureText("products"), "2");
     EXPECT_EQ(page->figureText("sales90_amount"), "600.00");
     EXPECT_EQ(page->figureText("hhi"), "5000（集中）");
-    const views::GridModel& grid = *page->gridView()->grid();
+    const grid::GridModel& grid = *page->gridView()->grid();
     EXPECT_GT(grid.dataRowCount(), 8);
     EXPECT_EQ(grid.text(grid.fixedRows(), 1), "概况：手机");
     // Charts with something to show are drawn; the weeks (no trades) and the buyers (no

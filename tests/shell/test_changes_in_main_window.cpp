@@ -91,7 +91,7 @@ TEST_F(ChangesInMainWindow, ShowsTheLatestDigestFiltersItAndOpensTheTrend)
     EXPECT_EQ(mf.tabs()->currentWidget(), mf.analysisPage());
     EXPECT_EQ(mf.analysisPage()->tabs()->currentIndex(), 4);
     EXPECT_EQ(views::productBoxTag(mf.analysisPage()->trendProducts()), "1；");
-    const views::GridModel& trend = *mf.analysisPage()->subPage(4)->gridModel();
+    const grid::GridModel& trend = *mf.analysisPage()->subPage(4)->gridModel();
     EXPECT_EQ(trend.dataRowCount(), 4) << "the 7th to the 10th";
     EXPECT_EQ(trend.text(5, 1), "95");
 
@@ -135,8 +135,8 @@ TEST_F(ChangesInMainWindow, TheProductListsFollowAndUnfollowFromTheirMenu)
          "VALUES(2,'手机','乙店','英雄钢笔','钢笔',9.9)");
     shell::MainWindow& mf = window();
     mf.refreshLists();
-    views::GridView* list = mf.listViews()->grid(0);
-    views::GridModel& grid = *list->grid();
+    grid::GridView* list = mf.listViews()->grid(0);
+    grid::GridModel& grid = *list->grid();
     const int star = grid.columnOfField("Followed");
     ASSERT_GE(star, 0);
     EXPECT_EQ(grid.title(star), "关注");

@@ -296,14 +296,14 @@ TEST_F(FirstUse, TheChooserFindsTicksAllOrNoneAndShowsShopAndSales)
     QPointer<views::ProductChooser> guard(chooser);
     chooser->show();
     settle(100);
-    views::GridModel& grid = *chooser->grid()->grid();
+    grid::GridModel& grid = *chooser->grid()->grid();
     const int shop = grid.columnOfField("SName");
     const int sold = grid.columnOfField("Num9");
     ASSERT_GE(shop, 0);
     EXPECT_EQ(grid.title(shop), "店铺");
     // Products of the same short name are told apart by their shop, and the sales figure
     // is in view without scrolling.
-    const views::GridView* view = chooser->grid();
+    const grid::GridView* view = chooser->grid();
     EXPECT_LE(
         view->columnViewportPosition(sold) + view->columnWidth(sold), view->viewport()->width());
 
@@ -315,7 +315,7 @@ TEST_F(FirstUse, TheChooserFindsTicksAllOrNoneAndShowsShopAndSales)
         (QStringList { QString::number(red2), QString::number(red1) }))
         << "best sellers first";
     // A sort by a heading keeps the search.
-    views::sortByColumn(grid, sold);
+    grid::sortByColumn(grid, sold);
     EXPECT_EQ(chooser->shownRows().size(), 2);
     for (int row : chooser->shownRows())
         EXPECT_EQ(grid.text(row, shop), "红店");
@@ -353,7 +353,7 @@ TEST_F(FirstUse, AnalysisPagesOfferTheLastChoiceAndAskForProductsFirst)
                 if (!chooser || !chooser->isVisible())
                     continue;
                 poll->deleteLater();
-                views::GridModel& grid = *chooser->grid()->grid();
+                grid::GridModel& grid = *chooser->grid()->grid();
                 offered = views::chosenProducts(grid).ids;
                 if (tickPen) {
                     for (int r = grid.fixedRows(); r < grid.rows(); ++r) {

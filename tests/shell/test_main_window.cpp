@@ -71,13 +71,13 @@ TEST_F(MainWindowTest, ListsShowTheDatabaseAndClearingEmptiesThem)
     exec("INSERT INTO 产品表 (PCode, P_Name, Price) VALUES ('1', '甲', 5)");
     exec("INSERT INTO 产品表 (PCode, P_Name, Price) VALUES ('2', '乙', 6)");
     window().startUp();
-    views::GridModel* products = window().listViews()->grid(0)->grid();
+    grid::GridModel* products = window().listViews()->grid(0)->grid();
     EXPECT_EQ(products->dataRowCount(), 2);
     EXPECT_EQ(window().findChild<QWidget*>("MSF_0"), window().listViews()->grid(0));
 
     window().ClearDB();
     for (int list = 0; list < 4; ++list) {
-        views::GridModel* grid = window().listViews()->grid(list)->grid();
+        grid::GridModel* grid = window().listViews()->grid(list)->grid();
         EXPECT_EQ(grid->rows(), grid->fixedRows()) << list;
     }
     EXPECT_EQ(count("产品表"), 0);

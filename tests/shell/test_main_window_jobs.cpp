@@ -28,9 +28,9 @@ using test::answerWindow;
 class MainWindowJobs : public test::ShellTest
 {
 protected:
-    views::GridModel& grid(int list)
+    grid::GridModel& grid(int list)
     {
-        return *window().findChild<views::GridView*>(QStringLiteral("MSF_%1").arg(list))->grid();
+        return *window().findChild<grid::GridView*>(QStringLiteral("MSF_%1").arg(list))->grid();
     }
     qint64 addProduct(const QString& code, const QString& category)
     {
@@ -48,7 +48,7 @@ protected:
     // The grid row of the product list that shows a product.
     int rowOf(qint64 id)
     {
-        views::GridModel& list = grid(0);
+        grid::GridModel& list = grid(0);
         const int idColumn = list.columnOfField("ID");
         for (int r = list.fixedRows(); r < list.rows(); ++r) {
             if (list.text(r, idColumn) == QString::number(id))
@@ -58,7 +58,7 @@ protected:
     }
     QString shownCategory(qint64 id)
     {
-        views::GridModel& list = grid(0);
+        grid::GridModel& list = grid(0);
         const int row = rowOf(id);
         return row < 0 ? QStringLiteral("(not shown)")
                        : list.text(row, list.columnOfField("KWord"));
@@ -175,7 +175,7 @@ TEST_F(MainWindowJobs, DownloadWindowOpensCentredAndLeavesItsResultInView)
     addProduct("item:1", "笔");
     window().show();
     window().tabs()->setCurrentIndex(1);
-    views::GridModel& details = grid(1);
+    grid::GridModel& details = grid(1);
     const int dateColumn = details.columnOfField("dDat");
     ASSERT_EQ(details.dataRowCount(), 3);
     EXPECT_TRUE(details.text(details.fixedRows() + 2, dateColumn).isEmpty());

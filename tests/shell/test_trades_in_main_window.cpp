@@ -50,7 +50,7 @@ protected:
                     chooser && chooser->isVisible()) {
                     poll->deleteLater();
                     for (int row : ticked)
-                        views::clickCheckMark(*chooser->grid()->grid(), false, { row, 3 }, true);
+                        grid::clickCheckMark(*chooser->grid()->grid(), false, { row, 3 }, true);
                     chooser->confirmButton()->click();
                     return;
                 }
@@ -60,7 +60,7 @@ protected:
     }
 
     shell::AnalysisSubPage* page(int i) { return window().analysisPage()->subPage(i); }
-    views::GridModel& grid(int i) { return *page(i)->gridModel(); }
+    grid::GridModel& grid(int i) { return *page(i)->gridModel(); }
     void click(const char* name)
     {
         auto* option = window().findChild<QRadioButton*>(name);
@@ -160,7 +160,7 @@ TEST_F(TradesInMainWindow, CyclePageRunsOnTheButtonAndShowsTheWholeCycle)
     widgets::Dialogs::setNextFileName(file("cycle"));
     EXPECT_TRUE(menu->exportPicture());
     EXPECT_TRUE(QFile::exists(file("cycle.jpg")));
-    views::GridView* view = page(3)->gridView();
+    grid::GridView* view = page(3)->gridView();
     emit view->exportRequested(view, QPoint(10, 10));
     EXPECT_TRUE(menu->gridMenu()->isVisible());
     menu->gridMenu()->hide();

@@ -82,7 +82,7 @@ TEST_F(NameSimpTest, ListsRulesAndAddsThroughTheDialog)
         SaveRuleResult::Saved);
     NameSimp* editor = openEditor();
     EXPECT_EQ(editor->windowTitle(), q("产品名称替换设置"));
-    quel::views::GridModel& grid = editor->grid();
+    quel::grid::GridModel& grid = editor->grid();
     ASSERT_EQ(grid.rows(), 3);
     EXPECT_EQ(grid.title(1), q("序号"));
     EXPECT_EQ(grid.title(2), q("匹配词"));

@@ -73,7 +73,7 @@ protected:
     RecordingFeedback m_feedback;
     std::unique_ptr<store::Catalogue> m_catalogue;
     std::unique_ptr<store::DB_Operate> m_db;
-    views::FixedTextMeasure m_measure;
+    grid::FixedTextMeasure m_measure;
 };
 
 } // namespace quel::test

@@ -6,6 +6,7 @@
 #include <QAbstractItemModelTester>
 
 using namespace quel::views;
+using namespace quel::grid;
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-using namespace quel::views;
+using namespace quel::grid;
 using quel::test::RecordingFeedback;
 
 namespace {

@@ -17,6 +17,7 @@
 #include <QUrl>
 
 using namespace quel::views;
+using namespace quel::grid;
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "views/lists.h"
 
 using namespace quel::views;
+using namespace quel::grid;
 
 namespace {
 

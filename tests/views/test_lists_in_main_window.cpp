@@ -30,9 +30,9 @@ protected:
         exec("INSERT INTO 客户表(BCode) VALUES('b1')");
         exec("INSERT INTO 客户表(BCode) VALUES('b2')");
     }
-    views::GridModel& grid(int list)
+    grid::GridModel& grid(int list)
     {
-        return *window().findChild<views::GridView*>(QStringLiteral("MSF_%1").arg(list))->grid();
+        return *window().findChild<grid::GridView*>(QStringLiteral("MSF_%1").arg(list))->grid();
     }
     QComboBox* combo(int index)
     {
@@ -93,7 +93,7 @@ TEST_F(ListsInMainWindow, PickButtonsFillTheSalesAndBuyerLists)
                 if (auto* chooser = qobject_cast<views::ProductChooser*>(w);
                     chooser && chooser->isVisible()) {
                     poll->deleteLater();
-                    views::clickCheckMark(*chooser->grid()->grid(), false, { 1, 3 }, true);
+                    grid::clickCheckMark(*chooser->grid()->grid(), false, { 1, 3 }, true);
                     chooser->confirmButton()->click();
                     return;
                 }
