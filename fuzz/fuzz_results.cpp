@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     using namespace quel::download;
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    const QString text = quel::web::DecodeTextFile(bytes);
+    const QString text = quel::core::DecodeTextFile(bytes);
 
     const ProductResult product = ParseProductResult(text);
     if (product.ok()) {

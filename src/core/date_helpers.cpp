@@ -1,6 +1,6 @@
 #include "core/date_helpers.h"
 
-namespace quel::shell {
+namespace quel::core {
 
 QDateTime FirstDayOfMonth(const QDateTime& d)
 {
@@ -24,4 +24,4 @@ QDateTime FirstDayOfWeek(const QDateTime& d)
     return d.addDays(-(WeekdayFromMonday(d) - 1));
 }
 
-} // namespace quel::shell
+} // namespace quel::core

@@ -2,7 +2,7 @@
 
 #include <QDateTime>
 
-namespace quel::shell {
+namespace quel::core {
 
 // Calendar arithmetic of the trade statistics; weeks start on Monday.
 
@@ -15,4 +15,4 @@ int WeekdayFromMonday(const QDateTime& d);
 // The Monday of d's week, keeping d's time of day.
 QDateTime FirstDayOfWeek(const QDateTime& d);
 
-} // namespace quel::shell
+} // namespace quel::core

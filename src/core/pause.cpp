@@ -4,7 +4,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-namespace quel::web {
+namespace quel::core {
 
 void Pause(int n)
 {
@@ -19,4 +19,4 @@ void Pause(int n)
     loop.exec(QEventLoop::AllEvents);
 }
 
-} // namespace quel::web
+} // namespace quel::core

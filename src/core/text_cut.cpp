@@ -1,6 +1,6 @@
 #include "core/text_cut.h"
 
-namespace quel::web {
+namespace quel::core {
 
 QString CutAtMarker(QString& text, const QString& marker, bool fromStart)
 {
@@ -109,4 +109,4 @@ QString TrimBlanks(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-} // namespace quel::web
+} // namespace quel::core

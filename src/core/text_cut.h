@@ -3,7 +3,7 @@
 #include <QString>
 
 // The field cutters every page parser, in quelmar and in the worker, is written with.
-namespace quel::web {
+namespace quel::core {
 
 // The field cutter. fromStart: splits at the first marker, returns the part before it and
 // leaves the part after it in text. Otherwise splits at the last marker, returns the part
@@ -26,4 +26,4 @@ QString StripTags(const QString& markup);
 // Removes U+0020 at both ends and nothing else (unlike QString::trimmed).
 QString TrimBlanks(const QString& text);
 
-} // namespace quel::web
+} // namespace quel::core

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <unistd.h>
 
-namespace quel::web {
+namespace quel::core {
 
 int WriteFileAtomic(const QString& text, const QString& path, int* osError)
 {
@@ -109,4 +109,4 @@ QString ReadResultFile(const QString& path, bool deleteAfter, Feedback& feedback
     }
 }
 
-} // namespace quel::web
+} // namespace quel::core

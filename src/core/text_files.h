@@ -6,7 +6,7 @@ namespace quel {
 class Feedback;
 }
 
-namespace quel::web {
+namespace quel::core {
 
 // Text files the programs exchange (the catalogue DB.txt, worker results, Error.ASP):
 // UTF-8 without a byte-order mark, the text written exactly as given (CR LF stays CR LF).
@@ -36,4 +36,4 @@ QString ReadResultFile(
 // Decodes file bytes: UTF-8 (an initial byte-order mark is dropped), else GB18030.
 QString DecodeTextFile(const QByteArray& bytes);
 
-} // namespace quel::web
+} // namespace quel::core

@@ -385,7 +385,7 @@ void DownloadPool::harvest(int index, bool processGone)
     }
     m_harvesting[i] = 1;
     ReadFeedback readFeedback(m_feedback);
-    const QString text = web::ReadResultFile(path, true, readFeedback, 0);
+    const QString text = core::ReadResultFile(path, true, readFeedback, 0);
     m_harvesting[i] = 0;
     // An empty file and one that could not be read are left by the reader; they are this
     // job's and go now.

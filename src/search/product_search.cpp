@@ -148,7 +148,7 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
         const PreparedResultPage prepared = PrepareResultPage(markup);
         if (prepared.items.isEmpty()) {
             report.message = noItemsMessage(keyword);
-            web::SaveTextFile(prepared.errorCopy, m_options.errorFile);
+            core::SaveTextFile(prepared.errorCopy, m_options.errorFile);
             report.end = SearchEnd::NoItems;
             return report;
         }

@@ -11,9 +11,9 @@ namespace quel::search {
 
 namespace {
 
-using web::CutAtMarker;
-using web::RemoveBetween;
-using web::SkipPast;
+using core::CutAtMarker;
+using core::RemoveBetween;
+using core::SkipPast;
 
 const QString kItemMarker = QStringLiteral("<LIclass=list-item>");
 

@@ -42,7 +42,7 @@ QList<KeywordRow> RememberedRows(
 
 QString ConditionResult(const QString& keyword, const QString& nick)
 {
-    return web::TrimBlanks(keyword) + kFieldSeparator + web::TrimBlanks(nick);
+    return core::TrimBlanks(keyword) + kFieldSeparator + core::TrimBlanks(nick);
 }
 
 bool SplitConditionResult(const QString& result, QString* keyword, QString* nick)

@@ -38,7 +38,7 @@ void MainWindow::newDatabase()
         = widgets::Dialogs::inputText(this, QStringLiteral("请输入数据库名称："));
     if (!answer)
         return;
-    const QString name = web::TrimBlanks(*answer);
+    const QString name = core::TrimBlanks(*answer);
     if (name.isEmpty())
         return;
     if (!onServer) {

@@ -62,7 +62,7 @@ SelectDbWindow::SelectDbWindow(const QStringList& names, QString& selectedName, 
 
 void SelectDbWindow::confirm()
 {
-    m_selected = web::TrimBlanks(m_names->currentText());
+    m_selected = core::TrimBlanks(m_names->currentText());
     m_answered = true;
     close();
 }

@@ -60,7 +60,7 @@ SimpInput::SimpInput(store::DB_Operate& db, const QString& table, std::optional<
 
 void SimpInput::confirm()
 {
-    const QString match = web::TrimBlanks(m_match->text());
+    const QString match = core::TrimBlanks(m_match->text());
     // Blanks only count as nothing typed: there is nothing to match, so nothing to save.
     if (match.isEmpty()) {
         close();

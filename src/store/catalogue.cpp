@@ -94,7 +94,7 @@ QStringList readCatalogue(const QString& file)
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly))
         return {};
-    return splitCatalogue(quel::web::DecodeTextFile(in.readAll()));
+    return splitCatalogue(quel::core::DecodeTextFile(in.readAll()));
 }
 
 } // namespace
@@ -123,7 +123,7 @@ QStringList Catalogue::names() const
 
 bool Catalogue::write(const QString& text)
 {
-    return quel::web::WriteFileAtomic(text, catalogueFile()) == 1;
+    return quel::core::WriteFileAtomic(text, catalogueFile()) == 1;
 }
 
 void Catalogue::LoadCurrentDatabase()
@@ -178,7 +178,7 @@ bool Catalogue::AddCatalogueEntry(const QString& name, const QString& path)
 
 bool Catalogue::SelectCatalogueEntry(const QString& rawName)
 {
-    const QString name = web::TrimBlanks(rawName);
+    const QString name = core::TrimBlanks(rawName);
     const QStringList stored = readCatalogue(catalogueFile());
     if (name.isEmpty() || stored.isEmpty())
         return false;
@@ -215,7 +215,7 @@ bool Catalogue::SelectCatalogueEntry(const QString& rawName)
 
 bool Catalogue::DeleteCatalogueEntry(const QString& rawName, Feedback& feedback)
 {
-    const QString name = web::TrimBlanks(rawName);
+    const QString name = core::TrimBlanks(rawName);
     if (name.isEmpty())
         return false;
     if (name == defaultName()) {
@@ -279,7 +279,7 @@ bool Catalogue::IsNewNameUsable(const QString& name, Feedback& feedback) const
 
 bool Catalogue::NewDatabase(const QString& rawName, Feedback& feedback)
 {
-    const QString name = web::TrimBlanks(rawName);
+    const QString name = core::TrimBlanks(rawName);
     if (!IsNewNameUsable(name, feedback))
         return false;
     const QString failed = QStringLiteral("数据库‘") + name + QStringLiteral("’新建失败！");
@@ -307,7 +307,7 @@ bool Catalogue::NewDatabase(const QString& rawName, Feedback& feedback)
 bool Catalogue::NewServerDatabase(
     const QString& rawName, const QString& rawAddress, Feedback& feedback)
 {
-    const QString name = web::TrimBlanks(rawName);
+    const QString name = core::TrimBlanks(rawName);
     const QString address = rawAddress.trimmed();
     if (!IsNewNameUsable(name, feedback))
         return false;

@@ -115,7 +115,7 @@ QString FindElementAndClick(
     for (Node* element : all) {
         if (!MatchesTag(element, upperTag))
             continue;
-        const QString visible = StripTags(element->innerHTML());
+        const QString visible = core::StripTags(element->innerHTML());
         const bool match = mode == MatchMode::Exact ? visible == text : visible.contains(text);
         if (!match)
             continue;

@@ -7,10 +7,10 @@
 
 namespace quel::worker {
 
-using web::CutAtMarker;
-using web::SkipPast;
-using web::StripTags;
-using web::TrimBlanks;
+using core::CutAtMarker;
+using core::SkipPast;
+using core::StripTags;
+using core::TrimBlanks;
 
 namespace m = markers;
 

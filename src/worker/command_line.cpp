@@ -8,7 +8,7 @@
 
 namespace quel::worker {
 
-using web::TrimBlanks;
+using core::TrimBlanks;
 
 QString JoinArguments(const QStringList& arguments)
 {

@@ -251,7 +251,7 @@ void FetchJob::writeResult(const QString& text)
         return;
     m_writing = true;
     int error = 0;
-    m_writtenFile = web::SaveTextFile(text, m_job.outputFile, m_timing.tickMs, &error);
+    m_writtenFile = core::SaveTextFile(text, m_job.outputFile, m_timing.tickMs, &error);
     m_writing = false;
     m_job.url.clear();
     if (m_writtenFile.isEmpty()) {

@@ -7,13 +7,13 @@
 
 namespace quel::worker {
 
-using web::StripTags;
+using core::StripTags;
 
 void WaitForLocation(web::Browser& browser, const QString& url, int pauseMs, const bool* stopFlag)
 {
     for (int round = 0; round <= 100; ++round) {
         const QString location = browser.locationUrl();
-        web::Pause(pauseMs);
+        core::Pause(pauseMs);
         if (location == url || (stopFlag && *stopFlag))
             return;
     }

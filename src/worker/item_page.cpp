@@ -9,9 +9,9 @@
 
 namespace quel::worker {
 
-using web::CutAtMarker;
-using web::StripTags;
-using web::TrimBlanks;
+using core::CutAtMarker;
+using core::StripTags;
+using core::TrimBlanks;
 
 namespace m = markers;
 

@@ -4,8 +4,8 @@
 
 namespace quel::market::test {
 
-using web::CutAtMarker;
-using web::RemoveBetween;
+using core::CutAtMarker;
+using core::RemoveBetween;
 
 double leadingNumber(const QString& text)
 {

@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 
-using namespace quel::shell;
+using namespace quel::core;
 using namespace quel::widgets;
 
 namespace {

@@ -6,6 +6,7 @@
 #include <random>
 
 using namespace quel::web;
+using namespace quel::core;
 
 TEST(CutAtMarker, ForwardAndBackwardCuts)
 {

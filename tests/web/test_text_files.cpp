@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-using namespace quel::web;
+using namespace quel::core;
 using quel::test::TempDir;
 
 namespace {

@@ -32,7 +32,7 @@ protected:
         const QString url = m_server.base() + "/" + page;
         StartNavigation(m_browser, url, 10);
         for (int i = 0; i < 500 && !IsPageReady(m_browser); ++i)
-            quel::web::Pause(10);
+            quel::core::Pause(10);
         ASSERT_TRUE(IsPageReady(m_browser)) << page.toStdString();
     }
 
@@ -45,7 +45,7 @@ protected:
 TEST_F(FetchPage, NavigationSetsTheHandshakeTags)
 {
     m_browser.navigate("about:blank");
-    quel::web::Pause(20);
+    quel::core::Pause(20);
     EXPECT_FALSE(IsPageReady(m_browser)); // the blank page never counts as downloaded
     m_browser.setSilent(false);
     load("item_a_s2.html");
@@ -73,6 +73,6 @@ TEST_F(FetchPage, FindElementMatchesExactlyOrByContainment)
     // With the click flag the link is followed.
     EXPECT_EQ(FindElementAndClick(m_browser, "下一页", true, QString(), kMatchExact), next);
     for (int i = 0; i < 500 && !IsPageReady(m_browser); ++i)
-        quel::web::Pause(10);
+        quel::core::Pause(10);
     EXPECT_EQ(m_browser.locationUrl(), next);
 }
