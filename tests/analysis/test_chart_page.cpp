@@ -1,8 +1,8 @@
 #include "analysis/chart_page.h"
 #include "analysis/chart_view.h"
 #include "chart_grid.h"
-#include "shell/app_fixture.h"
 #include "grid/grid_view.h"
+#include "shell/app_fixture.h"
 
 #include <QHeaderView>
 #include <QLineEdit>

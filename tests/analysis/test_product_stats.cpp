@@ -1,8 +1,8 @@
 #include "analysis/chart_draw.h"
 #include "analysis/product_stats.h"
-#include "shell/app_fixture.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
+#include "shell/app_fixture.h"
 #include "views/list_fixture.h"
 
 #include <QImage>
