@@ -1,15 +1,14 @@
 #include "download/download_session.h"
 
 #include "core/feedback.h"
+#include "core/run_lock.h"
 #include "download/download_jobs.h"
 #include "download/job_claims.h"
 #include "store/database.h"
 #include "store/statement.h"
 #include "web/market.h"
 
-#include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QSet>
 #include <algorithm>
@@ -65,36 +64,23 @@ bool DownloadSession::prepare(const QString& condition, Feedback& feedback)
     }
     if (!m_conn.database()->isServer()) {
         // Beside the database: runs on this machine agree, whichever data folder they use.
-        auto lock
-            = std::make_unique<QLockFile>(m_conn.database()->path() + QStringLiteral(".lock"));
-        lock->setStaleLockTime(0); // only a lock whose process is gone is stale
-        bool locked = lock->tryLock(0);
-        qint64 owner = 0;
-        QString ownerHost, ownerProgram;
-        if (!locked && lock->error() == QLockFile::LockFailedError
-            && !lock->getLockInfo(&owner, &ownerHost, &ownerProgram)
-            && QFileInfo(lock->fileName()).lastModified().msecsTo(QDateTime::currentDateTime())
-                > 2000) {
-            // A lock file without its owner: a run killed between making it and writing
-            // its process into it. Nothing will ever free it, so it goes.
-            lock->removeStaleLockFile();
-            locked = lock->tryLock(0);
-        }
-        if (!locked && lock->error() != QLockFile::LockFailedError) {
-            feedback.message(QStringLiteral("无法在数据库旁建立下载锁：%1")
-                                 .arg(QDir::toNativeSeparators(lock->fileName())));
+        auto lock = std::make_unique<RunLock>(m_conn.database()->path() + QStringLiteral(".lock"));
+        switch (lock->tryLock()) {
+        case RunLock::Outcome::Held:
+            break;
+        case RunLock::Outcome::Failed:
+            feedback.message(QStringLiteral("无法在数据库旁建立下载锁：%1（%2）")
+                                 .arg(QDir::toNativeSeparators(lock->path()), lock->errorText()));
             return false;
-        }
-        if (!lock->isLocked()) {
-            qint64 pid = 0;
-            QString host, program;
-            lock->getLockInfo(&pid, &host, &program);
+        case RunLock::Outcome::Busy: {
+            const QString who = lock->holderPid() > 0
+                ? QStringLiteral("quelmar，进程 %1").arg(lock->holderPid())
+                : QStringLiteral("quelmar");
             feedback.message(
-                QStringLiteral("另一个下载（%1，进程 %2）正在向数据库 %3 下载，请等它结束后再试。")
-                    .arg(program.isEmpty() ? QStringLiteral("quelmar") : program)
-                    .arg(pid)
-                    .arg(QDir::toNativeSeparators(m_conn.database()->path())));
+                QStringLiteral("另一个下载（%1）正在向数据库 %2 下载，请等它结束后再试。")
+                    .arg(who, QDir::toNativeSeparators(m_conn.database()->path())));
             return false;
+        }
         }
         m_downloadLock = std::move(lock);
     }

@@ -5,7 +5,6 @@
 #include "store/connection.h"
 
 #include <QHash>
-#include <QLockFile>
 #include <QObject>
 #include <QProcessEnvironment>
 #include <QString>
@@ -16,7 +15,8 @@
 
 namespace quel {
 class Feedback;
-}
+class RunLock;
+} // namespace quel
 
 namespace quel::download {
 
@@ -114,7 +114,7 @@ private:
     std::unique_ptr<DownloadPool> m_pool;
     // Held while this session downloads into a database file, so that a second run on this
     // machine is refused instead of downloading everything twice.
-    std::unique_ptr<QLockFile> m_downloadLock;
+    std::unique_ptr<RunLock> m_downloadLock;
     KnownBuyerCodes m_knownBuyers;
     ImportCounts m_counts;
     long m_profiles = 0;

@@ -71,28 +71,33 @@ int RunFollowBatch(BatchContext& context, const QStringList& arguments, bool fol
         return kFatal;
     }
     const QString value = arguments.at(1).trimmed();
+    // "产品 3", "店铺 某某", "类别 手机": what the line is about, in the program's words.
+    const QString what = (*kind == store::WatchKind::Product       ? QStringLiteral("产品 ")
+                                 : *kind == store::WatchKind::Shop ? QStringLiteral("店铺 ")
+                                                                   : QStringLiteral("类别 "))
+        + value;
     const store::FollowOutcome outcome = follow
         ? store::Follow(conn, *kind, value, quel::Now(), &error)
         : store::Unfollow(conn, *kind, value, &error);
     switch (outcome) {
     case store::FollowOutcome::Added:
-        err << QStringLiteral("已关注 ") << arguments.at(0) << u' ' << value << Qt::endl;
+        err << QStringLiteral("已关注") << what << Qt::endl;
         return kOk;
     case store::FollowOutcome::AlreadyFollowed:
-        err << QStringLiteral("早已关注 ") << arguments.at(0) << u' ' << value << Qt::endl;
+        err << QStringLiteral("早已关注") << what << Qt::endl;
         return kOk;
     case store::FollowOutcome::Removed:
-        err << QStringLiteral("已取消关注 ") << arguments.at(0) << u' ' << value << Qt::endl;
+        err << QStringLiteral("已取消关注") << what << Qt::endl;
         return kOk;
     case store::FollowOutcome::NotFollowed:
-        err << QStringLiteral("没有关注 ") << arguments.at(0) << u' ' << value << Qt::endl;
+        err << QStringLiteral("没有关注") << what << Qt::endl;
         return kOk;
     case store::FollowOutcome::UnknownValue: {
-        const QString what = *kind == store::WatchKind::Product
+        const QString missing = *kind == store::WatchKind::Product
             ? QStringLiteral("产品表中没有 ID 为")
             : *kind == store::WatchKind::Shop ? QStringLiteral("产品表中没有店铺")
                                               : QStringLiteral("关键词中没有");
-        err << what << QStringLiteral("“") << value << QStringLiteral("”的记录") << Qt::endl;
+        err << missing << QStringLiteral("“") << value << QStringLiteral("”的记录") << Qt::endl;
         return kFatal;
     }
     case store::FollowOutcome::Failed:
