@@ -2,6 +2,7 @@
 // taken apart and its new records chosen, a buyer result turned into its update.
 
 #include "core/text_files.h"
+#include "core/worker_protocol.h"
 #include "download/buyer_result.h"
 #include "download/product_result.h"
 #include "download/result_text.h"
@@ -30,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (void)SelectNewRecords({}, product.records);
     }
     (void)BuildBuyerUpdate(text, 42, QDate(2026, 12, 7));
-    for (const QString& field : text.left(4096).split(kFieldSeparator)) {
+    for (const QString& field : text.left(4096).split(quel::core::kResultFieldSeparator)) {
         (void)LeadingNumber(field);
         (void)ParseResultDateTime(field);
     }

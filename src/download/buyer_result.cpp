@@ -1,5 +1,6 @@
 #include "download/buyer_result.h"
 
+#include "core/worker_protocol.h"
 #include "download/result_text.h"
 #include "store/db_operate.h"
 
@@ -28,7 +29,7 @@ QString creditOrZero(const QString& text)
 
 std::optional<QString> BuildBuyerUpdate(const QString& text, qint64 customerId, const QDate& today)
 {
-    const QStringList f = text.split(kFieldSeparator);
+    const QStringList f = text.split(core::kResultFieldSeparator);
     if (f.size() < 7)
         return std::nullopt;
     const QString registered = normaliseDate(f[5]);

@@ -2,6 +2,7 @@
 
 #include "core/feedback.h"
 #include "core/text_files.h"
+#include "core/worker_protocol.h"
 #include "web/rate_limit.h"
 
 #include <QCoreApplication>
@@ -32,7 +33,6 @@ struct DeleteLater
     }
 };
 
-const QString kArgumentSeparator = QStringLiteral("‖");
 const QString kResultPrefix = QStringLiteral("Temp_");
 // The rate slot file of a run: "Temp_rate_<pid>", no dot, so it is never taken for a result.
 const QString kRatePrefix = QStringLiteral("Temp_rate_");
@@ -319,8 +319,8 @@ void DownloadPool::startWorker(int index)
     QProcess* p = worker->process.get();
     p->setProgram(m_workerProgram);
     m_resultNames[std::size_t(index)] = nextResultName(index);
-    p->setArguments({ job.job + kArgumentSeparator + QStringLiteral("./")
-        + m_resultNames[std::size_t(index)] + kArgumentSeparator + QString::number(m_mode) });
+    p->setArguments({ job.job + core::kJobFieldSeparator + QStringLiteral("./")
+        + m_resultNames[std::size_t(index)] + core::kJobFieldSeparator + QString::number(m_mode) });
     p->setWorkingDirectory(m_workFolder);
     QProcessEnvironment environment = m_environment;
     web::SetRateLimitEnvironment(environment, m_rate, m_rate > 0 ? rateSlotFile() : QString());

@@ -1,5 +1,6 @@
 #include "download/product_result.h"
 
+#include "core/worker_protocol.h"
 #include "download/result_text.h"
 
 #include <QSet>
@@ -13,10 +14,10 @@ ProductResult ParseProductResult(const QString& text)
     ProductResult result;
     if (text.isEmpty())
         return result;
-    const QStringList lines = text.split(kLineSeparator);
+    const QStringList lines = text.split(core::kResultLineBreak);
     if (lines.first().isEmpty())
         return result;
-    result.head = lines.first().split(kFieldSeparator);
+    result.head = lines.first().split(core::kResultFieldSeparator);
     if (result.head.value(3).isEmpty()) {
         result.status = ProductResult::Status::NoStyle;
         return result;
@@ -24,7 +25,7 @@ ProductResult ParseProductResult(const QString& text)
     for (int i = 1; i < lines.size(); ++i) {
         if (lines[i].isEmpty())
             continue;
-        const QStringList f = lines[i].split(kFieldSeparator);
+        const QStringList f = lines[i].split(core::kResultFieldSeparator);
         if (f.size() < 5)
             continue;
         const std::optional<QDateTime> time = ParseResultDateTime(f[2]);

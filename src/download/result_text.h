@@ -7,10 +7,6 @@
 
 namespace quel::download {
 
-// Separators of the worker's result files.
-inline const QString kFieldSeparator = QStringLiteral("〗★〖");
-inline const QString kLineSeparator = QStringLiteral("\r\n");
-
 // The value of the number a text starts with, as Val read it: leading blanks skipped,
 // an optional sign, digits with at most one decimal point; 0 when there is none.
 double LeadingNumber(const QString& text);

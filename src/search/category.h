@@ -12,7 +12,7 @@ class DB_Operate;
 
 namespace quel::search {
 
-// What the category dialog hands back when it was cancelled.
+// What a cancelled category dialog leaves in FormParameter.
 inline const QString kCategoryCancelled = QStringLiteral("〗★〖");
 
 // Shown when the database refused a category change (nothing was changed).

@@ -16,7 +16,6 @@ namespace quel::search {
 PClassSel::PClassSel(store::DB_Operate& db, const QString& preselect, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_combo(new QComboBox(this))
-    , m_result(kCategoryCancelled)
 {
     setObjectName(QStringLiteral("PClassSel"));
     setWindowTitle(caption());
@@ -51,7 +50,10 @@ PClassSel::PClassSel(store::DB_Operate& db, const QString& preselect, QWidget* p
 
 void PClassSel::buttonClicked(int index)
 {
-    m_result = index == 1 ? m_combo->currentText() : kCategoryCancelled;
+    if (index == 1)
+        m_result = m_combo->currentText();
+    else
+        m_result.reset();
     close();
 }
 
@@ -61,19 +63,19 @@ void PClassSel::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-QString AskCategory(store::DB_Operate& db, const QString& preselect, QWidget* parent)
+std::optional<QString> AskCategory(store::DB_Operate& db, const QString& preselect, QWidget* parent)
 {
-    QString result = kCategoryCancelled;
+    std::optional<QString> result;
     auto* window = new PClassSel(db, preselect, parent);
-    QObject::connect(
-        window, &PClassSel::finished, window, [&result](const QString& text) { result = text; });
+    QObject::connect(window, &PClassSel::finished, window,
+        [&result](const std::optional<QString>& text) { result = text; });
     QPointer<PClassSel> guard(window);
     window->show();
     widgets::WaitWhileWindowOpen(PClassSel::caption());
     if (guard) {
         QObject::disconnect(guard, &PClassSel::finished, nullptr, nullptr);
         if (guard->isVisible())
-            return kCategoryCancelled;
+            return std::nullopt;
     }
     return result;
 }

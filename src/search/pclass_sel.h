@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <optional>
 
 class QComboBox;
 
@@ -11,7 +12,7 @@ class DB_Operate;
 namespace quel::search {
 
 // The category window "产品类别选择": "全部" and every category of the products, or any
-// text typed. Cancelling (or closing) hands back "〗★〖".
+// text typed. Cancelling (or closing) hands back nothing.
 class PClassSel : public QWidget
 {
     Q_OBJECT
@@ -22,23 +23,24 @@ public:
     PClassSel(store::DB_Operate& db, const QString& preselect, QWidget* parent = nullptr);
 
     QComboBox* combo() const { return m_combo; }
-    QString result() const { return m_result; }
+    std::optional<QString> result() const { return m_result; }
     // Com 1 confirms, any other index cancels; either closes the window.
     void buttonClicked(int index);
 
 signals:
-    void finished(const QString& result);
+    void finished(const std::optional<QString>& result);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     QComboBox* m_combo;
-    QString m_result;
+    std::optional<QString> m_result;
 };
 
 // Shows the window with a category preselected and waits until it is closed; returns the
-// chosen text or "〗★〖".
-QString AskCategory(store::DB_Operate& db, const QString& preselect, QWidget* parent);
+// chosen text, or nothing when the user cancelled.
+std::optional<QString> AskCategory(
+    store::DB_Operate& db, const QString& preselect, QWidget* parent);
 
 } // namespace quel::search

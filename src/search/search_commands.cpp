@@ -107,10 +107,11 @@ void SearchCommands::replaceCategory(grid::GridModel& grid)
     const int categoryColumn = kwordColumn >= 0 ? kwordColumn : grid.fixedCols();
     m_window->setEnabled(false);
     // Not a child of the disabled main window, which would disable it as well.
-    const QString category = AskCategory(m_db, grid.text(range->first, categoryColumn), nullptr);
+    const std::optional<QString> category
+        = AskCategory(m_db, grid.text(range->first, categoryColumn), nullptr);
     if (m_formParameter)
-        *m_formParameter = category;
-    if (category != kCategoryCancelled) {
+        *m_formParameter = category.value_or(kCategoryCancelled);
+    if (category) {
         QList<int> rows;
         QList<qint64> ids;
         for (int row = range->first; row <= range->second; ++row) {
@@ -122,10 +123,10 @@ void SearchCommands::replaceCategory(grid::GridModel& grid)
             }
         }
         // The list shows the new category only where the database now holds it.
-        if (const auto changed = ReplaceCategoryInDatabase(m_db, category, ids)) {
+        if (const auto changed = ReplaceCategoryInDatabase(m_db, *category, ids)) {
             for (int i = 0; i < rows.size(); ++i) {
                 if (changed->contains(ids[i]))
-                    grid.setText(rows[i], categoryColumn, category);
+                    grid.setText(rows[i], categoryColumn, *category);
             }
         } else {
             m_db.feedback().message(kCategoryNotChanged);

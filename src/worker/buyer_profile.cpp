@@ -2,8 +2,8 @@
 
 #include "core/provinces.h"
 #include "core/text_cut.h"
+#include "core/worker_protocol.h"
 #include "worker/markers.h"
-#include "worker/result_format.h"
 
 namespace quel::worker {
 
@@ -56,7 +56,7 @@ QString BannedAccountLine()
 {
     return QStringList { QString(), QStringLiteral("-1"), QStringLiteral("-1"), kBannedRegion,
         kBannedRegion, kNeverDate, kNeverDate }
-        .join(kFieldSeparator);
+        .join(core::kResultFieldSeparator);
 }
 
 QString ParseBuyerProfile(const QString& markup)
@@ -70,7 +70,7 @@ QString ParseBuyerProfile(const QString& markup)
     CutAtMarker(work, m::kNameCard, true);
     work.remove(u' ');
     work.replace(m::kNbsp, QStringLiteral(" "));
-    work.remove(kLineBreak);
+    work.remove(core::kResultLineBreak);
     CutAtMarker(work, m::kInfoCard, true);
 
     const QString name = TrimBlanks(StripTags(CutAtMarker(work, m::kBasicInfo, true)));
@@ -106,7 +106,7 @@ QString ParseBuyerProfile(const QString& markup)
         region = kUnknownRegion;
     }
     return QStringList { name, sellerCredit, buyerCredit, province, region, registered, lastLogin }
-        .join(kFieldSeparator);
+        .join(core::kResultFieldSeparator);
 }
 
 } // namespace quel::worker

@@ -1,6 +1,7 @@
 #include "worker/command_line.h"
 
 #include "core/text_cut.h"
+#include "core/worker_protocol.h"
 #include "worker/number_text.h"
 
 #include <QUrl>
@@ -37,10 +38,10 @@ bool ParseCommandLine(
     job = Job {};
     QString line = TrimBlanks(commandLine);
     if (line.isEmpty()) {
-        line = testPageBase + kTestJobPath + kCommandFieldSeparator + kTestJobOutput
-            + kCommandFieldSeparator + QString::number(BuyerJob);
+        line = testPageBase + kTestJobPath + core::kJobFieldSeparator + kTestJobOutput
+            + core::kJobFieldSeparator + QString::number(BuyerJob);
     }
-    const QStringList fields = line.split(kCommandFieldSeparator);
+    const QStringList fields = line.split(core::kJobFieldSeparator);
     job.url = fields.value(0);
     job.outputFile = fields.value(1);
     if (fields.size() > 2) {

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-// The worker's job, as the main program passes it: job + "‖" + output file + "‖" + mode.
+// The worker's job, as the main program passes it (core/worker_protocol.h).
 namespace quel::worker {
 
 enum JobMode : qint16
@@ -20,7 +20,6 @@ struct Job
     qint16 mode = ItemJob;
 };
 
-inline const QString kCommandFieldSeparator = QStringLiteral("‖");
 // The job run when the command line is empty: a buyer-style parse of a fixed shop page.
 inline const QString kTestJobPath = QStringLiteral("/shop/xshop/shop_intro.htm");
 inline const QString kTestJobOutput = QStringLiteral("./tt.T");

@@ -1,9 +1,9 @@
 #include "worker/item_page.h"
 
 #include "core/text_cut.h"
+#include "core/worker_protocol.h"
 #include "worker/markers.h"
 #include "worker/number_text.h"
-#include "worker/result_format.h"
 
 #include <QStringList>
 
@@ -44,7 +44,7 @@ ItemDetail ParseItemFields(const QString& markup)
     ItemDetail item;
     QString work = markup;
     CutAtMarker(work, m::kDetailOtherEnd, false);
-    work.remove(kLineBreak);
+    work.remove(core::kResultLineBreak);
     work.remove(m::kEmphasisOpen);
 
     {
@@ -92,7 +92,7 @@ QString ItemLine(const ItemDetail& item)
     return QStringList { QString::number(item.soldThisPeriod), QString::number(item.sold30Days),
         QString::number(item.reviews), item.itemType, QString::number(item.views),
         QString::number(item.favourites), NumberText(item.price) }
-        .join(kFieldSeparator);
+        .join(core::kResultFieldSeparator);
 }
 
 QString ReplaceDateUnits(QString date)
@@ -111,7 +111,7 @@ QString ParseSalesTable(const QString& markup, QString* badField)
     table = CutAtMarker(table, m::kSalesTable, false);
     CutAtMarker(table, m::kGuestBook, false);
     CutAtMarker(table, m::kTableEnd, false);
-    table.remove(kLineBreak);
+    table.remove(core::kResultLineBreak);
     if (table.isEmpty())
         return {};
 
@@ -124,33 +124,33 @@ QString ParseSalesTable(const QString& markup, QString* badField)
 
         QString price = cells[2];
         CutAtMarker(price, m::kPriceCellStart, true);
-        lines += NumberText(LeadingNumber(price)) + kFieldSeparator;
+        lines += NumberText(LeadingNumber(price)) + core::kResultFieldSeparator;
         checkNumber(price, false, QStringLiteral("成交价格"), bad);
 
         QString quantity = cells[3];
         CutAtMarker(quantity, m::kTagClose, true);
-        lines += NumberText(LeadingNumber(quantity)) + kFieldSeparator;
+        lines += NumberText(LeadingNumber(quantity)) + core::kResultFieldSeparator;
         checkNumber(quantity, true, QStringLiteral("数量"), bad);
 
         QString date = cells[4];
         CutAtMarker(date, m::kTagClose, true);
-        lines += TrimBlanks(ReplaceDateUnits(date)) + kFieldSeparator;
+        lines += TrimBlanks(ReplaceDateUnits(date)) + core::kResultFieldSeparator;
 
         QString buyer = cells[0];
         QString rateLink = buyer;
         QString beforeLink = CutAtMarker(rateLink, m::kRateLink, true);
         if (!beforeLink.isEmpty()) {
-            lines += CutAtMarker(rateLink, m::kRateLinkEnd, true) + kFieldSeparator;
+            lines += CutAtMarker(rateLink, m::kRateLinkEnd, true) + core::kResultFieldSeparator;
             CutAtMarker(beforeLink, m::kTagOpen, false); // drops the rating link's own tag
             buyer = beforeLink;
         } else {
-            lines += kFieldSeparator;
+            lines += core::kResultFieldSeparator;
         }
         CutAtMarker(buyer, m::kTagClose, true);
-        lines += TrimBlanks(StripTags(buyer)) + kLineBreak;
+        lines += TrimBlanks(StripTags(buyer)) + core::kResultLineBreak;
     }
-    if (lines.endsWith(kLineBreak))
-        lines.chop(kLineBreak.size());
+    if (lines.endsWith(core::kResultLineBreak))
+        lines.chop(core::kResultLineBreak.size());
     if (badField && badField->isEmpty())
         *badField = bad;
     return lines;
@@ -193,14 +193,14 @@ QString BuildPageResult(const QString& markup, qint32& pagesDone, QString* badFi
     QString text;
     if (pagesDone == 0) {
         const ItemDetail item = ParseItemFields(markup);
-        text = ItemLine(item) + kLineBreak;
+        text = ItemLine(item) + core::kResultLineBreak;
         if (badField && badField->isEmpty())
             *badField = item.badField;
     }
     text += ParseSalesTable(markup, badField);
     ++pagesDone;
-    if (text.endsWith(kLineBreak))
-        text.chop(kLineBreak.size());
+    if (text.endsWith(core::kResultLineBreak))
+        text.chop(core::kResultLineBreak.size());
     return text;
 }
 

@@ -1,8 +1,8 @@
 #include "worker/item_walk.h"
 
+#include "core/worker_protocol.h"
 #include "worker/item_page.h"
 #include "worker/markers.h"
-#include "worker/result_format.h"
 
 namespace quel::worker {
 
@@ -37,10 +37,10 @@ ItemWalk::Action ItemWalk::step(const QString& markup, bool takeAsIs)
         return failWith(
             QStringLiteral("“%1”的数值无法读取（非数字、无穷大或超出范围）").arg(badField));
     if (!firstPage)
-        m_result += kLineBreak;
+        m_result += core::kResultLineBreak;
     m_result += lines;
 
-    QStringList records = lines.split(kLineBreak);
+    QStringList records = lines.split(core::kResultLineBreak);
     if (firstPage)
         records.removeFirst(); // the item line
     for (const QString& record : std::as_const(records))

@@ -6,6 +6,7 @@
 #include "store/db_operate.h"
 #include "store/recordset.h"
 #include "store/schema.h"
+#include "support/fake_feedback.h"
 #include "support/temp_dir.h"
 
 #include <QStringList>
@@ -87,19 +88,6 @@ struct TestDb
     {
         return addTestProduct(conn, code, title);
     }
-};
-
-// Records what would have been shown to the user.
-class CapturingFeedback : public Feedback
-{
-public:
-    QStringList messages;
-    void message(const QString& text) override { messages << text; }
-    bool ask(const QString&) override { return false; }
-    void indicatorStart(const QString&, long, long) override { }
-    void indicatorStep(long, const QString&) override { }
-    void indicatorClose() override { }
-    bool isIndicatorOpen() const override { return true; }
 };
 
 } // namespace quel::test

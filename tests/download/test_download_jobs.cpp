@@ -3,7 +3,7 @@
 #include "download_test_db.h"
 
 using namespace quel::download;
-using quel::test::CapturingFeedback;
+using quel::test::FakeFeedback;
 using quel::test::TestDb;
 
 namespace {
@@ -45,7 +45,7 @@ struct BuyerDb : TestDb
 
     QStringList listedBuyers(const QString& condition = QString())
     {
-        CapturingFeedback feedback;
+        FakeFeedback feedback { FakeFeedback::AlwaysOpen };
         QStringList out;
         EXPECT_TRUE(PrepareBuyerTable(conn));
         const auto jobs = FillBuyerJobs(conn, condition, feedback,
@@ -135,7 +135,7 @@ TEST(BuyerJobs, ListsBuyersWithoutProfileOncePerNickname)
 TEST(BuyerJobs, NoBuyerToProfileSaysSo)
 {
     BuyerDb t;
-    CapturingFeedback feedback;
+    FakeFeedback feedback { FakeFeedback::AlwaysOpen };
     ASSERT_TRUE(PrepareBuyerTable(t.conn));
     const auto jobs = FillBuyerJobs(t.conn, QString(), feedback, {});
     ASSERT_TRUE(jobs.has_value());
@@ -153,7 +153,7 @@ TEST(ProductJobs, ListsProductsByConditionMostRecentlyDownloadedFirst)
         + QString::number(old));
     t.exec(QStringLiteral("UPDATE 产品表 SET Style='x',dDat=#2026-1-1# WHERE ID=")
         + QString::number(recent));
-    CapturingFeedback feedback;
+    FakeFeedback feedback { FakeFeedback::AlwaysOpen };
     const auto all = FillProductJobs(t.conn, QString(), feedback);
     ASSERT_TRUE(all.has_value());
     ASSERT_EQ(all->size(), 3u);

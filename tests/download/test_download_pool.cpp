@@ -1,5 +1,6 @@
 #include "core/feedback.h"
 #include "download/download_pool.h"
+#include "support/fake_feedback.h"
 #include "support/temp_dir.h"
 
 #include <QCoreApplication>
@@ -203,13 +204,6 @@ qint64 endedProcessId()
     return p.processId() > 0 ? p.processId() : 999999;
 }
 
-class RecordingFeedback : public quel::SilentFeedback
-{
-public:
-    QStringList messages;
-    void message(const QString& text) override { messages << text; }
-};
-
 } // namespace
 
 TEST(DownloadPool, OnlyTheJobThatStartedAWorkerImportsItsFile)
@@ -258,7 +252,7 @@ TEST(DownloadPool, OnlyTheJobThatStartedAWorkerImportsItsFile)
 TEST(DownloadPool, AResultFileThatCannotBeReadIsReportedAndRed)
 {
     Fixture f;
-    RecordingFeedback feedback;
+    quel::test::FakeFeedback feedback { quel::test::FakeFeedback::AlwaysOpen };
     auto pool = f.make({ QStringLiteral("dir"), QStringLiteral("write:fine") }, 2);
     pool->setFeedback(&feedback);
     pool->start();

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 using namespace quel::download;
-using quel::test::CapturingFeedback;
+using quel::test::FakeFeedback;
 using quel::test::TestDb;
 
 namespace {
@@ -88,7 +88,7 @@ struct RunFixture
     std::unique_ptr<DownloadSession> session(DownloadKind kind, bool all, int workers = 10)
     {
         auto s = std::make_unique<DownloadSession>(kind, db.conn);
-        CapturingFeedback feedback;
+        FakeFeedback feedback { FakeFeedback::AlwaysOpen };
         EXPECT_TRUE(s->prepare(DownloadSession::conditionFor(kind, all), feedback));
         s->pool().setWorkFolder(db.dir.path());
         s->pool().setWorkerProgram(workerProgram());

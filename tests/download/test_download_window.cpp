@@ -14,7 +14,7 @@
 #include <QTimer>
 
 using namespace quel::download;
-using quel::test::CapturingFeedback;
+using quel::test::FakeFeedback;
 using quel::test::TestDb;
 
 namespace {
@@ -51,7 +51,7 @@ bool waitUntilClosed(QPointer<DownloadWindow>& window, int timeoutMs)
 struct WindowFixture
 {
     TestDb db;
-    CapturingFeedback feedback;
+    FakeFeedback feedback { FakeFeedback::AlwaysOpen };
 
     WindowFixture()
     {

@@ -2,8 +2,8 @@
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "shell/app_fixture.h"
+#include "support/fake_feedback.h"
 #include "support/temp_dir.h"
-#include "views/recording_feedback.h"
 #include "widgets/dialogs.h"
 
 #include <QAction>
@@ -30,7 +30,7 @@ protected:
     void TearDown() override { widgets::Dialogs::resetTestState(); }
 
     test::TempDir m_dir;
-    test::RecordingFeedback m_feedback;
+    test::FakeFeedback m_feedback;
     grid::GridModel m_grid;
     std::unique_ptr<PopMenu> m_menu;
 };

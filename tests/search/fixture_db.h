@@ -5,6 +5,7 @@
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
+#include "support/fake_feedback.h"
 #include "support/temp_dir.h"
 
 #include <QStringList>
@@ -14,56 +15,13 @@
 
 namespace quel::test {
 
-// Records what the code under test shows; the progress window can be closed from a test.
-class CapturingFeedback : public Feedback
-{
-public:
-    void message(const QString& text) override
-    {
-        messages.append(text);
-        if (open)
-            behindProgress.append(text);
-    }
-    bool ask(const QString& text) override
-    {
-        questions.append(text);
-        return answer;
-    }
-    void indicatorStart(const QString& title, long total, long) override
-    {
-        open = true;
-        titles.append(title);
-        lastTotal = total;
-    }
-    void indicatorStep(long n, const QString&) override
-    {
-        stepped += n;
-        ++steps;
-        if (onStep)
-            onStep(*this);
-    }
-    void indicatorClose() override { open = false; }
-    bool isIndicatorOpen() const override { return open && !cancelled; }
-
-    QStringList messages;
-    QStringList behindProgress; // messages told while the progress window was open
-    QStringList questions;
-    QStringList titles;
-    bool answer = true;
-    bool open = false;
-    bool cancelled = false;
-    long lastTotal = 0;
-    long stepped = 0;
-    int steps = 0;
-    std::function<void(CapturingFeedback&)> onStep;
-};
-
 // A fresh encrypted database DATA.mdb with the schema, in its own data folder.
 class FixtureDb
 {
 public:
     FixtureDb()
     {
+        feedback.answer = true;
         QString error;
         EXPECT_TRUE(store::writeTemplate(m_dir.file(QStringLiteral("DATA.mdb")), &error))
             << error.toStdString();
@@ -96,7 +54,7 @@ public:
         return out;
     }
 
-    CapturingFeedback feedback;
+    FakeFeedback feedback; // answers 是 unless a test says otherwise
 
 private:
     TempDir m_dir;

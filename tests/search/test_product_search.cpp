@@ -225,7 +225,7 @@ TEST_F(ProductSearchTest, KeywordWithoutResultsKeepsThePageInErrorAsp)
 
 TEST_F(ProductSearchTest, ClosingTheProgressWindowStopsAfterThePageInHand)
 {
-    m_db.feedback.onStep = [](quel::test::CapturingFeedback& f) { f.cancelled = true; };
+    m_db.feedback.onStep = [](quel::test::FakeFeedback& f) { f.cancelled = true; };
     const SearchReport report = search(q(quel::market::Fixtures::threePageKeyword()), QString());
     EXPECT_EQ(report.end, SearchEnd::Cancelled);
     EXPECT_EQ(report.pagesStored, 1);

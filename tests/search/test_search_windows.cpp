@@ -156,6 +156,13 @@ TEST_F(SearchWindowsTest, CategoryWindowOffersAllAndTheCategories)
     // "全部" is a category like any other.
     answerWindow(q("产品类别选择"), { q("全部") }, "Com_1");
     EXPECT_EQ(AskCategory(m_db.db(), q("手机"), nullptr), q("全部"));
+
+    // Cancelling hands back nothing, and whatever is typed is a category, even the text
+    // that once stood for a cancel.
+    answerWindow(q("产品类别选择"), { q("别的") }, "Com_0");
+    EXPECT_EQ(AskCategory(m_db.db(), q("手机"), nullptr), std::nullopt);
+    answerWindow(q("产品类别选择"), { q("〗★〖") }, "Com_1");
+    EXPECT_EQ(AskCategory(m_db.db(), q("手机"), nullptr), q("〗★〖"));
 }
 
 TEST_F(SearchWindowsTest, ReplaceCategoryCoversTheSelectedRowsEitherWay)

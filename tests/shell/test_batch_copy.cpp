@@ -18,17 +18,6 @@ std::string s(const QString& text)
     return text.toStdString();
 }
 
-class SilentFeedback : public Feedback
-{
-public:
-    void message(const QString&) override { }
-    bool ask(const QString&) override { return false; }
-    void indicatorStart(const QString&, long, long) override { }
-    void indicatorStep(long, const QString&) override { }
-    void indicatorClose() override { }
-    bool isIndicatorOpen() const override { return true; }
-};
-
 struct RunResult
 {
     int code = -1;

@@ -81,8 +81,7 @@ TEST(Installation, InstalledProgramsRunWithTheirDataInTheUsersFolder)
     const QString units = usr + "/lib/systemd/user/";
     const QString service = readText(units + "quelmar-watch.service");
     const QString timer = readText(units + "quelmar-watch.timer");
-    EXPECT_TRUE(service.contains("\nExecStart=quelmar --batch watch"))
-        << service.toStdString();
+    EXPECT_TRUE(service.contains("\nExecStart=quelmar --batch watch")) << service.toStdString();
     EXPECT_TRUE(service.contains("\nType=oneshot\n"));
     EXPECT_TRUE(timer.contains("\nPersistent=true\n")) << timer.toStdString();
     EXPECT_TRUE(timer.contains("\nOnCalendar=")) << "daily";

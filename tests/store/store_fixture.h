@@ -4,6 +4,7 @@
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/schema.h"
+#include "support/fake_feedback.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
 
@@ -21,39 +22,6 @@ inline void PrintTo(const QStringList& list, std::ostream* os)
 }
 
 namespace quel::test {
-
-// Records what the store shows the user.
-class CapturingFeedback : public Feedback
-{
-public:
-    void message(const QString& text) override { messages << text; }
-    bool ask(const QString& text) override
-    {
-        questions << text;
-        return answer;
-    }
-    void indicatorStart(const QString& title, long total, long position) override
-    {
-        events << QStringLiteral("start %1 %2 %3").arg(title).arg(total).arg(position);
-        open = true;
-    }
-    void indicatorStep(long n, const QString& mode) override
-    {
-        events << QStringLiteral("step %1 %2").arg(n).arg(mode);
-    }
-    void indicatorClose() override
-    {
-        events << QStringLiteral("close");
-        open = false;
-    }
-    bool isIndicatorOpen() const override { return open; }
-
-    QStringList messages;
-    QStringList questions;
-    QStringList events;
-    bool answer = false;
-    bool open = false;
-};
 
 // Where a store test keeps its database: an encrypted file, or a database on the test server.
 enum class Engine

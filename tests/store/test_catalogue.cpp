@@ -11,7 +11,7 @@
 
 using namespace quel;
 using namespace quel::store;
-using quel::test::CapturingFeedback;
+using quel::test::FakeFeedback;
 using quel::test::TempDir;
 
 namespace {
@@ -42,7 +42,7 @@ protected:
 
     TempDir m_dir;
     Catalogue m_catalogue { m_dir.path() };
-    CapturingFeedback m_feedback;
+    FakeFeedback m_feedback;
 };
 
 } // namespace
@@ -207,7 +207,7 @@ TEST_F(CatalogueTest, CompactionMessagesAndBackup)
     const QByteArray oldTemp = qgetenv("TMPDIR");
     QDir(m_dir.path()).mkdir(QStringLiteral("tmp"));
     qputenv("TMPDIR", path(QStringLiteral("tmp")).toUtf8());
-    CapturingFeedback feedback;
+    FakeFeedback feedback;
     EXPECT_FALSE(CompactDatabaseFile(
         path(QStringLiteral("none.mdb")), QString::fromLatin1(kDatabasePassword), true, feedback));
     EXPECT_EQ(feedback.messages, QStringList { QStringLiteral("没有找到要压缩的数据库文件！") });

@@ -7,7 +7,7 @@
 
 using namespace quel;
 using namespace quel::store;
-using quel::test::CapturingFeedback;
+using quel::test::FakeFeedback;
 using quel::test::StoreTest;
 
 namespace {
@@ -25,7 +25,7 @@ protected:
         ASSERT_TRUE(m_db) << error.toStdString();
     }
     Catalogue m_catalogue { m_dir.path() };
-    CapturingFeedback m_feedback;
+    FakeFeedback m_feedback;
     DB_Operate m_ops { m_catalogue, m_feedback };
 };
 

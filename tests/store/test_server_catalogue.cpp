@@ -15,7 +15,7 @@
 
 using namespace quel;
 using namespace quel::store;
-using quel::test::CapturingFeedback;
+using quel::test::FakeFeedback;
 using quel::test::TempDir;
 
 namespace {
@@ -40,7 +40,7 @@ protected:
 
     TempDir m_dir;
     Catalogue m_catalogue { m_dir.path() };
-    CapturingFeedback m_feedback;
+    FakeFeedback m_feedback;
 };
 
 } // namespace
@@ -225,7 +225,7 @@ protected:
 
     TempDir m_dir;
     Catalogue m_catalogue { m_dir.path() };
-    CapturingFeedback m_feedback;
+    FakeFeedback m_feedback;
 };
 
 } // namespace

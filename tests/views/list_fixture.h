@@ -1,11 +1,11 @@
 #pragma once
 
 #include "grid/text_measure.h"
-#include "recording_feedback.h"
 #include "store/catalogue.h"
 #include "store/database.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
+#include "support/fake_feedback.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -70,7 +70,7 @@ protected:
     }
 
     TempDir m_dir;
-    RecordingFeedback m_feedback;
+    FakeFeedback m_feedback;
     std::unique_ptr<store::Catalogue> m_catalogue;
     std::unique_ptr<store::DB_Operate> m_db;
     grid::FixedTextMeasure m_measure;

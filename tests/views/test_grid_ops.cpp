@@ -1,7 +1,7 @@
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "grid/text_measure.h"
-#include "recording_feedback.h"
+#include "support/fake_feedback.h"
 
 #include <QAbstractItemModelTester>
 #include <QDateTime>
@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace quel::grid;
-using quel::test::RecordingFeedback;
+using quel::test::FakeFeedback;
 
 namespace {
 
@@ -143,7 +143,7 @@ TEST(AutoSize, HidesIdentifiersFitsTextsAndCapsWidths)
     layOutList(grid);
     grid.setViewWidth(2000);
     const FixedTextMeasure measure(100);
-    RecordingFeedback feedback;
+    FakeFeedback feedback;
 
     addRow(grid, "abc", "");
     addRow(grid, "abcdefghijklmnopqrstuvwxyz", "");
@@ -176,7 +176,7 @@ TEST(AutoSize, HidesIdentifiersFitsTextsAndCapsWidths)
     autoSizeColumns(grid, 1, true, feedback, measure);
     EXPECT_EQ(feedback.titles, QStringList { "正在做交易数据表格进行格式设置……" });
     EXPECT_EQ(feedback.totals.value(0), 6);
-    EXPECT_EQ(feedback.steps, 6);
+    EXPECT_EQ(feedback.stepped, 6);
     EXPECT_FALSE(feedback.open);
 }
 
@@ -188,7 +188,7 @@ TEST(Sorting, NumbersStartAscendingTextsDescendingAndMarksFollow)
     addRow(grid, "a", "9.5");
     addRow(grid, "C", "100");
     addRow(grid, "c", "");
-    RecordingFeedback feedback;
+    FakeFeedback feedback;
     const FixedTextMeasure measure;
 
     gridHeaderClicked(grid, { 1, 4 }, feedback, measure);
@@ -250,7 +250,7 @@ TEST(DeleteRows, AsksWithDataRowNumbersAndKeepsTheSerialColumn)
     layOutList(grid);
     for (const char* name : { "a", "b", "c", "d", "e", "f" })
         addRow(grid, name, "1");
-    RecordingFeedback feedback;
+    FakeFeedback feedback;
 
     feedback.answers = { false };
     EXPECT_FALSE(deleteGridRows(grid, 5, 3, true, feedback));

@@ -1,6 +1,7 @@
 #include "core/feedback.h"
 #include "local_server.h"
 #include "print_qstring.h"
+#include "support/fake_feedback.h"
 #include "web/browser.h"
 #include "web/page_dump.h"
 #include "web/page_loader.h"
@@ -44,11 +45,13 @@ std::string Gzip(const std::string& data)
     return out;
 }
 
-class ClosedIndicator : public quel::SilentFeedback
+// The user has closed the progress window.
+quel::test::FakeFeedback ClosedIndicator()
 {
-public:
-    bool isIndicatorOpen() const override { return false; }
-};
+    quel::test::FakeFeedback feedback { quel::test::FakeFeedback::AlwaysOpen };
+    feedback.cancelled = true;
+    return feedback;
+}
 
 class BrowserTest : public ::testing::Test
 {

@@ -1,6 +1,7 @@
 #include "core/feedback.h"
 #include "core/pause.h"
 #include "core/text_files.h"
+#include "support/fake_feedback.h"
 #include "support/temp_dir.h"
 
 #include <QCoreApplication>
@@ -13,16 +14,10 @@
 #include <gtest/gtest.h>
 
 using namespace quel::core;
+using quel::test::FakeFeedback;
 using quel::test::TempDir;
 
 namespace {
-
-class CapturingFeedback : public quel::SilentFeedback
-{
-public:
-    void message(const QString& text) override { messages << text; }
-    QStringList messages;
-};
 
 const QString kSep = QStringLiteral("〗★〖");
 
@@ -79,7 +74,7 @@ TEST(SaveTextFile, ElevenFailedAttemptsMoveToPathPlusOne)
 TEST(ReadResultFile, ZeroLengthFileGivesEmptyAndStays)
 {
     TempDir dir;
-    CapturingFeedback fb;
+    FakeFeedback fb { FakeFeedback::AlwaysOpen };
     const QString path = dir.write("Temp_2.t", "");
     EXPECT_EQ(ReadResultFile(path, true, fb, 0), QString());
     EXPECT_TRUE(QFileInfo::exists(path));
@@ -89,7 +84,7 @@ TEST(ReadResultFile, ZeroLengthFileGivesEmptyAndStays)
 TEST(ReadResultFile, ReadsAndDeletesOrKeeps)
 {
     TempDir dir;
-    CapturingFeedback fb;
+    FakeFeedback fb { FakeFeedback::AlwaysOpen };
     const QString text = QStringLiteral("DATA1.mdb") + kSep + QStringLiteral("库\r\n");
     const QString path = dir.write("DB.txt", text.toUtf8());
     EXPECT_EQ(ReadResultFile(path, false, fb, 0), text);
@@ -108,7 +103,7 @@ TEST(ReadResultFile, ReadsAndDeletesOrKeeps)
 TEST(ReadResultFile, MissingFileReportsAfterHundredTries)
 {
     TempDir dir;
-    CapturingFeedback fb;
+    FakeFeedback fb { FakeFeedback::AlwaysOpen };
     const QString path = dir.file("Temp_9.t");
     EXPECT_EQ(ReadResultFile(path, true, fb, 0), QString());
     ASSERT_EQ(fb.messages.size(), 1);
@@ -120,7 +115,7 @@ TEST(ReadResultFile, WaitsForAFileThatAppearsLater)
     int argc = 0;
     QCoreApplication app(argc, nullptr);
     TempDir dir;
-    CapturingFeedback fb;
+    FakeFeedback fb { FakeFeedback::AlwaysOpen };
     const QString path = dir.file("Temp_5.t");
     QTimer::singleShot(50, [&] { WriteFileAtomic(QStringLiteral("late"), path); });
     EXPECT_EQ(ReadResultFile(path, true, fb, 10), QStringLiteral("late"));

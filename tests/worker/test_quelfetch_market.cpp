@@ -1,3 +1,4 @@
+#include "core/worker_protocol.h"
 #include "market/civil_time.h"
 #include "market/pages.h"
 #include "market/test_server.h"
@@ -5,7 +6,6 @@
 #include "support/temp_dir.h"
 #include "worker/buyer_profile.h"
 #include "worker/number_text.h"
-#include "worker/result_format.h"
 
 #include <QFile>
 #include <QProcess>
@@ -76,7 +76,7 @@ protected:
         return QStringList { QString::number(f.soldThisPeriod), QString::number(f.sold30Days),
             QString::number(f.reviews), text(p.itemType), QString::number(f.views),
             QString::number(f.favourites), money(p.price) }
-            .join(kFieldSeparator);
+            .join(quel::core::kResultFieldSeparator);
     }
 
     QString profileLine(const std::string& code)
@@ -98,7 +98,7 @@ protected:
             QString::number(b.buyerCredit), province, region,
             b.registered ? text(quel::market::formatDate(b.registered)) : "",
             text(quel::market::formatDate(lastLogin)) }
-            .join(kFieldSeparator);
+            .join(quel::core::kResultFieldSeparator);
     }
 
     quel::market::TestServer m_market;
@@ -121,10 +121,10 @@ TEST_F(MarketJobs, ThreeSalesPagesGiveTheItemLineAndEveryRecordInPageOrder)
             text(quel::market::formatDateTime(sale.time)),
             anonymous ? QString() : text(buyer->code),
             anonymous ? QString("匿名买家") : asMarkup(buyer->nick).trimmed() }
-                     .join(kFieldSeparator);
+                     .join(quel::core::kResultFieldSeparator);
     }
     ASSERT_GT(lines.size(), 181);
-    EXPECT_EQ(run(text(code), "0"), lines.join(kLineBreak).toUtf8());
+    EXPECT_EQ(run(text(code), "0"), lines.join(quel::core::kResultLineBreak).toUtf8());
 }
 
 TEST_F(MarketJobs, RareItems)
