@@ -36,10 +36,10 @@ QString weekLabel(const QDate& start)
 }
 
 // A province chart: one bar per province, largest first.
-ChartSpec provinceChart(const std::vector<ProvinceCount>& counts, const QString& title,
+OverviewChart provinceChart(const std::vector<ProvinceCount>& counts, const QString& title,
     const QString& counted, const QString& note)
 {
-    ChartSpec chart;
+    OverviewChart chart;
     chart.title = title;
     chart.note = note;
     chart.table.headings = QStringList { QStringLiteral("省份"), counted, QStringLiteral("占比") };
@@ -69,9 +69,9 @@ QString percentText(double fraction)
     return QString::number(100.0 * fraction, 'f', 2) + u'%';
 }
 
-ChartSpec PriceBandChart(const MarketOverview& o)
+OverviewChart PriceBandChart(const MarketOverview& o)
 {
-    ChartSpec chart;
+    OverviewChart chart;
     chart.title = QStringLiteral("价格区间");
     chart.note = QStringLiteral(
         "每个价格区间的在售产品占比与90天销量占比并排对比：销量占比高于产品占比的区间，"
@@ -94,9 +94,9 @@ ChartSpec PriceBandChart(const MarketOverview& o)
     return chart;
 }
 
-ChartSpec ShopChart(const MarketOverview& o)
+OverviewChart ShopChart(const MarketOverview& o)
 {
-    ChartSpec chart;
+    OverviewChart chart;
     chart.title = QStringLiteral("店铺销售额排名（前%1名）").arg(kOverviewTopShops);
     chart.subtitle = QStringLiteral("集中度指数(HHI) %1：%2")
                          .arg(QString::number(o.hhi, 'f', 0), o.concentration());
@@ -123,9 +123,9 @@ ChartSpec ShopChart(const MarketOverview& o)
     return chart;
 }
 
-ChartSpec WeeklySalesChart(const MarketOverview& o)
+OverviewChart WeeklySalesChart(const MarketOverview& o)
 {
-    ChartSpec chart;
+    OverviewChart chart;
     chart.title = QStringLiteral("每周销售");
     chart.subtitle = QStringLiteral("基于 %1 个已下载成交记录的产品").arg(o.productsWithRecords);
     chart.note = QStringLiteral("至最新一笔成交的%1周，每周（周一起）的成交数量与金额；"
@@ -150,20 +150,20 @@ ChartSpec WeeklySalesChart(const MarketOverview& o)
     return chart;
 }
 
-ChartSpec SellerProvinceChart(const MarketOverview& o)
+OverviewChart SellerProvinceChart(const MarketOverview& o)
 {
     return provinceChart(o.sellerProvinces, QStringLiteral("卖家所在省份"),
         QStringLiteral("店铺数"),
         QStringLiteral("按店铺所在地统计的店铺数，每个店铺计一次；无法识别省份的计入其他。"));
 }
 
-ChartSpec BuyerProvinceChart(const MarketOverview& o)
+OverviewChart BuyerProvinceChart(const MarketOverview& o)
 {
     return provinceChart(o.buyerProvinces, QStringLiteral("买家所在省份"), QStringLiteral("买家数"),
         QStringLiteral("已下载资料的买家按省份统计，每个买家计一次。"));
 }
 
-std::vector<ChartSpec> OverviewCharts(const MarketOverview& o)
+std::vector<OverviewChart> OverviewCharts(const MarketOverview& o)
 {
     return { PriceBandChart(o), ShopChart(o), WeeklySalesChart(o), SellerProvinceChart(o),
         BuyerProvinceChart(o) };
@@ -233,7 +233,7 @@ void FillOverviewGrid(grid::GridModel& grid, const MarketOverview& o)
     heading({ QStringLiteral("概况：") + o.category, QStringLiteral("数值") });
     for (const HeadlineFigure& f : HeadlineFigures(o))
         grid.appendRow({ QString(), f.caption, f.shown });
-    for (const ChartSpec& chart : OverviewCharts(o)) {
+    for (const OverviewChart& chart : OverviewCharts(o)) {
         QStringList cells = chart.table.headings;
         cells[0] = chart.title + QStringLiteral("：") + cells[0];
         heading(cells);
@@ -245,7 +245,7 @@ void FillOverviewGrid(grid::GridModel& grid, const MarketOverview& o)
         grid.setText(r, 0, QString::number(++serial));
 }
 
-void FillChartGrid(grid::GridModel& grid, const ChartSpec& chart)
+void FillChartGrid(grid::GridModel& grid, const OverviewChart& chart)
 {
     QStringList fields { QStringLiteral("Label") };
     QStringList titles { chart.table.headings.value(0) };
@@ -265,13 +265,13 @@ void FillChartGrid(grid::GridModel& grid, const ChartSpec& chart)
     }
 }
 
-QString ChartTitleLines(const ChartSpec& chart)
+QString ChartTitleLines(const OverviewChart& chart)
 {
     return chart.subtitle.isEmpty() ? chart.title
                                     : chart.title + QStringLiteral("\r\n") + chart.subtitle;
 }
 
-QImage RenderChart(const ChartSpec& chart, const QSize& pixels)
+QImage RenderChart(const OverviewChart& chart, const QSize& pixels)
 {
     QImage image(pixels, QImage::Format_RGB32);
     image.fill(Qt::white);

@@ -32,7 +32,7 @@ struct FigureTable
 
 // One chart of the overview: what it shows (categories along the axis, series over them),
 // the table behind it and a line saying how to read it.
-struct ChartSpec
+struct OverviewChart
 {
     QString title;
     QString subtitle; // a short second line under the title, may be empty
@@ -44,13 +44,13 @@ struct ChartSpec
     FigureTable table;
 };
 
-ChartSpec PriceBandChart(const MarketOverview& o);
-ChartSpec ShopChart(const MarketOverview& o);
-ChartSpec WeeklySalesChart(const MarketOverview& o);
-ChartSpec SellerProvinceChart(const MarketOverview& o);
-ChartSpec BuyerProvinceChart(const MarketOverview& o);
+OverviewChart PriceBandChart(const MarketOverview& o);
+OverviewChart ShopChart(const MarketOverview& o);
+OverviewChart WeeklySalesChart(const MarketOverview& o);
+OverviewChart SellerProvinceChart(const MarketOverview& o);
+OverviewChart BuyerProvinceChart(const MarketOverview& o);
 // The five, in the order the page and the report show them.
-std::vector<ChartSpec> OverviewCharts(const MarketOverview& o);
+std::vector<OverviewChart> OverviewCharts(const MarketOverview& o);
 
 // A headline figure: its key in the figure list for scripts, its caption, its value as a
 // number (the figure list's form) and as shown.
@@ -77,11 +77,11 @@ void FillOverviewGrid(grid::GridModel& grid, const MarketOverview& o);
 
 // The grid the chart drawing reads for a chart: the categories label the points, one
 // column per series.
-void FillChartGrid(grid::GridModel& grid, const ChartSpec& chart);
+void FillChartGrid(grid::GridModel& grid, const OverviewChart& chart);
 // The title lines the chart drawing shows: the title, and the subtitle under it.
-QString ChartTitleLines(const ChartSpec& chart);
+QString ChartTitleLines(const OverviewChart& chart);
 // The chart drawn into an image of the given size.
-QImage RenderChart(const ChartSpec& chart, const QSize& pixels);
+QImage RenderChart(const OverviewChart& chart, const QSize& pixels);
 
 // Numbers as the overview shows them: amounts and prices with two decimals, shares in per
 // cent with two decimals.

@@ -140,23 +140,23 @@ void OverviewPage::showOverview(const MarketOverview& overview)
         if (auto* value = m_figures->findChild<QLabel*>(QStringLiteral("figure_") + f.key))
             value->setText(f.shown);
     }
-    const std::vector<ChartSpec> specs = OverviewCharts(overview);
+    const std::vector<OverviewChart> described = OverviewCharts(overview);
     for (int c = 0; c < kOverviewCharts; ++c) {
-        const ChartSpec& spec = specs[static_cast<size_t>(c)];
+        const OverviewChart& about = described[static_cast<size_t>(c)];
         ChartView* chart = m_charts[static_cast<size_t>(c)];
-        FillChartGrid(*m_chartGrids[static_cast<size_t>(c)], spec);
+        FillChartGrid(*m_chartGrids[static_cast<size_t>(c)], about);
         // The whole chart at once; a small chart has no room for the range boxes.
-        chart->setOptions(spec.options);
-        if (spec.categories.isEmpty())
+        chart->setOptions(about.options);
+        if (about.categories.isEmpty())
             chart->clearChart();
         else
-            chart->drawChart(ChartTitleLines(spec), -1, -1);
-        chart->setToolTip(spec.note);
+            chart->drawChart(ChartTitleLines(about), -1, -1);
+        chart->setToolTip(about.note);
         // A drawn chart carries its own title; an empty area says what would be there.
         QLabel* caption = m_chartCaptions[static_cast<size_t>(c)];
-        caption->setText(spec.title + QStringLiteral("（无数据）"));
-        caption->setToolTip(spec.note);
-        caption->setVisible(spec.categories.isEmpty());
+        caption->setText(about.title + QStringLiteral("（无数据）"));
+        caption->setToolTip(about.note);
+        caption->setVisible(about.categories.isEmpty());
     }
     grid::GridModel& grid = *m_gridView->grid();
     FillOverviewGrid(grid, overview);

@@ -22,7 +22,7 @@ exports::Report BuildOverviewReport(
         QStringLiteral("集中度：") + overview.concentration() };
     for (const analysis::HeadlineFigure& f : analysis::HeadlineFigures(overview))
         report.figures.emplace_back(f.caption, f.shown);
-    for (const analysis::ChartSpec& chart : analysis::OverviewCharts(overview)) {
+    for (const analysis::OverviewChart& chart : analysis::OverviewCharts(overview)) {
         exports::ReportSection section;
         section.heading = chart.title;
         section.note = chart.note;
