@@ -2,6 +2,7 @@
 #include "store/database.h"
 #include "store/recordset.h"
 #include "store/schema.h"
+#include "store/sqlite_database.h"
 #include "store/watch_list.h"
 #include "support/temp_dir.h"
 
@@ -149,4 +150,29 @@ TEST(Schema, RecordsetReadsAtMostTheRowsAskedFor)
     Recordset check;
     ASSERT_TRUE(check.open(db, QStringLiteral("SELECT KWord FROM 产品表 WHERE ID=1"), &error));
     EXPECT_EQ(check.value(0).toString(), QStringLiteral("手机"));
+}
+
+TEST(Schema, PageCacheHoldsTheFileWithinTheMachinesBounds)
+{
+    constexpr qint64 mb = qint64(1) << 20;
+    constexpr qint64 gb = qint64(1) << 30;
+    // A small file gets the floor, a larger one a little over its size, a year's database
+    // the ceiling; a machine with little memory gives a quarter of it, never below the floor.
+    EXPECT_EQ(pageCacheBytes(100 * 1024, 24 * gb), kMinPageCacheBytes);
+    EXPECT_EQ(pageCacheBytes(80 * mb, 24 * gb), 90 * mb);
+    EXPECT_EQ(pageCacheBytes(2 * gb, 24 * gb), kMaxPageCacheBytes);
+    EXPECT_EQ(pageCacheBytes(2 * gb, 512 * mb), 128 * mb);
+    EXPECT_EQ(pageCacheBytes(2 * gb, 64 * mb), kMinPageCacheBytes);
+    EXPECT_EQ(pageCacheBytes(2 * gb, 0), kMinPageCacheBytes);
+
+    // The size is the one the opened file gets.
+    quel::test::TempDir dir;
+    QString error;
+    const QString path = dir.file(QStringLiteral("DATA.mdb"));
+    ASSERT_TRUE(writeTemplate(path, &error)) << error.toStdString();
+    auto db = Database::open(path, QString::fromLatin1(kDatabasePassword), &error);
+    ASSERT_TRUE(db);
+    Statement stmt = db->prepareNative(QStringLiteral("PRAGMA cache_size"), &error);
+    ASSERT_TRUE(stmt && stmt.step() == StepResult::Row) << error.toStdString();
+    EXPECT_EQ(stmt.int64(0), -kMinPageCacheBytes / 1024);
 }
