@@ -42,6 +42,8 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
     const QStringList expected { QStringLiteral("交易表_BCode"), QStringLiteral("交易表_PID"),
         QStringLiteral("产品表_PCode"), QStringLiteral("产品表_KWord"),
         QStringLiteral("产品表_SName"), QStringLiteral("客户表_BCode"),
+        QStringLiteral("产品表_SName_Figures"), QStringLiteral("产品表_KWord_Figures"),
+        QStringLiteral("产品表_P_Name_Figures"), QStringLiteral("客户表_BCode_Profile"),
         QStringLiteral("价格历史_PID_Dat"), QStringLiteral("关注表_Kind_Val"),
         QStringLiteral("关注快照_PID"), QStringLiteral("变化记录_Run") };
     {
