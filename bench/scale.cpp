@@ -107,6 +107,11 @@ double workerPeakMb()
 // progress window, counts and ratios).
 double clickBudgetMs(const QString& name)
 {
+    // The sales and customer lists' "filter" is another choice of products, which fills the
+    // list anew; the product lists' filter narrows the list.
+    if (name.startsWith(QStringLiteral("list_sales_"))
+        || name.startsWith(QStringLiteral("list_customers_")))
+        return name.endsWith(QStringLiteral("_sort")) ? 300 : 500;
     if (name.startsWith(QStringLiteral("list_")))
         return name.endsWith(QStringLiteral("_fill")) ? 500 : 300;
     if (name == QStringLiteral("open"))
