@@ -1,7 +1,7 @@
-#include "analysis/chart_page.h"
-#include "analysis/chart_view.h"
+#include "analysis/ui/chart_page.h"
+#include "analysis/ui/chart_view.h"
 #include "chart_grid.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 #include "shell/app_fixture.h"
 
 #include <QHeaderView>

@@ -1,4 +1,4 @@
-#include "exports/pop_menu.h"
+#include "exports/ui/pop_menu.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "shell/app_fixture.h"

@@ -1,10 +1,10 @@
 // The lists as the running program shows them: the real main window, its buttons, combos,
 // pages and hint label, with dialogs answered through the test hooks.
 #include "grid/grid_ops.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 #include "shell/shell_fixture.h"
-#include "views/list_views.h"
-#include "views/product_chooser.h"
+#include "views/ui/list_views.h"
+#include "views/ui/product_chooser.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "analysis/chart_view.h"
+#include "analysis/ui/chart_view.h"
 
 #include "grid/grid_model.h"
 

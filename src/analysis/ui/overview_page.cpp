@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "analysis/overview_page.h"
+#include "analysis/ui/overview_page.h"
 
-#include "analysis/chart_view.h"
 #include "analysis/overview_charts.h"
+#include "analysis/ui/chart_view.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 
 #include <QComboBox>
 #include <QFrame>

@@ -1,7 +1,7 @@
-#include "analysis/product_panel.h"
+#include "analysis/ui/product_panel.h"
 
-#include "analysis/chart_page.h"
-#include "grid/grid_view.h"
+#include "analysis/ui/chart_page.h"
+#include "grid/ui/grid_view.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,8 +1,8 @@
-#include "analysis/trade_panels.h"
+#include "analysis/ui/trade_panels.h"
 
-#include "analysis/chart_page.h"
-#include "analysis/chart_view.h"
-#include "grid/grid_view.h"
+#include "analysis/ui/chart_page.h"
+#include "analysis/ui/chart_view.h"
+#include "grid/ui/grid_view.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,10 +1,10 @@
-#include "analysis/trend_panel.h"
+#include "analysis/ui/trend_panel.h"
 
-#include "analysis/chart_page.h"
+#include "analysis/ui/chart_page.h"
 #include "core/feedback.h"
 #include "store/db_operate.h"
 #include "views/lists.h"
-#include "views/product_chooser.h"
+#include "views/ui/product_chooser.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

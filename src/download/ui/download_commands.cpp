@@ -1,8 +1,8 @@
-#include "download/download_commands.h"
+#include "download/ui/download_commands.h"
 
 #include "core/feedback.h"
-#include "download/download_window.h"
 #include "download/market_probe.h"
+#include "download/ui/download_window.h"
 #include "store/db_operate.h"
 #include "web/market.h"
 

@@ -1,9 +1,9 @@
-#include "download/download_window.h"
+#include "download/ui/download_window.h"
 
 #include "core/feedback.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 #include "web/market.h"
 #include "widgets/desktop_open.h"
 #include "widgets/window_placement.h"

@@ -1,4 +1,4 @@
-#include "exports/pop_menu.h"
+#include "exports/ui/pop_menu.h"
 
 #include "core/feedback.h"
 #include "exports/chart_image.h"

@@ -1,4 +1,4 @@
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 
 #include "grid/grid_ops.h"
 #include "grid/text_measure.h"

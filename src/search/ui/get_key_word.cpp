@@ -1,4 +1,4 @@
-#include "search/get_key_word.h"
+#include "search/ui/get_key_word.h"
 
 #include "widgets/window_helpers.h"
 

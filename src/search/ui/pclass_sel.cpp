@@ -1,4 +1,4 @@
-#include "search/pclass_sel.h"
+#include "search/ui/pclass_sel.h"
 
 #include "search/category.h"
 #include "store/db_operate.h"

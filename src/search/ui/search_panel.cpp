@@ -1,4 +1,4 @@
-#include "search/search_panel.h"
+#include "search/ui/search_panel.h"
 
 #include "web/browser.h"
 #include "web/dom.h"

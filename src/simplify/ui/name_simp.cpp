@@ -1,10 +1,10 @@
-#include "simplify/name_simp.h"
+#include "simplify/ui/name_simp.h"
 
 #include "core/feedback.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "simplify/rule_store.h"
-#include "simplify/simp_input.h"
+#include "simplify/ui/simp_input.h"
 #include "store/db_operate.h"
 #include "widgets/window_helpers.h"
 #include "widgets/window_placement.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "simplify/simp_input.h"
+#include "simplify/ui/simp_input.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "simplify/simp_input.h"
+#include "simplify/ui/simp_input.h"
 
 #include "core/feedback.h"
 #include "core/text_cut.h"

@@ -1,4 +1,4 @@
-#include "views/filter_combos.h"
+#include "views/ui/filter_combos.h"
 
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"

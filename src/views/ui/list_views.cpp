@@ -1,13 +1,13 @@
-#include "views/list_views.h"
+#include "views/ui/list_views.h"
 
 #include "core/feedback.h"
 #include "grid/grid_ops.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 #include "store/db_operate.h"
-#include "views/filter_combos.h"
 #include "views/grid_fill.h"
 #include "views/lists.h"
-#include "views/product_chooser.h"
+#include "views/ui/filter_combos.h"
+#include "views/ui/product_chooser.h"
 #include "web/market.h"
 #include "widgets/desktop_open.h"
 

@@ -28,7 +28,7 @@ class ListViews : public QObject
     Q_OBJECT
     // The grid view lives in another library; its moc output needs the full class so that
     // exportRequested carries the view as a QObject pointer.
-    Q_MOC_INCLUDE("grid/grid_view.h")
+    Q_MOC_INCLUDE("grid/ui/grid_view.h")
 
 public:
     static constexpr int kLists = 4;

@@ -1,7 +1,7 @@
-#include "views/product_chooser.h"
+#include "views/ui/product_chooser.h"
 
 #include "core/feedback.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 #include "store/db_operate.h"
 #include "widgets/window_helpers.h"
 #include "widgets/window_placement.h"
