@@ -2,7 +2,7 @@
 #include "analysis/ui/chart_view.h"
 #include "chart_grid.h"
 #include "grid/ui/grid_view.h"
-#include "shell/app_fixture.h"
+#include "support/app_fixture.h"
 
 #include <QHeaderView>
 #include <QLineEdit>

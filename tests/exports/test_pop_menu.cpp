@@ -1,7 +1,7 @@
 #include "exports/ui/pop_menu.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
-#include "shell/app_fixture.h"
+#include "support/app_fixture.h"
 #include "support/fake_feedback.h"
 #include "support/temp_dir.h"
 #include "widgets/dialogs.h"

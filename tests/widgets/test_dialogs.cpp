@@ -1,4 +1,4 @@
-#include "app_fixture.h"
+#include "support/app_fixture.h"
 #include "widgets/dialogs.h"
 
 using namespace quel::widgets;

@@ -1,5 +1,5 @@
-#include "app_fixture.h"
 #include "core/date_helpers.h"
+#include "support/app_fixture.h"
 #include "widgets/value_helpers.h"
 #include "widgets/window_helpers.h"
 

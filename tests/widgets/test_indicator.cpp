@@ -1,12 +1,10 @@
-#include "app_fixture.h"
-#include "shell/shell_feedback.h"
+#include "support/app_fixture.h"
 #include "widgets/indicator.h"
 
 #include <QImage>
 #include <QLabel>
 #include <QWidget>
 
-using namespace quel::shell;
 using namespace quel::widgets;
 
 TEST(FormatDuration, DropsLeadingZeroGroups)
@@ -178,17 +176,6 @@ TEST_F(IndicatorWindowTest, RestartWhileOpenReusesWindow)
     EXPECT_EQ(text("LBL"), "b");
     EXPECT_EQ(text("Percent"), "0%");
     indicator.close();
-}
-
-TEST_F(IndicatorWindowTest, FeedbackDrivesTheSameIndicator)
-{
-    ShellFeedback feedback(indicator, nullptr);
-    feedback.indicatorStart("x", 2, 0);
-    EXPECT_TRUE(feedback.isIndicatorOpen());
-    feedback.indicatorStep(1, "pages");
-    EXPECT_EQ(text("Percent"), "50%");
-    feedback.indicatorClose();
-    EXPECT_FALSE(feedback.isIndicatorOpen());
 }
 
 TEST_F(IndicatorWindowTest, BarIsBlueAndOnlyGrowsUntilTheNextStart)
