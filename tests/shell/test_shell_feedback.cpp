@@ -2,26 +2,15 @@
 #include "shell/shell_feedback.h"
 #include "support/app_fixture.h"
 #include "widgets/indicator.h"
-
-#include <QLabel>
+#include "widgets/indicator_window_fixture.h"
 
 using namespace quel::shell;
 using namespace quel::widgets;
 
 namespace {
 
-class ShellFeedbackTest : public ::testing::Test
+class ShellFeedbackTest : public quel::test::IndicatorWindowTest
 {
-protected:
-    void SetUp() override { quel::test::app(); }
-    QDateTime now = QDateTime(QDate(2026, 1, 1), QTime(10, 0, 0));
-    Indicator indicator { [this] { return now; } };
-
-    QString text(const char* name) const
-    {
-        auto* label = indicator.window()->findChild<QLabel*>(name);
-        return label ? label->text() : QStringLiteral("<missing>");
-    }
 };
 
 } // namespace

@@ -1,11 +1,13 @@
 #include "support/app_fixture.h"
 #include "widgets/indicator.h"
+#include "widgets/indicator_window_fixture.h"
 
 #include <QImage>
 #include <QLabel>
 #include <QWidget>
 
 using namespace quel::widgets;
+using quel::test::IndicatorWindowTest;
 
 TEST(FormatDuration, DropsLeadingZeroGroups)
 {
@@ -108,20 +110,6 @@ TEST_F(IndicatorStateTest, TotalBelowOneCountsAsOne)
     EXPECT_EQ(update.percent, "100%");
     EXPECT_EQ(*update.count, "(1/1)");
 }
-
-class IndicatorWindowTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { quel::test::app(); }
-    QDateTime now = QDateTime(QDate(2026, 1, 1), QTime(10, 0, 0));
-    Indicator indicator { [this] { return now; } };
-
-    QString text(const char* name) const
-    {
-        auto* label = indicator.window()->findChild<QLabel*>(name);
-        return label ? label->text() : QStringLiteral("<missing>");
-    }
-};
 
 TEST_F(IndicatorWindowTest, ShowsCaptionTitleAndTexts)
 {
