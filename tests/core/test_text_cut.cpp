@@ -1,5 +1,5 @@
 #include "core/text_cut.h"
-#include "web/print_qstring.h"
+#include "support/print_qstring.h"
 
 #include <gtest/gtest.h>
 #include <random>

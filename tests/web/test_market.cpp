@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "print_qstring.h"
+#include "support/print_qstring.h"
 #include "web/market.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "print_qstring.h"
+#include "support/print_qstring.h"
 #include "web/charset.h"
 #include "web/parse_arena.h"
 #include "web/registry.h"
