@@ -1,5 +1,6 @@
 // Keyset recordsets: counts, moves, fields by name, writes through to the table.
 #include "store/connection.h"
+#include "store/db_operate.h"
 #include "store_fixture.h"
 
 using namespace quel;
@@ -215,4 +216,31 @@ TEST_P(RecordsetTest, ACachedStatementHeldUnsteppedSurvivesAFullCache)
     ASSERT_EQ(again.step(), StepResult::Row);
     EXPECT_EQ(held.int64(0), 2);
     EXPECT_EQ(again.int64(0), 1);
+}
+
+TEST_P(RecordsetTest, DuplicateRowsGoInOneStatementKeepingTheFirstWritten)
+{
+    exec(QStringLiteral("CREATE TABLE TEMP_Customer (Buyer STRING,Prov STRING)"));
+    const char* const rowsWritten[][2] = { { "B", "甲" }, { "A", "乙" }, { "b", "丙" },
+        { "B", "丁" }, { "A", "戊" }, { "", "己" }, { "", "庚" }, { "Levi's", "辛" } };
+    for (const auto& [buyer, prov] : rowsWritten)
+        exec(QStringLiteral("INSERT INTO TEMP_Customer(Buyer,Prov) VALUES(%1,%2)")
+                 .arg(store::Quote(QString::fromUtf8(buyer)),
+                     store::Quote(QString::fromUtf8(prov))));
+    exec(QStringLiteral("INSERT INTO TEMP_Customer(Prov) VALUES('壬')"));
+    exec(QStringLiteral("INSERT INTO TEMP_Customer(Prov) VALUES('癸')"));
+    const store::Connection conn(m_db);
+    ASSERT_TRUE(
+        store::DeleteDuplicateRows(conn, QStringLiteral("TEMP_Customer"), QStringLiteral("Buyer")));
+    // Letter case counts, an empty name is a name, and rows without one all stay.
+    QStringList left;
+    for (const auto& row : rows(QStringLiteral("SELECT Prov FROM TEMP_Customer")))
+        left << row[0].toString();
+    left.sort();
+    EXPECT_EQ(left,
+        (QStringList { QStringLiteral("丙"), QStringLiteral("乙"), QStringLiteral("壬"),
+            QStringLiteral("己"), QStringLiteral("甲"), QStringLiteral("癸"),
+            QStringLiteral("辛") }));
+    EXPECT_FALSE(
+        store::DeleteDuplicateRows(conn, QStringLiteral("TEMP_None"), QStringLiteral("Buyer")));
 }
