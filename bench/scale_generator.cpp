@@ -3,8 +3,10 @@
 #include "market/civil_time.h"
 #include "market/rng.h"
 #include "market/word_lists.h"
-#include "store/database.h"
+#include "db/database.h"
 #include "store/schema.h"
+#include "store/database_pool.h"
+#include "store/database_key.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -178,7 +180,7 @@ private:
 class Generator
 {
 public:
-    Generator(store::Database& db, const ScaleSize& size,
+    Generator(db::Database& db, const ScaleSize& size,
         const std::function<void(const QString&)>& progress)
         : m_db(db)
         , m_size(size)
@@ -202,7 +204,7 @@ private:
     bool trades(const std::vector<int>& counts, QString* error);
     bool buyers(QString* error);
 
-    store::Database& m_db;
+    db::Database& m_db;
     ScaleSize m_size;
     std::function<void(const QString&)> m_progress;
     std::vector<std::string> m_days;
@@ -455,7 +457,7 @@ bool generateScaleDatabase(const QString& path, const ScaleSize& size, QString* 
     QFile::remove(temp);
     bool ok;
     {
-        auto db = store::Database::open(
+        auto db = store::OpenDatabase(
             temp, QString::fromLatin1(store::kDatabasePassword), error, true);
         ok = db && Generator(*db, size, progress).run(error);
     }

@@ -6,9 +6,10 @@
 #include "search/product_search.h"
 #include "search/web_search_browser.h"
 #include "store/catalogue.h"
-#include "store/database.h"
+#include "db/database.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
+#include "store/database_pool.h"
 #include "web/browser.h"
 #include "web/market.h"
 

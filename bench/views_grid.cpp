@@ -5,10 +5,11 @@
 #include "grid/grid_ops.h"
 #include "grid/grid_view.h"
 #include "store/catalogue.h"
-#include "store/connection.h"
-#include "store/database.h"
+#include "db/connection.h"
+#include "db/database.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
+#include "store/database_pool.h"
 #include "views/lists.h"
 
 #include <QApplication>
@@ -24,10 +25,10 @@ constexpr int kRows = 38886;
 
 bool fillProducts(store::DB_Operate& db)
 {
-    store::Connection conn;
+    db::Connection conn;
     if (!db.OpenConnection(conn))
         return false;
-    store::Transaction transaction = conn.transaction();
+    db::Transaction transaction = conn.transaction();
     for (int i = 1; i <= kRows; ++i) {
         const QString sql
             = QStringLiteral("INSERT INTO 产品表(KWord,PCode,P_Name,PName,SName,Price,MFee,dDat) "

@@ -1,8 +1,8 @@
-#include "store/connection.h"
+#include "db/connection.h"
 
-#include "store/database.h"
+#include "db/database.h"
 
-namespace quel::store {
+namespace quel::db {
 
 Transaction::Transaction(std::shared_ptr<Database> db)
 {
@@ -77,4 +77,4 @@ Transaction Connection::transaction() const
     return Transaction(m_db);
 }
 
-} // namespace quel::store
+} // namespace quel::db

@@ -3,7 +3,7 @@
 #include <QString>
 #include <memory>
 
-namespace quel::store {
+namespace quel::db {
 
 class Database;
 
@@ -56,4 +56,4 @@ private:
     std::shared_ptr<Database> m_db;
 };
 
-} // namespace quel::store
+} // namespace quel::db

@@ -1,14 +1,6 @@
-#include "store/database.h"
+#include "db/database.h"
 
-#include "store/database_address.h"
-#include "store/jet_sql.h"
-#include "store/pg_database.h"
-#include "store/schema.h"
-#include "store/sqlite_database.h"
-
-#include <QFileInfo>
-
-namespace quel::store {
+namespace quel::db {
 
 namespace {
 
@@ -51,21 +43,7 @@ QString nativeKey(const QString& sql)
     return QChar(1) + sql;
 }
 
-// A file by its absolute path; a server address as written.
-QString poolKey(const QString& path)
-{
-    return IsServerAddress(path) ? path : QFileInfo(path).absoluteFilePath();
-}
-
 } // namespace
-
-std::shared_ptr<Database> Database::open(
-    const QString& path, const QString& key, QString* error, bool create)
-{
-    if (IsServerAddress(path))
-        return PgDatabase::open(path, error);
-    return SqliteDatabase::open(path, key, error, create);
-}
 
 Database::~Database()
 {
@@ -265,48 +243,4 @@ void Database::schemaChanged()
     m_translations.clear();
 }
 
-DatabasePool& DatabasePool::shared()
-{
-    // The process's handles: one per file, as the key derivation on every open is slow.
-    static DatabasePool pool;
-    return pool;
-}
-
-std::shared_ptr<Database> DatabasePool::acquire(const QString& path, QString* error)
-{
-    const QString key = poolKey(path);
-    const bool server = IsServerAddress(key);
-    auto found = m_open.constFind(key);
-    if (found != m_open.cend()) {
-        // The file may have been deleted or replaced behind the handle's back.
-        if ((*found)->isOpen() && (server || QFileInfo(key).isFile()))
-            return *found;
-        m_open.remove(key);
-    }
-    auto db = Database::open(key, QString::fromLatin1(kDatabasePassword), error);
-    if (db) {
-        ensureSchema(*db);
-        m_open.insert(key, db);
-    }
-    return db;
-}
-
-void DatabasePool::release(const QString& path)
-{
-    m_open.remove(poolKey(path));
-}
-
-void DatabasePool::close(const QString& path)
-{
-    const QString key = poolKey(path);
-    if (auto found = m_open.constFind(key); found != m_open.cend())
-        (*found)->close();
-    m_open.remove(key);
-}
-
-void DatabasePool::releaseAll()
-{
-    m_open.clear();
-}
-
-} // namespace quel::store
+} // namespace quel::db

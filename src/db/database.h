@@ -1,6 +1,7 @@
 #pragma once
 
-#include "store/statement.h"
+#include "db/statement.h"
+#include "db/translation.h"
 
 #include <QHash>
 #include <QString>
@@ -13,10 +14,7 @@
 
 struct sqlite3;
 
-namespace quel::store {
-
-// The one password of every database the program creates or opens.
-inline constexpr char kDatabasePassword[] = "58314620";
+namespace quel::db {
 
 // The periods a date can be rounded down to: its day, the week from its Monday, its month.
 enum class DatePart
@@ -26,22 +24,14 @@ enum class DatePart
     Month
 };
 
-struct JetTranslation;
-class JetSchema;
-
 // One open database: an encrypted file of the embedded engine, or a database on a server.
 // Opening costs a key derivation or a connection, so a process keeps one per database
-// (DatabasePool) and hands out light Connections onto it. Single-threaded like the rest of
-// the program. Callers speak the Jet dialect (execute, translateQuery) or portable SQL with
+// (the store's DatabasePool) and hands out light Connections onto it. Single-threaded like
+// the rest of the program. Callers speak the Jet dialect (execute, translateQuery) or portable SQL with
 // "?" parameters (prepare); each engine turns them into its own text.
 class Database
 {
 public:
-    // Opens a database file (or a server address) with the key and reads its table list,
-    // so a wrong key or a file that is not a database is reported here. A missing file is
-    // an error unless create is set.
-    static std::shared_ptr<Database> open(
-        const QString& path, const QString& key, QString* error, bool create = false);
     virtual ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -160,22 +150,4 @@ private:
     int m_savepointCounter = 0;
 };
 
-// The process's open handles, one per database file (by absolute path). Handles stay open
-// until released, so private connections of single statements do not pay the key
-// derivation again. Release a file before replacing or deleting it.
-class DatabasePool
-{
-public:
-    static DatabasePool& shared();
-
-    std::shared_ptr<Database> acquire(const QString& path, QString* error);
-    void release(const QString& path);
-    // Closes the process's handle on the file, if any, and forgets it.
-    void close(const QString& path);
-    void releaseAll();
-
-private:
-    QHash<QString, std::shared_ptr<Database>> m_open;
-};
-
-} // namespace quel::store
+} // namespace quel::db

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace quel::store {
+namespace quel::db {
 
 // A database is named by a file path or by a server address
 // ("postgresql://user@host:port/dbname"). The address never holds a password: libpq takes
@@ -13,4 +13,4 @@ inline bool IsServerAddress(const QString& pathOrAddress)
         || pathOrAddress.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
 }
 
-} // namespace quel::store
+} // namespace quel::db

@@ -1,16 +1,14 @@
-#include "store/recordset.h"
+#include "db/recordset.h"
 
-#include "store/jet_date.h"
-#include "store/jet_tokens.h"
+#include "db/stored_date.h"
+#include "db/sql_names.h"
 
 #include <QRegularExpression>
 #include <algorithm>
 
-namespace quel::store {
+namespace quel::db {
 
 namespace {
-
-using jet::quoteName;
 
 // Binds a value the way a Jet field assignment converts it to the column's type.
 void bindValue(Statement& stmt, int index, const QVariant& value, ColumnKind kind)
@@ -518,4 +516,4 @@ bool Recordset::deleteCurrent()
     return true;
 }
 
-} // namespace quel::store
+} // namespace quel::db

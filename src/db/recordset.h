@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/database.h"
+#include "db/database.h"
 
 #include <QHash>
 #include <QString>
@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-namespace quel::store {
+namespace quel::db {
 
 // The rows of one SELECT, read when it is opened (a keyset: the membership is fixed, rows
 // added through AddNew are appended at the end). Statements on a single table are
@@ -95,4 +95,4 @@ private:
     QString m_writeSqlTable;
 };
 
-} // namespace quel::store
+} // namespace quel::db

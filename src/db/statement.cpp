@@ -1,6 +1,6 @@
-#include "store/statement.h"
+#include "db/statement.h"
 
-namespace quel::store {
+namespace quel::db {
 
 ColumnKind columnKindOfDeclType(const QString& declType)
 {
@@ -87,4 +87,4 @@ bool Statement::run()
     return m_core->runToEnd();
 }
 
-} // namespace quel::store
+} // namespace quel::db

@@ -6,7 +6,7 @@
 #include <QVariant>
 #include <utility>
 
-namespace quel::store {
+namespace quel::db {
 
 // What a column holds, from its declared type.
 enum class ColumnKind
@@ -144,4 +144,4 @@ private:
     bool m_owned = true;
 };
 
-} // namespace quel::store
+} // namespace quel::db

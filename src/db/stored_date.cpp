@@ -1,9 +1,9 @@
-#include "store/jet_date.h"
+#include "db/stored_date.h"
 
 #include <QRegularExpression>
 #include <cstdio>
 
-namespace quel::store {
+namespace quel::db {
 
 namespace {
 
@@ -92,15 +92,9 @@ bool parseTime(QString text, int& hour, int& minute, int& second)
     return true;
 }
 
-enum class Order
-{
-    YearFirst,
-    MonthFirst
-};
-
 // Splits "date[ time]" where the date has three numeric parts separated by one of the
 // separators; decides the order by which part has four digits (or by the preference).
-std::optional<QDateTime> parseNumericDate(QStringView input, Order preference)
+std::optional<QDateTime> parseNumericDate(QStringView input, DateOrder preference)
 {
     static const QRegularExpression dateRe(
         QStringLiteral("^\\s*(\\d{1,4})\\s*([-/.年])\\s*(\\d{1,2})\\s*([-/"
@@ -117,7 +111,7 @@ std::optional<QDateTime> parseNumericDate(QStringView input, Order preference)
     const bool chinese = match.captured(2) == QStringLiteral("年");
     if (chinese && match.captured(4) != QStringLiteral("月"))
         return std::nullopt;
-    if (a.size() >= 3 || chinese || (preference == Order::YearFirst && c.size() <= 2))
+    if (a.size() >= 3 || chinese || (preference == DateOrder::YearFirst && c.size() <= 2))
         return makeDateTime(a.toInt(), b.toInt(), c.toInt(), hour, minute, second);
     // month-day-year
     return makeDateTime(c.toInt(), a.toInt(), b.toInt(), hour, minute, second);
@@ -146,15 +140,9 @@ std::optional<QDateTime> parseCanonicalDate(QStringView text)
     return parseDateText(text);
 }
 
-std::optional<QDateTime> parseJetDateLiteral(QStringView text)
+std::optional<QDateTime> parseDateText(QStringView text, DateOrder order)
 {
-    // Jet reads #a/b/c# as month/day/year unless the first part is a four-digit year.
-    return parseNumericDate(text, Order::MonthFirst);
+    return parseNumericDate(text, order);
 }
 
-std::optional<QDateTime> parseDateText(QStringView text)
-{
-    return parseNumericDate(text, Order::YearFirst);
-}
-
-} // namespace quel::store
+} // namespace quel::db

@@ -1,4 +1,4 @@
-#include "store/pg_connection.h"
+#include "db_pg/pg_connection.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -7,7 +7,7 @@
 #include <libpq-fe.h>
 #include <utility>
 
-namespace quel::store {
+namespace quel::db_pg {
 
 namespace {
 
@@ -540,4 +540,4 @@ PgOid PgConnection::citextOid()
     return *m_citextOid;
 }
 
-} // namespace quel::store
+} // namespace quel::db_pg

@@ -13,7 +13,7 @@
 struct pg_conn;
 struct pg_result;
 
-namespace quel::store {
+namespace quel::db_pg {
 
 // A PostgreSQL type OID (libpq's Oid).
 using PgOid = unsigned int;
@@ -206,4 +206,4 @@ private:
     QString m_queueError;
 };
 
-} // namespace quel::store
+} // namespace quel::db_pg

@@ -1,13 +1,24 @@
-#include "store/pg_database.h"
+#include "db_pg/pg_database.h"
 
-#include "store/jet_sql.h"
-#include "store/pg_connection.h"
-#include "store/pg_dialect.h"
-#include "store/schema.h"
+#include "jet/jet_sql.h"
+#include "db_pg/pg_connection.h"
+#include "db_pg/pg_dialect.h"
 
 #include <libpq-fe.h>
 
-namespace quel::store {
+namespace quel::db_pg {
+
+using db::ColumnInfo;
+using db::ColumnKind;
+using db::Database;
+using db::DatePart;
+using db::JetSchema;
+using db::JetTranslation;
+using db::Statement;
+using db::StatementCore;
+using db::StepResult;
+using jet::SqlDialect;
+using jet::translateJet;
 
 namespace {
 
@@ -393,7 +404,8 @@ void PgDatabase::close()
     m_conn.reset();
 }
 
-std::shared_ptr<Database> PgDatabase::open(const QString& address, QString* error)
+std::shared_ptr<Database> PgDatabase::open(
+    const QString& address, QString* error, const PgFirstUse& firstUse)
 {
     auto fail = [&](const QString& text) {
         if (error)
@@ -416,13 +428,13 @@ std::shared_ptr<Database> PgDatabase::open(const QString& address, QString* erro
     }
     // An empty server database gets the permanent tables on its first use.
     const QStringList tables = db->tableNames();
-    if (!tables.contains(QStringLiteral("产品表"))) {
+    if (firstUse.create && !tables.contains(firstUse.markerTable)) {
         if (!db->run(QStringLiteral("BEGIN"), &why))
             return fail(why);
         bool ok = db->run(QString::fromLatin1(kSchemaLock), &why);
         db->schemaChanged();
-        if (ok && !db->tableNames().contains(QStringLiteral("产品表")))
-            ok = createSchema(*db, &why);
+        if (ok && !db->tableNames().contains(firstUse.markerTable))
+            ok = firstUse.create(*db, &why);
         db->run(ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"), ok ? &why : nullptr);
         if (!ok)
             return fail(QStringLiteral("无法在数据库服务器上建立数据表：") + why);
@@ -640,4 +652,4 @@ void PgDatabase::rollbackSavepoint(const QString& name)
         m_conn->allowQueue(false);
 }
 
-} // namespace quel::store
+} // namespace quel::db_pg

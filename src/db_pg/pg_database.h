@@ -1,21 +1,32 @@
 #pragma once
 
-#include "store/database.h"
+#include "db/database.h"
 
+#include <functional>
 #include <memory>
 
-namespace quel::store {
+namespace quel::db_pg {
 
 class PgConnection;
+
+// What an empty server database gets on its first use: when the marker table is missing,
+// create makes the tables, under a lock so that two first users do not both make them.
+struct PgFirstUse
+{
+    QString markerTable;
+    std::function<bool(db::Database& db, QString* error)> create;
+};
 
 // A database on a PostgreSQL server, shared by a team. Text columns are citext, so they
 // compare, group and sort without regard to letter case as the embedded engine's do; work
 // tables (TEMP_*) are temporary tables, private to this program instance.
-class PgDatabase final : public Database
+class PgDatabase final : public db::Database
 {
 public:
-    // Connects to the address, makes sure the citext type exists and reads the table list.
-    static std::shared_ptr<Database> open(const QString& address, QString* error);
+    // Connects to the address, makes sure the citext type exists, reads the table list and
+    // makes the tables of an empty database.
+    static std::shared_ptr<db::Database> open(
+        const QString& address, QString* error, const PgFirstUse& firstUse = {});
     ~PgDatabase() override;
 
     bool isServer() const override { return true; }
@@ -23,7 +34,7 @@ public:
     bool isOpen() const override;
     void close() override;
     bool executeNative(const QString& sql, QString* error = nullptr) override;
-    std::optional<std::vector<ColumnInfo>> queryColumns(
+    std::optional<std::vector<db::ColumnInfo>> queryColumns(
         const QString& sql, QString* error, bool withTypes = true) override;
     QStringList tableNames() override;
     QStringList indexNames() override;
@@ -34,7 +45,7 @@ public:
     QString rowKeyColumn() const override { return QStringLiteral("ctid"); }
     QString rowKeyReturning() const override { return QStringLiteral(" RETURNING ctid"); }
     QVariant lastInsertRowKey() const override { return {}; }
-    QString periodStartSql(const QString& column, DatePart part) const override;
+    QString periodStartSql(const QString& column, db::DatePart part) const override;
 
     bool beginSavepoint(const QString& name) override;
     bool releaseSavepoint(const QString& name) override;
@@ -43,12 +54,12 @@ public:
     PgConnection* connection() const { return m_conn.get(); }
 
 protected:
-    std::optional<JetTranslation> translate(
-        const QString& jetSql, JetSchema& schema, QString* error) override;
-    Statement compile(const QString& sql, QString* error) override;
+    std::optional<db::JetTranslation> translate(
+        const QString& jetSql, db::JetSchema& schema, QString* error) override;
+    db::Statement compile(const QString& sql, QString* error) override;
     std::optional<QString> nativeText(
-        const QString& sql, JetSchema& schema, QString* error) override;
-    std::vector<ColumnInfo> readTableColumns(const QString& table) override;
+        const QString& sql, db::JetSchema& schema, QString* error) override;
+    std::vector<db::ColumnInfo> readTableColumns(const QString& table) override;
 
 private:
     PgDatabase(std::unique_ptr<PgConnection> conn, const QString& address);
@@ -66,4 +77,4 @@ private:
     bool m_ownsTransaction = false;
 };
 
-} // namespace quel::store
+} // namespace quel::db_pg

@@ -1,10 +1,14 @@
-#include "store/pg_dialect.h"
+#include "db_pg/pg_dialect.h"
 
 #include <QSet>
 
-namespace quel::store {
+namespace quel::db_pg {
 
-namespace jet {
+using db::ColumnInfo;
+using db::ColumnKind;
+using db::JetSchema;
+using db::quoteName;
+using namespace jet;
 
 namespace {
 
@@ -512,10 +516,6 @@ QString PostgresNames::text(const Tokens& tokens, size_t from, size_t to)
     return out;
 }
 
-} // namespace jet
-
-using namespace jet;
-
 namespace {
 
 // ? and ?N as SQLite numbers them: a bare ? takes the number after the largest so far.
@@ -733,4 +733,4 @@ QString postgresIdentityResyncSql(const QString& table, const QString& column)
         .arg(quoteText(quoteName(table)), quoteText(column), quoteName(column), quoteName(table));
 }
 
-} // namespace quel::store
+} // namespace quel::db_pg

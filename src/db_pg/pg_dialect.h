@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/jet_sql.h"
-#include "store/jet_tokens.h"
+#include "jet/jet_sql.h"
+#include "jet/jet_tokens.h"
 
 #include <QHash>
 #include <QString>
@@ -9,7 +9,7 @@
 #include <functional>
 #include <optional>
 
-namespace quel::store {
+namespace quel::db_pg {
 
 // Rewrites the SQLite text that the program prepares directly (with ? and ?N parameters)
 // into PostgreSQL text with the same results: parameters become $1..$n, names are quoted in
@@ -18,7 +18,7 @@ namespace quel::store {
 // over (an unterminated literal, a replacing insert into a table without a fitting unique
 // key, a date() form the server has no counterpart for).
 std::optional<QString> nativeToPostgres(
-    const QString& sqliteText, JetSchema& schema, QString* error);
+    const QString& sqliteText, db::JetSchema& schema, QString* error);
 
 // The server's own text with "?" and "?N" parameters (outside quotes) as its "$N".
 QString postgresParameters(const QString& sql);
@@ -34,30 +34,28 @@ QString postgresTableLookupSql();
 // in column order.
 QString postgresColumnListSql();
 // What a column of the given format_type text holds.
-ColumnKind postgresColumnKind(const QString& formatType);
+db::ColumnKind postgresColumnKind(const QString& formatType);
 // After rows were written with their own ID values (a copy), the next generated ID of the
 // table's COUNTER column follows the largest one, as on SQLite.
 QString postgresIdentityResyncSql(const QString& table, const QString& column);
-
-namespace jet {
 
 // The PostgreSQL column type for a Jet type word; empty when the word is not a Jet type.
 // keyFollows: the definition names its own PRIMARY KEY.
 QString postgresType(const QString& jetType, bool keyFollows);
 // The PostgreSQL type for a result column of the given kind, as a SELECT ... INTO declares
 // its columns.
-QString postgresTypeForKind(const ColumnInfo& column);
+QString postgresTypeForKind(const db::ColumnInfo& column);
 
 // TRUE and FALSE stay booleans where a condition is expected and become 1 and 0 where a
 // value is written (the columns hold integers, as on SQLite).
-void rewriteBooleansForPostgres(Tokens& tokens);
+void rewriteBooleansForPostgres(jet::Tokens& tokens);
 
 // Function and clause forms that differ between the engines: averages and integer sums
 // typed as SQLite types them, date() forms, LIKE without an escape character, NULLs
 // sorting first. columnKind tells what a (maybe qualified) column holds. False with a
 // message for a form with no counterpart.
-bool rewriteForPostgres(Tokens& tokens,
-    const std::function<ColumnKind(const QString& column, const QString& table)>& columnKind,
+bool rewriteForPostgres(jet::Tokens& tokens,
+    const std::function<db::ColumnKind(const QString& column, const QString& table)>& columnKind,
     QString* error);
 
 // Writes tokens as PostgreSQL text: every name double-quoted in its created spelling,
@@ -66,20 +64,19 @@ bool rewriteForPostgres(Tokens& tokens,
 class PostgresNames
 {
 public:
-    PostgresNames(JetSchema& schema, const Tokens& tokens, const QStringList& tables);
-    QString text(const Tokens& tokens, size_t from = 0, size_t to = SIZE_MAX);
+    PostgresNames(db::JetSchema& schema, const jet::Tokens& tokens, const QStringList& tables);
+    QString text(const jet::Tokens& tokens, size_t from = 0, size_t to = SIZE_MAX);
     // The created spelling of a name, or the name as written.
     QString canonical(const QString& name);
 
 private:
-    bool isFunctionName(const Tokens& tokens, size_t i);
-    QString wordText(const Tokens& tokens, size_t i);
+    bool isFunctionName(const jet::Tokens& tokens, size_t i);
+    QString wordText(const jet::Tokens& tokens, size_t i);
 
-    JetSchema& m_schema;
+    db::JetSchema& m_schema;
     QHash<QString, QString> m_columns; // lower-case -> created spelling
     QHash<QString, QString> m_aliases;
     std::optional<QHash<QString, QString>> m_tables; // asked for when first needed
 };
 
-} // namespace jet
-} // namespace quel::store
+} // namespace quel::db_pg

@@ -1,9 +1,9 @@
 // The commands of a session sent without waiting for their replies (libpq's pipeline mode).
-#include "store/pg_connection.h"
+#include "db_pg/pg_connection.h"
 
 #include <libpq-fe.h>
 
-namespace quel::store {
+namespace quel::db_pg {
 
 // Replies wait in the server's socket while they are not read: a long run of commands is
 // collected part way, before the server could block on a full socket while the program
@@ -96,4 +96,4 @@ QString PgConnection::collect(PgResult* last)
     return firstError;
 }
 
-} // namespace quel::store
+} // namespace quel::db_pg

@@ -1,10 +1,12 @@
-#include "store/server_address.h"
+#include "db_pg/server_address.h"
 
-#include "store/database_address.h"
+#include "db/database_address.h"
 
 #include <QUrl>
 
-namespace quel::store {
+namespace quel::db_pg {
+
+using db::IsServerAddress;
 
 namespace {
 
@@ -71,4 +73,4 @@ QString ServerAddressProblem(const QString& address)
     return {};
 }
 
-} // namespace quel::store
+} // namespace quel::db_pg

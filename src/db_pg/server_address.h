@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace quel::store {
+namespace quel::db_pg {
 
 // Whether a server address carries a password: "user:secret@host" or a "password=" setting.
 // Such an address must never reach DB.txt, which anyone with the folder can read.
@@ -15,4 +15,4 @@ QString ServerAddressProblem(const QString& address);
 // Shown when an address holds a password.
 QString serverPasswordRefusedMessage();
 
-} // namespace quel::store
+} // namespace quel::db_pg

@@ -1,11 +1,23 @@
-#include "store/sqlite_database.h"
+#include "db_sqlite/sqlite_database.h"
 
-#include "store/jet_sql.h"
+#include "jet/jet_sql.h"
 
 #include <QFileInfo>
 #include <sqlite3.h>
 
-namespace quel::store {
+namespace quel::db_sqlite {
+
+using db::ColumnInfo;
+using db::ColumnKind;
+using db::Database;
+using db::DatePart;
+using db::JetSchema;
+using db::JetTranslation;
+using db::Statement;
+using db::StatementCore;
+using db::StepResult;
+using db::columnKindOfDeclType;
+using jet::translateJet;
 
 namespace {
 
@@ -96,7 +108,7 @@ public:
     }
 
     qint64 changes() const override { return m_changes; }
-    QString errorText() const override { return quel::store::errorText(m_db); }
+    QString errorText() const override { return quel::db_sqlite::errorText(m_db); }
 
 private:
     sqlite3_stmt* m_stmt;
@@ -335,4 +347,4 @@ QString SqliteDatabase::periodStartSql(const QString& column, DatePart part) con
     return QStringLiteral("date(%1,'start of month')").arg(column);
 }
 
-} // namespace quel::store
+} // namespace quel::db_sqlite

@@ -1,10 +1,10 @@
 #include "download/product_import.h"
 
 #include "download/product_result.h"
-#include "store/connection.h"
-#include "store/database.h"
+#include "db/connection.h"
+#include "db/database.h"
 #include "store/db_operate.h"
-#include "store/jet_date.h"
+#include "db/stored_date.h"
 #include "store/price_history.h"
 
 #include <QElapsedTimer>
@@ -28,7 +28,7 @@ const QString kHeadUpdate = QStringLiteral(
 
 // A head figure bound as a quoted value is stored in a number column: blank is NULL, a number
 // is that number, anything else stays text for the engine to judge.
-void bindFigure(store::Statement& st, int index, const QString& text)
+void bindFigure(db::Statement& st, int index, const QString& text)
 {
     const QString trimmed = text.trimmed();
     bool ok = false;
@@ -45,9 +45,9 @@ void bindFigure(store::Statement& st, int index, const QString& text)
 
 // The item page's figures into the product's row.
 bool updateHead(
-    store::Database& db, const QStringList& f, qint64 productId, const QDate& today, QString* error)
+    db::Database& db, const QStringList& f, qint64 productId, const QDate& today, QString* error)
 {
-    store::Statement st = db.prepareCached(kHeadUpdate, error);
+    db::Statement st = db.prepareCached(kHeadUpdate, error);
     if (!st)
         return false;
     bindFigure(st, 1, f[0]);
@@ -56,7 +56,7 @@ bool updateHead(
     bindFigure(st, 4, f[4]);
     bindFigure(st, 5, f[5]);
     bindFigure(st, 6, f[2]);
-    st.bindText(7, store::canonicalDateText(today));
+    st.bindText(7, db::canonicalDateText(today));
     bindFigure(st, 8, f[6]);
     st.bindInt64(9, productId);
     if (!st.send())
@@ -66,22 +66,22 @@ bool updateHead(
 
 // The product's stored trades.
 std::optional<std::vector<StoredSale>> storedSales(
-    store::Database& db, qint64 productId, QString* error)
+    db::Database& db, qint64 productId, QString* error)
 {
-    store::Statement st = db.prepareCached(
+    db::Statement st = db.prepareCached(
         QStringLiteral("SELECT Dat,Buyer,BCode,Pri,Num FROM 交易表 WHERE PID=?"), error);
     if (!st)
         return std::nullopt;
     st.bindInt64(1, productId);
     std::vector<StoredSale> stored;
-    store::StepResult r;
-    while ((r = st.step()) == store::StepResult::Row) {
+    db::StepResult r;
+    while ((r = st.step()) == db::StepResult::Row) {
         const QString dat = st.text(0);
-        const std::optional<QDateTime> time = store::parseCanonicalDate(dat);
+        const std::optional<QDateTime> time = db::parseCanonicalDate(dat);
         stored.push_back({ time ? *time : QVariant(dat).toDateTime(), st.text(1), st.text(2),
             st.real(3), st.int64(4) });
     }
-    if (r == store::StepResult::Error) {
+    if (r == db::StepResult::Error) {
         fail(error, st.errorText());
         return std::nullopt;
     }
@@ -119,9 +119,9 @@ store::PriceObservation headObservation(const QStringList& f, const QDate& today
 // A server database is shared by several machines importing at once. The product's lock
 // keeps two imports of one product (a job taken over from a machine that was only slow)
 // apart, so the second sees the first's trades and stores none of them again.
-bool lockProduct(store::Database& db, qint64 productId, QString* error)
+bool lockProduct(db::Database& db, qint64 productId, QString* error)
 {
-    store::Statement st = db.prepareNativeCached(
+    db::Statement st = db.prepareNativeCached(
         QStringLiteral("SELECT pg_advisory_xact_lock(?::int, ?::int)"), error);
     if (!st)
         return false;
@@ -149,7 +149,7 @@ qint64 buyerCodeLockKey(const QByteArray& code)
 // (so two imports never wait on each other in a circle): a code another machine adds
 // meanwhile is then seen as stored once its import commits, and is neither added twice nor
 // refused. One statement: the keys are taken in the order of the sorted list.
-bool lockBuyerCodes(store::Database& db, const QStringList& codes, QString* error)
+bool lockBuyerCodes(db::Database& db, const QStringList& codes, QString* error)
 {
     if (codes.isEmpty())
         return true;
@@ -163,7 +163,7 @@ bool lockBuyerCodes(store::Database& db, const QStringList& codes, QString* erro
     for (std::size_t i = 0; i < keys.size(); ++i)
         list += (i == 0 ? QString() : QStringLiteral(",")) + QString::number(keys[i]);
     list += QLatin1Char('}');
-    store::Statement st = db.prepareNativeCached(
+    db::Statement st = db.prepareNativeCached(
         QStringLiteral("SELECT count(pg_advisory_xact_lock(k)) FROM (SELECT k FROM"
                        " unnest(?::bigint[]) WITH ORDINALITY AS t(k, n) ORDER BY n) AS s"),
         error);
@@ -178,7 +178,7 @@ bool lockBuyerCodes(store::Database& db, const QStringList& codes, QString* erro
 // Of the given codes, those 客户表 holds (compared as the table compares them: without
 // regard to letter case), asked a few hundred at a time.
 std::optional<QSet<QString>> storedBuyerCodes(
-    store::Database& db, const QStringList& codes, QString* error)
+    db::Database& db, const QStringList& codes, QString* error)
 {
     constexpr qsizetype kPerQuery = 200;
     QSet<QString> stored;
@@ -188,15 +188,15 @@ std::optional<QSet<QString>> storedBuyerCodes(
         for (qsizetype i = 0; i < n; ++i)
             sql += i == 0 ? QLatin1String("?") : QLatin1String(",?");
         sql += QLatin1Char(')');
-        store::Statement st = db.prepare(sql, error);
+        db::Statement st = db.prepare(sql, error);
         if (!st)
             return std::nullopt;
         for (qsizetype i = 0; i < n; ++i)
             st.bindText(int(i) + 1, codes[from + i].toUtf8());
-        store::StepResult r;
-        while ((r = st.step()) == store::StepResult::Row)
+        db::StepResult r;
+        while ((r = st.step()) == db::StepResult::Row)
             stored.insert(st.text(0).toLower());
-        if (r == store::StepResult::Error) {
+        if (r == db::StepResult::Error) {
             if (error)
                 *error = st.errorText();
             return std::nullopt;
@@ -225,12 +225,12 @@ QString codesInsert(qsizetype rows)
 }
 
 // Binds one trade to the six parameters after offset.
-void bindSale(store::Statement& st, int offset, qint64 productId, const SaleRecord& r)
+void bindSale(db::Statement& st, int offset, qint64 productId, const SaleRecord& r)
 {
     st.bindInt64(offset + 1, productId);
     st.bindText(offset + 2, r.buyerCode.toUtf8());
     st.bindText(offset + 3, r.buyer);
-    st.bindText(offset + 4, store::canonicalDateText(r.time));
+    st.bindText(offset + 4, db::canonicalDateText(r.time));
     st.bindDouble(offset + 5, r.price);
     st.bindInt64(offset + 6, r.quantity);
 }
@@ -239,7 +239,7 @@ void bindSale(store::Statement& st, int offset, qint64 productId, const SaleReco
 
 const QString kBuyerCodeLookup = QStringLiteral("SELECT 1 FROM 客户表 WHERE BCode=? LIMIT 1");
 
-bool KnownBuyerCodes::load(const store::Connection& conn, QString* error)
+bool KnownBuyerCodes::load(const db::Connection& conn, QString* error)
 {
     clear();
     if (!conn.isOpen()) {
@@ -259,11 +259,11 @@ bool KnownBuyerCodes::contains(const QString& code) const
         return true;
     if (!m_db || code.isEmpty())
         return false;
-    store::Statement lookup = m_db->prepareCached(kBuyerCodeLookup);
+    db::Statement lookup = m_db->prepareCached(kBuyerCodeLookup);
     if (!lookup)
         return false;
     lookup.bindText(1, code);
-    return lookup.step() == store::StepResult::Row;
+    return lookup.step() == db::StepResult::Row;
 }
 
 void KnownBuyerCodes::clear()
@@ -272,7 +272,7 @@ void KnownBuyerCodes::clear()
     m_added.clear();
 }
 
-bool ImportProductResult(const store::Connection& conn, qint64 productId, const QString& text,
+bool ImportProductResult(const db::Connection& conn, qint64 productId, const QString& text,
     KnownBuyerCodes& known, ImportCounts* counts, QString* error, const QDate& today)
 {
     const ProductResult result = ParseProductResult(text);
@@ -290,12 +290,12 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
     if (!conn.isOpen())
         return fail(error, QStringLiteral("no database connection"));
 
-    store::Transaction tx = conn.transaction();
+    db::Transaction tx = conn.transaction();
     if (!tx.isActive())
         return fail(error, QStringLiteral("cannot begin a transaction"));
 
     QString why;
-    store::Database& db = *conn.database();
+    db::Database& db = *conn.database();
     const bool shared = db.isServer();
     if (shared && !lockProduct(db, productId, &why))
         return fail(error, why);
@@ -341,10 +341,10 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
     };
     // A product brings a few hundred records: one prepared statement each for the trades
     // and the new buyer codes, bound per row, keeps the import cheap on the user's thread.
-    store::Statement insertSale = db.prepareCached(
+    db::Statement insertSale = db.prepareCached(
         QStringLiteral("INSERT INTO 交易表(PID,BCode,Buyer,Dat,Pri,Num) VALUES(?,?,?,?,?,?)"),
         &why);
-    store::Statement insertCode
+    db::Statement insertCode
         = db.prepareCached(QStringLiteral("INSERT INTO 客户表(BCode) VALUES(?)"), &why);
     if (!insertSale || !insertCode)
         return fail(error, why);
@@ -353,7 +353,7 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
     std::size_t batched = 0;
     while (shared && batched < fresh.size()) {
         const std::size_t rows = std::min(kSalesPerServerInsert, fresh.size() - batched);
-        store::Statement insertMany = db.prepareCached(salesInsert(rows), &why);
+        db::Statement insertMany = db.prepareCached(salesInsert(rows), &why);
         if (!insertMany)
             return fail(error, why);
         for (std::size_t i = 0; i < rows; ++i)
@@ -382,8 +382,8 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
     const qsizetype codesPerStatement = shared ? qsizetype(kSalesPerServerInsert) : 1;
     for (qsizetype from = 0; from < codesToAdd.size(); from += codesPerStatement) {
         const qsizetype rows = std::min(codesPerStatement, codesToAdd.size() - from);
-        store::Statement many;
-        store::Statement* insert = &insertCode;
+        db::Statement many;
+        db::Statement* insert = &insertCode;
         if (rows > 1) {
             many = db.prepareCached(codesInsert(rows), &why);
             if (!many)

@@ -1,16 +1,27 @@
-#include "store/jet_sql.h"
+#include "jet/jet_sql.h"
 
-#include "store/jet_date.h"
-#include "store/jet_tokens.h"
-#include "store/pg_dialect.h"
+#include "jet/jet_date.h"
+#include "jet/jet_tokens.h"
+#include "db_pg/pg_dialect.h"
 
 #include <QSet>
 #include <algorithm>
 #include <cmath>
 
-namespace quel::store {
+namespace quel::jet {
 
-using namespace jet;
+using db::ColumnInfo;
+using db::ColumnKind;
+using db::JetSchema;
+using db::JetTranslation;
+using db::canonicalDateText;
+using db::parseDateText;
+using db::quoteName;
+using db_pg::PostgresNames;
+using db_pg::postgresType;
+using db_pg::postgresTypeForKind;
+using db_pg::rewriteBooleansForPostgres;
+using db_pg::rewriteForPostgres;
 
 namespace {
 
@@ -618,4 +629,4 @@ std::optional<JetTranslation> translateJet(
     return Translator(std::move(*tokens), schema, error, dialect).run();
 }
 
-} // namespace quel::store
+} // namespace quel::jet

@@ -1,9 +1,9 @@
-#include "store/jet_tokens.h"
+#include "jet/jet_tokens.h"
 
 #include <QSet>
 #include <algorithm>
 
-namespace quel::store::jet {
+namespace quel::jet {
 
 namespace {
 
@@ -106,13 +106,6 @@ QString quoteText(const QString& value)
     QString out = value;
     out.replace(u'\'', QStringLiteral("''"));
     return u'\'' + out + u'\'';
-}
-
-QString quoteName(const QString& name)
-{
-    QString out = name;
-    out.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + out + u'"';
 }
 
 bool isQuotedName(const QString& word)
@@ -233,4 +226,4 @@ QStringList namedTables(const Tokens& tokens)
     return tables;
 }
 
-} // namespace quel::store::jet
+} // namespace quel::jet

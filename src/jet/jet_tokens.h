@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/sql_names.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -7,7 +9,7 @@
 #include <vector>
 
 // The token stream the statement translations work on.
-namespace quel::store::jet {
+namespace quel::jet {
 
 enum class Tok
 {
@@ -35,7 +37,7 @@ using Tokens = std::vector<Token>;
 std::optional<Tokens> tokenize(const QString& sql, QString* error);
 
 QString quoteText(const QString& value);
-QString quoteName(const QString& name);
+using db::quoteName;
 // A name as written: [x], "x" and `x` without their quotes.
 QString bareName(const QString& word);
 bool isQuotedName(const QString& word);
@@ -64,4 +66,4 @@ QStringList namedTables(const Tokens& tokens);
 // Index of the ")" that closes the "(" at open; tokens.size() when it is not closed.
 size_t closingParen(const Tokens& tokens, size_t open);
 
-} // namespace quel::store::jet
+} // namespace quel::jet

@@ -3,13 +3,20 @@
 #include "core/feedback.h"
 #include "store/catalogue.h"
 #include "store/compaction.h"
-#include "store/database.h"
-#include "store/database_address.h"
+#include "db/database.h"
+#include "db/database_address.h"
+#include "store/database_pool.h"
+#include "store/database_key.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 
 namespace quel::store {
+
+using db::Connection;
+using db::Database;
+using db::IsServerAddress;
+using db::Recordset;
 
 QString EscapeQuotes(const QString& text)
 {

@@ -2,6 +2,7 @@
 
 #include "grid/grid_model.h"
 #include "views/list_fixture.h"
+#include "store/database_pool.h"
 
 #include <QStringList>
 

@@ -1,9 +1,10 @@
 // Keyset recordsets: counts, moves, fields by name, writes through to the table.
-#include "store/connection.h"
-#include "store_fixture.h"
+#include "db/connection.h"
+#include "support/store_fixture.h"
 
 using namespace quel;
 using namespace quel::store;
+using namespace quel::db;
 using quel::test::StoreTest;
 
 namespace {

@@ -1,10 +1,11 @@
 // Statements run many times from the cache, and writes sent without waiting for their
 // outcome: what is stored, and that a refusal is never lost.
-#include "store/connection.h"
-#include "store_fixture.h"
+#include "db/connection.h"
+#include "store/database_pool.h"
+#include "support/store_fixture.h"
 
-using quel::store::StepResult;
-using quel::store::Transaction;
+using quel::db::StepResult;
+using quel::db::Transaction;
 
 namespace quel::test {
 
@@ -19,7 +20,7 @@ protected:
     // Sends one price-history row; the refusal's message, if it was refused at once.
     QString sendHistoryRow(qint64 pid, const QString& day, double price)
     {
-        store::Statement st = m_db->prepareCached(
+        db::Statement st = m_db->prepareCached(
             QStringLiteral("INSERT INTO 价格历史(PID,Dat,Price) VALUES(?,?,?)"));
         if (!st)
             return QStringLiteral("not prepared");
@@ -42,7 +43,7 @@ TEST_P(StatementTest, SentWritesAreStoredAtCommitAndReadBackInOrder)
                     QStringLiteral("2026-12-%1").arg(1 + i / 4, 2, 10, QLatin1Char('0')), i * 0.5),
                 QString());
         // A statement that waits sees what was sent before it.
-        store::Statement seen
+        db::Statement seen
             = m_db->prepare(QStringLiteral("SELECT COUNT(*) FROM 价格历史 WHERE PID=?"));
         seen.bindInt64(1, 3);
         ASSERT_EQ(seen.step(), StepResult::Row);
@@ -67,7 +68,7 @@ TEST_P(StatementTest, ARefusedSendFailsWhatWaitsNextAndTheCommitKeepsNothing)
         ASSERT_EQ(sendHistoryRow(2, QStringLiteral("2026-12-01"), 2.0), QString());
         QString refusal = sendHistoryRow(1, QStringLiteral("2026-12-01"), 3.0);
         if (refusal.isEmpty()) {
-            store::Statement next = m_db->prepare(QStringLiteral("SELECT COUNT(*) FROM 价格历史"));
+            db::Statement next = m_db->prepare(QStringLiteral("SELECT COUNT(*) FROM 价格历史"));
             EXPECT_EQ(next.step(), StepResult::Error);
             refusal = next.errorText();
         }
@@ -142,12 +143,12 @@ TEST_P(StatementTest, ALostSessionFailsTheCommitOfItsUnansweredWrites)
 {
     if (!onServer())
         GTEST_SKIP() << "a file has no session to lose";
-    store::Statement pid = m_db->prepare(QStringLiteral("SELECT pg_backend_pid()"));
+    db::Statement pid = m_db->prepare(QStringLiteral("SELECT pg_backend_pid()"));
     ASSERT_EQ(pid.step(), StepResult::Row);
     const qint64 backend = pid.int64(0);
     pid = {};
     QString error;
-    auto other = store::Database::open(m_path, {}, &error);
+    auto other = store::OpenDatabase(m_path, {}, &error);
     ASSERT_TRUE(other) << error.toStdString();
     {
         Transaction tx(m_db);
@@ -160,7 +161,7 @@ TEST_P(StatementTest, ALostSessionFailsTheCommitOfItsUnansweredWrites)
         EXPECT_FALSE(sent && tx.commit());
         EXPECT_FALSE(m_db->lastErrorText().isEmpty());
     }
-    store::Statement st = other->prepare(QStringLiteral("SELECT COUNT(*) FROM 价格历史"));
+    db::Statement st = other->prepare(QStringLiteral("SELECT COUNT(*) FROM 价格历史"));
     ASSERT_EQ(st.step(), StepResult::Row);
     EXPECT_EQ(st.int64(0), 0);
 }
@@ -172,7 +173,7 @@ TEST_P(StatementTest, TheNextOpenAfterALostSessionGetsANewOne)
     QString error;
     auto pooled = store::DatabasePool::shared().acquire(m_path, &error);
     ASSERT_TRUE(pooled) << error.toStdString();
-    store::Statement pid = pooled->prepare(QStringLiteral("SELECT pg_backend_pid()"));
+    db::Statement pid = pooled->prepare(QStringLiteral("SELECT pg_backend_pid()"));
     ASSERT_EQ(pid.step(), StepResult::Row);
     const QString kill = QStringLiteral("SELECT pg_terminate_backend(%1)").arg(pid.int64(0));
     pid = {};
@@ -193,7 +194,7 @@ TEST_P(StatementTest, AKeptStatementSurvivesChangingParameterTypesAndARemadeTabl
     exec(QStringLiteral("CREATE TABLE TEMP_Kept (A LONG, B STRING)"));
     const QString insert = QStringLiteral("INSERT INTO TEMP_Kept(A,B) VALUES(?,?)");
     const auto add = [&](const QVariant& a, const QVariant& b) {
-        store::Statement st = m_db->prepareCached(insert);
+        db::Statement st = m_db->prepareCached(insert);
         EXPECT_TRUE(st);
         if (!st)
             return;
@@ -224,7 +225,7 @@ TEST_P(StatementTest, AKeptStatementSurvivesChangingParameterTypesAndARemadeTabl
 TEST_P(StatementTest, AComparisonInTheSelectListReadsAsANumber)
 {
     exec(QStringLiteral("INSERT INTO 客户表(BCode) VALUES('c')"));
-    store::Statement st = m_db->prepare(QStringLiteral("SELECT ID>0, ID<0, BCode='C' FROM 客户表"));
+    db::Statement st = m_db->prepare(QStringLiteral("SELECT ID>0, ID<0, BCode='C' FROM 客户表"));
     ASSERT_EQ(st.step(), StepResult::Row);
     EXPECT_EQ(st.int64(0), 1);
     EXPECT_EQ(st.int64(1), 0);
@@ -238,19 +239,19 @@ TEST_P(StatementTest, ARecordsetReadsItsColumnsEvenWithoutRowsAndStopsAtItsLimit
 {
     for (int i = 0; i < 5; ++i)
         exec(QStringLiteral("INSERT INTO 客户表(BCode) VALUES('c%1')").arg(i));
-    store::Recordset none;
+    db::Recordset none;
     QString error;
     ASSERT_TRUE(none.open(m_db, QStringLiteral("SELECT BCode, ID FROM 客户表 WHERE ID<0"), &error))
         << error.toStdString();
     EXPECT_EQ(none.fieldCount(), 2);
     EXPECT_EQ(none.recordCount(), 0);
     for (const long limit : { 0L, 3L, 5L, 9L }) {
-        store::Recordset some;
+        db::Recordset some;
         ASSERT_TRUE(some.open(m_db, QStringLiteral("SELECT BCode FROM 客户表"), &error, limit));
         EXPECT_EQ(some.fieldCount(), 1);
         EXPECT_EQ(some.recordCount(), std::min(limit, 5L));
     }
-    store::Recordset bad;
+    db::Recordset bad;
     EXPECT_FALSE(bad.open(m_db, QStringLiteral("SELECT Nothing FROM 客户表"), &error));
     EXPECT_FALSE(bad.isOpen());
 }

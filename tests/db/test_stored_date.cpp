@@ -1,8 +1,9 @@
-#include "store/jet_date.h"
+#include "jet/jet_date.h"
 
 #include <gtest/gtest.h>
 
-using namespace quel::store;
+using namespace quel::db;
+using namespace quel::jet;
 
 namespace {
 

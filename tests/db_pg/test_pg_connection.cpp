@@ -1,4 +1,4 @@
-#include "store/pg_connection.h"
+#include "db_pg/pg_connection.h"
 #include "support/pg_server.h"
 
 #include <QDateTime>
@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace quel::store;
+using namespace quel::db_pg;
 
 namespace {
 

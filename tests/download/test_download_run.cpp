@@ -3,6 +3,7 @@
 #include "download_test_db.h"
 #include "market/test_server.h"
 #include "web/market.h"
+#include "store/database_pool.h"
 
 #include <QCoreApplication>
 #include <QDir>

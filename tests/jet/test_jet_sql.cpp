@@ -1,11 +1,14 @@
 // The Jet statements the program issues, each run on a real encrypted database.
-#include "store/connection.h"
+#include "db/connection.h"
 #include "store/db_operate.h"
-#include "store/jet_sql.h"
-#include "store_fixture.h"
+#include "store/database_pool.h"
+#include "store/database_key.h"
+#include "jet/jet_sql.h"
+#include "support/store_fixture.h"
 
 using namespace quel;
 using namespace quel::store;
+using namespace quel::db;
 using quel::test::StoreTest;
 
 namespace {
@@ -311,13 +314,13 @@ TEST_P(JetSql, WrongKeyIsReportedNotCrashed)
         GTEST_SKIP() << "a server database has no key";
     m_db.reset();
     QString error;
-    EXPECT_FALSE(Database::open(m_path, QStringLiteral("wrong"), &error));
+    EXPECT_FALSE(OpenDatabase(m_path, QStringLiteral("wrong"), &error));
     EXPECT_FALSE(error.isEmpty());
     const QString notADatabase = m_dir.write(QStringLiteral("junk.mdb"), QByteArray(4096, 'x'));
-    EXPECT_FALSE(Database::open(notADatabase, QString::fromLatin1(kDatabasePassword), &error));
-    EXPECT_FALSE(Database::open(
+    EXPECT_FALSE(OpenDatabase(notADatabase, QString::fromLatin1(kDatabasePassword), &error));
+    EXPECT_FALSE(OpenDatabase(
         m_dir.file(QStringLiteral("missing.mdb")), QString::fromLatin1(kDatabasePassword), &error));
-    EXPECT_TRUE(Database::open(m_path, QString::fromLatin1(kDatabasePassword), &error));
+    EXPECT_TRUE(OpenDatabase(m_path, QString::fromLatin1(kDatabasePassword), &error));
 }
 
 TEST_P(JetSql, EveryTruncationOfTheProgramsStatementsIsHandled)

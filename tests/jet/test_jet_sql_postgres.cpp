@@ -1,13 +1,16 @@
 // The program's statements as the PostgreSQL store will run them, against a described
 // schema (the server itself is not needed to check the text).
-#include "store/jet_sql.h"
-#include "store/pg_dialect.h"
+#include "jet/jet_sql.h"
+#include "db_pg/pg_dialect.h"
 #include "store/schema.h"
 
 #include <QHash>
 #include <gtest/gtest.h>
 
 using namespace quel::store;
+using namespace quel::db;
+using namespace quel::db_pg;
+using namespace quel::jet;
 
 inline void PrintTo(const QString& text, std::ostream* os)
 {

@@ -15,12 +15,16 @@ namespace {
 const QHash<QString, QStringList>& AllowedFolders()
 {
     static const QHash<QString, QStringList> table = [] {
-        const QStringList belowViews { "core", "store", "web", "widgets", "grid" };
+        const QStringList belowViews { "core", "db", "store", "web", "widgets", "grid" };
         const QStringList belowFeatures = belowViews + QStringList { "views", "simplify" };
         const QStringList features { "search", "download", "analysis", "exports" };
         QHash<QString, QStringList> t;
         t["core"] = {};
-        t["store"] = { "core" };
+        t["db"] = { "core" };
+        t["db_sqlite"] = { "core", "db", "jet" };
+        t["db_pg"] = { "core", "db", "jet" };
+        t["jet"] = { "core", "db", "db_pg" };
+        t["store"] = { "core", "db", "db_sqlite", "db_pg", "jet" };
         t["web"] = { "core" };
         t["widgets"] = { "core" };
         t["grid"] = { "core" };
@@ -28,7 +32,8 @@ const QHash<QString, QStringList>& AllowedFolders()
         t["simplify"] = belowViews;
         for (const QString& feature : features)
             t[feature] = belowFeatures;
-        t["shell"] = belowFeatures + features;
+        // The shell checks and redacts server addresses it is given on the command line.
+        t["shell"] = belowFeatures + features + QStringList { "db_pg" };
         t["worker"] = { "core", "web" };
         t["market"] = { "core", "web" };
         return t;

@@ -2,9 +2,10 @@
 
 #include "core/feedback.h"
 #include "store/catalogue.h"
-#include "store/database.h"
+#include "db/database.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
+#include "store/database_pool.h"
 #include "support/fake_feedback.h"
 #include "support/temp_dir.h"
 
@@ -40,8 +41,8 @@ public:
     QStringList rows(const QString& sql)
     {
         QStringList out;
-        store::Connection conn;
-        store::Recordset rs;
+        db::Connection conn;
+        db::Recordset rs;
         if (!m_db->OpenRecordset(conn, rs, sql))
             return { QStringLiteral("<error>") };
         for (; !rs.eof(); rs.moveNext()) {

@@ -4,8 +4,9 @@
 #include "core/feedback.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
-#include "store/database.h"
+#include "db/database.h"
 #include "store/db_operate.h"
+#include "store/database_pool.h"
 #include "support/temp_dir.h"
 
 #include <QProcess>

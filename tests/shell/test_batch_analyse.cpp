@@ -3,8 +3,9 @@
 #include "shell/batch_analyse.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
-#include "store/database.h"
+#include "db/database.h"
 #include "store/db_operate.h"
+#include "store/database_pool.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
 

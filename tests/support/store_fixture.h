@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/feedback.h"
-#include "store/database.h"
-#include "store/recordset.h"
+#include "db/database.h"
+#include "db/recordset.h"
 #include "store/schema.h"
+#include "store/database_pool.h"
+#include "store/database_key.h"
 #include "support/fake_feedback.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
@@ -55,12 +57,12 @@ protected:
             ASSERT_TRUE(m_server) << error.toStdString();
             m_path = m_server->address();
             // The server makes the permanent tables on a database's first use.
-            m_db = store::Database::open(m_path, {}, &error);
+            m_db = store::OpenDatabase(m_path, {}, &error);
             ASSERT_TRUE(m_db) << error.toStdString();
             return;
         }
         m_path = m_dir.file(QStringLiteral("DATA.mdb"));
-        m_db = store::Database::open(
+        m_db = store::OpenDatabase(
             m_path, QString::fromLatin1(store::kDatabasePassword), &error, true);
         ASSERT_TRUE(m_db) << error.toStdString();
         ASSERT_TRUE(store::createSchema(*m_db, &error)) << error.toStdString();
@@ -82,7 +84,7 @@ protected:
     // All rows of a query, each value as the recordset gives it.
     std::vector<std::vector<QVariant>> rows(const QString& sql)
     {
-        store::Recordset rs;
+        db::Recordset rs;
         QString error;
         std::vector<std::vector<QVariant>> out;
         EXPECT_TRUE(rs.open(m_db, sql, &error)) << sql.toStdString() << ": " << error.toStdString();
@@ -104,7 +106,7 @@ protected:
     TempDir m_dir;
     std::unique_ptr<PgTestDatabase> m_server;
     QString m_path;
-    std::shared_ptr<store::Database> m_db;
+    std::shared_ptr<db::Database> m_db;
 };
 
 } // namespace quel::test
