@@ -8,15 +8,15 @@
 #include "analysis_compare.h"
 #include "analysis_trades.h"
 #include "core/feedback.h"
+#include "db/database.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "grid/text_measure.h"
 #include "store/catalogue.h"
-#include "db/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
-#include "store/database_pool.h"
-#include "store/database_key.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

@@ -7,9 +7,9 @@
 #include "analysis/sales_cycle.h"
 #include "analysis/trade_stats.h"
 #include "core/feedback.h"
+#include "db/database.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
-#include "db/database.h"
 #include "store/db_operate.h"
 #include "views/grid_fill.h"
 

@@ -2,12 +2,12 @@
 // into an empty server database (copy-to) and from there into a fresh file (copy-from),
 // in rows per second. The server is QUELMAR_PG_ADDRESS (an empty database) when set, else
 // a throw-away one started on a Unix socket for the run (fsync off, like the tests').
-#include "scale_generator.h"
 #include "db/database.h"
+#include "scale_generator.h"
 #include "store/database_copy.h"
-#include "store/schema.h"
-#include "store/database_pool.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
+#include "store/schema.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -5,12 +5,12 @@
 // imported per second, and how the CPU time divides between the main program and its
 // workers.
 #include "core/feedback.h"
-#include "download/download_session.h"
-#include "market/test_server.h"
 #include "db/connection.h"
 #include "db/database.h"
-#include "store/database_pool.h"
+#include "download/download_session.h"
+#include "market/test_server.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
 #include "web/market.h"
 
 #include <QCoreApplication>

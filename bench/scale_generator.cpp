@@ -1,12 +1,12 @@
 #include "scale_generator.h"
 
+#include "db/database.h"
 #include "market/civil_time.h"
 #include "market/rng.h"
 #include "market/word_lists.h"
-#include "db/database.h"
-#include "store/schema.h"
-#include "store/database_pool.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
+#include "store/schema.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -457,8 +457,8 @@ bool generateScaleDatabase(const QString& path, const ScaleSize& size, QString* 
     QFile::remove(temp);
     bool ok;
     {
-        auto db = store::OpenDatabase(
-            temp, QString::fromLatin1(store::kDatabasePassword), error, true);
+        auto db
+            = store::OpenDatabase(temp, QString::fromLatin1(store::kDatabasePassword), error, true);
         ok = db && Generator(*db, size, progress).run(error);
     }
     QFile::remove(path);

@@ -2,12 +2,12 @@
 // transaction and one recordset per imported result of 100 rows) against a plain
 // prepared-statement loop on the raw handle in one transaction.
 #include "core/feedback.h"
-#include "store/catalogue.h"
 #include "db/database.h"
+#include "store/catalogue.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
-#include "store/database_pool.h"
-#include "store/database_key.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -4,13 +4,13 @@
 // Prints the jobs per second of both and their ratio, and the import rate of as many product
 // results (90 trades each) into the server against the local encrypted file. "--import"
 // prints the import figures alone.
-#include "download/product_import.h"
-#include "market/test_server.h"
 #include "db/connection.h"
 #include "db/database.h"
-#include "store/schema.h"
-#include "store/database_pool.h"
+#include "download/product_import.h"
+#include "market/test_server.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
+#include "store/schema.h"
 
 #include <QCoreApplication>
 #include <QDir>

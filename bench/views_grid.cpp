@@ -2,14 +2,14 @@
 // width shows, and sorts it by price. Prints the fill (query, model, column fitting and the
 // first paint offscreen) and the sort (with its repaint).
 #include "core/feedback.h"
+#include "db/connection.h"
+#include "db/database.h"
 #include "grid/grid_ops.h"
 #include "grid/grid_view.h"
 #include "store/catalogue.h"
-#include "db/connection.h"
-#include "db/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
-#include "store/database_pool.h"
 #include "views/lists.h"
 
 #include <QApplication>

@@ -7,16 +7,16 @@
 // and the next one, with a tenth of the prices and a fifth of the sales changed, in
 // processor time. "--divisor N" makes the large database 1/N of the full size; "--no-run"
 // and "--no-scale" leave out one half.
+#include "db/connection.h"
+#include "db/database.h"
 #include "market/civil_time.h"
 #include "market/test_server.h"
 #include "scale_generator.h"
 #include "store/change_digest.h"
-#include "db/connection.h"
-#include "db/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/schema.h"
 #include "store/watch_list.h"
-#include "store/database_pool.h"
-#include "store/database_key.h"
 
 #include <QCoreApplication>
 #include <QDir>

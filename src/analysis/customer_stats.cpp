@@ -1,10 +1,10 @@
 #include "analysis/customer_stats.h"
 
 #include "core/feedback.h"
+#include "db/statement.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "store/db_operate.h"
-#include "db/statement.h"
 #include "views/grid_fill.h"
 
 namespace quel::analysis {

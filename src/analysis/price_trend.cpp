@@ -1,10 +1,10 @@
 #include "analysis/price_trend.h"
 
 #include "core/feedback.h"
+#include "db/recordset.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "store/db_operate.h"
-#include "db/recordset.h"
 
 #include <QHash>
 #include <algorithm>

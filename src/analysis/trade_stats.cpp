@@ -1,10 +1,10 @@
 #include "analysis/trade_stats.h"
 
 #include "core/feedback.h"
+#include "db/stored_date.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "store/db_operate.h"
-#include "db/stored_date.h"
 #include "views/grid_fill.h"
 
 #include <QHash>

@@ -27,7 +27,8 @@ enum class DatePart
 // One open database: an encrypted file of the embedded engine, or a database on a server.
 // Opening costs a key derivation or a connection, so a process keeps one per database
 // (the store's DatabasePool) and hands out light Connections onto it. Single-threaded like
-// the rest of the program. Callers speak the Jet dialect (execute, translateQuery) or portable SQL with
+// the rest of the program. Callers speak the Jet dialect (execute, translateQuery) or portable SQL
+// with
 // "?" parameters (prepare); each engine turns them into its own text.
 class Database
 {

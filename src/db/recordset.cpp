@@ -1,7 +1,7 @@
 #include "db/recordset.h"
 
-#include "db/stored_date.h"
 #include "db/sql_names.h"
+#include "db/stored_date.h"
 
 #include <QRegularExpression>
 #include <algorithm>

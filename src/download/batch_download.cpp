@@ -1,8 +1,8 @@
 #include "download/batch_download.h"
 
 #include "core/feedback.h"
-#include "download/market_probe.h"
 #include "db/database.h"
+#include "download/market_probe.h"
 #include "store/db_operate.h"
 #include "web/market.h"
 

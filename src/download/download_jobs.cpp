@@ -1,9 +1,9 @@
 #include "download/download_jobs.h"
 
 #include "core/feedback.h"
-#include "download/buyer_result.h"
 #include "db/connection.h"
 #include "db/recordset.h"
+#include "download/buyer_result.h"
 
 #include <QSet>
 #include <cmath>

@@ -2,10 +2,10 @@
 
 #include "core/feedback.h"
 #include "core/run_lock.h"
-#include "download/download_jobs.h"
-#include "download/job_claims.h"
 #include "db/database.h"
 #include "db/statement.h"
+#include "download/download_jobs.h"
+#include "download/job_claims.h"
 #include "web/market.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "db/connection.h"
 #include "download/download_pool.h"
 #include "download/product_import.h"
-#include "db/connection.h"
 
 #include <QHash>
 #include <QObject>

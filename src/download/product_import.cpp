@@ -1,10 +1,10 @@
 #include "download/product_import.h"
 
-#include "download/product_result.h"
 #include "db/connection.h"
 #include "db/database.h"
-#include "store/db_operate.h"
 #include "db/stored_date.h"
+#include "download/product_result.h"
+#include "store/db_operate.h"
 #include "store/price_history.h"
 
 #include <QElapsedTimer>

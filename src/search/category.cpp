@@ -1,8 +1,8 @@
 #include "search/category.h"
 
 #include "core/feedback.h"
-#include "store/db_operate.h"
 #include "db/recordset.h"
+#include "store/db_operate.h"
 
 #include <algorithm>
 

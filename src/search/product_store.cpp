@@ -1,8 +1,8 @@
 #include "search/product_store.h"
 
 #include "core/clock.h"
-#include "store/db_operate.h"
 #include "db/stored_date.h"
+#include "store/db_operate.h"
 #include "store/price_history.h"
 
 #include <QElapsedTimer>

@@ -1,13 +1,13 @@
 #include "shell/batch_copy.h"
 
-#include "shell/batch.h"
 #include "db/connection.h"
 #include "db/database.h"
 #include "db/database_address.h"
-#include "store/database_copy.h"
-#include "store/db_operate.h"
-#include "store/database_pool.h"
 #include "db_pg/pg_connection.h"
+#include "shell/batch.h"
+#include "store/database_copy.h"
+#include "store/database_pool.h"
+#include "store/db_operate.h"
 
 #include <QElapsedTimer>
 #include <QTextStream>

@@ -4,12 +4,12 @@
 #include "core/clock.h"
 #include "core/feedback.h"
 #include "core/number_form.h"
+#include "db/connection.h"
 #include "download/batch_download.h"
 #include "exports/digest_files.h"
 #include "search/batch_search.h"
 #include "shell/batch.h"
 #include "store/change_digest.h"
-#include "db/connection.h"
 #include "store/db_operate.h"
 #include "store/watch_list.h"
 

@@ -3,9 +3,9 @@
 
 #include "core/clock.h"
 #include "core/number_form.h"
-#include "exports/digest_files.h"
 #include "db/connection.h"
 #include "db/database.h"
+#include "exports/digest_files.h"
 #include "store/db_operate.h"
 
 #include <QComboBox>

@@ -1,3 +1,4 @@
+#include "db/database_address.h"
 #include "shell/batch.h"
 #include "shell/command_line.h"
 #include "shell/interrupt_watcher.h"
@@ -5,7 +6,6 @@
 #include "shell/qt_translations.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
-#include "db/database_address.h"
 #include "store/db_operate.h"
 #include "views/action_icons.h"
 #include "web/market.h"

@@ -2,8 +2,8 @@
 #include "shell/watch_actions.h"
 
 #include "core/clock.h"
-#include "grid/grid_model.h"
 #include "db/connection.h"
+#include "grid/grid_model.h"
 #include "store/db_operate.h"
 #include "store/watch_list.h"
 

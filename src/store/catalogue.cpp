@@ -5,8 +5,8 @@
 #include "core/text_files.h"
 #include "db/database.h"
 #include "db/database_address.h"
-#include "store/database_pool.h"
 #include "db_pg/server_address.h"
+#include "store/database_pool.h"
 
 #include <QFile>
 #include <QFileInfo>

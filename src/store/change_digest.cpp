@@ -15,14 +15,14 @@
 
 namespace quel::store {
 
+using db::canonicalDateText;
 using db::Connection;
 using db::Database;
+using db::parseCanonicalDate;
+using db::parseDateText;
 using db::Statement;
 using db::StepResult;
 using db::Transaction;
-using db::canonicalDateText;
-using db::parseCanonicalDate;
-using db::parseDateText;
 
 namespace {
 

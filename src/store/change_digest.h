@@ -15,7 +15,6 @@ class Database;
 
 namespace quel::store {
 
-
 // Held while a watch run searches. On a server the copies that share a run search one after
 // the other, so that a later copy finds the products an earlier one stored instead of
 // storing them again; a database file is held by one process and needs nothing.

@@ -3,8 +3,8 @@
 #include "core/feedback.h"
 #include "db/database.h"
 #include "db/database_address.h"
-#include "store/database_pool.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
 
 #include <QDir>
 #include <QFile>

@@ -25,10 +25,9 @@ std::shared_ptr<db::Database> OpenDatabase(
     const QString& path, const QString& key, QString* error, bool create)
 {
     if (db::IsServerAddress(path))
-        return db_pg::PgDatabase::open(
-            path, error, { QStringLiteral("产品表"), [](db::Database& db, QString* why) {
-                              return createSchema(db, why);
-                          } });
+        return db_pg::PgDatabase::open(path, error,
+            { QStringLiteral("产品表"),
+                [](db::Database& db, QString* why) { return createSchema(db, why); } });
     return db_sqlite::SqliteDatabase::open(path, key, error, create);
 }
 

@@ -1,12 +1,12 @@
 #include "store/db_operate.h"
 
 #include "core/feedback.h"
-#include "store/catalogue.h"
-#include "store/compaction.h"
 #include "db/database.h"
 #include "db/database_address.h"
-#include "store/database_pool.h"
+#include "store/catalogue.h"
+#include "store/compaction.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
 
 #include <QDateTime>
 #include <QFileInfo>

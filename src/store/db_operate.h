@@ -50,7 +50,8 @@ public:
     // Closes rs and conn, opens a new connection and the statement on it, at the first row.
     // On failure shows "数据库打开错误(" + sql + ")！" and leaves rs closed. With maxRows >= 0
     // the recordset holds at most that many of the rows.
-    bool OpenRecordset(db::Connection& conn, db::Recordset& rs, const QString& sql, long maxRows = -1);
+    bool OpenRecordset(
+        db::Connection& conn, db::Recordset& rs, const QString& sql, long maxRows = -1);
     // Opens the statement on the caller's open connection (never reopens it).
     bool OpenRecordsetOn(const db::Connection& conn, db::Recordset& rs, const QString& sql);
     void CloseRecordset(db::Connection& conn, db::Recordset& rs);

@@ -10,10 +10,10 @@
 
 namespace quel::store {
 
+using db::canonicalDateText;
 using db::Connection;
 using db::Database;
 using db::Statement;
-using db::canonicalDateText;
 
 namespace {
 

@@ -12,7 +12,6 @@ class Connection;
 
 namespace quel::store {
 
-
 // The table that keeps what every look at a product showed, one row per product and day.
 inline const QString kPriceHistoryTable = QStringLiteral("价格历史");
 

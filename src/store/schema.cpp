@@ -1,10 +1,10 @@
 #include "store/schema.h"
 
 #include "db/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/price_history.h"
 #include "store/watch_list.h"
-#include "store/database_pool.h"
-#include "store/database_key.h"
 
 #include <QFile>
 

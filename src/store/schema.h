@@ -9,7 +9,6 @@ class Database;
 
 namespace quel::store {
 
-
 // The permanent tables, in Jet DDL.
 QStringList schemaStatements();
 // The indexes the lookups need, in SQLite text that leaves an existing index alone.

@@ -7,12 +7,12 @@
 
 namespace quel::store {
 
+using db::canonicalDateText;
 using db::Connection;
 using db::Database;
+using db::parseCanonicalDate;
 using db::Statement;
 using db::StepResult;
-using db::canonicalDateText;
-using db::parseCanonicalDate;
 
 namespace {
 

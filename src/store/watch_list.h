@@ -15,7 +15,6 @@ class Statement;
 
 namespace quel::store {
 
-
 // Steps a query of the watch tables to its end, calling row for each row; false with the
 // engine's message in error.
 bool ForEachRow(db::Statement& query, QString* error, const std::function<void()>& row);

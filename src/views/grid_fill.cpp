@@ -1,12 +1,12 @@
 #include "views/grid_fill.h"
 
 #include "core/feedback.h"
+#include "db/database.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
-#include "db/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/price_history.h"
-#include "store/database_pool.h"
 
 #include <QRegularExpression>
 #include <algorithm>

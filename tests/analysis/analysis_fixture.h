@@ -1,8 +1,8 @@
 #pragma once
 
 #include "grid/grid_model.h"
-#include "views/list_fixture.h"
 #include "store/database_pool.h"
+#include "views/list_fixture.h"
 
 #include <QStringList>
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/market_overview.h"
 #include "core/feedback.h"
-#include "store/catalogue.h"
 #include "db/database.h"
-#include "store/db_operate.h"
+#include "store/catalogue.h"
 #include "store/database_pool.h"
+#include "store/db_operate.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
 

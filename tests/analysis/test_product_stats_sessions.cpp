@@ -1,10 +1,10 @@
 #include "analysis/product_stats.h"
 #include "core/feedback.h"
-#include "store/catalogue.h"
 #include "db/database.h"
-#include "store/db_operate.h"
 #include "db/recordset.h"
+#include "store/catalogue.h"
 #include "store/database_pool.h"
+#include "store/db_operate.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
 

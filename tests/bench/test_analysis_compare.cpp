@@ -5,13 +5,13 @@
 #include "analysis/product_stats.h"
 #include "analysis_compare.h"
 #include "core/feedback.h"
+#include "db/database.h"
 #include "grid/grid_model.h"
 #include "grid/text_measure.h"
 #include "scale_generator.h"
 #include "store/catalogue.h"
-#include "db/database.h"
-#include "store/db_operate.h"
 #include "store/database_pool.h"
+#include "store/db_operate.h"
 #include "support/temp_dir.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 // The large-database generator, at a size a test can afford: the rows it promises are there
 // and hang together the way the program's own imports keep them.
-#include "scale_generator.h"
 #include "db/database.h"
-#include "store/database_pool.h"
+#include "scale_generator.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
 #include "support/temp_dir.h"
 
 #include <QDateTime>

@@ -5,7 +5,6 @@
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
-using namespace quel::store;
 using namespace quel::db_pg;
 
 namespace {

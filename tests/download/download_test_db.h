@@ -3,11 +3,11 @@
 #include "core/feedback.h"
 #include "db/connection.h"
 #include "db/database.h"
-#include "store/db_operate.h"
 #include "db/recordset.h"
-#include "store/schema.h"
-#include "store/database_pool.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
+#include "store/db_operate.h"
+#include "store/schema.h"
 #include "support/fake_feedback.h"
 #include "support/temp_dir.h"
 
@@ -19,8 +19,8 @@
 namespace quel::test {
 
 // A listed product, never downloaded, as a search stores it; its ID (-1 on failure).
-inline qint64 addTestProduct(const db::Connection& conn, const QString& code,
-    const QString& title = QStringLiteral("商品"))
+inline qint64 addTestProduct(
+    const db::Connection& conn, const QString& code, const QString& title = QStringLiteral("商品"))
 {
     QString error;
     EXPECT_TRUE(conn.execute(

@@ -2,8 +2,8 @@
 // jobs that leave the data as it was, buyer lists built afresh, and the ends by signal.
 #include "batch_process.h"
 #include "download_test_db.h"
-#include "store/database_pool.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

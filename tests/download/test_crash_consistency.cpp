@@ -7,8 +7,8 @@
 #include "batch_process.h"
 #include "download_test_db.h"
 #include "market/test_server.h"
-#include "store/database_pool.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

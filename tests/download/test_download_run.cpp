@@ -2,8 +2,8 @@
 #include "download/download_session.h"
 #include "download_test_db.h"
 #include "market/test_server.h"
-#include "web/market.h"
 #include "store/database_pool.h"
+#include "web/market.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,14 +1,14 @@
 // Jobs shared by several copies of the program through one server database: disjoint claims,
 // expired claims taken over, failed jobs handed on, collections joined and closed, and
 // imports of two copies at once that meet on the same buyer codes.
-#include "download/job_claims.h"
-#include "download/product_import.h"
 #include "db/connection.h"
 #include "db/database.h"
-#include "store/schema.h"
 #include "db/statement.h"
-#include "store/database_pool.h"
+#include "download/job_claims.h"
+#include "download/product_import.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
+#include "store/schema.h"
 #include "support/pg_server.h"
 
 #include <QCoreApplication>

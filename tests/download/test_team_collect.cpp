@@ -7,9 +7,9 @@
 #include "batch_process.h"
 #include "download_test_db.h"
 #include "market/test_server.h"
-#include "support/pg_server.h"
-#include "store/database_pool.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
+#include "support/pg_server.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 // The Jet statements the program issues, each run on a real encrypted database.
 #include "db/connection.h"
-#include "store/db_operate.h"
-#include "store/database_pool.h"
-#include "store/database_key.h"
 #include "jet/jet_sql.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
+#include "store/db_operate.h"
 #include "support/store_fixture.h"
 
 using namespace quel;

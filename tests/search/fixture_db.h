@@ -1,11 +1,11 @@
 #pragma once
 
 #include "core/feedback.h"
-#include "store/catalogue.h"
 #include "db/database.h"
+#include "store/catalogue.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
-#include "store/database_pool.h"
 #include "support/fake_feedback.h"
 #include "support/temp_dir.h"
 

@@ -2,11 +2,11 @@
 #pragma once
 
 #include "core/feedback.h"
+#include "db/database.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
-#include "db/database.h"
-#include "store/db_operate.h"
 #include "store/database_pool.h"
+#include "store/db_operate.h"
 #include "support/temp_dir.h"
 
 #include <QProcess>

@@ -2,12 +2,12 @@
 
 #include "app_fixture.h"
 #include "core/feedback.h"
+#include "db/database.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
-#include "db/database.h"
-#include "store/db_operate.h"
 #include "store/database_pool.h"
+#include "store/db_operate.h"
 #include "support/temp_dir.h"
 #include "widgets/dialogs.h"
 

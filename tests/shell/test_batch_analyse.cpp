@@ -1,11 +1,11 @@
 #include "app_fixture.h"
 #include "core/feedback.h"
+#include "db/database.h"
 #include "shell/batch_analyse.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
-#include "db/database.h"
-#include "store/db_operate.h"
 #include "store/database_pool.h"
+#include "store/db_operate.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
 

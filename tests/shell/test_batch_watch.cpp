@@ -4,14 +4,14 @@
 // only takes the baseline, a run days later whose price changes agree with the recorded price
 // history, a second run on the same day, a run that fails part way, and the digest files.
 #include "core/feedback.h"
+#include "db/database.h"
+#include "db/recordset.h"
 #include "market/civil_time.h"
 #include "market/test_server.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
-#include "db/database.h"
-#include "store/db_operate.h"
-#include "db/recordset.h"
 #include "store/database_pool.h"
+#include "store/db_operate.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
 

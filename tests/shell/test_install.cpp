@@ -3,8 +3,8 @@
 // user's own folder as it does when started from the desktop menu.
 #include "db/database.h"
 #include "db/recordset.h"
-#include "store/database_pool.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
 #include "support/temp_dir.h"
 
 #include <QCoreApplication>

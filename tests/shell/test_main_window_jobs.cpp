@@ -8,9 +8,9 @@
 #include "market/test_server.h"
 #include "shell/list_pages.h"
 #include "shell_fixture.h"
+#include "store/database_pool.h"
 #include "views/list_views.h"
 #include "web/market.h"
-#include "store/database_pool.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -2,9 +2,9 @@
 #include "store/catalogue.h"
 #include "store/compaction.h"
 #include "store/data_folder.h"
-#include "store/db_operate.h"
-#include "store/database_pool.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
+#include "store/db_operate.h"
 #include "support/store_fixture.h"
 
 #include <QDir>

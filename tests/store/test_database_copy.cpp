@@ -1,8 +1,8 @@
 #include "db/database.h"
 #include "store/database_copy.h"
-#include "store/schema.h"
-#include "store/database_pool.h"
 #include "store/database_key.h"
+#include "store/database_pool.h"
+#include "store/schema.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
 
@@ -63,8 +63,8 @@ protected:
     std::shared_ptr<Database> newFile(const QString& name)
     {
         QString error;
-        auto db = OpenDatabase(
-            m_dir.file(name), QString::fromLatin1(kDatabasePassword), &error, true);
+        auto db
+            = OpenDatabase(m_dir.file(name), QString::fromLatin1(kDatabasePassword), &error, true);
         EXPECT_TRUE(db) << s(error);
         if (db) {
             EXPECT_TRUE(createSchema(*db, &error)) << s(error);

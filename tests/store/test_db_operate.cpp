@@ -1,7 +1,7 @@
 // The DB_Operate operations over the current database of a catalogue.
 #include "store/catalogue.h"
-#include "store/db_operate.h"
 #include "store/database_pool.h"
+#include "store/db_operate.h"
 #include "support/store_fixture.h"
 
 #include <QFileInfo>

@@ -1,13 +1,13 @@
 // One history row per product and day: what a later look replaces and what it keeps.
 #include "db/connection.h"
 #include "db/database.h"
-#include "store/price_history.h"
 #include "db/recordset.h"
-#include "store/schema.h"
-#include "store/database_pool.h"
 #include "store/database_key.h"
-#include "support/store_fixture.h"
+#include "store/database_pool.h"
+#include "store/price_history.h"
+#include "store/schema.h"
 #include "support/pg_server.h"
+#include "support/store_fixture.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // The template's indexes, and older databases that get them when they are opened.
 #include "db/database.h"
 #include "db/recordset.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/schema.h"
 #include "store/watch_list.h"
-#include "store/database_pool.h"
-#include "store/database_key.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

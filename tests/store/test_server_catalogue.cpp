@@ -1,15 +1,15 @@
 // Server databases in the catalogue: addresses kept as they are, never with a password, and
 // deleting one only forgets it.
-#include "store/catalogue.h"
-#include "store/compaction.h"
 #include "db/connection.h"
 #include "db/database.h"
-#include "store/db_operate.h"
-#include "store/database_pool.h"
-#include "store/database_key.h"
 #include "db_pg/server_address.h"
-#include "support/store_fixture.h"
+#include "store/catalogue.h"
+#include "store/compaction.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
+#include "store/db_operate.h"
 #include "support/pg_server.h"
+#include "support/store_fixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
