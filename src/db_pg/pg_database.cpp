@@ -1,8 +1,8 @@
 #include "db_pg/pg_database.h"
 
-#include "jet/jet_sql.h"
 #include "db_pg/pg_connection.h"
 #include "db_pg/pg_dialect.h"
+#include "jet/jet_sql.h"
 
 #include <libpq-fe.h>
 
@@ -17,7 +17,6 @@ using db::JetTranslation;
 using db::Statement;
 using db::StatementCore;
 using db::StepResult;
-using jet::SqlDialect;
 using jet::translateJet;
 
 namespace {
@@ -468,7 +467,8 @@ bool PgDatabase::executeNative(const QString& sql, QString* error)
 std::optional<JetTranslation> PgDatabase::translate(
     const QString& jetSql, JetSchema& schema, QString* error)
 {
-    return translateJet(jetSql, schema, error, SqlDialect::Postgres);
+    static const PostgresDialect dialect;
+    return translateJet(jetSql, schema, error, dialect);
 }
 
 std::optional<QString> PgDatabase::nativeText(const QString& sql, JetSchema& schema, QString* error)

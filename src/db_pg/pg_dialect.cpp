@@ -725,6 +725,14 @@ ColumnKind postgresColumnKind(const QString& formatType)
     return ColumnKind::Other;
 }
 
+std::pair<QString, QString> PostgresDialect::columnAsText(ColumnKind kind) const
+{
+    if (kind == ColumnKind::Date)
+        return { QStringLiteral("to_char("),
+            QStringLiteral(",'YYYY-MM-DD HH24:MI:SS') COLLATE \"C\"") };
+    return { QStringLiteral("CAST("), QStringLiteral(" AS text) COLLATE \"C\"") };
+}
+
 QString postgresIdentityResyncSql(const QString& table, const QString& column)
 {
     // pg_get_serial_sequence takes the table as SQL text: quoted, inside a quoted literal.

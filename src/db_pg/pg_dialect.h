@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jet/jet_sql.h"
+#include "jet/jet_dialect.h"
 #include "jet/jet_tokens.h"
 
 #include <QHash>
@@ -61,11 +61,11 @@ bool rewriteForPostgres(jet::Tokens& tokens,
 // Writes tokens as PostgreSQL text: every name double-quoted in its created spelling,
 // resolved ignoring case against the columns of the tables the statement names, the table
 // names, and the aliases it defines; other names keep the spelling written.
-class PostgresNames
+class PostgresNames final : public jet::TokenWriter
 {
 public:
     PostgresNames(db::JetSchema& schema, const jet::Tokens& tokens, const QStringList& tables);
-    QString text(const jet::Tokens& tokens, size_t from = 0, size_t to = SIZE_MAX);
+    QString text(const jet::Tokens& tokens, size_t from = 0, size_t to = SIZE_MAX) override;
     // The created spelling of a name, or the name as written.
     QString canonical(const QString& name);
 
@@ -77,6 +77,39 @@ private:
     QHash<QString, QString> m_columns; // lower-case -> created spelling
     QHash<QString, QString> m_aliases;
     std::optional<QHash<QString, QString>> m_tables; // asked for when first needed
+};
+
+// Jet statements as PostgreSQL text that gives the same rows as the SQLite text: every name
+// is quoted in the spelling it was created with (the server would fold it to lower case),
+// text columns are citext with the "C" collation (equality, LIKE, grouping and sorting
+// ignore ASCII letter case, as NOCASE does), NULLs sort first as in SQLite, and work tables
+// (TEMP_*) are temporary tables private to the session.
+class PostgresDialect final : public jet::JetDialect
+{
+public:
+    QString columnType(const QString& jetType, bool keyFollows) const override
+    {
+        return postgresType(jetType, keyFollows);
+    }
+    QString resultColumnType(const db::ColumnInfo& column) const override
+    {
+        return postgresTypeForKind(column);
+    }
+    void rewriteBooleans(jet::Tokens& tokens) const override { rewriteBooleansForPostgres(tokens); }
+    bool comparesOneTypeOnly() const override { return true; }
+    std::pair<QString, QString> columnAsText(db::ColumnKind kind) const override;
+    bool rewriteForms(
+        jet::Tokens& tokens, const jet::ColumnKindOf& kindOf, QString* error) const override
+    {
+        return rewriteForPostgres(tokens, kindOf, error);
+    }
+    std::unique_ptr<jet::TokenWriter> writer(
+        db::JetSchema& schema, const jet::Tokens& tokens, const QStringList& tables) const override
+    {
+        return std::make_unique<PostgresNames>(schema, tokens, tables);
+    }
+    bool workTablesAreTemporary() const override { return true; }
+    bool namesKeepCreatedSpelling() const override { return true; }
 };
 
 } // namespace quel::db_pg

@@ -1,5 +1,6 @@
 #include "db_sqlite/sqlite_database.h"
 
+#include "db_sqlite/sqlite_dialect.h"
 #include "jet/jet_sql.h"
 
 #include <QFileInfo>
@@ -9,6 +10,7 @@ namespace quel::db_sqlite {
 
 using db::ColumnInfo;
 using db::ColumnKind;
+using db::columnKindOfDeclType;
 using db::Database;
 using db::DatePart;
 using db::JetSchema;
@@ -16,7 +18,6 @@ using db::JetTranslation;
 using db::Statement;
 using db::StatementCore;
 using db::StepResult;
-using db::columnKindOfDeclType;
 using jet::translateJet;
 
 namespace {
@@ -200,7 +201,8 @@ bool SqliteDatabase::executeNative(const QString& sql, QString* error)
 std::optional<JetTranslation> SqliteDatabase::translate(
     const QString& jetSql, JetSchema& schema, QString* error)
 {
-    return translateJet(jetSql, schema, error);
+    static const SqliteDialect dialect;
+    return translateJet(jetSql, schema, error, dialect);
 }
 
 Statement SqliteDatabase::compile(const QString& sql, QString* error)

@@ -1,8 +1,8 @@
 #include "jet/jet_sql.h"
 
 #include "jet/jet_date.h"
+#include "jet/jet_dialect.h"
 #include "jet/jet_tokens.h"
-#include "db_pg/pg_dialect.h"
 
 #include <QSet>
 #include <algorithm>
@@ -10,71 +10,26 @@
 
 namespace quel::jet {
 
+using db::canonicalDateText;
 using db::ColumnInfo;
 using db::ColumnKind;
 using db::JetSchema;
 using db::JetTranslation;
-using db::canonicalDateText;
 using db::parseDateText;
 using db::quoteName;
-using db_pg::PostgresNames;
-using db_pg::postgresType;
-using db_pg::postgresTypeForKind;
-using db_pg::rewriteBooleansForPostgres;
-using db_pg::rewriteForPostgres;
 
 namespace {
 
-// The SQLite column type for a Jet type word; empty when the word is not a Jet type.
-QString sqliteType(const QString& jetType)
-{
-    switch (classifyJetType(jetType)) {
-    case JetType::Counter:
-        return QStringLiteral("INTEGER PRIMARY KEY");
-    case JetType::Integer:
-        return QStringLiteral("INTEGER");
-    case JetType::Real:
-        return QStringLiteral("REAL");
-    case JetType::Date:
-        return QStringLiteral("DATE");
-    case JetType::Text:
-        return QStringLiteral("TEXT COLLATE NOCASE");
-    case JetType::None:
-        break;
-    }
-    return {};
-}
-
-QString typeForKind(const ColumnInfo& column, SqlDialect dialect)
-{
-    if (dialect == SqlDialect::Postgres)
-        return postgresTypeForKind(column);
-    switch (column.kind) {
-    case ColumnKind::Text:
-        return QStringLiteral("TEXT COLLATE NOCASE");
-    case ColumnKind::Integer:
-        return QStringLiteral("INTEGER");
-    case ColumnKind::Real:
-        return QStringLiteral("REAL");
-    case ColumnKind::Date:
-        return QStringLiteral("DATE");
-    case ColumnKind::Other:
-        break;
-    }
-    return column.declType;
-}
-
 // Rewrites one column definition's type word at tokens[i] (the token after the name).
-void mapColumnType(Tokens& tokens, size_t typeAt, SqlDialect dialect)
+void mapColumnType(Tokens& tokens, size_t typeAt, const JetDialect& dialect)
 {
     if (typeAt >= tokens.size() || tokens[typeAt].kind != Tok::Word)
         return;
-    const JetType type = classifyJetType(tokens[typeAt].text);
-    if (type == JetType::None) {
-        // A type the server knows by this name (or reports as unknown): never a column name.
-        tokens[typeAt].raw = dialect == SqlDialect::Postgres;
+    // A type the engine knows by this name (or reports as unknown), or the translation's
+    // own: never a column name.
+    tokens[typeAt].raw = true;
+    if (classifyJetType(tokens[typeAt].text) == JetType::None)
         return;
-    }
     // Drop a size such as STRING(50) or DECIMAL(10,2).
     size_t next = skipSpace(tokens, typeAt + 1);
     if (isSymbol(tokens, next, "(")) {
@@ -94,13 +49,7 @@ void mapColumnType(Tokens& tokens, size_t typeAt, SqlDialect dialect)
             break;
         }
     }
-    if (dialect == SqlDialect::Postgres) {
-        tokens[typeAt].text = postgresType(tokens[typeAt].text, keyFollows);
-        tokens[typeAt].raw = true;
-        return;
-    }
-    tokens[typeAt].text = type == JetType::Counter && keyFollows ? QStringLiteral("INTEGER")
-                                                                 : sqliteType(tokens[typeAt].text);
+    tokens[typeAt].text = dialect.columnType(tokens[typeAt].text, keyFollows);
 }
 
 const QSet<QString>& columnConstraintStarts()
@@ -109,7 +58,7 @@ const QSet<QString>& columnConstraintStarts()
     return words;
 }
 
-void translateCreateTable(Tokens& tokens, size_t openParen, SqlDialect dialect)
+void translateCreateTable(Tokens& tokens, size_t openParen, const JetDialect& dialect)
 {
     int depth = 0;
     bool expectName = true;
@@ -171,17 +120,24 @@ bool isWorkTable(const QString& name)
 class Translator
 {
 public:
-    Translator(Tokens tokens, JetSchema& schema, QString* error, SqlDialect dialect)
+    Translator(Tokens tokens, JetSchema& schema, const JetDialect& dialect, QString* error)
         : m_tokens(std::move(tokens))
         , m_schema(schema)
-        , m_error(error)
         , m_dialect(dialect)
+        , m_error(error)
     { }
 
     std::optional<JetTranslation> run();
 
 private:
-    bool postgres() const { return m_dialect == SqlDialect::Postgres; }
+    // What the statement's verb leaves for the last step: a SELECT ... INTO, or an INSERT
+    // INTO t SELECT (the table's and the SELECT's token) to fill by name.
+    struct Plan
+    {
+        bool selectInto = false;
+        size_t insertTable = 0;
+        size_t insertSelect = 0;
+    };
     bool fail(const QString& message)
     {
         if (m_error)
@@ -194,6 +150,13 @@ private:
     }
     bool prepare();
     void commonRewrites();
+    size_t selectIntoAt(size_t first) const;
+    void rewriteByVerb(size_t first, JetTranslation& out, Plan& plan);
+    void rewriteDelete(size_t first);
+    void rewriteInsert(size_t first, Plan& plan);
+    void rewriteUpdate(size_t first);
+    void rewriteCreate(size_t first);
+    void rewriteAlter(size_t first);
     ColumnKind kindOf(const QString& column, const QString& table = {});
     void convertComparisons();
     bool convertInsertValues(size_t tableAt);
@@ -205,10 +168,10 @@ private:
 
     Tokens m_tokens;
     JetSchema& m_schema;
+    const JetDialect& m_dialect;
     QString* m_error;
-    SqlDialect m_dialect;
     QStringList m_tables;
-    std::optional<PostgresNames> m_names;
+    std::unique_ptr<TokenWriter> m_writer; // once the tokens are finished
 };
 
 void Translator::commonRewrites()
@@ -216,12 +179,7 @@ void Translator::commonRewrites()
     for (size_t i = 0; i < m_tokens.size(); ++i) {
         Token& t = m_tokens[i];
         if (t.kind == Tok::Word) {
-            const QString up = t.upper();
-            if (up == QLatin1String("TRUE") && !postgres())
-                t = { Tok::Number, QStringLiteral("1") };
-            else if (up == QLatin1String("FALSE") && !postgres())
-                t = { Tok::Number, QStringLiteral("0") };
-            else if (up == QLatin1String("LIKE")) {
+            if (t.upper() == QLatin1String("LIKE")) {
                 // Jet's wildcards * and ? are SQLite's % and _.
                 const size_t v = skipSpace(m_tokens, i + 1);
                 if (v < m_tokens.size() && m_tokens[v].kind == Tok::Text) {
@@ -231,8 +189,7 @@ void Translator::commonRewrites()
             }
         }
     }
-    if (postgres())
-        rewriteBooleansForPostgres(m_tokens);
+    m_dialect.rewriteBooleans(m_tokens);
 }
 
 ColumnKind Translator::kindOf(const QString& column, const QString& table)
@@ -255,18 +212,19 @@ ColumnKind Translator::kindOf(const QString& column, const QString& table)
 }
 
 // "Dat >= '2026-1-1'": a quoted text compared with a DATE column is a date, as in Jet.
-// The server compares only values of one type, so there a literal of the other kind is
-// compared the way SQLite compares it: a number with a text column as text, a text that is
-// no date or number with the column's text form.
+// An engine that compares only values of one type compares a literal of the other kind the
+// way SQLite compares it: a number with a text column as text, a text that is no date or
+// number with the column's text form.
 void Translator::convertComparisons()
 {
     static const QSet<QString> ops { "=", "<>", "<", ">", "<=", ">=", "!=" };
+    const bool oneType = m_dialect.comparesOneTypeOnly();
     for (size_t i = 0; i < m_tokens.size(); ++i) {
         if (m_tokens[i].kind != Tok::Symbol || !ops.contains(m_tokens[i].text))
             continue;
         const size_t v = skipSpace(m_tokens, i + 1);
         if (v >= m_tokens.size()
-            || (m_tokens[v].kind != Tok::Text && !(postgres() && m_tokens[v].kind == Tok::Number)))
+            || (m_tokens[v].kind != Tok::Text && !(oneType && m_tokens[v].kind == Tok::Number)))
             continue;
         // The column before the operator, maybe qualified: table.column.
         size_t c = i;
@@ -296,23 +254,19 @@ void Translator::convertComparisons()
             comparable = date.has_value();
         } else if (kind == ColumnKind::Date) {
             comparable = false;
-        } else if (postgres() && (kind == ColumnKind::Integer || kind == ColumnKind::Real)) {
+        } else if (oneType && (kind == ColumnKind::Integer || kind == ColumnKind::Real)) {
             bool ok = false;
             const double number = value.text.trimmed().toDouble(&ok);
             if (ok && std::isfinite(number))
                 value = { Tok::Number, value.text.trimmed() };
             comparable = ok && std::isfinite(number);
         }
-        if (!postgres() || comparable)
+        if (!oneType || comparable)
             continue;
-        const QString form = kind == ColumnKind::Date
-            ? QStringLiteral(",'YYYY-MM-DD HH24:MI:SS') COLLATE \"C\"")
-            : QStringLiteral(" AS text) COLLATE \"C\"");
-        m_tokens.insert(m_tokens.begin() + static_cast<long>(c), { Tok::Symbol, form, true });
-        m_tokens.insert(m_tokens.begin() + static_cast<long>(columnStart),
-            { Tok::Symbol,
-                kind == ColumnKind::Date ? QStringLiteral("to_char(") : QStringLiteral("CAST("),
-                true });
+        const auto [before, after] = m_dialect.columnAsText(kind);
+        m_tokens.insert(m_tokens.begin() + static_cast<long>(c), { Tok::Symbol, after, true });
+        m_tokens.insert(
+            m_tokens.begin() + static_cast<long>(columnStart), { Tok::Symbol, before, true });
         i += 2;
     }
 }
@@ -404,20 +358,18 @@ void Translator::convertUpdateSet(size_t tableAt)
 // The dialect's last rewrites, once every value is converted.
 bool Translator::finishTokens()
 {
-    if (!postgres())
-        return true;
     const auto columnKind
         = [this](const QString& column, const QString& table) { return kindOf(column, table); };
-    if (!rewriteForPostgres(m_tokens, columnKind, m_error))
+    if (!m_dialect.rewriteForms(m_tokens, columnKind, m_error))
         return false;
-    m_names.emplace(m_schema, m_tokens, m_tables);
+    m_writer = m_dialect.writer(m_schema, m_tokens, m_tables);
     return true;
 }
 
 QString Translator::text(const Tokens& tokens, size_t from, size_t to)
 {
-    if (m_names)
-        return m_names->text(tokens, from, to);
+    if (m_writer)
+        return m_writer->text(tokens, from, to);
     return joinTokens(tokens, from, to);
 }
 
@@ -440,13 +392,14 @@ std::optional<JetTranslation> Translator::selectInto(size_t intoAt)
     QStringList definitions;
     QStringList names;
     for (const ColumnInfo& c : *columns) {
-        const QString type = typeForKind(c, m_dialect);
+        const QString type = m_dialect.resultColumnType(c);
         definitions << (type.isEmpty() ? quoteName(c.name) : quoteName(c.name) + u' ' + type);
         names << quoteName(c.name);
     }
     const QString target = text(m_tokens, targetAt, targetAt + 1);
     // A work table on a shared server belongs to this session alone.
-    const bool temporary = postgres() && isWorkTable(m_tokens[targetAt].text);
+    const bool temporary
+        = m_dialect.workTablesAreTemporary() && isWorkTable(m_tokens[targetAt].text);
     JetTranslation out;
     out.changesSchema = true;
     out.statements << QStringLiteral("CREATE %1TABLE %2 (%3)")
@@ -480,7 +433,7 @@ std::optional<JetTranslation> Translator::insertSelectByName(size_t tableAt, siz
             return std::nullopt;
         }
         // The server knows the column only by the spelling it was created with.
-        names << quoteName(postgres() ? known->name : c.name);
+        names << quoteName(m_dialect.namesKeepCreatedSpelling() ? known->name : c.name);
     }
     JetTranslation out;
     out.statements << text(m_tokens, 0, tableAt + 1) + QStringLiteral(" (") + names.join(u',')
@@ -514,106 +467,139 @@ bool Translator::prepare()
     return true;
 }
 
+// The INTO of "SELECT ... INTO t FROM", before any FROM and outside parentheses; 0 when
+// there is none.
+size_t Translator::selectIntoAt(size_t first) const
+{
+    int depth = 0;
+    for (size_t i = first; i < m_tokens.size(); ++i) {
+        if (isSymbol(m_tokens, i, "("))
+            ++depth;
+        else if (isSymbol(m_tokens, i, ")"))
+            --depth;
+        else if (depth == 0 && isWord(m_tokens, i, "FROM"))
+            break;
+        else if (depth == 0 && isWord(m_tokens, i, "INTO"))
+            return i;
+    }
+    return 0;
+}
+
+// "DELETE * FROM t" and "DELETE t.* FROM t": Jet names what it deletes.
+void Translator::rewriteDelete(size_t first)
+{
+    size_t from = first + 1;
+    while (from < m_tokens.size() && !isWord(m_tokens, from, "FROM"))
+        ++from;
+    if (from < m_tokens.size())
+        m_tokens.erase(m_tokens.begin() + static_cast<long>(first + 1),
+            m_tokens.begin() + static_cast<long>(from));
+    m_tokens.insert(
+        m_tokens.begin() + static_cast<long>(first + 1), { Tok::Space, QStringLiteral(" ") });
+}
+
+// INSERT INTO t VALUES (...) converts its values; INSERT INTO t SELECT is filled by name
+// once the tokens are finished.
+void Translator::rewriteInsert(size_t first, Plan& plan)
+{
+    const size_t into = skipSpace(m_tokens, first + 1);
+    const size_t tableAt = skipSpace(m_tokens, into + 1);
+    if (!isWord(m_tokens, into, "INTO") || tableAt >= m_tokens.size()
+        || m_tokens[tableAt].kind != Tok::Word)
+        return;
+    const size_t next = skipSpace(m_tokens, tableAt + 1);
+    if (isWord(m_tokens, next, "SELECT")) {
+        plan.insertTable = tableAt;
+        plan.insertSelect = next;
+    } else {
+        convertInsertValues(tableAt);
+    }
+}
+
+void Translator::rewriteUpdate(size_t first)
+{
+    const size_t tableAt = skipSpace(m_tokens, first + 1);
+    if (tableAt < m_tokens.size() && m_tokens[tableAt].kind == Tok::Word)
+        convertUpdateSet(tableAt);
+}
+
+void Translator::rewriteCreate(size_t first)
+{
+    const size_t what = skipSpace(m_tokens, first + 1);
+    if (!isWord(m_tokens, what, "TABLE"))
+        return;
+    for (size_t i = what; i < m_tokens.size(); ++i) {
+        if (isSymbol(m_tokens, i, "(")) {
+            translateCreateTable(m_tokens, i, m_dialect);
+            break;
+        }
+    }
+    // A work table on a shared server belongs to this session alone.
+    const size_t name = skipSpace(m_tokens, what + 1);
+    if (m_dialect.workTablesAreTemporary() && name < m_tokens.size()
+        && isWorkTable(m_tokens[name].text))
+        m_tokens.insert(m_tokens.begin() + static_cast<long>(what),
+            { Tok::Symbol, QStringLiteral("TEMP "), true });
+}
+
+void Translator::rewriteAlter(size_t first)
+{
+    for (size_t i = first; i < m_tokens.size(); ++i) {
+        if (isWord(m_tokens, i, "ADD")) {
+            size_t name = skipSpace(m_tokens, i + 1);
+            if (isWord(m_tokens, name, "COLUMN"))
+                name = skipSpace(m_tokens, name + 1);
+            if (name < m_tokens.size()
+                && !columnConstraintStarts().contains(m_tokens[name].upper()))
+                mapColumnType(m_tokens, skipSpace(m_tokens, name + 1), m_dialect);
+            break;
+        }
+    }
+}
+
+// The rewrites the statement's verb asks for, and what it is: a query, a schema change.
+void Translator::rewriteByVerb(size_t first, JetTranslation& out, Plan& plan)
+{
+    const QString verb = m_tokens[first].upper();
+    if (verb == QLatin1String("SELECT")) {
+        plan.selectInto = selectIntoAt(first) != 0;
+        convertComparisons();
+        out.isQuery = !plan.selectInto;
+    } else if (verb == QLatin1String("DELETE")) {
+        rewriteDelete(first);
+        convertComparisons();
+    } else if (verb == QLatin1String("INSERT")) {
+        rewriteInsert(first, plan);
+        convertComparisons();
+    } else if (verb == QLatin1String("UPDATE")) {
+        rewriteUpdate(first);
+        convertComparisons();
+    } else if (verb == QLatin1String("CREATE")) {
+        out.changesSchema = true;
+        rewriteCreate(first);
+    } else if (verb == QLatin1String("ALTER")) {
+        out.changesSchema = true;
+        rewriteAlter(first);
+    } else if (verb == QLatin1String("DROP")) {
+        out.changesSchema = true;
+    }
+}
+
 std::optional<JetTranslation> Translator::run()
 {
     if (!prepare())
         return std::nullopt;
     const size_t first = skipSpace(m_tokens, 0);
-    const QString verb = m_tokens[first].upper();
     JetTranslation out;
-
-    // The INTO of "SELECT ... INTO t FROM", before any FROM and outside parentheses; 0 when
-    // there is none.
-    const auto selectIntoAt = [&] {
-        int depth = 0;
-        for (size_t i = first; i < m_tokens.size(); ++i) {
-            if (isSymbol(m_tokens, i, "("))
-                ++depth;
-            else if (isSymbol(m_tokens, i, ")"))
-                --depth;
-            else if (depth == 0 && isWord(m_tokens, i, "FROM"))
-                break;
-            else if (depth == 0 && isWord(m_tokens, i, "INTO"))
-                return i;
-        }
-        return size_t(0);
-    };
-    bool selectInto = false;
-    size_t insertTable = 0;
-    size_t insertSelect = 0;
-    if (verb == QLatin1String("SELECT")) {
-        selectInto = selectIntoAt() != 0;
-        convertComparisons();
-        out.isQuery = !selectInto;
-    } else if (verb == QLatin1String("DELETE")) {
-        // "DELETE * FROM t" and "DELETE t.* FROM t": Jet names what it deletes.
-        size_t from = first + 1;
-        while (from < m_tokens.size() && !isWord(m_tokens, from, "FROM"))
-            ++from;
-        if (from < m_tokens.size())
-            m_tokens.erase(m_tokens.begin() + static_cast<long>(first + 1),
-                m_tokens.begin() + static_cast<long>(from));
-        m_tokens.insert(
-            m_tokens.begin() + static_cast<long>(first + 1), { Tok::Space, QStringLiteral(" ") });
-        convertComparisons();
-    } else if (verb == QLatin1String("INSERT")) {
-        const size_t into = skipSpace(m_tokens, first + 1);
-        const size_t tableAt = skipSpace(m_tokens, into + 1);
-        if (isWord(m_tokens, into, "INTO") && tableAt < m_tokens.size()
-            && m_tokens[tableAt].kind == Tok::Word) {
-            const size_t next = skipSpace(m_tokens, tableAt + 1);
-            if (isWord(m_tokens, next, "SELECT")) {
-                insertTable = tableAt;
-                insertSelect = next;
-            } else {
-                convertInsertValues(tableAt);
-            }
-        }
-        convertComparisons();
-    } else if (verb == QLatin1String("UPDATE")) {
-        const size_t tableAt = skipSpace(m_tokens, first + 1);
-        if (tableAt < m_tokens.size() && m_tokens[tableAt].kind == Tok::Word)
-            convertUpdateSet(tableAt);
-        convertComparisons();
-    } else if (verb == QLatin1String("CREATE")) {
-        out.changesSchema = true;
-        const size_t what = skipSpace(m_tokens, first + 1);
-        if (isWord(m_tokens, what, "TABLE")) {
-            for (size_t i = what; i < m_tokens.size(); ++i) {
-                if (isSymbol(m_tokens, i, "(")) {
-                    translateCreateTable(m_tokens, i, m_dialect);
-                    break;
-                }
-            }
-            // A work table on a shared server belongs to this session alone.
-            const size_t name = skipSpace(m_tokens, what + 1);
-            if (postgres() && name < m_tokens.size() && isWorkTable(m_tokens[name].text))
-                m_tokens.insert(m_tokens.begin() + static_cast<long>(what),
-                    { Tok::Symbol, QStringLiteral("TEMP "), true });
-        }
-    } else if (verb == QLatin1String("ALTER")) {
-        out.changesSchema = true;
-        for (size_t i = first; i < m_tokens.size(); ++i) {
-            if (isWord(m_tokens, i, "ADD")) {
-                size_t name = skipSpace(m_tokens, i + 1);
-                if (isWord(m_tokens, name, "COLUMN"))
-                    name = skipSpace(m_tokens, name + 1);
-                if (name < m_tokens.size()
-                    && !columnConstraintStarts().contains(m_tokens[name].upper()))
-                    mapColumnType(m_tokens, skipSpace(m_tokens, name + 1), m_dialect);
-                break;
-            }
-        }
-    } else if (verb == QLatin1String("DROP")) {
-        out.changesSchema = true;
-    }
+    Plan plan;
+    rewriteByVerb(first, out, plan);
     if (!finishTokens())
         return std::nullopt;
     // Rewrites may have moved the INTO; the INSERT's table and SELECT come before any.
-    if (selectInto)
-        return this->selectInto(selectIntoAt());
-    if (insertSelect != 0)
-        return insertSelectByName(insertTable, insertSelect);
+    if (plan.selectInto)
+        return selectInto(selectIntoAt(first));
+    if (plan.insertSelect != 0)
+        return insertSelectByName(plan.insertTable, plan.insertSelect);
     out.statements << text(m_tokens);
     return out;
 }
@@ -621,12 +607,12 @@ std::optional<JetTranslation> Translator::run()
 } // namespace
 
 std::optional<JetTranslation> translateJet(
-    const QString& jetSql, JetSchema& schema, QString* error, SqlDialect dialect)
+    const QString& jetSql, JetSchema& schema, QString* error, const JetDialect& dialect)
 {
     auto tokens = tokenize(jetSql, error);
     if (!tokens)
         return std::nullopt;
-    return Translator(std::move(*tokens), schema, error, dialect).run();
+    return Translator(std::move(*tokens), schema, dialect, error).run();
 }
 
 } // namespace quel::jet

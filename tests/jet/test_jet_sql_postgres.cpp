@@ -1,7 +1,8 @@
 // The program's statements as the PostgreSQL store will run them, against a described
 // schema (the server itself is not needed to check the text).
-#include "jet/jet_sql.h"
 #include "db_pg/pg_dialect.h"
+#include "db_sqlite/sqlite_dialect.h"
+#include "jet/jet_sql.h"
 #include "store/schema.h"
 
 #include <QHash>
@@ -112,7 +113,7 @@ protected:
     QString pg(const QString& jet)
     {
         QString error;
-        const auto t = translateJet(jet, schema, &error, SqlDialect::Postgres);
+        const auto t = translateJet(jet, schema, &error, PostgresDialect());
         EXPECT_TRUE(t) << jet.toStdString() << ": " << error.toStdString();
         if (!t)
             return {};
@@ -161,7 +162,7 @@ TEST_F(PostgresJet, TablesAreCreatedWithServerTypes)
 {
     const QStringList statements = schemaStatements();
     QString error;
-    const auto products = translateJet(statements.front(), schema, &error, SqlDialect::Postgres);
+    const auto products = translateJet(statements.front(), schema, &error, PostgresDialect());
     ASSERT_TRUE(products) << error.toStdString();
     EXPECT_TRUE(products->changesSchema);
     const QString p = products->statements.front();
@@ -175,7 +176,7 @@ TEST_F(PostgresJet, TablesAreCreatedWithServerTypes)
     // A column named after an SQL word is still a name.
     EXPECT_TRUE(p.contains(QStringLiteral("\"Return\" citext")));
     for (const QString& statement : statements)
-        EXPECT_TRUE(translateJet(statement, schema, &error, SqlDialect::Postgres))
+        EXPECT_TRUE(translateJet(statement, schema, &error, PostgresDialect()))
             << error.toStdString();
 
     // Work tables are the session's own; sizes go, an explicit key keeps one key.
@@ -269,7 +270,7 @@ TEST_F(PostgresJet, SelectIntoMakesATypedTableThenFillsIt)
     QString error;
     auto t = translateJet(QStringLiteral("SELECT PID,Dat,(Pri*Num) AS Sm,BCode INTO TEMP_SalesCyc "
                                          "FROM 交易表 WHERE FALSE"),
-        schema, &error, SqlDialect::Postgres);
+        schema, &error, PostgresDialect());
     ASSERT_TRUE(t) << error.toStdString();
     EXPECT_TRUE(t->changesSchema);
     EXPECT_FALSE(t->isQuery);
@@ -289,7 +290,7 @@ TEST_F(PostgresJet, SelectIntoMakesATypedTableThenFillsIt)
     schema.result = columnsOf(QStringLiteral("SName:t Sm:r"));
     t = translateJet(QStringLiteral("SELECT SName,AVG(Price) AS Sm INTO Totals FROM 产品表 GROUP "
                                     "BY SName ORDER BY SName"),
-        schema, &error, SqlDialect::Postgres);
+        schema, &error, PostgresDialect());
     ASSERT_TRUE(t) << error.toStdString();
     EXPECT_TRUE(t->statements[0].startsWith(QStringLiteral("CREATE TABLE \"Totals\" (")));
     EXPECT_TRUE(t->statements[1].endsWith(QStringLiteral("ORDER BY \"SName\" NULLS FIRST")));
@@ -297,7 +298,7 @@ TEST_F(PostgresJet, SelectIntoMakesATypedTableThenFillsIt)
     // A query the server cannot describe is reported.
     schema.result.reset();
     EXPECT_FALSE(translateJet(
-        QStringLiteral("SELECT * INTO TEMP_X FROM 没有"), schema, &error, SqlDialect::Postgres));
+        QStringLiteral("SELECT * INTO TEMP_X FROM 没有"), schema, &error, PostgresDialect()));
     EXPECT_EQ(error, QStringLiteral("relation does not exist"));
 }
 
@@ -308,7 +309,7 @@ TEST_F(PostgresJet, InsertSelectFillsColumnsByTheirCreatedNames)
     const auto t
         = translateJet(QStringLiteral("INSERT INTO temp_pana SELECT kword,AVG(price) AS "
                                       "price,SUM(Num9) AS NUM9 FROM 产品表 GROUP BY kword"),
-            schema, &error, SqlDialect::Postgres);
+            schema, &error, PostgresDialect());
     ASSERT_TRUE(t) << error.toStdString();
     EXPECT_EQ(t->statements.front(),
         QStringLiteral("INSERT INTO \"TEMP_PAna\" (\"KWord\",\"Price\",\"Num9\") SELECT "
@@ -318,7 +319,7 @@ TEST_F(PostgresJet, InsertSelectFillsColumnsByTheirCreatedNames)
     schema.result = columnsOf(QStringLiteral("Nope:t"));
     EXPECT_FALSE(
         translateJet(QStringLiteral("INSERT INTO TEMP_PAna SELECT PName AS Nope FROM 产品表"),
-            schema, &error, SqlDialect::Postgres));
+            schema, &error, PostgresDialect()));
 }
 
 TEST_F(PostgresJet, NativeTextTakesNumberedParameters)
@@ -402,11 +403,11 @@ TEST_F(PostgresJet, NativeDateFunctionsGiveTheSameDays)
     EXPECT_TRUE(error.contains(QStringLiteral("+1 month")));
 }
 
-TEST_F(PostgresJet, SqliteTextIsUnchangedByTheDefault)
+TEST_F(PostgresJet, SqliteTextIsUnchangedByTheServerForms)
 {
     QString error;
-    const auto t = translateJet(
-        QStringLiteral("SELECT * FROM 交易表 WHERE FALSE ORDER BY Dat"), schema, &error);
+    const auto t = translateJet(QStringLiteral("SELECT * FROM 交易表 WHERE FALSE ORDER BY Dat"),
+        schema, &error, quel::db_sqlite::SqliteDialect());
     ASSERT_TRUE(t);
     EXPECT_EQ(t->statements.front(), QStringLiteral("SELECT * FROM 交易表 WHERE 0 ORDER BY Dat"));
 }

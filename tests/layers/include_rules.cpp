@@ -23,7 +23,7 @@ const QHash<QString, QStringList>& AllowedFolders()
         t["db"] = { "core" };
         t["db_sqlite"] = { "core", "db", "jet" };
         t["db_pg"] = { "core", "db", "jet" };
-        t["jet"] = { "core", "db", "db_pg" };
+        t["jet"] = { "core", "db" };
         t["store"] = { "core", "db", "db_sqlite", "db_pg", "jet" };
         t["web"] = { "core" };
         t["widgets"] = { "core" };
