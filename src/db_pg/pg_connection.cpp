@@ -1,5 +1,7 @@
 #include "db_pg/pg_connection.h"
 
+#include "db_pg/server_address.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QRegularExpression>
@@ -10,92 +12,6 @@
 namespace quel::db_pg {
 
 namespace {
-
-// An address split into the form that may be shown and the password texts it held.
-struct AddressParts
-{
-    QString shown;
-    QStringList secrets;
-};
-
-void addSecret(QStringList* secrets, const QString& raw)
-{
-    if (raw.isEmpty())
-        return;
-    secrets->append(raw);
-    const QString decoded = QString::fromUtf8(QByteArray::fromPercentEncoding(raw.toUtf8()));
-    if (decoded != raw && !decoded.isEmpty())
-        secrets->append(decoded);
-}
-
-AddressParts splitUri(const QString& address, int authorityStart)
-{
-    AddressParts parts;
-    int queryStart = address.indexOf(u'?', authorityStart);
-    if (queryStart < 0)
-        queryStart = int(address.size());
-    QString head = address.left(queryStart);
-    // The user part ends at the last '@': a password typed without percent-encoding may hold
-    // '@' or '/' itself.
-    const int at = head.lastIndexOf(u'@');
-    if (at >= authorityStart) {
-        const int colon = head.indexOf(u':', authorityStart);
-        if (colon >= 0 && colon < at) {
-            addSecret(&parts.secrets, head.mid(colon + 1, at - colon - 1));
-            head = head.left(colon) + head.mid(at);
-        }
-    }
-    QString query;
-    if (queryStart < address.size()) {
-        QStringList kept;
-        const QStringList items = address.mid(queryStart + 1).split(u'&');
-        for (const QString& item : items) {
-            const int eq = item.indexOf(u'=');
-            const QString key
-                = QString::fromUtf8(QByteArray::fromPercentEncoding(item.left(eq).toUtf8()));
-            if (key.trimmed() == QLatin1String("password"))
-                addSecret(&parts.secrets, eq >= 0 ? item.mid(eq + 1) : QString());
-            else
-                kept.append(item);
-        }
-        if (!kept.isEmpty())
-            query = u'?' + kept.join(u'&');
-    }
-    parts.shown = head + query;
-    return parts;
-}
-
-AddressParts splitKeywords(const QString& address)
-{
-    // libpq's "key=value key='quoted value'" form.
-    static const QRegularExpression password(
-        QStringLiteral(R"((^|\s)password\s*=\s*('(?:[^'\\]|\\.)*'|\S*)\s*)"));
-    AddressParts parts;
-    parts.shown = address;
-    QRegularExpressionMatch match;
-    while ((match = password.match(parts.shown)).hasMatch()) {
-        QString value = match.captured(2);
-        if (value.startsWith(u'\'') && value.size() >= 2) {
-            value = value.mid(1, value.size() - 2);
-            value.replace(QLatin1String("\\'"), QLatin1String("'"));
-            value.replace(QLatin1String("\\\\"), QLatin1String("\\"));
-        }
-        addSecret(&parts.secrets, value);
-        parts.shown.remove(match.capturedStart(0), match.capturedLength(0));
-        parts.shown.insert(match.capturedStart(0), match.captured(1));
-    }
-    parts.shown = parts.shown.trimmed();
-    return parts;
-}
-
-AddressParts splitAddress(const QString& address)
-{
-    for (const char* scheme : { "postgresql://", "postgres://" }) {
-        if (address.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
-            return splitUri(address, int(qstrlen(scheme)));
-    }
-    return splitKeywords(address);
-}
 
 // libpq's messages end in newlines and may run over several lines (a connection failure names
 // each host it tried); one message reads better as one line.
@@ -215,11 +131,6 @@ private:
 };
 
 } // namespace
-
-QString RedactedAddress(const QString& address)
-{
-    return splitAddress(address).shown;
-}
 
 // --- PgResult ---
 
@@ -380,7 +291,7 @@ qlonglong PgResult::affectedRows() const
 
 std::unique_ptr<PgConnection> PgConnection::connect(const QString& address, QString* error)
 {
-    const AddressParts parts = splitAddress(address);
+    const ServerAddressParts parts = SplitServerAddress(address);
     const QByteArray timeout = QByteArray::number(kConnectTimeoutSeconds);
     const QByteArray addressBytes = address.toUtf8();
     // Later keywords win: the address may set its own timeouts, but the text is always UTF-8.

@@ -36,10 +36,6 @@ inline constexpr PgOid kTimestamptz = 1184;
 inline constexpr PgOid kNumeric = 1700;
 } // namespace pgtype
 
-// The address with any password taken out (from "user:password@" and from a password
-// parameter), for messages, logs and the catalogue.
-QString RedactedAddress(const QString& address);
-
 // One result of a statement, owning libpq's PGresult. Values arrive in text form.
 class PgResult
 {

@@ -2,8 +2,7 @@
 
 #include "db/connection.h"
 #include "db/database.h"
-#include "db/database_address.h"
-#include "db_pg/pg_connection.h"
+#include "db_pg/server_address.h"
 #include "shell/batch.h"
 #include "store/database_copy.h"
 #include "store/database_pool.h"
@@ -24,7 +23,7 @@ int RunCopyBatch(BatchContext& context, const QStringList& arguments, CopyDirect
     QTextStream err(stderr);
     const QString name = direction == CopyDirection::ToServer ? QStringLiteral("copy-to")
                                                               : QStringLiteral("copy-from");
-    if (arguments.size() != 1 || !db::IsServerAddress(arguments.first())) {
+    if (arguments.size() != 1 || !db_pg::IsServerAddress(arguments.first())) {
         err << (arguments.isEmpty() ? QStringLiteral("缺少数据库服务器地址")
                                     : QStringLiteral("不是数据库服务器地址：")
                     + db_pg::RedactedAddress(arguments.join(u' ')))

@@ -1,6 +1,5 @@
 #include "shell/command_line.h"
 
-#include "db/database_address.h"
 #include "db_pg/server_address.h"
 
 namespace quel::shell {
@@ -32,7 +31,7 @@ CommandLine ParseCommandLine(const QStringList& arguments)
                 return line;
             }
             // The address shows in the process list and in messages: its password would too.
-            if (db::IsServerAddress(line.database)
+            if (db_pg::IsServerAddress(line.database)
                 && db_pg::ServerAddressHoldsPassword(line.database)) {
                 line.error = db_pg::serverPasswordRefusedMessage();
                 return line;

@@ -1,4 +1,4 @@
-#include "db/database_address.h"
+#include "db_pg/server_address.h"
 #include "shell/batch.h"
 #include "shell/command_line.h"
 #include "shell/interrupt_watcher.h"
@@ -63,7 +63,7 @@ int main(int argc, char** argv)
     // A database file named with --db is found from where the program was started, before
     // the data folder becomes the current one.
     QString runDatabase = line.database;
-    if (!runDatabase.isEmpty() && !quel::db::IsServerAddress(runDatabase))
+    if (!runDatabase.isEmpty() && !quel::db_pg::IsServerAddress(runDatabase))
         runDatabase = QFileInfo(runDatabase).absoluteFilePath();
 
     const QString folder = quel::store::resolveDataFolder(line.options);

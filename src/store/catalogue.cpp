@@ -4,7 +4,6 @@
 #include "core/text_cut.h"
 #include "core/text_files.h"
 #include "db/database.h"
-#include "db/database_address.h"
 #include "db_pg/server_address.h"
 #include "store/database_pool.h"
 
@@ -13,7 +12,7 @@
 
 namespace quel::store {
 
-using db::IsServerAddress;
+using db_pg::IsServerAddress;
 using db_pg::ServerAddressHoldsPassword;
 using db_pg::ServerAddressProblem;
 

@@ -2,7 +2,7 @@
 
 #include "core/feedback.h"
 #include "db/database.h"
-#include "db/database_address.h"
+#include "db_pg/server_address.h"
 #include "store/database_key.h"
 #include "store/database_pool.h"
 
@@ -15,7 +15,7 @@
 namespace quel::store {
 
 using db::Database;
-using db::IsServerAddress;
+using db_pg::IsServerAddress;
 
 QString TempDirectory()
 {

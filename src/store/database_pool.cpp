@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/database_pool.h"
 
-#include "db/database_address.h"
 #include "db_pg/pg_database.h"
+#include "db_pg/server_address.h"
 #include "db_sqlite/sqlite_database.h"
 #include "store/database_key.h"
 #include "store/schema.h"
@@ -16,7 +16,7 @@ namespace {
 // A file by its absolute path; a server address as written.
 QString poolKey(const QString& path)
 {
-    return db::IsServerAddress(path) ? path : QFileInfo(path).absoluteFilePath();
+    return db_pg::IsServerAddress(path) ? path : QFileInfo(path).absoluteFilePath();
 }
 
 } // namespace
@@ -24,7 +24,7 @@ QString poolKey(const QString& path)
 std::shared_ptr<db::Database> OpenDatabase(
     const QString& path, const QString& key, QString* error, bool create)
 {
-    if (db::IsServerAddress(path))
+    if (db_pg::IsServerAddress(path))
         return db_pg::PgDatabase::open(path, error,
             { QStringLiteral("产品表"),
                 [](db::Database& db, QString* why) { return createSchema(db, why); } });
@@ -41,7 +41,7 @@ DatabasePool& DatabasePool::shared()
 std::shared_ptr<db::Database> DatabasePool::acquire(const QString& path, QString* error)
 {
     const QString key = poolKey(path);
-    const bool server = db::IsServerAddress(key);
+    const bool server = db_pg::IsServerAddress(key);
     auto found = m_open.constFind(key);
     if (found != m_open.cend()) {
         // The file may have been deleted or replaced behind the handle's back.

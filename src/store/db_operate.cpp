@@ -2,7 +2,7 @@
 
 #include "core/feedback.h"
 #include "db/database.h"
-#include "db/database_address.h"
+#include "db_pg/server_address.h"
 #include "store/catalogue.h"
 #include "store/compaction.h"
 #include "store/database_key.h"
@@ -15,8 +15,8 @@ namespace quel::store {
 
 using db::Connection;
 using db::Database;
-using db::IsServerAddress;
 using db::Recordset;
+using db_pg::IsServerAddress;
 
 QString EscapeQuotes(const QString& text)
 {

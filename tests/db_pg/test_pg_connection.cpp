@@ -1,4 +1,5 @@
 #include "db_pg/pg_connection.h"
+#include "db_pg/server_address.h"
 #include "support/pg_server.h"
 
 #include <QDateTime>
