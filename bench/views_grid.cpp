@@ -5,7 +5,7 @@
 #include "db/connection.h"
 #include "db/database.h"
 #include "grid/grid_ops.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 #include "store/catalogue.h"
 #include "store/database_pool.h"
 #include "store/db_operate.h"

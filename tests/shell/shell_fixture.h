@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app_fixture.h"
 #include "core/feedback.h"
 #include "db/database.h"
 #include "shell/main_window.h"
@@ -8,6 +7,7 @@
 #include "store/data_folder.h"
 #include "store/database_pool.h"
 #include "store/db_operate.h"
+#include "support/app_fixture.h"
 #include "support/temp_dir.h"
 #include "widgets/dialogs.h"
 

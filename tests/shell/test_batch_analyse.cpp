@@ -1,4 +1,3 @@
-#include "app_fixture.h"
 #include "core/feedback.h"
 #include "db/database.h"
 #include "shell/batch_analyse.h"
@@ -6,6 +5,7 @@
 #include "store/data_folder.h"
 #include "store/database_pool.h"
 #include "store/db_operate.h"
+#include "support/app_fixture.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
 
