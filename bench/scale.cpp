@@ -8,11 +8,13 @@
 //   bench_scale --measure DATABASE LABEL [GRIDFILE]
 //     one size's run; with GRIDFILE, every grid it showed is written there as well
 // The generated files are kept in build-bench/scale-cache/ between runs.
+#include "db/database.h"
 #include "market/test_server.h"
 #include "process_memory.h"
 #include "scale_generator.h"
 #include "scale_measure.h"
-#include "store/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -154,7 +156,7 @@ bool upgradeCachedDatabase(const QString& path, const char* label, QString* erro
 {
     qsizetype before = 0;
     {
-        auto db = store::Database::open(path, QString::fromLatin1(store::kDatabasePassword), error);
+        auto db = store::OpenDatabase(path, QString::fromLatin1(store::kDatabasePassword), error);
         if (!db)
             return false;
         before = db->indexNames().size();

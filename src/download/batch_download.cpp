@@ -1,8 +1,8 @@
 #include "download/batch_download.h"
 
 #include "core/feedback.h"
+#include "db/database.h"
 #include "download/market_probe.h"
-#include "store/database.h"
 #include "store/db_operate.h"
 #include "web/market.h"
 
@@ -109,7 +109,7 @@ QString SummaryLine(const DownloadTotals& t)
         .arg(t.buyersAdded);
 }
 
-int RunBatchDownload(const BatchDownloadOptions& options, const store::Connection& conn,
+int RunBatchDownload(const BatchDownloadOptions& options, const db::Connection& conn,
     const QString& workFolder, QTextStream& err, const std::function<bool()>& cancelled)
 {
     const QString name = kindName(options.kind);
@@ -249,7 +249,7 @@ int RunBatchDownloadCommand(
     }
     if (!notice.isEmpty())
         err << notice << Qt::endl;
-    store::Connection conn;
+    db::Connection conn;
     if (!db.TryOpenConnection(conn, &error)) {
         err << error << Qt::endl;
         return kBatchFatal;

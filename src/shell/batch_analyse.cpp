@@ -336,7 +336,7 @@ int RunAnalyseBatch(BatchContext& context, const QStringList& arguments)
 
     // The connection keeps the database open for the whole run; failing to open it is the
     // one fatal error before any work.
-    store::Connection conn;
+    db::Connection conn;
     if (!context.db.OpenConnection(conn))
         return 1;
     grid::GridModel grid;

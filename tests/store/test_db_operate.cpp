@@ -1,12 +1,14 @@
 // The DB_Operate operations over the current database of a catalogue.
 #include "store/catalogue.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
-#include "store_fixture.h"
+#include "support/store_fixture.h"
 
 #include <QFileInfo>
 
 using namespace quel;
 using namespace quel::store;
+using namespace quel::db;
 using quel::test::FakeFeedback;
 using quel::test::StoreTest;
 
@@ -34,6 +36,10 @@ protected:
 // The operations reach their database through the catalogue's current entry, a file.
 INSTANTIATE_TEST_SUITE_P(
     Engines, DbOperateTest, ::testing::Values(quel::test::Engine::File), quel::test::engineName);
+
+// The removal of repeated rows runs on the connection it is given, a file or a server.
+using DuplicateRowsTest = StoreTest;
+QUEL_ON_BOTH_ENGINES(DuplicateRowsTest);
 
 TEST(QuoteValueList, QuotesEachValueAndDoublesQuotes)
 {
@@ -206,8 +212,35 @@ TEST_P(DbOperateTest, CompactCurrentDatabaseKeepsDataAndKey)
         m_ops.ExecuteSql(QStringLiteral("INSERT INTO 简化表(Con,Sim) VALUES('a','b')"), &fresh));
     EXPECT_EQ(m_ops.CountGroups(QStringLiteral("简化表"), QStringLiteral("Con")), 2);
     QString error;
-    EXPECT_FALSE(Database::open(m_path, QStringLiteral("other"), &error));
+    EXPECT_FALSE(OpenDatabase(m_path, QStringLiteral("other"), &error));
     EXPECT_TRUE(QFileInfo::exists(m_dir.file(QStringLiteral("backup.mdb"))));
     EXPECT_FALSE(QFileInfo::exists(m_dir.file(QStringLiteral("temp.mdb"))));
     qputenv("TMPDIR", oldTemp);
+}
+
+TEST_P(DuplicateRowsTest, GoInOneStatementKeepingTheFirstWritten)
+{
+    exec(QStringLiteral("CREATE TABLE TEMP_Customer (Buyer STRING,Prov STRING)"));
+    const char* const rowsWritten[][2] = { { "B", "甲" }, { "A", "乙" }, { "b", "丙" },
+        { "B", "丁" }, { "A", "戊" }, { "", "己" }, { "", "庚" }, { "Levi's", "辛" } };
+    for (const auto& [buyer, prov] : rowsWritten)
+        exec(QStringLiteral("INSERT INTO TEMP_Customer(Buyer,Prov) VALUES(%1,%2)")
+                 .arg(store::Quote(QString::fromUtf8(buyer)),
+                     store::Quote(QString::fromUtf8(prov))));
+    exec(QStringLiteral("INSERT INTO TEMP_Customer(Prov) VALUES('壬')"));
+    exec(QStringLiteral("INSERT INTO TEMP_Customer(Prov) VALUES('癸')"));
+    const db::Connection conn(m_db);
+    ASSERT_TRUE(
+        store::DeleteDuplicateRows(conn, QStringLiteral("TEMP_Customer"), QStringLiteral("Buyer")));
+    // Letter case counts, an empty name is a name, and rows without one all stay.
+    QStringList left;
+    for (const auto& row : rows(QStringLiteral("SELECT Prov FROM TEMP_Customer")))
+        left << row[0].toString();
+    left.sort();
+    EXPECT_EQ(left,
+        (QStringList { QStringLiteral("丙"), QStringLiteral("乙"), QStringLiteral("壬"),
+            QStringLiteral("己"), QStringLiteral("甲"), QStringLiteral("癸"),
+            QStringLiteral("辛") }));
+    EXPECT_FALSE(
+        store::DeleteDuplicateRows(conn, QStringLiteral("TEMP_None"), QStringLiteral("Buyer")));
 }
