@@ -41,7 +41,7 @@ TradeRow makeRow(qint64 n)
 double layerRate(const QString& folder, qint64 rows)
 {
     Catalogue catalogue(folder);
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     DB_Operate ops(catalogue, feedback);
     Connection conn;
     if (!ops.OpenConnection(conn))

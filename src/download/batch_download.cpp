@@ -19,7 +19,7 @@ namespace {
 constexpr int kMarketProbeMs = 10000;
 
 // Messages of the job listing go to standard error; nothing is asked.
-class StreamFeedback : public Feedback
+class StreamFeedback : public core::Feedback
 {
 public:
     explicit StreamFeedback(QTextStream& err)

@@ -69,10 +69,10 @@ bool processAlive(qint64 pid)
 }
 
 // Captures what ReadResultFile reports, passing it on to the pool's feedback when it has one.
-class ReadFeedback : public SilentFeedback
+class ReadFeedback : public core::SilentFeedback
 {
 public:
-    explicit ReadFeedback(Feedback* next)
+    explicit ReadFeedback(core::Feedback* next)
         : m_next(next)
     { }
     void message(const QString& text) override
@@ -84,7 +84,7 @@ public:
     const QString& text() const { return m_text; }
 
 private:
-    Feedback* m_next;
+    core::Feedback* m_next;
     QString m_text;
 };
 

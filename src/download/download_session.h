@@ -13,10 +13,10 @@
 #include <memory>
 #include <optional>
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 class RunLock;
-} // namespace quel
+} // namespace quel::core
 
 namespace quel::download {
 
@@ -79,7 +79,7 @@ public:
 
     // Lists the jobs (messages through feedback) and sets up the pool; false when the
     // listing failed. An empty list is not a failure: the run then ends on its first tick.
-    bool prepare(const QString& condition, Feedback& feedback);
+    bool prepare(const QString& condition, core::Feedback& feedback);
     // How many jobs prepare() listed (shared jobs are then handed to the pool as claimed).
     int listedJobs() const { return m_listedCount; }
 
@@ -103,7 +103,7 @@ signals:
 
 private:
     bool importResult(int index, const DownloadJob& job, const QString& text);
-    bool joinCollection(std::vector<DownloadJob> jobs, Feedback& feedback);
+    bool joinCollection(std::vector<DownloadJob> jobs, core::Feedback& feedback);
     DownloadPool::FeedAnswer claimJobs(int wanted);
     std::optional<DownloadJob> jobOfClaim(qint64 id) const;
     void onRowChanged(int index);
@@ -114,7 +114,7 @@ private:
     std::unique_ptr<DownloadPool> m_pool;
     // Held while this session downloads into a database file, so that a second run on this
     // machine is refused instead of downloading everything twice.
-    std::unique_ptr<RunLock> m_downloadLock;
+    std::unique_ptr<core::RunLock> m_downloadLock;
     KnownBuyerCodes m_knownBuyers;
     ImportCounts m_counts;
     long m_profiles = 0;

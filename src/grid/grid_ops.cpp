@@ -218,7 +218,7 @@ int serialColumn(const GridModel& grid)
     return -1;
 }
 
-void autoSizeColumns(GridModel& grid, int firstRow, bool showProgress, Feedback& feedback,
+void autoSizeColumns(GridModel& grid, int firstRow, bool showProgress, core::Feedback& feedback,
     const TextMeasure& measure)
 {
     if (grid.fixedRows() < 1)
@@ -362,7 +362,7 @@ GridCell cellAtPoint(const GridModel& grid, int xTwips, int yTwips)
 }
 
 void gridHeaderClicked(
-    GridModel& grid, GridCell cell, Feedback& feedback, const TextMeasure& measure)
+    GridModel& grid, GridCell cell, core::Feedback& feedback, const TextMeasure& measure)
 {
     if (grid.cols() < 1 || cell.row < 0 || cell.row >= grid.fixedRows())
         return;
@@ -414,7 +414,7 @@ void clickCheckMark(GridModel& grid, bool shift, GridCell cell, bool multiSelect
 
 // --- rows and cells -------------------------------------------------------------------
 
-bool deleteGridRows(GridModel& grid, int first, int last, bool confirm, Feedback& feedback)
+bool deleteGridRows(GridModel& grid, int first, int last, bool confirm, core::Feedback& feedback)
 {
     if (!grid.hasDataRows())
         return false;

@@ -17,7 +17,7 @@ namespace quel::shell {
 // Messages and progress of batch runs as lines on stderr; questions are answered No. The
 // indicator counts as closed (the user's cancel) once SIGINT or SIGTERM has arrived, so a
 // long operation stops at its next step.
-class ConsoleFeedback : public Feedback
+class ConsoleFeedback : public core::Feedback
 {
 public:
     void message(const QString& text) override;
@@ -45,7 +45,7 @@ struct BatchContext
     QString dataFolder;
     store::Catalogue& catalogue;
     store::DB_Operate& db;
-    Feedback& feedback;
+    core::Feedback& feedback;
 };
 
 // One "quelmar --batch NAME ARGS..." command. run returns the process's exit code.

@@ -257,7 +257,7 @@ analysis::ChartOptions AnalyseChartOptions(AnalyseStyle style, const AnalyseChar
 }
 
 int RunAnalyseOutput(const grid::GridModel& grid, const AnalyseChart& shown,
-    const AnalyseOutput& output, Feedback& feedback, QTextStream& err)
+    const AnalyseOutput& output, core::Feedback& feedback, QTextStream& err)
 {
     QString error;
     if (!exports::WriteGridFile(grid, output.out, exports::kSheetName, feedback, &error)) {

@@ -55,7 +55,7 @@ int RunCopyBatch(BatchContext& context, const QStringList& arguments, CopyDirect
 
     QElapsedTimer timer;
     timer.start();
-    Feedback& feedback = context.feedback;
+    core::Feedback& feedback = context.feedback;
     const auto progress = [&](const store::CopyProgress& p) {
         err << QStringLiteral("%1：%2/%3 行").arg(p.table).arg(p.copied).arg(p.total) << Qt::endl;
         feedback.processEvents();

@@ -29,8 +29,9 @@ constexpr int kSomeFailed = 3;
 
 QString changeLine(const store::Change& c)
 {
-    const auto number
-        = [](const std::optional<double>& v) { return v ? NumberText(*v) : QStringLiteral("-"); };
+    const auto number = [](const std::optional<double>& v) {
+        return v ? core::NumberText(*v) : QStringLiteral("-");
+    };
     QString line = QStringLiteral("%1 %2 %3 %4")
                        .arg(exports::ChangeKindCaption(c.kind))
                        .arg(c.productId)
@@ -42,7 +43,7 @@ QString changeLine(const store::Change& c)
     else if (c.kind == QLatin1String("new_shop"))
         line += QStringLiteral("：%1 个产品").arg(number(c.newValue));
     if (c.percent)
-        line += QStringLiteral(" (%1%)").arg(NumberText(*c.percent));
+        line += QStringLiteral(" (%1%)").arg(core::NumberText(*c.percent));
     return line;
 }
 
@@ -77,7 +78,7 @@ int RunFollowBatch(BatchContext& context, const QStringList& arguments, bool fol
                                                                    : QStringLiteral("类别 "))
         + value;
     const store::FollowOutcome outcome = follow
-        ? store::Follow(conn, *kind, value, quel::Now(), &error)
+        ? store::Follow(conn, *kind, value, quel::core::Now(), &error)
         : store::Unfollow(conn, *kind, value, &error);
     switch (outcome) {
     case store::FollowOutcome::Added:
@@ -182,7 +183,7 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
     const auto interrupted = [&context] { return !context.feedback.isIndicatorOpen(); };
 
     store::WatchRunScope scope;
-    scope.started = quel::Now();
+    scope.started = quel::core::Now();
     scope.started.setTime(QTime(
         scope.started.time().hour(), scope.started.time().minute(), scope.started.time().second()));
     scope.day = scope.started.date();
@@ -256,7 +257,7 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
     err << QStringLiteral("变化记录 %1：%2 项变化（调价阈值 %3%）")
                .arg(digest.run.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
                .arg(digest.changes.size())
-               .arg(NumberText(options->threshold))
+               .arg(core::NumberText(options->threshold))
         << Qt::endl;
     if (digest.firstRun)
         err << QStringLiteral("首次关注运行：已记录各产品的现状，下次运行起报告变化") << Qt::endl;

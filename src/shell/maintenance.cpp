@@ -10,7 +10,7 @@
 namespace quel::shell {
 
 void ClearDatabaseTables(
-    store::DB_Operate& db, Feedback& feedback, const std::function<void()>& emptyGrids)
+    store::DB_Operate& db, core::Feedback& feedback, const std::function<void()>& emptyGrids)
 {
     feedback.indicatorStart(QStringLiteral("正在删除数据……"), 13, 0);
     const char* const statements[] = {

@@ -213,7 +213,7 @@ bool Catalogue::SelectCatalogueEntry(const QString& rawName)
     return true;
 }
 
-bool Catalogue::DeleteCatalogueEntry(const QString& rawName, Feedback& feedback)
+bool Catalogue::DeleteCatalogueEntry(const QString& rawName, core::Feedback& feedback)
 {
     const QString name = core::TrimBlanks(rawName);
     if (name.isEmpty())
@@ -265,7 +265,7 @@ bool Catalogue::DeleteCatalogueEntry(const QString& rawName, Feedback& feedback)
     return true;
 }
 
-bool Catalogue::IsNewNameUsable(const QString& name, Feedback& feedback) const
+bool Catalogue::IsNewNameUsable(const QString& name, core::Feedback& feedback) const
 {
     if (name.isEmpty())
         return false;
@@ -277,7 +277,7 @@ bool Catalogue::IsNewNameUsable(const QString& name, Feedback& feedback) const
     return true;
 }
 
-bool Catalogue::NewDatabase(const QString& rawName, Feedback& feedback)
+bool Catalogue::NewDatabase(const QString& rawName, core::Feedback& feedback)
 {
     const QString name = core::TrimBlanks(rawName);
     if (!IsNewNameUsable(name, feedback))
@@ -305,7 +305,7 @@ bool Catalogue::NewDatabase(const QString& rawName, Feedback& feedback)
 }
 
 bool Catalogue::NewServerDatabase(
-    const QString& rawName, const QString& rawAddress, Feedback& feedback)
+    const QString& rawName, const QString& rawAddress, core::Feedback& feedback)
 {
     const QString name = core::TrimBlanks(rawName);
     const QString address = rawAddress.trimmed();

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 }
 
@@ -60,20 +60,20 @@ public:
     // Removes the named record and its file; refuses the default and the one in use. A
     // server entry only leaves the catalogue, after the user confirmed a question saying
     // that nothing on the server is deleted.
-    bool DeleteCatalogueEntry(const QString& name, Feedback& feedback);
+    bool DeleteCatalogueEntry(const QString& name, core::Feedback& feedback);
 
     // The new-database flow after the name was asked: checks the name, copies the template
     // Null_Data.mdb to the next free file and records it, with the messages. The current
     // database does not change. True when created.
-    bool NewDatabase(const QString& name, Feedback& feedback);
+    bool NewDatabase(const QString& name, core::Feedback& feedback);
     // The same for a database on a server: checks the name and the address (no password),
     // opens it (an empty database gets its tables there) and records it, with the messages.
     // The current database does not change. True when recorded.
-    bool NewServerDatabase(const QString& name, const QString& address, Feedback& feedback);
+    bool NewServerDatabase(const QString& name, const QString& address, core::Feedback& feedback);
 
 private:
     // A new entry's name: not empty, and not taken (said so when it is).
-    bool IsNewNameUsable(const QString& name, Feedback& feedback) const;
+    bool IsNewNameUsable(const QString& name, core::Feedback& feedback) const;
     bool write(const QString& text);
     // What a record's path opens: its file in the data folder, or a server address as is.
     QString openedPath(const QString& storedPath) const;

@@ -50,7 +50,7 @@ struct Instance
     }
 
     test::TempDir dir;
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     store::Catalogue catalogue;
     store::DB_Operate db;
 };

@@ -107,7 +107,7 @@ protected:
     {
         quel::store::Catalogue catalogue(m_dir.path());
         catalogue.LoadCurrentDatabase();
-        quel::SilentFeedback feedback;
+        quel::core::SilentFeedback feedback;
         quel::store::DB_Operate db(catalogue, feedback);
         quel::store::Connection conn;
         EXPECT_TRUE(db.OpenConnection(conn));
@@ -128,7 +128,7 @@ protected:
     {
         quel::store::Catalogue catalogue(m_dir.path());
         catalogue.LoadCurrentDatabase();
-        quel::SilentFeedback feedback;
+        quel::core::SilentFeedback feedback;
         quel::store::DB_Operate db(catalogue, feedback);
         EXPECT_TRUE(db.ExecuteSql(statement)) << statement.toStdString();
         quel::store::DatabasePool::shared().releaseAll();

@@ -75,7 +75,7 @@ TEST_F(ServerCatalogueTest, ServerEntriesAreSelectedByTheirWholeAddress)
     EXPECT_EQ(m_catalogue.currentDatabaseFile(), kTeam);
     EXPECT_EQ(m_catalogue.currentDatabasePath(), kTeam);
     EXPECT_EQ(m_catalogue.currentDatabaseName(), QStringLiteral("团队"));
-    SilentFeedback silent;
+    core::SilentFeedback silent;
     EXPECT_EQ(DB_Operate(m_catalogue, silent).currentDatabasePath(), kTeam);
     EXPECT_EQ(DB_Operate(m_catalogue, silent).dataFolder(), m_dir.path());
 
@@ -243,7 +243,7 @@ TEST_F(ServerCatalogueOnServerTest, ANewServerDatabaseIsUsedCompactedAndForgotte
 
     // Selected, it is where the program's statements go; the empty database got its tables.
     ASSERT_TRUE(m_catalogue.SelectCatalogueEntry(QStringLiteral("团队")));
-    SilentFeedback silent;
+    core::SilentFeedback silent;
     DB_Operate db(m_catalogue, silent);
     ASSERT_TRUE(db.TableExists(QStringLiteral("产品表")));
     ASSERT_TRUE(db.ExecuteSql(QStringLiteral("INSERT INTO 产品表 (PCode) VALUES ('kept')")));
