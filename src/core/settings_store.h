@@ -1,13 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <QString>
 
-namespace quel::web {
+namespace quel::core {
 
-// Stores a text value under a key path of the per-user settings (organisation "quelmar");
-// "Software\Microsoft\Internet Explorer\Main" keeps its path with "/" between the parts.
-void WriteUserRegistryString(const QString& keyPath, const QString& valueName, const QString& text);
+// The per-user settings (QSettings, organisation and application "quelmar"). A value lives
+// under a key path and a value name; a path written with "\" between its parts, such as
+// "Software\Microsoft\Internet Explorer\Main", is kept with "/" between them.
+void WriteUserSetting(const QString& keyPath, const QString& valueName, const QString& text);
 // Reads it back (empty when absent).
-QString ReadUserRegistryString(const QString& keyPath, const QString& valueName);
+QString ReadUserSetting(const QString& keyPath, const QString& valueName);
 
-} // namespace quel::web
+} // namespace quel::core

@@ -1,7 +1,7 @@
+#include "core/settings_store.h"
 #include "shell/maintenance.h"
 #include "shell/select_db_window.h"
 #include "shell_fixture.h"
-#include "web/registry.h"
 #include "widgets/window_helpers.h"
 
 #include <QAction>
@@ -85,7 +85,7 @@ protected:
         EXPECT_FALSE(db.TableExists("TEMP_A"));
         EXPECT_FALSE(db.TableExists("TEMP_B"));
         EXPECT_TRUE(db.TableExists("产品表"));
-        EXPECT_EQ(web::ReadUserRegistryString(
+        EXPECT_EQ(core::ReadUserSetting(
                       "Software\\Microsoft\\Internet Explorer\\Main", "Display Inline Images"),
             "yes");
     }

@@ -1,11 +1,9 @@
 #include "print_qstring.h"
 #include "web/charset.h"
 #include "web/parse_arena.h"
-#include "web/registry.h"
 #include "widgets/address_check.h"
 #include "widgets/desktop_open.h"
 
-#include <QStandardPaths>
 #include <cstdint>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -72,16 +70,6 @@ TEST(Addresses, OnlyWebAddressesLeaveTheProgram)
     // Refused before the desktop is asked, so no program starts here.
     EXPECT_FALSE(OpenInDefaultBrowser(QStringLiteral("file:///etc/passwd")));
     EXPECT_FALSE(OpenInDefaultBrowser(QStringLiteral("calc.exe")));
-}
-
-TEST(Registry, ValueSurvivesUnderItsKeyPath)
-{
-    QStandardPaths::setTestModeEnabled(true);
-    const QString key = QStringLiteral("Software\\Microsoft\\Internet Explorer\\Main");
-    WriteUserRegistryString(key, QStringLiteral("Display Inline Images"), QStringLiteral("yes"));
-    EXPECT_EQ(ReadUserRegistryString(key, QStringLiteral("Display Inline Images")),
-        QStringLiteral("yes"));
-    EXPECT_EQ(ReadUserRegistryString(key, QStringLiteral("Other")), QString());
 }
 
 TEST(ParseArena, AlignedDistinctMemoryReusedAfterReset)
