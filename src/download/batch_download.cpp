@@ -1,6 +1,7 @@
 #include "download/batch_download.h"
 
-#include "core/feedback.h"
+#include "core/console_feedback.h"
+#include "core/exit_codes.h"
 #include "download/market_probe.h"
 #include "store/database.h"
 #include "store/db_operate.h"
@@ -17,24 +18,6 @@ namespace {
 
 // How long the marketplace may take to accept a connection before a run gives up.
 constexpr int kMarketProbeMs = 10000;
-
-// Messages of the job listing go to standard error; nothing is asked.
-class StreamFeedback : public core::Feedback
-{
-public:
-    explicit StreamFeedback(QTextStream& err)
-        : m_err(err)
-    { }
-    void message(const QString& text) override { m_err << text << Qt::endl; }
-    bool ask(const QString&) override { return false; }
-    void indicatorStart(const QString&, long, long) override { }
-    void indicatorStep(long, const QString&) override { }
-    void indicatorClose() override { }
-    bool isIndicatorOpen() const override { return true; }
-
-private:
-    QTextStream& m_err;
-};
 
 QString kindName(DownloadKind kind)
 {
@@ -114,7 +97,8 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
 {
     const QString name = kindName(options.kind);
     const auto isCancelled = [&] { return cancelled && cancelled(); };
-    StreamFeedback feedback(err);
+    // Messages of the job listing go to err; nothing is asked.
+    core::ConsoleFeedback feedback(err);
     // A buyer list left by an earlier run would repeat its buyers and miss every buyer found
     // since: each batch run lists the buyers as the stored sales stand now.
     if (options.kind == DownloadKind::Buyers && conn.database()
@@ -122,7 +106,7 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
         QString why;
         if (!conn.execute(QStringLiteral("DROP TABLE TEMP_Customer"), &why)) {
             err << name << QStringLiteral(": cannot rebuild the buyer list: ") << why << Qt::endl;
-            return kBatchFatal;
+            return core::kBatchFatal;
         }
     }
     DownloadSession session(options.kind, conn);
@@ -135,7 +119,7 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
         ? *options.condition
         : DownloadSession::conditionFor(options.kind, options.all);
     if (!session.prepare(condition, feedback))
-        return kBatchFatal;
+        return core::kBatchFatal;
     DownloadPool& pool = session.pool();
     pool.setWorkFolder(workFolder);
     pool.setFeedback(&feedback);
@@ -156,12 +140,12 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
             err << name << QStringLiteral(": the marketplace does not answer: ") << base
                 << QStringLiteral(" (") << why << QStringLiteral("); nothing was downloaded")
                 << Qt::endl;
-            return isCancelled() ? kBatchInterrupted : kBatchFatal;
+            return isCancelled() ? core::kBatchInterrupted : core::kBatchFatal;
         }
     }
     if (isCancelled()) {
         err << name << QStringLiteral(": interrupted before any job") << Qt::endl;
-        return kBatchInterrupted;
+        return core::kBatchInterrupted;
     }
     err << name << QStringLiteral(": %1 jobs, %2 workers").arg(total).arg(pool.maxWorkers());
     if (options.rate > 0)
@@ -208,7 +192,7 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
     if (!pool.fatalError().isEmpty()) {
         // The other workers are ended; the jobs not harvested are left for the next run.
         err << name << QStringLiteral(": ") << pool.fatalError() << Qt::endl;
-        return kBatchFatal;
+        return core::kBatchFatal;
     }
     const bool complete = pool.isDone();
     if (!complete) {
@@ -222,18 +206,18 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
         err << QStringLiteral(", profiles written: ") << totals.profilesWritten;
     err << Qt::endl;
     if (!complete)
-        return kBatchInterrupted;
+        return core::kBatchInterrupted;
     if (!session.claimError().isEmpty()) {
         err << name << QStringLiteral(": the shared jobs could not be claimed: ")
             << session.claimError() << Qt::endl;
-        return kBatchFatal;
+        return core::kBatchFatal;
     }
     if (totals.failed > 0) {
         err << name << QStringLiteral(": %1 of %2 jobs failed").arg(totals.failed).arg(totals.jobs)
             << Qt::endl;
-        return kBatchSomeFailed;
+        return core::kBatchSomeFailed;
     }
-    return kBatchOk;
+    return core::kBatchOk;
 }
 
 int RunBatchDownloadCommand(
@@ -245,14 +229,14 @@ int RunBatchDownloadCommand(
     QString notice;
     if (!ParseBatchDownloadArguments(words, options, &error, &notice)) {
         err << error << Qt::endl;
-        return kBatchUsage;
+        return core::kBatchUsage;
     }
     if (!notice.isEmpty())
         err << notice << Qt::endl;
     store::Connection conn;
     if (!db.TryOpenConnection(conn, &error)) {
         err << error << Qt::endl;
-        return kBatchFatal;
+        return core::kBatchFatal;
     }
     return RunBatchDownload(
         options, conn, workFolder, err, [&db] { return !db.feedback().isIndicatorOpen(); });

@@ -1,5 +1,6 @@
 #include "download/download_pool.h"
 
+#include "core/exit_codes.h"
 #include "core/feedback.h"
 #include "core/text_files.h"
 #include "core/worker_protocol.h"
@@ -351,7 +352,7 @@ void DownloadPool::onWorkerEnded(int index)
     const Worker* worker = m_workers[std::size_t(index)].get();
     const bool notWritten = worker && worker->process
         && worker->process->exitStatus() == QProcess::NormalExit
-        && worker->process->exitCode() == kWorkerNotWritten;
+        && worker->process->exitCode() == core::ExitNotWritten;
     if (m_workers[std::size_t(index)])
         releaseWorker(index, false);
     if (notWritten && m_running && !QFileInfo::exists(resultPath(index))) {

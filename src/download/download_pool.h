@@ -70,7 +70,6 @@ public:
     static constexpr int kWorkerLimit = 32;
     static constexpr qint64 kFeedRetryMs = 250;
     // The exit code of a worker whose result file could not be written (quelfetch's own).
-    static constexpr int kWorkerNotWritten = 5;
 
     DownloadPool(std::vector<DownloadJob> jobs, int mode, QObject* parent = nullptr);
     ~DownloadPool() override;
