@@ -32,7 +32,7 @@ ScaleSize ScaleSize::fraction(long long divisor)
     const ScaleSize f = full();
     divisor = std::max(1LL, divisor);
     return { std::max(1LL, f.products / divisor), std::max(1LL, f.trades / divisor),
-        std::max(1LL, f.buyers / divisor), f.seed };
+        std::max(1LL, f.buyers / divisor), f.seed, f.historyWeeks };
 }
 
 int bestSellerCount(const ScaleSize& size)
@@ -201,6 +201,7 @@ private:
     bool products(const std::vector<int>& counts, QString* error);
     bool trades(const std::vector<int>& counts, QString* error);
     bool buyers(QString* error);
+    bool priceHistory(QString* error);
 
     store::Database& m_db;
     ScaleSize m_size;
@@ -227,7 +228,7 @@ bool Generator::run(QString* error)
             return false;
     }
     const std::vector<int> counts = tradeCounts(m_size);
-    if (!products(counts, error) || !buyers(error))
+    if (!products(counts, error) || !buyers(error) || !priceHistory(error))
         return false;
     // Trades go in product by product, so their product index only ever grows at its end
     // and costs less made now than sorted afterwards.
@@ -355,6 +356,43 @@ bool Generator::buyers(QString* error)
     return true;
 }
 
+bool Generator::priceHistory(QString* error)
+{
+    if (m_size.historyWeeks <= 0)
+        return true;
+    Insert insert(m_db.handle(), "INSERT INTO 价格历史(PID,Dat,Price,Num1) VALUES(?,?,?,?)");
+    if (!insert.ok())
+        return insert.fail(error);
+    const market::Seconds last = market::toSeconds(kLastTradeYear, kLastTradeMonth, kLastTradeDay);
+    std::vector<std::string> weeks;
+    for (int w = m_size.historyWeeks - 1; w >= 0; --w)
+        weeks.push_back(market::formatDate(last - w * 7 * market::kSecondsPerDay) + " 00:00:00");
+    long long rows = 0;
+    exec("BEGIN", error);
+    for (long long p = 0; p < m_size.products; ++p) {
+        // The price walks from the family's base: four weeks in ten it moves by up to 15 %,
+        // as the demo marketplace's prices do; the sales grow week by week.
+        Rng rng { m_size.seed, 0x68697374ULL, static_cast<std::uint64_t>(p) };
+        Rng priceRng { m_size.seed, 0x70726f64ULL, static_cast<std::uint64_t>(p) };
+        double price = pick(priceRng, market::families()).basePrice;
+        long long sold = rng.between(0, 50);
+        for (const std::string& week : weeks) {
+            if (rng.chance(0.4))
+                price = std::round(price * (0.85 + 0.3 * rng.uniform()) * 100) / 100;
+            sold += rng.between(0, 20);
+            insert.integer(1, p + 1).text(2, week).real(3, price).integer(4, sold);
+            if (!insert.step())
+                return insert.fail(error);
+            if (++rows % kRowsPerCommit == 0 && !(exec("COMMIT", error) && exec("BEGIN", error)))
+                return false;
+        }
+    }
+    if (!exec("COMMIT", error))
+        return false;
+    say(QStringLiteral("%1 price history rows").arg(rows));
+    return true;
+}
+
 bool Generator::trades(const std::vector<int>& counts, QString* error)
 {
     Insert insert(
@@ -471,12 +509,15 @@ bool generateScaleDatabase(const QString& path, const ScaleSize& size, QString* 
 
 QString scaleCacheName(const ScaleSize& size)
 {
-    return QStringLiteral("scale-v%1-p%2-t%3-b%4-s%5.mdb")
+    const QString history
+        = size.historyWeeks > 0 ? QStringLiteral("-h%1").arg(size.historyWeeks) : QString();
+    return QStringLiteral("scale-v%1-p%2-t%3-b%4-s%5%6.mdb")
         .arg(kScaleGeneratorVersion)
         .arg(size.products)
         .arg(size.trades)
         .arg(size.buyers)
-        .arg(size.seed);
+        .arg(size.seed)
+        .arg(history);
 }
 
 QString cachedScaleDatabase(const QString& cacheDir, const ScaleSize& size, QString* error,

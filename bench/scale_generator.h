@@ -17,6 +17,9 @@ struct ScaleSize
     long long trades = 10000000;
     long long buyers = 1000000;
     std::uint64_t seed = 1;
+    // Weeks of 价格历史 before the last trade day: each product looked at once a week, as a
+    // weekly watch run leaves it. None by default.
+    int historyWeeks = 0;
 
     // A year of a busy category: 200,000 products, 10,000,000 trades, 1,000,000 buyers.
     static ScaleSize full();
@@ -38,7 +41,8 @@ inline constexpr int kBestSellerTrades = 20000;
 
 // Writes a database with the template's tables and indexes and generated rows to path
 // (replacing it): 产品表, 交易表 with dates over 400 days, 客户表 with one row per buyer
-// code (seven in ten with a downloaded profile). Progress lines go to `progress`.
+// code (seven in ten with a downloaded profile) and, when size.historyWeeks is set, 价格历史
+// with a row per product and week. Progress lines go to `progress`.
 bool generateScaleDatabase(const QString& path, const ScaleSize& size, QString* error,
     const std::function<void(const QString&)>& progress = {});
 

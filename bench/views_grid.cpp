@@ -3,7 +3,7 @@
 // first paint offscreen) and the sort (with its repaint).
 #include "core/feedback.h"
 #include "grid/grid_ops.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 #include "store/catalogue.h"
 #include "store/connection.h"
 #include "store/database.h"

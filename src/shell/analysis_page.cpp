@@ -1,10 +1,10 @@
 #include "shell/analysis_page.h"
 
-#include "analysis/overview_page.h"
-#include "analysis/product_panel.h"
-#include "analysis/trade_panels.h"
-#include "analysis/trend_panel.h"
-#include "grid/grid_view.h"
+#include "analysis/ui/overview_page.h"
+#include "analysis/ui/product_panel.h"
+#include "analysis/ui/trade_panels.h"
+#include "analysis/ui/trend_panel.h"
+#include "grid/ui/grid_view.h"
 #include "shell/command_table.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/chart_page.h"
+#include "analysis/ui/chart_page.h"
 
 #include <QWidget>
 

@@ -1,9 +1,9 @@
 #include "shell/batch_analyse.h"
 
 #include "analysis/analysis_arguments.h"
-#include "analysis/chart_view.h"
 #include "analysis/price_trend.h"
 #include "analysis/product_stats.h"
+#include "analysis/ui/chart_view.h"
 #include "core/exit_codes.h"
 #include "exports/chart_image.h"
 #include "exports/grid_export.h"

@@ -1,14 +1,14 @@
 #include "shell/main_window.h"
 
-#include "analysis/chart_view.h"
-#include "analysis/overview_page.h"
-#include "exports/pop_menu.h"
-#include "grid/grid_view.h"
+#include "analysis/ui/chart_view.h"
+#include "analysis/ui/overview_page.h"
+#include "exports/ui/pop_menu.h"
+#include "grid/ui/grid_view.h"
 #include "shell/analysis_page.h"
 #include "shell/changes_page.h"
 #include "shell/list_pages.h"
 #include "shell/maintenance.h"
-#include "views/list_views.h"
+#include "views/ui/list_views.h"
 #include "widgets/window_placement.h"
 
 #include <QAbstractButton>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/overview_commands.h"
 
-#include "analysis/overview_page.h"
+#include "analysis/ui/overview_page.h"
 #include "core/feedback.h"
 #include "exports/report.h"
 #include "shell/analysis_page.h"

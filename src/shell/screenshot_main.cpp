@@ -5,14 +5,14 @@
 // samples are run on the analysis page and the window is saved again at 1366x768 showing
 // their chart; the further names get the other analysis pages and the market overview.
 #include "analysis/customer_stats.h"
-#include "analysis/overview_page.h"
+#include "analysis/ui/overview_page.h"
 #include "core/feedback.h"
 #include "shell/analysis_page.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
 #include "store/db_operate.h"
-#include "views/product_chooser.h"
+#include "views/ui/product_chooser.h"
 #include "widgets/dialogs.h"
 
 #include <QAbstractButton>

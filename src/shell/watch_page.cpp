@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's side of the watch list: the 变化 page, the follow items of the product
 // lists' menu, and the notice after a watch run.
-#include "exports/pop_menu.h"
-#include "grid/grid_view.h"
+#include "exports/ui/pop_menu.h"
+#include "grid/ui/grid_view.h"
 #include "shell/analysis_page.h"
 #include "shell/changes_page.h"
 #include "shell/main_window.h"
 #include "shell/watch_actions.h"
-#include "views/list_views.h"
-#include "views/product_chooser.h"
+#include "views/ui/list_views.h"
+#include "views/ui/product_chooser.h"
 
 #include <QAction>
 #include <QLabel>

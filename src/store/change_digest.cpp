@@ -25,62 +25,29 @@ constexpr int kMissesForGone = 2;
 // Followed categories and shops looked up one by one; more are read in one table pass.
 constexpr qsizetype kLookupsBeforeScan = 4;
 
-// Rows per multi-row INSERT and IDs per DELETE, within the engine's 999 parameters.
-constexpr qsizetype kRowsPerInsert = 100;
-constexpr qsizetype kDeletesPerStatement = 500;
-
-// Rows written by multi-row INSERTs of up to kRowsPerInsert rows: one statement per hundred
-// rows instead of one per row.
-class RowBatch
+// What a date text says, worked out once per distinct text: a search writes one time into
+// every product it lists and a day's downloads one day, so most rows repeat the row before.
+class DateVerdicts
 {
 public:
-    RowBatch(Database& db, QString head, int columns)
-        : m_db(db)
-        , m_head(std::move(head))
-        , m_columns(columns)
-    { }
-
-    bool add(std::vector<QVariant> row)
+    bool since(QByteArrayView text, const std::function<bool(const QString&)>& decide)
     {
-        m_rows.push_back(std::move(row));
-        return qsizetype(m_rows.size()) < kRowsPerInsert || flush();
+        if (m_hasLast && text == QByteArrayView(m_last))
+            return m_lastVerdict;
+        m_last = text.toByteArray();
+        m_hasLast = true;
+        const auto known = m_known.constFind(m_last);
+        m_lastVerdict = known != m_known.cend() ? *known : decide(QString::fromUtf8(m_last));
+        if (known == m_known.cend())
+            m_known.insert(m_last, m_lastVerdict);
+        return m_lastVerdict;
     }
-
-    bool flush()
-    {
-        if (m_rows.empty())
-            return true;
-        QString sql = m_head;
-        for (std::size_t r = 0; r < m_rows.size(); ++r) {
-            sql += r == 0 ? QLatin1String("(") : QLatin1String(",(");
-            for (int c = 0; c < m_columns; ++c)
-                sql += c == 0 ? QLatin1String("?") : QLatin1String(",?");
-            sql += u')';
-        }
-        Statement st = m_db.prepareCached(sql, &m_error);
-        if (!st)
-            return false;
-        int index = 1;
-        for (const std::vector<QVariant>& row : m_rows) {
-            for (const QVariant& value : row)
-                st.bind(index++, value);
-        }
-        m_rows.clear();
-        if (!st.run()) {
-            m_error = st.errorText();
-            return false;
-        }
-        return true;
-    }
-
-    QString error() const { return m_error; }
 
 private:
-    Database& m_db;
-    QString m_head;
-    int m_columns;
-    std::vector<std::vector<QVariant>> m_rows;
-    QString m_error;
+    QHash<QByteArray, bool> m_known;
+    QByteArray m_last;
+    bool m_hasLast = false;
+    bool m_lastVerdict = false;
 };
 
 struct ScopedProduct
@@ -112,6 +79,23 @@ QString quotedText(const QString& text)
     QString q = text;
     q.replace(u'\'', QStringLiteral("''"));
     return u'\'' + q + u'\'';
+}
+
+// Binds a baseline's figures to 1-6 of an update (run: the run that changed it).
+void bindSnapshot(Statement& st, const Snapshot& s, const QString& run)
+{
+    st.bindDouble(1, s.price);
+    if (s.num9)
+        st.bindInt64(2, *s.num9);
+    else
+        st.bindNull(2);
+    st.bindInt64(3, s.missed);
+    if (s.missDay.isValid())
+        st.bindText(4, canonicalDateText(s.missDay));
+    else
+        st.bindNull(4);
+    st.bindInt64(5, s.gone ? 1 : 0);
+    st.bindText(6, run);
 }
 
 bool failWith(DigestOutcome& out, const QString& what, const QString& why)
@@ -198,10 +182,14 @@ private:
         st.bindText(1, value);
         const bool read = ForEachRow(st, &error, [&] {
             const qint64 id = st.int64(0);
-            auto found = m_products.find(id);
-            if (found != m_products.end()) {
-                mark(*found);
-                return;
+            // One pass over the table meets each product once; look-ups by category, shop
+            // and ID may meet it again.
+            if (!m_scanning) {
+                const auto found = m_position.constFind(id);
+                if (found != m_position.cend()) {
+                    mark(m_products[std::size_t(*found)]);
+                    return;
+                }
             }
             ScopedProduct p;
             p.id = id;
@@ -212,35 +200,28 @@ private:
             p.name = st.text(3);
             p.price = st.real(4);
             p.num9 = st.int64(5);
-            p.listed = listedSince(st.text(6));
-            p.detailed = detailedSince(st.text(7));
-            m_products.insert(id, p);
-            m_order << id;
+            p.listed = listedSince(st.utf8(6));
+            p.detailed = detailedSince(st.utf8(7));
+            if (!m_scanning)
+                m_position.insert(id, qsizetype(m_products.size()));
+            m_products.push_back(std::move(p));
         });
         return read || failWith(out, QStringLiteral("产品表"), error);
     }
 
-    // A search writes one time into every product it lists, and a day's downloads one day:
-    // each distinct text is read once.
-    bool listedSince(const QString& dat)
+    bool listedSince(QByteArrayView dat)
     {
-        const auto known = m_listedTexts.constFind(dat);
-        if (known != m_listedTexts.cend())
-            return *known;
-        const auto at = parseDateText(dat);
-        const bool listed = at && *at >= m_scope.started;
-        m_listedTexts.insert(dat, listed);
-        return listed;
+        return m_listedTexts.since(dat, [this](const QString& text) {
+            const auto at = parseDateText(text);
+            return at && *at >= m_scope.started;
+        });
     }
-    bool detailedSince(const QString& dDat)
+    bool detailedSince(QByteArrayView dDat)
     {
-        const auto known = m_detailedTexts.constFind(dDat);
-        if (known != m_detailedTexts.cend())
-            return *known;
-        const auto at = parseCanonicalDate(dDat);
-        const bool detailed = at && at->date() >= m_scope.day;
-        m_detailedTexts.insert(dDat, detailed);
-        return detailed;
+        return m_detailedTexts.since(dDat, [this](const QString& text) {
+            const auto at = parseCanonicalDate(text);
+            return at && at->date() >= m_scope.day;
+        });
     }
 
     bool readScope(DigestOutcome& out)
@@ -248,6 +229,9 @@ private:
         // Each category's or shop's rows lie all over a large product table: past a few of
         // them one pass over the table reads fewer pages than a look-up per value.
         if (m_followed.categories.size() + m_followed.shops.size() > kLookupsBeforeScan) {
+            m_scanning = true;
+            if (const auto rows = countRows(QStringLiteral("产品表")))
+                m_products.reserve(std::size_t(*rows));
             return readRows(
                 out, QStringLiteral("ID>?"), QStringLiteral("0"), [this](ScopedProduct& p) {
                     p.inCategory = m_followed.categories.contains(p.kWord);
@@ -280,8 +264,19 @@ private:
         return true;
     }
 
+    // The rows of a table, to size what holds them; none when it cannot be counted.
+    std::optional<qint64> countRows(const QString& table)
+    {
+        Statement st = m_db.prepare(QStringLiteral("SELECT COUNT(*) FROM ") + table);
+        if (!st || st.step() != StepResult::Row)
+            return std::nullopt;
+        return st.int64(0);
+    }
+
     bool readSnapshots(DigestOutcome& out)
     {
+        if (const auto rows = countRows(QStringLiteral("关注快照")))
+            m_snapshots.reserve(*rows);
         QString error;
         Statement st = m_db.prepare(
             QStringLiteral("SELECT PID,Price,Num9,Missed,MissDay,Gone FROM 关注快照"), &error);
@@ -352,30 +347,39 @@ private:
         c.productId = p.id;
         c.shop = p.shop;
         c.name = p.name;
-        if (m_today.contains(changeKey(c)))
+        // A run meets each product once, so only the changes recorded by earlier runs of the
+        // day can repeat one.
+        if (!m_today.isEmpty() && m_today.contains(changeKey(c)))
             return;
-        m_today.insert(changeKey(c));
         out.changes << c;
     }
 
     void findChanges(DigestOutcome& out)
     {
-        // The shops each followed category listed before this run, and the shops it lists
-        // now with their first new product and their count.
-        QHash<QString, QSet<QString>> knownShops;
-        for (const ScopedProduct& p : std::as_const(m_products)) {
-            if (p.inCategory && m_snapshots.contains(p.id))
-                knownShops[p.kWord].insert(p.shop);
-        }
+        // The shops each followed category listed before this run (gathered when the first
+        // new product needs them), and the shops it lists now with their first new product
+        // and their count.
+        std::optional<QHash<QString, QSet<QString>>> knownShops;
+        const auto shopsBefore = [&]() -> const QHash<QString, QSet<QString>>& {
+            if (!knownShops) {
+                knownShops.emplace();
+                for (const ScopedProduct& p : std::as_const(m_products)) {
+                    if (p.inCategory && m_snapshots.contains(p.id) && !m_added.contains(p.id))
+                        (*knownShops)[p.kWord].insert(p.shop);
+                }
+            }
+            return *knownShops;
+        };
         struct NewShop
         {
-            qint64 first = 0;
+            std::size_t first = 0;
             int listed = 0;
         };
         QMap<std::pair<QString, QString>, NewShop> newShops;
 
-        for (qint64 id : std::as_const(m_order)) {
-            const ScopedProduct& p = m_products[id];
+        for (std::size_t at = 0; at < m_products.size(); ++at) {
+            const ScopedProduct& p = m_products[at];
+            const qint64 id = p.id;
             const bool reached = p.listed || p.detailed;
             auto snap = m_snapshots.find(id);
             if (snap == m_snapshots.end()) {
@@ -386,16 +390,16 @@ private:
                 if (p.detailed)
                     s.num9 = p.num9;
                 m_snapshots.insert(id, s);
-                m_changed.insert(id);
+                m_added.insert(id);
                 if (p.listed && coveredBefore(p)) {
                     Change c;
                     c.kind = QStringLiteral("new");
                     c.newValue = p.price;
                     add(out, c, p);
-                    if (p.inCategory && !knownShops.value(p.kWord).contains(p.shop)) {
+                    if (p.inCategory && !shopsBefore().value(p.kWord).contains(p.shop)) {
                         NewShop& shop = newShops[{ p.kWord, p.shop }];
-                        if (shop.first == 0)
-                            shop.first = id;
+                        if (shop.listed == 0)
+                            shop.first = at;
                         ++shop.listed;
                     }
                 }
@@ -466,6 +470,24 @@ private:
         }
     }
 
+    // Runs sql, bound by bindSnapshot and the product ID as the 7th value, for each of ids.
+    bool writeSnapshots(
+        DigestOutcome& out, const QSet<qint64>& ids, const QString& sql, const QString& runText)
+    {
+        QString error;
+        Statement st = m_db.prepare(sql, &error);
+        if (!st)
+            return failWith(out, QStringLiteral("关注快照"), error);
+        for (const qint64 id : ids) {
+            bindSnapshot(st, m_snapshots[id], runText);
+            st.bindInt64(7, id);
+            if (!st.send())
+                return failWith(out, QStringLiteral("关注快照"), st.errorText());
+            st.reset();
+        }
+        return true;
+    }
+
     bool write(DigestOutcome& out)
     {
         QString error;
@@ -482,46 +504,44 @@ private:
         if (!runRow.run())
             return failWith(out, QStringLiteral("关注运行"), runRow.errorText());
 
-        RowBatch changes(m_db,
-            QStringLiteral("INSERT INTO 变化记录(Run,Kind,PID,SName,PName,Old,New,Pct) VALUES"), 8);
-        const auto optional
-            = [](const std::optional<double>& v) { return v ? QVariant(*v) : QVariant(); };
+        // One prepared statement per table, run row by row: a server takes the rows without
+        // an answer each (a refusal fails the commit), a file needs no statement text per row.
+        Statement change = m_db.prepare(
+            QStringLiteral("INSERT INTO 变化记录(Run,Kind,PID,SName,PName,Old,New,Pct) "
+                           "VALUES(?,?,?,?,?,?,?,?)"),
+            &error);
+        if (!change)
+            return failWith(out, QStringLiteral("变化记录"), error);
+        const auto bindOptional = [](Statement& st, int index, const std::optional<double>& v) {
+            if (v)
+                st.bindDouble(index, *v);
+            else
+                st.bindNull(index);
+        };
         for (const Change& c : std::as_const(out.changes)) {
-            if (!changes.add({ runText, c.kind, c.productId, c.shop, c.name, optional(c.oldValue),
-                    optional(c.newValue), optional(c.percent) }))
-                return failWith(out, QStringLiteral("变化记录"), changes.error());
+            change.bindText(1, runText);
+            change.bindText(2, c.kind);
+            change.bindInt64(3, c.productId);
+            change.bindText(4, c.shop);
+            change.bindText(5, c.name);
+            bindOptional(change, 6, c.oldValue);
+            bindOptional(change, 7, c.newValue);
+            bindOptional(change, 8, c.percent);
+            if (!change.send())
+                return failWith(out, QStringLiteral("变化记录"), change.errorText());
+            change.reset();
         }
-        if (!changes.flush())
-            return failWith(out, QStringLiteral("变化记录"), changes.error());
 
-        // The changed baselines are written anew: the old rows go first, a few hundred at a
-        // time, then the new ones in batches.
-        const QList<qint64> ids(m_changed.cbegin(), m_changed.cend());
-        for (qsizetype from = 0; from < ids.size(); from += kDeletesPerStatement) {
-            const qsizetype count = std::min(kDeletesPerStatement, ids.size() - from);
-            QString sql = QStringLiteral("DELETE FROM 关注快照 WHERE PID IN (");
-            for (qsizetype i = 0; i < count; ++i)
-                sql += i == 0 ? QLatin1String("?") : QLatin1String(",?");
-            Statement drop = m_db.prepareCached(sql + u')', &error);
-            if (!drop)
-                return failWith(out, QStringLiteral("关注快照"), error);
-            for (qsizetype i = 0; i < count; ++i)
-                drop.bindInt64(int(i + 1), ids.at(from + i));
-            if (!drop.run())
-                return failWith(out, QStringLiteral("关注快照"), drop.errorText());
-        }
-        RowBatch put(m_db,
-            QStringLiteral("INSERT INTO 关注快照(PID,Price,Num9,Missed,MissDay,Gone,Seen) VALUES"),
-            7);
-        for (qint64 id : ids) {
-            const Snapshot& s = m_snapshots[id];
-            if (!put.add({ id, s.price, s.num9 ? QVariant(*s.num9) : QVariant(), s.missed,
-                    s.missDay.isValid() ? QVariant(canonicalDateText(s.missDay)) : QVariant(),
-                    s.gone ? 1 : 0, runText }))
-                return failWith(out, QStringLiteral("关注快照"), put.error());
-        }
-        if (!put.flush())
-            return failWith(out, QStringLiteral("关注快照"), put.error());
+        // A changed baseline is updated in place; a product seen for the first time gets one.
+        if (!writeSnapshots(out, m_changed,
+                QStringLiteral("UPDATE 关注快照 SET Price=?,Num9=?,Missed=?,MissDay=?,Gone=?,"
+                               "Seen=? WHERE PID=?"),
+                runText)
+            || !writeSnapshots(out, m_added,
+                QStringLiteral("INSERT INTO 关注快照(Price,Num9,Missed,MissDay,Gone,Seen,PID) "
+                               "VALUES(?,?,?,?,?,?,?)"),
+                runText))
+            return false;
         return true;
     }
 
@@ -529,13 +549,15 @@ private:
     const WatchRunScope& m_scope;
     const Followed& m_followed;
     QDateTime m_previousRun;
-    QHash<qint64, ScopedProduct> m_products;
-    QList<qint64> m_order;
+    std::vector<ScopedProduct> m_products; // in the order they were read
+    QHash<qint64, qsizetype> m_position; // of a product in m_products, when read by look-ups
+    bool m_scanning = false; // read in one pass over the table
     QHash<qint64, Snapshot> m_snapshots;
-    QSet<qint64> m_changed;
+    QSet<qint64> m_changed; // baselines that changed
+    QSet<qint64> m_added; // and those taken for the first time
     QSet<QString> m_today;
-    QHash<QString, bool> m_listedTexts;
-    QHash<QString, bool> m_detailedTexts;
+    DateVerdicts m_listedTexts;
+    DateVerdicts m_detailedTexts;
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "analysis/chart_draw.h"
 #include "analysis/chart_range.h"
 #include "chart_grid.h"
-#include "shell/app_fixture.h"
+#include "support/app_fixture.h"
 
 #include <QFontInfo>
 #include <QImage>

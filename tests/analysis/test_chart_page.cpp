@@ -1,8 +1,8 @@
-#include "analysis/chart_page.h"
-#include "analysis/chart_view.h"
+#include "analysis/ui/chart_page.h"
+#include "analysis/ui/chart_view.h"
 #include "chart_grid.h"
-#include "grid/grid_view.h"
-#include "shell/app_fixture.h"
+#include "grid/ui/grid_view.h"
+#include "support/app_fixture.h"
 
 #include <QHeaderView>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #include "analysis/price_trend.h"
 #include "grid/grid_model.h"
-#include "shell/app_fixture.h"
+#include "support/app_fixture.h"
 #include "views/list_fixture.h"
 
 namespace quel::analysis {

@@ -2,7 +2,7 @@
 #include "analysis/product_stats.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
-#include "shell/app_fixture.h"
+#include "support/app_fixture.h"
 #include "views/list_fixture.h"
 
 #include <QImage>

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/console_feedback.h"
+#include "support/print_qstring.h"
 
 #include <gtest/gtest.h>
 

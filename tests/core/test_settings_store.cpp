@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/settings_store.h"
+#include "support/print_qstring.h"
 
 #include <QStandardPaths>
 #include <gtest/gtest.h>

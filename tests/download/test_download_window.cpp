@@ -1,4 +1,4 @@
-#include "download/download_window.h"
+#include "download/ui/download_window.h"
 #include "download_test_db.h"
 #include "grid/grid_model.h"
 

@@ -2,9 +2,10 @@
 #include "exports/chart_image.h"
 #include "exports/column_name.h"
 #include "exports/grid_export.h"
+#include "exports/save_through.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
-#include "shell/app_fixture.h"
+#include "support/app_fixture.h"
 #include "support/failing_device.h"
 #include "support/temp_dir.h"
 
@@ -240,6 +241,51 @@ TEST(ExportOnAFullDisk, EveryWriterReportsTheFirstRefusedWrite)
         QString error;
         EXPECT_TRUE(writer(grid, roomy, feedback, &error)) << error.toStdString();
         EXPECT_EQ(roomy.refusals(), 0);
+    }
+}
+
+// The new file fills the disk half way through its writing (a device that takes half of
+// its bytes into the staging copy, then refuses): the save fails as a full disk, the old
+// file is intact and no staging copy is left. Runs everywhere, unlike the tmpfs case below.
+TEST(ExportOnAFullDisk, HalfWrittenFileLeavesTheOldOneIntact)
+{
+    grid::GridModel small;
+    fillGrid(small, { { "7", "1", "诺基亚", "1650.00", "80" } });
+    grid::GridModel large;
+    fillLargeGrid(large);
+    core::SilentFeedback feedback;
+    test::TempDir dir;
+    const QString path = dir.file("out");
+    for (const WriterTo writer : { WriterTo(&WriteGridCsvTo), WriterTo(&excelTo) }) {
+        QString error;
+        ASSERT_TRUE(SaveThrough(
+            path, [&](QIODevice& out, QString* why) { return writer(small, out, feedback, why); },
+            &error))
+            << error.toStdString();
+        QFile before(path);
+        ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+        const QByteArray good = before.readAll();
+        before.close();
+
+        test::FailingDevice sizing(64 << 20);
+        ASSERT_TRUE(writer(large, sizing, feedback, &error));
+        const qint64 half = sizing.written().size() / 2;
+        qint64 staged = 0;
+        EXPECT_FALSE(SaveThrough(
+            path,
+            [&](QIODevice& out, QString* why) {
+                test::FailingDevice disk(half, &out);
+                const bool written = writer(large, disk, feedback, why);
+                staged = out.size();
+                return written;
+            },
+            &error));
+        EXPECT_EQ(error, QStringLiteral("磁盘已满"));
+        EXPECT_EQ(staged, half); // the staging copy really was half written
+        QFile after(path);
+        ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+        EXPECT_EQ(after.readAll(), good);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList { "out" });
     }
 }
 

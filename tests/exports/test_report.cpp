@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "exports/report.h"
-#include "shell/app_fixture.h"
+#include "support/app_fixture.h"
 #include "support/pdf_text.h"
 #include "support/temp_dir.h"
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app_fixture.h"
 #include "core/feedback.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
 #include "store/database.h"
 #include "store/db_operate.h"
+#include "support/app_fixture.h"
 #include "support/temp_dir.h"
 #include "widgets/dialogs.h"
 

@@ -1,13 +1,13 @@
-#include "analysis/chart_view.h"
-#include "analysis/overview_page.h"
-#include "analysis/product_panel.h"
-#include "exports/pop_menu.h"
+#include "analysis/ui/chart_view.h"
+#include "analysis/ui/overview_page.h"
+#include "analysis/ui/product_panel.h"
+#include "exports/ui/pop_menu.h"
 #include "grid/grid_model.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 #include "shell/analysis_page.h"
 #include "shell_fixture.h"
-#include "views/list_views.h"
-#include "views/product_chooser.h"
+#include "views/ui/list_views.h"
+#include "views/ui/product_chooser.h"
 
 #include <QCheckBox>
 #include <QComboBox>

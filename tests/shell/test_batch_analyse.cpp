@@ -1,10 +1,10 @@
-#include "app_fixture.h"
 #include "core/feedback.h"
 #include "shell/batch_analyse.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
 #include "store/database.h"
 #include "store/db_operate.h"
+#include "support/app_fixture.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
 

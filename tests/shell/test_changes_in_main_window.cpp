@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The 变化 page and the follow items of the product lists through the real main window.
-#include "exports/pop_menu.h"
+#include "exports/ui/pop_menu.h"
 #include "grid/grid_model.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 #include "shell/analysis_page.h"
 #include "shell/changes_page.h"
 #include "shell_fixture.h"
-#include "views/list_views.h"
-#include "views/product_chooser.h"
+#include "views/ui/list_views.h"
+#include "views/ui/product_chooser.h"
 
 #include <QAction>
 #include <QLabel>

@@ -2,8 +2,8 @@
 // The chart of the product statistics page under the mouse: the pointer's point named,
 // the wheel zooming and a drag scrolling through the range boxes; and the drawing options
 // of the page.
-#include "analysis/chart_view.h"
-#include "exports/pop_menu.h"
+#include "analysis/ui/chart_view.h"
+#include "exports/ui/pop_menu.h"
 #include "grid/grid_model.h"
 #include "shell/analysis_page.h"
 #include "shell_fixture.h"

@@ -1,14 +1,14 @@
-#include "analysis/chart_view.h"
+#include "analysis/ui/chart_view.h"
 #include "core/console_feedback.h"
 #include "grid/grid_model.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 #include "shell/analysis_page.h"
 #include "shell/batch.h"
 #include "shell/command_line.h"
 #include "shell/command_table.h"
 #include "shell/list_pages.h"
 #include "shell_fixture.h"
-#include "views/list_views.h"
+#include "views/ui/list_views.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,14 +1,14 @@
 // The main window around its longer jobs, driven as a user drives it: the category change
 // of the product list, a search and a download window, each followed by what the lists
 // and the hint label show afterwards.
-#include "download/download_window.h"
+#include "download/ui/download_window.h"
 #include "grid/grid_model.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 #include "market/fixtures.h"
 #include "market/test_server.h"
 #include "shell/list_pages.h"
 #include "shell_fixture.h"
-#include "views/list_views.h"
+#include "views/ui/list_views.h"
 #include "web/market.h"
 
 #include <QDir>

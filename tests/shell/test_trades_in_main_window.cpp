@@ -1,12 +1,12 @@
-#include "analysis/chart_view.h"
-#include "analysis/trade_panels.h"
-#include "exports/pop_menu.h"
+#include "analysis/ui/chart_view.h"
+#include "analysis/ui/trade_panels.h"
+#include "exports/ui/pop_menu.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 #include "shell/analysis_page.h"
 #include "shell_fixture.h"
-#include "views/product_chooser.h"
+#include "views/ui/product_chooser.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #include "grid/grid_model.h"
 #include "search/fixture_db.h"
-#include "simplify/name_simp.h"
 #include "simplify/rule_store.h"
-#include "simplify/simp_input.h"
+#include "simplify/ui/name_simp.h"
+#include "simplify/ui/simp_input.h"
 
 #include <QApplication>
 #include <QKeyEvent>

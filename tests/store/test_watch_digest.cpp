@@ -256,3 +256,48 @@ TEST_P(WatchDigest, ManyFollowedShopsAreReadInOnePassWithTheSameResult)
     EXPECT_EQ(brief(run.changes), QStringList { "price 2 100>90 -10" })
         << "product 7's shop is not followed";
 }
+
+TEST_P(WatchDigest, NewShopsOfACategoryReadInOnePassAndOneBaselineRowPerProduct)
+{
+    WatchDb t(m_db);
+    t.exec(QStringLiteral("INSERT INTO 关键词(Cls,Con) VALUES(0,'手机')"));
+    // The category and five shops followed: the products are read in one table pass.
+    const QDateTime since(kDay1, QTime(7, 0));
+    ASSERT_EQ(
+        Follow(t.conn, WatchKind::Category, QStringLiteral("手机"), since), FollowOutcome::Added);
+    for (int i = 1; i <= 5; ++i) {
+        const QByteArray shop = QStringLiteral("店%1").arg(i).toUtf8();
+        t.addProduct(i, "手机", shop.constData(), 100);
+        ASSERT_EQ(
+            Follow(t.conn, WatchKind::Shop, QString::fromUtf8(shop), since), FollowOutcome::Added);
+        t.list(i, kDay1, 100);
+    }
+    ASSERT_TRUE(t.digest(kDay1, 8).firstRun);
+
+    // The next day two products of a shop the category never listed, one of a known shop
+    // (listed before the new shop's second), and product 1 cheaper.
+    t.addProduct(6, "手机", "新店", 50);
+    t.addProduct(7, "手机", "店2", 60);
+    t.addProduct(8, "手机", "新店", 70);
+    for (int id = 1; id <= 8; ++id)
+        t.list(id, kDay2, id == 1 ? 80 : id == 6 ? 50 : id == 7 ? 60 : id == 8 ? 70 : 100);
+    DigestOutcome run = t.digest(kDay2, 8);
+    EXPECT_EQ(brief(run.changes),
+        (QStringList { "price 1 100>80 -20", "new 6 ->50 -", "new 7 ->60 -", "new 8 ->70 -",
+            "new_shop 6 ->2 -" }));
+
+    // The third day: the new shop is known now; product 6 changes from its first baseline.
+    for (int id = 1; id <= 8; ++id)
+        t.list(id, kDay3, id == 6 ? 40 : id == 1 ? 80 : id == 7 ? 60 : id == 8 ? 70 : 100);
+    run = t.digest(kDay3, 8);
+    EXPECT_EQ(brief(run.changes), (QStringList { "price 6 50>40 -20" }));
+
+    QString error;
+    Statement rows = t.db->prepare(
+        QStringLiteral("SELECT COUNT(*),COUNT(DISTINCT PID),MIN(Price) FROM 关注快照"), &error);
+    ASSERT_TRUE(rows) << error.toStdString();
+    ASSERT_EQ(rows.step(), StepResult::Row);
+    EXPECT_EQ(rows.int64(0), 8) << "a changed baseline replaces its row";
+    EXPECT_EQ(rows.int64(1), 8);
+    EXPECT_EQ(rows.real(2), 40);
+}

@@ -6,8 +6,9 @@
 
 namespace quel::test {
 
-FailingDevice::FailingDevice(qint64 capacity)
+FailingDevice::FailingDevice(qint64 capacity, QIODevice* passTo)
     : m_capacity(capacity)
+    , m_passTo(passTo)
 {
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
 }
@@ -26,6 +27,10 @@ qint64 FailingDevice::writeData(const char* data, qint64 length)
         return -1;
     }
     const qint64 taken = std::min(room, length);
+    if (m_passTo && m_passTo->write(data, taken) != taken) {
+        setErrorString(m_passTo->errorString());
+        return -1;
+    }
     m_written.append(data, taken);
     return taken;
 }

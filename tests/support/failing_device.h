@@ -9,11 +9,11 @@ namespace quel::test {
 // An output device that takes the first `capacity` bytes and then fails every write as a
 // full disk does (the short write first, then -1, with the system's ENOSPC text), so that a
 // writer's handling of a failed write can be tested without filling a disk. What it took
-// is kept.
+// is kept, and also written on to `passTo` when given (a real file filling up half way).
 class FailingDevice : public QIODevice
 {
 public:
-    explicit FailingDevice(qint64 capacity);
+    explicit FailingDevice(qint64 capacity, QIODevice* passTo = nullptr);
 
     const QByteArray& written() const { return m_written; }
     // Writes refused so far.
@@ -27,6 +27,7 @@ protected:
 
 private:
     qint64 m_capacity;
+    QIODevice* m_passTo;
     QByteArray m_written;
     int m_refusals = 0;
 };

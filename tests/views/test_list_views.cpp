@@ -1,9 +1,9 @@
 #include "grid/grid_ops.h"
-#include "grid/grid_view.h"
+#include "grid/ui/grid_view.h"
 #include "list_fixture.h"
-#include "views/list_views.h"
 #include "views/lists.h"
-#include "views/product_chooser.h"
+#include "views/ui/list_views.h"
+#include "views/ui/product_chooser.h"
 
 #include <QAbstractButton>
 #include <QApplication>

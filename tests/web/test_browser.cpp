@@ -1,7 +1,7 @@
 #include "core/feedback.h"
 #include "local_server.h"
-#include "print_qstring.h"
 #include "support/fake_feedback.h"
+#include "support/print_qstring.h"
 #include "web/browser.h"
 #include "web/page_dump.h"
 #include "web/page_loader.h"

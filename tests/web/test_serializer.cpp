@@ -1,4 +1,4 @@
-#include "print_qstring.h"
+#include "support/print_qstring.h"
 #include "web/document.h"
 
 #include <gtest/gtest.h>

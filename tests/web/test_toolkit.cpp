@@ -1,8 +1,6 @@
-#include "print_qstring.h"
+#include "support/print_qstring.h"
 #include "web/charset.h"
 #include "web/parse_arena.h"
-#include "widgets/address_check.h"
-#include "widgets/desktop_open.h"
 
 #include <cstdint>
 #include <cstring>
@@ -10,7 +8,6 @@
 #include <vector>
 
 using namespace quel::web;
-using namespace quel::widgets;
 
 TEST(Charset, LabelsHeadersAndMeta)
 {
@@ -56,20 +53,6 @@ TEST(Charset, FormEncodingAsBrowsersDo)
     EXPECT_EQ(
         FormUrlEncode(QStringLiteral("한"), QStringLiteral("GBK")), QByteArray("%26%2354620%3B"));
     EXPECT_EQ(FormUrlEncode(QStringLiteral("a\nb"), QStringLiteral("GBK")), QByteArray("a%0D%0Ab"));
-}
-
-TEST(Addresses, OnlyWebAddressesLeaveTheProgram)
-{
-    EXPECT_TRUE(IsWebAddress(QStringLiteral("http://127.0.0.1:8080/item.htm?id=7")));
-    EXPECT_TRUE(IsWebAddress(QStringLiteral(" HTTPS://market.test/ ")));
-    EXPECT_FALSE(IsWebAddress(QStringLiteral("file:///etc/passwd")));
-    EXPECT_FALSE(IsWebAddress(QStringLiteral("javascript:alert(1)")));
-    EXPECT_FALSE(IsWebAddress(QStringLiteral("/usr/bin/xterm")));
-    EXPECT_FALSE(IsWebAddress(QStringLiteral("http:///")));
-    EXPECT_FALSE(IsWebAddress(QString()));
-    // Refused before the desktop is asked, so no program starts here.
-    EXPECT_FALSE(OpenInDefaultBrowser(QStringLiteral("file:///etc/passwd")));
-    EXPECT_FALSE(OpenInDefaultBrowser(QStringLiteral("calc.exe")));
 }
 
 TEST(ParseArena, AlignedDistinctMemoryReusedAfterReset)
