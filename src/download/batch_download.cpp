@@ -11,6 +11,8 @@
 #include <QTextStream>
 #include <QTimer>
 #include <cmath>
+#include <functional>
+#include <optional>
 
 namespace quel::download {
 
@@ -92,35 +94,26 @@ QString SummaryLine(const DownloadTotals& t)
         .arg(t.buyersAdded);
 }
 
-int RunBatchDownload(const BatchDownloadOptions& options, const store::Connection& conn,
-    const QString& workFolder, QTextStream& err, const std::function<bool()>& cancelled)
+namespace {
+
+// A buyer list left by an earlier run would repeat its buyers and miss every buyer found
+// since: each batch run lists the buyers as the stored sales stand now.
+bool dropOldBuyerList(const BatchDownloadOptions& options, const store::Connection& conn,
+    const QString& name, QTextStream& err)
 {
-    const QString name = kindName(options.kind);
-    const auto isCancelled = [&] { return cancelled && cancelled(); };
-    // Messages of the job listing go to err; nothing is asked.
-    core::ConsoleFeedback feedback(err);
-    // A buyer list left by an earlier run would repeat its buyers and miss every buyer found
-    // since: each batch run lists the buyers as the stored sales stand now.
-    if (options.kind == DownloadKind::Buyers && conn.database()
-        && conn.database()->tableColumns(QStringLiteral("TEMP_Customer"))) {
-        QString why;
-        if (!conn.execute(QStringLiteral("DROP TABLE TEMP_Customer"), &why)) {
-            err << name << QStringLiteral(": cannot rebuild the buyer list: ") << why << Qt::endl;
-            return core::kBatchFatal;
-        }
-    }
-    DownloadSession session(options.kind, conn);
-    // Copies of the program on several machines split the same command's jobs between them.
-    QString collection = options.collection;
-    if (collection.isEmpty())
-        collection = options.all ? name + QStringLiteral(" --all") : name;
-    session.shareJobs(collection);
-    const QString condition = options.condition
-        ? *options.condition
-        : DownloadSession::conditionFor(options.kind, options.all);
-    if (!session.prepare(condition, feedback))
-        return core::kBatchFatal;
-    DownloadPool& pool = session.pool();
+    if (options.kind != DownloadKind::Buyers || !conn.database()
+        || !conn.database()->tableColumns(QStringLiteral("TEMP_Customer")))
+        return true;
+    QString why;
+    if (conn.execute(QStringLiteral("DROP TABLE TEMP_Customer"), &why))
+        return true;
+    err << name << QStringLiteral(": cannot rebuild the buyer list: ") << why << Qt::endl;
+    return false;
+}
+
+void configurePool(DownloadPool& pool, const BatchDownloadOptions& options,
+    const QString& workFolder, core::Feedback& feedback)
+{
     pool.setWorkFolder(workFolder);
     pool.setFeedback(&feedback);
     if (!options.workerProgram.isEmpty())
@@ -128,10 +121,14 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
     if (options.workers > 0)
         pool.setMaxWorkers(options.workers);
     pool.setRateLimit(options.rate);
+}
 
-    const int total = session.listedJobs();
-    const bool shared = session.sharesJobs();
-    if (total > 0 || shared) {
+// Whether the run may start: the marketplace answers (when there is work) and no cancel
+// came. Otherwise the exit code, said on err.
+std::optional<int> refusedStart(const BatchDownloadOptions& options, bool hasWork,
+    const QString& name, QTextStream& err, const std::function<bool()>& isCancelled)
+{
+    if (hasWork) {
         const web::MarketAddresses& market = web::Market();
         const QString base
             = options.kind == DownloadKind::Details ? market.itemBase : market.memberBase;
@@ -147,37 +144,57 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
         err << name << QStringLiteral(": interrupted before any job") << Qt::endl;
         return core::kBatchInterrupted;
     }
+    return std::nullopt;
+}
+
+void printRunStart(const BatchDownloadOptions& options, const DownloadSession& session,
+    const DownloadPool& pool, int total, const QString& name, QTextStream& err)
+{
     err << name << QStringLiteral(": %1 jobs, %2 workers").arg(total).arg(pool.maxWorkers());
     if (options.rate > 0)
         err << QStringLiteral(", at most %1 requests per second").arg(options.rate);
     err << Qt::endl;
-    if (shared)
+    if (session.sharesJobs())
         err << name
             << QStringLiteral(": shared with the other copies running it on this database "
                               "(a claim lapses after %1 s without its copy)")
                    .arg(session.leaseSeconds())
             << Qt::endl;
-    QObject::connect(&pool, &DownloadPool::rowChanged, &session, [&](int index) {
-        const DownloadJob& job = pool.jobs()[std::size_t(index)];
-        if (job.state != DownloadJob::Harvested)
-            return;
-        // Shared jobs are claimed as the run goes: what this copy did is all it knows.
-        err << name
-            << (shared ? QStringLiteral(": %1 done here").arg(pool.finishedJobs())
-                       : QStringLiteral(": %1/%2 (%3)")
-                             .arg(pool.finishedJobs())
-                             .arg(total)
-                             .arg(pool.percentText()));
-        if (job.failed) {
-            QString reason = session.failureReason(index);
-            reason.remove(QLatin1Char('\r')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-            err << QStringLiteral(" failed ") << job.code
-                << (reason.isEmpty() ? QStringLiteral(": no result")
-                                     : QStringLiteral(": ") + reason);
-        }
-        err << Qt::endl;
-    });
+}
 
+// A progress line on err whenever a job is harvested, with the reason of a failed one.
+void printEachHarvest(
+    DownloadSession& session, DownloadPool& pool, int total, const QString& name, QTextStream& err)
+{
+    const bool shared = session.sharesJobs();
+    QObject::connect(&pool, &DownloadPool::rowChanged, &session,
+        [&session, &pool, total, shared, name, &err](int index) {
+            const DownloadJob& job = pool.jobs()[std::size_t(index)];
+            if (job.state != DownloadJob::Harvested)
+                return;
+            // Shared jobs are claimed as the run goes: what this copy did is all it knows.
+            err << name
+                << (shared ? QStringLiteral(": %1 done here").arg(pool.finishedJobs())
+                           : QStringLiteral(": %1/%2 (%3)")
+                                 .arg(pool.finishedJobs())
+                                 .arg(total)
+                                 .arg(pool.percentText()));
+            if (job.failed) {
+                QString reason = session.failureReason(index);
+                reason.remove(QLatin1Char('\r')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+                err << QStringLiteral(" failed ") << job.code
+                    << (reason.isEmpty() ? QStringLiteral(": no result")
+                                         : QStringLiteral(": ") + reason);
+            }
+            err << Qt::endl;
+        });
+}
+
+// Runs the session until it finishes, a worker's failure ends it, or the cancel comes
+// (asked ten times a second).
+void runUntilDone(
+    DownloadSession& session, DownloadPool& pool, const std::function<bool()>& isCancelled)
+{
     QEventLoop loop;
     QObject::connect(&session, &DownloadSession::finished, &loop, &QEventLoop::quit);
     QTimer cancelCheck;
@@ -189,6 +206,12 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
     session.start();
     if (!pool.isDone() && pool.fatalError().isEmpty() && !isCancelled())
         loop.exec();
+}
+
+// The summary on err and the run's exit code.
+int finishRun(const BatchDownloadOptions& options, DownloadSession& session,
+    const DownloadPool& pool, const QString& name, QTextStream& err)
+{
     if (!pool.fatalError().isEmpty()) {
         // The other workers are ended; the jobs not harvested are left for the next run.
         err << name << QStringLiteral(": ") << pool.fatalError() << Qt::endl;
@@ -218,6 +241,41 @@ int RunBatchDownload(const BatchDownloadOptions& options, const store::Connectio
         return core::kBatchSomeFailed;
     }
     return core::kBatchOk;
+}
+
+} // namespace
+
+int RunBatchDownload(const BatchDownloadOptions& options, const store::Connection& conn,
+    const QString& workFolder, QTextStream& err, const std::function<bool()>& cancelled)
+{
+    const QString name = kindName(options.kind);
+    const std::function<bool()> isCancelled = [&cancelled] { return cancelled && cancelled(); };
+    // Messages of the job listing go to err; nothing is asked.
+    core::ConsoleFeedback feedback(err);
+    if (!dropOldBuyerList(options, conn, name, err))
+        return core::kBatchFatal;
+    DownloadSession session(options.kind, conn);
+    // Copies of the program on several machines split the same command's jobs between them.
+    QString collection = options.collection;
+    if (collection.isEmpty())
+        collection = options.all ? name + QStringLiteral(" --all") : name;
+    session.shareJobs(collection);
+    const QString condition = options.condition
+        ? *options.condition
+        : DownloadSession::conditionFor(options.kind, options.all);
+    if (!session.prepare(condition, feedback))
+        return core::kBatchFatal;
+    DownloadPool& pool = session.pool();
+    configurePool(pool, options, workFolder, feedback);
+
+    const int total = session.listedJobs();
+    if (const std::optional<int> refused
+        = refusedStart(options, total > 0 || session.sharesJobs(), name, err, isCancelled))
+        return *refused;
+    printRunStart(options, session, pool, total, name, err);
+    printEachHarvest(session, pool, total, name, err);
+    runUntilDone(session, pool, isCancelled);
+    return finishRun(options, session, pool, name, err);
 }
 
 int RunBatchDownloadCommand(
