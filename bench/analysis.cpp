@@ -8,11 +8,13 @@
 #include "analysis_compare.h"
 #include "analysis_trades.h"
 #include "core/feedback.h"
+#include "db/database.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "grid/text_measure.h"
 #include "store/catalogue.h"
-#include "store/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
 
@@ -43,7 +45,7 @@ void bindText(sqlite3_stmt* stmt, int index, const QByteArray& utf8)
 bool generate(const QString& path, int products)
 {
     QString error;
-    auto db = store::Database::open(path, QString::fromLatin1(store::kDatabasePassword), &error);
+    auto db = store::OpenDatabase(path, QString::fromLatin1(store::kDatabasePassword), &error);
     if (!db)
         return false;
     sqlite3* handle = db->handle();
@@ -159,7 +161,7 @@ int main(int argc, char** argv)
     catalogue.LoadCurrentDatabase();
     core::SilentFeedback feedback;
     store::DB_Operate db(catalogue, feedback);
-    store::Connection conn;
+    db::Connection conn;
     if (!db.OpenConnection(conn)) {
         out << "error: cannot open the database\n";
         return 1;

@@ -7,9 +7,9 @@
 #include "analysis/sales_cycle.h"
 #include "analysis/trade_stats.h"
 #include "core/feedback.h"
+#include "db/database.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
-#include "store/database.h"
 #include "store/db_operate.h"
 #include "views/grid_fill.h"
 
@@ -32,13 +32,13 @@ double cpuMs()
 }
 
 // Runs one query to the end; each row's columns joined by "|" (doubles with two decimals).
-QStringList query(store::Database& db, const QString& sql)
+QStringList query(db::Database& db, const QString& sql)
 {
     QStringList rows;
-    store::Statement stmt = db.prepare(sql);
+    db::Statement stmt = db.prepare(sql);
     if (!stmt)
         return { QStringLiteral("error: ") + db.lastErrorText() };
-    while (stmt.step() == store::StepResult::Row) {
+    while (stmt.step() == db::StepResult::Row) {
         QStringList cells;
         for (int c = 0; c < stmt.columnCount(); ++c) {
             const QVariant value = stmt.value(c);
@@ -54,11 +54,11 @@ QStringList query(store::Database& db, const QString& sql)
 
 // Runs one query to the end, reading every value as text and keeping nothing: the least a
 // program could do to show the result.
-int readAll(store::Database& db, const QString& sql)
+int readAll(db::Database& db, const QString& sql)
 {
-    store::Statement stmt = db.prepare(sql);
+    db::Statement stmt = db.prepare(sql);
     int rows = 0;
-    while (stmt && stmt.step() == store::StepResult::Row) {
+    while (stmt && stmt.step() == db::StepResult::Row) {
         for (int c = 0; c < stmt.columnCount(); ++c)
             stmt.utf8(c);
         ++rows;
@@ -272,7 +272,7 @@ AnalysisTiming compareOverview(const AnalysisBench& bench, const QString& catego
                 .arg(bands.width)
             + where + QStringLiteral(" GROUP BY B"),
         QStringLiteral("SELECT %1 AS W,SUM(Pri*Num),SUM(Num) FROM 交易表 WHERE Dat IS NOT NULL")
-                .arg(bench.db.periodStartSql(QStringLiteral("Dat"), store::DatePart::Week))
+                .arg(bench.db.periodStartSql(QStringLiteral("Dat"), db::DatePart::Week))
             + products + QStringLiteral(" GROUP BY W ORDER BY W DESC LIMIT 26"),
         QStringLiteral("SELECT COUNT(*) FROM 产品表 WHERE Style<>''") + andWhere,
         QStringLiteral("SELECT Prov,COUNT(*) FROM 客户表 WHERE BName<>'' AND BCode IN (SELECT "

@@ -8,8 +8,11 @@
 
 struct sqlite3;
 
-namespace quel::store {
+namespace quel::db {
 class Database;
+} // namespace quel::db
+
+namespace quel::store {
 class DB_Operate;
 } // namespace quel::store
 namespace quel::grid {
@@ -40,7 +43,7 @@ struct AnalysisTiming
 // the pages use, a grid and the width measure for the column fitting.
 struct AnalysisBench
 {
-    store::Database& db;
+    db::Database& db;
     store::DB_Operate& ops;
     grid::GridModel& grid;
     const grid::TextMeasure& measure;

@@ -7,10 +7,11 @@
 
 #include "analysis_compare.h"
 #include "core/feedback.h"
+#include "db/database.h"
 #include "grid/grid_model.h"
 #include "grid/text_measure.h"
 #include "store/catalogue.h"
-#include "store/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
 
@@ -43,7 +44,7 @@ bool stepDone(sqlite3_stmt* stmt)
 
 // Products with 500 short names and 300 shops; buyers, nine in ten with a profile; the
 // trades product by product, as the import writes them, spread over one year.
-bool generate(store::Database& db, qint64 trades)
+bool generate(db::Database& db, qint64 trades)
 {
     QRandomGenerator random(20100412);
     sqlite3* h = db.handle();

@@ -2,9 +2,11 @@
 // into an empty server database (copy-to) and from there into a fresh file (copy-from),
 // in rows per second. The server is QUELMAR_PG_ADDRESS (an empty database) when set, else
 // a throw-away one started on a Unix socket for the run (fsync off, like the tests').
+#include "db/database.h"
 #include "scale_generator.h"
-#include "store/database.h"
 #include "store/database_copy.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/schema.h"
 
 #include <QCoreApplication>
@@ -47,8 +49,8 @@ private:
     QString m_address;
 };
 
-bool timedCopy(const char* name, const std::shared_ptr<store::Database>& from,
-    const std::shared_ptr<store::Database>& to)
+bool timedCopy(const char* name, const std::shared_ptr<db::Database>& from,
+    const std::shared_ptr<db::Database>& to)
 {
     QElapsedTimer timer;
     timer.start();
@@ -101,9 +103,9 @@ int main(int argc, char** argv)
     }
 
     const QString key = QString::fromLatin1(store::kDatabasePassword);
-    auto local = store::Database::open(source, key, &error);
-    auto remote = store::Database::open(address, {}, &error);
-    auto back = store::Database::open(dir.filePath("BACK.mdb"), key, &error, true);
+    auto local = store::OpenDatabase(source, key, &error);
+    auto remote = store::OpenDatabase(address, {}, &error);
+    auto back = store::OpenDatabase(dir.filePath("BACK.mdb"), key, &error, true);
     if (!local || !remote || !back || !store::createSchema(*back, &error)) {
         QTextStream(stderr) << "open: " << error << Qt::endl;
         return 1;

@@ -5,10 +5,12 @@
 // imported per second, and how the CPU time divides between the main program and its
 // workers.
 #include "core/feedback.h"
+#include "db/connection.h"
+#include "db/database.h"
 #include "download/download_session.h"
 #include "market/test_server.h"
-#include "store/connection.h"
-#include "store/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "web/market.h"
 
 #include <QCoreApplication>
@@ -52,7 +54,7 @@ struct StageResult
     double workerCpu = 0;
 };
 
-StageResult runStage(DownloadKind kind, const quel::store::Connection& conn, const QString& folder,
+StageResult runStage(DownloadKind kind, const quel::db::Connection& conn, const QString& folder,
     const QString& worker, int workers)
 {
     StageResult r;
@@ -137,13 +139,13 @@ int main(int argc, char** argv)
     const double searchSeconds = double(clock.nsecsElapsed()) / 1e9;
 
     QString error;
-    auto db = quel::store::Database::open(folder + QStringLiteral("/DATA.mdb"),
+    auto db = quel::store::OpenDatabase(folder + QStringLiteral("/DATA.mdb"),
         QString::fromLatin1(quel::store::kDatabasePassword), &error);
     if (!db) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
-    const quel::store::Connection conn(db);
+    const quel::db::Connection conn(db);
     std::printf("search_s: %.2f s\n", searchSeconds);
 
     const QString worker = bin + QStringLiteral("/quelfetch");

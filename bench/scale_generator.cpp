@@ -1,9 +1,11 @@
 #include "scale_generator.h"
 
+#include "db/database.h"
 #include "market/civil_time.h"
 #include "market/rng.h"
 #include "market/word_lists.h"
-#include "store/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/schema.h"
 
 #include <QDir>
@@ -178,7 +180,7 @@ private:
 class Generator
 {
 public:
-    Generator(store::Database& db, const ScaleSize& size,
+    Generator(db::Database& db, const ScaleSize& size,
         const std::function<void(const QString&)>& progress)
         : m_db(db)
         , m_size(size)
@@ -203,7 +205,7 @@ private:
     bool buyers(QString* error);
     bool priceHistory(QString* error);
 
-    store::Database& m_db;
+    db::Database& m_db;
     ScaleSize m_size;
     std::function<void(const QString&)> m_progress;
     std::vector<std::string> m_days;
@@ -493,8 +495,8 @@ bool generateScaleDatabase(const QString& path, const ScaleSize& size, QString* 
     QFile::remove(temp);
     bool ok;
     {
-        auto db = store::Database::open(
-            temp, QString::fromLatin1(store::kDatabasePassword), error, true);
+        auto db
+            = store::OpenDatabase(temp, QString::fromLatin1(store::kDatabasePassword), error, true);
         ok = db && Generator(*db, size, progress).run(error);
     }
     QFile::remove(path);

@@ -6,6 +6,8 @@
 #include "analysis/product_stats.h"
 #include "analysis_compare.h"
 #endif
+#include "db/connection.h"
+#include "db/database.h"
 #include "download/product_import.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
@@ -16,9 +18,9 @@
 #include "shell/overview_report.h"
 #include "store/catalogue.h"
 #include "store/compaction.h"
-#include "store/connection.h"
 #include "store/data_folder.h"
-#include "store/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
 #include "views/lists.h"
@@ -76,10 +78,10 @@ public:
     bool ask(const QString&) override { return true; }
 };
 
-long long count(store::Database& db, const QString& sql)
+long long count(db::Database& db, const QString& sql)
 {
-    store::Statement stmt = db.prepare(sql);
-    if (!stmt || stmt.step() != store::StepResult::Row)
+    db::Statement stmt = db.prepare(sql);
+    if (!stmt || stmt.step() != db::StepResult::Row)
         return -1;
     return stmt.int64(0);
 }
@@ -126,10 +128,10 @@ ImportFigures importResults(const QString& databasePath, const QString& folder)
     auto database = store::DatabasePool::shared().acquire(databasePath, &error);
     if (!database)
         return figures;
-    store::Connection conn(database);
+    db::Connection conn(database);
     std::vector<qint64> ids;
     {
-        store::Transaction tx = conn.transaction();
+        db::Transaction tx = conn.transaction();
         for (int p = 0; p < kImportProducts; ++p) {
             conn.execute(
                 QStringLiteral("INSERT INTO 产品表(KWord,PCode,P_Name,PName,SName,Price) "
@@ -238,11 +240,11 @@ void measureLists(store::DB_Operate& db, const grid::TextMeasure& measure)
 }
 
 #ifdef QUEL_HAVE_ANALYSIS
-std::vector<qint64> productIds(store::Database& db, const QString& sql)
+std::vector<qint64> productIds(db::Database& db, const QString& sql)
 {
     std::vector<qint64> ids;
-    store::Statement stmt = db.prepare(sql);
-    while (stmt && stmt.step() == store::StepResult::Row)
+    db::Statement stmt = db.prepare(sql);
+    while (stmt && stmt.step() == db::StepResult::Row)
         ids.push_back(stmt.int64(0));
     return ids;
 }
@@ -264,7 +266,7 @@ bool analysisFigures(const char* kind, const AnalysisTiming& t)
 // comparison, the buyers and the sales cycle over the 20 products with the most trades
 // and 20 ordinary ones (20 to 100 trades each). False when any analysis disagreed.
 bool measureAnalyses(
-    store::Database& database, store::DB_Operate& db, const grid::TextMeasure& measure)
+    db::Database& database, store::DB_Operate& db, const grid::TextMeasure& measure)
 {
     std::vector<qint64> chosen = productIds(
         database, QStringLiteral("SELECT ID FROM 产品表 ORDER BY Num9 DESC,ID LIMIT 20"));
@@ -304,18 +306,18 @@ bool measureAnalyses(
 }
 
 // The category with the most products.
-QString largestCategory(store::Database& database)
+QString largestCategory(db::Database& database)
 {
-    store::Statement stmt = database.prepare(
+    db::Statement stmt = database.prepare(
         QStringLiteral("SELECT KWord FROM 产品表 GROUP BY KWord ORDER BY COUNT(*) DESC LIMIT 1"));
-    return stmt && stmt.step() == store::StepResult::Row ? stmt.text(0) : QString();
+    return stmt && stmt.step() == db::StepResult::Row ? stmt.text(0) : QString();
 }
 
 // The market overview of the largest category and of every product against the same
 // aggregates as raw SQL, and the PDF of the first. Measured after the program's peak memory:
 // the queries' GROUP BY sorts every trade in memory, which the overview itself does not.
 bool measureOverview(
-    store::Database& database, store::DB_Operate& db, const grid::TextMeasure& measure)
+    db::Database& database, store::DB_Operate& db, const grid::TextMeasure& measure)
 {
     const QString largest = largestCategory(database);
     grid::GridModel grid;
@@ -447,7 +449,7 @@ int runMeasurement(int argc, char** argv, const QString& database, const QString
     double vacuumMs = 0;
     {
         auto direct
-            = store::Database::open(path, QString::fromLatin1(store::kDatabasePassword), &error);
+            = store::OpenDatabase(path, QString::fromLatin1(store::kDatabasePassword), &error);
         if (direct)
             vacuumMs = timeMs([&] { direct->executeNative(QStringLiteral("VACUUM")); });
     }

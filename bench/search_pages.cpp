@@ -2,11 +2,12 @@
 // answering at once: how long it takes, how many products it stores per second, and how the
 // time divides between waiting for pages and parsing and storing them.
 #include "core/feedback.h"
+#include "db/database.h"
 #include "market/test_server.h"
 #include "search/product_search.h"
 #include "search/web_search_browser.h"
 #include "store/catalogue.h"
-#include "store/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
 #include "web/browser.h"

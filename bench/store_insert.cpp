@@ -2,8 +2,10 @@
 // transaction and one recordset per imported result of 100 rows) against a plain
 // prepared-statement loop on the raw handle in one transaction.
 #include "core/feedback.h"
+#include "db/database.h"
 #include "store/catalogue.h"
-#include "store/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
 
@@ -16,6 +18,7 @@
 
 using namespace quel;
 using namespace quel::store;
+using namespace quel::db;
 
 namespace {
 
@@ -83,7 +86,7 @@ void bindText(sqlite3_stmt* stmt, int index, const QString& text)
 double rawRate(const QString& path, qint64 rows)
 {
     QString error;
-    auto db = Database::open(path, QString::fromLatin1(kDatabasePassword), &error);
+    auto db = OpenDatabase(path, QString::fromLatin1(kDatabasePassword), &error);
     if (!db)
         return 0;
     sqlite3* handle = db->handle();

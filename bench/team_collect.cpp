@@ -4,10 +4,12 @@
 // Prints the jobs per second of both and their ratio, and the import rate of as many product
 // results (90 trades each) into the server against the local encrypted file. "--import"
 // prints the import figures alone.
+#include "db/connection.h"
+#include "db/database.h"
 #include "download/product_import.h"
 #include "market/test_server.h"
-#include "store/connection.h"
-#include "store/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/schema.h"
 
 #include <QCoreApplication>
@@ -57,7 +59,7 @@ public:
     QString create(const QString& name) const
     {
         QString error;
-        auto admin = quel::store::Database::open(m_address, kPassword, &error);
+        auto admin = quel::store::OpenDatabase(m_address, kPassword, &error);
         if (!admin || !admin->executeNative(QStringLiteral("CREATE DATABASE ") + name, &error)) {
             std::fprintf(stderr, "cannot create %s: %s\n", qPrintable(name), qPrintable(error));
             return {};
@@ -75,17 +77,17 @@ private:
 bool listProducts(const QString& address, const quel::market::TestServer& market, int products)
 {
     QString error;
-    auto db = quel::store::Database::open(address, kPassword, &error, true);
+    auto db = quel::store::OpenDatabase(address, kPassword, &error, true);
     if (!db) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return false;
     }
     if (!db->tableColumns(QStringLiteral("产品表")) && !quel::store::createSchema(*db, &error))
         return false;
-    quel::store::Statement add = db->prepare(
+    quel::db::Statement add = db->prepare(
         QStringLiteral("INSERT INTO 产品表(PCode,PName,Style,dDat) VALUES(?,?,'','1900-01-01')"),
         &error);
-    quel::store::Transaction tx(db);
+    quel::db::Transaction tx(db);
     for (int i = 0; add && i < products; ++i) {
         const auto& item = market.catalogue().products()[std::size_t(i)];
         add.reset();
@@ -138,14 +140,14 @@ double collect(
 double importRate(const QString& pathOrAddress, const QStringList& results)
 {
     QString error;
-    auto db = quel::store::Database::open(pathOrAddress, kPassword, &error, true);
+    auto db = quel::store::OpenDatabase(pathOrAddress, kPassword, &error, true);
     if (!db
         || (!db->tableColumns(QStringLiteral("产品表"))
             && !quel::store::createSchema(*db, &error))) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 0;
     }
-    quel::store::Connection conn(db);
+    quel::db::Connection conn(db);
     for (int i = 0; i < results.size(); ++i)
         conn.execute(QStringLiteral("INSERT INTO 产品表(PCode,Style) VALUES('p%1','')").arg(i));
     quel::download::KnownBuyerCodes known;

@@ -2,11 +2,12 @@
 // width shows, and sorts it by price. Prints the fill (query, model, column fitting and the
 // first paint offscreen) and the sort (with its repaint).
 #include "core/feedback.h"
+#include "db/connection.h"
+#include "db/database.h"
 #include "grid/grid_ops.h"
 #include "grid/ui/grid_view.h"
 #include "store/catalogue.h"
-#include "store/connection.h"
-#include "store/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
 #include "views/lists.h"
@@ -24,10 +25,10 @@ constexpr int kRows = 38886;
 
 bool fillProducts(store::DB_Operate& db)
 {
-    store::Connection conn;
+    db::Connection conn;
     if (!db.OpenConnection(conn))
         return false;
-    store::Transaction transaction = conn.transaction();
+    db::Transaction transaction = conn.transaction();
     for (int i = 1; i <= kRows; ++i) {
         const QString sql
             = QStringLiteral("INSERT INTO 产品表(KWord,PCode,P_Name,PName,SName,Price,MFee,dDat) "

@@ -7,12 +7,14 @@
 // digest, which takes every baseline, and the next one, with a tenth of the prices and a fifth of
 // the sales changed, in processor time. "--divisor N" makes the large database 1/N of the full
 // size; "--no-run" and "--no-scale" leave out one half.
+#include "db/connection.h"
+#include "db/database.h"
 #include "market/civil_time.h"
 #include "market/test_server.h"
 #include "scale_generator.h"
 #include "store/change_digest.h"
-#include "store/connection.h"
-#include "store/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/schema.h"
 #include "store/watch_list.h"
 
@@ -53,15 +55,15 @@ bool prepareFolder(const QString& folder, const QString& bin, int products)
     QDir().mkpath(folder);
     QFile::copy(bin + QStringLiteral("/Null_Data.mdb"), folder + QStringLiteral("/DATA.mdb"));
     QString error;
-    auto db = quel::store::Database::open(folder + QStringLiteral("/DATA.mdb"), kPassword, &error);
+    auto db = quel::store::OpenDatabase(folder + QStringLiteral("/DATA.mdb"), kPassword, &error);
     if (!db) {
         std::fprintf(stderr, "watch: %s\n", qPrintable(error));
         return false;
     }
     quel::market::TestServer market(marketOn(7, products + products / 10));
-    quel::store::Connection conn(db);
-    quel::store::Transaction tx = conn.transaction();
-    quel::store::Statement add = db->prepare(
+    quel::db::Connection conn(db);
+    quel::db::Transaction tx = conn.transaction();
+    quel::db::Statement add = db->prepare(
         QStringLiteral("INSERT INTO 产品表(ID,PCode,PName,SName) VALUES(?,?,?,'店')"), &error);
     const QDateTime since(QDate(2026, 12, 1), QTime(8, 0));
     // Items that cannot be viewed fail on every run; the market has some 1 % of them.
@@ -145,7 +147,7 @@ int benchRun(const QString& bin, int products)
     return 0;
 }
 
-bool exec(quel::store::Database& db, const QString& sql)
+bool exec(quel::db::Database& db, const QString& sql)
 {
     QString error;
     if (!db.executeNative(sql, &error)) {
@@ -181,7 +183,7 @@ int benchScale(long long divisor)
         std::fprintf(stderr, "watch: %s\n", qPrintable(error));
         return 1;
     }
-    quel::store::Connection conn(db);
+    quel::db::Connection conn(db);
     // Every category of the database followed, as of before the first run.
     if (!exec(
             *db, QStringLiteral("INSERT INTO 关键词(Cls,Con) SELECT DISTINCT 0,KWord FROM 产品表"))
@@ -198,8 +200,8 @@ int benchScale(long long divisor)
         || !exec(*db, QStringLiteral("UPDATE 产品表 SET dDat='2026-03-02 07:00:00' WHERE ID%5=0")))
         return 1;
     const auto categories = [&] {
-        quel::store::Statement st = db->prepare(QStringLiteral("SELECT Val FROM 关注表"), nullptr);
-        while (st && st.step() == quel::store::StepResult::Row)
+        quel::db::Statement st = db->prepare(QStringLiteral("SELECT Val FROM 关注表"), nullptr);
+        while (st && st.step() == quel::db::StepResult::Row)
             scope.completeCategories.insert(st.text(0));
     };
     categories();
@@ -230,16 +232,16 @@ int benchScale(long long divisor)
     }
     qint64 products = 0;
     {
-        quel::store::Statement st
+        quel::db::Statement st
             = db->prepare(QStringLiteral("SELECT COUNT(*) FROM 产品表"), nullptr);
-        if (st && st.step() == quel::store::StepResult::Row)
+        if (st && st.step() == quel::db::StepResult::Row)
             products = st.int64(0);
     }
     qint64 history = 0;
     {
-        quel::store::Statement st
+        quel::db::Statement st
             = db->prepare(QStringLiteral("SELECT COUNT(*) FROM 价格历史"), nullptr);
-        if (st && st.step() == quel::store::StepResult::Row)
+        if (st && st.step() == quel::db::StepResult::Row)
             history = st.int64(0);
     }
     std::printf("watch_scale_products: %lld products\n", static_cast<long long>(products));

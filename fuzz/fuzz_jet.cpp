@@ -2,8 +2,9 @@
 // statement in, the SQLite and PostgreSQL statements out, against a fixed schema of the sales
 // tables; the same text also as directly prepared SQLite text for the server.
 
-#include "store/jet_sql.h"
-#include "store/pg_dialect.h"
+#include "db_pg/pg_dialect.h"
+#include "db_sqlite/sqlite_dialect.h"
+#include "jet/jet_sql.h"
 
 #include <QString>
 #include <cstddef>
@@ -11,10 +12,10 @@
 
 namespace {
 
-using quel::store::ColumnInfo;
-using quel::store::ColumnKind;
+using quel::db::ColumnInfo;
+using quel::db::ColumnKind;
 
-class FixedSchema : public quel::store::JetSchema
+class FixedSchema : public quel::db::JetSchema
 {
 public:
     std::optional<std::vector<ColumnInfo>> tableColumns(const QString& table) override
@@ -56,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FixedSchema schema;
     QString error;
     const QString sql = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    (void)quel::store::translateJet(sql, schema, &error);
-    (void)quel::store::translateJet(sql, schema, &error, quel::store::SqlDialect::Postgres);
-    (void)quel::store::nativeToPostgres(sql, schema, &error);
+    (void)quel::jet::translateJet(sql, schema, &error, quel::db_sqlite::SqliteDialect());
+    (void)quel::jet::translateJet(sql, schema, &error, quel::db_pg::PostgresDialect());
+    (void)quel::db_pg::nativeToPostgres(sql, schema, &error);
     return 0;
 }

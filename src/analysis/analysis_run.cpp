@@ -1,6 +1,6 @@
 #include "analysis/analysis_run.h"
 
-#include "store/database.h"
+#include "db/database.h"
 #include "store/db_operate.h"
 
 #include <QStringList>
@@ -73,20 +73,20 @@ bool WorkTableRun::drop(const QString& table)
     return m_ok;
 }
 
-store::Statement* WorkTableRun::prepare(const QString& sql)
+db::Statement* WorkTableRun::prepare(const QString& sql)
 {
     if (!m_ok)
         return nullptr;
-    store::Statement stmt = m_conn.database()->prepare(sql);
+    db::Statement stmt = m_conn.database()->prepare(sql);
     if (!stmt) {
         m_ok = false;
         return nullptr;
     }
-    m_statements.push_back(std::make_unique<store::Statement>(std::move(stmt)));
+    m_statements.push_back(std::make_unique<db::Statement>(std::move(stmt)));
     return m_statements.back().get();
 }
 
-bool WorkTableRun::stepDone(store::Statement* stmt)
+bool WorkTableRun::stepDone(db::Statement* stmt)
 {
     if (!m_ok || !stmt)
         return m_ok = false;
@@ -96,15 +96,15 @@ bool WorkTableRun::stepDone(store::Statement* stmt)
     return m_ok;
 }
 
-bool WorkTableRun::endQuery(store::Statement* stmt, store::StepResult lastStep)
+bool WorkTableRun::endQuery(db::Statement* stmt, db::StepResult lastStep)
 {
     if (stmt)
         stmt->reset();
-    m_ok = m_ok && stmt && lastStep != store::StepResult::Error;
+    m_ok = m_ok && stmt && lastStep != db::StepResult::Error;
     return m_ok;
 }
 
-QString WorkTableRun::periodStart(const QString& column, store::DatePart part) const
+QString WorkTableRun::periodStart(const QString& column, db::DatePart part) const
 {
     return m_conn.database()->periodStartSql(column, part);
 }

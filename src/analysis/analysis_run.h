@@ -1,17 +1,20 @@
 #pragma once
 
 #include "analysis/chart_data.h"
-#include "store/connection.h"
-#include "store/database.h"
+#include "db/connection.h"
+#include "db/database.h"
 
 #include <QDate>
 #include <QString>
 #include <QtGlobal>
 #include <vector>
 
+namespace quel::db {
+class Database;
+} // namespace quel::db
+
 namespace quel::store {
 class DB_Operate;
-class Database;
 } // namespace quel::store
 
 namespace quel::analysis {
@@ -60,15 +63,15 @@ public:
     bool drop(const QString& table);
     // A prepared statement of portable SQL on the run's database (null when failed); owned
     // by the run.
-    store::Statement* prepare(const QString& sql);
+    db::Statement* prepare(const QString& sql);
     // Steps a statement that returns no rows; marks the run failed on error.
-    bool stepDone(store::Statement* stmt);
+    bool stepDone(db::Statement* stmt);
     // Ends the reading of a query after its last step's result (Done, or Row when the
     // caller stopped early): a failed read fails the run, and the statement is reset so
     // that later statements may change tables.
-    bool endQuery(store::Statement* stmt, store::StepResult lastStep);
+    bool endQuery(db::Statement* stmt, db::StepResult lastStep);
     // The engine's expression for the day, week (from Monday) or month a date falls in.
-    QString periodStart(const QString& column, store::DatePart part) const;
+    QString periodStart(const QString& column, db::DatePart part) const;
     // Keeps the work; false (and everything undone) when any step or the commit failed.
     bool commit();
     // Undoes the work (also done when the run is destroyed uncommitted).
@@ -76,9 +79,9 @@ public:
 
 private:
     store::DB_Operate& m_db;
-    store::Connection m_conn;
-    store::Transaction m_transaction;
-    std::vector<std::unique_ptr<store::Statement>> m_statements;
+    db::Connection m_conn;
+    db::Transaction m_transaction;
+    std::vector<std::unique_ptr<db::Statement>> m_statements;
     bool m_ok = false;
 };
 

@@ -1,10 +1,10 @@
 #include "analysis/customer_stats.h"
 
 #include "core/feedback.h"
+#include "db/statement.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "store/db_operate.h"
-#include "store/statement.h"
 #include "views/grid_fill.h"
 
 namespace quel::analysis {
@@ -34,10 +34,10 @@ void countRecencyBands(WorkTableRun& run)
     run.exec(QStringLiteral("CREATE TABLE TEMP_Trade3 (lDat STRING,Cou LONG,Ord LONG)"));
     std::vector<std::pair<QDate, qint64>> logins;
     QDate newest;
-    if (store::Statement* rows = run.prepare(QStringLiteral(
+    if (db::Statement* rows = run.prepare(QStringLiteral(
             "SELECT lDat,COUNT(lDat) FROM TEMP_Trade2 WHERE lDat IS NOT NULL GROUP BY lDat"))) {
-        store::StepResult rc;
-        while ((rc = rows->step()) == store::StepResult::Row) {
+        db::StepResult rc;
+        while ((rc = rows->step()) == db::StepResult::Row) {
             const QDate day = QDate::fromString(rows->text(0).left(10), Qt::ISODate);
             if (!day.isValid())
                 continue;
@@ -53,7 +53,7 @@ void countRecencyBands(WorkTableRun& run)
         if (band >= 0)
             counts[band] += count;
     }
-    store::Statement* insert
+    db::Statement* insert
         = run.prepare(QStringLiteral("INSERT INTO TEMP_Trade3(lDat,Cou,Ord) VALUES(?,?,?)"));
     for (int band = 0; band < kRecencyBands && insert && run.ok(); ++band) {
         insert->bindText(1, recencyBandName(band).toUtf8());

@@ -4,8 +4,8 @@
 #include "analysis/period_bounds.h"
 #include "core/feedback.h"
 #include "core/provinces.h"
-#include "store/connection.h"
-#include "store/database.h"
+#include "db/connection.h"
+#include "db/database.h"
 #include "store/db_operate.h"
 
 #include <QHash>
@@ -24,7 +24,7 @@ const QString kOtherProvince = QStringLiteral("其他");
 class OverviewQuery
 {
 public:
-    OverviewQuery(store::Database& db, const QString& category)
+    OverviewQuery(db::Database& db, const QString& category)
         : m_db(db)
         , m_category(category)
         , m_all(category.isEmpty() || category == allCategoriesText())
@@ -48,22 +48,22 @@ public:
     }
     bool filtered() const { return !m_all; }
 
-    bool rows(const QString& sql, const std::function<void(const store::Statement&)>& row)
+    bool rows(const QString& sql, const std::function<void(const db::Statement&)>& row)
     {
         if (!m_error.isEmpty())
             return false;
         QString error;
-        store::Statement stmt = m_db.prepare(sql, &error);
+        db::Statement stmt = m_db.prepare(sql, &error);
         if (!stmt) {
             m_error = error;
             return false;
         }
         if (!m_all)
             stmt.bindText(1, m_category);
-        store::StepResult rc;
-        while ((rc = stmt.step()) == store::StepResult::Row)
+        db::StepResult rc;
+        while ((rc = stmt.step()) == db::StepResult::Row)
             row(stmt);
-        if (rc == store::StepResult::Error) {
+        if (rc == db::StepResult::Error) {
             m_error = stmt.errorText();
             return false;
         }
@@ -72,7 +72,7 @@ public:
     QString error() const { return m_error; }
 
 private:
-    store::Database& m_db;
+    db::Database& m_db;
     QString m_category;
     bool m_all;
     QString m_error;
@@ -108,7 +108,7 @@ void readPrices(OverviewQuery& query, MarketOverview& o)
     };
     std::vector<Listing> listings;
     query.rows(QStringLiteral("SELECT Price,Num9 FROM 产品表") + query.where(),
-        [&listings](const store::Statement& s) {
+        [&listings](const db::Statement& s) {
             listings.push_back({ s.isNull(0) ? 0.0 : s.real(0), s.isNull(1) ? 0 : s.int64(1) });
         });
     o.products = static_cast<qint64>(listings.size());
@@ -158,7 +158,7 @@ void readShops(OverviewQuery& query, MarketOverview& o)
     QHash<QString, qint64> provinces;
     query.rows(QStringLiteral("SELECT SName,SUM(Price*Num9),SUM(Num9),MAX(Addr) FROM 产品表")
             + query.where() + QStringLiteral(" GROUP BY SName"),
-        [&shops, &provinces](const store::Statement& s) {
+        [&shops, &provinces](const db::Statement& s) {
             shops.push_back(
                 { s.text(0), s.isNull(1) ? 0.0 : s.real(1), s.isNull(2) ? 0 : s.int64(2), 0, 0 });
             provinces[OverviewProvince(s.text(3))] += 1;
@@ -231,7 +231,7 @@ void readWeeks(OverviewQuery& query, MarketOverview& o)
     query.rows(QStringLiteral("SELECT Dat,Pri*Num,Num FROM 交易表 WHERE ")
             + (filter.isEmpty() ? QString() : filter + QStringLiteral(" AND "))
             + QStringLiteral("Dat IS NOT NULL"),
-        [&byWeek, &newest](const store::Statement& s) {
+        [&byWeek, &newest](const db::Statement& s) {
             const qint64 monday = mondayOf(s.utf8(0));
             if (monday == 0)
                 return;
@@ -241,7 +241,7 @@ void readWeeks(OverviewQuery& query, MarketOverview& o)
             newest = std::max(newest, monday);
         });
     query.rows(QStringLiteral("SELECT COUNT(*) FROM 产品表") + query.where("Style<>''"),
-        [&o](const store::Statement& s) { o.productsWithRecords = s.int64(0); });
+        [&o](const db::Statement& s) { o.productsWithRecords = s.int64(0); });
     if (newest == 0)
         return;
     for (int i = kOverviewWeeks - 1; i >= 0; --i) {
@@ -261,7 +261,7 @@ void readBuyers(OverviewQuery& query, MarketOverview& o)
             + (filter.isEmpty() ? QString() : QStringLiteral(" AND ") + filter)
             + QStringLiteral(") GROUP BY Prov"),
         [&provinces](
-            const store::Statement& s) { provinces[OverviewProvince(s.text(0))] += s.int64(1); });
+            const db::Statement& s) { provinces[OverviewProvince(s.text(0))] += s.int64(1); });
     o.buyerProvinces = sortedProvinces(provinces);
 }
 
@@ -323,13 +323,13 @@ QString OverviewProvince(const QString& location)
 bool OverviewCategories(store::DB_Operate& db, QStringList& categories, QString* error)
 {
     categories = QStringList { allCategoriesText() };
-    store::Connection conn;
+    db::Connection conn;
     if (!db.TryOpenConnection(conn, error))
         return false;
     OverviewQuery query(*conn.database(), allCategoriesText());
     query.rows(QStringLiteral("SELECT DISTINCT KWord FROM 产品表 WHERE KWord IS NOT NULL AND "
                               "KWord<>'' ORDER BY KWord"),
-        [&categories](const store::Statement& s) { categories << s.text(0); });
+        [&categories](const db::Statement& s) { categories << s.text(0); });
     if (!query.error().isEmpty()) {
         if (error)
             *error = query.error();
@@ -348,15 +348,15 @@ bool BuildMarketOverview(
             *error = text;
         return false;
     };
-    store::Connection conn;
+    db::Connection conn;
     if (!db.TryOpenConnection(conn, error))
         return false;
-    store::Database& database = *conn.database();
+    db::Database& database = *conn.database();
     OverviewQuery query(database, overview.category);
     core::Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("正在统计市场概览……"), 4, 0);
     // One snapshot for every figure, so they agree with each other.
-    store::Transaction snapshot = conn.transaction();
+    db::Transaction snapshot = conn.transaction();
     const std::function<void(OverviewQuery&, MarketOverview&)> steps[] = {
         readPrices,
         readShops,

@@ -1,10 +1,10 @@
 #include "analysis/price_trend.h"
 
 #include "core/feedback.h"
+#include "db/recordset.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "store/db_operate.h"
-#include "store/recordset.h"
 
 #include <QHash>
 #include <algorithm>
@@ -56,7 +56,7 @@ bool BuildTrendTable(
     table = TrendTable();
     if (ids.isEmpty())
         return true;
-    store::Connection conn;
+    db::Connection conn;
     if (!db.OpenConnection(conn)) {
         if (error)
             *error = QStringLiteral("cannot open the database");
@@ -68,7 +68,7 @@ bool BuildTrendTable(
     // by their ID.
     QList<qint64> shown;
     {
-        store::Recordset rs;
+        db::Recordset rs;
         if (!rs.open(conn.shared(),
                 QStringLiteral("SELECT ID,P_Name,PName,SName FROM 产品表 WHERE ID") + in, error))
             return false;
@@ -98,7 +98,7 @@ bool BuildTrendTable(
     std::vector<QHash<QDate, double>> seen(static_cast<size_t>(shown.size()));
     QDate first;
     QDate last;
-    store::Recordset rs;
+    db::Recordset rs;
     if (!rs.open(conn.shared(),
             QStringLiteral("SELECT PID,Dat,") + column + QStringLiteral(" FROM 价格历史 WHERE PID")
                 + in + QStringLiteral(" AND ") + column + QStringLiteral(" IS NOT NULL"),

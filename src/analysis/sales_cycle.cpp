@@ -154,10 +154,10 @@ AnalysisResult RunSalesCycleAnalysis(grid::GridModel& grid, store::DB_Operate& d
                      .arg(value, chosen));
         feedback.indicatorStep(1, QStringLiteral("pages"));
         // One pass adds every record to its position (no sorting needed).
-        if (store::Statement* records = run.prepare(
+        if (db::Statement* records = run.prepare(
                 QStringLiteral("SELECT Dat,Sm FROM TEMP_SalesCyc WHERE Dat IS NOT NULL"))) {
-            store::StepResult rc;
-            while ((rc = records->step()) == store::StepResult::Row) {
+            db::StepResult rc;
+            while ((rc = records->step()) == db::StepResult::Row) {
                 const QByteArrayView text = records->utf8(0);
                 const int p = cyclePosition(kind, text.data(), int(text.size()));
                 if (p >= 0 && p < static_cast<int>(sums.size()))

@@ -1,10 +1,10 @@
 #include "analysis/trade_stats.h"
 
 #include "core/feedback.h"
+#include "db/stored_date.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "store/db_operate.h"
-#include "store/jet_date.h"
 #include "views/grid_fill.h"
 
 #include <QHash>
@@ -17,7 +17,7 @@ namespace {
 const QString kPeriodRows = QStringLiteral("TEMP_Trade1");
 const QString kTotals = QStringLiteral("TEMP_Total");
 
-QDate columnDate(const store::Statement& stmt, int col)
+QDate columnDate(const db::Statement& stmt, int col)
 {
     return QDate::fromString(stmt.text(col).left(10), Qt::ISODate);
 }
@@ -36,17 +36,17 @@ QByteArray nocaseKey(const QString& text)
 }
 
 // The start of a trade's period, as the engine writes dates ("2010-04-12").
-store::DatePart periodPart(PeriodUnit unit)
+db::DatePart periodPart(PeriodUnit unit)
 {
     switch (unit) {
     case PeriodUnit::Day:
-        return store::DatePart::Day;
+        return db::DatePart::Day;
     case PeriodUnit::Week:
-        return store::DatePart::Week;
+        return db::DatePart::Week;
     case PeriodUnit::Month:
         break;
     }
-    return store::DatePart::Month;
+    return db::DatePart::Month;
 }
 
 struct PeriodSums
@@ -135,11 +135,11 @@ AnalysisResult CompareTradesByPeriod(grid::GridModel& grid, store::DB_Operate& d
     std::vector<Series> series;
     QHash<QByteArray, size_t> seriesOfName;
     QHash<qint64, size_t> seriesOfProduct;
-    if (store::Statement* names
+    if (db::Statement* names
         = run.prepare(QStringLiteral("SELECT ID,%1 FROM 产品表 WHERE ID IN (%2) ORDER BY %1,ID")
                           .arg(seriesField, inList))) {
-        store::StepResult rc;
-        while ((rc = names->step()) == store::StepResult::Row) {
+        db::StepResult rc;
+        while ((rc = names->step()) == db::StepResult::Row) {
             const QString name = names->text(1);
             const QByteArray key = nocaseKey(name);
             auto found = seriesOfName.constFind(key);
@@ -169,9 +169,9 @@ AnalysisResult CompareTradesByPeriod(grid::GridModel& grid, store::DB_Operate& d
         = QStringLiteral("SELECT PID,%1 AS P,SUM(Pri*Num),SUM(Num) FROM 交易表 "
                          "WHERE PID IN (%2) AND Dat IS NOT NULL GROUP BY PID,P")
               .arg(run.periodStart(QStringLiteral("Dat"), periodPart(options.unit)), inList);
-    if (store::Statement* rows = run.prepare(sumsSql)) {
-        store::StepResult rc;
-        while ((rc = rows->step()) == store::StepResult::Row) {
+    if (db::Statement* rows = run.prepare(sumsSql)) {
+        db::StepResult rc;
+        while ((rc = rows->step()) == db::StepResult::Row) {
             const auto s = seriesOfProduct.constFind(rows->int64(0));
             const QDate start = columnDate(*rows, 1);
             if (s == seriesOfProduct.constEnd() || !start.isValid())
@@ -213,11 +213,11 @@ AnalysisResult CompareTradesByPeriod(grid::GridModel& grid, store::DB_Operate& d
     run.drop(kPeriodRows);
     run.exec(QStringLiteral("CREATE TABLE TEMP_Trade1 (Name STRING,Dat DATE,Sm DOUBLE,Num LONG,"
                             "Av DOUBLE)"));
-    store::Statement* insert = run.prepare(
+    db::Statement* insert = run.prepare(
         QStringLiteral("INSERT INTO TEMP_Trade1(Name,Dat,Sm,Num,Av) VALUES(?,?,?,?,?)"));
     std::vector<QByteArray> periodTexts;
     for (const QDate& start : periods)
-        periodTexts.push_back(store::canonicalDateText(start).toUtf8());
+        periodTexts.push_back(db::canonicalDateText(start).toUtf8());
     for (const Series& s : series) {
         const QByteArray name = s.name.toUtf8();
         for (size_t p = 0; p < periods.size() && run.ok(); ++p) {

@@ -2,8 +2,8 @@
 
 #include "core/console_feedback.h"
 #include "core/exit_codes.h"
+#include "db/database.h"
 #include "download/market_probe.h"
-#include "store/database.h"
 #include "store/db_operate.h"
 #include "web/market.h"
 
@@ -98,7 +98,7 @@ namespace {
 
 // A buyer list left by an earlier run would repeat its buyers and miss every buyer found
 // since: each batch run lists the buyers as the stored sales stand now.
-bool dropOldBuyerList(const BatchDownloadOptions& options, const store::Connection& conn,
+bool dropOldBuyerList(const BatchDownloadOptions& options, const db::Connection& conn,
     const QString& name, QTextStream& err)
 {
     if (options.kind != DownloadKind::Buyers || !conn.database()
@@ -245,7 +245,7 @@ int finishRun(const BatchDownloadOptions& options, DownloadSession& session,
 
 } // namespace
 
-int RunBatchDownload(const BatchDownloadOptions& options, const store::Connection& conn,
+int RunBatchDownload(const BatchDownloadOptions& options, const db::Connection& conn,
     const QString& workFolder, QTextStream& err, const std::function<bool()>& cancelled)
 {
     const QString name = kindName(options.kind);
@@ -291,7 +291,7 @@ int RunBatchDownloadCommand(
     }
     if (!notice.isEmpty())
         err << notice << Qt::endl;
-    store::Connection conn;
+    db::Connection conn;
     if (!db.TryOpenConnection(conn, &error)) {
         err << error << Qt::endl;
         return core::kBatchFatal;

@@ -41,7 +41,7 @@ bool ParseBatchDownloadArguments(const QStringList& words, BatchDownloadOptions&
 // summary at the end. cancelled is asked ten times a second; when it says yes the run ends
 // cleanly (workers ended, their files removed, imports so far kept). Returns one of the
 // exit codes above.
-int RunBatchDownload(const BatchDownloadOptions& options, const store::Connection& conn,
+int RunBatchDownload(const BatchDownloadOptions& options, const db::Connection& conn,
     const QString& workFolder, QTextStream& err, const std::function<bool()>& cancelled = {});
 
 // The whole "--batch details|buyers ..." command: words[0] is the command name. Opens the

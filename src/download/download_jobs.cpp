@@ -1,9 +1,9 @@
 #include "download/download_jobs.h"
 
 #include "core/feedback.h"
+#include "db/connection.h"
+#include "db/recordset.h"
 #include "download/buyer_result.h"
-#include "store/connection.h"
-#include "store/recordset.h"
 
 #include <QSet>
 #include <cmath>
@@ -26,11 +26,11 @@ QString withCondition(QString sql, const QString& condition, const QString& orde
 
 // Opens the listing and reads its rows into jobs, the code column giving the job unless a
 // job builder is given.
-std::optional<std::vector<DownloadJob>> readJobs(const store::Connection& conn, const QString& sql,
+std::optional<std::vector<DownloadJob>> readJobs(const db::Connection& conn, const QString& sql,
     const QString& codeField, const QString& titleField, core::Feedback& feedback,
     const std::function<QString(const QString&)>& jobOf)
 {
-    store::Recordset rs;
+    db::Recordset rs;
     QString why;
     if (!conn.isOpen() || !rs.open(conn.shared(), sql, &why)) {
         feedback.message(QStringLiteral("数据库打开错误(") + sql + QStringLiteral(")！"));
@@ -61,10 +61,10 @@ std::optional<std::vector<DownloadJob>> readJobs(const store::Connection& conn, 
     return jobs;
 }
 
-QSet<QString> lowerNames(const std::vector<store::ColumnInfo>& columns)
+QSet<QString> lowerNames(const std::vector<db::ColumnInfo>& columns)
 {
     QSet<QString> names;
-    for (const store::ColumnInfo& c : columns)
+    for (const db::ColumnInfo& c : columns)
         names.insert(c.name.toLower());
     return names;
 }
@@ -78,9 +78,9 @@ bool fail(QString* error, const QString& text)
 
 // One row per Buyer: the rows ordered by Buyer, each row whose Buyer equals the one kept
 // before it deleted.
-bool deleteDuplicateBuyers(const store::Connection& conn, QString* error)
+bool deleteDuplicateBuyers(const db::Connection& conn, QString* error)
 {
-    store::Recordset rs;
+    db::Recordset rs;
     if (!rs.open(
             conn.shared(), QStringLiteral("SELECT * FROM TEMP_Customer ORDER BY Buyer"), error))
         return false;
@@ -108,16 +108,16 @@ long DownloadRowLimit()
 }
 
 std::optional<std::vector<DownloadJob>> FillProductJobs(
-    const store::Connection& conn, const QString& condition, core::Feedback& feedback)
+    const db::Connection& conn, const QString& condition, core::Feedback& feedback)
 {
     const QString sql = withCondition(
         QStringLiteral("SELECT * FROM 产品表"), condition, QStringLiteral("dDat DESC"));
     return readJobs(conn, sql, QStringLiteral("PCode"), QStringLiteral("PName"), feedback, {});
 }
 
-bool PrepareBuyerTable(const store::Connection& conn, QString* error)
+bool PrepareBuyerTable(const db::Connection& conn, QString* error)
 {
-    store::Database* db = conn.database();
+    db::Database* db = conn.database();
     if (!db)
         return fail(error, QStringLiteral("no database connection"));
     const auto customers = db->tableColumns(QStringLiteral("客户表"));
@@ -132,7 +132,7 @@ bool PrepareBuyerTable(const store::Connection& conn, QString* error)
         if (!conn.execute(QStringLiteral("DROP TABLE TEMP_Customer"), error))
             return false;
     }
-    store::Transaction tx = conn.transaction();
+    db::Transaction tx = conn.transaction();
     if (!conn.execute(
             QStringLiteral("SELECT 客户表.*,交易表.Buyer AS Buyer INTO TEMP_Customer "
                            "FROM 客户表,交易表 WHERE 客户表.BCode=交易表.BCode AND 客户表.Prov=''"),
@@ -143,7 +143,7 @@ bool PrepareBuyerTable(const store::Connection& conn, QString* error)
     return tx.commit() || fail(error, QStringLiteral("commit failed"));
 }
 
-std::optional<std::vector<DownloadJob>> FillBuyerJobs(const store::Connection& conn,
+std::optional<std::vector<DownloadJob>> FillBuyerJobs(const db::Connection& conn,
     const QString& condition, core::Feedback& feedback,
     const std::function<QString(const QString&)>& profileUrl)
 {
@@ -156,7 +156,7 @@ std::optional<std::vector<DownloadJob>> FillBuyerJobs(const store::Connection& c
     return jobs;
 }
 
-bool SaveBuyerResult(const store::Connection& conn, const QString& text, qint64 customerId,
+bool SaveBuyerResult(const db::Connection& conn, const QString& text, qint64 customerId,
     QString* error, const QDate& today)
 {
     const std::optional<QString> sql = BuildBuyerUpdate(text, customerId, today);

@@ -2,10 +2,10 @@
 
 #include "core/feedback.h"
 #include "core/run_lock.h"
+#include "db/database.h"
+#include "db/statement.h"
 #include "download/download_jobs.h"
 #include "download/job_claims.h"
-#include "store/database.h"
-#include "store/statement.h"
 #include "web/market.h"
 
 #include <QDir>
@@ -15,7 +15,7 @@
 
 namespace quel::download {
 
-DownloadSession::DownloadSession(DownloadKind kind, store::Connection conn, QObject* parent)
+DownloadSession::DownloadSession(DownloadKind kind, db::Connection conn, QObject* parent)
     : QObject(parent)
     , m_kind(kind)
     , m_conn(std::move(conn))
@@ -44,9 +44,9 @@ namespace {
 
 // Whether the database takes a write: a table made and rolled back, so that a read-only or
 // full database is found before any page is downloaded rather than at the first import.
-bool databaseTakesWrites(const store::Connection& conn, QString* why)
+bool databaseTakesWrites(const db::Connection& conn, QString* why)
 {
-    store::Transaction tx = conn.transaction();
+    db::Transaction tx = conn.transaction();
     if (!tx.isActive()) {
         *why = conn.database() ? conn.database()->lastErrorText() : QString();
         return false;
@@ -166,13 +166,13 @@ std::optional<DownloadJob> DownloadSession::jobOfClaim(qint64 id) const
     // Listed by another copy only (it listed later, or before a product got its details
     // here): the job is read from the table it names.
     const bool details = m_kind == DownloadKind::Details;
-    store::Statement st = m_conn.database()->prepareCached(details
+    db::Statement st = m_conn.database()->prepareCached(details
             ? QStringLiteral("SELECT PCode,PName FROM 产品表 WHERE ID=?")
             : QStringLiteral("SELECT BCode,BCode FROM 客户表 WHERE ID=?"));
     if (!st)
         return std::nullopt;
     st.bindInt64(1, id);
-    if (st.step() != store::StepResult::Row)
+    if (st.step() != db::StepResult::Row)
         return std::nullopt;
     DownloadJob job;
     job.id = id;

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "db/connection.h"
 #include "download/download_pool.h"
 #include "download/product_import.h"
-#include "store/connection.h"
 
 #include <QHash>
 #include <QObject>
@@ -47,7 +47,7 @@ class DownloadSession : public QObject
 {
     Q_OBJECT
 public:
-    DownloadSession(DownloadKind kind, store::Connection conn, QObject* parent = nullptr);
+    DownloadSession(DownloadKind kind, db::Connection conn, QObject* parent = nullptr);
     ~DownloadSession() override;
 
     // The row filter of the two commands of each kind: only what was never downloaded, or
@@ -110,7 +110,7 @@ private:
     void onPoolFinished();
 
     DownloadKind m_kind;
-    store::Connection m_conn;
+    db::Connection m_conn;
     std::unique_ptr<DownloadPool> m_pool;
     // Held while this session downloads into a database file, so that a second run on this
     // machine is refused instead of downloading everything twice.

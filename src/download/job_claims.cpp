@@ -1,7 +1,7 @@
 #include "download/job_claims.h"
 
-#include "store/connection.h"
-#include "store/database.h"
+#include "db/connection.h"
+#include "db/database.h"
 
 #include <QCoreApplication>
 #include <QSysInfo>
@@ -42,7 +42,7 @@ bool fail(QString* error, const QString& text)
     return false;
 }
 
-bool runStatement(store::Statement& st, QString* error)
+bool runStatement(db::Statement& st, QString* error)
 {
     if (st.run())
         return true;
@@ -76,7 +76,7 @@ QString JobClaims::defaultOwner()
         + QString::number(QCoreApplication::applicationPid());
 }
 
-JobClaims::JobClaims(std::shared_ptr<store::Database> db, const QString& collectionKind,
+JobClaims::JobClaims(std::shared_ptr<db::Database> db, const QString& collectionKind,
     int leaseSeconds, const QString& owner)
     : m_db(std::move(db))
     , m_kind(collectionKind)
@@ -93,7 +93,7 @@ bool JobClaims::begin(const std::vector<qint64>& jobIds, QString* error)
 {
     if (!m_db || !m_db->isServer())
         return fail(error, QStringLiteral("jobs are shared only through a server database"));
-    store::Transaction tx(m_db);
+    db::Transaction tx(m_db);
     if (!tx.isActive())
         return fail(error, QStringLiteral("cannot begin a transaction"));
     if (!run(kCreateTables, error))
@@ -103,18 +103,18 @@ bool JobClaims::begin(const std::vector<qint64>& jobIds, QString* error)
 
     // Joining and opening go one at a time per kind, so two copies started together share
     // one collection.
-    store::Transaction join(m_db);
+    db::Transaction join(m_db);
     if (!join.isActive())
         return fail(error, QStringLiteral("cannot begin a transaction"));
-    store::Statement lock = m_db->prepareNative(
+    db::Statement lock = m_db->prepareNative(
         QStringLiteral("SELECT pg_advisory_xact_lock(%1, hashtext(?))").arg(kLockClass), error);
     if (!lock)
         return false;
     lock.bindText(1, m_kind);
-    if (lock.step() != store::StepResult::Row)
+    if (lock.step() != db::StepResult::Row)
         return fail(error, lock.errorText());
     lock.reset();
-    store::Statement current = m_db->prepareNative(
+    db::Statement current = m_db->prepareNative(
         QStringLiteral("SELECT id FROM quelmar_team.collections WHERE kind=? AND closed_at IS NULL"
                        " AND active_at >= now() - ?::int * interval '1 second'"
                        " ORDER BY id DESC LIMIT 1"),
@@ -124,27 +124,27 @@ bool JobClaims::begin(const std::vector<qint64>& jobIds, QString* error)
     current.bindText(1, m_kind);
     current.bindInt64(2, m_lease);
     switch (current.step()) {
-    case store::StepResult::Row:
+    case db::StepResult::Row:
         m_collection = current.int64(0);
         break;
-    case store::StepResult::Done: {
-        store::Statement open = m_db->prepareNative(
+    case db::StepResult::Done: {
+        db::Statement open = m_db->prepareNative(
             QStringLiteral("INSERT INTO quelmar_team.collections(kind) VALUES(?) RETURNING id"),
             error);
         if (!open)
             return false;
         open.bindText(1, m_kind);
-        if (open.step() != store::StepResult::Row)
+        if (open.step() != db::StepResult::Row)
             return fail(error, open.errorText());
         m_collection = open.int64(0);
         break;
     }
-    case store::StepResult::Error:
+    case db::StepResult::Error:
         return fail(error, current.errorText());
     }
     current.reset();
     // A later copy's own jobs queue behind those listed before.
-    store::Statement add = m_db->prepareNative(
+    db::Statement add = m_db->prepareNative(
         QStringLiteral("INSERT INTO quelmar_team.claims(collection, job_id, seq)"
                        " SELECT ?1::bigint, t.id, t.n + coalesce((SELECT max(seq) FROM"
                        " quelmar_team.claims WHERE collection=?1), 0)"
@@ -157,7 +157,7 @@ bool JobClaims::begin(const std::vector<qint64>& jobIds, QString* error)
     add.bindText(2, idArray(jobIds));
     if (!runStatement(add, error))
         return false;
-    store::Statement touch = m_db->prepareNative(
+    db::Statement touch = m_db->prepareNative(
         QStringLiteral("UPDATE quelmar_team.collections SET active_at=now() WHERE id=?"), error);
     if (!touch)
         return false;
@@ -177,7 +177,7 @@ std::optional<JobClaims::Claimed> JobClaims::claimOnce(int wanted, QString* erro
     // that failed here goes to the other copies; taking it clears that mark, so it may come
     // back here should the copy that took it die. now() is the statement's one clock: a
     // claim of another copy is either lapsed and taken here, or live and waited for.
-    store::Statement st = m_db->prepareNativeCached(
+    db::Statement st = m_db->prepareNativeCached(
         QStringLiteral(
             "WITH s AS (SELECT job_id FROM quelmar_team.claims"
             "  WHERE collection=?1 AND done_at IS NULL AND attempts < %1"
@@ -200,13 +200,13 @@ std::optional<JobClaims::Claimed> JobClaims::claimOnce(int wanted, QString* erro
     st.bindInt64(4, std::max(1, wanted));
     Claimed answer;
     std::vector<std::pair<qint64, qint64>> claimed; // seq, job
-    store::StepResult r;
-    while ((r = st.step()) == store::StepResult::Row) {
+    db::StepResult r;
+    while ((r = st.step()) == db::StepResult::Row) {
         answer.othersBusy = st.int64(2) > 0;
         if (!st.isNull(0))
             claimed.emplace_back(st.int64(1), st.int64(0));
     }
-    if (r == store::StepResult::Error) {
+    if (r == db::StepResult::Error) {
         fail(error, st.errorText());
         return std::nullopt;
     }
@@ -247,7 +247,7 @@ int JobClaims::releaseDeadLocalOwners(QString* error)
     if (colon <= 0)
         return 0; // an owner name without machine and process
     const QString host = m_owner.left(colon + 1);
-    store::Statement owners = prepareMine(
+    db::Statement owners = prepareMine(
         QStringLiteral("SELECT DISTINCT owner FROM quelmar_team.claims WHERE collection=?1"
                        " AND done_at IS NULL AND owner<>?2 AND left(owner, ?3::int)=?4"),
         error, host.size());
@@ -255,8 +255,8 @@ int JobClaims::releaseDeadLocalOwners(QString* error)
         return -1;
     owners.bindText(4, host);
     QStringList gone;
-    store::StepResult r;
-    while ((r = owners.step()) == store::StepResult::Row) {
+    db::StepResult r;
+    while ((r = owners.step()) == db::StepResult::Row) {
         const QString owner = owners.text(0);
         bool ok = false;
         const qint64 pid = owner.mid(host.size()).toLongLong(&ok);
@@ -266,13 +266,13 @@ int JobClaims::releaseDeadLocalOwners(QString* error)
             continue;
         gone << owner;
     }
-    if (r == store::StepResult::Error) {
+    if (r == db::StepResult::Error) {
         fail(error, owners.errorText());
         return -1;
     }
     owners = {};
     for (const QString& owner : std::as_const(gone)) {
-        store::Statement release = m_db->prepareNativeCached(
+        db::Statement release = m_db->prepareNativeCached(
             QStringLiteral("UPDATE quelmar_team.claims SET owner=NULL, claimed_at=NULL"
                            " WHERE collection=? AND owner=? AND done_at IS NULL"),
             error);
@@ -286,10 +286,10 @@ int JobClaims::releaseDeadLocalOwners(QString* error)
     return int(gone.size());
 }
 
-store::Statement JobClaims::prepareMine(
+db::Statement JobClaims::prepareMine(
     const QString& sql, QString* error, std::optional<qint64> third)
 {
-    store::Statement st = m_db->prepareNativeCached(sql, error);
+    db::Statement st = m_db->prepareNativeCached(sql, error);
     if (!st)
         return st;
     st.bindInt64(1, m_collection);
@@ -309,13 +309,13 @@ bool JobClaims::finish(qint64 jobId, bool ok, QString* error)
         : QStringLiteral("UPDATE quelmar_team.claims SET owner=NULL, claimed_at=NULL,"
                          " attempts=attempts+1, failed_by=?2"
                          " WHERE collection=?1 AND job_id=?3 AND owner=?2 AND done_at IS NULL");
-    store::Statement st = prepareMine(sql, error, jobId);
+    db::Statement st = prepareMine(sql, error, jobId);
     return st && runStatement(st, error);
 }
 
 bool JobClaims::releaseAll(QString* error)
 {
-    store::Statement st
+    db::Statement st
         = prepareMine(QStringLiteral("UPDATE quelmar_team.claims SET owner=NULL, claimed_at=NULL"
                                      " WHERE collection=?1 AND owner=?2 AND done_at IS NULL"),
             error);
@@ -324,14 +324,14 @@ bool JobClaims::releaseAll(QString* error)
 
 bool JobClaims::renew(QString* error)
 {
-    store::Statement claims
+    db::Statement claims
         = prepareMine(QStringLiteral("UPDATE quelmar_team.claims SET claimed_at=now()"
                                      " WHERE collection=?1 AND owner=?2 AND done_at IS NULL"),
             error);
     if (!claims || !runStatement(claims, error))
         return false;
     claims = {};
-    store::Statement touch = m_db->prepareNativeCached(
+    db::Statement touch = m_db->prepareNativeCached(
         QStringLiteral("UPDATE quelmar_team.collections SET active_at=now() WHERE id=?"), error);
     if (!touch)
         return false;
@@ -341,14 +341,14 @@ bool JobClaims::renew(QString* error)
 
 std::optional<bool> JobClaims::othersBusy(QString* error)
 {
-    store::Statement st = prepareMine(
+    db::Statement st = prepareMine(
         QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM quelmar_team.claims WHERE collection=?1"
                        " AND done_at IS NULL AND owner IS NOT NULL AND owner<>?2"
                        " AND claimed_at >= now() - ?3::int * interval '1 second' LIMIT 1) s"),
         error, m_lease);
     if (!st)
         return std::nullopt;
-    if (st.step() != store::StepResult::Row) {
+    if (st.step() != db::StepResult::Row) {
         fail(error, st.errorText());
         return std::nullopt;
     }
@@ -361,7 +361,7 @@ bool JobClaims::end(QString* error)
         return true;
     // A job still unfinished, live, lapsed or released, keeps the collection open for a
     // copy that can take it; closed, the collection would leave it in no one's summary.
-    store::Statement st = m_db->prepareNativeCached(
+    db::Statement st = m_db->prepareNativeCached(
         QStringLiteral(
             "UPDATE quelmar_team.collections SET closed_at=now() WHERE id=?1 AND closed_at IS NULL"
             " AND NOT EXISTS(SELECT 1 FROM quelmar_team.claims WHERE collection=?1"

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "store/statement.h"
+#include "db/statement.h"
 
 #include <QString>
 #include <memory>
 #include <optional>
 #include <vector>
 
-namespace quel::store {
+namespace quel::db {
 class Database;
-}
+} // namespace quel::db
 
 namespace quel::download {
 
@@ -45,7 +45,7 @@ public:
     // This copy's name in the claims: the machine and the process.
     static QString defaultOwner();
 
-    JobClaims(std::shared_ptr<store::Database> db, const QString& collectionKind,
+    JobClaims(std::shared_ptr<db::Database> db, const QString& collectionKind,
         int leaseSeconds = JobClaims::leaseSeconds(), const QString& owner = defaultOwner());
 
     // Joins or opens the collection and adds the jobs (by ID, in the order they should be
@@ -88,11 +88,11 @@ public:
 private:
     bool run(const QString& sql, QString* error);
     // A kept statement on this copy's claims: ?1 the collection, ?2 this copy, ?3 third.
-    store::Statement prepareMine(
+    db::Statement prepareMine(
         const QString& sql, QString* error, std::optional<qint64> third = std::nullopt);
     std::optional<Claimed> claimOnce(int wanted, QString* error);
 
-    std::shared_ptr<store::Database> m_db;
+    std::shared_ptr<db::Database> m_db;
     QString m_kind;
     int m_lease;
     QString m_owner;

@@ -1,11 +1,12 @@
 #include "download/product_import.h"
 
+#include "db/connection.h"
+#include "db/database.h"
+#include "db/stored_date.h"
 #include "download/product_result.h"
-#include "store/connection.h"
-#include "store/database.h"
 #include "store/db_operate.h"
-#include "store/jet_date.h"
 #include "store/price_history.h"
+#include "store/write_locks.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -28,7 +29,7 @@ const QString kHeadUpdate = QStringLiteral(
 
 // A head figure bound as a quoted value is stored in a number column: blank is NULL, a number
 // is that number, anything else stays text for the engine to judge.
-void bindFigure(store::Statement& st, int index, const QString& text)
+void bindFigure(db::Statement& st, int index, const QString& text)
 {
     const QString trimmed = text.trimmed();
     bool ok = false;
@@ -45,9 +46,9 @@ void bindFigure(store::Statement& st, int index, const QString& text)
 
 // The item page's figures into the product's row.
 bool updateHead(
-    store::Database& db, const QStringList& f, qint64 productId, const QDate& today, QString* error)
+    db::Database& db, const QStringList& f, qint64 productId, const QDate& today, QString* error)
 {
-    store::Statement st = db.prepareCached(kHeadUpdate, error);
+    db::Statement st = db.prepareCached(kHeadUpdate, error);
     if (!st)
         return false;
     bindFigure(st, 1, f[0]);
@@ -56,7 +57,7 @@ bool updateHead(
     bindFigure(st, 4, f[4]);
     bindFigure(st, 5, f[5]);
     bindFigure(st, 6, f[2]);
-    st.bindText(7, store::canonicalDateText(today));
+    st.bindText(7, db::canonicalDateText(today));
     bindFigure(st, 8, f[6]);
     st.bindInt64(9, productId);
     if (!st.send())
@@ -66,22 +67,22 @@ bool updateHead(
 
 // The product's stored trades.
 std::optional<std::vector<StoredSale>> storedSales(
-    store::Database& db, qint64 productId, QString* error)
+    db::Database& db, qint64 productId, QString* error)
 {
-    store::Statement st = db.prepareCached(
+    db::Statement st = db.prepareCached(
         QStringLiteral("SELECT Dat,Buyer,BCode,Pri,Num FROM 交易表 WHERE PID=?"), error);
     if (!st)
         return std::nullopt;
     st.bindInt64(1, productId);
     std::vector<StoredSale> stored;
-    store::StepResult r;
-    while ((r = st.step()) == store::StepResult::Row) {
+    db::StepResult r;
+    while ((r = st.step()) == db::StepResult::Row) {
         const QString dat = st.text(0);
-        const std::optional<QDateTime> time = store::parseCanonicalDate(dat);
+        const std::optional<QDateTime> time = db::parseCanonicalDate(dat);
         stored.push_back({ time ? *time : QVariant(dat).toDateTime(), st.text(1), st.text(2),
             st.real(3), st.int64(4) });
     }
-    if (r == store::StepResult::Error) {
+    if (r == db::StepResult::Error) {
         fail(error, st.errorText());
         return std::nullopt;
     }
@@ -116,69 +117,10 @@ store::PriceObservation headObservation(const QStringList& f, const QDate& today
     return seen;
 }
 
-// A server database is shared by several machines importing at once. The product's lock
-// keeps two imports of one product (a job taken over from a machine that was only slow)
-// apart, so the second sees the first's trades and stores none of them again.
-bool lockProduct(store::Database& db, qint64 productId, QString* error)
-{
-    store::Statement st = db.prepareNativeCached(
-        QStringLiteral("SELECT pg_advisory_xact_lock(?::int, ?::int)"), error);
-    if (!st)
-        return false;
-    st.bindInt64(1, qint64(quint64(productId) >> 32));
-    st.bindInt64(2, qint64(qint32(quint32(quint64(productId) & 0xffffffffu))));
-    // Taken when the server comes to it; the next statement that waits fails if it is not.
-    if (!st.send())
-        return fail(error, st.errorText());
-    return true;
-}
-
-// The lock of one buyer code (in the server's one-number lock space, apart from the
-// products'): FNV-1a of its UTF-8 text.
-qint64 buyerCodeLockKey(const QByteArray& code)
-{
-    quint64 h = 1469598103934665603ull;
-    for (const char c : code) {
-        h ^= quint64(static_cast<unsigned char>(c));
-        h *= 1099511628211ull;
-    }
-    return qint64(h);
-}
-
-// Takes the locks of the buyer codes this import may add, in one order for every machine
-// (so two imports never wait on each other in a circle): a code another machine adds
-// meanwhile is then seen as stored once its import commits, and is neither added twice nor
-// refused. One statement: the keys are taken in the order of the sorted list.
-bool lockBuyerCodes(store::Database& db, const QStringList& codes, QString* error)
-{
-    if (codes.isEmpty())
-        return true;
-    std::vector<qint64> keys;
-    keys.reserve(std::size_t(codes.size()));
-    for (const QString& code : codes)
-        keys.push_back(buyerCodeLockKey(code.toUtf8()));
-    std::sort(keys.begin(), keys.end());
-    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-    QString list = QStringLiteral("{");
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        list += (i == 0 ? QString() : QStringLiteral(",")) + QString::number(keys[i]);
-    list += QLatin1Char('}');
-    store::Statement st = db.prepareNativeCached(
-        QStringLiteral("SELECT count(pg_advisory_xact_lock(k)) FROM (SELECT k FROM"
-                       " unnest(?::bigint[]) WITH ORDINALITY AS t(k, n) ORDER BY n) AS s"),
-        error);
-    if (!st)
-        return false;
-    st.bindText(1, list);
-    if (!st.send())
-        return fail(error, st.errorText());
-    return true;
-}
-
 // Of the given codes, those 客户表 holds (compared as the table compares them: without
 // regard to letter case), asked a few hundred at a time.
 std::optional<QSet<QString>> storedBuyerCodes(
-    store::Database& db, const QStringList& codes, QString* error)
+    db::Database& db, const QStringList& codes, QString* error)
 {
     constexpr qsizetype kPerQuery = 200;
     QSet<QString> stored;
@@ -188,15 +130,15 @@ std::optional<QSet<QString>> storedBuyerCodes(
         for (qsizetype i = 0; i < n; ++i)
             sql += i == 0 ? QLatin1String("?") : QLatin1String(",?");
         sql += QLatin1Char(')');
-        store::Statement st = db.prepare(sql, error);
+        db::Statement st = db.prepare(sql, error);
         if (!st)
             return std::nullopt;
         for (qsizetype i = 0; i < n; ++i)
             st.bindText(int(i) + 1, codes[from + i].toUtf8());
-        store::StepResult r;
-        while ((r = st.step()) == store::StepResult::Row)
+        db::StepResult r;
+        while ((r = st.step()) == db::StepResult::Row)
             stored.insert(st.text(0).toLower());
-        if (r == store::StepResult::Error) {
+        if (r == db::StepResult::Error) {
             if (error)
                 *error = st.errorText();
             return std::nullopt;
@@ -225,12 +167,12 @@ QString codesInsert(qsizetype rows)
 }
 
 // Binds one trade to the six parameters after offset.
-void bindSale(store::Statement& st, int offset, qint64 productId, const SaleRecord& r)
+void bindSale(db::Statement& st, int offset, qint64 productId, const SaleRecord& r)
 {
     st.bindInt64(offset + 1, productId);
     st.bindText(offset + 2, r.buyerCode.toUtf8());
     st.bindText(offset + 3, r.buyer);
-    st.bindText(offset + 4, store::canonicalDateText(r.time));
+    st.bindText(offset + 4, db::canonicalDateText(r.time));
     st.bindDouble(offset + 5, r.price);
     st.bindInt64(offset + 6, r.quantity);
 }
@@ -239,7 +181,7 @@ void bindSale(store::Statement& st, int offset, qint64 productId, const SaleReco
 
 const QString kBuyerCodeLookup = QStringLiteral("SELECT 1 FROM 客户表 WHERE BCode=? LIMIT 1");
 
-bool KnownBuyerCodes::load(const store::Connection& conn, QString* error)
+bool KnownBuyerCodes::load(const db::Connection& conn, QString* error)
 {
     clear();
     if (!conn.isOpen()) {
@@ -259,11 +201,11 @@ bool KnownBuyerCodes::contains(const QString& code) const
         return true;
     if (!m_db || code.isEmpty())
         return false;
-    store::Statement lookup = m_db->prepareCached(kBuyerCodeLookup);
+    db::Statement lookup = m_db->prepareCached(kBuyerCodeLookup);
     if (!lookup)
         return false;
     lookup.bindText(1, code);
-    return lookup.step() == store::StepResult::Row;
+    return lookup.step() == db::StepResult::Row;
 }
 
 void KnownBuyerCodes::clear()
@@ -272,13 +214,14 @@ void KnownBuyerCodes::clear()
     m_added.clear();
 }
 
-bool ImportProductResult(const store::Connection& conn, qint64 productId, const QString& text,
-    KnownBuyerCodes& known, ImportCounts* counts, QString* error, const QDate& today)
+namespace {
+
+// The result's own faults, found before the database is touched.
+bool resultReadable(const ProductResult& result, QString* error)
 {
-    const ProductResult result = ParseProductResult(text);
     switch (result.status) {
     case ProductResult::Status::Ok:
-        break;
+        return true;
     case ProductResult::Status::Empty:
         return fail(error, QStringLiteral("empty result"));
     case ProductResult::Status::NoStyle:
@@ -287,115 +230,159 @@ bool ImportProductResult(const store::Connection& conn, qint64 productId, const 
         return fail(
             error, QStringLiteral("unreadable date in line %1").arg(result.badDateLine + 1));
     }
-    if (!conn.isOpen())
-        return fail(error, QStringLiteral("no database connection"));
+    return true;
+}
 
-    store::Transaction tx = conn.transaction();
-    if (!tx.isActive())
-        return fail(error, QStringLiteral("cannot begin a transaction"));
+// The item page's figures: the product row, and the day's row of its price history.
+bool writeHead(const db::Connection& conn, const QStringList& head, qint64 productId,
+    const QDate& today, ImportCounts* counts, QString* error)
+{
+    if (!updateHead(*conn.database(), head, productId, today, error))
+        return false;
+    QElapsedTimer historyTime;
+    historyTime.start();
+    const bool recorded
+        = store::RecordObservation(conn, productId, headObservation(head, today), error);
+    if (counts)
+        counts->historyNs += historyTime.nsecsElapsed();
+    return recorded;
+}
 
-    QString why;
-    store::Database& db = *conn.database();
-    const bool shared = db.isServer();
-    if (shared && !lockProduct(db, productId, &why))
-        return fail(error, why);
-    if (result.hasFullHead()) {
-        if (!updateHead(db, result.head, productId, today, &why))
-            return fail(error, why);
-        QElapsedTimer historyTime;
-        historyTime.start();
-        const bool recorded
-            = store::RecordObservation(conn, productId, headObservation(result.head, today), &why);
-        if (counts)
-            counts->historyNs += historyTime.nsecsElapsed();
-        if (!recorded)
-            return fail(error, why);
-    }
-
-    const std::optional<std::vector<StoredSale>> stored = storedSales(db, productId, &why);
-    if (!stored)
-        return fail(error, why);
-    const std::vector<SaleRecord> fresh = SelectNewRecords(*stored, result.records);
-    // On a server the buyer codes this import may add are locked, then looked up at once.
-    std::optional<QSet<QString>> storedHere;
-    if (shared) {
-        QStringList candidates;
-        QSet<QString> seen;
-        for (const SaleRecord& r : fresh) {
-            if (!r.buyerCode.isEmpty() && !known.addedHere(r.buyerCode)
-                && !seen.contains(r.buyerCode)) {
-                seen.insert(r.buyerCode);
-                candidates << r.buyerCode;
-            }
+// On a server the buyer codes this import may add are locked, then looked up at once: those
+// stored land in storedHere. On a file they are looked up one by one (storedHere stays
+// empty).
+bool lockBuyerCandidates(db::Database& db, const std::vector<SaleRecord>& fresh,
+    const KnownBuyerCodes& known, std::optional<QSet<QString>>* storedHere, QString* error)
+{
+    if (!db.isServer())
+        return true;
+    QStringList candidates;
+    QSet<QString> seen;
+    for (const SaleRecord& r : fresh) {
+        if (!r.buyerCode.isEmpty() && !known.addedHere(r.buyerCode)
+            && !seen.contains(r.buyerCode)) {
+            seen.insert(r.buyerCode);
+            candidates << r.buyerCode;
         }
-        if (!lockBuyerCodes(db, candidates, &why))
-            return fail(error, why);
-        storedHere = storedBuyerCodes(db, candidates, &why);
-        if (!storedHere)
-            return fail(error, why);
     }
-    const auto isKnown = [&](const QString& code) {
-        if (!storedHere)
-            return known.contains(code);
-        return known.addedHere(code) || storedHere->contains(code.toLower());
-    };
-    // A product brings a few hundred records: one prepared statement each for the trades
-    // and the new buyer codes, bound per row, keeps the import cheap on the user's thread.
-    store::Statement insertSale = db.prepareCached(
+    if (!store::LockBuyerCodes(db, candidates, error))
+        return false;
+    *storedHere = storedBuyerCodes(db, candidates, error);
+    return storedHere->has_value();
+}
+
+// A product brings a few hundred records: one prepared statement bound per row keeps the
+// import cheap on the user's thread. On a server every statement is a round trip: the trades
+// go in rows of many at once, the last rows of a product in one statement of their own size.
+bool writeTrades(
+    db::Database& db, qint64 productId, const std::vector<SaleRecord>& fresh, QString* error)
+{
+    db::Statement insertSale = db.prepareCached(
         QStringLiteral("INSERT INTO 交易表(PID,BCode,Buyer,Dat,Pri,Num) VALUES(?,?,?,?,?,?)"),
-        &why);
-    store::Statement insertCode
-        = db.prepareCached(QStringLiteral("INSERT INTO 客户表(BCode) VALUES(?)"), &why);
-    if (!insertSale || !insertCode)
-        return fail(error, why);
-    // On a server every statement is a round trip: the trades go in rows of many at once,
-    // the last rows of a product in one statement of their own size.
+        error);
+    if (!insertSale)
+        return false;
     std::size_t batched = 0;
-    while (shared && batched < fresh.size()) {
+    while (db.isServer() && batched < fresh.size()) {
         const std::size_t rows = std::min(kSalesPerServerInsert, fresh.size() - batched);
-        store::Statement insertMany = db.prepareCached(salesInsert(rows), &why);
+        db::Statement insertMany = db.prepareCached(salesInsert(rows), error);
         if (!insertMany)
-            return fail(error, why);
+            return false;
         for (std::size_t i = 0; i < rows; ++i)
             bindSale(insertMany, int(i) * 6, productId, fresh[batched + i]);
         if (!insertMany.send())
             return fail(error, insertMany.errorText());
         batched += rows;
     }
-    QSet<QString> newCodes;
-    QList<QByteArray> codesToAdd;
-    for (std::size_t i = 0; i < fresh.size(); ++i) {
-        const SaleRecord& r = fresh[i];
-        if (i >= batched) {
-            insertSale.reset();
-            bindSale(insertSale, 0, productId, r);
-            if (!insertSale.send())
-                return fail(error, insertSale.errorText());
-        }
-        if (!r.buyerCode.isEmpty() && !isKnown(r.buyerCode) && !newCodes.contains(r.buyerCode)) {
-            newCodes.insert(r.buyerCode);
-            codesToAdd << r.buyerCode.toUtf8();
+    for (std::size_t i = batched; i < fresh.size(); ++i) {
+        insertSale.reset();
+        bindSale(insertSale, 0, productId, fresh[i]);
+        if (!insertSale.send())
+            return fail(error, insertSale.errorText());
+    }
+    return true;
+}
+
+// The buyer codes of the trades that are neither stored nor added yet, in the order first
+// seen.
+QList<QByteArray> newBuyerCodes(const std::vector<SaleRecord>& fresh, const KnownBuyerCodes& known,
+    const std::optional<QSet<QString>>& storedHere, QSet<QString>* newCodes)
+{
+    const auto isKnown = [&](const QString& code) {
+        if (!storedHere)
+            return known.contains(code);
+        return known.addedHere(code) || storedHere->contains(code.toLower());
+    };
+    QList<QByteArray> codes;
+    for (const SaleRecord& r : fresh) {
+        if (!r.buyerCode.isEmpty() && !isKnown(r.buyerCode) && !newCodes->contains(r.buyerCode)) {
+            newCodes->insert(r.buyerCode);
+            codes << r.buyerCode.toUtf8();
         }
     }
-    // New buyer codes in the order first seen: one row per statement on a file, many on a
-    // server.
-    const qsizetype codesPerStatement = shared ? qsizetype(kSalesPerServerInsert) : 1;
-    for (qsizetype from = 0; from < codesToAdd.size(); from += codesPerStatement) {
-        const qsizetype rows = std::min(codesPerStatement, codesToAdd.size() - from);
-        store::Statement many;
-        store::Statement* insert = &insertCode;
+    return codes;
+}
+
+// New buyer codes: one row per statement on a file, many on a server.
+bool writeBuyerCodes(db::Database& db, const QList<QByteArray>& codes, QString* error)
+{
+    db::Statement insertCode
+        = db.prepareCached(QStringLiteral("INSERT INTO 客户表(BCode) VALUES(?)"), error);
+    if (!insertCode)
+        return false;
+    const qsizetype perStatement = db.isServer() ? qsizetype(kSalesPerServerInsert) : 1;
+    for (qsizetype from = 0; from < codes.size(); from += perStatement) {
+        const qsizetype rows = std::min(perStatement, codes.size() - from);
+        db::Statement many;
+        db::Statement* insert = &insertCode;
         if (rows > 1) {
-            many = db.prepareCached(codesInsert(rows), &why);
+            many = db.prepareCached(codesInsert(rows), error);
             if (!many)
-                return fail(error, why);
+                return false;
             insert = &many;
         }
         insert->reset();
         for (qsizetype i = 0; i < rows; ++i)
-            insert->bindText(int(i) + 1, codesToAdd[from + i]);
+            insert->bindText(int(i) + 1, codes[from + i]);
         if (!insert->send())
             return fail(error, insert->errorText());
     }
+    return true;
+}
+
+} // namespace
+
+bool ImportProductResult(const db::Connection& conn, qint64 productId, const QString& text,
+    KnownBuyerCodes& known, ImportCounts* counts, QString* error, const QDate& today)
+{
+    const ProductResult result = ParseProductResult(text);
+    if (!resultReadable(result, error))
+        return false;
+    if (!conn.isOpen())
+        return fail(error, QStringLiteral("no database connection"));
+
+    db::Transaction tx = conn.transaction();
+    if (!tx.isActive())
+        return fail(error, QStringLiteral("cannot begin a transaction"));
+
+    QString why;
+    db::Database& db = *conn.database();
+    if (!store::LockProduct(db, productId, &why))
+        return fail(error, why);
+    if (result.hasFullHead() && !writeHead(conn, result.head, productId, today, counts, &why))
+        return fail(error, why);
+    const std::optional<std::vector<StoredSale>> stored = storedSales(db, productId, &why);
+    if (!stored)
+        return fail(error, why);
+    const std::vector<SaleRecord> fresh = SelectNewRecords(*stored, result.records);
+    std::optional<QSet<QString>> storedHere;
+    if (!lockBuyerCandidates(db, fresh, known, &storedHere, &why))
+        return fail(error, why);
+    if (!writeTrades(db, productId, fresh, &why))
+        return fail(error, why);
+    QSet<QString> newCodes;
+    if (!writeBuyerCodes(db, newBuyerCodes(fresh, known, storedHere, &newCodes), &why))
+        return fail(error, why);
     // On a server the writes were sent unanswered: a refusal among them shows here.
     if (!tx.commit())
         return fail(error, QStringLiteral("commit failed: ") + db.lastErrorText());

@@ -7,10 +7,10 @@
 #include <QString>
 #include <memory>
 
-namespace quel::store {
+namespace quel::db {
 class Connection;
 class Database;
-} // namespace quel::store
+} // namespace quel::db
 
 namespace quel::download {
 
@@ -22,7 +22,7 @@ class KnownBuyerCodes
 {
 public:
     // Ties the set to the connection's database; false when 客户表 cannot be read.
-    bool load(const store::Connection& conn, QString* error = nullptr);
+    bool load(const db::Connection& conn, QString* error = nullptr);
     bool contains(const QString& code) const;
     void add(const QString& code) { m_added.insert(code); }
     // Whether this run stored the code itself (no question to the database).
@@ -30,7 +30,7 @@ public:
     void clear();
 
 private:
-    std::shared_ptr<store::Database> m_db;
+    std::shared_ptr<db::Database> m_db;
     QSet<QString> m_added;
 };
 
@@ -47,7 +47,7 @@ struct ImportCounts
 // head line's figures in the price history under today. All of it is one transaction: false (with a
 // reason in error) leaves the database exactly as before, so the product keeps an empty Style and
 // is offered again. True also when no record was new.
-bool ImportProductResult(const store::Connection& conn, qint64 productId, const QString& text,
+bool ImportProductResult(const db::Connection& conn, qint64 productId, const QString& text,
     KnownBuyerCodes& known, ImportCounts* counts = nullptr, QString* error = nullptr,
     const QDate& today = quel::core::Today());
 

@@ -1,8 +1,8 @@
 #include "search/category.h"
 
 #include "core/feedback.h"
+#include "db/recordset.h"
 #include "store/db_operate.h"
-#include "store/recordset.h"
 
 #include <algorithm>
 
@@ -25,14 +25,14 @@ std::optional<QSet<qint64>> ReplaceCategoryInDatabase(
     store::DB_Operate& db, const QString& category, const QList<qint64>& productIds)
 {
     core::Feedback& feedback = db.feedback();
-    store::Connection conn;
+    db::Connection conn;
     if (!db.OpenConnection(conn))
         return std::nullopt;
     feedback.indicatorStart(QStringLiteral("正在替换相关产品类型……"), productIds.size(), 0);
     QSet<qint64> changed;
     bool ok = true;
     {
-        store::Transaction transaction = conn.transaction();
+        db::Transaction transaction = conn.transaction();
         ok = transaction.isActive();
         const QString update = QStringLiteral("UPDATE 产品表 SET KWord=") + store::Quote(category)
             + QStringLiteral(" WHERE ID=");
@@ -42,7 +42,7 @@ std::optional<QSet<qint64>> ReplaceCategoryInDatabase(
             const QString key = QString::number(id);
             // One writer on this file and one transaction: a row that is there now is the
             // row the update changes.
-            store::Recordset rs;
+            db::Recordset rs;
             ok = rs.open(
                 conn.shared(), QStringLiteral("SELECT ID FROM 产品表 WHERE ID=") + key, nullptr);
             const bool exists = ok && !rs.eof();

@@ -111,7 +111,7 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
     // The count goes by pages, so that it moves also when a search finds only known products.
     feedback.indicatorStart(kSearching, report.pageCount, 0);
 
-    store::Connection conn;
+    db::Connection conn;
     if (!m_db.OpenConnection(conn)) {
         report.end = SearchEnd::StoreFailed;
         return report;

@@ -1,8 +1,8 @@
 #include "search/product_store.h"
 
 #include "core/clock.h"
+#include "db/stored_date.h"
 #include "store/db_operate.h"
-#include "store/jet_date.h"
 #include "store/price_history.h"
 
 #include <QElapsedTimer>
@@ -25,7 +25,7 @@ QString quoted(double value)
 // itself) still is today's look.
 QDate dayOf(const QString& dat)
 {
-    const std::optional<QDateTime> when = store::parseDateText(dat);
+    const std::optional<QDateTime> when = db::parseDateText(dat);
     return when ? when->date() : quel::core::Today();
 }
 
@@ -40,7 +40,7 @@ store::ListedItem listedItem(const SearchedProduct& p)
 }
 
 // Records what the result list showed of the products, on the day of the search.
-bool recordListed(const store::Connection& conn, const QDate& day,
+bool recordListed(const db::Connection& conn, const QDate& day,
     const QList<store::ListedItem>& items, qint64* historyNs)
 {
     QElapsedTimer timer;
@@ -61,7 +61,7 @@ QString NumberText(double value)
 namespace {
 
 // Stores the product row alone.
-int saveProduct(store::DB_Operate& db, const store::Connection& conn, SearchedProduct p,
+int saveProduct(store::DB_Operate& db, const db::Connection& conn, SearchedProduct p,
     const simplify::NameRuleSet& rules)
 {
     p.shortName = rules.shortName(p.title);
@@ -98,7 +98,7 @@ int saveProduct(store::DB_Operate& db, const store::Connection& conn, SearchedPr
 
 } // namespace
 
-int SaveSearchedProduct(store::DB_Operate& db, const store::Connection& conn,
+int SaveSearchedProduct(store::DB_Operate& db, const db::Connection& conn,
     const SearchedProduct& product, const simplify::NameRuleSet& rules, qint64* historyNs)
 {
     const int result = saveProduct(db, conn, product, rules);
@@ -107,10 +107,10 @@ int SaveSearchedProduct(store::DB_Operate& db, const store::Connection& conn,
     return result;
 }
 
-int SaveSearchedPage(store::DB_Operate& db, const store::Connection& conn,
+int SaveSearchedPage(store::DB_Operate& db, const db::Connection& conn,
     const QList<SearchedProduct>& products, const simplify::NameRuleSet& rules, qint64* historyNs)
 {
-    store::Transaction transaction = conn.transaction();
+    db::Transaction transaction = conn.transaction();
     int inserted = 0;
     // The products of a page share the search's Dat; each different one is a day of its own.
     QList<std::pair<QDate, QList<store::ListedItem>>> days;

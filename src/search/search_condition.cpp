@@ -58,8 +58,8 @@ bool SplitConditionResult(const QString& result, QString* keyword, QString* nick
 KeywordLists LoadKeywordLists(store::DB_Operate& db)
 {
     QList<KeywordRow> rows;
-    store::Connection conn;
-    store::Recordset rs;
+    db::Connection conn;
+    db::Recordset rs;
     if (db.OpenRecordset(conn, rs, QStringLiteral("SELECT * FROM 关键词 ORDER BY ID"))) {
         for (; !rs.eof(); rs.moveNext())
             rows.append({ rs.field(QStringLiteral("Cls")).toInt(),
@@ -72,11 +72,11 @@ KeywordLists LoadKeywordLists(store::DB_Operate& db)
 bool SaveKeywordLists(
     store::DB_Operate& db, const KeywordLists& lists, const QString& keyword, const QString& nick)
 {
-    store::Connection conn;
+    db::Connection conn;
     if (!db.OpenConnection(conn))
         return false;
     // All or nothing: a failure half way must not leave the remembered list emptied.
-    store::Transaction transaction = conn.transaction();
+    db::Transaction transaction = conn.transaction();
     if (!db.ExecuteSql(QStringLiteral("DELETE * FROM 关键词"), &conn))
         return false;
     for (const KeywordRow& row : RememberedRows(lists, keyword, nick)) {

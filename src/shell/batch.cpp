@@ -34,7 +34,7 @@ const std::vector<BatchCommand>& batchCommands()
             [](BatchContext& c, const QStringList& a) {
                 QTextStream err(stderr);
                 // Named with its path and the reason, rather than as a failed statement.
-                store::Connection conn;
+                db::Connection conn;
                 QString error;
                 if (!c.db.TryOpenConnection(conn, &error)) {
                     err << error << Qt::endl;

@@ -337,7 +337,7 @@ int RunAnalyseBatch(BatchContext& context, const QStringList& arguments)
 
     // The connection keeps the database open for the whole run; failing to open it is the
     // one fatal error before any work.
-    store::Connection conn;
+    db::Connection conn;
     if (!context.db.OpenConnection(conn))
         return core::kBatchFatal;
     grid::GridModel grid;

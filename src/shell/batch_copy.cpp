@@ -1,13 +1,13 @@
 #include "shell/batch_copy.h"
 
 #include "core/exit_codes.h"
+#include "db/connection.h"
+#include "db/database.h"
+#include "db_pg/server_address.h"
 #include "shell/batch.h"
-#include "store/connection.h"
-#include "store/database.h"
-#include "store/database_address.h"
 #include "store/database_copy.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
-#include "store/pg_connection.h"
 
 #include <QElapsedTimer>
 #include <QTextStream>
@@ -24,26 +24,26 @@ int RunCopyBatch(BatchContext& context, const QStringList& arguments, CopyDirect
     QTextStream err(stderr);
     const QString name = direction == CopyDirection::ToServer ? QStringLiteral("copy-to")
                                                               : QStringLiteral("copy-from");
-    if (arguments.size() != 1 || !store::IsServerAddress(arguments.first())) {
+    if (arguments.size() != 1 || !db_pg::IsServerAddress(arguments.first())) {
         err << (arguments.isEmpty() ? QStringLiteral("缺少数据库服务器地址")
                                     : QStringLiteral("不是数据库服务器地址：")
-                    + store::RedactedAddress(arguments.join(u' ')))
+                    + db_pg::RedactedAddress(arguments.join(u' ')))
             << Qt::endl
             << QStringLiteral("用法：quelmar [--data 目录] --batch ") << name << u' '
             << CopyBatchUsage() << Qt::endl;
         return core::kBatchUsage;
     }
     const QString address = arguments.first();
-    const QString shownAddress = store::RedactedAddress(address);
+    const QString shownAddress = db_pg::RedactedAddress(address);
 
-    store::Connection local;
+    db::Connection local;
     QString error;
     if (!context.db.TryOpenConnection(local, &error)) {
         err << error << Qt::endl;
         return core::kBatchFatal;
     }
     // A private session of its own: the copy's transaction is nobody else's.
-    auto server = store::Database::open(address, {}, &error);
+    auto server = store::OpenDatabase(address, {}, &error);
     if (!server) {
         err << QStringLiteral("无法连接数据库服务器：") << shownAddress << QStringLiteral("（")
             << error << QStringLiteral("）") << Qt::endl;

@@ -5,12 +5,12 @@
 #include "core/exit_codes.h"
 #include "core/feedback.h"
 #include "core/number_form.h"
+#include "db/connection.h"
 #include "download/batch_download.h"
 #include "exports/digest_files.h"
 #include "search/batch_search.h"
 #include "shell/batch.h"
 #include "store/change_digest.h"
-#include "store/connection.h"
 #include "store/db_operate.h"
 #include "store/watch_list.h"
 
@@ -60,7 +60,7 @@ int RunFollowBatch(BatchContext& context, const QStringList& arguments, bool fol
             << Qt::endl;
         return core::kBatchUsage;
     }
-    store::Connection conn;
+    db::Connection conn;
     QString error;
     if (!context.db.TryOpenConnection(conn, &error)) {
         err << error << Qt::endl;
@@ -159,7 +159,7 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
         err << error << Qt::endl;
         return core::kBatchUsage;
     }
-    store::Connection conn;
+    db::Connection conn;
     if (!context.db.TryOpenConnection(conn, &error)) {
         err << error << Qt::endl;
         return core::kBatchFatal;

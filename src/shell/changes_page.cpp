@@ -3,9 +3,9 @@
 
 #include "core/clock.h"
 #include "core/number_form.h"
+#include "db/connection.h"
+#include "db/database.h"
 #include "exports/digest_files.h"
-#include "store/connection.h"
-#include "store/database.h"
 #include "store/db_operate.h"
 
 #include <QComboBox>
@@ -157,7 +157,7 @@ ChangesPage::ChangesPage(store::DB_Operate& db, QWidget* parent)
 
 std::optional<store::WatchRun> ChangesPage::newerRun() const
 {
-    store::Connection conn;
+    db::Connection conn;
     if (!m_db.TryOpenConnection(conn, nullptr))
         return std::nullopt;
     const auto runs = store::WatchRuns(conn);
@@ -170,7 +170,7 @@ std::optional<store::WatchRun> ChangesPage::newerRun() const
 
 void ChangesPage::refresh()
 {
-    store::Connection conn;
+    db::Connection conn;
     m_runList.clear();
     m_items.clear();
     if (m_db.TryOpenConnection(conn, nullptr)) {
@@ -178,7 +178,7 @@ void ChangesPage::refresh()
         m_items = store::WatchedItems(conn).value_or(QList<store::WatchItem>());
         // The keywords not followed yet.
         QStringList keywords;
-        if (store::Statement st = conn.database()->prepare(
+        if (db::Statement st = conn.database()->prepare(
                 QStringLiteral("SELECT DISTINCT Con FROM 关键词 WHERE Con<>'' AND Con NOT IN "
                                "(SELECT Val FROM 关注表 WHERE Kind='category') ORDER BY Con"),
                 nullptr)) {
@@ -213,7 +213,7 @@ void ChangesPage::showRun()
     m_runChanges.clear();
     const int index = m_runs->currentIndex();
     if (index >= 0 && index < m_runList.size()) {
-        store::Connection conn;
+        db::Connection conn;
         if (m_db.TryOpenConnection(conn, nullptr))
             m_runChanges = store::ChangesOfRun(conn, m_runList.at(index).run)
                                .value_or(QList<store::Change>());
@@ -263,7 +263,7 @@ void ChangesPage::showWatched()
 void ChangesPage::followPickedCategory()
 {
     const QString keyword = m_categories->currentText();
-    store::Connection conn;
+    db::Connection conn;
     if (keyword.isEmpty() || !m_db.OpenConnection(conn))
         return;
     store::Follow(conn, store::WatchKind::Category, keyword, quel::core::Now());
@@ -278,7 +278,7 @@ void ChangesPage::unfollowSelected()
         rows << index.row();
     if (rows.isEmpty())
         return;
-    store::Connection conn;
+    db::Connection conn;
     if (!m_db.OpenConnection(conn))
         return;
     for (int row : std::as_const(rows)) {

@@ -1,7 +1,6 @@
 #include "shell/command_line.h"
 
-#include "store/database_address.h"
-#include "store/server_address.h"
+#include "db_pg/server_address.h"
 
 namespace quel::shell {
 
@@ -32,9 +31,9 @@ CommandLine ParseCommandLine(const QStringList& arguments)
                 return line;
             }
             // The address shows in the process list and in messages: its password would too.
-            if (store::IsServerAddress(line.database)
-                && store::ServerAddressHoldsPassword(line.database)) {
-                line.error = store::serverPasswordRefusedMessage();
+            if (db_pg::IsServerAddress(line.database)
+                && db_pg::ServerAddressHoldsPassword(line.database)) {
+                line.error = db_pg::serverPasswordRefusedMessage();
                 return line;
             }
             continue;

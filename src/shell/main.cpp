@@ -1,5 +1,6 @@
 #include "core/console_feedback.h"
 #include "core/exit_codes.h"
+#include "db_pg/server_address.h"
 #include "shell/batch.h"
 #include "shell/command_line.h"
 #include "shell/interrupt_watcher.h"
@@ -7,7 +8,6 @@
 #include "shell/qt_translations.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
-#include "store/database_address.h"
 #include "store/db_operate.h"
 #include "views/action_icons.h"
 #include "web/market.h"
@@ -65,7 +65,7 @@ int main(int argc, char** argv)
     // A database file named with --db is found from where the program was started, before
     // the data folder becomes the current one.
     QString runDatabase = line.database;
-    if (!runDatabase.isEmpty() && !quel::store::IsServerAddress(runDatabase))
+    if (!runDatabase.isEmpty() && !quel::db_pg::IsServerAddress(runDatabase))
         runDatabase = QFileInfo(runDatabase).absoluteFilePath();
 
     const QString folder = quel::store::resolveDataFolder(line.options);

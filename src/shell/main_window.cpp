@@ -211,7 +211,7 @@ void MainWindow::refreshLists()
 {
     // A database that cannot be opened is named once; the lists then stay empty instead of
     // each asking it again.
-    store::Connection probe;
+    db::Connection probe;
     if (!m_db.OpenConnection(probe)) {
         if (m_listHooks.clearGrids)
             m_listHooks.clearGrids();

@@ -2,8 +2,8 @@
 #include "shell/watch_actions.h"
 
 #include "core/clock.h"
+#include "db/connection.h"
 #include "grid/grid_model.h"
-#include "store/connection.h"
 #include "store/db_operate.h"
 #include "store/watch_list.h"
 
@@ -34,7 +34,7 @@ QList<ListedProduct> SelectedProducts(const grid::GridModel& grid)
 int ApplyWatchAction(
     store::DB_Operate& db, const QList<ListedProduct>& products, WatchAction action)
 {
-    store::Connection conn;
+    db::Connection conn;
     if (!db.OpenConnection(conn))
         return -1;
     int changed = 0;

@@ -21,8 +21,8 @@ NameRuleList LoadNameRules(store::DB_Operate& db, const QString& table)
     NameRuleList rules;
     if (!IsRuleTable(table))
         return rules;
-    store::Connection conn;
-    store::Recordset rs;
+    db::Connection conn;
+    db::Recordset rs;
     if (!db.OpenRecordset(
             conn, rs, QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY ID")))
         return rules;
@@ -45,15 +45,15 @@ long RederiveAllShortNames(store::DB_Operate& db)
 {
     const NameRuleSet rules = LoadNameRuleSet(db);
     core::Feedback& feedback = db.feedback();
-    store::Connection conn;
-    store::Recordset rs;
+    db::Connection conn;
+    db::Recordset rs;
     if (!db.OpenRecordset(conn, rs, QStringLiteral("SELECT ID,PName,P_Name FROM 产品表")))
         return 0;
     feedback.indicatorStart(kSimplifying, rs.recordCount(), 0);
     long changed = 0;
     {
         // One transaction: tens of thousands of single writes would each be a disk sync.
-        store::Transaction transaction = conn.transaction();
+        db::Transaction transaction = conn.transaction();
         for (; !rs.eof(); rs.moveNext()) {
             const QString shortName = rules.shortName(rs.field(QStringLiteral("PName")).toString());
             // A failing row is skipped; the next one is processed as usual.
@@ -77,8 +77,8 @@ SaveRuleResult SaveNameRule(store::DB_Operate& db, const QString& table, const Q
     if (!IsRuleTable(table))
         return SaveRuleResult::Failed;
 
-    store::Connection conn;
-    store::Recordset rs;
+    db::Connection conn;
+    db::Recordset rs;
     // The database compares case-insensitively; only an exact match is a duplicate.
     QString check = QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE Con=")
         + store::Quote(match);
@@ -121,10 +121,10 @@ bool DeleteNameRules(store::DB_Operate& db, const QString& table, const QList<qi
         return false;
     if (!db.feedback().ask(DeleteRulesQuestion(firstSerial, lastSerial)))
         return false;
-    store::Connection conn;
+    db::Connection conn;
     if (!db.OpenConnection(conn))
         return false;
-    store::Transaction transaction = conn.transaction();
+    db::Transaction transaction = conn.transaction();
     for (const qint64 id : ids) {
         if (!db.ExecuteSql(QStringLiteral("DELETE * FROM ") + table + QStringLiteral(" WHERE ID=")
                     + QString::number(id),

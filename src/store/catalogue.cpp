@@ -2,14 +2,18 @@
 
 #include "core/text_cut.h"
 #include "core/text_files.h"
-#include "store/database.h"
-#include "store/database_address.h"
-#include "store/server_address.h"
+#include "db/database.h"
+#include "db_pg/server_address.h"
+#include "store/database_pool.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 namespace quel::store {
+
+using db_pg::IsServerAddress;
+using db_pg::ServerAddressHoldsPassword;
+using db_pg::ServerAddressProblem;
 
 QString Catalogue::separator()
 {

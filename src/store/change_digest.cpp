@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/change_digest.h"
 
-#include "store/connection.h"
-#include "store/database.h"
-#include "store/jet_date.h"
+#include "db/connection.h"
+#include "db/database.h"
+#include "db/stored_date.h"
 #include "store/watch_list.h"
 
 #include <QHash>
@@ -14,6 +14,15 @@
 #include <vector>
 
 namespace quel::store {
+
+using db::canonicalDateText;
+using db::Connection;
+using db::Database;
+using db::parseCanonicalDate;
+using db::parseDateText;
+using db::Statement;
+using db::StepResult;
+using db::Transaction;
 
 namespace {
 

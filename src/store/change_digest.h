@@ -8,10 +8,12 @@
 #include <QString>
 #include <optional>
 
-namespace quel::store {
-
+namespace quel::db {
 class Connection;
 class Database;
+} // namespace quel::db
+
+namespace quel::store {
 
 // Held while a watch run searches. On a server the copies that share a run search one after
 // the other, so that a later copy finds the products an earlier one stored instead of
@@ -19,13 +21,13 @@ class Database;
 class WatchSearchLock
 {
 public:
-    explicit WatchSearchLock(Database* db);
+    explicit WatchSearchLock(db::Database* db);
     ~WatchSearchLock();
     WatchSearchLock(const WatchSearchLock&) = delete;
     WatchSearchLock& operator=(const WatchSearchLock&) = delete;
 
 private:
-    Database* m_db = nullptr;
+    db::Database* m_db = nullptr;
 };
 
 // One change a watch run found. kind is one of "price", "new", "gone", "sales", "new_shop".
@@ -70,12 +72,12 @@ struct DigestOutcome
 // 变化记录, the run in 关注运行 and the new baseline in 关注快照, all in one transaction.
 // A product the run did not reach keeps its baseline. A change already recorded on the same
 // day (the same kind, product and new value) is not recorded again.
-DigestOutcome ComputeDigest(const Connection& conn, const WatchRunScope& scope);
+DigestOutcome ComputeDigest(const db::Connection& conn, const WatchRunScope& scope);
 
 // The row filter of 产品表 for the details a watch run downloads: the followed products,
 // every product of a followed shop, and every product of a followed category that has no
 // baseline yet. Empty when nothing is followed.
-QString WatchDetailCondition(const Connection& conn);
+QString WatchDetailCondition(const db::Connection& conn);
 
 struct WatchRun
 {
@@ -86,10 +88,10 @@ struct WatchRun
 };
 
 // The watch runs, latest first.
-std::optional<QList<WatchRun>> WatchRuns(const Connection& conn, QString* error = nullptr);
+std::optional<QList<WatchRun>> WatchRuns(const db::Connection& conn, QString* error = nullptr);
 // The changes recorded by the run at this time, in the order they were found.
 std::optional<QList<Change>> ChangesOfRun(
-    const Connection& conn, const QDateTime& run, QString* error = nullptr);
+    const db::Connection& conn, const QDateTime& run, QString* error = nullptr);
 
 // The per cent of a change from old to new, rounded to cents (so that 100 -> 95 is exactly
 // -5); none for an old value of 0.

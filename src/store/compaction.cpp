@@ -1,8 +1,10 @@
 #include "store/compaction.h"
 
 #include "core/feedback.h"
-#include "store/database.h"
-#include "store/database_address.h"
+#include "db/database.h"
+#include "db_pg/server_address.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +13,9 @@
 #include <system_error>
 
 namespace quel::store {
+
+using db::Database;
+using db_pg::IsServerAddress;
 
 QString TempDirectory()
 {
@@ -52,7 +57,7 @@ std::optional<CompactionError> compactInto(
     if (!exported)
         return CompactionError { error, code };
     // The copy must open with the key before it replaces anything.
-    if (!Database::open(target, password, &error))
+    if (!OpenDatabase(target, password, &error))
         return CompactionError { error, 26 };
     return std::nullopt;
 }
@@ -114,7 +119,7 @@ bool CompactDatabaseFile(
     QString error;
     std::shared_ptr<Database> db = password == QLatin1String(kDatabasePassword)
         ? DatabasePool::shared().acquire(path, &error)
-        : Database::open(path, password, &error);
+        : OpenDatabase(path, password, &error);
     if (!db)
         return fail({ error, 26 });
     if (!db->executeNative(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), &error))

@@ -1,8 +1,8 @@
 #include "store/database_copy.h"
 
-#include "store/connection.h"
-#include "store/database.h"
-#include "store/pg_dialect.h"
+#include "db/connection.h"
+#include "db/database.h"
+#include "db_pg/pg_dialect.h"
 #include "store/schema.h"
 
 #include <QStringList>
@@ -11,6 +11,13 @@
 #include <optional>
 
 namespace quel::store {
+
+using db::ColumnInfo;
+using db::Database;
+using db::Statement;
+using db::StepResult;
+using db::Transaction;
+using db_pg::postgresIdentityResyncSql;
 
 namespace {
 

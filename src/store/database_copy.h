@@ -5,9 +5,11 @@
 #include <memory>
 #include <vector>
 
-namespace quel::store {
-
+namespace quel::db {
 class Database;
+} // namespace quel::db
+
+namespace quel::store {
 
 // Where a copy stands: rows of one table written so far out of the rows it holds.
 struct CopyProgress
@@ -43,11 +45,11 @@ struct CopyOutcome
 // snapshot of the source, and every table's row count is checked before it is kept; any
 // failure leaves the target as it was. Afterwards a new row on the target gets an ID above
 // the largest copied one.
-CopyOutcome CopyDatabase(const std::shared_ptr<Database>& from, const std::shared_ptr<Database>& to,
-    const CopyProgressFn& progress = {});
+CopyOutcome CopyDatabase(const std::shared_ptr<db::Database>& from,
+    const std::shared_ptr<db::Database>& to, const CopyProgressFn& progress = {});
 
 // The permanent tables of db that hold rows, with their row counts (empty when none does).
 // A table that cannot be counted sets error.
-std::vector<CopiedTable> NonEmptyTables(Database& db, QString* error);
+std::vector<CopiedTable> NonEmptyTables(db::Database& db, QString* error);
 
 } // namespace quel::store

@@ -1,15 +1,22 @@
 #include "store/db_operate.h"
 
 #include "core/feedback.h"
+#include "db/database.h"
+#include "db_pg/server_address.h"
 #include "store/catalogue.h"
 #include "store/compaction.h"
-#include "store/database.h"
-#include "store/database_address.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 
 namespace quel::store {
+
+using db::Connection;
+using db::Database;
+using db::Recordset;
+using db_pg::IsServerAddress;
 
 QString EscapeQuotes(const QString& text)
 {

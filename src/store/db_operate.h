@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/connection.h"
-#include "store/recordset.h"
+#include "db/connection.h"
+#include "db/recordset.h"
 
 #include <QString>
 #include <QStringList>
@@ -42,23 +42,24 @@ public:
     // Replaces conn with a connection onto the current database. On failure shows
     // "无法建立数据库连接！" with the file's path and leaves conn closed; returns whether
     // it opened.
-    bool OpenConnection(Connection& conn);
+    bool OpenConnection(db::Connection& conn);
     // The same without a message: on failure error says which file could not be opened
     // and why ("无法打开数据库：" + path + the reason), for callers that report it
     // themselves (batch runs).
-    bool TryOpenConnection(Connection& conn, QString* error);
+    bool TryOpenConnection(db::Connection& conn, QString* error);
     // Closes rs and conn, opens a new connection and the statement on it, at the first row.
     // On failure shows "数据库打开错误(" + sql + ")！" and leaves rs closed. With maxRows >= 0
     // the recordset holds at most that many of the rows.
-    bool OpenRecordset(Connection& conn, Recordset& rs, const QString& sql, long maxRows = -1);
+    bool OpenRecordset(
+        db::Connection& conn, db::Recordset& rs, const QString& sql, long maxRows = -1);
     // Opens the statement on the caller's open connection (never reopens it).
-    bool OpenRecordsetOn(const Connection& conn, Recordset& rs, const QString& sql);
-    void CloseRecordset(Connection& conn, Recordset& rs);
-    void CloseRecordset(Recordset& rs);
+    bool OpenRecordsetOn(const db::Connection& conn, db::Recordset& rs, const QString& sql);
+    void CloseRecordset(db::Connection& conn, db::Recordset& rs);
+    void CloseRecordset(db::Recordset& rs);
 
     // Runs one statement, on conn when given (left open) or on a private connection.
     // False on any error, silently.
-    bool ExecuteSql(const QString& sql, const Connection* conn = nullptr);
+    bool ExecuteSql(const QString& sql, const db::Connection* conn = nullptr);
 
     // Exact, case-sensitive comparison with the stored table names.
     bool TableExists(const QString& table);
@@ -88,7 +89,7 @@ public:
     core::Feedback& feedback() const { return m_feedback; }
 
 private:
-    std::shared_ptr<Database> openDatabase(QString* error) const;
+    std::shared_ptr<db::Database> openDatabase(QString* error) const;
 
     const Catalogue& m_catalogue;
     core::Feedback& m_feedback;

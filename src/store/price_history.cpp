@@ -1,14 +1,19 @@
 #include "store/price_history.h"
 
-#include "store/connection.h"
-#include "store/database.h"
-#include "store/jet_date.h"
+#include "db/connection.h"
+#include "db/database.h"
+#include "db/stored_date.h"
 
 #include <QHash>
 #include <QStringList>
 #include <algorithm>
 
 namespace quel::store {
+
+using db::canonicalDateText;
+using db::Connection;
+using db::Database;
+using db::Statement;
 
 namespace {
 

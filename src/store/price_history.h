@@ -6,9 +6,11 @@
 #include <QtGlobal>
 #include <optional>
 
-namespace quel::store {
-
+namespace quel::db {
 class Connection;
+} // namespace quel::db
+
+namespace quel::store {
 
 // The table that keeps what every look at a product showed, one row per product and day.
 inline const QString kPriceHistoryTable = QStringLiteral("价格历史");
@@ -28,7 +30,7 @@ struct PriceObservation
 // Records an observation of the product with this ID: the day's row is made, or gets the
 // figures this observation saw while keeping the others. Runs inside the caller's
 // transaction when there is one. False with the engine's message on failure.
-bool RecordObservation(const Connection& conn, qint64 productId, const PriceObservation& seen,
+bool RecordObservation(const db::Connection& conn, qint64 productId, const PriceObservation& seen,
     QString* error = nullptr);
 
 // What a result list showed of one item: its code, its price and, when the list showed it,
@@ -43,7 +45,7 @@ struct ListedItem
 // Records what one result list showed, all on one day, for every stored product with a
 // listed code, as RecordObservation would one by one (an item listed twice counts as two
 // looks in list order). One statement per page keeps it cheap beside the storing itself.
-bool RecordListedItems(const Connection& conn, const QDate& day, const QList<ListedItem>& items,
+bool RecordListedItems(const db::Connection& conn, const QDate& day, const QList<ListedItem>& items,
     QString* error = nullptr);
 
 // The change of a product's price since the observation before the last one that saw a

@@ -1,12 +1,17 @@
 #include "store/schema.h"
 
-#include "store/database.h"
+#include "db/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/price_history.h"
 #include "store/watch_list.h"
 
 #include <QFile>
 
 namespace quel::store {
+
+using db::Database;
+using db::Statement;
 
 QStringList permanentTables()
 {
@@ -165,7 +170,7 @@ bool writeTemplate(const QString& path, QString* error)
     const QString temp = path + QStringLiteral(".TMP");
     QFile::remove(temp);
     {
-        auto db = Database::open(temp, QString::fromLatin1(kDatabasePassword), error, true);
+        auto db = OpenDatabase(temp, QString::fromLatin1(kDatabasePassword), error, true);
         if (!db || !createSchema(*db, error)) {
             db.reset();
             QFile::remove(temp);

@@ -3,9 +3,11 @@
 #include <QString>
 #include <QStringList>
 
-namespace quel::store {
-
+namespace quel::db {
 class Database;
+} // namespace quel::db
+
+namespace quel::store {
 
 // The permanent tables, in Jet DDL.
 QStringList schemaStatements();
@@ -18,13 +20,13 @@ QStringList permanentTables();
 QString priceHistoryStatement();
 
 // Creates the permanent tables and their indexes in an empty database.
-bool createSchema(Database& db, QString* error);
+bool createSchema(db::Database& db, QString* error);
 // Creates whichever of the indexes are missing.
-bool createIndexes(Database& db, QString* error);
+bool createIndexes(db::Database& db, QString* error);
 // Gives a database that holds the permanent tables the tables added later (price history,
 // watch list, digest) and every index it lacks (an older file), in one transaction; cheap
 // when nothing is missing. Failures leave the file as it was.
-void ensureSchema(Database& db);
+void ensureSchema(db::Database& db);
 // Writes an encrypted empty database (the template Null_Data.mdb) to path, replacing it.
 bool writeTemplate(const QString& path, QString* error);
 

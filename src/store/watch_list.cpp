@@ -1,11 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/watch_list.h"
 
-#include "store/connection.h"
-#include "store/database.h"
-#include "store/jet_date.h"
+#include "db/connection.h"
+#include "db/database.h"
+#include "db/stored_date.h"
 
 namespace quel::store {
+
+using db::canonicalDateText;
+using db::Connection;
+using db::Database;
+using db::parseCanonicalDate;
+using db::Statement;
+using db::StepResult;
 
 namespace {
 

@@ -8,14 +8,16 @@
 #include <functional>
 #include <optional>
 
-namespace quel::store {
-
+namespace quel::db {
 class Connection;
 class Statement;
+} // namespace quel::db
+
+namespace quel::store {
 
 // Steps a query of the watch tables to its end, calling row for each row; false with the
 // engine's message in error.
-bool ForEachRow(Statement& query, QString* error, const std::function<void()>& row);
+bool ForEachRow(db::Statement& query, QString* error, const std::function<void()>& row);
 
 // The watch list: products, shops and search keywords the user follows.
 inline const QString kWatchTable = QStringLiteral("关注表");
@@ -64,13 +66,13 @@ enum class FollowOutcome
 
 // Follows value (trimmed) as of since. The value must be stored: a product ID of 产品表,
 // an SName of 产品表, a Con of 关键词.
-FollowOutcome Follow(const Connection& conn, WatchKind kind, const QString& value,
+FollowOutcome Follow(const db::Connection& conn, WatchKind kind, const QString& value,
     const QDateTime& since, QString* error = nullptr);
 FollowOutcome Unfollow(
-    const Connection& conn, WatchKind kind, const QString& value, QString* error = nullptr);
+    const db::Connection& conn, WatchKind kind, const QString& value, QString* error = nullptr);
 // Every followed item, by kind and then by value, with product names.
-std::optional<QList<WatchItem>> WatchedItems(const Connection& conn, QString* error = nullptr);
+std::optional<QList<WatchItem>> WatchedItems(const db::Connection& conn, QString* error = nullptr);
 // The IDs of the followed products.
-QList<qint64> WatchedProductIds(const Connection& conn);
+QList<qint64> WatchedProductIds(const db::Connection& conn);
 
 } // namespace quel::store

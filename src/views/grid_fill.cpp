@@ -1,9 +1,10 @@
 #include "views/grid_fill.h"
 
 #include "core/feedback.h"
+#include "db/database.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
-#include "store/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/price_history.h"
 
@@ -59,9 +60,9 @@ QString fieldsToRead(const grid::GridModel& grid, store::DB_Operate& db)
 }
 
 // The number a COUNT(*) statement gives; 0 when it cannot be run.
-long countRows(const store::Connection& conn, const QString& jetSql)
+long countRows(const db::Connection& conn, const QString& jetSql)
 {
-    store::Recordset rs;
+    db::Recordset rs;
     if (!conn.isOpen() || !rs.open(conn.shared(), jetSql, nullptr) || rs.eof())
         return 0;
     return static_cast<long>(rs.value(0).toLongLong());
@@ -114,8 +115,8 @@ long fillGridFromTable(grid::GridModel& grid, store::DB_Operate& db, const QStri
     if (!order.isEmpty())
         sql += QStringLiteral(" ORDER BY ") + order;
 
-    store::Connection conn;
-    store::Recordset rs;
+    db::Connection conn;
+    db::Recordset rs;
     // Rows beyond what the grid shows are not read; one past the limit tells that there
     // are more, and only then are they counted.
     if (!db.OpenRecordset(conn, rs, sql, limit + 1))

@@ -162,12 +162,12 @@ bool deleteSelectedProducts(grid::GridModel& grid, store::DB_Operate& db)
     if (!feedback.ask(question))
         return false;
 
-    store::Connection conn;
+    db::Connection conn;
     if (!db.OpenConnection(conn))
         return false;
     feedback.indicatorStart(QStringLiteral("正在删除产品及相应的交易记录……"), last - first + 1, 0);
     // A product, its trades and its price history go together or not at all.
-    store::Transaction transaction = conn.transaction();
+    db::Transaction transaction = conn.transaction();
     bool ok = transaction.isActive();
     for (int r = first; ok && r <= last; ++r) {
         const QString id = grid.text(r, 1).trimmed();
@@ -218,7 +218,7 @@ long showSalesList(grid::GridModel& grid, store::DB_Operate& db, const QString& 
 {
     core::Feedback& feedback = db.feedback();
     layOutList(grid, ListKind::Sales);
-    store::Connection conn;
+    db::Connection conn;
     if (!db.OpenConnection(conn))
         return 0;
     db.DropTableIfExists(kWorkTable);
@@ -251,7 +251,7 @@ long showCustomerList(grid::GridModel& grid, store::DB_Operate& db, const QStrin
 {
     core::Feedback& feedback = db.feedback();
     layOutList(grid, ListKind::Customers);
-    store::Connection conn;
+    db::Connection conn;
     if (!db.OpenConnection(conn))
         return 0;
     db.DropTableIfExists(kWorkTable);

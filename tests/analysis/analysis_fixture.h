@@ -1,6 +1,7 @@
 #pragma once
 
 #include "grid/grid_model.h"
+#include "store/database_pool.h"
 #include "views/list_fixture.h"
 
 #include <QStringList>

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "analysis/market_overview.h"
 #include "core/feedback.h"
+#include "db/database.h"
 #include "store/catalogue.h"
-#include "store/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
@@ -23,7 +24,7 @@ protected:
         if (IsSkipped() || HasFatalFailure())
             return;
         QString error;
-        auto db = store::Database::open(pgAddress(), {}, &error);
+        auto db = store::OpenDatabase(pgAddress(), {}, &error);
         ASSERT_TRUE(db) << error.toStdString();
         const char* statements[] = {
             "INSERT INTO 产品表(ID,KWord,SName,Addr,Price,Num9,Style) VALUES(1,'手机','甲店',"

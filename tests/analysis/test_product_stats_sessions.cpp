@@ -1,9 +1,10 @@
 #include "analysis/product_stats.h"
 #include "core/feedback.h"
+#include "db/database.h"
+#include "db/recordset.h"
 #include "store/catalogue.h"
-#include "store/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
-#include "store/recordset.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
 
@@ -34,8 +35,8 @@ struct Instance
     // Every row of the instance's product statistics table, fields joined by "|", sorted.
     QStringList workTable()
     {
-        store::Connection conn;
-        store::Recordset rs;
+        db::Connection conn;
+        db::Recordset rs;
         QStringList rows;
         if (!db.OpenRecordset(conn, rs, QStringLiteral("SELECT * FROM TEMP_PAna")))
             return { QStringLiteral("no work table") };
@@ -64,7 +65,7 @@ protected:
         if (IsSkipped() || HasFatalFailure())
             return;
         QString error;
-        auto db = store::Database::open(pgAddress(), {}, &error);
+        auto db = store::OpenDatabase(pgAddress(), {}, &error);
         ASSERT_TRUE(db) << s(error);
         const char* rows[] = {
             "'手机','N73','数码小铺',1600,30",

@@ -5,11 +5,12 @@
 #include "analysis/product_stats.h"
 #include "analysis_compare.h"
 #include "core/feedback.h"
+#include "db/database.h"
 #include "grid/grid_model.h"
 #include "grid/text_measure.h"
 #include "scale_generator.h"
 #include "store/catalogue.h"
-#include "store/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "support/temp_dir.h"
 
@@ -57,7 +58,7 @@ protected:
     std::unique_ptr<store::Catalogue> m_catalogue;
     core::SilentFeedback m_feedback;
     std::unique_ptr<store::DB_Operate> m_ops;
-    std::shared_ptr<store::Database> m_db;
+    std::shared_ptr<db::Database> m_db;
     grid::GridModel m_grid;
     grid::FixedTextMeasure m_measure;
 };

@@ -1,7 +1,9 @@
 // The large-database generator, at a size a test can afford: the rows it promises are there
 // and hang together the way the program's own imports keep them.
+#include "db/database.h"
 #include "scale_generator.h"
-#include "store/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "support/temp_dir.h"
 
 #include <QDateTime>
@@ -15,19 +17,19 @@ using quel::bench::ScaleSize;
 
 namespace {
 
-long long scalar(store::Database& db, const char* sql)
+long long scalar(db::Database& db, const char* sql)
 {
-    store::Statement stmt = db.prepare(QString::fromUtf8(sql));
+    db::Statement stmt = db.prepare(QString::fromUtf8(sql));
     EXPECT_TRUE(stmt) << sql;
-    if (!stmt || stmt.step() != store::StepResult::Row)
+    if (!stmt || stmt.step() != db::StepResult::Row)
         return -1;
     return stmt.int64(0);
 }
 
-QString scalarText(store::Database& db, const char* sql)
+QString scalarText(db::Database& db, const char* sql)
 {
-    store::Statement stmt = db.prepare(QString::fromUtf8(sql));
-    if (!stmt || stmt.step() != store::StepResult::Row)
+    db::Statement stmt = db.prepare(QString::fromUtf8(sql));
+    if (!stmt || stmt.step() != db::StepResult::Row)
         return {};
     return stmt.text(0);
 }
@@ -61,7 +63,7 @@ TEST(ScaleGenerator, SmallDatabaseIsConsistent)
     const QString path = dir.file(QStringLiteral("scale.mdb"));
     QString error;
     ASSERT_TRUE(bench::generateScaleDatabase(path, size, &error)) << error.toStdString();
-    auto db = store::Database::open(path, QString::fromLatin1(store::kDatabasePassword), &error);
+    auto db = store::OpenDatabase(path, QString::fromLatin1(store::kDatabasePassword), &error);
     ASSERT_TRUE(db) << error.toStdString();
 
     EXPECT_EQ(scalar(*db, "SELECT count(*) FROM 产品表"), size.products);

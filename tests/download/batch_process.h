@@ -1,6 +1,8 @@
 #pragma once
 
-#include "store/database.h"
+#include "db/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "support/temp_dir.h"
 
 #include <QDir>
@@ -82,8 +84,8 @@ inline QStringList workerFiles(const QString& folder)
 inline QStringList workTables(const QString& databaseFile)
 {
     QString error;
-    auto db = store::Database::open(
-        databaseFile, QString::fromLatin1(store::kDatabasePassword), &error);
+    auto db
+        = store::OpenDatabase(databaseFile, QString::fromLatin1(store::kDatabasePassword), &error);
     if (!db)
         return { QStringLiteral("cannot open: ") + error };
     return db->tableNames().filter(QRegularExpression(QStringLiteral("^TEMP_")));

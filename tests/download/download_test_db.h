@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/feedback.h"
-#include "store/connection.h"
-#include "store/database.h"
+#include "db/connection.h"
+#include "db/database.h"
+#include "db/recordset.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
-#include "store/recordset.h"
 #include "store/schema.h"
 #include "support/fake_feedback.h"
 #include "support/temp_dir.h"
@@ -17,8 +19,8 @@
 namespace quel::test {
 
 // A listed product, never downloaded, as a search stores it; its ID (-1 on failure).
-inline qint64 addTestProduct(const store::Connection& conn, const QString& code,
-    const QString& title = QStringLiteral("商品"))
+inline qint64 addTestProduct(
+    const db::Connection& conn, const QString& code, const QString& title = QStringLiteral("商品"))
 {
     QString error;
     EXPECT_TRUE(conn.execute(
@@ -30,7 +32,7 @@ inline qint64 addTestProduct(const store::Connection& conn, const QString& code,
                              "0','0','0',#1900-1-1#)"),
         &error))
         << error.toStdString();
-    store::Recordset rs;
+    db::Recordset rs;
     if (!rs.open(conn.shared(),
             QStringLiteral("SELECT ID FROM 产品表 WHERE PCode=") + store::Quote(code), &error)
         || rs.eof())
@@ -42,18 +44,18 @@ inline qint64 addTestProduct(const store::Connection& conn, const QString& code,
 struct TestDb
 {
     TempDir dir;
-    std::shared_ptr<store::Database> db;
-    store::Connection conn;
+    std::shared_ptr<db::Database> db;
+    db::Connection conn;
 
     TestDb()
     {
         QString error;
-        db = store::Database::open(dir.file(QStringLiteral("DATA.mdb")),
+        db = store::OpenDatabase(dir.file(QStringLiteral("DATA.mdb")),
             QString::fromLatin1(store::kDatabasePassword), &error, true);
         EXPECT_TRUE(db) << error.toStdString();
         if (db) {
             EXPECT_TRUE(store::createSchema(*db, &error)) << error.toStdString();
-            conn = store::Connection(db);
+            conn = db::Connection(db);
         }
     }
 
@@ -66,7 +68,7 @@ struct TestDb
     std::vector<QVariantMap> rows(const QString& sql) const
     {
         std::vector<QVariantMap> out;
-        store::Recordset rs;
+        db::Recordset rs;
         QString error;
         EXPECT_TRUE(rs.open(db, sql, &error)) << sql.toStdString() << ": " << error.toStdString();
         for (; rs.isOpen() && !rs.eof(); rs.moveNext()) {

@@ -2,6 +2,8 @@
 // jobs that leave the data as it was, buyer lists built afresh, and the ends by signal.
 #include "batch_process.h"
 #include "download_test_db.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -58,10 +60,10 @@ struct BatchFolder
     void reopen()
     {
         QString error;
-        db.db = quel::store::Database::open(
+        db.db = quel::store::OpenDatabase(
             databaseFile(), QString::fromLatin1(quel::store::kDatabasePassword), &error);
         ASSERT_TRUE(db.db) << error.toStdString();
-        db.conn = quel::store::Connection(db.db);
+        db.conn = quel::db::Connection(db.db);
     }
 
     BatchResult run(const QStringList& words)

@@ -7,6 +7,8 @@
 #include "batch_process.h"
 #include "download_test_db.h"
 #include "market/test_server.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -66,16 +68,16 @@ Snapshot snapshot(const QString& databaseFile)
 {
     Snapshot s;
     QString error;
-    auto db = quel::store::Database::open(
+    auto db = quel::store::OpenDatabase(
         databaseFile, QString::fromLatin1(quel::store::kDatabasePassword), &error);
     EXPECT_TRUE(db) << error.toStdString();
     if (!db)
         return s;
     const auto rows = [&](const QString& sql) {
         std::vector<QStringList> out;
-        quel::store::Statement st = db->prepare(sql, &error);
+        quel::db::Statement st = db->prepare(sql, &error);
         EXPECT_TRUE(st) << sql.toStdString() << error.toStdString();
-        while (st && st.step() == quel::store::StepResult::Row) {
+        while (st && st.step() == quel::db::StepResult::Row) {
             QStringList row;
             for (int i = 0; i < st.columnCount(); ++i)
                 row << st.text(i);
@@ -302,14 +304,14 @@ TEST(CrashConsistency, ProfilesThatAreNoProfilesAreOfferedAgain)
     quel::market::TestServer healthy(marketOptions());
     const auto profiles = [](const QString& databaseFile) {
         QString error;
-        auto db = quel::store::Database::open(
+        auto db = quel::store::OpenDatabase(
             databaseFile, QString::fromLatin1(quel::store::kDatabasePassword), &error);
         EXPECT_TRUE(db) << error.toStdString();
         QStringList rows;
-        quel::store::Statement st = db
+        quel::db::Statement st = db
             ? db->prepare(QStringLiteral("SELECT BCode,BName,Prov,Regi,RDat,LDat FROM 客户表"))
-            : quel::store::Statement();
-        while (st && st.step() == quel::store::StepResult::Row) {
+            : quel::db::Statement();
+        while (st && st.step() == quel::db::StepResult::Row) {
             QStringList row;
             for (int i = 0; i < st.columnCount(); ++i)
                 row << st.text(i);

@@ -2,6 +2,7 @@
 #include "download/download_session.h"
 #include "download_test_db.h"
 #include "market/test_server.h"
+#include "store/database_pool.h"
 #include "web/market.h"
 
 #include <QCoreApplication>

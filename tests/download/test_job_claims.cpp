@@ -1,12 +1,14 @@
 // Jobs shared by several copies of the program through one server database: disjoint claims,
 // expired claims taken over, failed jobs handed on, collections joined and closed, and
 // imports of two copies at once that meet on the same buyer codes.
+#include "db/connection.h"
+#include "db/database.h"
+#include "db/statement.h"
 #include "download/job_claims.h"
 #include "download/product_import.h"
-#include "store/connection.h"
-#include "store/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/schema.h"
-#include "store/statement.h"
 #include "support/pg_server.h"
 
 #include <QCoreApplication>
@@ -19,7 +21,8 @@
 #include <thread>
 
 using namespace quel::download;
-using quel::store::Database;
+using quel::db::Database;
+using quel::store::OpenDatabase;
 
 namespace {
 
@@ -40,7 +43,7 @@ protected:
     std::shared_ptr<Database> session()
     {
         QString error;
-        auto db = Database::open(
+        auto db = OpenDatabase(
             pgAddress(), QString::fromLatin1(quel::store::kDatabasePassword), &error, true);
         EXPECT_TRUE(db) << error.toStdString();
         return db;
@@ -89,7 +92,7 @@ TEST_F(JobClaimsTest, TwoCopiesClaimDisjointBatchesAndFinishedJobsStayDone)
     // While a's claim is not yet committed its rows are locked: b passes them by instead
     // of waiting for them or taking them too.
     {
-        quel::store::Transaction open(dbA);
+        quel::db::Transaction open(dbA);
         ASSERT_TRUE(open.isActive());
         EXPECT_EQ(claim(a, 3), (Ids { 1, 2, 3 }));
         EXPECT_EQ(claim(b, 3), (Ids { 4, 5, 6 }));
@@ -208,7 +211,7 @@ TEST_F(JobClaimsTest, TwoCopiesImportingTheSameNewBuyersAtOnceStoreEachOnce)
         if (!db->tableColumns(QStringLiteral("产品表"))) {
             ASSERT_TRUE(quel::store::createSchema(*db, &error)) << error.toStdString();
         }
-        quel::store::Connection conn(db);
+        quel::db::Connection conn(db);
         for (int i = 1; i <= 2 * kProducts; ++i)
             ASSERT_TRUE(conn.execute(
                 QStringLiteral("INSERT INTO 产品表(PCode,Style) VALUES('p%1','')").arg(i), &error))
@@ -233,7 +236,7 @@ TEST_F(JobClaimsTest, TwoCopiesImportingTheSameNewBuyersAtOnceStoreEachOnce)
     std::vector<std::string> errors(2);
     const auto copy = [&](int which) {
         QString error;
-        auto db = Database::open(
+        auto db = OpenDatabase(
             pgAddress(), QString::fromLatin1(quel::store::kDatabasePassword), &error);
         if (!db) {
             errors[std::size_t(which)] = error.toStdString();
@@ -241,7 +244,7 @@ TEST_F(JobClaimsTest, TwoCopiesImportingTheSameNewBuyersAtOnceStoreEachOnce)
             together.arrive_and_drop();
             return;
         }
-        quel::store::Connection conn(db);
+        quel::db::Connection conn(db);
         KnownBuyerCodes known;
         known.load(conn);
         for (int i = 0; i < kProducts; ++i) {
@@ -264,11 +267,11 @@ TEST_F(JobClaimsTest, TwoCopiesImportingTheSameNewBuyersAtOnceStoreEachOnce)
     auto db = session();
     auto count = db->prepare(QStringLiteral("SELECT COUNT(*), COUNT(DISTINCT BCode) FROM 客户表"));
     ASSERT_TRUE(count);
-    ASSERT_EQ(count.step(), quel::store::StepResult::Row);
+    ASSERT_EQ(count.step(), quel::db::StepResult::Row);
     EXPECT_EQ(count.int64(0), kProducts * kCodes);
     EXPECT_EQ(count.int64(1), kProducts * kCodes);
     auto trades = db->prepare(QStringLiteral("SELECT COUNT(*) FROM 交易表"));
-    ASSERT_EQ(trades.step(), quel::store::StepResult::Row);
+    ASSERT_EQ(trades.step(), quel::db::StepResult::Row);
     EXPECT_EQ(trades.int64(0), 2 * kProducts * kCodes);
 }
 
@@ -325,7 +328,7 @@ TEST_F(JobClaimsTest, ClaimsOfACopyOnThisMachineWhoseProcessIsGoneAreTakenAtOnce
         auto st = db->prepareNative(
             QStringLiteral("SELECT closed_at IS NULL FROM quelmar_team.collections WHERE id=?"));
         st.bindInt64(1, alive.collection());
-        return st.step() == quel::store::StepResult::Row && st.value(0).toBool();
+        return st.step() == quel::db::StepResult::Row && st.value(0).toBool();
     };
     EXPECT_TRUE(open());
     EXPECT_EQ(claim(alive, 5), (Ids { 3 }));

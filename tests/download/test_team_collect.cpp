@@ -7,6 +7,8 @@
 #include "batch_process.h"
 #include "download_test_db.h"
 #include "market/test_server.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "support/pg_server.h"
 
 #include <QCoreApplication>
@@ -59,13 +61,13 @@ struct Snapshot
     long distinctTrades = 0;
 };
 
-std::vector<QStringList> rows(quel::store::Database& db, const QString& sql)
+std::vector<QStringList> rows(quel::db::Database& db, const QString& sql)
 {
     std::vector<QStringList> out;
     QString error;
-    quel::store::Statement st = db.prepare(sql, &error);
+    quel::db::Statement st = db.prepare(sql, &error);
     EXPECT_TRUE(st) << sql.toStdString() << error.toStdString();
-    while (st && st.step() == quel::store::StepResult::Row) {
+    while (st && st.step() == quel::db::StepResult::Row) {
         QStringList row;
         // Numbers as numbers: the file writes a whole price as "1061.0", the server as "1061".
         for (int i = 0; i < st.columnCount(); ++i) {
@@ -81,7 +83,7 @@ Snapshot snapshot(const QString& pathOrAddress)
 {
     Snapshot s;
     QString error;
-    auto db = quel::store::Database::open(
+    auto db = quel::store::OpenDatabase(
         pathOrAddress, QString::fromLatin1(quel::store::kDatabasePassword), &error);
     EXPECT_TRUE(db) << error.toStdString();
     if (!db)
@@ -134,15 +136,15 @@ std::unique_ptr<QProcess> startCopy(
 
 // Jobs of the server's collection finished so far.
 // Jobs done in the collection, or those one copy did ("host:pid").
-long doneJobs(quel::store::Database& db, const QString& owner = QString())
+long doneJobs(quel::db::Database& db, const QString& owner = QString())
 {
-    quel::store::Statement st = db.prepareNative(
+    quel::db::Statement st = db.prepareNative(
         QStringLiteral("SELECT count(*) FROM quelmar_team.claims WHERE done_at IS NOT NULL"
                        " AND (?1 = '' OR owner = ?1)"));
     if (!st)
         return 0;
     st.bindText(1, owner);
-    if (st.step() != quel::store::StepResult::Row)
+    if (st.step() != quel::db::StepResult::Row)
         return 0;
     return long(st.int64(0));
 }
@@ -186,14 +188,14 @@ TEST_F(TeamCollect, TwoCopiesSplitTheWorkAndOneFinishesWhatAKilledOneHeld)
 
     // The same products listed on the server.
     QString error;
-    auto server = quel::store::Database::open(
+    auto server = quel::store::OpenDatabase(
         pgAddress(), QString::fromLatin1(quel::store::kDatabasePassword), &error, true);
     ASSERT_TRUE(server) << error.toStdString();
     if (!server->tableColumns(QStringLiteral("产品表"))) {
         ASSERT_TRUE(quel::store::createSchema(*server, &error)) << error.toStdString();
     }
     {
-        quel::store::Connection conn(server);
+        quel::db::Connection conn(server);
         for (int i = 0; i < products; ++i)
             quel::test::addTestProduct(conn, QString::fromStdString(items[std::size_t(i)].code),
                 QString::fromStdString(items[std::size_t(i)].title));

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "core/feedback.h"
+#include "db/database.h"
 #include "store/catalogue.h"
-#include "store/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
 #include "support/fake_feedback.h"
@@ -40,8 +41,8 @@ public:
     QStringList rows(const QString& sql)
     {
         QStringList out;
-        store::Connection conn;
-        store::Recordset rs;
+        db::Connection conn;
+        db::Recordset rs;
         if (!m_db->OpenRecordset(conn, rs, sql))
             return { QStringLiteral("<error>") };
         for (; !rs.eof(); rs.moveNext()) {

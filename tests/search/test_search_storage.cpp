@@ -83,7 +83,7 @@ TEST(ProductStore, InsertThenUpdateKeepsSellerAndDownloadDate)
     FixtureDb f;
     quel::simplify::NameRuleSet rules;
     rules.simplification = { { q("黑色"), q("") } };
-    quel::store::Connection conn;
+    quel::db::Connection conn;
     ASSERT_TRUE(f.db().OpenConnection(conn));
 
     EXPECT_EQ(
@@ -111,7 +111,7 @@ TEST(ProductStore, InsertThenUpdateKeepsSellerAndDownloadDate)
 TEST(ProductStore, OnePageIsStoredTogether)
 {
     FixtureDb f;
-    quel::store::Connection conn;
+    quel::db::Connection conn;
     ASSERT_TRUE(f.db().OpenConnection(conn));
     // The same item twice on a page: one row, the second sighting updates it.
     const QList<SearchedProduct> page { product(q("1"), q("一")), product(q("2"), q("二")),
@@ -127,7 +127,7 @@ TEST(ProductStore, OnePageIsStoredTogether)
 TEST(ProductStore, EachSearchDayLeavesOneHistoryRowPerListedProduct)
 {
     FixtureDb f;
-    quel::store::Connection conn;
+    quel::db::Connection conn;
     ASSERT_TRUE(f.db().OpenConnection(conn));
     SearchedProduct shown = product(q("1"), q("一"));
     shown.num1Shown = true;

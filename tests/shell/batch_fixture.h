@@ -2,9 +2,10 @@
 #pragma once
 
 #include "core/feedback.h"
+#include "db/database.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
-#include "store/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "support/temp_dir.h"
 

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "core/feedback.h"
+#include "db/database.h"
 #include "shell/main_window.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
-#include "store/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "support/app_fixture.h"
 #include "support/temp_dir.h"
@@ -105,8 +106,8 @@ protected:
     }
     long count(const QString& table)
     {
-        store::Connection conn;
-        store::Recordset rs;
+        db::Connection conn;
+        db::Recordset rs;
         if (!window().db().OpenRecordset(conn, rs, "SELECT COUNT(*) AS n FROM " + table))
             return -1;
         return rs.field("n").toLongLong();

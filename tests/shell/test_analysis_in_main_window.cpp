@@ -135,6 +135,11 @@ TEST_F(AnalysisInMainWindowTest, OverviewPageShowsTheCategoryAndWritesItsReport)
     ASSERT_EQ(box->count(), 3);
     EXPECT_EQ(box->itemText(0), "全部");
     EXPECT_FALSE(page->reportButton()->isEnabled()) << "nothing to report yet";
+    // Before the first count every figure has its caption and no value.
+    const auto* caption = page->findChild<QLabel*>("caption_top10_share");
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(caption->text(), "前十店铺销售额占比");
+    EXPECT_EQ(page->figureText("top10_share"), "-");
 
     box->setCurrentIndex(box->findText("手机"));
     page->runButton()->click();

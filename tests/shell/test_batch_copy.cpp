@@ -1,7 +1,9 @@
 #include "core/feedback.h"
+#include "db/database.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
-#include "store/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
@@ -115,10 +117,10 @@ TEST_F(BatchCopyTest, CopiesToTheServerAndBackIntoAnEmptyDatabase)
     {
         QString error;
         auto copied
-            = store::Database::open(empty, QString::fromLatin1(store::kDatabasePassword), &error);
+            = store::OpenDatabase(empty, QString::fromLatin1(store::kDatabasePassword), &error);
         ASSERT_TRUE(copied) << s(error);
-        store::Statement count = copied->prepare("SELECT COUNT(*) FROM 交易表");
-        ASSERT_TRUE(count && count.step() == store::StepResult::Row);
+        db::Statement count = copied->prepare("SELECT COUNT(*) FROM 交易表");
+        ASSERT_TRUE(count && count.step() == db::StepResult::Row);
         EXPECT_EQ(count.int64(0), 40);
     }
 

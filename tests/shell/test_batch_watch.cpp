@@ -4,13 +4,14 @@
 // only takes the baseline, a run days later whose price changes agree with the recorded price
 // history, a second run on the same day, a run that fails part way, and the digest files.
 #include "core/feedback.h"
+#include "db/database.h"
+#include "db/recordset.h"
 #include "market/civil_time.h"
 #include "market/test_server.h"
 #include "store/catalogue.h"
 #include "store/data_folder.h"
-#include "store/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
-#include "store/recordset.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
 
@@ -109,9 +110,9 @@ protected:
         catalogue.LoadCurrentDatabase();
         quel::core::SilentFeedback feedback;
         quel::store::DB_Operate db(catalogue, feedback);
-        quel::store::Connection conn;
+        quel::db::Connection conn;
         EXPECT_TRUE(db.OpenConnection(conn));
-        quel::store::Recordset rs;
+        quel::db::Recordset rs;
         QString error;
         EXPECT_TRUE(rs.open(conn.shared(), query, &error)) << error.toStdString();
         QStringList out;
@@ -297,7 +298,7 @@ TEST_F(BatchWatchTest, TwoCopiesShareOneRunOnATeamDatabase)
     ASSERT_TRUE(server) << error.toStdString();
     const QString address = server->address();
     {
-        auto db = quel::store::Database::open(address, {}, &error);
+        auto db = quel::store::OpenDatabase(address, {}, &error);
         ASSERT_TRUE(db) << error.toStdString();
         ASSERT_TRUE(db->execute(
             QStringLiteral("INSERT INTO 关键词(Cls,Con) VALUES(0,'%1')").arg(m_keyword), &error))
@@ -353,11 +354,11 @@ TEST_F(BatchWatchTest, TwoCopiesShareOneRunOnATeamDatabase)
         EXPECT_EQ(a.code, 0) << a.err.toStdString();
         EXPECT_EQ(b.code, 0) << b.err.toStdString();
     }
-    auto db = quel::store::Database::open(address, {}, &error);
+    auto db = quel::store::OpenDatabase(address, {}, &error);
     ASSERT_TRUE(db) << error.toStdString();
     const auto scalar = [&](const char* sql) {
-        quel::store::Statement st = db->prepare(QString::fromUtf8(sql), &error);
-        return st && st.step() == quel::store::StepResult::Row ? st.int64(0) : -1;
+        quel::db::Statement st = db->prepare(QString::fromUtf8(sql), &error);
+        return st && st.step() == quel::db::StepResult::Row ? st.int64(0) : -1;
     };
     EXPECT_GT(scalar("SELECT COUNT(*) FROM 产品表"), 0);
     EXPECT_EQ(scalar("SELECT COUNT(*) FROM (SELECT PCode FROM 产品表 GROUP BY PCode HAVING "

@@ -89,8 +89,8 @@ protected:
                             "VALUES('%1','笔','%2','%2','%3',%4,'')")
                  .arg(code, name, shop)
                  .arg(sold));
-        store::Connection conn;
-        store::Recordset rs;
+        db::Connection conn;
+        db::Recordset rs;
         window().db().OpenRecordset(conn, rs, "SELECT MAX(ID) AS n FROM 产品表");
         return rs.field("n").toLongLong();
     }

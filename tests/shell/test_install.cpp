@@ -1,8 +1,10 @@
 // The installed program: `cmake --install` into a temporary root, then the installed quelmar
 // runs a batch search against the installed demo marketplace, keeping its data in the
 // user's own folder as it does when started from the desktop menu.
-#include "store/database.h"
-#include "store/recordset.h"
+#include "db/database.h"
+#include "db/recordset.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "support/temp_dir.h"
 
 #include <QCoreApplication>
@@ -138,10 +140,10 @@ TEST(Installation, InstalledProgramsRunWithTheirDataInTheUsersFolder)
     const QString data = home + "/.local/share/quelmar";
     EXPECT_FALSE(QFileInfo::exists(usr + "/bin/DATA.mdb")) << "data beside the installed program";
     QString error;
-    auto db = quel::store::Database::open(
+    auto db = quel::store::OpenDatabase(
         data + "/DATA.mdb", QString::fromLatin1(quel::store::kDatabasePassword), &error);
     ASSERT_TRUE(db) << error.toStdString();
-    quel::store::Recordset rs;
+    quel::db::Recordset rs;
     ASSERT_TRUE(rs.open(db, "SELECT COUNT(*) AS n FROM 产品表", &error)) << error.toStdString();
     // The keyword lists 100 items; mall and unpriced ones are not stored.
     EXPECT_GT(rs.field("n").toLongLong(), 80);

@@ -8,6 +8,7 @@
 #include "market/test_server.h"
 #include "shell/list_pages.h"
 #include "shell_fixture.h"
+#include "store/database_pool.h"
 #include "views/ui/list_views.h"
 #include "web/market.h"
 
@@ -36,8 +37,8 @@ protected:
     {
         exec("INSERT INTO 产品表(PCode,KWord,PName) VALUES('" + code + "','" + category + "','"
             + code + "')");
-        store::Connection conn;
-        store::Recordset rs;
+        db::Connection conn;
+        db::Recordset rs;
         window().db().OpenRecordset(conn, rs, "SELECT MAX(ID) AS n FROM 产品表");
         return rs.field("n").toLongLong();
     }

@@ -2,8 +2,10 @@
 #include "store/catalogue.h"
 #include "store/compaction.h"
 #include "store/data_folder.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
-#include "store_fixture.h"
+#include "support/store_fixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +13,7 @@
 
 using namespace quel;
 using namespace quel::store;
+using namespace quel::db;
 using quel::test::FakeFeedback;
 using quel::test::TempDir;
 
@@ -73,7 +76,7 @@ TEST_F(CatalogueTest, WithoutACatalogueTheDefaultDatabaseIsUsed)
         m_dir.read(QStringLiteral("DB.txt")).startsWith("\xEF\xBB\xBF")); // no byte-order mark
     EXPECT_EQ(m_catalogue.currentDatabaseFile(), QStringLiteral("DATA.mdb")); // current unchanged
     QString error;
-    EXPECT_TRUE(Database::open(
+    EXPECT_TRUE(OpenDatabase(
         path(QStringLiteral("DATA1.mdb")), QString::fromLatin1(kDatabasePassword), &error));
 }
 
@@ -269,7 +272,7 @@ TEST(DataFolder, FirstStartInstallsTemplateAndDefaultDatabase)
     const QString folder = data.file(QStringLiteral("new/home"));
     ASSERT_TRUE(initialiseDataFolder(folder, program.path(), &error)) << error.toStdString();
     EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/Null_Data.mdb")));
-    auto db = Database::open(
+    auto db = OpenDatabase(
         folder + QStringLiteral("/DATA.mdb"), QString::fromLatin1(kDatabasePassword), &error);
     ASSERT_TRUE(db) << error.toStdString();
     for (const QString& table : permanentTables())
@@ -279,7 +282,7 @@ TEST(DataFolder, FirstStartInstallsTemplateAndDefaultDatabase)
 
     // A second start keeps what is there.
     ASSERT_TRUE(initialiseDataFolder(folder, program.path(), &error));
-    db = Database::open(
+    db = OpenDatabase(
         folder + QStringLiteral("/DATA.mdb"), QString::fromLatin1(kDatabasePassword), &error);
     ASSERT_TRUE(db);
     Recordset rs;

@@ -1,5 +1,7 @@
-#include "store/database.h"
+#include "db/database.h"
 #include "store/database_copy.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/schema.h"
 #include "support/pg_server.h"
 #include "support/temp_dir.h"
@@ -10,6 +12,10 @@
 #include <gtest/gtest.h>
 
 namespace quel::store {
+
+using db::Database;
+using db::Statement;
+using db::StepResult;
 namespace {
 
 std::string s(const QString& text)
@@ -57,8 +63,8 @@ protected:
     std::shared_ptr<Database> newFile(const QString& name)
     {
         QString error;
-        auto db = Database::open(
-            m_dir.file(name), QString::fromLatin1(kDatabasePassword), &error, true);
+        auto db
+            = OpenDatabase(m_dir.file(name), QString::fromLatin1(kDatabasePassword), &error, true);
         EXPECT_TRUE(db) << s(error);
         if (db) {
             EXPECT_TRUE(createSchema(*db, &error)) << s(error);
@@ -68,7 +74,7 @@ protected:
     std::shared_ptr<Database> server()
     {
         QString error;
-        auto db = Database::open(pgAddress(), {}, &error);
+        auto db = OpenDatabase(pgAddress(), {}, &error);
         EXPECT_TRUE(db) << s(error);
         return db;
     }

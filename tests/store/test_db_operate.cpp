@@ -1,12 +1,14 @@
 // The DB_Operate operations over the current database of a catalogue.
 #include "store/catalogue.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
-#include "store_fixture.h"
+#include "support/store_fixture.h"
 
 #include <QFileInfo>
 
 using namespace quel;
 using namespace quel::store;
+using namespace quel::db;
 using quel::test::FakeFeedback;
 using quel::test::StoreTest;
 
@@ -206,7 +208,7 @@ TEST_P(DbOperateTest, CompactCurrentDatabaseKeepsDataAndKey)
         m_ops.ExecuteSql(QStringLiteral("INSERT INTO 简化表(Con,Sim) VALUES('a','b')"), &fresh));
     EXPECT_EQ(m_ops.CountGroups(QStringLiteral("简化表"), QStringLiteral("Con")), 2);
     QString error;
-    EXPECT_FALSE(Database::open(m_path, QStringLiteral("other"), &error));
+    EXPECT_FALSE(OpenDatabase(m_path, QStringLiteral("other"), &error));
     EXPECT_TRUE(QFileInfo::exists(m_dir.file(QStringLiteral("backup.mdb"))));
     EXPECT_FALSE(QFileInfo::exists(m_dir.file(QStringLiteral("temp.mdb"))));
     qputenv("TMPDIR", oldTemp);

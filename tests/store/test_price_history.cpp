@@ -1,16 +1,19 @@
 // One history row per product and day: what a later look replaces and what it keeps.
-#include "store/connection.h"
-#include "store/database.h"
+#include "db/connection.h"
+#include "db/database.h"
+#include "db/recordset.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/price_history.h"
-#include "store/recordset.h"
 #include "store/schema.h"
-#include "store_fixture.h"
 #include "support/pg_server.h"
+#include "support/store_fixture.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 using namespace quel::store;
+using namespace quel::db;
 
 namespace {
 
@@ -27,11 +30,11 @@ struct HistoryDb
         if (engine == quel::test::Engine::Server) {
             server = quel::test::PgTestDatabase::create(&error);
             EXPECT_TRUE(server) << error.toStdString();
-            db = server ? Database::open(server->address(), {}, &error) : nullptr;
+            db = server ? OpenDatabase(server->address(), {}, &error) : nullptr;
         } else {
             const QString path = dir.file(QStringLiteral("DATA.mdb"));
             EXPECT_TRUE(writeTemplate(path, &error)) << error.toStdString();
-            db = Database::open(path, QString::fromLatin1(kDatabasePassword), &error);
+            db = OpenDatabase(path, QString::fromLatin1(kDatabasePassword), &error);
         }
         EXPECT_TRUE(db) << error.toStdString();
         conn = Connection(db);

@@ -1,6 +1,8 @@
 // The template's indexes, and older databases that get them when they are opened.
-#include "store/database.h"
-#include "store/recordset.h"
+#include "db/database.h"
+#include "db/recordset.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/schema.h"
 #include "store/watch_list.h"
 #include "support/temp_dir.h"
@@ -8,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using namespace quel::store;
+using namespace quel::db;
 
 namespace {
 
@@ -25,7 +28,7 @@ QStringList indexNames(Database& db)
 std::shared_ptr<Database> create(const QString& path)
 {
     QString error;
-    auto db = Database::open(path, QString::fromLatin1(kDatabasePassword), &error, true);
+    auto db = OpenDatabase(path, QString::fromLatin1(kDatabasePassword), &error, true);
     EXPECT_TRUE(db) << error.toStdString();
     return db;
 }
@@ -44,7 +47,7 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
         QStringLiteral("价格历史_PID_Dat"), QStringLiteral("关注表_Kind_Val"),
         QStringLiteral("关注快照_PID"), QStringLiteral("变化记录_Run") };
     {
-        auto db = Database::open(templatePath, QString::fromLatin1(kDatabasePassword), &error);
+        auto db = OpenDatabase(templatePath, QString::fromLatin1(kDatabasePassword), &error);
         ASSERT_TRUE(db);
         QStringList names = indexNames(*db);
         names.sort();
@@ -131,7 +134,7 @@ TEST(Schema, RecordsetReadsAtMostTheRowsAskedFor)
     QString error;
     const QString path = dir.file(QStringLiteral("DATA.mdb"));
     ASSERT_TRUE(writeTemplate(path, &error));
-    auto db = Database::open(path, QString::fromLatin1(kDatabasePassword), &error);
+    auto db = OpenDatabase(path, QString::fromLatin1(kDatabasePassword), &error);
     ASSERT_TRUE(db);
     for (int i = 1; i <= 5; ++i)
         ASSERT_TRUE(db->execute(QStringLiteral("INSERT INTO 产品表(PCode) VALUES('%1')").arg(i)));

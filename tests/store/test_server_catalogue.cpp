@@ -1,13 +1,15 @@
 // Server databases in the catalogue: addresses kept as they are, never with a password, and
 // deleting one only forgets it.
+#include "db/connection.h"
+#include "db/database.h"
+#include "db_pg/server_address.h"
 #include "store/catalogue.h"
 #include "store/compaction.h"
-#include "store/connection.h"
-#include "store/database.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
-#include "store/server_address.h"
-#include "store_fixture.h"
 #include "support/pg_server.h"
+#include "support/store_fixture.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,6 +17,8 @@
 
 using namespace quel;
 using namespace quel::store;
+using namespace quel::db;
+using namespace quel::db_pg;
 using quel::test::FakeFeedback;
 using quel::test::TempDir;
 
@@ -289,7 +293,7 @@ TEST_F(ServerCatalogueOnServerTest, OpeningWaitsForNoOtherCopysWork)
 {
     QString error;
     // The first user makes the tables and indexes; then another copy holds a write open.
-    auto first = Database::open(pgAddress(), {}, &error);
+    auto first = OpenDatabase(pgAddress(), {}, &error);
     ASSERT_TRUE(first) << error.toStdString();
     Transaction busy(first);
     ASSERT_TRUE(

@@ -2,16 +2,17 @@
 // The watch list and the digest of what changed between watch runs, on a file and on a
 // server: thresholds, products missed once and twice, new products and shops, sales jumps,
 // a second run of the day and a run that did not reach everything.
+#include "db/connection.h"
+#include "db/database.h"
+#include "db/stored_date.h"
 #include "store/change_digest.h"
-#include "store/connection.h"
-#include "store/database.h"
-#include "store/jet_date.h"
 #include "store/watch_list.h"
-#include "store_fixture.h"
+#include "support/store_fixture.h"
 
 #include <gtest/gtest.h>
 
 using namespace quel::store;
+using namespace quel::db;
 
 namespace {
 

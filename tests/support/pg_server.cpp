@@ -1,6 +1,6 @@
 #include "support/pg_server.h"
 
-#include "store/pg_connection.h"
+#include "db_pg/pg_connection.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>
@@ -45,7 +45,7 @@ std::unique_ptr<PgTestDatabase> PgTestDatabase::create(QString* error)
         *error = QStringLiteral("no test server");
         return nullptr;
     }
-    auto connection = store::PgConnection::connect(server, error);
+    auto connection = db_pg::PgConnection::connect(server, error);
     if (!connection)
         return nullptr;
     // Unique across the test processes that CTest runs side by side.
@@ -53,7 +53,7 @@ std::unique_ptr<PgTestDatabase> PgTestDatabase::create(QString* error)
                              .arg(QCoreApplication::applicationPid())
                              .arg(counter.fetchAndAddRelaxed(1))
                              .arg(QRandomGenerator::global()->bounded(1000000));
-    const store::PgResult created
+    const db_pg::PgResult created
         = connection->exec(QStringLiteral("CREATE DATABASE \"%1\"").arg(name));
     if (!created.ok()) {
         *error = created.error();
@@ -71,13 +71,13 @@ PgTestDatabase::PgTestDatabase(const QString& serverAddress, const QString& name
 PgTestDatabase::~PgTestDatabase()
 {
     QString error;
-    auto connection = store::PgConnection::connect(m_serverAddress, &error);
+    auto connection = db_pg::PgConnection::connect(m_serverAddress, &error);
     if (!connection) {
         ADD_FAILURE() << "cannot drop test database " << m_name.toStdString() << ": "
                       << error.toStdString();
         return;
     }
-    const store::PgResult dropped = connection->exec(
+    const db_pg::PgResult dropped = connection->exec(
         QStringLiteral("DROP DATABASE IF EXISTS \"%1\" WITH (FORCE)").arg(m_name));
     if (!dropped.ok())
         ADD_FAILURE() << "cannot drop test database " << m_name.toStdString() << ": "

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "db/database.h"
 #include "grid/text_measure.h"
 #include "store/catalogue.h"
-#include "store/database.h"
+#include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "store/schema.h"
 #include "support/fake_feedback.h"
@@ -59,8 +60,8 @@ protected:
 
     long count(const QString& table, const QString& condition = {})
     {
-        store::Connection conn;
-        store::Recordset rs;
+        db::Connection conn;
+        db::Recordset rs;
         QString sql = "SELECT * FROM " + table;
         if (!condition.isEmpty())
             sql += " WHERE " + condition;

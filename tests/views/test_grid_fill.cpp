@@ -18,7 +18,7 @@ protected:
     void prepareWideGrid(GridModel& grid, int rows)
     {
         exec("CREATE TABLE T (ID COUNTER, Name STRING)");
-        quel::store::Connection conn;
+        quel::db::Connection conn;
         ASSERT_TRUE(m_db->OpenConnection(conn));
         auto transaction = conn.transaction();
         for (int i = 1; i <= rows; ++i)

@@ -18,14 +18,6 @@
 
 namespace quel::analysis {
 
-namespace {
-
-// The figures shown along the top of the page, by their keys (HeadlineFigures).
-const char* const kFigureKeys[] = { "products", "shops", "sales90_quantity", "sales90_amount",
-    "weighted_avg_price", "median_price", "top10_share", "hhi" };
-
-} // namespace
-
 OverviewPage::OverviewPage(QWidget* parent)
     : QWidget(parent)
 {
@@ -60,12 +52,13 @@ OverviewPage::OverviewPage(QWidget* parent)
     m_figures->setObjectName(QStringLiteral("OverviewFigures"));
     auto* figures = new QGridLayout(m_figures);
     figures->setContentsMargins(6, 2, 6, 2);
+    // Captions from the start, so that a page not yet counted says what it will show.
     int i = 0;
-    for (const char* key : kFigureKeys) {
-        auto* caption = new QLabel(m_figures);
-        caption->setObjectName(QStringLiteral("caption_") + QLatin1String(key));
+    for (const HeadlineFigure& f : HeadlineFigures(MarketOverview {})) {
+        auto* caption = new QLabel(f.caption, m_figures);
+        caption->setObjectName(QStringLiteral("caption_") + f.key);
         auto* value = new QLabel(QStringLiteral("-"), m_figures);
-        value->setObjectName(QStringLiteral("figure_") + QLatin1String(key));
+        value->setObjectName(QStringLiteral("figure_") + f.key);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         QFont bold = value->font();
         bold.setBold(true);

@@ -30,8 +30,8 @@ DownloadWindow* ShowDownloadWindow(DownloadKind kind, const QString& condition,
     store::DB_Operate& db, core::Feedback& feedback, QWidget* parent)
 {
     if (DownloadWindow::current())
-        return DownloadWindow::open(kind, store::Connection(), condition, feedback, parent);
-    store::Connection conn;
+        return DownloadWindow::open(kind, db::Connection(), condition, feedback, parent);
+    db::Connection conn;
     if (!db.OpenConnection(conn))
         return nullptr;
     return DownloadWindow::open(kind, std::move(conn), condition, feedback, parent,

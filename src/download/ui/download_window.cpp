@@ -38,7 +38,7 @@ DownloadWindow* DownloadWindow::current()
     return g_openWindow.data();
 }
 
-DownloadWindow* DownloadWindow::open(DownloadKind kind, store::Connection conn,
+DownloadWindow* DownloadWindow::open(DownloadKind kind, db::Connection conn,
     const QString& condition, core::Feedback& feedback, QWidget* parent, const StartCheck& check)
 {
     if (DownloadWindow* existing = current()) {
@@ -61,7 +61,7 @@ DownloadWindow* DownloadWindow::open(DownloadKind kind, store::Connection conn,
     return window;
 }
 
-DownloadWindow::DownloadWindow(DownloadKind kind, store::Connection conn, QWidget* parent)
+DownloadWindow::DownloadWindow(DownloadKind kind, db::Connection conn, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_session(kind, std::move(conn))
 {

@@ -37,12 +37,12 @@ public:
     // window is already open (both share the worker file names), which is raised instead
     // and returned. Null, after a message, when the job list cannot be read or the start
     // check refuses.
-    static DownloadWindow* open(DownloadKind kind, store::Connection conn, const QString& condition,
+    static DownloadWindow* open(DownloadKind kind, db::Connection conn, const QString& condition,
         core::Feedback& feedback, QWidget* parent = nullptr, const StartCheck& check = {});
     // The open download window, if any.
     static DownloadWindow* current();
 
-    DownloadWindow(DownloadKind kind, store::Connection conn, QWidget* parent = nullptr);
+    DownloadWindow(DownloadKind kind, db::Connection conn, QWidget* parent = nullptr);
     ~DownloadWindow() override;
 
     // Lists the jobs; false when they cannot be read.

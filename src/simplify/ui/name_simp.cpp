@@ -136,8 +136,8 @@ void NameSimp::ShowReplacementRules()
             QStringLiteral("简化后名称") });
     m_grid->setTag(kReplacementTable);
     if (m_table == kReplacementTable || m_table == kSimplificationTable) {
-        store::Connection conn;
-        store::Recordset rs;
+        db::Connection conn;
+        db::Recordset rs;
         if (m_db.OpenRecordset(conn, rs,
                 QStringLiteral("SELECT * FROM ") + m_table + QStringLiteral(" ORDER BY ID"))) {
             grid::GridModel::BulkUpdate bulk(*m_grid);

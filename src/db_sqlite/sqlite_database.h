@@ -1,0 +1,44 @@
+#pragma once
+
+#include "db/database.h"
+
+struct sqlite3;
+
+namespace quel::db_sqlite {
+
+// A keyed SQLCipher file.
+class SqliteDatabase final : public db::Database
+{
+public:
+    // Opens the file with the key and reads sqlite_master, so a wrong key or a file that is
+    // not a database is reported here. A missing file is an error unless create is set.
+    static std::shared_ptr<db::Database> open(
+        const QString& path, const QString& key, QString* error, bool create);
+    ~SqliteDatabase() override;
+
+    sqlite3* handle() const override { return m_db; }
+    bool isOpen() const override { return m_db != nullptr; }
+    void close() override;
+    bool executeNative(const QString& sql, QString* error = nullptr) override;
+    std::optional<std::vector<db::ColumnInfo>> queryColumns(
+        const QString& sql, QString* error, bool withTypes = true) override;
+    QStringList tableNames() override;
+    QStringList indexNames() override;
+    QString lastErrorText() const override;
+    int lastErrorCode() const override;
+    QString rowKeyColumn() const override { return QStringLiteral("_rowid_"); }
+    QVariant lastInsertRowKey() const override;
+    QString periodStartSql(const QString& column, db::DatePart part) const override;
+
+protected:
+    std::optional<db::JetTranslation> translate(
+        const QString& jetSql, db::JetSchema& schema, QString* error) override;
+    db::Statement compile(const QString& sql, QString* error) override;
+    std::vector<db::ColumnInfo> readTableColumns(const QString& table) override;
+
+private:
+    SqliteDatabase(sqlite3* db, const QString& path);
+    sqlite3* m_db = nullptr;
+};
+
+} // namespace quel::db_sqlite
