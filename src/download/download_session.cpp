@@ -5,7 +5,7 @@
 #include "db/database.h"
 #include "db/statement.h"
 #include "download/download_jobs.h"
-#include "download/job_claims.h"
+#include "store/job_claims.h"
 #include "web/market.h"
 
 #include <QDir>
@@ -129,7 +129,7 @@ bool DownloadSession::prepare(const QString& condition, core::Feedback& feedback
 
 bool DownloadSession::joinCollection(std::vector<DownloadJob> jobs, core::Feedback& feedback)
 {
-    auto claims = std::make_unique<JobClaims>(m_conn.shared(), m_collection);
+    std::unique_ptr<db::JobClaimStore> claims = store::OpenJobClaims(m_conn.shared(), m_collection);
     std::vector<qint64> ids;
     ids.reserve(jobs.size());
     m_listed.clear();
@@ -188,7 +188,7 @@ DownloadPool::FeedAnswer DownloadSession::claimJobs(int wanted)
     if (!m_claimError.isEmpty())
         return answer;
     QString why;
-    const std::optional<JobClaims::Claimed> claimed = m_claims->claimOrWait(wanted, &why);
+    const std::optional<db::JobClaimStore::Claimed> claimed = m_claims->claimOrWait(wanted, &why);
     if (!claimed) {
         m_claimError = why;
         return answer;

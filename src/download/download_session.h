@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/connection.h"
+#include "db/job_claim_store.h"
 #include "download/download_pool.h"
 #include "download/product_import.h"
 
@@ -19,8 +20,6 @@ class RunLock;
 } // namespace quel::core
 
 namespace quel::download {
-
-class JobClaims;
 
 enum class DownloadKind
 {
@@ -67,7 +66,7 @@ public:
 
     // On a server database, shares the jobs with the other copies of the program that run
     // the same collection (named e.g. "details --all") against it: prepare() then adds its
-    // list to the collection and the pool claims its jobs a few at a time (JobClaims). A
+    // list to the collection and the pool claims its jobs a few at a time (store::OpenJobClaims). A
     // database file keeps one process with the whole list. Call before prepare().
     void shareJobs(const QString& collection) { m_collection = collection; }
     // Whether prepare() joined a collection on the server.
@@ -122,7 +121,7 @@ private:
     std::function<QString(const QString&)> m_profileUrl;
     int m_listedCount = 0;
     QString m_collection;
-    std::unique_ptr<JobClaims> m_claims;
+    std::unique_ptr<db::JobClaimStore> m_claims;
     QHash<qint64, DownloadJob> m_listed; // the listed jobs by ID, while shared
     QString m_claimError;
     QTimer m_renew;
