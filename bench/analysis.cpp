@@ -159,7 +159,7 @@ int main(int argc, char** argv)
 
     store::Catalogue catalogue(dir.path());
     catalogue.LoadCurrentDatabase();
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     store::DB_Operate db(catalogue, feedback);
     db::Connection conn;
     if (!db.OpenConnection(conn)) {

@@ -253,7 +253,7 @@ AnalysisTiming compareOverview(const AnalysisBench& bench, const QString& catego
         if (!analysis::BuildMarketOverview(bench.ops, category, overview, &error))
             return;
         analysis::FillOverviewGrid(bench.grid, overview);
-        SilentFeedback quiet;
+        core::SilentFeedback quiet;
         grid::autoSizeColumns(bench.grid, 1, false, quiet, bench.measure);
         analysis::OverviewCharts(overview);
     };

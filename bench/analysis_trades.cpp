@@ -145,7 +145,7 @@ int runTradeAnalysisBench(const QStringList& arguments, QTextStream& out)
 
     store::Catalogue catalogue(folder);
     catalogue.LoadCurrentDatabase();
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     store::DB_Operate ops(catalogue, feedback);
     grid::FixedTextMeasure measure;
     grid::GridModel grid;

@@ -33,7 +33,7 @@ double cpuSeconds(int who)
         + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-class QuietFeedback : public quel::Feedback
+class QuietFeedback : public quel::core::Feedback
 {
 public:
     void message(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }

@@ -73,7 +73,7 @@ double timeMs(const std::function<void()>& work)
 }
 
 // Deletions are confirmed; everything else is as silent as a test run.
-class YesFeedback : public SilentFeedback
+class YesFeedback : public core::SilentFeedback
 {
 public:
     bool ask(const QString&) override { return true; }

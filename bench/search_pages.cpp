@@ -111,7 +111,7 @@ int main(int argc, char** argv)
     }
     quel::store::Catalogue catalogue(folder.path());
     catalogue.LoadCurrentDatabase();
-    quel::SilentFeedback feedback;
+    quel::core::SilentFeedback feedback;
     quel::store::DB_Operate db(catalogue, feedback);
 
     quel::web::Browser browser;

@@ -80,7 +80,7 @@ TradeRow makeRow(qint64 n)
 Rates layerRate(const QString& folder, qint64 rows)
 {
     Catalogue catalogue(folder);
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     DB_Operate ops(catalogue, feedback);
     Connection conn;
     if (!ops.OpenConnection(conn))

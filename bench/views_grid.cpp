@@ -58,7 +58,7 @@ int main(int argc, char** argv)
     }
     store::Catalogue catalogue(dir.path());
     catalogue.LoadCurrentDatabase();
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     store::DB_Operate db(catalogue, feedback);
     if (!fillProducts(db)) {
         std::fprintf(stderr, "cannot store the products\n");

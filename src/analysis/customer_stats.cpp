@@ -139,7 +139,7 @@ bool PrepareCustomerSet(store::DB_Operate& db, const QString& idList)
     const std::vector<qint64> ids = chosenProductIds(idList);
     if (ids.empty())
         return false;
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("正在统计各产品的客户资讯……"), 2, 0);
     WorkTableRun run(db);
     // The chosen products' buyers in one statement: each buyer once however many trades
@@ -167,7 +167,7 @@ AnalysisResult RunCustomerStatistics(grid::GridModel& grid, store::DB_Operate& d
 {
     if (!db.TableExists(kBuyerSet))
         return {};
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("正在统计数据……"), 2, 0);
     const QString field = customerGroupingField(grouping);
     const QString heading = customerGroupingHeading(grouping);

@@ -85,7 +85,7 @@ std::vector<ProvinceCount> sortedProvinces(const QHash<QString, qint64>& counts)
     std::vector<ProvinceCount> list;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
         list.push_back({ it.key(), it.value() });
-    const QStringList& table = ProvinceTable();
+    const QStringList& table = core::ProvinceTable();
     const auto rank = [&table](const QString& p) {
         const qsizetype i = table.indexOf(p);
         return p == kOtherProvince ? table.size() : (i < 0 ? table.size() + 1 : i);
@@ -316,7 +316,7 @@ QString ConcentrationReading(double hhi, bool anySales)
 
 QString OverviewProvince(const QString& location)
 {
-    const QString province = ProvinceOf(location);
+    const QString province = core::ProvinceOf(location);
     return province.isEmpty() ? kOtherProvince : province;
 }
 
@@ -353,7 +353,7 @@ bool BuildMarketOverview(
         return false;
     db::Database& database = *conn.database();
     OverviewQuery query(database, overview.category);
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("正在统计市场概览……"), 4, 0);
     // One snapshot for every figure, so they agree with each other.
     db::Transaction snapshot = conn.transaction();

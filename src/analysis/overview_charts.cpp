@@ -27,7 +27,7 @@ double fraction(double part, double whole)
 // A band's label: "LOW-HIGH" in plain numbers.
 QString bandLabel(const PriceBand& band)
 {
-    return NumberText(band.low) + u'-' + NumberText(band.high);
+    return core::NumberText(band.low) + u'-' + core::NumberText(band.high);
 }
 
 QString weekLabel(const QDate& start)
@@ -196,13 +196,13 @@ std::vector<std::pair<QString, QString>> OverviewFigureList(const MarketOverview
 {
     std::vector<std::pair<QString, QString>> list;
     for (const HeadlineFigure& f : HeadlineFigures(o))
-        list.emplace_back(f.key, NumberText(f.value));
+        list.emplace_back(f.key, core::NumberText(f.value));
     for (const PriceBand& band : o.bands) {
-        const QString key
-            = QStringLiteral("band_") + NumberText(band.low) + u'_' + NumberText(band.high) + u'_';
+        const QString key = QStringLiteral("band_") + core::NumberText(band.low) + u'_'
+            + core::NumberText(band.high) + u'_';
         list.emplace_back(key + QStringLiteral("products"), countText(band.products));
         list.emplace_back(key + QStringLiteral("quantity"), countText(band.quantity));
-        list.emplace_back(key + QStringLiteral("amount"), NumberText(band.amount));
+        list.emplace_back(key + QStringLiteral("amount"), core::NumberText(band.amount));
     }
     return list;
 }
@@ -260,7 +260,7 @@ void FillChartGrid(grid::GridModel& grid, const OverviewChart& chart)
     for (qsizetype i = 0; i < chart.categories.size(); ++i) {
         QList<QString> cells { chart.categories[i] };
         for (const OverviewSeries& s : chart.series)
-            cells << NumberText(std::round(s.values.at(static_cast<size_t>(i)) * 100) / 100);
+            cells << core::NumberText(std::round(s.values.at(static_cast<size_t>(i)) * 100) / 100);
         grid.appendRow(cells);
     }
 }

@@ -194,7 +194,7 @@ QString TrendChartTitle(int measure, const QDate& today)
 bool RunPriceTrend(grid::GridModel& grid, store::DB_Operate& db, const QList<qint64>& ids,
     int measure, QString& title, QString* error, const QDate& today)
 {
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("正在统计价格走势……"), 1, 0);
     TrendTable table;
     const bool ok = BuildTrendTable(db, ids, measure, table, error);

@@ -127,7 +127,7 @@ QString RunProductStatistics(grid::GridModel& grid, store::DB_Operate& db,
     for (int c = kFixedCols; c < grid.cols(); ++c)
         grid.setColumnCode(c, grid::kCodeNumber);
 
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("正在统计产品数据……"), 2, 0);
     const int g = std::clamp(options.grouping, 0, kProductGroupings - 1);
     const QString tag = text(productGroupings()[static_cast<size_t>(g)].tag);

@@ -132,7 +132,7 @@ AnalysisResult RunSalesCycleAnalysis(grid::GridModel& grid, store::DB_Operate& d
     const QString& idList, CycleKind kind, CycleMeasure cycleMeasure,
     const grid::TextMeasure& measure)
 {
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("正在进行统计……"), 3, 0);
     SetupCycleGrid(grid, kind, cycleMeasure);
 

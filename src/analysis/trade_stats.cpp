@@ -124,7 +124,7 @@ AnalysisResult CompareTradesByPeriod(grid::GridModel& grid, store::DB_Operate& d
     const std::vector<qint64> ids = chosenProductIds(idList);
     if (ids.empty())
         return {};
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("开始统计交易数据……"), 4, 0);
     const QString inList = idSqlList(ids);
     const QString seriesField = tradeSeriesField(options.series);
@@ -300,7 +300,7 @@ AnalysisResult CompareTradeTotals(grid::GridModel& grid, store::DB_Operate& db,
 {
     const QString groupField = totalsGroupingField(grouping);
     const QString measureField = totalsMeasureField(totalsMeasure);
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("开始统计交易数据……"), 2, 0);
     {
         WorkTableRun run(db);

@@ -2,7 +2,7 @@
 
 #include <QtGlobal>
 
-namespace quel {
+namespace quel::core {
 
 QDate ParseTodayOverride(const QString& text)
 {
@@ -22,4 +22,4 @@ QDateTime Now()
     return forced.isValid() ? QDateTime(forced, now.time()) : now;
 }
 
-} // namespace quel
+} // namespace quel::core

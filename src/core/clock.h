@@ -3,7 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 
-namespace quel {
+namespace quel::core {
 
 // The program's calendar. QUELMAR_TODAY=YYYY-MM-DD stands in for the machine's date (the time
 // of day stays the machine's), so that a demo or a test can look at the marketplace on
@@ -15,4 +15,4 @@ QDateTime Now();
 // What Today() makes of a QUELMAR_TODAY text: the date, or an invalid date.
 QDate ParseTodayOverride(const QString& text);
 
-} // namespace quel
+} // namespace quel::core

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace quel {
+namespace quel::core {
 
 // What the layers below the windows tell the user and how they show progress.
 // The shell implements it with message boxes and the progress window; tests capture it.
@@ -41,4 +41,4 @@ public:
     bool isIndicatorOpen() const override { return true; }
 };
 
-} // namespace quel
+} // namespace quel::core

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-namespace quel {
+namespace quel::core {
 
 QString NumberText(double value)
 {
@@ -23,4 +23,4 @@ QString NumberText(double value)
     return text;
 }
 
-} // namespace quel
+} // namespace quel::core

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/provinces.h"
 
-namespace quel {
+namespace quel::core {
 
 const QStringList& ProvinceTable()
 {
@@ -57,4 +57,4 @@ QString ProvinceOf(const QString& location)
     return QString();
 }
 
-} // namespace quel
+} // namespace quel::core

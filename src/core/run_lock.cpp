@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace quel {
+namespace quel::core {
 
 namespace {
 
@@ -86,4 +86,4 @@ void RunLock::release()
     m_fd = -1;
 }
 
-} // namespace quel
+} // namespace quel::core

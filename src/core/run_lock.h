@@ -4,7 +4,7 @@
 #include <QString>
 #include <QtGlobal>
 
-namespace quel {
+namespace quel::core {
 
 // An advisory lock that one process at a time holds on a file (flock). The kernel lets go
 // of it when its process ends, however it ends, so a killed holder never leaves a lock
@@ -42,4 +42,4 @@ private:
     QString m_error;
 };
 
-} // namespace quel
+} // namespace quel::core

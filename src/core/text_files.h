@@ -2,11 +2,9 @@
 
 #include <QString>
 
-namespace quel {
-class Feedback;
-}
-
 namespace quel::core {
+
+class Feedback;
 
 // Text files the programs exchange (the catalogue DB.txt, worker results, Error.ASP):
 // UTF-8 without a byte-order mark, the text written exactly as given (CR LF stays CR LF).

@@ -35,13 +35,6 @@ struct BatchDownloadOptions
 bool ParseBatchDownloadArguments(const QStringList& words, BatchDownloadOptions& options,
     QString* error, QString* notice = nullptr);
 
-// Exit codes of a batch download.
-inline constexpr int kBatchOk = 0; // every job succeeded (or there was none)
-inline constexpr int kBatchFatal = 1; // could not start: database, job list, market
-inline constexpr int kBatchUsage = 2; // bad arguments
-inline constexpr int kBatchSomeFailed = 3; // ran to the end, some jobs failed
-inline constexpr int kBatchInterrupted = 130; // cancelled part way (the caller may refine it)
-
 // Runs one download as the window would, without a window: the job list (for buyers built
 // afresh from the stored sales), a check that the marketplace answers, the worker pool in
 // workFolder (the data folder), a progress line on err whenever a job is harvested, and a

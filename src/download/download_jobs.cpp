@@ -27,7 +27,7 @@ QString withCondition(QString sql, const QString& condition, const QString& orde
 // Opens the listing and reads its rows into jobs, the code column giving the job unless a
 // job builder is given.
 std::optional<std::vector<DownloadJob>> readJobs(const db::Connection& conn, const QString& sql,
-    const QString& codeField, const QString& titleField, Feedback& feedback,
+    const QString& codeField, const QString& titleField, core::Feedback& feedback,
     const std::function<QString(const QString&)>& jobOf)
 {
     db::Recordset rs;
@@ -108,7 +108,7 @@ long DownloadRowLimit()
 }
 
 std::optional<std::vector<DownloadJob>> FillProductJobs(
-    const db::Connection& conn, const QString& condition, Feedback& feedback)
+    const db::Connection& conn, const QString& condition, core::Feedback& feedback)
 {
     const QString sql = withCondition(
         QStringLiteral("SELECT * FROM 产品表"), condition, QStringLiteral("dDat DESC"));
@@ -144,7 +144,7 @@ bool PrepareBuyerTable(const db::Connection& conn, QString* error)
 }
 
 std::optional<std::vector<DownloadJob>> FillBuyerJobs(const db::Connection& conn,
-    const QString& condition, Feedback& feedback,
+    const QString& condition, core::Feedback& feedback,
     const std::function<QString(const QString&)>& profileUrl)
 {
     const QString sql = withCondition(

@@ -1,5 +1,6 @@
 #include "download/download_pool.h"
 
+#include "core/exit_codes.h"
 #include "core/feedback.h"
 #include "core/text_files.h"
 #include "core/worker_protocol.h"
@@ -69,10 +70,10 @@ bool processAlive(qint64 pid)
 }
 
 // Captures what ReadResultFile reports, passing it on to the pool's feedback when it has one.
-class ReadFeedback : public SilentFeedback
+class ReadFeedback : public core::SilentFeedback
 {
 public:
-    explicit ReadFeedback(Feedback* next)
+    explicit ReadFeedback(core::Feedback* next)
         : m_next(next)
     { }
     void message(const QString& text) override
@@ -84,7 +85,7 @@ public:
     const QString& text() const { return m_text; }
 
 private:
-    Feedback* m_next;
+    core::Feedback* m_next;
     QString m_text;
 };
 
@@ -351,7 +352,7 @@ void DownloadPool::onWorkerEnded(int index)
     const Worker* worker = m_workers[std::size_t(index)].get();
     const bool notWritten = worker && worker->process
         && worker->process->exitStatus() == QProcess::NormalExit
-        && worker->process->exitCode() == kWorkerNotWritten;
+        && worker->process->exitCode() == core::ExitNotWritten;
     if (m_workers[std::size_t(index)])
         releaseWorker(index, false);
     if (notWritten && m_running && !QFileInfo::exists(resultPath(index))) {

@@ -12,7 +12,7 @@
 
 class QProcess;
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 }
 
@@ -70,7 +70,6 @@ public:
     static constexpr int kWorkerLimit = 32;
     static constexpr qint64 kFeedRetryMs = 250;
     // The exit code of a worker whose result file could not be written (quelfetch's own).
-    static constexpr int kWorkerNotWritten = 5;
 
     DownloadPool(std::vector<DownloadJob> jobs, int mode, QObject* parent = nullptr);
     ~DownloadPool() override;
@@ -110,7 +109,7 @@ public:
     void setMaxWorkers(int n) { m_maxWorkers = qBound(1, n, kWorkerLimit); }
     // Where a result file that exists but cannot be read is reported; nowhere by default
     // (the job's failure reason holds the message either way).
-    void setFeedback(Feedback* feedback) { m_feedback = feedback; }
+    void setFeedback(core::Feedback* feedback) { m_feedback = feedback; }
     int maxWorkers() const { return m_maxWorkers; }
 
     // Deletes the worker files no running job owns and turns both timers on.
@@ -183,7 +182,7 @@ private:
     std::vector<char> m_harvesting; // one per job: its file is being read right now
     QHash<int, QString> m_reasons;
     QString m_fatal;
-    Feedback* m_feedback = nullptr;
+    core::Feedback* m_feedback = nullptr;
     int m_mode = 0;
     Importer m_importer;
     JobFeed m_feed;

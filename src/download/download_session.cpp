@@ -5,7 +5,7 @@
 #include "db/database.h"
 #include "db/statement.h"
 #include "download/download_jobs.h"
-#include "download/job_claims.h"
+#include "store/job_claims.h"
 #include "web/market.h"
 
 #include <QDir>
@@ -56,7 +56,7 @@ bool databaseTakesWrites(const db::Connection& conn, QString* why)
 
 } // namespace
 
-bool DownloadSession::prepare(const QString& condition, Feedback& feedback)
+bool DownloadSession::prepare(const QString& condition, core::Feedback& feedback)
 {
     if (!m_conn.isOpen()) {
         feedback.message(QStringLiteral("无法建立数据库连接！"));
@@ -64,15 +64,16 @@ bool DownloadSession::prepare(const QString& condition, Feedback& feedback)
     }
     if (!m_conn.database()->isServer()) {
         // Beside the database: runs on this machine agree, whichever data folder they use.
-        auto lock = std::make_unique<RunLock>(m_conn.database()->path() + QStringLiteral(".lock"));
+        auto lock
+            = std::make_unique<core::RunLock>(m_conn.database()->path() + QStringLiteral(".lock"));
         switch (lock->tryLock()) {
-        case RunLock::Outcome::Held:
+        case core::RunLock::Outcome::Held:
             break;
-        case RunLock::Outcome::Failed:
+        case core::RunLock::Outcome::Failed:
             feedback.message(QStringLiteral("无法在数据库旁建立下载锁：%1（%2）")
                                  .arg(QDir::toNativeSeparators(lock->path()), lock->errorText()));
             return false;
-        case RunLock::Outcome::Busy: {
+        case core::RunLock::Outcome::Busy: {
             const QString who = lock->holderPid() > 0
                 ? QStringLiteral("quelmar，进程 %1").arg(lock->holderPid())
                 : QStringLiteral("quelmar");
@@ -126,9 +127,9 @@ bool DownloadSession::prepare(const QString& condition, Feedback& feedback)
     return true;
 }
 
-bool DownloadSession::joinCollection(std::vector<DownloadJob> jobs, Feedback& feedback)
+bool DownloadSession::joinCollection(std::vector<DownloadJob> jobs, core::Feedback& feedback)
 {
-    auto claims = std::make_unique<JobClaims>(m_conn.shared(), m_collection);
+    std::unique_ptr<db::JobClaimStore> claims = store::OpenJobClaims(m_conn.shared(), m_collection);
     std::vector<qint64> ids;
     ids.reserve(jobs.size());
     m_listed.clear();
@@ -187,7 +188,7 @@ DownloadPool::FeedAnswer DownloadSession::claimJobs(int wanted)
     if (!m_claimError.isEmpty())
         return answer;
     QString why;
-    const std::optional<JobClaims::Claimed> claimed = m_claims->claimOrWait(wanted, &why);
+    const std::optional<db::JobClaimStore::Claimed> claimed = m_claims->claimOrWait(wanted, &why);
     if (!claimed) {
         m_claimError = why;
         return answer;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/connection.h"
+#include "db/job_claim_store.h"
 #include "download/download_pool.h"
 #include "download/product_import.h"
 
@@ -13,14 +14,12 @@
 #include <memory>
 #include <optional>
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 class RunLock;
-} // namespace quel
+} // namespace quel::core
 
 namespace quel::download {
-
-class JobClaims;
 
 enum class DownloadKind
 {
@@ -67,7 +66,7 @@ public:
 
     // On a server database, shares the jobs with the other copies of the program that run
     // the same collection (named e.g. "details --all") against it: prepare() then adds its
-    // list to the collection and the pool claims its jobs a few at a time (JobClaims). A
+    // list to the collection and the pool claims its jobs a few at a time (store::OpenJobClaims). A
     // database file keeps one process with the whole list. Call before prepare().
     void shareJobs(const QString& collection) { m_collection = collection; }
     // Whether prepare() joined a collection on the server.
@@ -79,7 +78,7 @@ public:
 
     // Lists the jobs (messages through feedback) and sets up the pool; false when the
     // listing failed. An empty list is not a failure: the run then ends on its first tick.
-    bool prepare(const QString& condition, Feedback& feedback);
+    bool prepare(const QString& condition, core::Feedback& feedback);
     // How many jobs prepare() listed (shared jobs are then handed to the pool as claimed).
     int listedJobs() const { return m_listedCount; }
 
@@ -103,7 +102,7 @@ signals:
 
 private:
     bool importResult(int index, const DownloadJob& job, const QString& text);
-    bool joinCollection(std::vector<DownloadJob> jobs, Feedback& feedback);
+    bool joinCollection(std::vector<DownloadJob> jobs, core::Feedback& feedback);
     DownloadPool::FeedAnswer claimJobs(int wanted);
     std::optional<DownloadJob> jobOfClaim(qint64 id) const;
     void onRowChanged(int index);
@@ -114,7 +113,7 @@ private:
     std::unique_ptr<DownloadPool> m_pool;
     // Held while this session downloads into a database file, so that a second run on this
     // machine is refused instead of downloading everything twice.
-    std::unique_ptr<RunLock> m_downloadLock;
+    std::unique_ptr<core::RunLock> m_downloadLock;
     KnownBuyerCodes m_knownBuyers;
     ImportCounts m_counts;
     long m_profiles = 0;
@@ -122,7 +121,7 @@ private:
     std::function<QString(const QString&)> m_profileUrl;
     int m_listedCount = 0;
     QString m_collection;
-    std::unique_ptr<JobClaims> m_claims;
+    std::unique_ptr<db::JobClaimStore> m_claims;
     QHash<qint64, DownloadJob> m_listed; // the listed jobs by ID, while shared
     QString m_claimError;
     QTimer m_renew;

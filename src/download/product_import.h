@@ -49,6 +49,6 @@ struct ImportCounts
 // is offered again. True also when no record was new.
 bool ImportProductResult(const db::Connection& conn, qint64 productId, const QString& text,
     KnownBuyerCodes& known, ImportCounts* counts = nullptr, QString* error = nullptr,
-    const QDate& today = quel::Today());
+    const QDate& today = quel::core::Today());
 
 } // namespace quel::download

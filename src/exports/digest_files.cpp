@@ -13,7 +13,7 @@ namespace {
 
 QString optionalNumber(const std::optional<double>& value)
 {
-    return value ? NumberText(*value) : QString();
+    return value ? core::NumberText(*value) : QString();
 }
 
 QString html(const QString& text)
@@ -61,7 +61,7 @@ QByteArray DigestHtml(const QList<store::Change>& changes, const QDateTime& run,
                          "td.n{text-align:right}tr.price td.p{color:#b00}tr.gone{color:#777}"
                          "</style></head><body>\n<h1>变化记录</"
                          "h1>\n<p>运行时间：%1　调价阈值：%2%　共 %3 项变化</p>\n")
-              .arg(html(when), NumberText(threshold))
+              .arg(html(when), core::NumberText(threshold))
               .arg(changes.size());
     if (changes.isEmpty()) {
         page += QStringLiteral("<p>没有变化。</p>\n");

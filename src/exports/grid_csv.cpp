@@ -51,7 +51,8 @@ QString CsvField(const QString& text)
     return field;
 }
 
-bool WriteGridCsvTo(const grid::GridModel& grid, QIODevice& out, Feedback& feedback, QString* error)
+bool WriteGridCsvTo(
+    const grid::GridModel& grid, QIODevice& out, core::Feedback& feedback, QString* error)
 {
     const ShownCells shown = shownCells(grid);
     feedback.indicatorStart(QStringLiteral("正在导出数据至CSV格式文件……"), grid.rows(), 0);
@@ -88,7 +89,7 @@ bool WriteGridCsvTo(const grid::GridModel& grid, QIODevice& out, Feedback& feedb
 }
 
 bool WriteGridCsv(
-    const grid::GridModel& grid, const QString& path, Feedback& feedback, QString* error)
+    const grid::GridModel& grid, const QString& path, core::Feedback& feedback, QString* error)
 {
     return SaveThrough(
         path,
@@ -97,7 +98,7 @@ bool WriteGridCsv(
 }
 
 bool WriteGridFile(const grid::GridModel& grid, const QString& path, const QString& sheetName,
-    Feedback& feedback, QString* error)
+    core::Feedback& feedback, QString* error)
 {
     if (isCsvPath(path))
         return WriteGridCsv(grid, path, feedback, error);

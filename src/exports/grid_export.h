@@ -6,7 +6,7 @@
 class QIODevice;
 #include <vector>
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 }
 namespace quel::grid {
@@ -40,14 +40,14 @@ QString CsvField(const QString& text);
 
 // The CSV bytes of what the grid shows, into a device; false (error saying why) when a
 // write fails.
-bool WriteGridCsvTo(
-    const grid::GridModel& grid, QIODevice& out, Feedback& feedback, QString* error = nullptr);
+bool WriteGridCsvTo(const grid::GridModel& grid, QIODevice& out, core::Feedback& feedback,
+    QString* error = nullptr);
 
 // Writes what the grid shows as CSV: UTF-8 with a byte-order mark, fields separated by ",",
 // lines ended by CR LF. The file is replaced only when complete; on failure (a full disk
 // included) the old file stays and error says why ("磁盘已满").
-bool WriteGridCsv(
-    const grid::GridModel& grid, const QString& path, Feedback& feedback, QString* error = nullptr);
+bool WriteGridCsv(const grid::GridModel& grid, const QString& path, core::Feedback& feedback,
+    QString* error = nullptr);
 
 // The number a cell's text stands for when it is a plain decimal number ("12", "-3.50"),
 // as a spreadsheet reads typed text; decimals receives the number of digits after the
@@ -59,15 +59,15 @@ bool plainNumber(const QString& text, double* value, int* decimals);
 // packed, heading rows bold on RGB(255,192,128) setting the column widths (twips / 123),
 // plain numbers as numbers, thin borders on the used area. Replaced only when complete.
 bool WriteGridExcel(const grid::GridModel& grid, const QString& path, const QString& sheetName,
-    Feedback& feedback, QString* error = nullptr);
+    core::Feedback& feedback, QString* error = nullptr);
 
 // The workbook bytes of what the grid shows, into a device; false (error saying why) when
 // the workbook cannot be built or a write fails.
 bool WriteGridExcelTo(const grid::GridModel& grid, QIODevice& out, const QString& sheetName,
-    Feedback& feedback, QString* error = nullptr);
+    core::Feedback& feedback, QString* error = nullptr);
 
 // WriteGridCsv or WriteGridExcel by the path's extension.
 bool WriteGridFile(const grid::GridModel& grid, const QString& path, const QString& sheetName,
-    Feedback& feedback, QString* error = nullptr);
+    core::Feedback& feedback, QString* error = nullptr);
 
 } // namespace quel::exports

@@ -140,7 +140,7 @@ bool plainNumber(const QString& text, double* value, int* decimals)
 }
 
 bool WriteGridExcelTo(const grid::GridModel& grid, QIODevice& out, const QString& sheetName,
-    Feedback& feedback, QString* error)
+    core::Feedback& feedback, QString* error)
 {
     const auto fail = [error](const QString& text) {
         if (error)
@@ -225,7 +225,7 @@ bool WriteGridExcelTo(const grid::GridModel& grid, QIODevice& out, const QString
 }
 
 bool WriteGridExcel(const grid::GridModel& grid, const QString& path, const QString& sheetName,
-    Feedback& feedback, QString* error)
+    core::Feedback& feedback, QString* error)
 {
     return SaveThrough(
         path,

@@ -242,7 +242,7 @@ int fittedWidth(const GridModel& grid, int col, int firstRow, const TextMeasure&
 
 } // namespace
 
-void autoSizeColumns(GridModel& grid, int firstRow, bool showProgress, Feedback& feedback,
+void autoSizeColumns(GridModel& grid, int firstRow, bool showProgress, core::Feedback& feedback,
     const TextMeasure& measure)
 {
     if (grid.fixedRows() < 1)
@@ -372,7 +372,7 @@ GridCell cellAtPoint(const GridModel& grid, int xTwips, int yTwips)
 }
 
 void gridHeaderClicked(
-    GridModel& grid, GridCell cell, Feedback& feedback, const TextMeasure& measure)
+    GridModel& grid, GridCell cell, core::Feedback& feedback, const TextMeasure& measure)
 {
     if (grid.cols() < 1 || cell.row < 0 || cell.row >= grid.fixedRows())
         return;
@@ -424,7 +424,7 @@ void clickCheckMark(GridModel& grid, bool shift, GridCell cell, bool multiSelect
 
 // --- rows and cells -------------------------------------------------------------------
 
-bool deleteGridRows(GridModel& grid, int first, int last, bool confirm, Feedback& feedback)
+bool deleteGridRows(GridModel& grid, int first, int last, bool confirm, core::Feedback& feedback)
 {
     if (!grid.hasDataRows())
         return false;

@@ -8,7 +8,7 @@
 #include <QVariant>
 #include <utility>
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 }
 
@@ -72,7 +72,7 @@ QString toggleCheckMark(const QString& text);
 // column has any text). Columns left of the serial-number column are hidden, empty
 // columns get 50 twips, no column gets more than half the grid's width. Above 200 rows
 // and with showProgress, the progress window reports one step per column.
-void autoSizeColumns(GridModel& grid, int firstRow, bool showProgress, Feedback& feedback,
+void autoSizeColumns(GridModel& grid, int firstRow, bool showProgress, core::Feedback& feedback,
     const TextMeasure& measure);
 // The same fitting for one column, after its texts changed.
 void autoSizeColumn(GridModel& grid, int col, int firstRow, const TextMeasure& measure);
@@ -99,7 +99,7 @@ GridCell cellAtPoint(const GridModel& grid, int xTwips, int yTwips);
 // A left press on the grid: a press on a heading sorts by that column, a press on the
 // "序号" heading refits the columns to the data rows. Presses on data rows do nothing.
 void gridHeaderClicked(
-    GridModel& grid, GridCell cell, Feedback& feedback, const TextMeasure& measure);
+    GridModel& grid, GridCell cell, core::Feedback& feedback, const TextMeasure& measure);
 
 // Ticks rows in the selection column (column fixedCols) for a press at `cell`. `shift`
 // is true when Shift alone was held. Without multi-select one row is ticked at a time;
@@ -114,7 +114,7 @@ void clickCheckMark(GridModel& grid, bool shift, GridCell cell, bool multiSelect
 // the display. With confirm, asks "您确定要删除第i至第j行？" first. The texts of the
 // column next to the data (fixedCols - 1, the serial numbers) stay where they are.
 // Returns whether rows were removed.
-bool deleteGridRows(GridModel& grid, int first, int last, bool confirm, Feedback& feedback);
+bool deleteGridRows(GridModel& grid, int first, int last, bool confirm, core::Feedback& feedback);
 
 // Swaps a and b when b is numerically smaller.
 template <typename T> void orderPair(T& a, T& b)

@@ -1,5 +1,6 @@
 #include "search/batch_search.h"
 
+#include "core/exit_codes.h"
 #include "core/feedback.h"
 #include "search/product_search.h"
 #include "search/web_search_browser.h"
@@ -27,7 +28,7 @@ int RunSearchBatch(store::DB_Operate& db, const QString& dataFolder, const QStri
         if (argument == QStringLiteral("--nick")) {
             if (i + 1 >= arguments.size()) {
                 err << QStringLiteral("--nick 后缺少会员名") << Qt::endl;
-                return 2;
+                return core::kBatchUsage;
             }
             nick = arguments.at(++i);
         } else if (argument.startsWith(QStringLiteral("--nick="))) {
@@ -37,18 +38,18 @@ int RunSearchBatch(store::DB_Operate& db, const QString& dataFolder, const QStri
             haveKeyword = true;
         } else {
             err << QStringLiteral("多余的参数：") << argument << Qt::endl;
-            return 2;
+            return core::kBatchUsage;
         }
     }
     if (keyword.trimmed().isEmpty() && nick.trimmed().isEmpty()) {
         err << QStringLiteral("请给出搜索关键词或会员名：search ") << SearchBatchUsage()
             << Qt::endl;
-        return 2;
+        return core::kBatchUsage;
     }
     const web::MarketAddresses& market = web::Market();
     if (market.searchPage().isEmpty()) {
         err << QStringLiteral("没有可用的市场地址") << Qt::endl;
-        return 1;
+        return core::kBatchFatal;
     }
 
     web::Browser browser;
@@ -79,28 +80,28 @@ int RunSearchBatch(store::DB_Operate& db, const QString& dataFolder, const QStri
     switch (report.end) {
     case SearchEnd::Finished:
     case SearchEnd::NoItems:
-        return 0;
+        return core::kBatchOk;
     case SearchEnd::Cancelled:
         err << QStringLiteral("搜索已中止") << Qt::endl;
-        return 1;
+        return core::kBatchFatal;
     case SearchEnd::FormFailed:
         err << QStringLiteral("无法打开搜索页：") << options.searchPageUrl << Qt::endl;
-        return 1;
+        return core::kBatchFatal;
     case SearchEnd::StoreFailed:
         err << QStringLiteral("无法保存搜索结果") << Qt::endl;
-        return 1;
+        return core::kBatchFatal;
     case SearchEnd::Looped:
         err << QStringLiteral("警告：“下一页”回到了已读过的结果页，搜索已停止，结果可能不全")
             << Qt::endl;
-        return 3;
+        return core::kBatchSomeFailed;
     case SearchEnd::PageFailed:
         err << (report.failedUrl == options.searchPageUrl ? QStringLiteral("无法打开搜索页：")
                                                           : QStringLiteral("下载网页失败："))
             << report.failedUrl << QStringLiteral("（") << report.failure << QStringLiteral("）")
             << Qt::endl;
-        return 1;
+        return core::kBatchFatal;
     }
-    return 1;
+    return core::kBatchFatal;
 }
 
 } // namespace quel::search

@@ -24,7 +24,7 @@ std::optional<std::pair<int, int>> CategoryRowRange(
 std::optional<QSet<qint64>> ReplaceCategoryInDatabase(
     store::DB_Operate& db, const QString& category, const QList<qint64>& productIds)
 {
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     db::Connection conn;
     if (!db.OpenConnection(conn))
         return std::nullopt;

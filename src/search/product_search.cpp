@@ -44,7 +44,7 @@ QString PageFailedMessage(const QString& url, const QString& reason)
 SearchReport ProductSearch::run(const QString& keyword, const QString& nick)
 {
     m_rules = simplify::LoadNameRuleSet(m_db);
-    Feedback& feedback = m_db.feedback();
+    core::Feedback& feedback = m_db.feedback();
     feedback.indicatorStart(kStarting, 100, 0);
     m_browser.place();
     const SearchReport report = runPages(keyword, nick);
@@ -71,7 +71,7 @@ bool ProductSearch::pageFailed(SearchReport& report, const QString& url)
 
 SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick)
 {
-    Feedback& feedback = m_db.feedback();
+    core::Feedback& feedback = m_db.feedback();
     SearchReport report;
 
     m_browser.navigateTo(m_options.searchPageUrl);

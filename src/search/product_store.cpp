@@ -26,7 +26,7 @@ QString quoted(double value)
 QDate dayOf(const QString& dat)
 {
     const std::optional<QDateTime> when = db::parseDateText(dat);
-    return when ? when->date() : quel::Today();
+    return when ? when->date() : quel::core::Today();
 }
 
 store::ListedItem listedItem(const SearchedProduct& p)

@@ -200,7 +200,7 @@ qint32 RoundToInt32(double value)
 
 QString SearchTimeText()
 {
-    return quel::Now().toString(QStringLiteral("yyyy-M-d H:mm:ss"));
+    return quel::core::Now().toString(QStringLiteral("yyyy-M-d H:mm:ss"));
 }
 
 } // namespace quel::search

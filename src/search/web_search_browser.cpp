@@ -10,7 +10,8 @@
 
 namespace quel::search {
 
-WebSearchBrowser::WebSearchBrowser(web::Browser& browser, const Feedback& feedback, int passMs)
+WebSearchBrowser::WebSearchBrowser(
+    web::Browser& browser, const core::Feedback& feedback, int passMs)
     : m_browser(browser)
     , m_feedback(feedback)
     , m_passMs(passMs)

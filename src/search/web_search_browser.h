@@ -2,7 +2,7 @@
 
 #include "search/search_browser.h"
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 }
 namespace quel::web {
@@ -16,7 +16,7 @@ namespace quel::search {
 class WebSearchBrowser : public SearchBrowser
 {
 public:
-    WebSearchBrowser(web::Browser& browser, const Feedback& feedback, int passMs = 1000);
+    WebSearchBrowser(web::Browser& browser, const core::Feedback& feedback, int passMs = 1000);
 
     void navigateTo(const QString& address) override;
     bool waitForPage(int budget, bool checkCancel, const QString& marker) override;
@@ -33,7 +33,7 @@ public:
 
 private:
     web::Browser& m_browser;
-    const Feedback& m_feedback;
+    const core::Feedback& m_feedback;
     int m_passMs;
 };
 

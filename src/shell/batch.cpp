@@ -1,5 +1,6 @@
 #include "shell/batch.h"
 
+#include "core/exit_codes.h"
 #include "download/batch_download.h"
 #include "search/batch_search.h"
 #include "shell/batch_analyse.h"
@@ -25,53 +26,6 @@ void printLine(const QString& text)
 
 } // namespace
 
-void ConsoleFeedback::message(const QString& text)
-{
-    m_messages << text;
-    printLine(text);
-}
-
-bool ConsoleFeedback::ask(const QString& text)
-{
-    m_messages << text;
-    printLine(text + QStringLiteral(" -> 否"));
-    return false;
-}
-
-void ConsoleFeedback::indicatorStart(const QString& title, long total, long position)
-{
-    m_title = title;
-    m_total = total < 1 ? 1 : total;
-    if (position >= 0)
-        m_position = position;
-    printLine(title);
-}
-
-void ConsoleFeedback::indicatorStep(long n, const QString& mode)
-{
-    m_position += n;
-    if (mode.isEmpty())
-        return;
-    if (mode.toLower() != QLatin1String("pages")) {
-        m_title = mode;
-        printLine(mode);
-        return;
-    }
-    printLine(QStringLiteral("%1 (%2/%3)").arg(m_title).arg(m_position).arg(m_total));
-}
-
-void ConsoleFeedback::indicatorClose() { }
-
-bool ConsoleFeedback::isIndicatorOpen() const
-{
-    return InterruptWatcher::signalNumber() == 0;
-}
-
-void ConsoleFeedback::processEvents()
-{
-    QCoreApplication::processEvents();
-}
-
 // The batch commands. Each feature adds its line here.
 const std::vector<BatchCommand>& batchCommands()
 {
@@ -84,7 +38,7 @@ const std::vector<BatchCommand>& batchCommands()
                 QString error;
                 if (!c.db.TryOpenConnection(conn, &error)) {
                     err << error << Qt::endl;
-                    return 1;
+                    return int(core::kBatchFatal);
                 }
                 conn.close();
                 return search::RunSearchBatch(c.db, c.dataFolder, a, err);
@@ -146,7 +100,7 @@ int RunBatch(const QStringList& arguments, BatchContext& context)
     }
     if (!found) {
         printLine(batchUsage());
-        return 2;
+        return core::kBatchUsage;
     }
     const int code = found->run(context, arguments.mid(1));
     // The program drops its work tables when it ends; a batch command is a whole run of it.

@@ -14,30 +14,6 @@ class DB_Operate;
 
 namespace quel::shell {
 
-// Messages and progress of batch runs as lines on stderr; questions are answered No. The
-// indicator counts as closed (the user's cancel) once SIGINT or SIGTERM has arrived, so a
-// long operation stops at its next step.
-class ConsoleFeedback : public Feedback
-{
-public:
-    void message(const QString& text) override;
-    bool ask(const QString& text) override;
-    void indicatorStart(const QString& title, long total, long position) override;
-    void indicatorStep(long n, const QString& mode) override;
-    void indicatorClose() override;
-    bool isIndicatorOpen() const override;
-    void processEvents() override;
-
-    // Every message shown, for the summary and for tests.
-    const QStringList& messages() const { return m_messages; }
-
-private:
-    QString m_title;
-    long m_total = 1;
-    long m_position = 0;
-    QStringList m_messages;
-};
-
 // What a batch command works on: the data folder (the current folder), its catalogue with
 // the current database, the database operations, and the console feedback.
 struct BatchContext
@@ -45,7 +21,7 @@ struct BatchContext
     QString dataFolder;
     store::Catalogue& catalogue;
     store::DB_Operate& db;
-    Feedback& feedback;
+    core::Feedback& feedback;
 };
 
 // One "quelmar --batch NAME ARGS..." command. run returns the process's exit code.

@@ -4,6 +4,7 @@
 #include "analysis/price_trend.h"
 #include "analysis/product_stats.h"
 #include "analysis/ui/chart_view.h"
+#include "core/exit_codes.h"
 #include "exports/chart_image.h"
 #include "exports/grid_export.h"
 #include "grid/grid_model.h"
@@ -257,18 +258,18 @@ analysis::ChartOptions AnalyseChartOptions(AnalyseStyle style, const AnalyseChar
 }
 
 int RunAnalyseOutput(const grid::GridModel& grid, const AnalyseChart& shown,
-    const AnalyseOutput& output, Feedback& feedback, QTextStream& err)
+    const AnalyseOutput& output, core::Feedback& feedback, QTextStream& err)
 {
     QString error;
     if (!exports::WriteGridFile(grid, output.out, exports::kSheetName, feedback, &error)) {
         err << QStringLiteral("cannot write ") << output.out << QStringLiteral(": ") << error
             << Qt::endl;
-        return 1;
+        return core::kBatchFatal;
     }
     err << QStringLiteral("analyse: %1 rows written to ").arg(grid.dataRowCount()) << output.out
         << Qt::endl;
     if (output.chart.isEmpty())
-        return 0;
+        return core::kBatchOk;
 
     // The chart area the page would show, at the asked size, grabbed with its frame.
     analysis::ChartView chart;
@@ -297,13 +298,13 @@ int RunAnalyseOutput(const grid::GridModel& grid, const AnalyseChart& shown,
     if (!saved) {
         err << QStringLiteral("保存图片出错！") << QStringLiteral(" (") << path
             << QStringLiteral(": ") << error << QStringLiteral(")") << Qt::endl;
-        return 1;
+        return core::kBatchFatal;
     }
     err << QStringLiteral("analyse: chart %1x%2 written to ")
                .arg(output.size.width())
                .arg(output.size.height())
         << path << Qt::endl;
-    return 0;
+    return core::kBatchOk;
 }
 
 int RunAnalyseBatch(BatchContext& context, const QStringList& arguments)
@@ -313,7 +314,7 @@ int RunAnalyseBatch(BatchContext& context, const QStringList& arguments)
         if (!problem.isEmpty())
             err << problem << Qt::endl;
         err << AnalyseUsage() << Qt::endl;
-        return 2;
+        return core::kBatchUsage;
     };
     if (arguments.isEmpty())
         return usage(QStringLiteral("analyse needs a kind"));
@@ -338,12 +339,12 @@ int RunAnalyseBatch(BatchContext& context, const QStringList& arguments)
     // one fatal error before any work.
     db::Connection conn;
     if (!context.db.OpenConnection(conn))
-        return 1;
+        return core::kBatchFatal;
     grid::GridModel grid;
     AnalyseChart chart;
     if (!runner(context.db, grid, chart, &error)) {
         err << kind->name << QStringLiteral(": ") << error << Qt::endl;
-        return 1;
+        return core::kBatchFatal;
     }
     return RunAnalyseOutput(grid, chart, output, context.feedback, err);
 }

@@ -10,7 +10,7 @@
 
 class QTextStream;
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 }
 namespace quel::store {
@@ -95,7 +95,7 @@ QString AnalyseUsage();
 // JPEG as the picture export does). Files are replaced without a question. 0 on success, 1
 // with a message on err when a file could not be written.
 int RunAnalyseOutput(const grid::GridModel& grid, const AnalyseChart& chart,
-    const AnalyseOutput& output, Feedback& feedback, QTextStream& err);
+    const AnalyseOutput& output, core::Feedback& feedback, QTextStream& err);
 
 // The whole command: 2 with the usage for bad arguments, 1 when the database cannot be
 // opened or the analysis or a file fails, 0 on success.

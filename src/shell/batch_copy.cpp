@@ -1,5 +1,6 @@
 #include "shell/batch_copy.h"
 
+#include "core/exit_codes.h"
 #include "db/connection.h"
 #include "db/database.h"
 #include "db_pg/server_address.h"
@@ -30,7 +31,7 @@ int RunCopyBatch(BatchContext& context, const QStringList& arguments, CopyDirect
             << Qt::endl
             << QStringLiteral("用法：quelmar [--data 目录] --batch ") << name << u' '
             << CopyBatchUsage() << Qt::endl;
-        return 2;
+        return core::kBatchUsage;
     }
     const QString address = arguments.first();
     const QString shownAddress = db_pg::RedactedAddress(address);
@@ -39,14 +40,14 @@ int RunCopyBatch(BatchContext& context, const QStringList& arguments, CopyDirect
     QString error;
     if (!context.db.TryOpenConnection(local, &error)) {
         err << error << Qt::endl;
-        return 1;
+        return core::kBatchFatal;
     }
     // A private session of its own: the copy's transaction is nobody else's.
     auto server = store::OpenDatabase(address, {}, &error);
     if (!server) {
         err << QStringLiteral("无法连接数据库服务器：") << shownAddress << QStringLiteral("（")
             << error << QStringLiteral("）") << Qt::endl;
-        return 1;
+        return core::kBatchFatal;
     }
     const bool toServer = direction == CopyDirection::ToServer;
     const QString localName = local.database()->path();
@@ -55,7 +56,7 @@ int RunCopyBatch(BatchContext& context, const QStringList& arguments, CopyDirect
 
     QElapsedTimer timer;
     timer.start();
-    Feedback& feedback = context.feedback;
+    core::Feedback& feedback = context.feedback;
     const auto progress = [&](const store::CopyProgress& p) {
         err << QStringLiteral("%1：%2/%3 行").arg(p.table).arg(p.copied).arg(p.total) << Qt::endl;
         feedback.processEvents();
@@ -67,7 +68,7 @@ int RunCopyBatch(BatchContext& context, const QStringList& arguments, CopyDirect
         : store::CopyDatabase(server, local.shared(), progress);
     if (!outcome.ok) {
         err << QStringLiteral("复制失败：") << outcome.error << Qt::endl;
-        return 1;
+        return core::kBatchFatal;
     }
     qint64 rows = 0;
     for (const store::CopiedTable& t : outcome.tables)
@@ -78,7 +79,7 @@ int RunCopyBatch(BatchContext& context, const QStringList& arguments, CopyDirect
                .arg(rows)
                .arg(seconds, 0, 'f', 1)
         << Qt::endl;
-    return 0;
+    return core::kBatchOk;
 }
 
 } // namespace quel::shell

@@ -2,6 +2,7 @@
 #include "shell/batch_watch.h"
 
 #include "core/clock.h"
+#include "core/exit_codes.h"
 #include "core/feedback.h"
 #include "core/number_form.h"
 #include "db/connection.h"
@@ -21,16 +22,11 @@ namespace quel::shell {
 
 namespace {
 
-// Exit codes, as the other batch commands use them.
-constexpr int kOk = 0;
-constexpr int kFatal = 1;
-constexpr int kUsage = 2;
-constexpr int kSomeFailed = 3;
-
 QString changeLine(const store::Change& c)
 {
-    const auto number
-        = [](const std::optional<double>& v) { return v ? NumberText(*v) : QStringLiteral("-"); };
+    const auto number = [](const std::optional<double>& v) {
+        return v ? core::NumberText(*v) : QStringLiteral("-");
+    };
     QString line = QStringLiteral("%1 %2 %3 %4")
                        .arg(exports::ChangeKindCaption(c.kind))
                        .arg(c.productId)
@@ -42,7 +38,7 @@ QString changeLine(const store::Change& c)
     else if (c.kind == QLatin1String("new_shop"))
         line += QStringLiteral("：%1 个产品").arg(number(c.newValue));
     if (c.percent)
-        line += QStringLiteral(" (%1%)").arg(NumberText(*c.percent));
+        line += QStringLiteral(" (%1%)").arg(core::NumberText(*c.percent));
     return line;
 }
 
@@ -62,13 +58,13 @@ int RunFollowBatch(BatchContext& context, const QStringList& arguments, bool fol
     if (!kind || arguments.at(1).trimmed().isEmpty()) {
         err << QStringLiteral("用法：quelmar --batch ") << name << u' ' << FollowBatchUsage()
             << Qt::endl;
-        return kUsage;
+        return core::kBatchUsage;
     }
     db::Connection conn;
     QString error;
     if (!context.db.TryOpenConnection(conn, &error)) {
         err << error << Qt::endl;
-        return kFatal;
+        return core::kBatchFatal;
     }
     const QString value = arguments.at(1).trimmed();
     // "产品 3", "店铺 某某", "类别 手机": what the line is about, in the program's words.
@@ -77,34 +73,34 @@ int RunFollowBatch(BatchContext& context, const QStringList& arguments, bool fol
                                                                    : QStringLiteral("类别 "))
         + value;
     const store::FollowOutcome outcome = follow
-        ? store::Follow(conn, *kind, value, quel::Now(), &error)
+        ? store::Follow(conn, *kind, value, quel::core::Now(), &error)
         : store::Unfollow(conn, *kind, value, &error);
     switch (outcome) {
     case store::FollowOutcome::Added:
         err << QStringLiteral("已关注") << what << Qt::endl;
-        return kOk;
+        return core::kBatchOk;
     case store::FollowOutcome::AlreadyFollowed:
         err << QStringLiteral("早已关注") << what << Qt::endl;
-        return kOk;
+        return core::kBatchOk;
     case store::FollowOutcome::Removed:
         err << QStringLiteral("已取消关注") << what << Qt::endl;
-        return kOk;
+        return core::kBatchOk;
     case store::FollowOutcome::NotFollowed:
         err << QStringLiteral("没有关注") << what << Qt::endl;
-        return kOk;
+        return core::kBatchOk;
     case store::FollowOutcome::UnknownValue: {
         const QString missing = *kind == store::WatchKind::Product
             ? QStringLiteral("产品表中没有 ID 为")
             : *kind == store::WatchKind::Shop ? QStringLiteral("产品表中没有店铺")
                                               : QStringLiteral("关键词中没有");
         err << missing << QStringLiteral("“") << value << QStringLiteral("”的记录") << Qt::endl;
-        return kFatal;
+        return core::kBatchFatal;
     }
     case store::FollowOutcome::Failed:
         break;
     }
     err << QStringLiteral("无法保存关注表：") << error << Qt::endl;
-    return kFatal;
+    return core::kBatchFatal;
 }
 
 QString WatchBatchUsage()
@@ -161,28 +157,28 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
     const std::optional<WatchOptions> options = ParseWatchArguments(arguments, &error);
     if (!options) {
         err << error << Qt::endl;
-        return kUsage;
+        return core::kBatchUsage;
     }
     db::Connection conn;
     if (!context.db.TryOpenConnection(conn, &error)) {
         err << error << Qt::endl;
-        return kFatal;
+        return core::kBatchFatal;
     }
     const auto items = store::WatchedItems(conn, &error);
     if (!items) {
         err << QStringLiteral("无法读取关注表：") << error << Qt::endl;
-        return kFatal;
+        return core::kBatchFatal;
     }
     if (items->isEmpty()) {
         err << QStringLiteral("关注表是空的：先用 --batch follow product|shop|category VALUE "
                               "关注产品、店铺或类别")
             << Qt::endl;
-        return kOk;
+        return core::kBatchOk;
     }
     const auto interrupted = [&context] { return !context.feedback.isIndicatorOpen(); };
 
     store::WatchRunScope scope;
-    scope.started = quel::Now();
+    scope.started = quel::core::Now();
     scope.started.setTime(QTime(
         scope.started.time().hour(), scope.started.time().minute(), scope.started.time().second()));
     scope.day = scope.started.date();
@@ -207,7 +203,7 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
             shop ? QStringList { QStringLiteral("--nick"), item.value }
                  : QStringList { item.value },
             err);
-        if (code == kOk) {
+        if (code == core::kBatchOk) {
             (shop ? scope.completeShops : scope.completeCategories).insert(item.value);
         } else {
             ++failedSearches;
@@ -217,11 +213,11 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
     }
     searching.reset();
     if (interrupted())
-        return kSomeFailed;
+        return core::kBatchSomeFailed;
 
     // The details of the followed products, of the followed shops' products and of every
     // product new in a followed category; on a server the copies share these jobs.
-    int detailsCode = kOk;
+    int detailsCode = core::kBatchOk;
     const QString condition = store::WatchDetailCondition(conn);
     if (!condition.isEmpty()) {
         download::BatchDownloadOptions download;
@@ -234,29 +230,29 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
             = download::RunBatchDownload(download, conn, context.dataFolder, err, interrupted);
     }
     if (interrupted())
-        return kSomeFailed;
+        return core::kBatchSomeFailed;
     const qint64 collectMs = runTime.elapsed();
     // Nothing was reached at all (the marketplace is down): no run to record, the last one
     // stays the baseline of everything.
     if ((searches == 0 || failedSearches == searches)
-        && (condition.isEmpty() || detailsCode == kFatal)) {
+        && (condition.isEmpty() || detailsCode == core::kBatchFatal)) {
         err << QStringLiteral("watch: 没有读到任何页面，未记录本次运行") << Qt::endl;
-        return kFatal;
+        return core::kBatchFatal;
     }
 
-    scope.failed = failedSearches > 0 || detailsCode != kOk;
+    scope.failed = failedSearches > 0 || detailsCode != core::kBatchOk;
     QElapsedTimer digestTime;
     digestTime.start();
     const store::DigestOutcome digest = store::ComputeDigest(conn, scope);
     const qint64 digestMs = digestTime.elapsed();
     if (!digest.ok) {
         err << QStringLiteral("无法保存变化记录：") << digest.error << Qt::endl;
-        return kFatal;
+        return core::kBatchFatal;
     }
     err << QStringLiteral("变化记录 %1：%2 项变化（调价阈值 %3%）")
                .arg(digest.run.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
                .arg(digest.changes.size())
-               .arg(NumberText(options->threshold))
+               .arg(core::NumberText(options->threshold))
         << Qt::endl;
     if (digest.firstRun)
         err << QStringLiteral("首次关注运行：已记录各产品的现状，下次运行起报告变化") << Qt::endl;
@@ -268,7 +264,7 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
         if (!exports::WriteDigestFile(
                 options->out, digest.changes, digest.run, options->threshold, &error)) {
             err << error << Qt::endl;
-            return kFatal;
+            return core::kBatchFatal;
         }
         err << QStringLiteral("已写入 ") << options->out << Qt::endl;
     }
@@ -279,9 +275,9 @@ int RunWatchBatch(BatchContext& context, const QStringList& arguments)
                    .arg(failedSearches)
                    .arg(detailsCode)
             << Qt::endl;
-        return kSomeFailed;
+        return core::kBatchSomeFailed;
     }
-    return kOk;
+    return core::kBatchOk;
 }
 
 } // namespace quel::shell

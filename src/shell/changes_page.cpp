@@ -64,7 +64,7 @@ QTableWidget* table(const QStringList& titles, int textColumn, const QString& na
 
 QString number(const std::optional<double>& v)
 {
-    return v ? NumberText(*v) : QString();
+    return v ? core::NumberText(*v) : QString();
 }
 
 } // namespace
@@ -266,7 +266,7 @@ void ChangesPage::followPickedCategory()
     db::Connection conn;
     if (keyword.isEmpty() || !m_db.OpenConnection(conn))
         return;
-    store::Follow(conn, store::WatchKind::Category, keyword, quel::Now());
+    store::Follow(conn, store::WatchKind::Category, keyword, quel::core::Now());
     refresh();
     emit watchListChanged();
 }

@@ -1,11 +1,23 @@
 // The file menu's database items: clear, compact, new, select and delete.
 #include "core/text_cut.h"
+#include "shell/database_messages.h"
 #include "shell/main_window.h"
 #include "shell/select_db_window.h"
 #include "widgets/dialogs.h"
 #include "widgets/window_helpers.h"
 
 namespace quel::shell {
+
+namespace {
+
+// Says what a catalogue request came to, when there is something to say.
+void tell(core::Feedback& feedback, const QString& text)
+{
+    if (!text.isEmpty())
+        feedback.message(text);
+}
+
+} // namespace
 
 QString newDatabaseKindQuestion()
 {
@@ -42,7 +54,7 @@ void MainWindow::newDatabase()
     if (name.isEmpty())
         return;
     if (!onServer) {
-        m_catalogue.NewDatabase(name, m_feedback);
+        tell(m_feedback, NewDatabaseMessage(m_catalogue.NewDatabase(name)));
         return;
     }
     const std::optional<QString> address = widgets::Dialogs::inputText(this,
@@ -51,7 +63,7 @@ void MainWindow::newDatabase()
         QStringLiteral("postgresql://"));
     if (!address || address->trimmed().isEmpty())
         return;
-    m_catalogue.NewServerDatabase(name, *address, m_feedback);
+    tell(m_feedback, NewDatabaseMessage(m_catalogue.NewServerDatabase(name, *address)));
 }
 
 QString MainWindow::chooseDatabaseName()
@@ -83,8 +95,12 @@ void MainWindow::deleteDatabase()
         return;
     }
     const QString name = chooseDatabaseName();
-    if (!name.isEmpty())
-        m_catalogue.DeleteCatalogueEntry(name, m_feedback);
+    if (name.isEmpty())
+        return;
+    const auto confirm = [this](const QString& entry, const QString& address) {
+        return m_feedback.ask(ServerRemovalQuestion(entry, address));
+    };
+    tell(m_feedback, DeleteDatabaseMessage(m_catalogue.DeleteCatalogueEntry(name, confirm)));
 }
 
 } // namespace quel::shell

@@ -1,5 +1,7 @@
 #include "shell/interrupt_watcher.h"
 
+#include "core/exit_codes.h"
+
 #include <QSocketNotifier>
 #include <cerrno>
 #include <fcntl.h>
@@ -69,7 +71,7 @@ int InterruptWatcher::signalNumber()
 
 int InterruptWatcher::exitCode()
 {
-    return g_signal == 0 ? 0 : 128 + int(g_signal);
+    return g_signal == 0 ? 0 : core::SignalExitCode(int(g_signal));
 }
 
 void InterruptWatcher::readPipe()

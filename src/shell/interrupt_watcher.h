@@ -28,6 +28,8 @@ public:
     // The exit code after that signal: 128 + its number (130 for SIGINT, 143 for SIGTERM);
     // 0 when none arrived.
     static int exitCode();
+    // Whether either signal has arrived: the run should stop at its next step.
+    static bool stopRequested() { return signalNumber() != 0; }
 
 signals:
     void interrupted(int signalNumber);

@@ -1,3 +1,5 @@
+#include "core/console_feedback.h"
+#include "core/exit_codes.h"
 #include "db_pg/server_address.h"
 #include "shell/batch.h"
 #include "shell/command_line.h"
@@ -41,12 +43,12 @@ int main(int argc, char** argv)
     if (line.help) {
         std::fprintf(stdout, "%s\n%s\n", quel::shell::commandLineUsage().toLocal8Bit().constData(),
             quel::shell::batchUsage().toLocal8Bit().constData());
-        return 0;
+        return quel::core::kBatchOk;
     }
     if (!line.error.isEmpty()) {
         std::fprintf(stderr, "%s\n%s\n", line.error.toLocal8Bit().constData(),
             quel::shell::commandLineUsage().toLocal8Bit().constData());
-        return 2;
+        return quel::core::kBatchUsage;
     }
 
     // Batch commands need no screen.
@@ -58,7 +60,7 @@ int main(int argc, char** argv)
 
     QString error;
     if (!quel::web::ConfigureMarket(line.options, &error))
-        return fail(line.batch, error, 2);
+        return fail(line.batch, error, quel::core::kBatchUsage);
 
     // A database file named with --db is found from where the program was started, before
     // the data folder becomes the current one.
@@ -68,7 +70,7 @@ int main(int argc, char** argv)
 
     const QString folder = quel::store::resolveDataFolder(line.options);
     if (!quel::store::initialiseDataFolder(folder, QCoreApplication::applicationDirPath(), &error))
-        return fail(line.batch, error, 1);
+        return fail(line.batch, error, quel::core::kBatchFatal);
     // The catalogue, the databases and the worker files are all found relative to it.
     QDir::setCurrent(folder);
 
@@ -83,7 +85,7 @@ int main(int argc, char** argv)
         if (!runDatabase.isEmpty())
             catalogue.useDatabaseForRun(runDatabase);
         catalogue.LoadCurrentDatabase();
-        quel::shell::ConsoleFeedback feedback;
+        quel::core::ConsoleFeedback feedback(&quel::shell::InterruptWatcher::stopRequested);
         quel::store::DB_Operate db(catalogue, feedback);
         quel::shell::BatchContext context { folder, catalogue, db, feedback };
         return quel::shell::RunBatch(line.batchArguments, context);

@@ -63,7 +63,7 @@ public:
     QString dataFolder() const { return m_catalogue.folder(); }
     store::Catalogue& catalogue() { return m_catalogue; }
     store::DB_Operate& db() { return m_db; }
-    Feedback& feedback() { return m_feedback; }
+    core::Feedback& feedback() { return m_feedback; }
     QString& formParameter() { return m_formParameter; }
     QString& selectedDatabaseName() { return m_selectedDatabaseName; }
 

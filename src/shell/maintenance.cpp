@@ -1,8 +1,8 @@
 #include "shell/maintenance.h"
 
 #include "core/feedback.h"
+#include "core/settings_store.h"
 #include "store/db_operate.h"
-#include "web/registry.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,7 @@
 namespace quel::shell {
 
 void ClearDatabaseTables(
-    store::DB_Operate& db, Feedback& feedback, const std::function<void()>& emptyGrids)
+    store::DB_Operate& db, core::Feedback& feedback, const std::function<void()>& emptyGrids)
 {
     feedback.indicatorStart(QStringLiteral("正在删除数据……"), 13, 0);
     const char* const statements[] = {
@@ -55,7 +55,7 @@ int RemoveWorkerFiles(const QString& folder)
 
 void RunShutdown(store::DB_Operate& db, const QString& folder)
 {
-    web::WriteUserRegistryString(QStringLiteral("Software\\Microsoft\\Internet Explorer\\Main"),
+    core::WriteUserSetting(QStringLiteral("Software\\Microsoft\\Internet Explorer\\Main"),
         QStringLiteral("Display Inline Images"), QStringLiteral("yes"));
     db.DropTablesWithPrefix(QStringLiteral("TEMP_"));
     RemoveWorkerFiles(folder);

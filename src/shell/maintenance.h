@@ -3,7 +3,7 @@
 #include <QString>
 #include <functional>
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 }
 namespace quel::store {
@@ -16,7 +16,7 @@ namespace quel::shell {
 // replacement rules of 替换表 stay. Drops the work tables and empties the grids (through
 // emptyGrids). Progress in the indicator; a failing step does not stop the next.
 void ClearDatabaseTables(
-    store::DB_Operate& db, Feedback& feedback, const std::function<void()>& emptyGrids);
+    store::DB_Operate& db, core::Feedback& feedback, const std::function<void()>& emptyGrids);
 
 // Deletes the worker result files (Temp_*.*) in folder; returns how many were removed.
 int RemoveWorkerFiles(const QString& folder);

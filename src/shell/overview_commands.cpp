@@ -39,7 +39,7 @@ void runOverview(MainWindow* mf, analysis::OverviewPage* page, const QString& ca
 
 void writeReport(MainWindow* mf, analysis::OverviewPage* page)
 {
-    Feedback& feedback = mf->feedback();
+    core::Feedback& feedback = mf->feedback();
     const analysis::MarketOverview* overview = page->overview();
     if (!overview) {
         feedback.message(QStringLiteral("请先统计市场概览！"));

@@ -3,6 +3,7 @@
 
 #include "analysis/analysis_run.h"
 #include "analysis/overview_charts.h"
+#include "core/exit_codes.h"
 #include "shell/batch.h"
 #include "store/db_operate.h"
 
@@ -70,7 +71,7 @@ int RunReportBatch(BatchContext& context, const QStringList& arguments)
     const auto usage = [&err](const QString& problem) {
         err << problem << Qt::endl
             << QStringLiteral("usage: quelmar --batch report ") << ReportBatchUsage() << Qt::endl;
-        return 2;
+        return core::kBatchUsage;
     };
     QString category = analysis::allCategoriesText();
     QString out;
@@ -91,18 +92,18 @@ int RunReportBatch(BatchContext& context, const QStringList& arguments)
     QString error;
     if (!analysis::BuildMarketOverview(context.db, category, overview, &error)) {
         err << QStringLiteral("report: ") << error << Qt::endl;
-        return 1;
+        return core::kBatchFatal;
     }
     if (!WriteOverviewReport(
             overview, out, reportDatabaseName(context.db.currentDatabasePath()), &error)) {
         err << QStringLiteral("cannot write ") << out << QStringLiteral(": ") << error << Qt::endl;
-        return 1;
+        return core::kBatchFatal;
     }
     err << QStringLiteral("report: %1 products of %2 written to ")
                .arg(overview.products)
                .arg(overview.category)
         << out << Qt::endl;
-    return 0;
+    return core::kBatchOk;
 }
 
 } // namespace quel::shell

@@ -34,7 +34,7 @@ void addSampleProducts(const QString& folder)
 {
     quel::store::Catalogue catalogue(folder);
     catalogue.LoadCurrentDatabase();
-    quel::SilentFeedback feedback;
+    quel::core::SilentFeedback feedback;
     quel::store::DB_Operate db(catalogue, feedback);
     const struct
     {
@@ -76,7 +76,7 @@ void addSampleTrades(const QString& folder)
 {
     quel::store::Catalogue catalogue(folder);
     catalogue.LoadCurrentDatabase();
-    quel::SilentFeedback feedback;
+    quel::core::SilentFeedback feedback;
     quel::store::DB_Operate db(catalogue, feedback);
     static const char* const provinces[]
         = { "广东", "浙江", "上海", "北京", "江苏", "四川", "湖北", "山东" };

@@ -13,7 +13,7 @@ namespace quel::shell {
 
 // Feedback for the layers below the windows: message boxes through Dialogs, progress
 // through the program's indicator.
-class ShellFeedback : public Feedback
+class ShellFeedback : public core::Feedback
 {
 public:
     explicit ShellFeedback(QWidget* parent = nullptr);

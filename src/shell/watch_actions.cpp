@@ -39,7 +39,7 @@ int ApplyWatchAction(
         return -1;
     int changed = 0;
     QSet<QString> shops;
-    const QDateTime now = quel::Now();
+    const QDateTime now = quel::core::Now();
     for (const ListedProduct& p : products) {
         store::FollowOutcome outcome = store::FollowOutcome::Failed;
         switch (action) {

@@ -44,7 +44,7 @@ NameRuleSet LoadNameRuleSet(store::DB_Operate& db)
 long RederiveAllShortNames(store::DB_Operate& db)
 {
     const NameRuleSet rules = LoadNameRuleSet(db);
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     db::Connection conn;
     db::Recordset rs;
     if (!db.OpenRecordset(conn, rs, QStringLiteral("SELECT ID,PName,P_Name FROM 产品表")))

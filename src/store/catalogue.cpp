@@ -1,6 +1,5 @@
 #include "store/catalogue.h"
 
-#include "core/feedback.h"
 #include "core/text_cut.h"
 #include "core/text_files.h"
 #include "db/database.h"
@@ -217,18 +216,17 @@ bool Catalogue::SelectCatalogueEntry(const QString& rawName)
     return true;
 }
 
-bool Catalogue::DeleteCatalogueEntry(const QString& rawName, Feedback& feedback)
+DeleteOutcome Catalogue::DeleteCatalogueEntry(const QString& rawName,
+    const std::function<bool(const QString& name, const QString& address)>& confirmServerRemoval)
 {
     const QString name = core::TrimBlanks(rawName);
     if (name.isEmpty())
-        return false;
-    if (name == defaultName()) {
-        feedback.message(QStringLiteral("默认数据库不允许删除！"));
-        return false;
-    }
+        return DeleteOutcome::NotDeleted;
+    if (name == defaultName())
+        return DeleteOutcome::DefaultRefused;
     const QStringList stored = readCatalogue(catalogueFile());
     if (stored.isEmpty())
-        return false;
+        return DeleteOutcome::NotDeleted;
     const QString inUse = currentDatabasePath();
     QStringList rest;
     QString doomed;
@@ -236,117 +234,91 @@ bool Catalogue::DeleteCatalogueEntry(const QString& rawName, Feedback& feedback)
         if (stored.at(i) == name) {
             const QString opened = openedPath(stored.at(i + 1));
             // The first record, or the database this run was started on.
-            if (i == 0 || sameDatabase(opened, inUse)) {
-                feedback.message(QStringLiteral("当前正在操作的数据不允许删除！"));
-                return false;
-            }
+            if (i == 0 || sameDatabase(opened, inUse))
+                return DeleteOutcome::InUseRefused;
             doomed = opened;
         } else {
             rest << stored.at(i) << stored.at(i + 1);
         }
     }
     if (doomed.isEmpty())
-        return false;
+        return DeleteOutcome::NotDeleted;
     if (IsServerAddress(doomed)) {
-        const QString question = QStringLiteral("数据库‘") + name + QStringLiteral("’在服务器上（")
-            + doomed
-            + QStringLiteral(
-                "）。删除只从数据库列表中去掉这一项，服务器上的数据库和数据都不会被删除。"
-                "\n确定要从列表中去掉它吗？");
-        if (!feedback.ask(question))
-            return false;
+        if (!confirmServerRemoval || !confirmServerRemoval(name, doomed))
+            return DeleteOutcome::NotDeleted;
         if (!write(rest.join(separator())))
-            return false;
+            return DeleteOutcome::NotDeleted;
         DatabasePool::shared().release(doomed);
-        return true;
+        return DeleteOutcome::Deleted;
     }
     if (!write(rest.join(separator())))
-        return false;
+        return DeleteOutcome::NotDeleted;
     DatabasePool::shared().close(doomed);
     QFile::remove(doomed);
     for (const char* suffix : { "-wal", "-shm", "-journal" })
         QFile::remove(doomed + QLatin1String(suffix));
-    return true;
+    return DeleteOutcome::Deleted;
 }
 
-bool Catalogue::IsNewNameUsable(const QString& name, Feedback& feedback) const
+std::optional<NewDatabaseOutcome> Catalogue::refusedNewName(const QString& name) const
 {
     if (name.isEmpty())
-        return false;
-    if (!IsCatalogueNameFree(name)) {
-        feedback.message(
-            QStringLiteral("数据库（") + name + QStringLiteral("）已存在，请起其他名称！"));
-        return false;
-    }
-    return true;
+        return NewDatabaseOutcome { NewDatabaseOutcome::Kind::Nothing, name, {}, {} };
+    if (!IsCatalogueNameFree(name))
+        return NewDatabaseOutcome { NewDatabaseOutcome::Kind::NameTaken, name, {}, {} };
+    return std::nullopt;
 }
 
-bool Catalogue::NewDatabase(const QString& rawName, Feedback& feedback)
+NewDatabaseOutcome Catalogue::NewDatabase(const QString& rawName)
 {
+    using Kind = NewDatabaseOutcome::Kind;
     const QString name = core::TrimBlanks(rawName);
-    if (!IsNewNameUsable(name, feedback))
-        return false;
-    const QString failed = QStringLiteral("数据库‘") + name + QStringLiteral("’新建失败！");
+    if (std::optional<NewDatabaseOutcome> refused = refusedNewName(name))
+        return *refused;
+    const NewDatabaseOutcome failed { Kind::Failed, name, {}, {} };
     // A name holding the separator would split into two records.
     const QString file = NextDataFileName();
-    if (name.contains(separator()) || file.isEmpty()) {
-        feedback.message(failed);
-        return false;
-    }
+    if (name.contains(separator()) || file.isEmpty())
+        return failed;
     const QString path = m_folder + u'/' + file;
     QFile::copy(m_folder + QStringLiteral("/Null_Data.mdb"), path);
-    if (!QFileInfo::exists(path)) {
-        feedback.message(failed);
-        return false;
-    }
+    if (!QFileInfo::exists(path))
+        return failed;
     if (!AddCatalogueEntry(name, path)) {
         QFile::remove(path);
-        feedback.message(failed);
-        return false;
+        return failed;
     }
-    feedback.message(QStringLiteral("数据库‘") + name + QStringLiteral("’新建成功！"));
-    return true;
+    return NewDatabaseOutcome { Kind::Created, name, {}, {} };
 }
 
-bool Catalogue::NewServerDatabase(
-    const QString& rawName, const QString& rawAddress, Feedback& feedback)
+NewDatabaseOutcome Catalogue::NewServerDatabase(const QString& rawName, const QString& rawAddress)
 {
+    using Kind = NewDatabaseOutcome::Kind;
     const QString name = core::TrimBlanks(rawName);
     const QString address = rawAddress.trimmed();
-    if (!IsNewNameUsable(name, feedback))
-        return false;
-    const QString failed = QStringLiteral("数据库‘") + name + QStringLiteral("’新建失败！");
+    if (std::optional<NewDatabaseOutcome> refused = refusedNewName(name))
+        return *refused;
+    const auto outcome = [&name, &address](Kind kind, const QString& detail = QString()) {
+        return NewDatabaseOutcome { kind, name, address, detail };
+    };
     if (address.isEmpty())
-        return false;
-    if (const QString problem = ServerAddressProblem(address); !problem.isEmpty()) {
-        feedback.message(failed + u'\n' + problem);
-        return false;
-    }
+        return outcome(Kind::Nothing);
+    if (const QString problem = ServerAddressProblem(address); !problem.isEmpty())
+        return outcome(Kind::AddressProblem, problem);
     // Either text holding the separator would split into extra records.
-    if (name.contains(separator()) || address.contains(separator())) {
-        feedback.message(failed);
-        return false;
-    }
+    if (name.contains(separator()) || address.contains(separator()))
+        return outcome(Kind::Failed);
     const QStringList stored = fields();
     for (qsizetype i = 1; i < stored.size(); i += 2) {
-        if (stored.at(i) == address) {
-            feedback.message(failed + QStringLiteral("\n这个服务器数据库已在列表中（‘")
-                + stored.at(i - 1) + QStringLiteral("’）。"));
-            return false;
-        }
+        if (stored.at(i) == address)
+            return outcome(Kind::AddressListed, stored.at(i - 1));
     }
     QString error;
-    if (!DatabasePool::shared().acquire(address, &error)) {
-        feedback.message(failed + QStringLiteral("\n无法连接服务器上的数据库：") + address
-            + QStringLiteral("（") + error + QStringLiteral("）"));
-        return false;
-    }
-    if (!AddCatalogueEntry(name, address)) {
-        feedback.message(failed);
-        return false;
-    }
-    feedback.message(QStringLiteral("数据库‘") + name + QStringLiteral("’新建成功！"));
-    return true;
+    if (!DatabasePool::shared().acquire(address, &error))
+        return outcome(Kind::Unreachable, error);
+    if (!AddCatalogueEntry(name, address))
+        return outcome(Kind::Failed);
+    return outcome(Kind::Created);
 }
 
 } // namespace quel::store

@@ -2,12 +2,40 @@
 
 #include <QString>
 #include <QStringList>
-
-namespace quel {
-class Feedback;
-}
+#include <functional>
+#include <optional>
 
 namespace quel::store {
+
+// What a request for a new database came to. The store decides; the caller tells the user.
+struct NewDatabaseOutcome
+{
+    enum class Kind
+    {
+        Created,
+        Nothing, // an empty name or address: nothing was tried and nothing is to be said
+        NameTaken, // another entry has the name
+        Failed, // no free file, a name or address holding the separator, or no record written
+        AddressProblem, // detail: what is wrong with the server address
+        AddressListed, // detail: the entry that already holds the address
+        Unreachable, // detail: why the server's database did not open
+    };
+    Kind kind = Kind::Failed;
+    QString name; // the name as recorded (blanks trimmed)
+    QString address; // the server address, for a server database
+    QString detail;
+
+    bool created() const { return kind == Kind::Created; }
+};
+
+// What a request to delete a catalogue entry came to.
+enum class DeleteOutcome
+{
+    Deleted,
+    NotDeleted, // no such entry, the user declined, or the catalogue could not be written
+    DefaultRefused, // the default database is never deleted
+    InUseRefused, // the first entry or the database this run works on
+};
 
 // The catalogue ./DB.txt of the data folder: pairs of database name and file path joined
 // by "〗★〖", the current database first. A path may instead be a server address
@@ -58,22 +86,24 @@ public:
     // Moves the named record first and makes it current; true when the current changed.
     bool SelectCatalogueEntry(const QString& name);
     // Removes the named record and its file; refuses the default and the one in use. A
-    // server entry only leaves the catalogue, after the user confirmed a question saying
-    // that nothing on the server is deleted.
-    bool DeleteCatalogueEntry(const QString& name, Feedback& feedback);
+    // server entry only leaves the catalogue, and only when confirmServerRemoval (asked
+    // with the entry's name and address) says yes: nothing on the server is deleted.
+    DeleteOutcome DeleteCatalogueEntry(const QString& name,
+        const std::function<bool(const QString& name, const QString& address)>&
+            confirmServerRemoval);
 
     // The new-database flow after the name was asked: checks the name, copies the template
-    // Null_Data.mdb to the next free file and records it, with the messages. The current
-    // database does not change. True when created.
-    bool NewDatabase(const QString& name, Feedback& feedback);
+    // Null_Data.mdb to the next free file and records it. The current database does not
+    // change. The outcome says what the user is to be told.
+    NewDatabaseOutcome NewDatabase(const QString& name);
     // The same for a database on a server: checks the name and the address (no password),
-    // opens it (an empty database gets its tables there) and records it, with the messages.
-    // The current database does not change. True when recorded.
-    bool NewServerDatabase(const QString& name, const QString& address, Feedback& feedback);
+    // opens it (an empty database gets its tables there) and records it. The current
+    // database does not change.
+    NewDatabaseOutcome NewServerDatabase(const QString& name, const QString& address);
 
 private:
-    // A new entry's name: not empty, and not taken (said so when it is).
-    bool IsNewNameUsable(const QString& name, Feedback& feedback) const;
+    // Why a new entry cannot take the name (empty, or taken); nothing when it can.
+    std::optional<NewDatabaseOutcome> refusedNewName(const QString& name) const;
     bool write(const QString& text);
     // What a record's path opens: its file in the data folder, or a server address as is.
     QString openedPath(const QString& storedPath) const;

@@ -72,7 +72,7 @@ void removeSideFiles(const QString& path)
 
 namespace {
 
-bool compactionFailed(Feedback& feedback, const CompactionError& error)
+bool compactionFailed(core::Feedback& feedback, const CompactionError& error)
 {
     feedback.indicatorClose();
     feedback.message(QStringLiteral("数据库压缩失败（") + error.description
@@ -82,7 +82,7 @@ bool compactionFailed(Feedback& feedback, const CompactionError& error)
 
 } // namespace
 
-bool CompactServerDatabase(const QString& address, Feedback& feedback)
+bool CompactServerDatabase(const QString& address, core::Feedback& feedback)
 {
     auto fail = [&](const CompactionError& error) { return compactionFailed(feedback, error); };
     feedback.indicatorStart(QStringLiteral("开始压缩数据库……"), 3, 0);
@@ -101,7 +101,7 @@ bool CompactServerDatabase(const QString& address, Feedback& feedback)
 }
 
 bool CompactDatabaseFile(
-    const QString& path, const QString& password, bool makeBackup, Feedback& feedback)
+    const QString& path, const QString& password, bool makeBackup, core::Feedback& feedback)
 {
     if (IsServerAddress(path))
         return CompactServerDatabase(path, feedback);

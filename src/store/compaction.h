@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 }
 
@@ -16,11 +16,11 @@ QString TempDirectory();
 // Shows its progress and failure messages through feedback. True when compacted.
 // A server address is handed to CompactServerDatabase.
 bool CompactDatabaseFile(
-    const QString& path, const QString& password, bool makeBackup, Feedback& feedback);
+    const QString& path, const QString& password, bool makeBackup, core::Feedback& feedback);
 
 // Tidies a database on a server with VACUUM ANALYZE through the process's handle, with the
 // same progress window and failure message as a file; the server keeps its own data safe,
 // so no backup copy is written. True when done.
-bool CompactServerDatabase(const QString& address, Feedback& feedback);
+bool CompactServerDatabase(const QString& address, core::Feedback& feedback);
 
 } // namespace quel::store

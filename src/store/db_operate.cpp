@@ -55,7 +55,7 @@ QString openErrorMessage(const QString& sql)
     return QStringLiteral("数据库打开错误(") + sql + QStringLiteral(")！");
 }
 
-DB_Operate::DB_Operate(const Catalogue& catalogue, Feedback& feedback)
+DB_Operate::DB_Operate(const Catalogue& catalogue, core::Feedback& feedback)
     : m_catalogue(catalogue)
     , m_feedback(feedback)
 { }

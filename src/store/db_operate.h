@@ -8,7 +8,7 @@
 #include <QVariant>
 #include <initializer_list>
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 }
 
@@ -34,7 +34,7 @@ bool DeleteDuplicateRows(const db::Connection& conn, const QString& table, const
 class DB_Operate
 {
 public:
-    DB_Operate(const Catalogue& catalogue, Feedback& feedback);
+    DB_Operate(const Catalogue& catalogue, core::Feedback& feedback);
 
     // Path of the database all operations open: data folder + CurrentDatabaseFile, a
     // server address as it is, or the database given for this run.
@@ -90,13 +90,13 @@ public:
     // server database gets VACUUM ANALYZE instead.
     bool CompactCurrentDatabase();
 
-    Feedback& feedback() const { return m_feedback; }
+    core::Feedback& feedback() const { return m_feedback; }
 
 private:
     std::shared_ptr<db::Database> openDatabase(QString* error) const;
 
     const Catalogue& m_catalogue;
-    Feedback& m_feedback;
+    core::Feedback& m_feedback;
 };
 
 // Shown when a connection cannot be opened (naming the file when given), and around a

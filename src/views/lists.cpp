@@ -155,7 +155,7 @@ bool deleteSelectedProducts(grid::GridModel& grid, store::DB_Operate& db)
     grid::orderPair(first, last);
     first = std::max(first, grid.fixedRows());
     last = std::min(last, grid.rows() - 1);
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     const QString question = QStringLiteral("您确定要删除第%1至第%2产品？")
                                  .arg(first - grid.fixedRows() + 1)
                                  .arg(last - grid.fixedRows() + 1);
@@ -216,7 +216,7 @@ QStringList productIds(const QString& idList)
 long showSalesList(grid::GridModel& grid, store::DB_Operate& db, const QString& idList,
     const grid::TextMeasure& measure)
 {
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     layOutList(grid, ListKind::Sales);
     db::Connection conn;
     if (!db.OpenConnection(conn))
@@ -249,7 +249,7 @@ long showSalesList(grid::GridModel& grid, store::DB_Operate& db, const QString& 
 long showCustomerList(grid::GridModel& grid, store::DB_Operate& db, const QString& idList,
     const grid::TextMeasure& measure)
 {
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     layOutList(grid, ListKind::Customers);
     db::Connection conn;
     if (!db.OpenConnection(conn))
@@ -296,7 +296,7 @@ long showCustomerList(grid::GridModel& grid, store::DB_Operate& db, const QStrin
 void fillProductChoice(
     grid::GridModel& grid, store::DB_Operate& db, const grid::TextMeasure& measure)
 {
-    Feedback& feedback = db.feedback();
+    core::Feedback& feedback = db.feedback();
     layOutList(grid, ListKind::Chooser);
     feedback.indicatorStart(QStringLiteral("正在加载数据……"), 5, 0);
     feedback.indicatorStep(1, QStringLiteral("pages"));

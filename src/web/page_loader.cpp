@@ -57,7 +57,7 @@ void NavigateTo(Browser& browser, const QString& address)
 }
 
 bool WaitForPage(int budget, Browser& browser, bool checkCancel, const QString& marker,
-    const Feedback& feedback, int passMs)
+    const core::Feedback& feedback, int passMs)
 {
     for (int stage = 1; stage <= 3; ++stage) {
         auto waiting = [&] {
@@ -83,7 +83,7 @@ bool WaitForPage(int budget, Browser& browser, bool checkCancel, const QString& 
 
 bool WaitForPage(int budget, Browser& browser, const QString& marker, int passMs)
 {
-    const SilentFeedback never;
+    const core::SilentFeedback never;
     return WaitForPage(budget, browser, false, marker, never, passMs);
 }
 

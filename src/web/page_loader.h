@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 }
 
@@ -23,7 +23,7 @@ void NavigateTo(Browser& browser, const QString& address);
 // (feedback.isIndicatorOpen() false) returns false; a non-empty marker found in the body
 // markup returns true. Otherwise true once the stages are done, also when budgets ran out.
 bool WaitForPage(int budget, Browser& browser, bool checkCancel, const QString& marker,
-    const Feedback& feedback, int passMs = 1000);
+    const core::Feedback& feedback, int passMs = 1000);
 // Without cancellation.
 bool WaitForPage(int budget, Browser& browser, const QString& marker, int passMs = 1000);
 

@@ -41,7 +41,7 @@ void SplitLocation(const QString& location, QString& province, QString& region)
 {
     province = location;
     region.clear();
-    for (const QString& entry : ProvinceTable()) {
+    for (const QString& entry : core::ProvinceTable()) {
         if (location.startsWith(entry)) {
             province = entry;
             region = location.mid(entry.size());

@@ -8,7 +8,7 @@
 // Reading a buyer's public profile page into the one line of a mode-1 result.
 namespace quel::worker {
 
-using quel::ProvinceTable;
+using quel::core::ProvinceTable;
 
 // Splits a location at the first table entry it starts with: 浙江杭州 -> 浙江 + 杭州.
 // A location that is exactly an entry, or has none, gives the same text twice.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/exit_codes.h"
 #include "worker/command_line.h"
 #include "worker/item_walk.h"
 
@@ -18,18 +19,9 @@ namespace quel::worker {
 
 class Watchdog;
 
-// How the process ends; quelmar counts every job without a result file as failed.
-enum ExitCode : int
-{
-    ExitDone = 0, // the result file is written (empty for an item that cannot be viewed)
-    ExitBadArguments = 2, // no job or no output file on the command line; nothing written
-    ExitPageFailed = 3, // a page of the job did not load; no result file
-    ExitTimedOut = 4, // the watchdog ended the job; no result file
-    ExitNotWritten = 5, // the result could not be written
-    // A page loaded but is not whole or not what it claims (cut short, a login page in its
-    // place, records missing, a pager that leads back); no result file.
-    ExitBadPage = 6,
-};
+// How the process ends (the codes are the protocol's, shared with quelmar).
+using ExitCode = core::WorkerExitCode;
+using enum core::WorkerExitCode;
 
 // How long the job's clocks run and how patient its page loads are. The tick is one second
 // in service; tests shorten it (QUELFETCH_TICK_MS) and the load patience

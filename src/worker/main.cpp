@@ -6,6 +6,7 @@
 // QUELFETCH_RATE and QUELFETCH_RATE_FILE share a request rate among the workers of a run.
 // The exit code says how the job ended (see ExitCode): 0 only with a result file.
 
+#include "core/exit_codes.h"
 #include "web/browser.h"
 #include "web/market.h"
 #include "web/page_dump.h"
@@ -44,9 +45,9 @@ int dumpPage(const QString& url)
     std::fflush(stdout);
     if (!error.isEmpty()) {
         std::fprintf(stderr, "%s\n", error.toUtf8().constData());
-        return 1;
+        return quel::core::ExitDumpFailed;
     }
-    return 0;
+    return quel::core::ExitDone;
 }
 
 } // namespace
@@ -60,13 +61,13 @@ int main(int argc, char* argv[])
     QString error;
     if (!quel::web::ConfigureMarket(given, &error)) {
         std::fprintf(stderr, "%s\n", error.toUtf8().constData());
-        return 2;
+        return quel::core::ExitBadArguments;
     }
     const QStringList arguments = withoutMarketOption(given);
     if (arguments.value(0) == u"--dump") {
         if (arguments.size() != 2) {
             std::fprintf(stderr, "用法：quelfetch --dump 网址\n");
-            return 2;
+            return quel::core::ExitBadArguments;
         }
         return dumpPage(arguments[1]);
     }
@@ -75,7 +76,7 @@ int main(int argc, char* argv[])
     quel::worker::Job job;
     if (!quel::worker::ParseCommandLine(
             quel::worker::JoinArguments(arguments), market.itemBase, market.itemBase, job))
-        return quel::worker::ExitBadArguments; // nothing to do, no file written
+        return quel::core::ExitBadArguments; // nothing to do, no file written
 
     const quel::worker::JobTiming timing = quel::worker::JobTiming::fromEnvironment();
     quel::web::Browser browser;

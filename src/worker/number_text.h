@@ -21,6 +21,6 @@ bool NumberOutOfRange(QStringView text, bool whole);
 // 32-bit range give 0, the way a failed assignment leaves an integer field untouched.
 qint32 RoundToInt32(double value);
 
-using quel::NumberText;
+using quel::core::NumberText;
 
 } // namespace quel::worker

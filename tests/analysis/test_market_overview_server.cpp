@@ -55,7 +55,7 @@ protected:
 TEST_F(MarketOverviewServerTest, FiguresWeeksAndProvincesAsOnAFile)
 {
     test::TempDir dir;
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     store::Catalogue catalogue(dir.path());
     catalogue.useDatabaseForRun(pgAddress());
     store::DB_Operate db(catalogue, feedback);

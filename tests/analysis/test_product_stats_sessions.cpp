@@ -51,7 +51,7 @@ struct Instance
     }
 
     test::TempDir dir;
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     store::Catalogue catalogue;
     store::DB_Operate db;
 };

@@ -56,7 +56,7 @@ protected:
     static inline std::unique_ptr<test::TempDir> s_dir;
     static inline bool s_generated = false;
     std::unique_ptr<store::Catalogue> m_catalogue;
-    SilentFeedback m_feedback;
+    core::SilentFeedback m_feedback;
     std::unique_ptr<store::DB_Operate> m_ops;
     std::shared_ptr<db::Database> m_db;
     grid::GridModel m_grid;

@@ -32,9 +32,9 @@ private:
 TEST(Clock, AGivenDayStandsInForTheCalendarButKeepsTheTimeOfDay)
 {
     const TodayOverride today("2026-12-10");
-    EXPECT_EQ(quel::Today(), QDate(2026, 12, 10));
+    EXPECT_EQ(quel::core::Today(), QDate(2026, 12, 10));
     const QDateTime before = QDateTime::currentDateTime();
-    const QDateTime now = quel::Now();
+    const QDateTime now = quel::core::Now();
     EXPECT_EQ(now.date(), QDate(2026, 12, 10));
     EXPECT_LE(qAbs(now.time().secsTo(before.time())), 5);
 }
@@ -44,10 +44,10 @@ TEST(Clock, AnEmptyOrUnreadableDayLeavesTheMachinesDate)
     for (const QByteArray& value : { QByteArray(), QByteArray("2026-13-01"), QByteArray("tomorrow"),
              QByteArray("2026/12/10") }) {
         const TodayOverride today(value);
-        EXPECT_EQ(quel::Today(), QDate::currentDate()) << value.constData();
-        EXPECT_EQ(quel::Now().date(), QDate::currentDate()) << value.constData();
+        EXPECT_EQ(quel::core::Today(), QDate::currentDate()) << value.constData();
+        EXPECT_EQ(quel::core::Now().date(), QDate::currentDate()) << value.constData();
     }
-    EXPECT_EQ(quel::ParseTodayOverride(QStringLiteral(" 2026-12-07 ")), QDate(2026, 12, 7));
+    EXPECT_EQ(quel::core::ParseTodayOverride(QStringLiteral(" 2026-12-07 ")), QDate(2026, 12, 7));
 }
 
 } // namespace

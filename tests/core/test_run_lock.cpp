@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using quel::RunLock;
+using quel::core::RunLock;
 
 namespace {
 

@@ -171,7 +171,7 @@ TEST(DownloadWindow, TheStartCheckCanRefuseAndTheGridFollowsTheRun)
     WindowFixture f;
     // No jobs: nothing to ask; a refusal with jobs: no window and no job tried.
     int asked = 0;
-    const auto refuse = [&asked](quel::Feedback&) {
+    const auto refuse = [&asked](quel::core::Feedback&) {
         ++asked;
         return false;
     };
@@ -191,7 +191,7 @@ TEST(DownloadWindow, TheStartCheckCanRefuseAndTheGridFollowsTheRun)
     // Allowed: a short window over 60 rows scrolls down with the workers.
     int lastScroll = 0;
     QPointer<DownloadWindow> window = DownloadWindow::open(DownloadKind::Details, f.db.conn,
-        QString(), f.feedback, nullptr, [](quel::Feedback&) { return true; });
+        QString(), f.feedback, nullptr, [](quel::core::Feedback&) { return true; });
     ASSERT_TRUE(window);
     window->resize(600, 260);
     auto* bar = window->findChild<QAbstractScrollArea*>(QStringLiteral("MSF"))->verticalScrollBar();

@@ -63,7 +63,7 @@ TEST(CsvTest, WritesWhatTheGridShowsAsUtf8WithCrLf)
     grid::GridModel grid;
     fillGrid(grid,
         { { "7", "1", "诺基亚 \"N73\", 黑", "1650.00", "80" }, { "8", "2", "Levi's", "", "3" } });
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     QString error;
     const QString path = dir.file("out.csv");
     ASSERT_TRUE(WriteGridCsv(grid, path, feedback, &error)) << error.toStdString();
@@ -111,7 +111,7 @@ TEST(XlsxTest, WorkbookReadsBackWithHeadingsNumbersAndBorders)
     test::TempDir dir;
     grid::GridModel grid;
     fillGrid(grid, { { "7", "1", "诺基亚N73", "1650.50", "80" }, { "8", "2", "007", "", "3" } });
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     QString error;
     const QString path = dir.file("book.xlsx");
     ASSERT_TRUE(WriteGridExcel(grid, path, kSheetName, feedback, &error)) << error.toStdString();
@@ -213,9 +213,9 @@ void fillLargeGrid(grid::GridModel& grid, int rows = 20000)
     fillGrid(grid, lines);
 }
 
-using WriterTo = bool (*)(const grid::GridModel&, QIODevice&, Feedback&, QString*);
+using WriterTo = bool (*)(const grid::GridModel&, QIODevice&, core::Feedback&, QString*);
 
-bool excelTo(const grid::GridModel& grid, QIODevice& out, Feedback& feedback, QString* error)
+bool excelTo(const grid::GridModel& grid, QIODevice& out, core::Feedback& feedback, QString* error)
 {
     return WriteGridExcelTo(grid, out, kSheetName, feedback, error);
 }
@@ -226,7 +226,7 @@ TEST(ExportOnAFullDisk, EveryWriterReportsTheFirstRefusedWrite)
 {
     grid::GridModel grid;
     fillLargeGrid(grid);
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     for (const WriterTo writer : { WriterTo(&WriteGridCsvTo), WriterTo(&excelTo) }) {
         for (const qint64 capacity : { qint64(0), qint64(3), qint64(4096), qint64(300000) }) {
             SCOPED_TRACE(capacity);
@@ -253,7 +253,7 @@ TEST(ExportOnAFullDisk, HalfWrittenFileLeavesTheOldOneIntact)
     fillGrid(small, { { "7", "1", "诺基亚", "1650.00", "80" } });
     grid::GridModel large;
     fillLargeGrid(large);
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     test::TempDir dir;
     const QString path = dir.file("out");
     for (const WriterTo writer : { WriterTo(&WriteGridCsvTo), WriterTo(&excelTo) }) {
@@ -308,7 +308,7 @@ TEST(ExportOnAFullDisk, TheOldFileStaysWhenTheNewOneDoesNotFit)
     fillGrid(small, { { "7", "1", "诺基亚", "1650.00", "80" } });
     grid::GridModel large;
     fillLargeGrid(large);
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     for (const QString& name : { QStringLiteral("out.csv"), QStringLiteral("out.xlsx") }) {
         SCOPED_TRACE(name.toStdString());
         const QString path = mount + u'/' + name;

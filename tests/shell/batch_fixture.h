@@ -29,7 +29,7 @@ protected:
             << error.toStdString();
         store::Catalogue catalogue(m_dir.path());
         catalogue.LoadCurrentDatabase();
-        SilentFeedback feedback;
+        core::SilentFeedback feedback;
         store::DB_Operate db(catalogue, feedback);
         for (const char* sql : statements)
             ASSERT_TRUE(db.ExecuteSql(QString::fromUtf8(sql))) << sql;

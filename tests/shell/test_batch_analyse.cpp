@@ -31,7 +31,7 @@ protected:
             << error.toStdString();
         store::Catalogue catalogue(m_dir.path());
         catalogue.LoadCurrentDatabase();
-        SilentFeedback feedback;
+        core::SilentFeedback feedback;
         store::DB_Operate db(catalogue, feedback);
         const char* rows[] = {
             "'手机','N73','数码小铺',1600,10,30",
@@ -256,7 +256,7 @@ TEST_F(BatchOnServerTest, DbTakesAServerAddressAsItIs)
         << error.toStdString();
     store::Catalogue catalogue(m_dir.path());
     catalogue.useDatabaseForRun(pgAddress());
-    SilentFeedback feedback;
+    core::SilentFeedback feedback;
     store::DB_Operate db(catalogue, feedback);
     ASSERT_TRUE(db.ExecuteSql(QStringLiteral(
         "INSERT INTO 产品表(KWord,P_Name,SName,Price) VALUES('手机','N73','服务器小铺',1600)")));

@@ -39,7 +39,7 @@ protected:
         initialise(m_local);
         store::Catalogue catalogue(m_local.path());
         catalogue.LoadCurrentDatabase();
-        SilentFeedback feedback;
+        core::SilentFeedback feedback;
         store::DB_Operate db(catalogue, feedback);
         const char* products[] = {
             "'手机','N73','数码小铺',1600,10,30",

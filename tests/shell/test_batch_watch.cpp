@@ -108,7 +108,7 @@ protected:
     {
         quel::store::Catalogue catalogue(m_dir.path());
         catalogue.LoadCurrentDatabase();
-        quel::SilentFeedback feedback;
+        quel::core::SilentFeedback feedback;
         quel::store::DB_Operate db(catalogue, feedback);
         quel::db::Connection conn;
         EXPECT_TRUE(db.OpenConnection(conn));
@@ -129,7 +129,7 @@ protected:
     {
         quel::store::Catalogue catalogue(m_dir.path());
         catalogue.LoadCurrentDatabase();
-        quel::SilentFeedback feedback;
+        quel::core::SilentFeedback feedback;
         quel::store::DB_Operate db(catalogue, feedback);
         EXPECT_TRUE(db.ExecuteSql(statement)) << statement.toStdString();
         quel::store::DatabasePool::shared().releaseAll();

@@ -1,7 +1,8 @@
+#include "core/settings_store.h"
+#include "shell/database_messages.h"
 #include "shell/maintenance.h"
 #include "shell/select_db_window.h"
 #include "shell_fixture.h"
-#include "web/registry.h"
 #include "widgets/window_helpers.h"
 
 #include <QAction>
@@ -85,7 +86,7 @@ protected:
         EXPECT_FALSE(db.TableExists("TEMP_A"));
         EXPECT_FALSE(db.TableExists("TEMP_B"));
         EXPECT_TRUE(db.TableExists("产品表"));
-        EXPECT_EQ(web::ReadUserRegistryString(
+        EXPECT_EQ(core::ReadUserSetting(
                       "Software\\Microsoft\\Internet Explorer\\Main", "Display Inline Images"),
             "yes");
     }
@@ -119,6 +120,34 @@ TEST_F(ShutdownTest, NothingLeftOverIsNoError)
     EXPECT_EQ(shell::RemoveWorkerFiles(folder() + "/missing"), 0);
     window().close();
     EXPECT_TRUE(QFile::exists(file("DATA.mdb")));
+}
+
+TEST(DatabaseMessages, EveryOutcomeHasItsText)
+{
+    using Kind = store::NewDatabaseOutcome::Kind;
+    const QString address = QStringLiteral("postgresql://ana@h/team");
+    const auto text = [&address](Kind kind, const QString& detail = QString()) {
+        return shell::NewDatabaseMessage({ kind, QStringLiteral("团队"), address, detail });
+    };
+    EXPECT_EQ(text(Kind::Created), "数据库‘团队’新建成功！");
+    EXPECT_EQ(text(Kind::Nothing), QString());
+    EXPECT_EQ(text(Kind::NameTaken), "数据库（团队）已存在，请起其他名称！");
+    EXPECT_EQ(text(Kind::Failed), "数据库‘团队’新建失败！");
+    EXPECT_EQ(text(Kind::AddressProblem, "地址不对"), "数据库‘团队’新建失败！\n地址不对");
+    EXPECT_EQ(text(Kind::AddressListed, "甲"),
+        "数据库‘团队’新建失败！\n这个服务器数据库已在列表中（‘甲’）。");
+    EXPECT_EQ(text(Kind::Unreachable, "超时"),
+        "数据库‘团队’新建失败！\n无法连接服务器上的数据库：postgresql://ana@h/team（超时）");
+
+    EXPECT_EQ(shell::DeleteDatabaseMessage(store::DeleteOutcome::DefaultRefused),
+        "默认数据库不允许删除！");
+    EXPECT_EQ(shell::DeleteDatabaseMessage(store::DeleteOutcome::InUseRefused),
+        "当前正在操作的数据不允许删除！");
+    EXPECT_EQ(shell::DeleteDatabaseMessage(store::DeleteOutcome::Deleted), QString());
+    EXPECT_EQ(shell::DeleteDatabaseMessage(store::DeleteOutcome::NotDeleted), QString());
+    const QString question = shell::ServerRemovalQuestion(QStringLiteral("团队"), address);
+    EXPECT_TRUE(question.startsWith("数据库‘团队’在服务器上（postgresql://ana@h/team）。"));
+    EXPECT_TRUE(question.contains("服务器上的数据库和数据都不会被删除"));
 }
 
 using CatalogueMenuTest = ShellTest;

@@ -232,7 +232,7 @@ TEST_F(FirstUse, DownloadsOfAnUnreachableMarketStartNothingAndMarkNothing)
 
 TEST_F(FirstUse, AMessageClosesTheProgressWindowBeforeItShows)
 {
-    Feedback& feedback = window().feedback();
+    core::Feedback& feedback = window().feedback();
     feedback.indicatorStart("正在统计数据……", 10, 0);
     ASSERT_TRUE(widgets::IsWindowOpen(kIndicatorCaption));
     feedback.message("数据库打开错误！");

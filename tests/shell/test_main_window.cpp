@@ -1,4 +1,5 @@
 #include "analysis/ui/chart_view.h"
+#include "core/console_feedback.h"
 #include "grid/grid_model.h"
 #include "grid/ui/grid_view.h"
 #include "shell/analysis_page.h"
@@ -322,7 +323,7 @@ TEST(CommandLine, OptionsAndBatch)
 
 TEST_F(MainWindowTest, UnknownBatchCommandIsRefused)
 {
-    shell::ConsoleFeedback feedback;
+    core::ConsoleFeedback feedback;
     shell::BatchContext context { folder(), window().catalogue(), window().db(), feedback };
     EXPECT_EQ(shell::RunBatch({}, context), 2);
     EXPECT_EQ(shell::RunBatch({ "no-such-command" }, context), 2);

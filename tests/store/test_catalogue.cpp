@@ -20,6 +20,9 @@ using quel::test::TempDir;
 namespace {
 
 const QString kSep = QStringLiteral("〗★〖");
+using Kind = NewDatabaseOutcome::Kind;
+// No file entry asks before it goes.
+const auto noConfirm = [](const QString&, const QString&) { return false; };
 
 class CatalogueTest : public ::testing::Test
 {
@@ -62,8 +65,9 @@ TEST_F(CatalogueTest, WithoutACatalogueTheDefaultDatabaseIsUsed)
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("DB.txt"))));
 
     // The first new database writes the default record first and the new one second.
-    EXPECT_TRUE(m_catalogue.NewDatabase(QStringLiteral("  服装  "), m_feedback));
-    EXPECT_EQ(m_feedback.messages, QStringList { QStringLiteral("数据库‘服装’新建成功！") });
+    const NewDatabaseOutcome created = m_catalogue.NewDatabase(QStringLiteral("  服装  "));
+    EXPECT_EQ(created.kind, Kind::Created);
+    EXPECT_EQ(created.name, QStringLiteral("服装"));
     EXPECT_EQ(catalogueFields(),
         (QStringList { QStringLiteral("默认"), path(QStringLiteral("DATA.mdb")),
             QStringLiteral("服装"), path(QStringLiteral("DATA1.mdb")) }));
@@ -118,21 +122,18 @@ TEST_F(CatalogueTest, NewDatabaseNamesAndFiles)
 
     writeCatalogue({ QStringLiteral("默认"), path(QStringLiteral("DATA.mdb")),
         QStringLiteral("Shoes"), path(QStringLiteral("DATA1.mdb")) });
-    EXPECT_FALSE(m_catalogue.NewDatabase(QStringLiteral("Shoes"), m_feedback));
-    EXPECT_EQ(m_feedback.messages.last(), QStringLiteral("数据库（Shoes）已存在，请起其他名称！"));
+    EXPECT_EQ(m_catalogue.NewDatabase(QStringLiteral("Shoes")).kind, Kind::NameTaken);
     EXPECT_TRUE(m_catalogue.IsCatalogueNameFree(QStringLiteral("shoes"))); // exact comparison
-    EXPECT_TRUE(m_catalogue.NewDatabase(QStringLiteral("shoes"), m_feedback));
+    EXPECT_TRUE(m_catalogue.NewDatabase(QStringLiteral("shoes")).created());
     EXPECT_EQ(catalogueFields().mid(4),
         (QStringList { QStringLiteral("shoes"), path(QStringLiteral("DATA3.mdb")) }));
-    EXPECT_FALSE(m_catalogue.NewDatabase(QStringLiteral("   "), m_feedback)); // empty: silently
-    EXPECT_EQ(m_feedback.messages.size(), 2);
+    EXPECT_EQ(m_catalogue.NewDatabase(QStringLiteral("   ")).kind, Kind::Nothing); // silently
 
     // Without a template nothing is recorded.
     QFile::remove(path(QStringLiteral("Null_Data.mdb")));
-    EXPECT_FALSE(m_catalogue.NewDatabase(QStringLiteral("hats"), m_feedback));
-    EXPECT_EQ(m_feedback.messages.last(), QStringLiteral("数据库‘hats’新建失败！"));
+    EXPECT_EQ(m_catalogue.NewDatabase(QStringLiteral("hats")).kind, Kind::Failed);
     EXPECT_EQ(catalogueFields().size(), 6);
-    EXPECT_FALSE(m_catalogue.NewDatabase(QStringLiteral("a〗★〖b"), m_feedback));
+    EXPECT_EQ(m_catalogue.NewDatabase(QStringLiteral("a〗★〖b")).kind, Kind::Failed);
 }
 
 TEST_F(CatalogueTest, NamesLoseOnlyTheirBlanks)
@@ -140,13 +141,13 @@ TEST_F(CatalogueTest, NamesLoseOnlyTheirBlanks)
     // Tabs and the ideographic space belong to the name; only blanks go.
     const QString name = QStringLiteral("\t鞋\u3000");
     EXPECT_TRUE(
-        m_catalogue.NewDatabase(QStringLiteral(" ") + name + QStringLiteral("  "), m_feedback));
+        m_catalogue.NewDatabase(QStringLiteral(" ") + name + QStringLiteral("  ")).created());
     EXPECT_EQ(catalogueFields().value(2), name);
     EXPECT_FALSE(m_catalogue.SelectCatalogueEntry(QStringLiteral("鞋")));
     EXPECT_TRUE(m_catalogue.SelectCatalogueEntry(QStringLiteral("  ") + name));
     EXPECT_EQ(m_catalogue.currentDatabaseName(), name);
-    m_catalogue.DeleteCatalogueEntry(name + QStringLiteral(" "), m_feedback);
-    EXPECT_EQ(m_feedback.messages.last(), QStringLiteral("当前正在操作的数据不允许删除！"));
+    EXPECT_EQ(m_catalogue.DeleteCatalogueEntry(name + QStringLiteral(" "), noConfirm),
+        DeleteOutcome::InUseRefused);
 }
 
 TEST_F(CatalogueTest, SelectMovesTheRecordFirst)
@@ -188,21 +189,22 @@ TEST_F(CatalogueTest, DeleteRefusesDefaultAndCurrentAndRemovesOthers)
         path(QStringLiteral("DATA2.mdb")), QStringLiteral("三"),
         path(QStringLiteral("DATA3.mdb")) };
     writeCatalogue(fields);
-    EXPECT_FALSE(m_catalogue.DeleteCatalogueEntry(QStringLiteral("默认"), m_feedback));
-    EXPECT_FALSE(m_catalogue.DeleteCatalogueEntry(QStringLiteral("一"), m_feedback));
-    EXPECT_EQ(m_feedback.messages,
-        (QStringList { QStringLiteral("默认数据库不允许删除！"),
-            QStringLiteral("当前正在操作的数据不允许删除！") }));
+    EXPECT_EQ(m_catalogue.DeleteCatalogueEntry(QStringLiteral("默认"), noConfirm),
+        DeleteOutcome::DefaultRefused);
+    EXPECT_EQ(m_catalogue.DeleteCatalogueEntry(QStringLiteral("一"), noConfirm),
+        DeleteOutcome::InUseRefused);
     EXPECT_EQ(catalogueFields(), fields);
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("DATA1.mdb"))));
 
-    EXPECT_TRUE(m_catalogue.DeleteCatalogueEntry(QStringLiteral("二"), m_feedback));
+    EXPECT_EQ(
+        m_catalogue.DeleteCatalogueEntry(QStringLiteral("二"), noConfirm), DeleteOutcome::Deleted);
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("DATA2.mdb"))));
     // A database whose file is already gone just loses its record.
-    EXPECT_TRUE(m_catalogue.DeleteCatalogueEntry(QStringLiteral("三"), m_feedback));
+    EXPECT_EQ(
+        m_catalogue.DeleteCatalogueEntry(QStringLiteral("三"), noConfirm), DeleteOutcome::Deleted);
     EXPECT_EQ(catalogueFields(), fields.mid(0, 4));
-    EXPECT_FALSE(m_catalogue.DeleteCatalogueEntry(QStringLiteral("三"), m_feedback));
-    EXPECT_EQ(m_feedback.messages.size(), 2);
+    EXPECT_EQ(m_catalogue.DeleteCatalogueEntry(QStringLiteral("三"), noConfirm),
+        DeleteOutcome::NotDeleted);
 }
 
 TEST_F(CatalogueTest, CompactionMessagesAndBackup)

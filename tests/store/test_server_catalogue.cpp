@@ -24,6 +24,10 @@ using quel::test::TempDir;
 
 namespace {
 
+using Kind = NewDatabaseOutcome::Kind;
+// Says yes to every removal question.
+const auto yes = [](const QString&, const QString&) { return true; };
+
 const QString kSep = QStringLiteral("〗★〖");
 const QString kTeam = QStringLiteral("postgresql://ana@db.example:5432/team");
 
@@ -79,7 +83,7 @@ TEST_F(ServerCatalogueTest, ServerEntriesAreSelectedByTheirWholeAddress)
     EXPECT_EQ(m_catalogue.currentDatabaseFile(), kTeam);
     EXPECT_EQ(m_catalogue.currentDatabasePath(), kTeam);
     EXPECT_EQ(m_catalogue.currentDatabaseName(), QStringLiteral("团队"));
-    SilentFeedback silent;
+    core::SilentFeedback silent;
     EXPECT_EQ(DB_Operate(m_catalogue, silent).currentDatabasePath(), kTeam);
     EXPECT_EQ(DB_Operate(m_catalogue, silent).dataFolder(), m_dir.path());
 
@@ -101,66 +105,67 @@ TEST_F(ServerCatalogueTest, DeletingAServerEntryAsksAndDropsNothing)
         QStringLiteral("团队"), kTeam, QStringLiteral("其他"), other });
     const QString before = catalogueText();
 
-    m_feedback.answer = false;
-    EXPECT_FALSE(m_catalogue.DeleteCatalogueEntry(QStringLiteral("团队"), m_feedback));
-    ASSERT_EQ(m_feedback.questions.size(), 1);
-    EXPECT_TRUE(m_feedback.questions[0].contains(kTeam));
-    EXPECT_TRUE(
-        m_feedback.questions[0].contains(QStringLiteral("服务器上的数据库和数据都不会被删除")));
+    bool answer = false;
+    QStringList asked;
+    const auto confirm = [&](const QString& name, const QString& address) {
+        asked << name + u' ' + address;
+        return answer;
+    };
+    EXPECT_EQ(m_catalogue.DeleteCatalogueEntry(QStringLiteral("团队"), confirm),
+        DeleteOutcome::NotDeleted);
+    EXPECT_EQ(asked, QStringList { QStringLiteral("团队 ") + kTeam });
     EXPECT_EQ(catalogueText(), before);
 
-    m_feedback.answer = true;
-    EXPECT_TRUE(m_catalogue.DeleteCatalogueEntry(QStringLiteral("团队"), m_feedback));
+    answer = true;
+    EXPECT_EQ(
+        m_catalogue.DeleteCatalogueEntry(QStringLiteral("团队"), confirm), DeleteOutcome::Deleted);
     EXPECT_EQ(catalogueText().split(kSep),
         (QStringList { QStringLiteral("默认"), path(QStringLiteral("DATA.mdb")),
             QStringLiteral("其他"), other }));
-    EXPECT_TRUE(m_feedback.messages.isEmpty());
     // Nothing else in the data folder went with it.
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList { QStringLiteral("DB.txt") });
 
     // The current server entry is refused like a current file, without a question.
     ASSERT_TRUE(m_catalogue.SelectCatalogueEntry(QStringLiteral("其他")));
-    m_feedback.questions.clear();
-    EXPECT_FALSE(m_catalogue.DeleteCatalogueEntry(QStringLiteral("其他"), m_feedback));
-    EXPECT_TRUE(m_feedback.questions.isEmpty());
-    EXPECT_EQ(
-        m_feedback.messages, QStringList { QStringLiteral("当前正在操作的数据不允许删除！") });
+    asked.clear();
+    EXPECT_EQ(m_catalogue.DeleteCatalogueEntry(QStringLiteral("其他"), confirm),
+        DeleteOutcome::InUseRefused);
+    EXPECT_TRUE(asked.isEmpty());
 }
 
 TEST_F(ServerCatalogueTest, NewServerDatabaseRefusesPasswordsAndUnreachableServers)
 {
     // A password never reaches DB.txt, whichever way it is offered.
-    EXPECT_FALSE(m_catalogue.NewServerDatabase(
-        QStringLiteral("团队"), QStringLiteral("postgresql://ana:geheim@h/team"), m_feedback));
-    ASSERT_EQ(m_feedback.messages.size(), 1);
-    EXPECT_TRUE(m_feedback.messages[0].startsWith(QStringLiteral("数据库‘团队’新建失败！")));
-    EXPECT_TRUE(m_feedback.messages[0].contains(QStringLiteral("~/.pgpass")));
+    const NewDatabaseOutcome withPassword = m_catalogue.NewServerDatabase(
+        QStringLiteral("团队"), QStringLiteral("postgresql://ana:geheim@h/team"));
+    EXPECT_EQ(withPassword.kind, Kind::AddressProblem);
+    EXPECT_EQ(withPassword.name, QStringLiteral("团队"));
+    EXPECT_TRUE(withPassword.detail.contains(QStringLiteral("~/.pgpass")));
     EXPECT_FALSE(m_catalogue.AddCatalogueEntry(
         QStringLiteral("团队"), QStringLiteral("postgresql://h/team?password=geheim")));
     EXPECT_FALSE(QFileInfo::exists(m_catalogue.catalogueFile()));
 
     // Not an address, an address holding the separator, a taken name.
-    m_feedback.messages.clear();
-    EXPECT_FALSE(m_catalogue.NewServerDatabase(
-        QStringLiteral("团队"), QStringLiteral("team.example"), m_feedback));
-    EXPECT_FALSE(m_catalogue.NewServerDatabase(
-        QStringLiteral("团队"), kTeam + kSep + QStringLiteral("x"), m_feedback));
-    EXPECT_FALSE(m_catalogue.NewServerDatabase(QStringLiteral("默认"), kTeam, m_feedback));
-    EXPECT_EQ(m_feedback.messages.size(), 3);
-    EXPECT_EQ(m_feedback.messages.last(), QStringLiteral("数据库（默认）已存在，请起其他名称！"));
+    EXPECT_EQ(
+        m_catalogue.NewServerDatabase(QStringLiteral("团队"), QStringLiteral("team.example")).kind,
+        Kind::AddressProblem);
+    EXPECT_EQ(
+        m_catalogue.NewServerDatabase(QStringLiteral("团队"), kTeam + kSep + QStringLiteral("x"))
+            .kind,
+        Kind::Failed);
+    EXPECT_EQ(m_catalogue.NewServerDatabase(QStringLiteral("默认"), kTeam).kind, Kind::NameTaken);
     // A blank name or address ends silently.
-    EXPECT_FALSE(m_catalogue.NewServerDatabase(QStringLiteral("  "), kTeam, m_feedback));
-    EXPECT_FALSE(
-        m_catalogue.NewServerDatabase(QStringLiteral("团队"), QStringLiteral(" "), m_feedback));
-    EXPECT_EQ(m_feedback.messages.size(), 3);
+    EXPECT_EQ(m_catalogue.NewServerDatabase(QStringLiteral("  "), kTeam).kind, Kind::Nothing);
+    EXPECT_EQ(m_catalogue.NewServerDatabase(QStringLiteral("团队"), QStringLiteral(" ")).kind,
+        Kind::Nothing);
 
     // A server that cannot be reached is named with the reason and nothing is recorded.
-    m_feedback.messages.clear();
     const QString unreachable = QStringLiteral("postgresql://nobody@127.0.0.1:1/none");
-    EXPECT_FALSE(m_catalogue.NewServerDatabase(QStringLiteral("团队"), unreachable, m_feedback));
-    ASSERT_EQ(m_feedback.messages.size(), 1);
-    EXPECT_TRUE(m_feedback.messages[0].contains(
-        QStringLiteral("无法连接服务器上的数据库：") + unreachable));
+    const NewDatabaseOutcome down
+        = m_catalogue.NewServerDatabase(QStringLiteral("团队"), unreachable);
+    EXPECT_EQ(down.kind, Kind::Unreachable);
+    EXPECT_EQ(down.address, unreachable);
+    EXPECT_FALSE(down.detail.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(m_catalogue.catalogueFile()));
 }
 
@@ -175,10 +180,8 @@ TEST_F(ServerCatalogueTest, TheRunsDatabaseLeavesTheCatalogueAlone)
     EXPECT_EQ(m_catalogue.currentDatabasePath(), kTeam);
     EXPECT_EQ(m_catalogue.currentDatabaseName(), QStringLiteral("团队"));
     // The database in use for the run cannot be deleted either.
-    m_feedback.answer = true;
-    EXPECT_FALSE(m_catalogue.DeleteCatalogueEntry(QStringLiteral("团队"), m_feedback));
     EXPECT_EQ(
-        m_feedback.messages, QStringList { QStringLiteral("当前正在操作的数据不允许删除！") });
+        m_catalogue.DeleteCatalogueEntry(QStringLiteral("团队"), yes), DeleteOutcome::InUseRefused);
 
     // A file elsewhere keeps its own path and is named by it.
     const QString elsewhere = path(QStringLiteral("sub/mine.mdb"));
@@ -190,7 +193,7 @@ TEST_F(ServerCatalogueTest, TheRunsDatabaseLeavesTheCatalogueAlone)
     // A file of the catalogue given by path takes its catalogue name and is protected too.
     run.useDatabaseForRun(path(QStringLiteral("DATA1.mdb")));
     EXPECT_EQ(run.currentDatabaseName(), QStringLiteral("鞋"));
-    EXPECT_FALSE(run.DeleteCatalogueEntry(QStringLiteral("鞋"), m_feedback));
+    EXPECT_EQ(run.DeleteCatalogueEntry(QStringLiteral("鞋"), yes), DeleteOutcome::InUseRefused);
     EXPECT_EQ(catalogueText(), before);
 
     // Choosing from the catalogue ends the run's database, even the first record.
@@ -237,17 +240,18 @@ protected:
 TEST_F(ServerCatalogueOnServerTest, ANewServerDatabaseIsUsedCompactedAndForgottenIntact)
 {
     const QString address = pgAddress();
-    ASSERT_TRUE(m_catalogue.NewServerDatabase(QStringLiteral("团队"), address, m_feedback))
-        << m_feedback.messages.join(u'\n').toStdString();
-    EXPECT_EQ(m_feedback.messages, QStringList { QStringLiteral("数据库‘团队’新建成功！") });
+    const NewDatabaseOutcome created
+        = m_catalogue.NewServerDatabase(QStringLiteral("团队"), address);
+    ASSERT_EQ(created.kind, Kind::Created) << created.detail.toStdString();
     EXPECT_EQ(
         QString::fromUtf8(m_dir.read(QStringLiteral("DB.txt"))).split(kSep).value(3), address);
     // Recording it twice under another name is refused.
-    EXPECT_FALSE(m_catalogue.NewServerDatabase(QStringLiteral("再一次"), address, m_feedback));
+    EXPECT_EQ(
+        m_catalogue.NewServerDatabase(QStringLiteral("再一次"), address).kind, Kind::AddressListed);
 
     // Selected, it is where the program's statements go; the empty database got its tables.
     ASSERT_TRUE(m_catalogue.SelectCatalogueEntry(QStringLiteral("团队")));
-    SilentFeedback silent;
+    core::SilentFeedback silent;
     DB_Operate db(m_catalogue, silent);
     ASSERT_TRUE(db.TableExists(QStringLiteral("产品表")));
     ASSERT_TRUE(db.ExecuteSql(QStringLiteral("INSERT INTO 产品表 (PCode) VALUES ('kept')")));
@@ -268,8 +272,8 @@ TEST_F(ServerCatalogueOnServerTest, ANewServerDatabaseIsUsedCompactedAndForgotte
 
     // Forgetting it leaves the server's tables and rows where they are.
     ASSERT_TRUE(m_catalogue.SelectCatalogueEntry(QStringLiteral("默认")));
-    m_feedback.answer = true;
-    EXPECT_TRUE(m_catalogue.DeleteCatalogueEntry(QStringLiteral("团队"), m_feedback));
+    EXPECT_EQ(
+        m_catalogue.DeleteCatalogueEntry(QStringLiteral("团队"), yes), DeleteOutcome::Deleted);
     EXPECT_EQ(m_catalogue.names(), QStringList { QStringLiteral("默认") });
     DatabasePool::shared().releaseAll();
     QString error;

@@ -15,7 +15,7 @@ namespace quel::test {
 // The progress window is open from indicatorStart to indicatorClose; with AlwaysOpen it
 // counts as open throughout, for code that only checks for the user's cancel. Setting
 // `cancelled` (for example from onStep) is the user closing the window.
-class FakeFeedback : public Feedback
+class FakeFeedback : public core::Feedback
 {
 public:
     enum Indicator

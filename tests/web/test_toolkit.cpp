@@ -1,9 +1,7 @@
 #include "support/print_qstring.h"
 #include "web/charset.h"
 #include "web/parse_arena.h"
-#include "web/registry.h"
 
-#include <QStandardPaths>
 #include <cstdint>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -55,16 +53,6 @@ TEST(Charset, FormEncodingAsBrowsersDo)
     EXPECT_EQ(
         FormUrlEncode(QStringLiteral("한"), QStringLiteral("GBK")), QByteArray("%26%2354620%3B"));
     EXPECT_EQ(FormUrlEncode(QStringLiteral("a\nb"), QStringLiteral("GBK")), QByteArray("a%0D%0Ab"));
-}
-
-TEST(Registry, ValueSurvivesUnderItsKeyPath)
-{
-    QStandardPaths::setTestModeEnabled(true);
-    const QString key = QStringLiteral("Software\\Microsoft\\Internet Explorer\\Main");
-    WriteUserRegistryString(key, QStringLiteral("Display Inline Images"), QStringLiteral("yes"));
-    EXPECT_EQ(ReadUserRegistryString(key, QStringLiteral("Display Inline Images")),
-        QStringLiteral("yes"));
-    EXPECT_EQ(ReadUserRegistryString(key, QStringLiteral("Other")), QString());
 }
 
 TEST(ParseArena, AlignedDistinctMemoryReusedAfterReset)

@@ -15,7 +15,7 @@ constexpr int kMarketProbeMs = 5000;
 
 } // namespace
 
-bool CheckMarketAnswers(DownloadKind kind, Feedback& feedback)
+bool CheckMarketAnswers(DownloadKind kind, core::Feedback& feedback)
 {
     const web::MarketAddresses& market = web::Market();
     const QString base = kind == DownloadKind::Details ? market.itemBase : market.memberBase;
@@ -27,7 +27,7 @@ bool CheckMarketAnswers(DownloadKind kind, Feedback& feedback)
 }
 
 DownloadWindow* ShowDownloadWindow(DownloadKind kind, const QString& condition,
-    store::DB_Operate& db, Feedback& feedback, QWidget* parent)
+    store::DB_Operate& db, core::Feedback& feedback, QWidget* parent)
 {
     if (DownloadWindow::current())
         return DownloadWindow::open(kind, db::Connection(), condition, feedback, parent);
@@ -35,7 +35,7 @@ DownloadWindow* ShowDownloadWindow(DownloadKind kind, const QString& condition,
     if (!db.OpenConnection(conn))
         return nullptr;
     return DownloadWindow::open(kind, std::move(conn), condition, feedback, parent,
-        [kind](Feedback& told) { return CheckMarketAnswers(kind, told); });
+        [kind](core::Feedback& told) { return CheckMarketAnswers(kind, told); });
 }
 
 } // namespace quel::download

@@ -39,7 +39,7 @@ DownloadWindow* DownloadWindow::current()
 }
 
 DownloadWindow* DownloadWindow::open(DownloadKind kind, db::Connection conn,
-    const QString& condition, Feedback& feedback, QWidget* parent, const StartCheck& check)
+    const QString& condition, core::Feedback& feedback, QWidget* parent, const StartCheck& check)
 {
     if (DownloadWindow* existing = current()) {
         // Both windows use the same worker file names: one at a time.
@@ -157,7 +157,7 @@ void DownloadWindow::buildUi()
     widgets::KeepWindowPlacement(this, objectName(), QSize(760, 520));
 }
 
-bool DownloadWindow::prepare(const QString& condition, Feedback& feedback)
+bool DownloadWindow::prepare(const QString& condition, core::Feedback& feedback)
 {
     if (!m_session.prepare(condition, feedback))
         return false;

@@ -10,7 +10,7 @@ class QDoubleSpinBox;
 class QLabel;
 class QScrollBar;
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 }
 namespace quel::grid {
@@ -31,14 +31,14 @@ class DownloadWindow : public QWidget
 public:
     // Asked, once the job list is read and holds jobs, whether the run may start; false
     // when it told the user why not.
-    using StartCheck = std::function<bool(Feedback& feedback)>;
+    using StartCheck = std::function<bool(core::Feedback& feedback)>;
 
     // Opens the window of a kind on the given connection and row filter, unless a download
     // window is already open (both share the worker file names), which is raised instead
     // and returned. Null, after a message, when the job list cannot be read or the start
     // check refuses.
     static DownloadWindow* open(DownloadKind kind, db::Connection conn, const QString& condition,
-        Feedback& feedback, QWidget* parent = nullptr, const StartCheck& check = {});
+        core::Feedback& feedback, QWidget* parent = nullptr, const StartCheck& check = {});
     // The open download window, if any.
     static DownloadWindow* current();
 
@@ -46,7 +46,7 @@ public:
     ~DownloadWindow() override;
 
     // Lists the jobs; false when they cannot be read.
-    bool prepare(const QString& condition, Feedback& feedback);
+    bool prepare(const QString& condition, core::Feedback& feedback);
     // Starts the pool (the window's load-time timers).
     void startDownload();
 

@@ -19,7 +19,7 @@
 
 namespace quel::exports {
 
-PopMenu::PopMenu(Feedback& feedback, QWidget* parent)
+PopMenu::PopMenu(core::Feedback& feedback, QWidget* parent)
     : QWidget(parent)
     , m_feedback(feedback)
 {

@@ -9,7 +9,7 @@
 
 class QMenu;
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 }
 
@@ -24,7 +24,7 @@ class PopMenu : public QWidget
     Q_OBJECT
 
 public:
-    PopMenu(Feedback& feedback, QWidget* parent);
+    PopMenu(core::Feedback& feedback, QWidget* parent);
     ~PopMenu() override;
 
     QMenu* gridMenu() const { return m_gridMenu; }
@@ -64,7 +64,7 @@ private:
         const QString& caption, const QString& filters, const QString& fallbackFilter);
     void remember(const QString& path);
 
-    Feedback& m_feedback;
+    core::Feedback& m_feedback;
     QMenu* m_gridMenu;
     QMenu* m_pictureMenu;
     QPointer<grid::GridModel> m_grid;

@@ -90,7 +90,7 @@ GridView::GridView(QWidget* parent)
 
 GridView::~GridView() = default;
 
-Feedback& GridView::feedback() const
+core::Feedback& GridView::feedback() const
 {
     return m_feedback ? *m_feedback : m_silent;
 }

@@ -38,8 +38,8 @@ public:
 
     // Messages and the progress window of the grid's own operations (column fitting).
     // Without one, they go nowhere.
-    void setFeedback(Feedback* feedback) { m_feedback = feedback; }
-    Feedback& feedback() const;
+    void setFeedback(core::Feedback* feedback) { m_feedback = feedback; }
+    core::Feedback& feedback() const;
 
     // Text measurement in the view's font, for fitting columns.
     const TextMeasure& textMeasure() const;
@@ -85,8 +85,8 @@ private:
 
     GridModel* m_grid;
     QTableView* m_frozen;
-    Feedback* m_feedback = nullptr;
-    mutable SilentFeedback m_silent;
+    core::Feedback* m_feedback = nullptr;
+    mutable core::SilentFeedback m_silent;
     mutable std::unique_ptr<TextMeasure> m_measure;
     bool m_sortOnHeaderPress = true;
     CheckMarks m_checkMarks = CheckMarks::None;

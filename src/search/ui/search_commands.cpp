@@ -27,7 +27,7 @@ class PanelSearchBrowser : public WebSearchBrowser
 {
 public:
     PanelSearchBrowser(
-        web::Browser& browser, const Feedback& feedback, SearchPanel& panel, QWidget* area)
+        web::Browser& browser, const core::Feedback& feedback, SearchPanel& panel, QWidget* area)
         : WebSearchBrowser(browser, feedback)
         , m_panel(panel)
         , m_area(area)

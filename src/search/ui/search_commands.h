@@ -7,7 +7,7 @@
 
 class QWidget;
 
-namespace quel {
+namespace quel::core {
 class Feedback;
 }
 namespace quel::store {

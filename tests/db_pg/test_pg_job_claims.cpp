@@ -1,13 +1,13 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Jobs shared by several copies of the program through one server database: disjoint claims,
-// expired claims taken over, failed jobs handed on, collections joined and closed, and
-// imports of two copies at once that meet on the same buyer codes.
+// expired claims taken over, failed jobs handed on, collections joined and closed.
 #include "db/connection.h"
 #include "db/database.h"
 #include "db/statement.h"
-#include "download/job_claims.h"
-#include "download/product_import.h"
+#include "db_pg/pg_job_claims.h"
 #include "store/database_key.h"
 #include "store/database_pool.h"
+#include "store/job_claims.h"
 #include "store/schema.h"
 #include "support/pg_server.h"
 
@@ -16,11 +16,10 @@
 #include <QStringList>
 #include <QSysInfo>
 #include <QThread>
-#include <atomic>
-#include <barrier>
 #include <thread>
 
-using namespace quel::download;
+using namespace quel::db_pg;
+using namespace quel::store;
 using quel::db::Database;
 using quel::store::OpenDatabase;
 
@@ -36,7 +35,7 @@ Ids range(qint64 from, qint64 to)
     return ids;
 }
 
-class JobClaimsTest : public quel::test::PgServerTest
+class PgJobClaimsTest : public quel::test::PgServerTest
 {
 protected:
     // A session of its own, as another copy of the program would have.
@@ -49,7 +48,7 @@ protected:
         return db;
     }
 
-    static Ids claim(JobClaims& claims, int wanted)
+    static Ids claim(PgJobClaims& claims, int wanted)
     {
         QString error;
         const auto ids = claims.claim(wanted, &error);
@@ -57,13 +56,13 @@ protected:
         return ids.value_or(Ids { -1 });
     }
 
-    static void begin(JobClaims& claims, const Ids& ids)
+    static void begin(PgJobClaims& claims, const Ids& ids)
     {
         QString error;
         ASSERT_TRUE(claims.begin(ids, &error)) << error.toStdString();
     }
 
-    static bool busy(JobClaims& claims)
+    static bool busy(PgJobClaims& claims)
     {
         QString error;
         const auto b = claims.othersBusy(&error);
@@ -74,14 +73,14 @@ protected:
 
 } // namespace
 
-TEST_F(JobClaimsTest, TwoCopiesClaimDisjointBatchesAndFinishedJobsStayDone)
+TEST_F(PgJobClaimsTest, TwoCopiesClaimDisjointBatchesAndFinishedJobsStayDone)
 {
     QUEL_SKIP_WITHOUT_PG_SERVER();
     auto dbA = session();
     auto dbB = session();
     ASSERT_TRUE(dbA && dbB);
-    JobClaims a(dbA, QStringLiteral("details"), 600, QStringLiteral("a"));
-    JobClaims b(dbB, QStringLiteral("details"), 600, QStringLiteral("b"));
+    PgJobClaims a(dbA, QStringLiteral("details"), 600, QStringLiteral("a"));
+    PgJobClaims b(dbB, QStringLiteral("details"), 600, QStringLiteral("b"));
     begin(a, range(1, 10));
     // The second copy lists the same products in another order and one more.
     Ids more = range(1, 11);
@@ -115,29 +114,29 @@ TEST_F(JobClaimsTest, TwoCopiesClaimDisjointBatchesAndFinishedJobsStayDone)
     EXPECT_EQ(claim(b, 10), Ids {});
 
     // A copy that starts while the collection is open joins it and finds it done.
-    JobClaims late(session(), QStringLiteral("details"), 600, QStringLiteral("late"));
+    PgJobClaims late(session(), QStringLiteral("details"), 600, QStringLiteral("late"));
     begin(late, range(1, 11));
     EXPECT_EQ(late.collection(), a.collection());
     EXPECT_EQ(claim(late, 10), Ids {});
 
     // Once closed by the last copy, the next run is a new collection over the whole list.
     EXPECT_TRUE(b.end());
-    JobClaims next(session(), QStringLiteral("details"), 600, QStringLiteral("next"));
+    PgJobClaims next(session(), QStringLiteral("details"), 600, QStringLiteral("next"));
     begin(next, range(1, 3));
     EXPECT_NE(next.collection(), a.collection());
     EXPECT_EQ(claim(next, 10), (Ids { 1, 2, 3 }));
     // Another command is another collection: "--all" does not join the plain one.
-    JobClaims all(session(), QStringLiteral("details --all"), 600, QStringLiteral("all"));
+    PgJobClaims all(session(), QStringLiteral("details --all"), 600, QStringLiteral("all"));
     begin(all, range(1, 3));
     EXPECT_NE(all.collection(), next.collection());
     EXPECT_EQ(claim(all, 10), (Ids { 1, 2, 3 }));
 }
 
-TEST_F(JobClaimsTest, AClaimNotRenewedWithinTheLeaseIsTakenOver)
+TEST_F(PgJobClaimsTest, AClaimNotRenewedWithinTheLeaseIsTakenOver)
 {
     QUEL_SKIP_WITHOUT_PG_SERVER();
-    JobClaims a(session(), QStringLiteral("buyers"), 2, QStringLiteral("a"));
-    JobClaims b(session(), QStringLiteral("buyers"), 2, QStringLiteral("b"));
+    PgJobClaims a(session(), QStringLiteral("buyers"), 2, QStringLiteral("a"));
+    PgJobClaims b(session(), QStringLiteral("buyers"), 2, QStringLiteral("b"));
     begin(a, range(1, 3));
     begin(b, range(1, 3));
     EXPECT_EQ(claim(a, 2), (Ids { 1, 2 }));
@@ -160,11 +159,11 @@ TEST_F(JobClaimsTest, AClaimNotRenewedWithinTheLeaseIsTakenOver)
     EXPECT_EQ(claim(a, 5), Ids {});
 }
 
-TEST_F(JobClaimsTest, AFailedJobGoesToTheOtherCopiesUpToTheAttemptLimit)
+TEST_F(PgJobClaimsTest, AFailedJobGoesToTheOtherCopiesUpToTheAttemptLimit)
 {
     QUEL_SKIP_WITHOUT_PG_SERVER();
-    JobClaims a(session(), QStringLiteral("details"), 600, QStringLiteral("a"));
-    JobClaims b(session(), QStringLiteral("details"), 600, QStringLiteral("b"));
+    PgJobClaims a(session(), QStringLiteral("details"), 600, QStringLiteral("a"));
+    PgJobClaims b(session(), QStringLiteral("details"), 600, QStringLiteral("b"));
     begin(a, range(1, 2));
     begin(b, range(1, 2));
     EXPECT_EQ(claim(a, 1), (Ids { 1 }));
@@ -181,101 +180,24 @@ TEST_F(JobClaimsTest, AFailedJobGoesToTheOtherCopiesUpToTheAttemptLimit)
     EXPECT_EQ(claim(b, 5), (Ids { 2 }));
     EXPECT_TRUE(b.finish(2, true));
     EXPECT_TRUE(b.end());
-    JobClaims next(session(), QStringLiteral("details"), 600, QStringLiteral("a"));
+    PgJobClaims next(session(), QStringLiteral("details"), 600, QStringLiteral("a"));
     begin(next, range(1, 2));
     EXPECT_EQ(claim(next, 5), (Ids { 1, 2 }));
 }
 
-TEST_F(JobClaimsTest, TheLeaseComesFromTheEnvironmentWhenGiven)
+TEST_F(PgJobClaimsTest, TheLeaseComesFromTheEnvironmentWhenGiven)
 {
     qputenv("QUELMAR_LEASE_SECONDS", "7");
-    EXPECT_EQ(JobClaims::leaseSeconds(), 7);
+    EXPECT_EQ(ClaimLeaseSeconds(), 7);
     qputenv("QUELMAR_LEASE_SECONDS", "soon");
-    EXPECT_EQ(JobClaims::leaseSeconds(), JobClaims::kDefaultLeaseSeconds);
+    EXPECT_EQ(ClaimLeaseSeconds(), kDefaultClaimLeaseSeconds);
     qunsetenv("QUELMAR_LEASE_SECONDS");
-    EXPECT_EQ(JobClaims::leaseSeconds(), JobClaims::kDefaultLeaseSeconds);
+    EXPECT_EQ(ClaimLeaseSeconds(), kDefaultClaimLeaseSeconds);
 }
 
 // Two copies import different products whose sales share buyers, at the same time: every
 // import succeeds and every buyer code gets one 客户表 row.
-TEST_F(JobClaimsTest, TwoCopiesImportingTheSameNewBuyersAtOnceStoreEachOnce)
-{
-    QUEL_SKIP_WITHOUT_PG_SERVER();
-    constexpr int kProducts = 40;
-    constexpr int kCodes = 30;
-    {
-        auto db = session();
-        ASSERT_TRUE(db);
-        QString error;
-        // The server database gets its tables on first use; a second call would fail.
-        if (!db->tableColumns(QStringLiteral("产品表"))) {
-            ASSERT_TRUE(quel::store::createSchema(*db, &error)) << error.toStdString();
-        }
-        quel::db::Connection conn(db);
-        for (int i = 1; i <= 2 * kProducts; ++i)
-            ASSERT_TRUE(conn.execute(
-                QStringLiteral("INSERT INTO 产品表(PCode,Style) VALUES('p%1','')").arg(i), &error))
-                << error.toStdString();
-    }
-    const QString s = QStringLiteral("〗★〖");
-    // Step i of each copy sells to the same buyers, new ones at every step, in an order of
-    // the copy's own.
-    const auto resultFor = [&](int step, int which) {
-        QStringList lines { QStringList { "25", "90", "12", "全新", "300", "40", "12.5" }.join(s) };
-        for (int k = 0; k < kCodes; ++k) {
-            const int code = which == 0 ? k : kCodes - 1 - k;
-            lines << QStringList { "9.5", "1",
-                QStringLiteral("2026-11-%1 10:00:00").arg(1 + k % 28),
-                QStringLiteral("c%1-%2").arg(step).arg(code), QStringLiteral("买家%1").arg(code) }
-                         .join(s);
-        }
-        return lines.join(QStringLiteral("\r\n"));
-    };
-    std::barrier together(2);
-    std::atomic<int> failures { 0 };
-    std::vector<std::string> errors(2);
-    const auto copy = [&](int which) {
-        QString error;
-        auto db = OpenDatabase(
-            pgAddress(), QString::fromLatin1(quel::store::kDatabasePassword), &error);
-        if (!db) {
-            errors[std::size_t(which)] = error.toStdString();
-            ++failures;
-            together.arrive_and_drop();
-            return;
-        }
-        quel::db::Connection conn(db);
-        KnownBuyerCodes known;
-        known.load(conn);
-        for (int i = 0; i < kProducts; ++i) {
-            const int product = which * kProducts + i + 1;
-            const QString text = resultFor(i, which);
-            together.arrive_and_wait();
-            if (!ImportProductResult(
-                    conn, product, text, known, nullptr, &error, QDate(2026, 12, 7))) {
-                errors[std::size_t(which)] = error.toStdString();
-                ++failures;
-            }
-        }
-    };
-    std::thread first(copy, 0);
-    std::thread second(copy, 1);
-    first.join();
-    second.join();
-    EXPECT_EQ(failures.load(), 0) << errors[0] << " / " << errors[1];
-
-    auto db = session();
-    auto count = db->prepare(QStringLiteral("SELECT COUNT(*), COUNT(DISTINCT BCode) FROM 客户表"));
-    ASSERT_TRUE(count);
-    ASSERT_EQ(count.step(), quel::db::StepResult::Row);
-    EXPECT_EQ(count.int64(0), kProducts * kCodes);
-    EXPECT_EQ(count.int64(1), kProducts * kCodes);
-    auto trades = db->prepare(QStringLiteral("SELECT COUNT(*) FROM 交易表"));
-    ASSERT_EQ(trades.step(), quel::db::StepResult::Row);
-    EXPECT_EQ(trades.int64(0), 2 * kProducts * kCodes);
-}
-
-TEST_F(JobClaimsTest, ClaimsOfACopyOnThisMachineWhoseProcessIsGoneAreTakenAtOnce)
+TEST_F(PgJobClaimsTest, ClaimsOfACopyOnThisMachineWhoseProcessIsGoneAreTakenAtOnce)
 {
     QUEL_SKIP_WITHOUT_PG_SERVER();
     // A process of this machine that has ended: its claims are free long before the lease.
@@ -294,10 +216,10 @@ TEST_F(JobClaimsTest, ClaimsOfACopyOnThisMachineWhoseProcessIsGoneAreTakenAtOnce
         EXPECT_TRUE(ended.waitForFinished(5000));
         return pid;
     };
-    JobClaims dead(session(), QStringLiteral("details --all"), 1500, host + QString::number(pid));
-    JobClaims alive(session(), QStringLiteral("details --all"), 1500,
+    PgJobClaims dead(session(), QStringLiteral("details --all"), 1500, host + QString::number(pid));
+    PgJobClaims alive(session(), QStringLiteral("details --all"), 1500,
         host + QString::number(QCoreApplication::applicationPid()));
-    JobClaims elsewhere(
+    PgJobClaims elsewhere(
         session(), QStringLiteral("details --all"), 1500, QStringLiteral("other-host:1"));
     begin(dead, range(1, 4));
     EXPECT_EQ(claim(dead, 2), (Ids { 1, 2 }));
@@ -308,7 +230,7 @@ TEST_F(JobClaimsTest, ClaimsOfACopyOnThisMachineWhoseProcessIsGoneAreTakenAtOnce
     EXPECT_EQ(claim(alive, 5), (Ids { 1, 2, 4 }));
 
     // A copy that dies while this one runs: once nothing else is free, its claims come here.
-    JobClaims later(
+    PgJobClaims later(
         session(), QStringLiteral("details --all"), 1500, host + QString::number(endedPid()));
     begin(later, range(5, 6));
     EXPECT_EQ(claim(later, 5), (Ids { 5, 6 }));

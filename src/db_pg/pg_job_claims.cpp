@@ -1,15 +1,14 @@
-#include "download/job_claims.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "db_pg/pg_job_claims.h"
 
 #include "db/connection.h"
 #include "db/database.h"
 
-#include <QCoreApplication>
-#include <QSysInfo>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 
-namespace quel::download {
+namespace quel::db_pg {
 
 namespace {
 
@@ -63,20 +62,7 @@ QString idArray(const std::vector<qint64>& ids)
 
 } // namespace
 
-int JobClaims::leaseSeconds()
-{
-    bool ok = false;
-    const int given = qEnvironmentVariableIntValue("QUELMAR_LEASE_SECONDS", &ok);
-    return ok && given >= 1 ? given : kDefaultLeaseSeconds;
-}
-
-QString JobClaims::defaultOwner()
-{
-    return QSysInfo::machineHostName() + QLatin1Char(':')
-        + QString::number(QCoreApplication::applicationPid());
-}
-
-JobClaims::JobClaims(std::shared_ptr<db::Database> db, const QString& collectionKind,
+PgJobClaims::PgJobClaims(std::shared_ptr<db::Database> db, const QString& collectionKind,
     int leaseSeconds, const QString& owner)
     : m_db(std::move(db))
     , m_kind(collectionKind)
@@ -84,12 +70,12 @@ JobClaims::JobClaims(std::shared_ptr<db::Database> db, const QString& collection
     , m_owner(owner)
 { }
 
-bool JobClaims::run(const QString& sql, QString* error)
+bool PgJobClaims::run(const QString& sql, QString* error)
 {
     return m_db->executeNative(sql, error);
 }
 
-bool JobClaims::begin(const std::vector<qint64>& jobIds, QString* error)
+bool PgJobClaims::begin(const std::vector<qint64>& jobIds, QString* error)
 {
     if (!m_db || !m_db->isServer())
         return fail(error, QStringLiteral("jobs are shared only through a server database"));
@@ -171,7 +157,7 @@ bool JobClaims::begin(const std::vector<qint64>& jobIds, QString* error)
     return releaseDeadLocalOwners(error) >= 0;
 }
 
-std::optional<JobClaims::Claimed> JobClaims::claimOnce(int wanted, QString* error)
+std::optional<PgJobClaims::Claimed> PgJobClaims::claimOnce(int wanted, QString* error)
 {
     // A claim that was not renewed within the lease belongs to a copy that is gone. A job
     // that failed here goes to the other copies; taking it clears that mark, so it may come
@@ -217,7 +203,7 @@ std::optional<JobClaims::Claimed> JobClaims::claimOnce(int wanted, QString* erro
     return answer;
 }
 
-std::optional<JobClaims::Claimed> JobClaims::claimOrWait(int wanted, QString* error)
+std::optional<PgJobClaims::Claimed> PgJobClaims::claimOrWait(int wanted, QString* error)
 {
     if (m_collection == 0) {
         fail(error, QStringLiteral("no collection joined"));
@@ -233,7 +219,7 @@ std::optional<JobClaims::Claimed> JobClaims::claimOrWait(int wanted, QString* er
     return gone > 0 ? claimOnce(wanted, error) : answer;
 }
 
-std::optional<std::vector<qint64>> JobClaims::claim(int wanted, QString* error)
+std::optional<std::vector<qint64>> PgJobClaims::claim(int wanted, QString* error)
 {
     std::optional<Claimed> answer = claimOrWait(wanted, error);
     if (!answer)
@@ -241,7 +227,7 @@ std::optional<std::vector<qint64>> JobClaims::claim(int wanted, QString* error)
     return std::move(answer->ids);
 }
 
-int JobClaims::releaseDeadLocalOwners(QString* error)
+int PgJobClaims::releaseDeadLocalOwners(QString* error)
 {
     const qsizetype colon = m_owner.lastIndexOf(QLatin1Char(':'));
     if (colon <= 0)
@@ -286,7 +272,7 @@ int JobClaims::releaseDeadLocalOwners(QString* error)
     return int(gone.size());
 }
 
-db::Statement JobClaims::prepareMine(
+db::Statement PgJobClaims::prepareMine(
     const QString& sql, QString* error, std::optional<qint64> third)
 {
     db::Statement st = m_db->prepareNativeCached(sql, error);
@@ -299,7 +285,7 @@ db::Statement JobClaims::prepareMine(
     return st;
 }
 
-bool JobClaims::finish(qint64 jobId, bool ok, QString* error)
+bool PgJobClaims::finish(qint64 jobId, bool ok, QString* error)
 {
     // A finished job counts as done whoever holds its claim now: a copy that took over a
     // slow one imports nothing new for it.
@@ -313,7 +299,7 @@ bool JobClaims::finish(qint64 jobId, bool ok, QString* error)
     return st && runStatement(st, error);
 }
 
-bool JobClaims::releaseAll(QString* error)
+bool PgJobClaims::releaseAll(QString* error)
 {
     db::Statement st
         = prepareMine(QStringLiteral("UPDATE quelmar_team.claims SET owner=NULL, claimed_at=NULL"
@@ -322,7 +308,7 @@ bool JobClaims::releaseAll(QString* error)
     return st && runStatement(st, error);
 }
 
-bool JobClaims::renew(QString* error)
+bool PgJobClaims::renew(QString* error)
 {
     db::Statement claims
         = prepareMine(QStringLiteral("UPDATE quelmar_team.claims SET claimed_at=now()"
@@ -339,7 +325,7 @@ bool JobClaims::renew(QString* error)
     return runStatement(touch, error);
 }
 
-std::optional<bool> JobClaims::othersBusy(QString* error)
+std::optional<bool> PgJobClaims::othersBusy(QString* error)
 {
     db::Statement st = prepareMine(
         QStringLiteral("SELECT count(*) FROM (SELECT 1 FROM quelmar_team.claims WHERE collection=?1"
@@ -355,7 +341,7 @@ std::optional<bool> JobClaims::othersBusy(QString* error)
     return st.int64(0) > 0;
 }
 
-bool JobClaims::end(QString* error)
+bool PgJobClaims::end(QString* error)
 {
     if (m_collection == 0)
         return true;
@@ -374,4 +360,4 @@ bool JobClaims::end(QString* error)
     return runStatement(st, error);
 }
 
-} // namespace quel::download
+} // namespace quel::db_pg

@@ -1,8 +1,9 @@
-#include "web/registry.h"
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/settings_store.h"
 
 #include <QSettings>
 
-namespace quel::web {
+namespace quel::core {
 
 namespace {
 
@@ -17,17 +18,17 @@ QString SettingsKey(const QString& keyPath, const QString& valueName)
 
 } // namespace
 
-void WriteUserRegistryString(const QString& keyPath, const QString& valueName, const QString& text)
+void WriteUserSetting(const QString& keyPath, const QString& valueName, const QString& text)
 {
     QSettings settings(QSettings::UserScope, QStringLiteral("quelmar"), QStringLiteral("quelmar"));
     settings.setValue(SettingsKey(keyPath, valueName), text);
     settings.sync();
 }
 
-QString ReadUserRegistryString(const QString& keyPath, const QString& valueName)
+QString ReadUserSetting(const QString& keyPath, const QString& valueName)
 {
     QSettings settings(QSettings::UserScope, QStringLiteral("quelmar"), QStringLiteral("quelmar"));
     return settings.value(SettingsKey(keyPath, valueName)).toString();
 }
 
-} // namespace quel::web
+} // namespace quel::core
