@@ -78,6 +78,130 @@ QString measureText(TradeMeasure measure, const PeriodSums& sums)
     return grid::cellTextForValue(sums.amount / static_cast<double>(sums.quantity), false);
 }
 
+// The series of the chosen products: one per distinct name, also for a product without
+// trades (it stays at zero like any period without trades).
+struct ChosenSeries
+{
+    std::vector<Series> series;
+    QHash<qint64, size_t> seriesOfProduct;
+};
+
+ChosenSeries readSeries(WorkTableRun& run, const QString& seriesField, const QString& inList)
+{
+    ChosenSeries chosen;
+    QHash<QByteArray, size_t> seriesOfName;
+    if (db::Statement* names
+        = run.prepare(QStringLiteral("SELECT ID,%1 FROM 产品表 WHERE ID IN (%2) ORDER BY %1,ID")
+                          .arg(seriesField, inList))) {
+        db::StepResult rc;
+        while ((rc = names->step()) == db::StepResult::Row) {
+            const QString name = names->text(1);
+            const QByteArray key = nocaseKey(name);
+            auto found = seriesOfName.constFind(key);
+            if (found == seriesOfName.constEnd()) {
+                found = seriesOfName.insert(key, chosen.series.size());
+                chosen.series.push_back({ name, {} });
+            }
+            chosen.seriesOfProduct.insert(names->int64(0), *found);
+        }
+        run.endQuery(names, rc);
+    }
+    return chosen;
+}
+
+// The chosen products' trades summed per product and period, with the earliest and the
+// latest period: the periods run between them for every series.
+struct ProductPeriods
+{
+    struct Row
+    {
+        size_t series;
+        QDate start;
+        PeriodSums sums;
+    };
+    std::vector<Row> rows;
+    QDate first;
+    QDate last;
+};
+
+// One statement; a copy of the trades in a table of their own would only feed this step.
+ProductPeriods readProductPeriods(
+    WorkTableRun& run, const QString& inList, PeriodUnit unit, const ChosenSeries& chosen)
+{
+    ProductPeriods sums;
+    const QString sumsSql
+        = QStringLiteral("SELECT PID,%1 AS P,SUM(Pri*Num),SUM(Num) FROM 交易表 "
+                         "WHERE PID IN (%2) AND Dat IS NOT NULL GROUP BY PID,P")
+              .arg(run.periodStart(QStringLiteral("Dat"), periodPart(unit)), inList);
+    if (db::Statement* rows = run.prepare(sumsSql)) {
+        db::StepResult rc;
+        while ((rc = rows->step()) == db::StepResult::Row) {
+            const auto s = chosen.seriesOfProduct.constFind(rows->int64(0));
+            const QDate start = columnDate(*rows, 1);
+            if (s == chosen.seriesOfProduct.constEnd() || !start.isValid())
+                continue;
+            sums.rows.push_back({ *s, start, { rows->real(2), rows->int64(3) } });
+            if (!sums.first.isValid() || start < sums.first)
+                sums.first = start;
+            if (!sums.last.isValid() || start > sums.last)
+                sums.last = start;
+        }
+        run.endQuery(rows, rc);
+    }
+    return sums;
+}
+
+// Adds each product's period sums into its series' cells over all periods.
+void sumByPeriod(
+    std::vector<Series>& series, const ProductPeriods& sums, const std::vector<QDate>& periods)
+{
+    QHash<qint64, size_t> periodIndex;
+    for (size_t p = 0; p < periods.size(); ++p)
+        periodIndex.insert(periods[p].toJulianDay(), p);
+    for (Series& s : series)
+        s.periods.resize(periods.size());
+    for (const ProductPeriods::Row& row : sums.rows) {
+        const auto p = periodIndex.constFind(row.start.toJulianDay());
+        if (p == periodIndex.constEnd())
+            continue;
+        PeriodSums& cell = series[row.series].periods[*p];
+        cell.amount += row.sums.amount;
+        cell.quantity += row.sums.quantity;
+    }
+}
+
+// The work table TEMP_Trade1: every series over every period, the empty ones with zeros.
+void writePeriodTable(
+    WorkTableRun& run, const std::vector<Series>& series, const std::vector<QDate>& periods)
+{
+    run.drop(kPeriodRows);
+    run.exec(QStringLiteral("CREATE TABLE TEMP_Trade1 (Name STRING,Dat DATE,Sm DOUBLE,Num LONG,"
+                            "Av DOUBLE)"));
+    db::Statement* insert = run.prepare(
+        QStringLiteral("INSERT INTO TEMP_Trade1(Name,Dat,Sm,Num,Av) VALUES(?,?,?,?,?)"));
+    if (!insert)
+        return;
+    std::vector<QByteArray> periodTexts;
+    for (const QDate& start : periods)
+        periodTexts.push_back(db::canonicalDateText(start).toUtf8());
+    for (const Series& s : series) {
+        const QByteArray name = s.name.toUtf8();
+        for (size_t p = 0; p < periods.size() && run.ok(); ++p) {
+            const PeriodSums& cell = s.periods[p];
+            insert->bindText(1, name);
+            insert->bindText(2, periodTexts[p]);
+            insert->bindDouble(3, cell.amount);
+            insert->bindInt64(4, cell.quantity);
+            // No trades: no average (NULL), the sums stay 0.
+            if (cell.quantity > 0)
+                insert->bindDouble(5, cell.amount / static_cast<double>(cell.quantity));
+            else
+                insert->bindNull(5);
+            run.stepDone(insert);
+        }
+    }
+}
+
 void showPeriodGrid(grid::GridModel& grid, const std::vector<Series>& series,
     const std::vector<QDate>& periods, TradeMeasure measure)
 {
@@ -127,65 +251,13 @@ AnalysisResult CompareTradesByPeriod(grid::GridModel& grid, store::DB_Operate& d
     core::Feedback& feedback = db.feedback();
     feedback.indicatorStart(QStringLiteral("开始统计交易数据……"), 4, 0);
     const QString inList = idSqlList(ids);
-    const QString seriesField = tradeSeriesField(options.series);
 
     WorkTableRun run(db);
-    // One series per distinct name among the chosen products, also for a product without
-    // trades: it stays at zero like any period without trades.
-    std::vector<Series> series;
-    QHash<QByteArray, size_t> seriesOfName;
-    QHash<qint64, size_t> seriesOfProduct;
-    if (db::Statement* names
-        = run.prepare(QStringLiteral("SELECT ID,%1 FROM 产品表 WHERE ID IN (%2) ORDER BY %1,ID")
-                          .arg(seriesField, inList))) {
-        db::StepResult rc;
-        while ((rc = names->step()) == db::StepResult::Row) {
-            const QString name = names->text(1);
-            const QByteArray key = nocaseKey(name);
-            auto found = seriesOfName.constFind(key);
-            if (found == seriesOfName.constEnd()) {
-                found = seriesOfName.insert(key, series.size());
-                series.push_back({ name, {} });
-            }
-            seriesOfProduct.insert(names->int64(0), *found);
-        }
-        run.endQuery(names, rc);
-    }
+    ChosenSeries chosen = readSeries(run, tradeSeriesField(options.series), inList);
     feedback.indicatorStep(1, QStringLiteral("pages"));
-
-    // The chosen products' trades summed per product and period in one statement; the
-    // periods run from the earliest chosen trade's to the latest's, for every series. A
-    // copy of the trades in a table of their own would only feed this step.
-    struct ProductPeriod
-    {
-        size_t series;
-        QDate start;
-        PeriodSums sums;
-    };
-    std::vector<ProductPeriod> sums;
-    QDate first;
-    QDate last;
-    const QString sumsSql
-        = QStringLiteral("SELECT PID,%1 AS P,SUM(Pri*Num),SUM(Num) FROM 交易表 "
-                         "WHERE PID IN (%2) AND Dat IS NOT NULL GROUP BY PID,P")
-              .arg(run.periodStart(QStringLiteral("Dat"), periodPart(options.unit)), inList);
-    if (db::Statement* rows = run.prepare(sumsSql)) {
-        db::StepResult rc;
-        while ((rc = rows->step()) == db::StepResult::Row) {
-            const auto s = seriesOfProduct.constFind(rows->int64(0));
-            const QDate start = columnDate(*rows, 1);
-            if (s == seriesOfProduct.constEnd() || !start.isValid())
-                continue;
-            sums.push_back({ *s, start, { rows->real(2), rows->int64(3) } });
-            if (!first.isValid() || start < first)
-                first = start;
-            if (!last.isValid() || start > last)
-                last = start;
-        }
-        run.endQuery(rows, rc);
-    }
+    const ProductPeriods sums = readProductPeriods(run, inList, options.unit, chosen);
     feedback.indicatorStep(1, QStringLiteral("pages"));
-    if (!run.ok() || sums.empty()) {
+    if (!run.ok() || sums.rows.empty()) {
         const bool failed = !run.ok();
         run.rollback();
         feedback.indicatorClose();
@@ -194,63 +266,24 @@ AnalysisResult CompareTradesByPeriod(grid::GridModel& grid, store::DB_Operate& d
         return {};
     }
 
-    const std::vector<QDate> periods = periodStarts(first, last, options.unit);
-    QHash<qint64, size_t> periodIndex;
-    for (size_t p = 0; p < periods.size(); ++p)
-        periodIndex.insert(periods[p].toJulianDay(), p);
-    for (Series& s : series)
-        s.periods.resize(periods.size());
-    for (const ProductPeriod& row : sums) {
-        const auto p = periodIndex.constFind(row.start.toJulianDay());
-        if (p == periodIndex.constEnd())
-            continue;
-        PeriodSums& cell = series[row.series].periods[*p];
-        cell.amount += row.sums.amount;
-        cell.quantity += row.sums.quantity;
-    }
-
-    // Every series over every period, the empty ones with zeros.
-    run.drop(kPeriodRows);
-    run.exec(QStringLiteral("CREATE TABLE TEMP_Trade1 (Name STRING,Dat DATE,Sm DOUBLE,Num LONG,"
-                            "Av DOUBLE)"));
-    db::Statement* insert = run.prepare(
-        QStringLiteral("INSERT INTO TEMP_Trade1(Name,Dat,Sm,Num,Av) VALUES(?,?,?,?,?)"));
-    std::vector<QByteArray> periodTexts;
-    for (const QDate& start : periods)
-        periodTexts.push_back(db::canonicalDateText(start).toUtf8());
-    for (const Series& s : series) {
-        const QByteArray name = s.name.toUtf8();
-        for (size_t p = 0; p < periods.size() && run.ok(); ++p) {
-            const PeriodSums& cell = s.periods[p];
-            if (!insert)
-                break;
-            insert->bindText(1, name);
-            insert->bindText(2, periodTexts[p]);
-            insert->bindDouble(3, cell.amount);
-            insert->bindInt64(4, cell.quantity);
-            // No trades: no average (NULL), the sums stay 0.
-            if (cell.quantity > 0)
-                insert->bindDouble(5, cell.amount / static_cast<double>(cell.quantity));
-            else
-                insert->bindNull(5);
-            run.stepDone(insert);
-        }
-    }
+    const std::vector<QDate> periods = periodStarts(sums.first, sums.last, options.unit);
+    sumByPeriod(chosen.series, sums, periods);
+    writePeriodTable(run, chosen.series, periods);
     feedback.indicatorStep(1, QStringLiteral("pages"));
     if (!run.commit()) {
         feedback.indicatorClose();
         feedback.message(analysisFailedMessage());
         return {};
     }
-    if (series.empty()) {
+    if (chosen.series.empty()) {
         feedback.indicatorClose();
         return {};
     }
 
     feedback.indicatorStart(QStringLiteral("开始加载交易数据……"), 1, 0);
-    std::stable_sort(series.begin(), series.end(),
+    std::stable_sort(chosen.series.begin(), chosen.series.end(),
         [](const Series& a, const Series& b) { return nocaseKey(a.name) < nocaseKey(b.name); });
-    showPeriodGrid(grid, series, periods, options.measure);
+    showPeriodGrid(grid, chosen.series, periods, options.measure);
     grid::renumberSerialColumn(grid);
     grid::autoSizeColumns(grid, 1, true, feedback, measure);
     feedback.indicatorClose();

@@ -69,47 +69,134 @@ bool ProductSearch::pageFailed(SearchReport& report, const QString& url)
     return true;
 }
 
-SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick)
+std::optional<QString> ProductSearch::submitSearch(
+    const QString& keyword, const QString& nick, SearchReport& report)
 {
-    core::Feedback& feedback = m_db.feedback();
-    SearchReport report;
-
     m_browser.navigateTo(m_options.searchPageUrl);
-    if (!feedback.isIndicatorOpen()
+    if (!m_db.feedback().isIndicatorOpen()
         || !m_browser.waitForPage(
             m_options.searchPageBudget, true, QStringLiteral("name=Submit>"))) {
         report.end = SearchEnd::Cancelled;
-        return report;
+        return std::nullopt;
     }
     if (pageFailed(report, m_options.searchPageUrl))
-        return report;
+        return std::nullopt;
 
     if (!m_browser.setFormField(kSearchForm, QStringLiteral("q"), keyword)
         || !m_browser.setFormField(kSearchForm, QStringLiteral("nick"), nick)) {
         report.message = kPageFailed;
         report.end = SearchEnd::FormFailed;
-        return report;
+        return std::nullopt;
     }
     m_browser.clearTag();
     if (!m_browser.clickFormButton(
             kSearchForm, QStringLiteral("  搜 索  "), QStringLiteral("submit"))) {
         report.message = kPageFailed;
         report.end = SearchEnd::FormFailed;
-        return report;
+        return std::nullopt;
     }
     m_browser.pauseUntilChange(m_options.submitPauseMs);
     // A closed progress window must not be opened again by the next start.
     if (!m_browser.waitForPage(m_options.resultPageBudget, true, kResultMarker)) {
         report.end = SearchEnd::Cancelled;
-        return report;
+        return std::nullopt;
     }
     if (pageFailed(report, QString()))
-        return report;
-    QString markup = m_browser.bodyHtml();
+        return std::nullopt;
+    return m_browser.bodyHtml();
+}
 
-    report.pageCount = ReadPageCount(markup);
+std::optional<QString> ProductSearch::nextPage(PageWalk& walk, SearchReport& report)
+{
+    const QString next
+        = m_browser.findElementAndClick(QStringLiteral("下一页"), false, QStringLiteral("A"));
+    // The pager promised more pages than there are links to: the list has ended.
+    if (next.isEmpty()) {
+        report.end = SearchEnd::Finished;
+        return std::nullopt;
+    }
+    if (walk.followed.contains(next)) {
+        report.end = SearchEnd::Looped;
+        return std::nullopt;
+    }
+    walk.followed.insert(next);
+    m_browser.navigateTo(QStringLiteral("about:blank"));
+    m_browser.navigateTo(next);
+    m_browser.clearTag();
+    if (!m_browser.waitForPage(m_options.resultPageBudget, true, kResultMarker)) {
+        report.end = SearchEnd::Cancelled;
+        return std::nullopt;
+    }
+    if (pageFailed(report, next))
+        return std::nullopt;
+    return m_browser.bodyHtml();
+}
+
+bool ProductSearch::storePage(const QString& markup, int page, const ItemContext& context,
+    db::Connection& conn, PageWalk& walk, SearchReport& report)
+{
+    core::Feedback& feedback = m_db.feedback();
+    const PreparedResultPage prepared = PrepareResultPage(markup);
+    if (prepared.items.isEmpty()) {
+        report.message = noItemsMessage(context.keyword);
+        core::SaveTextFile(prepared.errorCopy, m_options.errorFile);
+        report.end = SearchEnd::NoItems;
+        return false;
+    }
+
+    QList<SearchedProduct> products;
+    bool cancelled = false;
+    for (const QString& item : prepared.items) {
+        if (std::optional<SearchedProduct> product = ParseSearchItem(item, context))
+            products.append(*product);
+        if (!feedback.isIndicatorOpen()) {
+            cancelled = true;
+            break;
+        }
+    }
+    // A pager that leads back to a page read before lists items stored already.
+    const bool seenBefore = !products.isEmpty()
+        && std::all_of(products.cbegin(), products.cend(),
+            [&walk](const SearchedProduct& p) { return walk.codes.contains(p.pCode); });
+    if (seenBefore) {
+        report.end = SearchEnd::Looped;
+        return false;
+    }
+    for (const SearchedProduct& p : std::as_const(products))
+        walk.codes.insert(p.pCode);
+    QElapsedTimer storeTime;
+    storeTime.start();
+    const int inserted = SaveSearchedPage(m_db, conn, products, m_rules, &report.historyNs);
+    report.storeNs += storeTime.nsecsElapsed();
+    if (inserted < 0) {
+        report.message = kStoreFailed;
+        report.end = SearchEnd::StoreFailed;
+        return false;
+    }
+    report.inserted += inserted;
+    report.updated += int(products.size()) - inserted;
+    walk.stored += int(products.size());
+    ++report.pagesStored;
+    if (m_observer)
+        m_observer({ page, report.pageCount, int(products.size()), report.inserted, walk.stored });
+    if (cancelled || !feedback.isIndicatorOpen()) {
+        report.end = SearchEnd::Cancelled;
+        return false;
+    }
+    feedback.indicatorStep(1, QStringLiteral("pages"));
+    return true;
+}
+
+SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick)
+{
+    SearchReport report;
+    std::optional<QString> markup = submitSearch(keyword, nick, report);
+    if (!markup)
+        return report;
+
+    report.pageCount = ReadPageCount(*markup);
     // The count goes by pages, so that it moves also when a search finds only known products.
-    feedback.indicatorStart(kSearching, report.pageCount, 0);
+    m_db.feedback().indicatorStart(kSearching, report.pageCount, 0);
 
     db::Connection conn;
     if (!m_db.OpenConnection(conn)) {
@@ -118,81 +205,12 @@ SearchReport ProductSearch::runPages(const QString& keyword, const QString& nick
     }
     const ItemContext context { keyword, nick, m_options.mallPrefix,
         m_options.now.isEmpty() ? SearchTimeText() : m_options.now };
-    int stored = 0;
-    QSet<QString> followed; // next links of this search
-    QSet<QString> codes; // items stored by this search
+    PageWalk walk;
     for (int page = 1; page <= report.pageCount; ++page) {
-        if (page > 1) {
-            const QString next = m_browser.findElementAndClick(
-                QStringLiteral("下一页"), false, QStringLiteral("A"));
-            // The pager promised more pages than there are links to: the list has ended.
-            if (next.isEmpty())
-                break;
-            if (followed.contains(next)) {
-                report.end = SearchEnd::Looped;
-                return report;
-            }
-            followed.insert(next);
-            m_browser.navigateTo(QStringLiteral("about:blank"));
-            m_browser.navigateTo(next);
-            m_browser.clearTag();
-            if (!m_browser.waitForPage(m_options.resultPageBudget, true, kResultMarker)) {
-                report.end = SearchEnd::Cancelled;
-                return report;
-            }
-            if (pageFailed(report, next))
-                return report;
-            markup = m_browser.bodyHtml();
-        }
-
-        const PreparedResultPage prepared = PrepareResultPage(markup);
-        if (prepared.items.isEmpty()) {
-            report.message = noItemsMessage(keyword);
-            core::SaveTextFile(prepared.errorCopy, m_options.errorFile);
-            report.end = SearchEnd::NoItems;
+        if (page > 1 && !(markup = nextPage(walk, report)))
             return report;
-        }
-
-        QList<SearchedProduct> products;
-        bool cancelled = false;
-        for (const QString& item : prepared.items) {
-            if (std::optional<SearchedProduct> product = ParseSearchItem(item, context))
-                products.append(*product);
-            if (!feedback.isIndicatorOpen()) {
-                cancelled = true;
-                break;
-            }
-        }
-        // A pager that leads back to a page read before lists items stored already.
-        const bool seenBefore = !products.isEmpty()
-            && std::all_of(products.cbegin(), products.cend(),
-                [&codes](const SearchedProduct& p) { return codes.contains(p.pCode); });
-        if (seenBefore) {
-            report.end = SearchEnd::Looped;
+        if (!storePage(*markup, page, context, conn, walk, report))
             return report;
-        }
-        for (const SearchedProduct& p : std::as_const(products))
-            codes.insert(p.pCode);
-        QElapsedTimer storeTime;
-        storeTime.start();
-        const int inserted = SaveSearchedPage(m_db, conn, products, m_rules, &report.historyNs);
-        report.storeNs += storeTime.nsecsElapsed();
-        if (inserted < 0) {
-            report.message = kStoreFailed;
-            report.end = SearchEnd::StoreFailed;
-            return report;
-        }
-        report.inserted += inserted;
-        report.updated += int(products.size()) - inserted;
-        stored += int(products.size());
-        ++report.pagesStored;
-        if (m_observer)
-            m_observer({ page, report.pageCount, int(products.size()), report.inserted, stored });
-        if (cancelled || !feedback.isIndicatorOpen()) {
-            report.end = SearchEnd::Cancelled;
-            return report;
-        }
-        feedback.indicatorStep(1, QStringLiteral("pages"));
     }
     report.end = SearchEnd::Finished;
     return report;

@@ -2,8 +2,14 @@
 
 #include "simplify/name_rules.h"
 
+#include <QSet>
 #include <QString>
 #include <functional>
+#include <optional>
+
+namespace quel::db {
+class Connection;
+}
 
 namespace quel::store {
 class DB_Operate;
@@ -12,6 +18,7 @@ class DB_Operate;
 namespace quel::search {
 
 class SearchBrowser;
+struct ItemContext;
 
 struct SearchOptions
 {
@@ -95,7 +102,23 @@ public:
     static QString noItemsMessage(const QString& keyword);
 
 private:
+    // What one search walks past: the next links followed and the items stored.
+    struct PageWalk
+    {
+        QSet<QString> followed;
+        QSet<QString> codes;
+        int stored = 0;
+    };
+
     SearchReport runPages(const QString& keyword, const QString& nick);
+    // Fills and sends the search form: the first result page, or none with the report's end.
+    std::optional<QString> submitSearch(
+        const QString& keyword, const QString& nick, SearchReport& report);
+    // Follows the pager to the next result page, or none with the report's end.
+    std::optional<QString> nextPage(PageWalk& walk, SearchReport& report);
+    // Reads a result page's items and stores them; false with the report's end.
+    bool storePage(const QString& markup, int page, const ItemContext& context,
+        db::Connection& conn, PageWalk& walk, SearchReport& report);
     // True, with the report filled, when the page just waited for did not load.
     bool pageFailed(SearchReport& report, const QString& url);
 
