@@ -139,6 +139,8 @@ AnalysisTiming compareProductStatistics(const AnalysisBench& bench, int grouping
     // One grid row per group, up to what a grid shows.
     const long shown = std::min<long>(t.rows, views::gridRowLimit(bench.grid.cols()));
     t.match = t.rows > 0 && bench.grid.rows() - bench.grid.fixedRows() == shown;
+    if (bench.shown)
+        bench.shown(QStringLiteral("products ") + tag);
     return t;
 }
 
@@ -174,6 +176,8 @@ AnalysisTiming comparePeriods(const AnalysisBench& bench, const std::vector<qint
     cells.sort();
     expected.sort();
     t.match = !cells.isEmpty() && cells == expected;
+    if (bench.shown)
+        bench.shown(QStringLiteral("periods"));
     return t;
 }
 
@@ -191,6 +195,8 @@ AnalysisTiming compareTotals(const AnalysisBench& bench)
         },
         sql, &reference);
     t.match = !reference.isEmpty() && gridRows(bench.grid, 1) == reference;
+    if (bench.shown)
+        bench.shown(QStringLiteral("totals"));
     return t;
 }
 
@@ -210,6 +216,8 @@ AnalysisTiming compareCustomers(const AnalysisBench& bench, const std::vector<qi
         },
         sql, &reference);
     t.match = !reference.isEmpty() && gridRows(bench.grid, 1) == reference;
+    if (bench.shown)
+        bench.shown(QStringLiteral("buyers"));
     return t;
 }
 
@@ -232,6 +240,8 @@ AnalysisTiming compareSalesCycle(const AnalysisBench& bench, const std::vector<q
     for (int r = grid.fixedRows(); r < grid.rows(); ++r)
         cells << QString::number(r) + u'|' + QString::number(grid.text(r, 2).toDouble(), 'f', 2);
     t.match = reference.size() == 31 && cells == reference;
+    if (bench.shown)
+        bench.shown(QStringLiteral("cycle"));
     return t;
 }
 
@@ -302,6 +312,8 @@ AnalysisTiming compareOverview(const AnalysisBench& bench, const QString& catego
         std::fprintf(stderr, "overview %s: %s; %s against %lld products, %lld shops\n",
             qPrintable(category), qPrintable(error), qPrintable(totals.join(u',')),
             static_cast<long long>(overview.products), static_cast<long long>(overview.shops));
+    if (bench.shown)
+        bench.shown(QStringLiteral("overview ") + category);
     return t;
 }
 

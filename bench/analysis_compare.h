@@ -48,6 +48,8 @@ struct AnalysisBench
     grid::GridModel& grid;
     const grid::TextMeasure& measure;
     int runs = 3;
+    // Called with the analysis' name once its grid shows the result (empty: nothing).
+    std::function<void(const QString&)> shown = {};
 };
 
 // Product statistics with all seven measures, for one of the groupings (index into

@@ -16,6 +16,7 @@
 #include "process_memory.h"
 #include "shell/main_window.h"
 #include "shell/overview_report.h"
+#include "simplify/rule_store.h"
 #include "store/catalogue.h"
 #include "store/compaction.h"
 #include "store/data_folder.h"
@@ -191,7 +192,23 @@ void printList(const char* name, const ListTimes& t)
     figure((base + "_sort").constData(), t.sort, "cpu_ms");
 }
 
-void measureLists(store::DB_Operate& db, const grid::TextMeasure& measure)
+// Called with an operation's name once its grid shows the result.
+using Shown = std::function<void(const QString&, const grid::GridModel&)>;
+
+// Every cell of a grid, one line per row, after a line with the operation's name.
+void writeGrid(QFile& file, const QString& name, const grid::GridModel& grid)
+{
+    QString text = QStringLiteral("== ") + name + u'\n';
+    for (int r = 0; r < grid.rows(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < grid.cols(); ++c)
+            cells << grid.text(r, c);
+        text += cells.join(u'|') + u'\n';
+    }
+    file.write(text.toUtf8());
+}
+
+void measureLists(store::DB_Operate& db, const grid::TextMeasure& measure, const Shown& shown)
 {
     using views::ListKind;
     grid::GridModel grid;
@@ -199,25 +216,31 @@ void measureLists(store::DB_Operate& db, const grid::TextMeasure& measure)
     products.fill
         = timeMs([&] { views::showProductList(grid, ListKind::Products, db, {}, true, measure); });
     std::fprintf(stderr, "product list: %d rows\n", grid.rows() - grid.fixedRows());
+    shown(QStringLiteral("product list"), grid);
     // One category and one shop, from the first product shown.
     const QString category = grid.text(grid.fixedRows(), 3);
     const QString shop = grid.text(grid.fixedRows(), 4);
     // The sort on the full list, before the filter narrows it.
     products.sort = timeMs([&] { grid::sortByColumn(grid, 7); });
+    shown(QStringLiteral("product list sorted"), grid);
     products.filter = timeMs([&] {
         views::showProductList(grid, ListKind::Products, db,
             { QStringLiteral("3|产品类别"), QStringLiteral("＝"), category }, true, measure);
     });
+    shown(QStringLiteral("product list filtered"), grid);
     printList("list_products", products);
 
     ListTimes details;
     details.fill = timeMs(
         [&] { views::showProductList(grid, ListKind::ProductDetails, db, {}, true, measure); });
+    shown(QStringLiteral("detail list"), grid);
     details.sort = timeMs([&] { grid::sortByColumn(grid, 8); });
+    shown(QStringLiteral("detail list sorted"), grid);
     details.filter = timeMs([&] {
         views::showProductList(grid, ListKind::ProductDetails, db,
             { QStringLiteral("4|卖家"), QStringLiteral("＝"), shop }, true, measure);
     });
+    shown(QStringLiteral("detail list filtered"), grid);
     printList("list_details", details);
 
     // The best sellers (IDs 1-3) hold more trades than a grid shows; one of them alone is
@@ -227,15 +250,21 @@ void measureLists(store::DB_Operate& db, const grid::TextMeasure& measure)
     ListTimes sales;
     sales.fill = timeMs([&] { views::showSalesList(grid, db, three, measure); });
     std::fprintf(stderr, "sales list: %d rows\n", grid.rows() - grid.fixedRows());
+    shown(QStringLiteral("sales list"), grid);
     sales.sort = timeMs([&] { grid::sortByColumn(grid, 8); });
+    shown(QStringLiteral("sales list sorted"), grid);
     sales.filter = timeMs([&] { views::showSalesList(grid, db, one, measure); });
+    shown(QStringLiteral("sales list one"), grid);
     printList("list_sales", sales);
 
     ListTimes customers;
     customers.fill = timeMs([&] { views::showCustomerList(grid, db, three, measure); });
     std::fprintf(stderr, "customer list: %d rows\n", grid.rows() - grid.fixedRows());
+    shown(QStringLiteral("customer list"), grid);
     customers.sort = timeMs([&] { grid::sortByColumn(grid, 4); });
+    shown(QStringLiteral("customer list sorted"), grid);
     customers.filter = timeMs([&] { views::showCustomerList(grid, db, one, measure); });
+    shown(QStringLiteral("customer list one"), grid);
     printList("list_customers", customers);
 }
 
@@ -265,8 +294,8 @@ bool analysisFigures(const char* kind, const AnalysisTiming& t)
 // aggregation: the product statistics and the totals over every product, the period
 // comparison, the buyers and the sales cycle over the 20 products with the most trades
 // and 20 ordinary ones (20 to 100 trades each). False when any analysis disagreed.
-bool measureAnalyses(
-    db::Database& database, store::DB_Operate& db, const grid::TextMeasure& measure)
+bool measureAnalyses(db::Database& database, store::DB_Operate& db,
+    const grid::TextMeasure& measure, const Shown& shown)
 {
     std::vector<qint64> chosen = productIds(
         database, QStringLiteral("SELECT ID FROM 产品表 ORDER BY Num9 DESC,ID LIMIT 20"));
@@ -284,7 +313,8 @@ bool measureAnalyses(
         "trades");
 
     grid::GridModel grid;
-    const AnalysisBench bench { database, db, grid, measure, 3 };
+    const AnalysisBench bench { database, db, grid, measure, 3,
+        [&](const QString& name) { shown(name, grid); } };
     bool agreed = true;
     AnalysisTiming products;
     for (int g = 0; g < analysis::kProductGroupings; ++g) {
@@ -316,12 +346,13 @@ QString largestCategory(db::Database& database)
 // The market overview of the largest category and of every product against the same
 // aggregates as raw SQL, and the PDF of the first. Measured after the program's peak memory:
 // the queries' GROUP BY sorts every trade in memory, which the overview itself does not.
-bool measureOverview(
-    db::Database& database, store::DB_Operate& db, const grid::TextMeasure& measure)
+bool measureOverview(db::Database& database, store::DB_Operate& db,
+    const grid::TextMeasure& measure, const Shown& shown)
 {
     const QString largest = largestCategory(database);
     grid::GridModel grid;
-    const AnalysisBench bench { database, db, grid, measure, 3 };
+    const AnalysisBench bench { database, db, grid, measure, 3,
+        [&](const QString& name) { shown(name, grid); } };
     bool agreed = analysisFigures("overview_category", compareOverview(bench, largest));
     agreed = analysisFigures("overview_all", compareOverview(bench, QString())) && agreed;
     analysis::MarketOverview overview;
@@ -341,8 +372,18 @@ bool measureOverview(
 
 } // namespace
 
-int runMeasurement(int argc, char** argv, const QString& database, const QString& binDir)
+int runMeasurement(
+    int argc, char** argv, const QString& database, const QString& binDir, const QString& gridFile)
 {
+    QFile grids(gridFile);
+    if (!gridFile.isEmpty() && !grids.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(gridFile));
+        return 1;
+    }
+    const Shown shown = [&](const QString& name, const grid::GridModel& grid) {
+        if (grids.isOpen())
+            writeGrid(grids, name, grid);
+    };
     QApplication app(argc, argv);
     widgets::Dialogs::setHeadless(true);
     // The work folders lie beside the cache: the copies are as large as the databases.
@@ -372,14 +413,14 @@ int runMeasurement(int argc, char** argv, const QString& database, const QString
     YesFeedback feedback;
     store::DB_Operate db(catalogue, feedback);
     const grid::FontTextMeasure measure(QApplication::font());
-    measureLists(db, measure);
+    measureLists(db, measure, shown);
     // The figures of an analysis that shows something else than its query are still
     // printed, but the run fails.
     bool analysesAgreed = true;
 #ifdef QUEL_HAVE_ANALYSIS
     {
         auto database = store::DatabasePool::shared().acquire(path, &error);
-        analysesAgreed = database && measureAnalyses(*database, db, measure);
+        analysesAgreed = database && measureAnalyses(*database, db, measure, shown);
         // The overviews once, the way the page computes them, so that their memory is the
         // program's; their timing against SQL comes after the peak is taken.
         analysis::MarketOverview overview;
@@ -439,9 +480,19 @@ int runMeasurement(int argc, char** argv, const QString& database, const QString
 #ifdef QUEL_HAVE_ANALYSIS
     {
         auto database = store::DatabasePool::shared().acquire(path, &error);
-        analysesAgreed = database && measureOverview(*database, db, measure) && analysesAgreed;
+        analysesAgreed
+            = database && measureOverview(*database, db, measure, shown) && analysesAgreed;
     }
 #endif
+
+    // The rule editor's "apply to all": every product's short name derived again from its
+    // title. The generated short names follow no rules, so every product is rewritten.
+    {
+        long changed = 0;
+        const double ms = timeMs([&] { changed = simplify::RederiveAllShortNames(db); });
+        figure("rederive_short_names", ms, "cpu_ms");
+        std::fprintf(stderr, "short names: %ld rewritten\n", changed);
+    }
 
     // VACUUM of the same file on a handle of its own.
     const qint64 bytes = QFileInfo(path).size();

@@ -10,6 +10,9 @@ namespace quel::bench {
 // product results (and the same import into an empty database), deleting 1,000 products
 // with their trades, compaction against a direct VACUUM, and reports the file size per trade record
 // and the process's peak memory. Prints "name: value unit" lines; returns the exit code.
-int runMeasurement(int argc, char** argv, const QString& database, const QString& binDir);
+// With a grid file, every list's and analysis' grid is written to it as well, so that two
+// builds can be compared for their results.
+int runMeasurement(int argc, char** argv, const QString& database, const QString& binDir,
+    const QString& gridFile = {});
 
 } // namespace quel::bench

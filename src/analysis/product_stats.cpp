@@ -146,9 +146,8 @@ QString RunProductStatistics(grid::GridModel& grid, store::DB_Operate& db,
                     r, 2, grid.text(r, 2) + QLatin1Char('(') + grid.text(r, 0) + QLatin1Char(')'));
             }
         }
-        // The labels grew by the shop's name; the column is fitted to them again.
-        core::SilentFeedback quiet;
-        grid::autoSizeColumns(grid, 1, false, quiet, measure);
+        // The labels grew by the shop's name; their column is fitted to them again.
+        grid::autoSizeColumn(grid, 2, 1, measure);
     }
     grid.setFixedCols(kFixedCols);
     feedback.indicatorStep(1, QString());

@@ -4,7 +4,9 @@
 #include "jet/jet_sql.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace quel::db_sqlite {
 
@@ -21,6 +23,13 @@ using db::StepResult;
 using jet::translateJet;
 
 namespace {
+
+qint64 physicalMemoryBytes()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    return pages > 0 && pageSize > 0 ? qint64(pages) * pageSize : 0;
+}
 
 QString errorText(sqlite3* db)
 {
@@ -139,6 +148,15 @@ void SqliteDatabase::close()
     }
 }
 
+qint64 pageCacheBytes(qint64 fileBytes, qint64 physicalBytes)
+{
+    // A little over the file, for the pages a write adds.
+    const qint64 wanted = fileBytes + fileBytes / 8;
+    const qint64 bound
+        = physicalBytes > 0 ? std::min(physicalBytes / 4, kMaxPageCacheBytes) : kMinPageCacheBytes;
+    return std::max(kMinPageCacheBytes, std::min(wanted, bound));
+}
+
 std::shared_ptr<Database> SqliteDatabase::open(
     const QString& path, const QString& key, QString* error, bool create)
 {
@@ -175,8 +193,10 @@ std::shared_ptr<Database> SqliteDatabase::open(
     db->executeNative(QStringLiteral("PRAGMA journal_mode=WAL"));
     db->executeNative(QStringLiteral("PRAGMA synchronous=NORMAL"));
     // A year's database is over a gigabyte: imports and deletions touch index pages all over
-    // it, and re-reading one means decrypting it again.
-    db->executeNative(QStringLiteral("PRAGMA cache_size=-32768"));
+    // it, the analyses read the product table and the buyers' profiles again and again, and
+    // every page read again is decrypted again. The cache only takes memory for pages read.
+    const qint64 cacheKb = pageCacheBytes(QFileInfo(path).size(), physicalMemoryBytes()) / 1024;
+    db->executeNative(QStringLiteral("PRAGMA cache_size=-%1").arg(cacheKb));
     return db;
 }
 

@@ -6,6 +6,13 @@ struct sqlite3;
 
 namespace quel::db_sqlite {
 
+// The page cache of a database file of `fileBytes` on a machine with `physicalBytes` of
+// memory: the whole file where it can, at least 32 MB, at most a quarter of the memory and
+// kMaxPageCacheBytes (a program with a year's database stays within a few hundred MB).
+qint64 pageCacheBytes(qint64 fileBytes, qint64 physicalBytes);
+inline constexpr qint64 kMinPageCacheBytes = qint64(32) << 20;
+inline constexpr qint64 kMaxPageCacheBytes = qint64(192) << 20;
+
 // A keyed SQLCipher file.
 class SqliteDatabase final : public db::Database
 {

@@ -218,6 +218,30 @@ int serialColumn(const GridModel& grid)
     return -1;
 }
 
+namespace {
+
+// The fitted width of one column (grid.fixedRows() >= 1).
+int fittedWidth(const GridModel& grid, int col, int firstRow, const TextMeasure& measure)
+{
+    int firstShown = serialColumn(grid);
+    if (firstShown < 0)
+        firstShown = grid.fixedCols() - 1;
+    if (col < firstShown)
+        return 0;
+    if (!grid.hasDataRows())
+        firstRow = 0;
+    firstRow = std::max(firstRow, 0);
+    int width = 0;
+    for (int r = firstRow; r < grid.rows(); ++r)
+        width = std::max(width, measure.widthTwips(grid.text(r, col)));
+    if (width != 0)
+        width = std::max(width, measure.widthTwips(grid.text(grid.fixedRows() - 1, col)));
+    width = width != 0 ? width + kWidthPadding : kEmptyColumnWidth;
+    return std::min(width, grid.viewWidth() / 2);
+}
+
+} // namespace
+
 void autoSizeColumns(GridModel& grid, int firstRow, bool showProgress, core::Feedback& feedback,
     const TextMeasure& measure)
 {
@@ -226,33 +250,19 @@ void autoSizeColumns(GridModel& grid, int firstRow, bool showProgress, core::Fee
     const bool progress = showProgress && grid.rows() > kProgressRowThreshold;
     if (progress)
         feedback.indicatorStart(QStringLiteral("正在做交易数据表格进行格式设置……"), grid.cols(), 0);
-
-    int firstShown = serialColumn(grid);
-    if (firstShown < 0)
-        firstShown = grid.fixedCols() - 1;
-    if (!grid.hasDataRows())
-        firstRow = 0;
-    firstRow = std::max(firstRow, 0);
-    const int titleRow = grid.fixedRows() - 1;
-    const int cap = grid.viewWidth() / 2;
-
     for (int c = 0; c < grid.cols(); ++c) {
-        int width = 0;
-        if (c >= firstShown) {
-            for (int r = firstRow; r < grid.rows(); ++r)
-                width = std::max(width, measure.widthTwips(grid.text(r, c)));
-            if (width != 0)
-                width = std::max(width, measure.widthTwips(grid.text(titleRow, c)));
-            width = width != 0 ? width + kWidthPadding : kEmptyColumnWidth;
-            if (width > cap)
-                width = cap;
-        }
-        grid.setColumnWidth(c, width);
+        grid.setColumnWidth(c, fittedWidth(grid, c, firstRow, measure));
         if (progress)
             feedback.indicatorStep(1, QStringLiteral("pages"));
     }
     if (progress)
         feedback.indicatorClose();
+}
+
+void autoSizeColumn(GridModel& grid, int col, int firstRow, const TextMeasure& measure)
+{
+    if (grid.fixedRows() >= 1 && col >= 0 && col < grid.cols())
+        grid.setColumnWidth(col, fittedWidth(grid, col, firstRow, measure));
 }
 
 void renumberSerialColumn(GridModel& grid)

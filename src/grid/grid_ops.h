@@ -74,6 +74,8 @@ QString toggleCheckMark(const QString& text);
 // and with showProgress, the progress window reports one step per column.
 void autoSizeColumns(GridModel& grid, int firstRow, bool showProgress, core::Feedback& feedback,
     const TextMeasure& measure);
+// The same fitting for one column, after its texts changed.
+void autoSizeColumn(GridModel& grid, int col, int firstRow, const TextMeasure& measure);
 
 // Column whose title is "序号" among columns 0 .. fixedCols, or -1.
 int serialColumn(const GridModel& grid);

@@ -24,6 +24,10 @@ QString Quote(const QString& text);
 QString QuoteValueList(std::initializer_list<QString> values);
 QString QuoteValueList(const QStringList& values);
 
+// Keeps one row per exact value of field in table (the first written), in one statement on
+// the connection; false on error.
+bool DeleteDuplicateRows(const db::Connection& conn, const QString& table, const QString& field);
+
 // The only way the program reaches its database: connections and recordsets onto the
 // current database file of the catalogue, statements in the Jet dialect, schema questions
 // and small row utilities. Failures that the user sees go through the Feedback.
@@ -80,7 +84,7 @@ public:
     // What FillComboWithDistinct puts into a combo: "全部", then (when table and field are
     // given) every distinct value of the field in order.
     QStringList DistinctValuesForCombo(const QString& table, const QString& field);
-    // Keeps one row per value of field (the first in field order); false on error.
+    // Keeps one row per exact value of field (the first written); false on error.
     bool DeleteDuplicateRows(const QString& table, const QString& field);
     // Compacts the current database, keeping a backup copy in the temporary folder; a
     // server database gets VACUUM ANALYZE instead.

@@ -77,6 +77,19 @@ QStringList indexStatements()
         // The product lists' usual filters (and their value lists): category and shop.
         QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_KWord ON 产品表 (KWord)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_SName ON 产品表 (SName)"),
+        // The product statistics and the totals group every product by its names: an index
+        // that holds a grouping's names and every figure summed or averaged is read in the
+        // grouping's order instead of the table (a tenth of its pages, no sorting).
+        QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_SName_Figures ON 产品表 (SName, P_Name, "
+                       "Price, MFee, Dis, Num1, Num9, SNum, VTimes, CTimes)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_KWord_Figures ON 产品表 (KWord, Price, "
+                       "MFee, Dis, Num1, Num9, SNum, VTimes, CTimes)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_P_Name_Figures ON 产品表 (P_Name, Price, "
+                       "MFee, Dis, Num1, Num9, SNum, VTimes, CTimes)"),
+        // The customer statistics and the overview look up each buyer of the chosen products
+        // for the columns they count by; from this index, without a second lookup in the table.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS 客户表_BCode_Profile ON 客户表 (BCode, BName, "
+                       "Prov, Regi, BLevel, lDat)"),
         // One history row per product and day; a product's days in order, for the trend
         // page and the list's price change.
         QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS 价格历史_PID_Dat ON 价格历史 (PID, Dat)"),

@@ -37,6 +37,10 @@ protected:
 INSTANTIATE_TEST_SUITE_P(
     Engines, DbOperateTest, ::testing::Values(quel::test::Engine::File), quel::test::engineName);
 
+// The removal of repeated rows runs on the connection it is given, a file or a server.
+using DuplicateRowsTest = StoreTest;
+QUEL_ON_BOTH_ENGINES(DuplicateRowsTest);
+
 TEST(QuoteValueList, QuotesEachValueAndDoublesQuotes)
 {
     EXPECT_EQ(QuoteValueList({ QStringLiteral("a"), QString(), QStringLiteral("b") }),
@@ -212,4 +216,31 @@ TEST_P(DbOperateTest, CompactCurrentDatabaseKeepsDataAndKey)
     EXPECT_TRUE(QFileInfo::exists(m_dir.file(QStringLiteral("backup.mdb"))));
     EXPECT_FALSE(QFileInfo::exists(m_dir.file(QStringLiteral("temp.mdb"))));
     qputenv("TMPDIR", oldTemp);
+}
+
+TEST_P(DuplicateRowsTest, GoInOneStatementKeepingTheFirstWritten)
+{
+    exec(QStringLiteral("CREATE TABLE TEMP_Customer (Buyer STRING,Prov STRING)"));
+    const char* const rowsWritten[][2] = { { "B", "甲" }, { "A", "乙" }, { "b", "丙" },
+        { "B", "丁" }, { "A", "戊" }, { "", "己" }, { "", "庚" }, { "Levi's", "辛" } };
+    for (const auto& [buyer, prov] : rowsWritten)
+        exec(QStringLiteral("INSERT INTO TEMP_Customer(Buyer,Prov) VALUES(%1,%2)")
+                 .arg(store::Quote(QString::fromUtf8(buyer)),
+                     store::Quote(QString::fromUtf8(prov))));
+    exec(QStringLiteral("INSERT INTO TEMP_Customer(Prov) VALUES('壬')"));
+    exec(QStringLiteral("INSERT INTO TEMP_Customer(Prov) VALUES('癸')"));
+    const db::Connection conn(m_db);
+    ASSERT_TRUE(
+        store::DeleteDuplicateRows(conn, QStringLiteral("TEMP_Customer"), QStringLiteral("Buyer")));
+    // Letter case counts, an empty name is a name, and rows without one all stay.
+    QStringList left;
+    for (const auto& row : rows(QStringLiteral("SELECT Prov FROM TEMP_Customer")))
+        left << row[0].toString();
+    left.sort();
+    EXPECT_EQ(left,
+        (QStringList { QStringLiteral("丙"), QStringLiteral("乙"), QStringLiteral("壬"),
+            QStringLiteral("己"), QStringLiteral("甲"), QStringLiteral("癸"),
+            QStringLiteral("辛") }));
+    EXPECT_FALSE(
+        store::DeleteDuplicateRows(conn, QStringLiteral("TEMP_None"), QStringLiteral("Buyer")));
 }

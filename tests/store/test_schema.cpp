@@ -1,6 +1,7 @@
 // The template's indexes, and older databases that get them when they are opened.
 #include "db/database.h"
 #include "db/recordset.h"
+#include "db_sqlite/sqlite_database.h"
 #include "store/database_key.h"
 #include "store/database_pool.h"
 #include "store/schema.h"
@@ -11,6 +12,7 @@
 
 using namespace quel::store;
 using namespace quel::db;
+using namespace quel::db_sqlite;
 
 namespace {
 
@@ -44,6 +46,8 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
     const QStringList expected { QStringLiteral("交易表_BCode"), QStringLiteral("交易表_PID"),
         QStringLiteral("产品表_PCode"), QStringLiteral("产品表_KWord"),
         QStringLiteral("产品表_SName"), QStringLiteral("客户表_BCode"),
+        QStringLiteral("产品表_SName_Figures"), QStringLiteral("产品表_KWord_Figures"),
+        QStringLiteral("产品表_P_Name_Figures"), QStringLiteral("客户表_BCode_Profile"),
         QStringLiteral("价格历史_PID_Dat"), QStringLiteral("关注表_Kind_Val"),
         QStringLiteral("关注快照_PID"), QStringLiteral("变化记录_Run") };
     {
@@ -152,4 +156,29 @@ TEST(Schema, RecordsetReadsAtMostTheRowsAskedFor)
     Recordset check;
     ASSERT_TRUE(check.open(db, QStringLiteral("SELECT KWord FROM 产品表 WHERE ID=1"), &error));
     EXPECT_EQ(check.value(0).toString(), QStringLiteral("手机"));
+}
+
+TEST(Schema, PageCacheHoldsTheFileWithinTheMachinesBounds)
+{
+    constexpr qint64 mb = qint64(1) << 20;
+    constexpr qint64 gb = qint64(1) << 30;
+    // A small file gets the floor, a larger one a little over its size, a year's database
+    // the ceiling; a machine with little memory gives a quarter of it, never below the floor.
+    EXPECT_EQ(pageCacheBytes(100 * 1024, 24 * gb), kMinPageCacheBytes);
+    EXPECT_EQ(pageCacheBytes(80 * mb, 24 * gb), 90 * mb);
+    EXPECT_EQ(pageCacheBytes(2 * gb, 24 * gb), kMaxPageCacheBytes);
+    EXPECT_EQ(pageCacheBytes(2 * gb, 512 * mb), 128 * mb);
+    EXPECT_EQ(pageCacheBytes(2 * gb, 64 * mb), kMinPageCacheBytes);
+    EXPECT_EQ(pageCacheBytes(2 * gb, 0), kMinPageCacheBytes);
+
+    // The size is the one the opened file gets.
+    quel::test::TempDir dir;
+    QString error;
+    const QString path = dir.file(QStringLiteral("DATA.mdb"));
+    ASSERT_TRUE(writeTemplate(path, &error)) << error.toStdString();
+    auto db = OpenDatabase(path, QString::fromLatin1(kDatabasePassword), &error);
+    ASSERT_TRUE(db);
+    Statement stmt = db->prepareNative(QStringLiteral("PRAGMA cache_size"), &error);
+    ASSERT_TRUE(stmt && stmt.step() == StepResult::Row) << error.toStdString();
+    EXPECT_EQ(stmt.int64(0), -kMinPageCacheBytes / 1024);
 }
