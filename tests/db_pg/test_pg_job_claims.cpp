@@ -21,7 +21,6 @@
 using namespace quel::db_pg;
 using namespace quel::store;
 using quel::db::Database;
-using quel::store::OpenDatabase;
 
 namespace {
 
@@ -38,16 +37,6 @@ Ids range(qint64 from, qint64 to)
 class PgJobClaimsTest : public quel::test::PgServerTest
 {
 protected:
-    // A session of its own, as another copy of the program would have.
-    std::shared_ptr<Database> session()
-    {
-        QString error;
-        auto db = OpenDatabase(
-            pgAddress(), QString::fromLatin1(quel::store::kDatabasePassword), &error, true);
-        EXPECT_TRUE(db) << error.toStdString();
-        return db;
-    }
-
     static Ids claim(PgJobClaims& claims, int wanted)
     {
         QString error;

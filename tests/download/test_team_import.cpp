@@ -23,16 +23,6 @@ namespace {
 
 class TeamImportTest : public quel::test::PgServerTest
 {
-protected:
-    // A session of its own, as another copy of the program would have.
-    std::shared_ptr<Database> session()
-    {
-        QString error;
-        auto db = OpenDatabase(
-            pgAddress(), QString::fromLatin1(quel::store::kDatabasePassword), &error, true);
-        EXPECT_TRUE(db) << error.toStdString();
-        return db;
-    }
 };
 
 } // namespace

@@ -1,6 +1,9 @@
 #include "support/pg_server.h"
 
+#include "db/database.h"
 #include "db_pg/pg_connection.h"
+#include "store/database_key.h"
+#include "store/database_pool.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>
@@ -90,6 +93,15 @@ void PgServerTest::SetUp()
     QString error;
     m_database = PgTestDatabase::create(&error);
     ASSERT_TRUE(m_database) << "cannot create a test database: " << error.toStdString();
+}
+
+std::shared_ptr<db::Database> PgServerTest::session() const
+{
+    QString error;
+    auto db = store::OpenDatabase(
+        pgAddress(), QString::fromLatin1(store::kDatabasePassword), &error, true);
+    EXPECT_TRUE(db) << error.toStdString();
+    return db;
 }
 
 void PgServerTest::TearDown()

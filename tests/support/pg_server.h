@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+namespace quel::db {
+class Database;
+}
+
 namespace quel::test {
 
 // The address of the throw-away test server's database quelmar_test, read from the file
@@ -46,6 +50,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
     QString pgAddress() const { return m_database ? m_database->address() : QString(); }
+    // A session of its own on the test database, as another copy of the program would have.
+    std::shared_ptr<db::Database> session() const;
 
 private:
     std::unique_ptr<PgTestDatabase> m_database;
