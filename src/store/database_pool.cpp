@@ -38,7 +38,8 @@ DatabasePool& DatabasePool::shared()
     return pool;
 }
 
-std::shared_ptr<db::Database> DatabasePool::acquire(const QString& path, QString* error)
+std::shared_ptr<db::Database> DatabasePool::acquire(
+    const QString& path, QString* error, core::Feedback* feedback)
 {
     const QString key = poolKey(path);
     const bool server = db_pg::IsServerAddress(key);
@@ -51,7 +52,7 @@ std::shared_ptr<db::Database> DatabasePool::acquire(const QString& path, QString
     }
     auto db = OpenDatabase(key, QString::fromLatin1(kDatabasePassword), error);
     if (db) {
-        ensureSchema(*db);
+        ensureSchema(*db, feedback);
         m_open.insert(key, db);
     }
     return db;

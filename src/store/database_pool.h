@@ -7,6 +7,10 @@
 #include <QString>
 #include <memory>
 
+namespace quel::core {
+class Feedback;
+}
+
 namespace quel::store {
 
 // Opens a database file (or a server address) with the key and reads its table list, so a
@@ -23,7 +27,10 @@ class DatabasePool
 public:
     static DatabasePool& shared();
 
-    std::shared_ptr<db::Database> acquire(const QString& path, QString* error);
+    // The handle on the file, opened (and given what an older file lacks, with progress
+    // through `feedback` where given) on first use.
+    std::shared_ptr<db::Database> acquire(
+        const QString& path, QString* error, core::Feedback* feedback = nullptr);
     void release(const QString& path);
     // Closes the process's handle on the file, if any, and forgets it.
     void close(const QString& path);

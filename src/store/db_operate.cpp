@@ -72,7 +72,7 @@ QString DB_Operate::dataFolder() const
 
 std::shared_ptr<Database> DB_Operate::openDatabase(QString* error) const
 {
-    return DatabasePool::shared().acquire(currentDatabasePath(), error);
+    return DatabasePool::shared().acquire(currentDatabasePath(), error, &m_feedback);
 }
 
 bool DB_Operate::OpenConnection(Connection& conn)

@@ -1,5 +1,6 @@
 #include "store/schema.h"
 
+#include "core/feedback.h"
 #include "db/database.h"
 #include "store/database_key.h"
 #include "store/database_pool.h"
@@ -142,7 +143,7 @@ bool createIndexes(Database& db, QString* error)
     return runAll(db, missingIndexStatements(db), error);
 }
 
-void ensureSchema(Database& db)
+void ensureSchema(Database& db, core::Feedback* feedback)
 {
     // A database made before a table or an index was added gets it the first time it is
     // opened. Only files that hold the permanent tables are touched: a blank file being made
@@ -159,22 +160,43 @@ void ensureSchema(Database& db)
         if (!db.tableColumns(later.at(i)))
             missingTables << laterStatements.at(i);
     }
-    const QStringList indexes = missingIndexStatements(db);
     // A database that has it all is only read.
+    const QStringList indexes = missingIndexStatements(db);
     if (missingTables.isEmpty() && indexes.isEmpty())
         return;
-    // What is missing is made in one transaction, so an interrupted open leaves none of it
-    // half made.
-    db.executeNative(QStringLiteral("BEGIN"));
-    bool ok = true;
-    for (const QString& statement : std::as_const(missingTables))
-        ok = ok && db.execute(statement);
-    if (!missingTables.isEmpty())
+    // The missing tables are made in one transaction, so an interrupted open leaves none of
+    // them half made.
+    if (!missingTables.isEmpty()) {
+        db.executeNative(QStringLiteral("BEGIN"));
+        bool ok = true;
+        for (const QString& statement : std::as_const(missingTables))
+            ok = ok && db.execute(statement);
         db.schemaChanged();
-    ok = ok && runAll(db, indexes, nullptr);
-    db.executeNative(ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"));
-    if (!missingTables.isEmpty())
+        db.executeNative(ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"));
         db.schemaChanged();
+    }
+    if (indexes.isEmpty())
+        return;
+    // An index over millions of rows takes seconds: the user sees a progress window (unless
+    // one is already open for the work that opened the database). Each index is its own
+    // transaction, so closing the window keeps those made and the next open goes on with the
+    // rest; the program works without them, only slower.
+    const bool ownWindow = feedback && !feedback->isIndicatorOpen();
+    if (ownWindow)
+        feedback->indicatorStart(QStringLiteral("正在为数据库建立索引（仅首次打开）……"),
+            static_cast<long>(indexes.size()), 0);
+    for (const QString& statement : indexes) {
+        db.executeNative(QStringLiteral("BEGIN"));
+        const bool ok = runAll(db, { statement }, nullptr);
+        db.executeNative(ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"));
+        if (!ownWindow)
+            continue;
+        feedback->indicatorStep(1, QStringLiteral("pages"));
+        if (!feedback->isIndicatorOpen())
+            return;
+    }
+    if (ownWindow)
+        feedback->indicatorClose();
 }
 
 bool writeTemplate(const QString& path, QString* error)

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+namespace quel::core {
+class Feedback;
+}
 namespace quel::db {
 class Database;
 } // namespace quel::db
@@ -24,9 +27,11 @@ bool createSchema(db::Database& db, QString* error);
 // Creates whichever of the indexes are missing.
 bool createIndexes(db::Database& db, QString* error);
 // Gives a database that holds the permanent tables the tables added later (price history,
-// watch list, digest) and every index it lacks (an older file), in one transaction; cheap
-// when nothing is missing. Failures leave the file as it was.
-void ensureSchema(db::Database& db);
+// watch list, digest) and every index it lacks (an older file); cheap when nothing is
+// missing. Making the indexes shows progress through `feedback`, where given, and closing
+// its window stops after the index being made (the rest follow on the next open). Failures
+// leave the file as it was.
+void ensureSchema(db::Database& db, core::Feedback* feedback = nullptr);
 // Writes an encrypted empty database (the template Null_Data.mdb) to path, replacing it.
 bool writeTemplate(const QString& path, QString* error);
 

@@ -6,6 +6,7 @@
 #include "store/database_pool.h"
 #include "store/schema.h"
 #include "store/watch_list.h"
+#include "support/fake_feedback.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -113,6 +114,61 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
     ensureSchema(*pooled);
     EXPECT_EQ(indexNames(*pooled).size(), expected.size());
     pooled.reset();
+    DatabasePool::shared().releaseAll();
+}
+
+TEST(Schema, IndexesAddedOnFirstOpenShowProgressAndMayBeStopped)
+{
+    quel::test::TempDir dir;
+    QString error;
+    const QString path = dir.file(QStringLiteral("DATA.mdb"));
+    {
+        // The tables without a single index, as the oldest files are.
+        auto db = create(path);
+        for (const QString& statement : schemaStatements())
+            ASSERT_TRUE(db->execute(statement, &error)) << error.toStdString();
+    }
+    const auto missing = static_cast<long>(indexStatements().size());
+
+    // Closing the window after the first index stops there, and the file keeps that one.
+    quel::test::FakeFeedback stopping;
+    stopping.onStep = [](quel::test::FakeFeedback& f) { f.cancelled = true; };
+    auto db = DatabasePool::shared().acquire(path, &error, &stopping);
+    ASSERT_TRUE(db) << error.toStdString();
+    ASSERT_EQ(stopping.totals, QList<long> { missing });
+    EXPECT_EQ(stopping.steps, 1);
+    EXPECT_EQ(indexNames(*db).size(), 1);
+    db.reset();
+    DatabasePool::shared().releaseAll();
+
+    // The next open makes the rest, one step each, and closes its window.
+    quel::test::FakeFeedback rest;
+    db = DatabasePool::shared().acquire(path, &error, &rest);
+    ASSERT_TRUE(db) << error.toStdString();
+    EXPECT_EQ(rest.totals, QList<long> { missing - 1 });
+    EXPECT_EQ(rest.stepped, missing - 1);
+    EXPECT_FALSE(rest.open);
+    EXPECT_EQ(indexNames(*db).size(), missing);
+    db.reset();
+    DatabasePool::shared().releaseAll();
+
+    // A complete file shows nothing; nor does an open inside work whose window is open.
+    quel::test::FakeFeedback complete;
+    ASSERT_TRUE(DatabasePool::shared().acquire(path, &error, &complete));
+    EXPECT_TRUE(complete.events.isEmpty());
+    DatabasePool::shared().releaseAll();
+    {
+        auto older = OpenDatabase(path, QString::fromLatin1(kDatabasePassword), &error);
+        ASSERT_TRUE(older->executeNative(QStringLiteral("DROP INDEX 交易表_PID")));
+    }
+    quel::test::FakeFeedback busy;
+    busy.indicatorStart(QStringLiteral("导入"), 10, 0);
+    db = DatabasePool::shared().acquire(path, &error, &busy);
+    ASSERT_TRUE(db);
+    EXPECT_EQ(busy.titles.size(), 1);
+    EXPECT_TRUE(busy.open);
+    EXPECT_EQ(indexNames(*db).size(), missing);
+    db.reset();
     DatabasePool::shared().releaseAll();
 }
 
