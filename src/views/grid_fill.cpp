@@ -43,9 +43,8 @@ QString fieldsToRead(const grid::GridModel& grid, store::DB_Operate& db)
     if (fields.isEmpty())
         readAll = true;
     if (!readAll) {
-        const auto database
-            = store::DatabasePool::shared().acquire(
-                db.currentDatabasePath(), nullptr, &db.feedback());
+        const auto database = store::DatabasePool::shared().acquire(
+            db.currentDatabasePath(), nullptr, &db.feedback());
         const auto columns = database ? database->tableColumns(grid.tag()) : std::nullopt;
         if (!columns)
             readAll = true;
