@@ -15,6 +15,7 @@
 #include "scale_measure.h"
 #include "store/database_key.h"
 #include "store/database_pool.h"
+#include "store/overview_summary.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -155,11 +156,13 @@ void printClickBudget(const QMap<QString, Figure>& figures)
 bool upgradeCachedDatabase(const QString& path, const char* label, QString* error)
 {
     qsizetype before = 0;
+    bool summary = false;
     {
         auto db = store::OpenDatabase(path, QString::fromLatin1(store::kDatabasePassword), error);
         if (!db)
             return false;
         before = db->indexNames().size();
+        summary = store::HasOverviewSummary(*db);
     }
     QElapsedTimer clock;
     clock.start();
@@ -169,7 +172,7 @@ bool upgradeCachedDatabase(const QString& path, const char* label, QString* erro
     const qsizetype after = db->indexNames().size();
     db.reset();
     store::DatabasePool::shared().close(path);
-    if (after != before)
+    if (after != before || !summary)
         std::printf("scale_add_indexes_%s: %.1f s\n", label, double(clock.elapsed()) / 1000.0);
     return true;
 }

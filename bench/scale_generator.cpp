@@ -6,6 +6,7 @@
 #include "market/word_lists.h"
 #include "store/database_key.h"
 #include "store/database_pool.h"
+#include "store/overview_summary.h"
 #include "store/schema.h"
 
 #include <QDir>
@@ -245,6 +246,9 @@ bool Generator::run(QString* error)
     // inserts.
     say(QStringLiteral("indexing"));
     if (!store::createIndexes(m_db, error))
+        return false;
+    say(QStringLiteral("overview summary"));
+    if (!store::RebuildOverviewSummary(m_db, error))
         return false;
     if (!exec("PRAGMA journal_mode=DELETE", error))
         return false;

@@ -7,6 +7,7 @@
 #include "db/connection.h"
 #include "db/database.h"
 #include "store/db_operate.h"
+#include "store/overview_summary.h"
 
 #include <QHash>
 #include <algorithm>
@@ -28,6 +29,7 @@ public:
         : m_db(db)
         , m_category(category)
         , m_all(category.isEmpty() || category == allCategoriesText())
+        , m_summary(store::HasOverviewSummary(db))
     { }
 
     // " WHERE KWord=?" (or nothing for every product), with `more` joined by AND.
@@ -47,6 +49,8 @@ public:
                      : column + QStringLiteral(" IN (SELECT ID FROM 产品表 WHERE KWord=?)");
     }
     bool filtered() const { return !m_all; }
+    // Whether the weeks and the buyers come from the summary the file keeps.
+    bool summarised() const { return m_summary; }
 
     bool rows(const QString& sql, const std::function<void(const db::Statement&)>& row)
     {
@@ -75,6 +79,7 @@ private:
     db::Database& m_db;
     QString m_category;
     bool m_all;
+    bool m_summary;
     QString m_error;
 };
 
@@ -215,39 +220,63 @@ qint64 mondayOf(QByteArrayView text)
     return julian - julian % 7;
 }
 
-// The 26 weeks up to the newest trade of the category's products. The trades are summed
-// here rather than grouped by the engine, which would sort every one of them (millions, in
-// memory) to find a few dozen weeks.
-void readWeeks(OverviewQuery& query, MarketOverview& o)
+struct WeekSums
 {
-    struct Sums
-    {
-        qint64 quantity = 0;
-        double amount = 0;
-    };
-    QHash<qint64, Sums> byWeek;
-    qint64 newest = 0;
+    qint64 quantity = 0;
+    qint64 cents = 0;
+};
+
+// Every week's sums from the summary: a few rows per category and week.
+void summaryWeeks(OverviewQuery& query, QHash<qint64, WeekSums>& byWeek)
+{
+    query.rows(QStringLiteral("SELECT Week,SUM(Quantity),SUM(Cents) FROM ")
+            + QString::fromUtf8(store::kOverviewWeeksTable) + query.where()
+            + QStringLiteral(" GROUP BY Week"),
+        [&byWeek](const db::Statement& s) {
+            byWeek[s.int64(0)] = { s.int64(1), s.int64(2) };
+        });
+}
+
+// The same from the trades themselves (a server database). They are summed here rather than
+// grouped by the engine, which would sort every one of them (millions, in memory) to find a
+// few dozen weeks. Amounts are whole cents per trade, as the summary keeps them.
+void tradeWeeks(OverviewQuery& query, QHash<qint64, WeekSums>& byWeek)
+{
     const QString filter = query.productsOf(QStringLiteral("PID"));
-    query.rows(QStringLiteral("SELECT Dat,Pri*Num,Num FROM 交易表 WHERE ")
+    query.rows(QStringLiteral("SELECT Dat,Pri,Num FROM 交易表 WHERE ")
             + (filter.isEmpty() ? QString() : filter + QStringLiteral(" AND "))
             + QStringLiteral("Dat IS NOT NULL"),
-        [&byWeek, &newest](const db::Statement& s) {
+        [&byWeek](const db::Statement& s) {
             const qint64 monday = mondayOf(s.utf8(0));
             if (monday == 0)
                 return;
-            Sums& sums = byWeek[monday];
-            sums.quantity += s.int64(2);
-            sums.amount += s.real(1);
-            newest = std::max(newest, monday);
+            WeekSums& sums = byWeek[monday];
+            const qint64 quantity = s.int64(2);
+            sums.quantity += quantity;
+            sums.cents += std::llround(s.real(1) * 100) * quantity;
         });
+}
+
+// The 26 weeks up to the newest trade of the category's products.
+void readWeeks(OverviewQuery& query, MarketOverview& o)
+{
+    QHash<qint64, WeekSums> byWeek;
+    if (query.summarised())
+        summaryWeeks(query, byWeek);
+    else
+        tradeWeeks(query, byWeek);
     query.rows(QStringLiteral("SELECT COUNT(*) FROM 产品表") + query.where("Style<>''"),
         [&o](const db::Statement& s) { o.productsWithRecords = s.int64(0); });
+    qint64 newest = 0;
+    for (auto it = byWeek.cbegin(); it != byWeek.cend(); ++it)
+        newest = std::max(newest, it.key());
     if (newest == 0)
         return;
     for (int i = kOverviewWeeks - 1; i >= 0; --i) {
         const qint64 monday = newest - 7 * i;
-        const Sums sums = byWeek.value(monday);
-        o.weeks.push_back({ QDate::fromJulianDay(monday), sums.quantity, sums.amount });
+        const WeekSums sums = byWeek.value(monday);
+        o.weeks.push_back({ QDate::fromJulianDay(monday), sums.quantity,
+            static_cast<double>(sums.cents) / 100.0 });
     }
 }
 
@@ -255,13 +284,23 @@ void readWeeks(OverviewQuery& query, MarketOverview& o)
 void readBuyers(OverviewQuery& query, MarketOverview& o)
 {
     QHash<QString, qint64> provinces;
-    const QString filter = query.productsOf(QStringLiteral("PID"));
-    query.rows(QStringLiteral("SELECT Prov,COUNT(*) FROM 客户表 WHERE BName<>'' AND BCode IN "
-                              "(SELECT BCode FROM 交易表 WHERE BCode<>''")
-            + (filter.isEmpty() ? QString() : QStringLiteral(" AND ") + filter)
-            + QStringLiteral(") GROUP BY Prov"),
-        [&provinces](
-            const db::Statement& s) { provinces[OverviewProvince(s.text(0))] += s.int64(1); });
+    const auto count = [&provinces](const db::Statement& s) {
+        provinces[OverviewProvince(s.text(0))] += s.int64(1);
+    };
+    if (query.summarised()) {
+        query.rows(QStringLiteral("SELECT Prov,Buyers FROM ")
+                + QString::fromUtf8(store::kOverviewProvincesTable)
+                + (query.filtered() ? QStringLiteral(" WHERE Scope=1 AND KWord=?")
+                                    : QStringLiteral(" WHERE Scope=0 AND KWord=''")),
+            count);
+    } else {
+        const QString filter = query.productsOf(QStringLiteral("PID"));
+        query.rows(QStringLiteral("SELECT Prov,COUNT(*) FROM 客户表 WHERE BName<>'' AND BCode IN "
+                                  "(SELECT BCode FROM 交易表 WHERE BCode<>''")
+                + (filter.isEmpty() ? QString() : QStringLiteral(" AND ") + filter)
+                + QStringLiteral(") GROUP BY Prov"),
+            count);
+    }
     o.buyerProvinces = sortedProvinces(provinces);
 }
 

@@ -197,6 +197,9 @@ std::shared_ptr<Database> SqliteDatabase::open(
     // every page read again is decrypted again. The cache only takes memory for pages read.
     const qint64 cacheKb = pageCacheBytes(QFileInfo(path).size(), physicalMemoryBytes()) / 1024;
     db->executeNative(QStringLiteral("PRAGMA cache_size=-%1").arg(cacheKb));
+    // A row that INSERT OR REPLACE takes out runs the delete triggers (the overview's sums),
+    // as a DELETE would.
+    db->executeNative(QStringLiteral("PRAGMA recursive_triggers=ON"));
     return db;
 }
 

@@ -4,6 +4,7 @@
 #include "db/database.h"
 #include "store/database_key.h"
 #include "store/database_pool.h"
+#include "store/overview_summary.h"
 #include "store/price_history.h"
 #include "store/watch_list.h"
 
@@ -104,7 +105,7 @@ bool createSchema(Database& db, QString* error)
         if (!db.execute(statement, error))
             return false;
     }
-    return createIndexes(db, error);
+    return createIndexes(db, error) && RebuildOverviewSummary(db, error);
 }
 
 namespace {
@@ -162,7 +163,8 @@ void ensureSchema(Database& db, core::Feedback* feedback)
     }
     // A database that has it all is only read.
     const QStringList indexes = missingIndexStatements(db);
-    if (missingTables.isEmpty() && indexes.isEmpty())
+    const bool summary = !db.isServer() && !HasOverviewSummary(db);
+    if (missingTables.isEmpty() && indexes.isEmpty() && !summary)
         return;
     // The missing tables are made in one transaction, so an interrupted open leaves none of
     // them half made.
@@ -175,16 +177,16 @@ void ensureSchema(Database& db, core::Feedback* feedback)
         db.executeNative(ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"));
         db.schemaChanged();
     }
-    if (indexes.isEmpty())
+    if (indexes.isEmpty() && !summary)
         return;
-    // An index over millions of rows takes seconds: the user sees a progress window (unless
-    // one is already open for the work that opened the database). Each index is its own
-    // transaction, so closing the window keeps those made and the next open goes on with the
-    // rest; the program works without them, only slower.
+    // An index over millions of rows takes seconds, the overview's summary a minute: the
+    // user sees a progress window (unless one is already open for the work that opened the
+    // database). Each index is its own transaction, so closing the window keeps those made
+    // and the next open goes on with the rest; the program works without them, only slower.
     const bool ownWindow = feedback && !feedback->isIndicatorOpen();
     if (ownWindow)
         feedback->indicatorStart(QStringLiteral("正在为数据库建立索引（仅首次打开）……"),
-            static_cast<long>(indexes.size()), 0);
+            static_cast<long>(indexes.size() + (summary ? kOverviewSummarySteps : 0)), 0);
     for (const QString& statement : indexes) {
         db.executeNative(QStringLiteral("BEGIN"));
         const bool ok = runAll(db, { statement }, nullptr);
@@ -195,7 +197,10 @@ void ensureSchema(Database& db, core::Feedback* feedback)
         if (!feedback->isIndicatorOpen())
             return;
     }
-    if (ownWindow)
+    // The summary after the indexes, which its making reads; all of it or nothing.
+    if (summary)
+        RebuildOverviewSummary(db, nullptr, ownWindow ? feedback : nullptr);
+    if (ownWindow && feedback->isIndicatorOpen())
         feedback->indicatorClose();
 }
 

@@ -172,8 +172,10 @@ bool deleteSelectedProducts(grid::GridModel& grid, store::DB_Operate& db)
     for (int r = first; ok && r <= last; ++r) {
         const QString id = grid.text(r, 1).trimmed();
         if (isWholeNumber(id)) {
-            ok = db.ExecuteSql(QStringLiteral("DELETE * FROM 产品表 WHERE ID=") + id, &conn)
-                && db.ExecuteSql(QStringLiteral("DELETE * FROM 交易表 WHERE PID=") + id, &conn)
+            // The trades before the product: the overview's sums take them out of the
+            // product's category, rather than moving them elsewhere first.
+            ok = db.ExecuteSql(QStringLiteral("DELETE * FROM 交易表 WHERE PID=") + id, &conn)
+                && db.ExecuteSql(QStringLiteral("DELETE * FROM 产品表 WHERE ID=") + id, &conn)
                 && db.ExecuteSql(QStringLiteral("DELETE * FROM 价格历史 WHERE PID=") + id, &conn);
         }
         feedback.indicatorStep(1, QStringLiteral("pages"));

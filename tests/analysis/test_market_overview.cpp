@@ -2,6 +2,7 @@
 #include "analysis/market_overview.h"
 #include "analysis/overview_charts.h"
 #include "analysis_fixture.h"
+#include "store/overview_summary.h"
 
 #include <QMap>
 
@@ -286,4 +287,52 @@ TEST_F(Overview, GridHoldsEveryFigureAndTable)
     EXPECT_FALSE(shops.onLineAxis(0));
     EXPECT_TRUE(shops.onLineAxis(1));
     EXPECT_DOUBLE_EQ(shops.lineAxisTop, 100);
+}
+
+TEST_F(Overview, TheKeptSummaryGivesWhatTheTradesGive)
+{
+    listing(1, "手机", "甲店", 10, 1);
+    listing(2, "手机", "乙店", 12.5, 3);
+    listing(3, "钢笔", "丙店", 3, 9);
+    trade(1, "2026-12-06 23:00", 10.01, 2, "b1");
+    trade(1, "2026-12-07 08:00", 9.99, 3, "b2");
+    trade(2, "2026-11-02 08:00", 12.5, 1, "b1");
+    trade(2, "2026-07-01 08:00", 12.5, 4, "b3");
+    trade(3, "2026-12-20 08:00", 3, 7, "b4");
+    trade(9, "2026-12-21 08:00", 1, 1, "b5"); // a product no longer stored
+    buyer("b1", "小明", "浙江");
+    buyer("b2", "小红", "上海");
+    buyer("b4", "小刚", "上海");
+    buyer("b5", "小强", "");
+    const auto build = [this]() {
+        std::vector<MarketOverview> all;
+        for (const QString& category : { allCategoriesText(), QStringLiteral("手机") })
+            all.push_back(overview(category));
+        return all;
+    };
+    const std::vector<MarketOverview> kept = build();
+    const auto database
+        = quel::store::DatabasePool::shared().acquire(m_db->currentDatabasePath(), nullptr);
+    ASSERT_TRUE(database && quel::store::HasOverviewSummary(*database));
+    ASSERT_TRUE(quel::store::DropOverviewSummary(*database, nullptr));
+    const std::vector<MarketOverview> counted = build();
+    for (size_t i = 0; i < kept.size(); ++i) {
+        const MarketOverview& a = kept[i];
+        const MarketOverview& b = counted[i];
+        SCOPED_TRACE(a.category.toStdString());
+        ASSERT_EQ(a.weeks.size(), 26u);
+        ASSERT_EQ(a.weeks.size(), b.weeks.size());
+        for (size_t w = 0; w < a.weeks.size(); ++w) {
+            EXPECT_EQ(a.weeks[w].start, b.weeks[w].start);
+            EXPECT_EQ(a.weeks[w].quantity, b.weeks[w].quantity);
+            EXPECT_EQ(a.weeks[w].amount, b.weeks[w].amount);
+        }
+        EXPECT_EQ(provinces(a.buyerProvinces), provinces(b.buyerProvinces));
+        EXPECT_FALSE(a.buyerProvinces.empty());
+        EXPECT_EQ(a.productsWithRecords, b.productsWithRecords);
+    }
+    EXPECT_EQ(kept[0].weeks.back().start, QDate(2026, 12, 21));
+    EXPECT_DOUBLE_EQ(kept[1].weeks.back().amount, 29.97);
+    EXPECT_EQ(provinces(kept[0].buyerProvinces),
+        (QMap<QString, qint64> { { "浙江", 1 }, { "上海", 2 }, { "其他", 1 } }));
 }

@@ -4,6 +4,7 @@
 #include "db_sqlite/sqlite_database.h"
 #include "store/database_key.h"
 #include "store/database_pool.h"
+#include "store/overview_summary.h"
 #include "store/schema.h"
 #include "store/watch_list.h"
 #include "support/fake_feedback.h"
@@ -129,13 +130,15 @@ TEST(Schema, IndexesAddedOnFirstOpenShowProgressAndMayBeStopped)
             ASSERT_TRUE(db->execute(statement, &error)) << error.toStdString();
     }
     const auto missing = static_cast<long>(indexStatements().size());
+    // The overview's summary follows the indexes, in steps of its own.
+    const long summary = kOverviewSummarySteps;
 
     // Closing the window after the first index stops there, and the file keeps that one.
     quel::test::FakeFeedback stopping;
     stopping.onStep = [](quel::test::FakeFeedback& f) { f.cancelled = true; };
     auto db = DatabasePool::shared().acquire(path, &error, &stopping);
     ASSERT_TRUE(db) << error.toStdString();
-    ASSERT_EQ(stopping.totals, QList<long> { missing });
+    ASSERT_EQ(stopping.totals, QList<long> { missing + summary });
     EXPECT_EQ(stopping.steps, 1);
     EXPECT_EQ(indexNames(*db).size(), 1);
     db.reset();
@@ -145,10 +148,11 @@ TEST(Schema, IndexesAddedOnFirstOpenShowProgressAndMayBeStopped)
     quel::test::FakeFeedback rest;
     db = DatabasePool::shared().acquire(path, &error, &rest);
     ASSERT_TRUE(db) << error.toStdString();
-    EXPECT_EQ(rest.totals, QList<long> { missing - 1 });
-    EXPECT_EQ(rest.stepped, missing - 1);
+    EXPECT_EQ(rest.totals, QList<long> { missing - 1 + summary });
+    EXPECT_EQ(rest.stepped, missing - 1 + summary);
     EXPECT_FALSE(rest.open);
     EXPECT_EQ(indexNames(*db).size(), missing);
+    EXPECT_TRUE(HasOverviewSummary(*db));
     db.reset();
     DatabasePool::shared().releaseAll();
 
