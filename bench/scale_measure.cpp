@@ -1,5 +1,6 @@
 #include "scale_measure.h"
 
+#include "core/clock.h"
 #include "core/feedback.h"
 #ifdef QUEL_HAVE_ANALYSIS
 #include "analysis/market_overview.h"
@@ -384,6 +385,7 @@ int runMeasurement(
         if (grids.isOpen())
             writeGrid(grids, name, grid);
     };
+    core::ReadTimeZoneOnce();
     QApplication app(argc, argv);
     widgets::Dialogs::setHeadless(true);
     // The work folders lie beside the cache: the copies are as large as the databases.

@@ -22,4 +22,12 @@ QDateTime Now()
     return forced.isValid() ? QDateTime(forced, now.time()) : now;
 }
 
+void ReadTimeZoneOnce()
+{
+    if (qEnvironmentVariableIsSet("TZ"))
+        return;
+    // ":" names a zone file; glibc reads it when TZ changes, not on every conversion.
+    qputenv("TZ", ":/etc/localtime");
+}
+
 } // namespace quel::core

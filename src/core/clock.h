@@ -12,6 +12,12 @@ namespace quel::core {
 QDate Today();
 QDateTime Now();
 
+// Makes the C library read the machine's time zone once rather than look at /etc/localtime
+// again for every local time it converts (a file system call per date cell of a grid), when
+// no TZ is set. Called first thing in main; a change of the machine's zone is then seen on
+// the program's next start.
+void ReadTimeZoneOnce();
+
 // What Today() makes of a QUELMAR_TODAY text: the date, or an invalid date.
 QDate ParseTodayOverride(const QString& text);
 

@@ -1,3 +1,4 @@
+#include "core/clock.h"
 #include "core/console_feedback.h"
 #include "core/exit_codes.h"
 #include "db_pg/server_address.h"
@@ -34,6 +35,7 @@ int fail(bool batch, const QString& text, int code)
 
 int main(int argc, char** argv)
 {
+    quel::core::ReadTimeZoneOnce();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -5,6 +5,8 @@
 #include "db/database.h"
 #include "db/statement.h"
 
+#include <QHash>
+
 namespace quel::store {
 
 namespace {
@@ -12,22 +14,26 @@ namespace {
 // The summary's statements are written for SQLite 3.15 (no upsert): a row is made with zero
 // sums when it is missing, then added to. No statement here can meet a uniqueness conflict,
 // so a conflict clause of the statement that fired a trigger never changes what it does.
+// Names and provinces compare ignoring letter case, as the base tables' columns do.
+//
+// Whether a buyer has trades (in a category) is asked of 交易表 through its buyer index
+// rather than kept: a buyer's few trades are read only when the buyer's profile was
+// downloaded, so an import of new buyers' trades pays for the weeks alone.
 
 const QString W = QString::fromUtf8(kOverviewWeeksTable);
-const QString B = QString::fromUtf8(kOverviewBuyersTable);
 const QString P = QString::fromUtf8(kOverviewProvincesTable);
+const QString kPrefix = QStringLiteral("概览");
 
 QString fill(QString text)
 {
-    return text.replace(QStringLiteral("$W"), W)
-        .replace(QStringLiteral("$B"), B)
-        .replace(QStringLiteral("$P"), P);
+    return text.replace(QStringLiteral("$W"), W).replace(QStringLiteral("$P"), P);
 }
 
 // The category a trade's product gives it; '' without a product or without a category.
 QString categoryOf(const QString& pid)
 {
-    return QStringLiteral("IFNULL((SELECT KWord FROM 产品表 WHERE ID=%1),'')").arg(pid);
+    return QStringLiteral("(IFNULL((SELECT KWord FROM 产品表 WHERE ID=%1),'') COLLATE NOCASE)")
+        .arg(pid);
 }
 
 QString quantityOf(const QString& row)
@@ -41,12 +47,21 @@ QString centsOf(const QString& row)
         + quantityOf(row);
 }
 
-// One trade (row NEW or OLD of 交易表) added to or taken from its week and its buyer's rows.
+QString provinceOf(const QString& row)
+{
+    return QStringLiteral("(IFNULL(%1.Prov,'') COLLATE NOCASE)").arg(row);
+}
+
+QString sign(bool add)
+{
+    return add ? QStringLiteral("+") : QStringLiteral("-");
+}
+
+// One trade (row NEW or OLD of 交易表) added to or taken from its week.
 QStringList tradeWeek(const QString& row, bool add)
 {
     const QString k = categoryOf(row + QStringLiteral(".PID"));
     const QString w = overviewWeekSql(row + QStringLiteral(".Dat"));
-    const QString sign = add ? QStringLiteral("+") : QStringLiteral("-");
     QStringList body;
     if (add)
         body << QStringLiteral(
@@ -56,36 +71,56 @@ QStringList tradeWeek(const QString& row, bool add)
                     .arg(k, w);
     body << QStringLiteral("UPDATE $W SET Trades=Trades%3 1,Quantity=Quantity%3%4,Cents=Cents%3%5 "
                            "WHERE KWord=%1 AND Week=%2")
-                .arg(k, w, sign, quantityOf(row), centsOf(row));
+                .arg(k, w, sign(add), quantityOf(row), centsOf(row));
     if (!add)
         body << QStringLiteral("DELETE FROM $W WHERE KWord=%1 AND Week=%2 AND Trades<=0").arg(k, w);
     return body;
 }
 
-QStringList tradeBuyer(const QString& row, bool add)
+// The profiled 客户表 rows of the buyer code `code` counted in or out of (scope, category).
+QStringList buyerInScope(
+    const QString& code, const QString& scope, const QString& category, bool add)
 {
-    const QString code = row + QStringLiteral(".BCode");
-    const QString k = categoryOf(row + QStringLiteral(".PID"));
+    const QString profiles
+        = QStringLiteral("FROM 客户表 k WHERE k.BCode=%1 AND k.BName<>''").arg(code);
+    const QString key = QStringLiteral("Scope=%1 AND KWord=%2").arg(scope, category);
     QStringList body;
-    const QString scopes[2][2]
-        = { { QStringLiteral("0"), QStringLiteral("''") }, { QStringLiteral("1"), k } };
-    for (const auto& [scope, category] : scopes) {
-        if (add)
-            body << QStringLiteral("INSERT INTO $B(BCode,Scope,KWord,Trades) SELECT %1,%2,%3,0 "
-                                   "WHERE %1<>'' AND NOT EXISTS (SELECT 1 FROM $B WHERE BCode=%1 "
-                                   "AND Scope=%2 AND KWord=%3)")
-                        .arg(code, scope, category);
-        body << QStringLiteral("UPDATE $B SET Trades=Trades%4 1 WHERE BCode=%1 AND Scope=%2 AND "
-                               "KWord=%3")
-                    .arg(code, scope, category, add ? QStringLiteral("+") : QStringLiteral("-"));
-    }
+    if (add)
+        body << QStringLiteral("INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT DISTINCT %1,%2,%3,0 "
+                               "%4 AND NOT EXISTS (SELECT 1 FROM $P p WHERE p.Scope=%1 AND "
+                               "p.KWord=%2 AND p.Prov=%3)")
+                    .arg(scope, category, provinceOf(QStringLiteral("k")), profiles);
+    body << QStringLiteral("UPDATE $P SET Buyers=Buyers%1(SELECT COUNT(*) %2 AND $P.Prov=%3) "
+                           "WHERE %4 AND Prov IN (SELECT %3 %2)")
+                .arg(sign(add), profiles, provinceOf(QStringLiteral("k")), key);
     if (!add)
-        body << QStringLiteral("DELETE FROM $B WHERE BCode=%1 AND Trades<=0").arg(code);
+        body << QStringLiteral("DELETE FROM $P WHERE %1 AND Buyers<=0").arg(key);
     return body;
 }
 
+// A trade row's buyer has no other trade (in the row's category).
+QString onlyTrade(const QString& row, bool inCategory)
+{
+    QString sql = QStringLiteral("NOT EXISTS (SELECT 1 FROM 交易表 t WHERE t.BCode=%1.BCode AND "
+                                 "t.ID<>%1.ID")
+                      .arg(row);
+    if (inCategory)
+        sql += QStringLiteral(" AND %1=%2")
+                   .arg(categoryOf(QStringLiteral("t.PID")),
+                       categoryOf(row + QStringLiteral(".PID")));
+    return sql + u')';
+}
+
+QString profiledBuyer(const QString& row)
+{
+    return QStringLiteral("%1.BCode<>'' AND EXISTS (SELECT 1 FROM 客户表 WHERE BCode=%1.BCode "
+                          "AND BName<>'')")
+        .arg(row);
+}
+
 // A product's trades moved from category `from` to `to` (its insertion, deletion or change
-// of category). Scope 0 does not depend on the category.
+// of category), after the move: the weeks, then the profiled buyers who have no trade left in
+// `from` and those who had none in `to` before.
 QStringList productMove(const QString& pid, const QString& from, const QString& to)
 {
     const QString w = overviewWeekSql(QStringLiteral("t.Dat"));
@@ -95,190 +130,207 @@ QStringList productMove(const QString& pid, const QString& from, const QString& 
                            "%2,0,0,0 %3 AND %2 IS NOT NULL AND NOT EXISTS (SELECT 1 FROM $W s "
                            "WHERE s.KWord=%1 AND s.Week=%2)")
                 .arg(to, w, mine);
-    for (const auto& [category, sign] :
-        { std::pair { to, QStringLiteral("+") }, std::pair { from, QStringLiteral("-") } }) {
+    for (const auto& [category, add] : { std::pair { to, true }, std::pair { from, false } }) {
         const QString thisWeek = mine + QStringLiteral(" AND %1=$W.Week").arg(w);
         body << QStringLiteral("UPDATE $W SET Trades=Trades%2(SELECT COUNT(*) %3),"
                                "Quantity=Quantity%2(SELECT IFNULL(SUM(%4),0) %3),"
                                "Cents=Cents%2(SELECT IFNULL(SUM(%5),0) %3) "
                                "WHERE KWord=%1 AND Week IN (SELECT %6 %7)")
-                    .arg(category, sign, thisWeek, quantityOf(QStringLiteral("t")),
+                    .arg(category, sign(add), thisWeek, quantityOf(QStringLiteral("t")),
                         centsOf(QStringLiteral("t")), w, mine);
     }
     body << QStringLiteral("DELETE FROM $W WHERE KWord=%1 AND Trades<=0").arg(from);
 
-    // A buyer's trades of this product, found from the buyer's side of 交易表 (the "+"
-    // keeps the engine off the product index, which would read all of the product's trades
-    // for every buyer).
-    const QString buyers
-        = QStringLiteral("BCode IN (SELECT BCode FROM 交易表 WHERE PID=%1 AND BCode<>'')").arg(pid);
-    body << QStringLiteral(
-        "INSERT INTO $B(BCode,Scope,KWord,Trades) SELECT DISTINCT t.BCode,1,%1,0 "
-        "%2 AND t.BCode<>'' AND NOT EXISTS (SELECT 1 FROM $B b WHERE "
-        "b.BCode=t.BCode AND b.Scope=1 AND b.KWord=%1)")
-                .arg(to, mine);
-    for (const auto& [category, sign] :
-        { std::pair { to, QStringLiteral("+") }, std::pair { from, QStringLiteral("-") } })
-        body << QStringLiteral("UPDATE $B SET Trades=Trades%2(SELECT COUNT(*) FROM 交易表 t WHERE "
-                               "t.BCode=$B.BCode AND +t.PID=%3) WHERE %4 AND Scope=1 AND KWord=%1")
-                    .arg(category, sign, pid, buyers);
-    body << QStringLiteral("DELETE FROM $B WHERE %1 AND Scope=1 AND KWord=%2 AND Trades<=0")
-                .arg(buyers, from);
+    // The product's profiled buyers: gone from `from` when no other product of it is theirs,
+    // new in `to` when no other product of it was.
+    const QString moved = QStringLiteral("FROM 客户表 k WHERE k.BName<>'' AND k.BCode IN (SELECT "
+                                         "BCode FROM 交易表 WHERE PID=%1 AND BCode<>'')")
+                              .arg(pid);
+    const QString noneElsewhere = QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM 交易表 o WHERE "
+                                                 "o.BCode=k.BCode AND o.PID<>%1 AND %2=%3)")
+                                      .arg(pid, categoryOf(QStringLiteral("o.PID")));
+    const QString prov = provinceOf(QStringLiteral("k"));
+    body << QStringLiteral("INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT DISTINCT 1,%1,%2,0 %3%4 "
+                           "AND NOT EXISTS (SELECT 1 FROM $P p WHERE p.Scope=1 AND p.KWord=%1 AND "
+                           "p.Prov=%2)")
+                .arg(to, prov, moved, noneElsewhere.arg(to));
+    for (const auto& [category, add] : { std::pair { to, true }, std::pair { from, false } })
+        body << QStringLiteral("UPDATE $P SET Buyers=Buyers%1(SELECT COUNT(*) %2%3 AND $P.Prov=%4) "
+                               "WHERE Scope=1 AND KWord=%5")
+                    .arg(sign(add), moved, noneElsewhere.arg(category), prov, category);
+    body << QStringLiteral("DELETE FROM $P WHERE Scope=1 AND KWord=%1 AND Buyers<=0").arg(from);
     return body;
 }
 
-// A buyer row of the summary made or removed: its profiled 客户表 rows counted in or out.
-QStringList buyerProvinces(const QString& row, bool add)
-{
-    const QString profiles
-        = QStringLiteral("FROM 客户表 k WHERE k.BCode=%1.BCode AND k.BName<>''").arg(row);
-    const QString mine = QStringLiteral("Scope=%1.Scope AND KWord=%1.KWord").arg(row);
-    QStringList body;
-    if (add)
-        body << QStringLiteral("INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT DISTINCT "
-                               "%1.Scope,%1.KWord,IFNULL(k.Prov,''),0 %2 AND NOT EXISTS (SELECT 1 "
-                               "FROM $P p WHERE p.Scope=%1.Scope AND p.KWord=%1.KWord AND "
-                               "p.Prov=IFNULL(k.Prov,''))")
-                    .arg(row, profiles);
-    body << QStringLiteral("UPDATE $P SET Buyers=Buyers%1(SELECT COUNT(*) %2 AND "
-                           "IFNULL(k.Prov,'')=$P.Prov) WHERE %3 AND Prov IN (SELECT "
-                           "IFNULL(k.Prov,'') %2)")
-                .arg(add ? QStringLiteral("+") : QStringLiteral("-"), profiles, mine);
-    if (!add)
-        body << QStringLiteral("DELETE FROM $P WHERE %1 AND Buyers<=0").arg(mine);
-    return body;
-}
-
-// A profiled 客户表 row (NEW or OLD) counted in or out of every scope its buyer has trades in.
+// A profiled 客户表 row (NEW or OLD) counted in or out of all products and of every category
+// its buyer has trades in.
 QStringList profileProvinces(const QString& row, bool add)
 {
-    const QString prov = QStringLiteral("IFNULL(%1.Prov,'')").arg(row);
-    // Looked up through the key: the buyer's few categories, then the province.
-    const QString scopes = QStringLiteral(
-        "Scope IN (0,1) AND KWord IN (SELECT KWord FROM $B WHERE BCode=%1.BCode) AND Prov=%2 "
-        "AND EXISTS (SELECT 1 FROM $B b WHERE b.BCode=%1.BCode AND b.Scope=$P.Scope AND "
-        "b.KWord=$P.KWord)")
-                               .arg(row, prov);
+    const QString prov = provinceOf(row);
+    const QString categories = QStringLiteral("SELECT %1 AS K FROM 交易表 t WHERE t.BCode=%2.BCode")
+                                   .arg(categoryOf(QStringLiteral("t.PID")), row);
+    const QString anyTrade
+        = QStringLiteral("EXISTS (SELECT 1 FROM 交易表 WHERE BCode=%1.BCode)").arg(row);
+    const QString all
+        = QStringLiteral("Scope=0 AND KWord='' AND Prov=%1 AND %2").arg(prov, anyTrade);
+    const QString each
+        = QStringLiteral("Scope=1 AND Prov=%1 AND KWord IN (%2)").arg(prov, categories);
     QStringList body;
     if (add)
-        body << QStringLiteral(
-            "INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT b.Scope,b.KWord,%2,0 "
-            "FROM $B b WHERE b.BCode=%1.BCode AND NOT EXISTS (SELECT 1 FROM $P "
-            "p WHERE p.Scope=b.Scope AND p.KWord=b.KWord AND p.Prov=%2)")
-                    .arg(row, prov);
-    body << QStringLiteral("UPDATE $P SET Buyers=Buyers%1 1 WHERE %2")
-                .arg(add ? QStringLiteral("+") : QStringLiteral("-"), scopes);
-    if (!add)
-        body << QStringLiteral("DELETE FROM $P WHERE %1 AND Buyers<=0").arg(scopes);
+        body << QStringLiteral("INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT 0,'',%1,0 WHERE %2 "
+                               "AND NOT EXISTS (SELECT 1 FROM $P WHERE Scope=0 AND KWord='' AND "
+                               "Prov=%1)")
+                    .arg(prov, anyTrade)
+             << QStringLiteral("INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT DISTINCT 1,c.K "
+                               "COLLATE NOCASE,%1,0 FROM (%2) AS c WHERE NOT EXISTS (SELECT 1 FROM "
+                               "$P p WHERE p.Scope=1 AND p.KWord=c.K AND p.Prov=%1)")
+                    .arg(prov, categories);
+    for (const QString& key : { all, each }) {
+        body << QStringLiteral("UPDATE $P SET Buyers=Buyers%1 1 WHERE %2").arg(sign(add), key);
+        if (!add)
+            body << QStringLiteral("DELETE FROM $P WHERE %1 AND Buyers<=0").arg(key);
+    }
     return body;
 }
 
 QString trigger(const QString& name, const QString& event, const QStringList& body)
 {
-    return QStringLiteral("CREATE TRIGGER %1 AFTER %2 BEGIN %3; END")
+    return QStringLiteral("CREATE TRIGGER %1 %2 BEGIN %3; END")
         .arg(name, event, body.join(QStringLiteral("; ")));
 }
 
-const QString kKWordOld = QStringLiteral("IFNULL(OLD.KWord,'')");
-const QString kKWordNew = QStringLiteral("IFNULL(NEW.KWord,'')");
+const QString kKWordOld = QStringLiteral("(IFNULL(OLD.KWord,'') COLLATE NOCASE)");
+const QString kKWordNew = QStringLiteral("(IFNULL(NEW.KWord,'') COLLATE NOCASE)");
+const QString kNoCategory = QStringLiteral("''");
 const QString kProfileChanged
     = QStringLiteral("(NEW.BCode IS NOT OLD.BCode OR IFNULL(NEW.Prov,'')<>IFNULL(OLD.Prov,'') OR "
                      "IFNULL(NEW.BName,'')='' OR IFNULL(OLD.BName,'')='')");
+const QString kBuyerMoved
+    = QStringLiteral("(NEW.BCode IS NOT OLD.BCode OR NEW.PID IS NOT OLD.PID)");
 
 QStringList tableStatements()
 {
     return {
-        QStringLiteral("CREATE TABLE $W (KWord TEXT NOT NULL, Week INTEGER NOT NULL, Trades "
-                       "INTEGER NOT NULL, Quantity INTEGER NOT NULL, Cents INTEGER NOT NULL, "
-                       "PRIMARY KEY (KWord, Week)) WITHOUT ROWID"),
-        QStringLiteral("CREATE TABLE $B (BCode TEXT NOT NULL, Scope INTEGER NOT NULL, KWord TEXT "
-                       "NOT NULL, Trades INTEGER NOT NULL, PRIMARY KEY (BCode, Scope, KWord)) "
-                       "WITHOUT ROWID"),
-        QStringLiteral("CREATE TABLE $P (Scope INTEGER NOT NULL, KWord TEXT NOT NULL, Prov TEXT "
-                       "NOT NULL, Buyers INTEGER NOT NULL, PRIMARY KEY (Scope, KWord, Prov)) "
-                       "WITHOUT ROWID"),
+        QStringLiteral(
+            "CREATE TABLE $W (KWord TEXT COLLATE NOCASE NOT NULL, Week INTEGER NOT NULL, "
+            "Trades INTEGER NOT NULL, Quantity INTEGER NOT NULL, Cents INTEGER NOT "
+            "NULL, PRIMARY KEY (KWord, Week)) WITHOUT ROWID"),
+        QStringLiteral("CREATE TABLE $P (Scope INTEGER NOT NULL, KWord TEXT COLLATE NOCASE NOT "
+                       "NULL, Prov TEXT COLLATE NOCASE NOT NULL, Buyers INTEGER NOT NULL, PRIMARY "
+                       "KEY (Scope, KWord, Prov)) WITHOUT ROWID"),
     };
+}
+
+QStringList tradeBuyerTriggers()
+{
+    QStringList triggers;
+    for (const bool inCategory : { false, true }) {
+        const QString tag = inCategory ? QStringLiteral("类别") : QStringLiteral("全部");
+        const QString scope = inCategory ? QStringLiteral("1") : QStringLiteral("0");
+        const auto category = [inCategory](const QString& row) {
+            return inCategory ? categoryOf(row + QStringLiteral(".PID")) : kNoCategory;
+        };
+        const auto when = [inCategory](const QString& row) {
+            return profiledBuyer(row) + QStringLiteral(" AND ") + onlyTrade(row, inCategory);
+        };
+        const QString NEW = QStringLiteral("NEW");
+        const QString OLD = QStringLiteral("OLD");
+        triggers << trigger(QStringLiteral("概览_交易_新增_%1").arg(tag),
+            QStringLiteral("AFTER INSERT ON 交易表 WHEN %1").arg(when(NEW)),
+            buyerInScope(QStringLiteral("NEW.BCode"), scope, category(NEW), true));
+        triggers << trigger(QStringLiteral("概览_交易_删除_%1").arg(tag),
+            QStringLiteral("AFTER DELETE ON 交易表 WHEN %1").arg(when(OLD)),
+            buyerInScope(QStringLiteral("OLD.BCode"), scope, category(OLD), false));
+        // A trade given another buyer or product: out as if deleted before, in as if
+        // inserted after.
+        const QString moved
+            = inCategory ? kBuyerMoved : QStringLiteral("NEW.BCode IS NOT OLD.BCode");
+        triggers << trigger(QStringLiteral("概览_交易_改前_%1").arg(tag),
+            QStringLiteral("BEFORE UPDATE OF PID,BCode ON 交易表 WHEN %1 AND %2")
+                .arg(moved, when(OLD)),
+            buyerInScope(QStringLiteral("OLD.BCode"), scope, category(OLD), false));
+        triggers << trigger(QStringLiteral("概览_交易_改后_%1").arg(tag),
+            QStringLiteral("AFTER UPDATE OF PID,BCode ON 交易表 WHEN %1 AND %2")
+                .arg(moved, when(NEW)),
+            buyerInScope(QStringLiteral("NEW.BCode"), scope, category(NEW), true));
+    }
+    return triggers;
 }
 
 QStringList triggerStatements()
 {
     const QString hasTrades = QStringLiteral("EXISTS (SELECT 1 FROM 交易表 WHERE PID=%1.ID)");
-    return {
-        trigger(QStringLiteral("概览_交易_新增"), QStringLiteral("INSERT ON 交易表"),
-            tradeWeek(QStringLiteral("NEW"), true) + tradeBuyer(QStringLiteral("NEW"), true)),
-        trigger(QStringLiteral("概览_交易_删除"), QStringLiteral("DELETE ON 交易表"),
-            tradeWeek(QStringLiteral("OLD"), false) + tradeBuyer(QStringLiteral("OLD"), false)),
+    const QString NEW = QStringLiteral("NEW");
+    const QString OLD = QStringLiteral("OLD");
+    return QStringList {
+        trigger(QStringLiteral("概览_交易_新增"), QStringLiteral("AFTER INSERT ON 交易表"),
+            tradeWeek(NEW, true)),
+        trigger(QStringLiteral("概览_交易_删除"), QStringLiteral("AFTER DELETE ON 交易表"),
+            tradeWeek(OLD, false)),
         trigger(QStringLiteral("概览_交易_修改"),
-            QStringLiteral("UPDATE OF PID,BCode,Dat,Pri,Num ON 交易表"),
-            tradeWeek(QStringLiteral("OLD"), false) + tradeBuyer(QStringLiteral("OLD"), false)
-                + tradeWeek(QStringLiteral("NEW"), true) + tradeBuyer(QStringLiteral("NEW"), true)),
+            QStringLiteral("AFTER UPDATE OF PID,Dat,Pri,Num ON 交易表"),
+            tradeWeek(OLD, false) + tradeWeek(NEW, true)),
         // A product's ID never changes; its category does.
         trigger(QStringLiteral("概览_产品_新增"),
-            QStringLiteral("INSERT ON 产品表 WHEN %1<>'' AND %2")
-                .arg(kKWordNew, hasTrades.arg("NEW")),
-            productMove(QStringLiteral("NEW.ID"), QStringLiteral("''"), kKWordNew)),
+            QStringLiteral("AFTER INSERT ON 产品表 WHEN %1<>'' AND %2")
+                .arg(kKWordNew, hasTrades.arg(NEW)),
+            productMove(QStringLiteral("NEW.ID"), kNoCategory, kKWordNew)),
         trigger(QStringLiteral("概览_产品_删除"),
-            QStringLiteral("DELETE ON 产品表 WHEN %1<>'' AND %2")
-                .arg(kKWordOld, hasTrades.arg("OLD")),
-            productMove(QStringLiteral("OLD.ID"), kKWordOld, QStringLiteral("''"))),
+            QStringLiteral("AFTER DELETE ON 产品表 WHEN %1<>'' AND %2")
+                .arg(kKWordOld, hasTrades.arg(OLD)),
+            productMove(QStringLiteral("OLD.ID"), kKWordOld, kNoCategory)),
         trigger(QStringLiteral("概览_产品_类别"),
-            QStringLiteral("UPDATE OF KWord ON 产品表 WHEN %1<>%2 AND %3")
-                .arg(kKWordOld, kKWordNew, hasTrades.arg("NEW")),
+            QStringLiteral("AFTER UPDATE OF KWord ON 产品表 WHEN %1<>%2 AND %3")
+                .arg(kKWordOld, kKWordNew, hasTrades.arg(NEW)),
             productMove(QStringLiteral("NEW.ID"), kKWordOld, kKWordNew)),
-        trigger(QStringLiteral("概览_买家_新增"), QStringLiteral("INSERT ON $B"),
-            buyerProvinces(QStringLiteral("NEW"), true)),
-        trigger(QStringLiteral("概览_买家_删除"), QStringLiteral("DELETE ON $B"),
-            buyerProvinces(QStringLiteral("OLD"), false)),
         trigger(QStringLiteral("概览_客户_新增"),
-            QStringLiteral("INSERT ON 客户表 WHEN IFNULL(NEW.BName,'')<>''"),
-            profileProvinces(QStringLiteral("NEW"), true)),
+            QStringLiteral(
+                "AFTER INSERT ON 客户表 WHEN IFNULL(NEW.BName,'')<>'' AND NEW.BCode<>''"),
+            profileProvinces(NEW, true)),
         trigger(QStringLiteral("概览_客户_删除"),
-            QStringLiteral("DELETE ON 客户表 WHEN IFNULL(OLD.BName,'')<>''"),
-            profileProvinces(QStringLiteral("OLD"), false)),
+            QStringLiteral(
+                "AFTER DELETE ON 客户表 WHEN IFNULL(OLD.BName,'')<>'' AND OLD.BCode<>''"),
+            profileProvinces(OLD, false)),
         // A profile downloaded again with the same name and province changes no count.
         trigger(QStringLiteral("概览_客户_修改前"),
-            QStringLiteral("UPDATE OF BCode,BName,Prov ON 客户表 WHEN IFNULL(OLD.BName,'')<>'' "
-                           "AND %1")
+            QStringLiteral(
+                "AFTER UPDATE OF BCode,BName,Prov ON 客户表 WHEN IFNULL(OLD.BName,'')<>'' "
+                "AND OLD.BCode<>'' AND %1")
                 .arg(kProfileChanged),
-            profileProvinces(QStringLiteral("OLD"), false)),
+            profileProvinces(OLD, false)),
         trigger(QStringLiteral("概览_客户_修改后"),
-            QStringLiteral("UPDATE OF BCode,BName,Prov ON 客户表 WHEN IFNULL(NEW.BName,'')<>'' "
-                           "AND %1")
+            QStringLiteral(
+                "AFTER UPDATE OF BCode,BName,Prov ON 客户表 WHEN IFNULL(NEW.BName,'')<>'' "
+                "AND NEW.BCode<>'' AND %1")
                 .arg(kProfileChanged),
-            profileProvinces(QStringLiteral("NEW"), true)),
-    };
+            profileProvinces(NEW, true)),
+    }
+    + tradeBuyerTriggers();
 }
 
-// The summary computed from the base tables, one statement per table.
+// The summary computed from the base tables, one statement per table and scope.
 QStringList rebuildStatements()
 {
     const QString w = overviewWeekSql(QStringLiteral("t.Dat"));
     return {
         QStringLiteral(
             "INSERT INTO $W(KWord,Week,Trades,Quantity,Cents) SELECT K,Wk,COUNT(*),"
-            "SUM(Q),SUM(C) FROM (SELECT IFNULL(p.KWord,'') AS K,%1 AS Wk,%2 AS Q,%3 AS C "
-            "FROM 交易表 t LEFT JOIN 产品表 p ON p.ID=t.PID) WHERE Wk IS NOT NULL GROUP "
-            "BY K,Wk")
+            "SUM(Q),SUM(C) FROM (SELECT IFNULL(p.KWord,'') COLLATE NOCASE AS K,%1 AS Wk,"
+            "%2 AS Q,%3 AS C FROM 交易表 t LEFT JOIN 产品表 p ON p.ID=t.PID) WHERE Wk IS "
+            "NOT NULL GROUP BY K COLLATE NOCASE,Wk")
             .arg(w, quantityOf(QStringLiteral("t")), centsOf(QStringLiteral("t"))),
-        QStringLiteral("INSERT INTO $B(BCode,Scope,KWord,Trades) SELECT BCode,0,'',COUNT(*) FROM "
-                       "交易表 WHERE BCode<>'' GROUP BY BCode"),
         QStringLiteral(
-            "INSERT INTO $B(BCode,Scope,KWord,Trades) SELECT t.BCode,1,IFNULL(p.KWord,''),"
-            "COUNT(*) FROM 交易表 t LEFT JOIN 产品表 p ON p.ID=t.PID WHERE t.BCode<>'' "
-            "GROUP BY t.BCode,IFNULL(p.KWord,'')"),
+            "INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT 0,'',%1,COUNT(*) FROM 客户表 "
+            "k WHERE k.BName<>'' AND k.BCode<>'' AND EXISTS (SELECT 1 FROM 交易表 t WHERE "
+            "t.BCode=k.BCode) GROUP BY %1")
+            .arg(provinceOf(QStringLiteral("k"))),
         QStringLiteral(
-            "INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT b.Scope,b.KWord,"
-            "IFNULL(k.Prov,''),COUNT(*) FROM $B b JOIN 客户表 k ON k.BCode=b.BCode WHERE "
-            "k.BName<>'' GROUP BY b.Scope,b.KWord,IFNULL(k.Prov,'')"),
+            "INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT 1,K,Pv,COUNT(*) FROM (SELECT "
+            "DISTINCT k.ID,IFNULL(p.KWord,'') COLLATE NOCASE AS K,%1 AS Pv FROM 客户表 k "
+            "JOIN 交易表 t ON t.BCode=k.BCode LEFT JOIN 产品表 p ON p.ID=t.PID WHERE "
+            "k.BName<>'' AND k.BCode<>'') GROUP BY K COLLATE NOCASE,Pv COLLATE NOCASE")
+            .arg(provinceOf(QStringLiteral("k"))),
     };
-}
-
-QStringList triggerNames()
-{
-    QStringList names;
-    for (const QString& statement : triggerStatements())
-        names << statement.section(u' ', 2, 2);
-    return names;
 }
 
 bool run(db::Database& db, const QString& sql, QString* error)
@@ -291,15 +343,32 @@ bool run(db::Database& db, const QString& sql, QString* error)
     return false;
 }
 
+// Every table and trigger of a summary, this program's or an earlier layout's.
+QHash<QString, QString> storedSummary(db::Database& db)
+{
+    QHash<QString, QString> stored;
+    db::Statement stmt = db.prepareNative(QStringLiteral(
+        "SELECT type,name,sql FROM sqlite_master WHERE type IN ('table','trigger') AND "
+        "substr(name,1,2)=?"));
+    if (!stmt)
+        return stored;
+    stmt.bindText(1, kPrefix);
+    while (stmt.step() == db::StepResult::Row)
+        stored.insert(stmt.text(0) + u' ' + stmt.text(1), stmt.text(2));
+    return stored;
+}
+
 bool dropAll(db::Database& db, QString* error)
 {
-    for (const QString& name : triggerNames()) {
-        if (!run(db, QStringLiteral("DROP TRIGGER IF EXISTS ") + name, error))
-            return false;
-    }
-    for (const QString& table : { W, B, P }) {
-        if (!run(db, QStringLiteral("DROP TABLE IF EXISTS ") + table, error))
-            return false;
+    const QHash<QString, QString> stored = storedSummary(db);
+    // The triggers first: a table's own go with it, the others name it.
+    for (const char* type : { "trigger", "table" }) {
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
+            const QString name = it.key().section(u' ', 1);
+            if (it.key().section(u' ', 0, 0) == QLatin1String(type)
+                && !run(db, QStringLiteral("DROP %1 IF EXISTS \"%2\"").arg(type, name), error))
+                return false;
+        }
     }
     return true;
 }
@@ -327,18 +396,18 @@ bool HasOverviewSummary(db::Database& db)
 {
     if (db.isServer())
         return false;
-    db::Statement stmt = db.prepareNative(
-        QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE "
-                       "(type='table' AND name IN (?,?,?)) OR type='trigger' AND "
-                       "name LIKE '概览\\_%' ESCAPE '\\'"));
-    if (!stmt)
+    const QStringList expected = overviewSummaryStatements();
+    const QHash<QString, QString> stored = storedSummary(db);
+    if (stored.size() != expected.size())
         return false;
-    stmt.bindText(1, W);
-    stmt.bindText(2, B);
-    stmt.bindText(3, P);
-    if (stmt.step() != db::StepResult::Row)
-        return false;
-    return stmt.int64(0) == 3 + triggerNames().size();
+    for (const QString& statement : expected) {
+        // "CREATE TABLE name ..." / "CREATE TRIGGER name ...": what sqlite_master keeps.
+        const QString key
+            = statement.section(u' ', 1, 1).toLower() + u' ' + statement.section(u' ', 2, 2);
+        if (stored.value(key) != statement)
+            return false;
+    }
+    return true;
 }
 
 bool DropOverviewSummary(db::Database& db, QString* error)
@@ -360,11 +429,10 @@ bool RebuildOverviewSummary(db::Database& db, QString* error, core::Feedback* fe
             *error = db.lastErrorText();
         return false;
     }
-    const QStringList fills = rebuildStatements();
     bool ok = dropAll(db, error);
     for (const QString& statement : tableStatements())
         ok = ok && run(db, statement, error);
-    for (const QString& statement : fills) {
+    for (const QString& statement : rebuildStatements()) {
         ok = ok && run(db, statement, error);
         if (ok && feedback && feedback->isIndicatorOpen()) {
             feedback->indicatorStep(1, QStringLiteral("pages"));

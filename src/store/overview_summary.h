@@ -20,21 +20,19 @@ namespace quel::store {
 //
 // 概览周销售: per category (KWord, '' for products without one and trades without a product)
 //   and week (Julian day of its Monday) the trades, quantity and amount in cents.
-// 概览买家: every buyer code with trades, once for all products (Scope 0, KWord '') and once
-//   per category (Scope 1), with its number of trades there.
-// 概览买家省份: per scope and category, the profiled buyer rows (客户表 rows with a name) of
-//   those buyers by stored province.
+// 概览买家省份: per scope (0 all products, KWord ''; 1 one category) and stored province the
+//   profiled buyer rows (客户表 rows with a name) whose buyer code has trades there.
 inline constexpr char kOverviewWeeksTable[] = "概览周销售";
-inline constexpr char kOverviewBuyersTable[] = "概览买家";
 inline constexpr char kOverviewProvincesTable[] = "概览买家省份";
 
 // The progress steps of a rebuild.
-inline constexpr int kOverviewSummarySteps = 4;
+inline constexpr int kOverviewSummarySteps = 3;
 
 // The tables and triggers of the summary (native SQLite text, in order).
 QStringList overviewSummaryStatements();
 
-// Whether the database keeps the summary (its tables and every trigger are there).
+// Whether the database keeps the summary as this program makes it (its tables and every
+// trigger, each as overviewSummaryStatements() writes it).
 bool HasOverviewSummary(db::Database& db);
 
 // Drops the summary and makes it anew from the base tables, with its triggers, in one
