@@ -23,7 +23,7 @@ QStringList indexNames(Database& db)
     QStringList names;
     Statement stmt = db.prepare(QStringLiteral(
         "SELECT name FROM sqlite_master WHERE type='index' AND name NOT LIKE 'sqlite_%' "
-        "ORDER BY name"));
+        "AND substr(name,1,2)<>'概览' ORDER BY name"));
     while (stmt && stmt.step() == StepResult::Row)
         names << stmt.text(0);
     return names;
