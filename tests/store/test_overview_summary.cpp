@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "store/compaction.h"
 #include "store/overview_summary.h"
 #include "support/store_fixture.h"
 
@@ -219,4 +220,23 @@ TEST_P(OverviewSummary, AnOlderDatabaseGetsItWhenOpenedAndAFailedRebuildKeepsThe
     EXPECT_EQ(contents(), damaged);
     ASSERT_TRUE(store::RebuildOverviewSummary(*m_db, &error)) << error.toStdString();
     EXPECT_EQ(contents(), made);
+}
+
+TEST_P(OverviewSummary, CompactionKeepsItAndItsTriggers)
+{
+    fillMarket();
+    const QStringList before = contents();
+    m_db.reset();
+    store::DatabasePool::shared().releaseAll();
+    quel::test::FakeFeedback feedback;
+    ASSERT_TRUE(store::CompactDatabaseFile(
+        m_path, QString::fromLatin1(store::kDatabasePassword), false, feedback))
+        << feedback.messages.join(u' ').toStdString();
+    store::DatabasePool::shared().releaseAll();
+    QString error;
+    m_db = store::OpenDatabase(m_path, QString::fromLatin1(store::kDatabasePassword), &error);
+    ASSERT_TRUE(m_db) << error.toStdString();
+    EXPECT_EQ(contents(), before);
+    trade(1, QStringLiteral("b3"), QStringLiteral("2026-12-08 10:00:00"), 5, 1);
+    expectSameAsRebuild("a trade stored after the compaction");
 }
