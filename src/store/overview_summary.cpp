@@ -147,7 +147,7 @@ QStringList productMove(const QString& pid, const QString& from, const QString& 
                                          "BCode FROM 交易表 WHERE PID=%1 AND BCode<>'')")
                               .arg(pid);
     const QString noneElsewhere = QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM 交易表 o WHERE "
-                                                 "o.BCode=k.BCode AND o.PID<>%1 AND %2=%3)")
+                                                 "o.BCode=k.BCode AND o.PID IS NOT %1 AND %2=%3)")
                                       .arg(pid, categoryOf(QStringLiteral("o.PID")));
     const QString prov = provinceOf(QStringLiteral("k"));
     body << QStringLiteral("INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT DISTINCT 1,%1,%2,0 %3%4 "
@@ -311,29 +311,53 @@ QStringList triggerStatements()
     + tradeBuyerTriggers();
 }
 
-// The summary computed from the base tables, one statement per table and scope.
-QStringList rebuildStatements()
+// The summary computed from the base tables, a category at a time so that the progress
+// window moves while a year of trades is read. "?1" is the category; the products without one
+// and the trades without a product are summed last, under ''.
+const QString kUncategorised = QStringLiteral(
+    "(t.PID IS NULL OR t.PID NOT IN (SELECT ID FROM 产品表 WHERE IFNULL(KWord,'')<>''))");
+
+QString categoryWeeksFill(bool uncategorised)
 {
-    const QString w = overviewWeekSql(QStringLiteral("t.Dat"));
-    return {
-        QStringLiteral(
-            "INSERT INTO $W(KWord,Week,Trades,Quantity,Cents) SELECT K,Wk,COUNT(*),"
-            "SUM(Q),SUM(C) FROM (SELECT IFNULL(p.KWord,'') COLLATE NOCASE AS K,%1 AS Wk,"
-            "%2 AS Q,%3 AS C FROM 交易表 t LEFT JOIN 产品表 p ON p.ID=t.PID) WHERE Wk IS "
-            "NOT NULL GROUP BY K COLLATE NOCASE,Wk")
-            .arg(w, quantityOf(QStringLiteral("t")), centsOf(QStringLiteral("t"))),
-        QStringLiteral(
-            "INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT 0,'',%1,COUNT(*) FROM 客户表 "
-            "k WHERE k.BName<>'' AND k.BCode<>'' AND EXISTS (SELECT 1 FROM 交易表 t WHERE "
-            "t.BCode=k.BCode) GROUP BY %1")
-            .arg(provinceOf(QStringLiteral("k"))),
-        QStringLiteral(
-            "INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT 1,K,Pv,COUNT(*) FROM (SELECT "
-            "DISTINCT k.ID,IFNULL(p.KWord,'') COLLATE NOCASE AS K,%1 AS Pv FROM 客户表 k "
-            "JOIN 交易表 t ON t.BCode=k.BCode LEFT JOIN 产品表 p ON p.ID=t.PID WHERE "
-            "k.BName<>'' AND k.BCode<>'') GROUP BY K COLLATE NOCASE,Pv COLLATE NOCASE")
-            .arg(provinceOf(QStringLiteral("k"))),
-    };
+    const QString from = uncategorised
+        ? QStringLiteral("FROM 交易表 t WHERE ") + kUncategorised
+        : QStringLiteral("FROM 产品表 p JOIN 交易表 t ON t.PID=p.ID WHERE p.KWord=?1");
+    return QStringLiteral("INSERT INTO $W(KWord,Week,Trades,Quantity,Cents) SELECT ?1,Wk,COUNT(*),"
+                          "SUM(Q),SUM(C) FROM (SELECT %1 AS Wk,%2 AS Q,%3 AS C %4) WHERE Wk IS NOT "
+                          "NULL GROUP BY Wk")
+        .arg(overviewWeekSql(QStringLiteral("t.Dat")), quantityOf(QStringLiteral("t")),
+            centsOf(QStringLiteral("t")), from);
+}
+
+QString categoryBuyersFill(bool uncategorised)
+{
+    const QString from = uncategorised
+        ? QStringLiteral("FROM 交易表 t JOIN 客户表 k ON k.BCode=t.BCode WHERE ") + kUncategorised
+        : QStringLiteral("FROM 产品表 p JOIN 交易表 t ON t.PID=p.ID JOIN 客户表 k ON "
+                         "k.BCode=t.BCode WHERE p.KWord=?1");
+    return QStringLiteral("INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT 1,?1,Pv,COUNT(*) FROM "
+                          "(SELECT DISTINCT k.ID,%1 AS Pv %2 AND t.BCode<>'' AND k.BName<>'') "
+                          "GROUP BY Pv")
+        .arg(provinceOf(QStringLiteral("k")), from);
+}
+
+QString allBuyersFill()
+{
+    return QStringLiteral("INSERT INTO $P(Scope,KWord,Prov,Buyers) SELECT 0,'',%1,COUNT(*) FROM "
+                          "客户表 k WHERE k.BName<>'' AND k.BCode<>'' AND EXISTS (SELECT 1 FROM "
+                          "交易表 t WHERE t.BCode=k.BCode) GROUP BY %1")
+        .arg(provinceOf(QStringLiteral("k")));
+}
+
+// The categories of the products, each once however its letters are cased.
+QStringList storedCategories(db::Database& db)
+{
+    QStringList categories;
+    db::Statement stmt = db.prepareNative(QStringLiteral(
+        "SELECT KWord FROM 产品表 WHERE IFNULL(KWord,'')<>'' GROUP BY KWord COLLATE NOCASE"));
+    while (stmt && stmt.step() == db::StepResult::Row)
+        categories << stmt.text(0);
+    return categories;
 }
 
 bool run(db::Database& db, const QString& sql, QString* error)
@@ -341,6 +365,22 @@ bool run(db::Database& db, const QString& sql, QString* error)
     QString why;
     if (db.executeNative(fill(sql), &why))
         return true;
+    if (error)
+        *error = why;
+    return false;
+}
+
+// One fill statement for one category.
+bool runFor(db::Database& db, const QString& sql, const QString& category, QString* error)
+{
+    QString why;
+    db::Statement stmt = db.prepareNative(fill(sql), &why);
+    if (stmt) {
+        stmt.bindText(1, category);
+        if (stmt.step() == db::StepResult::Done)
+            return true;
+        why = stmt.errorText();
+    }
     if (error)
         *error = why;
     return false;
@@ -422,6 +462,11 @@ bool DropOverviewSummary(db::Database& db, QString* error)
     return ok;
 }
 
+int OverviewSummarySteps(db::Database& db)
+{
+    return db.isServer() ? 0 : static_cast<int>(storedCategories(db).size()) + 2;
+}
+
 bool RebuildOverviewSummary(db::Database& db, QString* error, core::Feedback* feedback)
 {
     if (db.isServer())
@@ -435,18 +480,27 @@ bool RebuildOverviewSummary(db::Database& db, QString* error, core::Feedback* fe
     bool ok = dropAll(db, error);
     for (const QString& statement : tableStatements())
         ok = ok && run(db, statement, error);
-    for (const QString& statement : rebuildStatements()) {
-        ok = ok && run(db, statement, error);
-        if (ok && feedback && feedback->isIndicatorOpen()) {
-            feedback->indicatorStep(1, QStringLiteral("pages"));
-            // Closing the window stops here; the summary is made on another open.
-            if (!feedback->isIndicatorOpen()) {
-                ok = false;
-                if (error)
-                    *error = QStringLiteral("cancelled");
-            }
+    const auto step = [&]() {
+        if (!ok || !feedback || !feedback->isIndicatorOpen())
+            return;
+        feedback->indicatorStep(1, QStringLiteral("pages"));
+        // Closing the window stops here; the summary is made on another open.
+        if (!feedback->isIndicatorOpen()) {
+            ok = false;
+            if (error)
+                *error = QStringLiteral("cancelled");
         }
+    };
+    ok = ok && run(db, allBuyersFill(), error);
+    step();
+    for (const QString& category : storedCategories(db)) {
+        ok = ok && runFor(db, categoryWeeksFill(false), category, error)
+            && runFor(db, categoryBuyersFill(false), category, error);
+        step();
     }
+    ok = ok && runFor(db, categoryWeeksFill(true), QString(), error)
+        && runFor(db, categoryBuyersFill(true), QString(), error);
+    step();
     for (const QString& statement : triggerStatements())
         ok = ok && run(db, statement, error);
     if (ok)

@@ -25,9 +25,6 @@ namespace quel::store {
 inline constexpr char kOverviewWeeksTable[] = "概览周销售";
 inline constexpr char kOverviewProvincesTable[] = "概览买家省份";
 
-// The progress steps of a rebuild.
-inline constexpr int kOverviewSummarySteps = 3;
-
 // The tables and triggers of the summary (native SQLite text, in order).
 QStringList overviewSummaryStatements();
 
@@ -35,9 +32,12 @@ QStringList overviewSummaryStatements();
 // trigger, each as overviewSummaryStatements() writes it).
 bool HasOverviewSummary(db::Database& db);
 
+// The progress steps of a rebuild: one per category and two more.
+int OverviewSummarySteps(db::Database& db);
+
 // Drops the summary and makes it anew from the base tables, with its triggers, in one
 // transaction (nested in the caller's, if any): either the whole summary is there afterwards
-// or the old state is. Progress goes through `feedback`, one step per table, when given;
+// or the old state is. Progress goes through `feedback` when given (OverviewSummarySteps);
 // closing its window undoes the work and returns false. Does nothing on a server.
 bool RebuildOverviewSummary(db::Database& db, QString* error, core::Feedback* feedback = nullptr);
 

@@ -186,7 +186,7 @@ void ensureSchema(Database& db, core::Feedback* feedback)
     const bool ownWindow = feedback && !feedback->isIndicatorOpen();
     if (ownWindow)
         feedback->indicatorStart(QStringLiteral("正在为数据库建立索引（仅首次打开）……"),
-            static_cast<long>(indexes.size() + (summary ? kOverviewSummarySteps : 0)), 0);
+            static_cast<long>(indexes.size() + (summary ? OverviewSummarySteps(db) : 0)), 0);
     for (const QString& statement : indexes) {
         db.executeNative(QStringLiteral("BEGIN"));
         const bool ok = runAll(db, { statement }, nullptr);

@@ -107,6 +107,8 @@ protected:
         trade(99, QStringLiteral("b2"), QStringLiteral("2026-08-08 08:08:08"), 3, 2);
         native(QStringLiteral("INSERT INTO 交易表(PID,BCode,Dat,Pri,Num) VALUES(1,NULL,NULL,NULL,"
                               "NULL)"));
+        native(QStringLiteral("INSERT INTO 交易表(PID,BCode,Dat,Pri,Num) VALUES(NULL,'b3',"
+                              "'2026-12-03 10:00:00',2,2)"));
         buyer(QStringLiteral("b1"), QStringLiteral("张三"), QStringLiteral("浙江"));
         buyer(QStringLiteral("b1"), QStringLiteral("张三"), QStringLiteral("浙江"));
         buyer(QStringLiteral("b2"), QString(), QString());
@@ -135,13 +137,13 @@ TEST_P(OverviewSummary, EveryWriteKeepsItEqualToItsRebuild)
     fillMarket();
     expectSameAsRebuild("storing");
     // Three weeks of 衬衫 (a Sunday ends the week its Monday began); neither of 裤子's trades
-    // has a day (2026-02-30 is none); the product without a category and the one not stored
-    // share ''.
+    // has a day (2026-02-30 is none); the product without a category, the one not stored and
+    // the trade without a product share ''.
     const auto number
         = [this](const char* sql) { return scalar(QString::fromUtf8(sql)).toLongLong(); };
     EXPECT_EQ(number("SELECT COUNT(*) FROM 概览周销售 WHERE KWord='衬衫'"), 3);
     EXPECT_EQ(number("SELECT COUNT(*) FROM 概览周销售 WHERE KWord='裤子'"), 0);
-    EXPECT_EQ(number("SELECT COUNT(DISTINCT Week) FROM 概览周销售 WHERE KWord=''"), 2);
+    EXPECT_EQ(number("SELECT COUNT(DISTINCT Week) FROM 概览周销售 WHERE KWord=''"), 3);
     EXPECT_EQ(number("SELECT Cents FROM 概览周销售 WHERE KWord='衬衫' AND Week=(SELECT MAX(Week) "
                      "FROM 概览周销售)"),
         5550);
@@ -212,7 +214,7 @@ TEST_P(OverviewSummary, AnOlderDatabaseGetsItWhenOpenedAndAFailedRebuildKeepsThe
     // Closing the progress window during a rebuild leaves the summary as it was.
     quel::test::FakeFeedback feedback;
     feedback.onStep = [](quel::test::FakeFeedback& f) { f.cancelled = f.steps >= 2; };
-    feedback.indicatorStart(QStringLiteral("x"), store::kOverviewSummarySteps, 0);
+    feedback.indicatorStart(QStringLiteral("x"), store::OverviewSummarySteps(*m_db), 0);
     native(QStringLiteral("DELETE FROM 概览周销售"));
     const QStringList damaged = contents();
     EXPECT_FALSE(store::RebuildOverviewSummary(*m_db, &error, &feedback));
@@ -228,10 +230,14 @@ TEST_P(OverviewSummary, CompactionKeepsItAndItsTriggers)
     const QStringList before = contents();
     m_db.reset();
     store::DatabasePool::shared().releaseAll();
+    // The compaction's copy goes to a temporary folder of this test's own, not the shared one.
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", m_dir.path().toUtf8());
     quel::test::FakeFeedback feedback;
-    ASSERT_TRUE(store::CompactDatabaseFile(
-        m_path, QString::fromLatin1(store::kDatabasePassword), false, feedback))
-        << feedback.messages.join(u' ').toStdString();
+    const bool compacted = store::CompactDatabaseFile(
+        m_path, QString::fromLatin1(store::kDatabasePassword), false, feedback);
+    qputenv("TMPDIR", oldTemp);
+    ASSERT_TRUE(compacted) << feedback.messages.join(u' ').toStdString();
     store::DatabasePool::shared().releaseAll();
     QString error;
     m_db = store::OpenDatabase(m_path, QString::fromLatin1(store::kDatabasePassword), &error);
