@@ -74,8 +74,10 @@ QStringList indexStatements()
         QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_PCode ON 产品表 (PCode)"),
         // A buyer code's profile row: imports, the customer list, the buyer download.
         QStringLiteral("CREATE INDEX IF NOT EXISTS 客户表_BCode ON 客户表 (BCode)"),
-        // A buyer's trades, from the profile side (buyer download, customer statistics).
-        QStringLiteral("CREATE INDEX IF NOT EXISTS 交易表_BCode ON 交易表 (BCode)"),
+        // A buyer's trades, from the profile side (buyer download, customer statistics), with
+        // the product of each: the overview's sums ask in which categories a buyer bought
+        // without reading the trades themselves.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS 交易表_BCode_PID ON 交易表 (BCode, PID)"),
         // The product lists' usual filters (and their value lists): category and shop.
         QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_KWord ON 产品表 (KWord)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS 产品表_SName ON 产品表 (SName)"),
@@ -97,6 +99,12 @@ QStringList indexStatements()
         QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS 价格历史_PID_Dat ON 价格历史 (PID, Dat)"),
     }
     + watchIndexStatements();
+}
+
+QStringList obsoleteIndexes()
+{
+    // 交易表_BCode_PID does its work and more.
+    return QStringList { QStringLiteral("交易表_BCode") };
 }
 
 bool createSchema(Database& db, QString* error)
@@ -164,7 +172,13 @@ void ensureSchema(Database& db, core::Feedback* feedback)
     // A database that has it all is only read.
     const QStringList indexes = missingIndexStatements(db);
     const bool summary = !db.isServer() && !HasOverviewSummary(db);
-    if (missingTables.isEmpty() && indexes.isEmpty() && !summary)
+    QStringList obsolete;
+    const QStringList existing = db.indexNames();
+    for (const QString& name : obsoleteIndexes()) {
+        if (existing.contains(name, Qt::CaseInsensitive))
+            obsolete << name;
+    }
+    if (missingTables.isEmpty() && indexes.isEmpty() && !summary && obsolete.isEmpty())
         return;
     // The missing tables are made in one transaction, so an interrupted open leaves none of
     // them half made.
@@ -177,7 +191,7 @@ void ensureSchema(Database& db, core::Feedback* feedback)
         db.executeNative(ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"));
         db.schemaChanged();
     }
-    if (indexes.isEmpty() && !summary)
+    if (indexes.isEmpty() && !summary && obsolete.isEmpty())
         return;
     // An index over millions of rows takes seconds, the overview's summary a minute: the
     // user sees a progress window (unless one is already open for the work that opened the
@@ -196,6 +210,13 @@ void ensureSchema(Database& db, core::Feedback* feedback)
         feedback->indicatorStep(1, QStringLiteral("pages"));
         if (!feedback->isIndicatorOpen())
             return;
+    }
+    // An index another one replaced goes once its successor is there (each index to keep
+    // writing costs every import).
+    if (missingIndexStatements(db).isEmpty()) {
+        for (const QString& name : std::as_const(obsolete))
+            db.executeNative(QStringLiteral("DROP INDEX IF EXISTS \"%1\"").arg(name));
+        db.schemaChanged();
     }
     // The summary after the indexes, which its making reads; all of it or nothing.
     if (summary)

@@ -16,6 +16,8 @@ namespace quel::store {
 QStringList schemaStatements();
 // The indexes the lookups need, in SQLite text that leaves an existing index alone.
 QStringList indexStatements();
+// Indexes of older files that another index replaced; the first open drops them.
+QStringList obsoleteIndexes();
 // The permanent table names: the six of the data, the price history, the watch list and
 // the digest of changes.
 QStringList permanentTables();

@@ -45,7 +45,7 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
     QString error;
     const QString templatePath = dir.file(QStringLiteral("Null_Data.mdb"));
     ASSERT_TRUE(writeTemplate(templatePath, &error)) << error.toStdString();
-    const QStringList expected { QStringLiteral("交易表_BCode"), QStringLiteral("交易表_PID"),
+    const QStringList expected { QStringLiteral("交易表_BCode_PID"), QStringLiteral("交易表_PID"),
         QStringLiteral("产品表_PCode"), QStringLiteral("产品表_KWord"),
         QStringLiteral("产品表_SName"), QStringLiteral("客户表_BCode"),
         QStringLiteral("产品表_SName_Figures"), QStringLiteral("产品表_KWord_Figures"),
@@ -63,7 +63,8 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
     }
 
     // A file made before the buyer-code index, the price history and the watch list existed,
-    // with rows in it: the first open through the pool adds what is missing and keeps the rows.
+    // with rows in it: the first open through the pool adds what is missing, drops the index
+    // its buyer index replaced and keeps the rows.
     const QString older = dir.file(QStringLiteral("DATA.mdb"));
     {
         auto db = create(older);
@@ -76,6 +77,7 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
             QStringLiteral("INSERT INTO 产品表(PCode,Price) VALUES('p1','12.5')"), &error));
         ASSERT_TRUE(db->executeNative(
             QStringLiteral("CREATE INDEX 交易表_PID ON 交易表 (PID);"
+                           "CREATE INDEX 交易表_BCode ON 交易表 (BCode);"
                            "INSERT INTO 交易表(PID,BCode,Buyer) VALUES(1,'b1','甲')")));
     }
     auto pooled = DatabasePool::shared().acquire(older, &error);
