@@ -155,13 +155,13 @@ void printClickBudget(const QMap<QString, Figure>& figures)
 // user's older database gets it when first opened, rather than in every run's opening.
 bool upgradeCachedDatabase(const QString& path, const char* label, QString* error)
 {
-    qsizetype before = 0;
+    QStringList before;
     bool summary = false;
     {
         auto db = store::OpenDatabase(path, QString::fromLatin1(store::kDatabasePassword), error);
         if (!db)
             return false;
-        before = db->indexNames().size();
+        before = db->indexNames();
         summary = store::HasOverviewSummary(*db);
     }
     QElapsedTimer clock;
@@ -169,9 +169,11 @@ bool upgradeCachedDatabase(const QString& path, const char* label, QString* erro
     auto db = store::DatabasePool::shared().acquire(path, error);
     if (!db)
         return false;
-    const qsizetype after = db->indexNames().size();
+    QStringList after = db->indexNames();
     db.reset();
     store::DatabasePool::shared().close(path);
+    before.sort();
+    after.sort();
     if (after != before || !summary)
         std::printf("scale_add_indexes_%s: %.1f s\n", label, double(clock.elapsed()) / 1000.0);
     return true;
