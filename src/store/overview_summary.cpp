@@ -12,9 +12,10 @@ namespace quel::store {
 namespace {
 
 // The summary's statements are written for SQLite 3.15 (no upsert): a row is made with zero
-// sums when it is missing, then added to. No statement here can meet a uniqueness conflict,
-// so a conflict clause of the statement that fired a trigger never changes what it does.
-// Names and provinces compare ignoring letter case, as the base tables' columns do.
+// sums when it is missing, then added to. Its tables have no constraints to meet (see
+// tableStatements), so a conflict clause of the statement that fired a trigger never changes
+// what a trigger does. Names and provinces compare ignoring letter case, as the base tables'
+// columns do.
 //
 // Whether a buyer has trades (in a category) is asked of 交易表 through its buyer index
 // rather than kept: a buyer's few trades are read only when the buyer's profile was
