@@ -200,6 +200,9 @@ QString trigger(const QString& name, const QString& event, const QStringList& bo
         .arg(name, event, body.join(QStringLiteral("; ")));
 }
 
+// The rows a trigger sees.
+const QString NEW = QStringLiteral("NEW");
+const QString OLD = QStringLiteral("OLD");
 const QString kKWordOld = QStringLiteral("(IFNULL(OLD.KWord,'') COLLATE NOCASE)");
 const QString kKWordNew = QStringLiteral("(IFNULL(NEW.KWord,'') COLLATE NOCASE)");
 const QString kNoCategory = QStringLiteral("''");
@@ -237,8 +240,6 @@ QStringList tradeBuyerTriggers()
         const auto when = [inCategory](const QString& row) {
             return profiledBuyer(row) + QStringLiteral(" AND ") + onlyTrade(row, inCategory);
         };
-        const QString NEW = QStringLiteral("NEW");
-        const QString OLD = QStringLiteral("OLD");
         triggers << trigger(QStringLiteral("概览_交易_新增_%1").arg(tag),
             QStringLiteral("AFTER INSERT ON 交易表 WHEN %1").arg(when(NEW)),
             buyerInScope(QStringLiteral("NEW.BCode"), scope, category(NEW), true));
@@ -264,8 +265,6 @@ QStringList tradeBuyerTriggers()
 QStringList triggerStatements()
 {
     const QString hasTrades = QStringLiteral("EXISTS (SELECT 1 FROM 交易表 WHERE PID=%1.ID)");
-    const QString NEW = QStringLiteral("NEW");
-    const QString OLD = QStringLiteral("OLD");
     return QStringList {
         trigger(QStringLiteral("概览_交易_新增"), QStringLiteral("AFTER INSERT ON 交易表"),
             tradeWeek(NEW, true)),
@@ -430,9 +429,13 @@ QString overviewWeekSql(const QString& column)
 
 QStringList overviewSummaryStatements()
 {
-    QStringList statements;
-    for (const QString& statement : tableStatements() + triggerStatements())
-        statements << fill(statement);
+    // Asked on every open: written out once.
+    static const QStringList statements = [] {
+        QStringList all;
+        for (const QString& statement : tableStatements() + triggerStatements())
+            all << fill(statement);
+        return all;
+    }();
     return statements;
 }
 
