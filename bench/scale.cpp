@@ -7,6 +7,7 @@
 //     --regenerate    makes both databases anew (and times it) instead of using the cache
 //   bench_scale --measure DATABASE LABEL [GRIDFILE]
 //     one size's run; with GRIDFILE, every grid it showed is written there as well
+//     (QUELMAR_SCALE_CLICKS_ONLY=1: only opening, the lists and the analyses)
 // The generated files are kept in build-bench/scale-cache/ between runs.
 #include "db/database.h"
 #include "market/test_server.h"

@@ -433,6 +433,9 @@ int runMeasurement(
 #else
     std::printf("analyses: not measured (src/analysis is not in this tree)\n");
 #endif
+    // The clicks alone, for working on one of them: the long work below takes minutes.
+    if (qEnvironmentVariableIsSet("QUELMAR_SCALE_CLICKS_ONLY"))
+        return analysesAgreed ? 0 : 1;
 
     // Importing into this database, then the same into an empty one.
     const ImportFigures full = importResults(path, folder.path());

@@ -185,7 +185,14 @@ std::shared_ptr<Database> SqliteDatabase::open(
     QString message;
     if (!db->executeNative(QStringLiteral("PRAGMA key = '%1'").arg(keyText), &message))
         return fail(message);
-    if (!db->executeNative(QStringLiteral("SELECT count(*) FROM sqlite_master"), &message))
+    // A page read with the wrong page size fails its check like a wrong key, so the file's
+    // page size is found by trying: the current one first, then the older one. The key is
+    // derived once; the second try costs a few milliseconds.
+    const auto readsWithPage = [&](int bytes) {
+        return db->executeNative(QStringLiteral("PRAGMA cipher_page_size = %1").arg(bytes))
+            && db->executeNative(QStringLiteral("SELECT count(*) FROM sqlite_master"), &message);
+    };
+    if (!readsWithPage(kCipherPageBytes) && !readsWithPage(kOlderCipherPageBytes))
         return fail(QStringLiteral("无法读取数据库（密码错误或文件已损坏）：") + message);
     sqlite3_busy_timeout(raw, 2000);
     // A write-ahead log makes the many small commits of imports cheap (no sync per

@@ -13,6 +13,12 @@ qint64 pageCacheBytes(qint64 fileBytes, qint64 physicalBytes);
 inline constexpr qint64 kMinPageCacheBytes = qint64(32) << 20;
 inline constexpr qint64 kMaxPageCacheBytes = qint64(192) << 20;
 
+// The encrypted page of the files the program writes. Files of earlier versions have
+// pages of kOlderCipherPageBytes; they open as they are and get the larger page when they
+// are compacted.
+inline constexpr int kCipherPageBytes = 4096;
+inline constexpr int kOlderCipherPageBytes = 1024;
+
 // A keyed SQLCipher file.
 class SqliteDatabase final : public db::Database
 {

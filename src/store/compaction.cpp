@@ -3,6 +3,7 @@
 #include "core/feedback.h"
 #include "db/database.h"
 #include "db_pg/server_address.h"
+#include "db_sqlite/sqlite_database.h"
 #include "store/database_key.h"
 #include "store/database_pool.h"
 
@@ -50,6 +51,14 @@ std::optional<CompactionError> compactInto(
                                .arg(quoteLiteral(target), quoteLiteral(password));
     if (!db.executeNative(attach, &error))
         return CompactionError { error, db.lastErrorCode() };
+    // The copy is written with the current page size, whatever the file had.
+    if (!db.executeNative(QStringLiteral("PRAGMA quel_compact.cipher_page_size = %1")
+                              .arg(db_sqlite::kCipherPageBytes),
+            &error)) {
+        const int code = db.lastErrorCode();
+        db.executeNative(QStringLiteral("DETACH DATABASE quel_compact"));
+        return CompactionError { error, code };
+    }
     const bool exported
         = db.executeNative(QStringLiteral("SELECT sqlcipher_export('quel_compact')"), &error);
     const int code = db.lastErrorCode();

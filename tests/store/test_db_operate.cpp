@@ -1,9 +1,11 @@
 // The DB_Operate operations over the current database of a catalogue.
 #include "store/catalogue.h"
+#include "store/database_key.h"
 #include "store/database_pool.h"
 #include "store/db_operate.h"
 #include "support/store_fixture.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 using namespace quel;
@@ -216,6 +218,52 @@ TEST_P(DbOperateTest, CompactCurrentDatabaseKeepsDataAndKey)
     EXPECT_TRUE(QFileInfo::exists(m_dir.file(QStringLiteral("backup.mdb"))));
     EXPECT_FALSE(QFileInfo::exists(m_dir.file(QStringLiteral("temp.mdb"))));
     qputenv("TMPDIR", oldTemp);
+}
+
+// Files of earlier versions have smaller pages: they open as they are, and compaction
+// gives them the current page. New files have it from the start.
+TEST_P(DbOperateTest, OlderPageSizeOpensAndCompactionGivesTheCurrentOne)
+{
+    const auto pageBytes = [](db::Database& db) {
+        db::Statement stmt = db.prepare(QStringLiteral("PRAGMA page_size"));
+        return stmt && stmt.step() == db::StepResult::Row ? stmt.int64(0) : 0;
+    };
+    EXPECT_EQ(pageBytes(*m_db), 4096);
+    exec(QStringLiteral("INSERT INTO 简化表(Con,Sim) VALUES('诺基亚','NK')"));
+    const QString older = m_dir.file(QStringLiteral("older.mdb"));
+    QString error;
+    ASSERT_TRUE(m_db->executeNative(QStringLiteral("ATTACH DATABASE '%1' AS older KEY '%2'")
+                                        .arg(older, QString::fromLatin1(kDatabasePassword)),
+        &error))
+        << error.toStdString();
+    ASSERT_TRUE(m_db->executeNative(QStringLiteral("PRAGMA older.cipher_page_size = 1024")));
+    ASSERT_TRUE(m_db->executeNative(QStringLiteral("SELECT sqlcipher_export('older')"), &error))
+        << error.toStdString();
+    ASSERT_TRUE(m_db->executeNative(QStringLiteral("DETACH DATABASE older")));
+    m_db.reset();
+    DatabasePool::shared().releaseAll();
+    ASSERT_TRUE(QFile::remove(m_path) && QFile::copy(older, m_path));
+
+    auto reopened = OpenDatabase(m_path, QString::fromLatin1(kDatabasePassword), &error);
+    ASSERT_TRUE(reopened) << error.toStdString();
+    EXPECT_EQ(pageBytes(*reopened), 1024);
+    reopened.reset();
+    EXPECT_FALSE(OpenDatabase(m_path, QStringLiteral("other"), &error));
+    EXPECT_EQ(m_ops.LookupValue(QStringLiteral("简化表"), QStringLiteral("诺基亚"),
+                  QStringLiteral("Con"), QStringLiteral("Sim")),
+        QVariant(QStringLiteral("NK")));
+
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", m_dir.path().toUtf8());
+    DatabasePool::shared().releaseAll();
+    EXPECT_TRUE(m_ops.CompactCurrentDatabase());
+    qputenv("TMPDIR", oldTemp);
+    auto compacted = OpenDatabase(m_path, QString::fromLatin1(kDatabasePassword), &error);
+    ASSERT_TRUE(compacted) << error.toStdString();
+    EXPECT_EQ(pageBytes(*compacted), 4096);
+    EXPECT_EQ(m_ops.LookupValue(QStringLiteral("简化表"), QStringLiteral("诺基亚"),
+                  QStringLiteral("Con"), QStringLiteral("Sim")),
+        QVariant(QStringLiteral("NK")));
 }
 
 TEST_P(DuplicateRowsTest, GoInOneStatementKeepingTheFirstWritten)
