@@ -309,6 +309,28 @@ QVariant Recordset::field(const QString& name) const
     return value(fieldIndex(name));
 }
 
+QVariant* Recordset::readValue(int index) const
+{
+    if (m_adding || m_current < 0 || m_current >= static_cast<long>(m_rows.size()))
+        return nullptr;
+    Row& row = m_rows[static_cast<size_t>(m_current)];
+    if (row.deleted || (!row.loaded && !readRow(row)))
+        return nullptr;
+    return &row.values[static_cast<size_t>(index)];
+}
+
+QVariant Recordset::storedValue(int index) const
+{
+    if (index < 0 || index >= fieldCount())
+        return {};
+    for (const auto& [column, pending] : m_pending) {
+        if (column == index)
+            return pending;
+    }
+    const QVariant* stored = readValue(index);
+    return stored ? *stored : QVariant();
+}
+
 QVariant Recordset::value(int index) const
 {
     if (index < 0 || index >= fieldCount())
@@ -317,19 +339,16 @@ QVariant Recordset::value(int index) const
         if (column == index)
             return pending;
     }
-    if (m_adding || m_current < 0 || m_current >= static_cast<long>(m_rows.size()))
+    QVariant* stored = readValue(index);
+    if (!stored)
         return {};
-    Row& row = m_rows[static_cast<size_t>(m_current)];
-    if (row.deleted || (!row.loaded && !readRow(row)))
-        return {};
-    QVariant& stored = row.values[static_cast<size_t>(index)];
     if (m_columns[static_cast<size_t>(index)].kind == ColumnKind::Date
-        && stored.typeId() == QMetaType::QString) {
+        && stored->typeId() == QMetaType::QString) {
         // Converted once; callers walking the rows again compare the same values.
-        if (const auto date = parseCanonicalDate(stored.toString()))
-            stored = QVariant(*date);
+        if (const auto date = parseCanonicalDate(stored->toString()))
+            *stored = QVariant(*date);
     }
-    return stored;
+    return *stored;
 }
 
 bool Recordset::addNew()

@@ -43,7 +43,7 @@ int digits(QStringView text, qsizetype from, qsizetype count)
     return value;
 }
 
-std::optional<QDateTime> makeDateTime(
+std::optional<DateParts> makeDateParts(
     int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
 {
     // Two-digit years as Jet read them: 00-29 this century, 30-99 the last.
@@ -53,7 +53,15 @@ std::optional<QDateTime> makeDateTime(
     const QTime time(hour, minute, second);
     if (!date.isValid() || !time.isValid())
         return std::nullopt;
-    return QDateTime(date, time);
+    return DateParts { date, time };
+}
+
+std::optional<QDateTime> makeDateTime(
+    int year, int month, int day, int hour = 0, int minute = 0, int second = 0)
+{
+    if (const auto parts = makeDateParts(year, month, day, hour, minute, second))
+        return QDateTime(parts->date, parts->time);
+    return std::nullopt;
 }
 
 // Parses an optional time part: "", "H:M", "H:M:S", with AM/PM or 上午/下午 before or after.
@@ -119,24 +127,27 @@ std::optional<QDateTime> parseNumericDate(QStringView input, DateOrder preferenc
 
 } // namespace
 
+std::optional<DateParts> parseCanonicalDateParts(QStringView text)
+{
+    if ((text.size() != 19 && text.size() != 10) || text[4] != u'-' || text[7] != u'-')
+        return std::nullopt;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (i != 4 && i != 7 && i != 10 && i != 13 && i != 16 && !text[i].isDigit())
+            return std::nullopt;
+    }
+    if (text.size() == 10)
+        return makeDateParts(digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2));
+    if (text[10] != u' ' || text[13] != u':' || text[16] != u':')
+        return std::nullopt;
+    return makeDateParts(digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2),
+        digits(text, 11, 2), digits(text, 14, 2), digits(text, 17, 2));
+}
+
 std::optional<QDateTime> parseCanonicalDate(QStringView text)
 {
     // Fast path for the stored form.
-    if ((text.size() == 19 || text.size() == 10) && text[4] == u'-' && text[7] == u'-') {
-        bool ok = true;
-        for (qsizetype i = 0; i < text.size() && ok; ++i) {
-            if (i == 4 || i == 7 || i == 10 || i == 13 || i == 16)
-                continue;
-            ok = text[i].isDigit();
-        }
-        if (ok
-            && (text.size() == 10 || (text[10] == u' ' && text[13] == u':' && text[16] == u':'))) {
-            if (text.size() == 10)
-                return makeDateTime(digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2));
-            return makeDateTime(digits(text, 0, 4), digits(text, 5, 2), digits(text, 8, 2),
-                digits(text, 11, 2), digits(text, 14, 2), digits(text, 17, 2));
-        }
-    }
+    if (const auto parts = parseCanonicalDateParts(text))
+        return QDateTime(parts->date, parts->time);
     return parseDateText(text);
 }
 

@@ -129,6 +129,37 @@ double leadingNumber(const QString& text)
 
 // --- cell texts -----------------------------------------------------------------------
 
+QString dateCellText(const QDate& date, const QTime& time, bool dateOnly)
+{
+    if (!date.isValid() || !time.isValid() || date == kNeverDate)
+        return {};
+    const int year = date.year();
+    if (year < 1 || year > 9999) {
+        return QDateTime(date, time)
+            .toString(dateOnly ? QStringLiteral("yyyy.MM.dd") : QStringLiteral("yyyy.MM.dd HH:mm"));
+    }
+    // Written digit by digit: a grid of tens of thousands of rows shows several dates each.
+    char16_t text[16];
+    int n = 0;
+    const auto put = [&](int value, int width) {
+        for (int i = width - 1; i >= 0; --i, value /= 10)
+            text[n + i] = char16_t(u'0' + value % 10);
+        n += width;
+    };
+    put(year, 4);
+    text[n++] = u'.';
+    put(date.month(), 2);
+    text[n++] = u'.';
+    put(date.day(), 2);
+    if (!dateOnly) {
+        text[n++] = u' ';
+        put(time.hour(), 2);
+        text[n++] = u':';
+        put(time.minute(), 2);
+    }
+    return QString(reinterpret_cast<const QChar*>(text), n);
+}
+
 QString formatCellValue(const QVariant& value, bool dateOnly)
 {
     switch (value.typeId()) {
@@ -137,10 +168,9 @@ QString formatCellValue(const QVariant& value, bool dateOnly)
         const QDateTime when = value.typeId() == QMetaType::QDate
             ? QDateTime(value.toDate(), QTime(0, 0))
             : value.toDateTime();
-        if (!when.isValid() || when.date() == kNeverDate)
+        if (!when.isValid())
             return {};
-        return when.toString(
-            dateOnly ? QStringLiteral("yyyy.MM.dd") : QStringLiteral("yyyy.MM.dd HH:mm"));
+        return dateCellText(when.date(), when.time(), dateOnly);
     }
     case QMetaType::Bool:
         return checkMarkText(value);

@@ -54,6 +54,8 @@ double leadingNumber(const QString& text);
 // or 2010.04.12 10:20; true/false as a check mark; a floating value rounded to two
 // decimals (halves to even); anything else as its plain text.
 QString formatCellValue(const QVariant& value, bool dateOnly);
+// The same for a date and time of the day.
+QString dateCellText(const QDate& date, const QTime& time, bool dateOnly);
 
 // Text of one field as the fill puts it into a cell: whole numbers plainly, floating
 // values with two decimals, dates and true/false through formatCellValue, everything else

@@ -2,6 +2,8 @@
 
 #include "core/feedback.h"
 #include "db/database.h"
+#include "db/recordset.h"
+#include "db/stored_date.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "store/database_pool.h"
@@ -66,6 +68,18 @@ long countRows(const db::Connection& conn, const QString& jetSql)
     if (!conn.isOpen() || !rs.open(conn.shared(), jetSql, nullptr) || rs.eof())
         return 0;
     return static_cast<long>(rs.value(0).toLongLong());
+}
+
+// A date cell straight from the stored text: the date as written, without the conversion to
+// local time and back that a QDateTime takes.
+QString dateCellText(const db::Recordset& rs, int field, bool dateOnly)
+{
+    const QVariant stored = rs.storedValue(field);
+    if (stored.typeId() == QMetaType::QString) {
+        if (const auto parts = db::parseCanonicalDateParts(stored.toString()))
+            return grid::dateCellText(parts->date, parts->time, dateOnly);
+    }
+    return grid::cellTextForValue(rs.value(field), dateOnly);
 }
 
 } // namespace
@@ -142,6 +156,7 @@ long fillGridFromTable(grid::GridModel& grid, store::DB_Operate& db, const QStri
     };
     std::vector<int> source(static_cast<size_t>(cols));
     std::vector<bool> signedColumn(static_cast<size_t>(cols), false);
+    std::vector<bool> dateColumn(static_cast<size_t>(cols), false);
     bool missingField = false;
     for (int c = 0; c < cols; ++c) {
         const QString field = grid.fieldName(c);
@@ -151,6 +166,8 @@ long fillGridFromTable(grid::GridModel& grid, store::DB_Operate& db, const QStri
             s = grid.title(c) == grid::kSerialTitle ? kSerial : kEmpty;
         else if ((s = rs.fieldIndex(field)) < 0)
             missingField = true;
+        else
+            dateColumn[static_cast<size_t>(c)] = rs.isDateField(s);
     }
     // A field the table lacks ends the fill, as any other error during it does.
     if (missingField)
@@ -164,7 +181,9 @@ long fillGridFromTable(grid::GridModel& grid, store::DB_Operate& db, const QStri
             ++serialNumber;
             for (int c = 0; c < cols; ++c) {
                 const int s = source[static_cast<size_t>(c)];
-                if (s >= 0) {
+                if (s >= 0 && dateColumn[static_cast<size_t>(c)]) {
+                    cells[c] = dateCellText(rs, s, dateOnly);
+                } else if (s >= 0) {
                     const QVariant value = rs.value(s);
                     cells[c] = grid::cellTextForValue(value, dateOnly);
                     if (signedColumn[static_cast<size_t>(c)] && value.toDouble() > 0)

@@ -114,6 +114,43 @@ TEST_F(GridFill, CellsShowDatesNumbersAndEmptyValues)
     EXPECT_EQ(grid.text(2, 2), "2010.04.12 10:20");
 }
 
+// Date cells are written from the stored text; they read the same as the dates the
+// recordset gives, whatever the column holds.
+TEST_F(GridFill, DateCellsFromTheStoredTextMatchTheRecordsetsDates)
+{
+    exec("CREATE TABLE G (ID COUNTER, D DATE)");
+    const QStringList stored { "2010-04-12 10:20:33", "2010-04-12", "1900-01-01 00:00:00",
+        "0999-12-31 23:59:00", "0030-06-01 08:00:00", "2026-02-30 00:00:00", "2026-02-03 24:00:00",
+        "2026-02-03T04:05:06", "2026-2-3 4:05", "yesterday", "" };
+    QString error;
+    auto database
+        = quel::store::DatabasePool::shared().acquire(m_db->currentDatabasePath(), &error);
+    ASSERT_TRUE(database) << error.toStdString();
+    for (const QString& text : stored)
+        ASSERT_TRUE(database->executeNative(
+            QStringLiteral("INSERT INTO G(D) VALUES('%1')").arg(text), &error))
+            << error.toStdString();
+    ASSERT_TRUE(database->executeNative(QStringLiteral("INSERT INTO G(D) VALUES(NULL)")));
+
+    for (const bool dateOnly : { true, false }) {
+        GridModel grid;
+        setGridColumns(grid, { "ID", "", "D" }, { "ID", "序号", "日期" });
+        grid.setTag("G");
+        ASSERT_EQ(fillGridFromTable(grid, *m_db, {}, "ID", dateOnly, m_measure), stored.size() + 1);
+        quel::db::Connection conn;
+        quel::db::Recordset rs;
+        ASSERT_TRUE(m_db->OpenRecordset(conn, rs, "SELECT D FROM G ORDER BY ID"));
+        for (int r = grid.fixedRows(); !rs.eof(); ++r, rs.moveNext())
+            EXPECT_EQ(grid.text(r, 2), cellTextForValue(rs.value(0), dateOnly))
+                << rs.storedValue(0).toString().toStdString() << (dateOnly ? " date" : " time");
+        const int first = grid.fixedRows();
+        EXPECT_EQ(grid.text(first, 2), dateOnly ? "2010.04.12" : "2010.04.12 10:20");
+        EXPECT_EQ(grid.text(first + 1, 2), dateOnly ? "2010.04.12" : "2010.04.12 00:00");
+        EXPECT_EQ(grid.text(first + 2, 2), "") << "never";
+        EXPECT_EQ(grid.text(first + 3, 2), dateOnly ? "0999.12.31" : "0999.12.31 23:59");
+    }
+}
+
 TEST_F(GridFill, MissingTablesFieldsAndBadStatementsLeaveTheHeadings)
 {
     GridModel grid;
