@@ -122,6 +122,20 @@ TEST_F(ProductStatsTest, EachGroupingGivesItsGroups)
     EXPECT_EQ(m_grid.fieldName(0), "SName");
 }
 
+// Equal figures follow the names (ignoring letter case), whatever order the products were
+// stored in.
+TEST_F(ProductStatsTest, EqualFiguresFollowTheNames)
+{
+    for (const char* name : { "d", "C", "b", "A", "e" })
+        product("手机", name, "店", 100, 0, 10, 1, 2, 3, 4);
+    product("手机", "z", "店", 50, 0, 10, 1, 2, 3, 4);
+    product("手机", "y", "店", 150, 0, 10, 1, 2, 3, 4);
+    run({ 0 }, 3);
+    EXPECT_EQ(column(2), QStringList({ "y", "A", "b", "C", "d", "e", "z" }));
+    run({ 6 }, 3);
+    EXPECT_EQ(column(2), QStringList({ "A", "b", "C", "d", "e", "y", "z" }));
+}
+
 TEST_F(ProductStatsTest, QuotesAndLetterCaseGroupLikeAnyOtherName)
 {
     product("服装", "Levi's 501", "Levi's Store", 300, 0, 10, 1, 2, 3, 4);
