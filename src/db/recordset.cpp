@@ -309,9 +309,19 @@ QVariant Recordset::field(const QString& name) const
     return value(fieldIndex(name));
 }
 
+const QVariant* Recordset::pendingValue(int index) const
+{
+    for (const auto& [column, pending] : m_pending) {
+        if (column == index)
+            return &pending;
+    }
+    return nullptr;
+}
+
 QVariant* Recordset::readValue(int index) const
 {
-    if (m_adding || m_current < 0 || m_current >= static_cast<long>(m_rows.size()))
+    if (index < 0 || index >= fieldCount() || m_adding || m_current < 0
+        || m_current >= static_cast<long>(m_rows.size()))
         return nullptr;
     Row& row = m_rows[static_cast<size_t>(m_current)];
     if (row.deleted || (!row.loaded && !readRow(row)))
@@ -321,24 +331,16 @@ QVariant* Recordset::readValue(int index) const
 
 QVariant Recordset::storedValue(int index) const
 {
-    if (index < 0 || index >= fieldCount())
-        return {};
-    for (const auto& [column, pending] : m_pending) {
-        if (column == index)
-            return pending;
-    }
+    if (const QVariant* pending = pendingValue(index))
+        return *pending;
     const QVariant* stored = readValue(index);
     return stored ? *stored : QVariant();
 }
 
 QVariant Recordset::value(int index) const
 {
-    if (index < 0 || index >= fieldCount())
-        return {};
-    for (const auto& [column, pending] : m_pending) {
-        if (column == index)
-            return pending;
-    }
+    if (const QVariant* pending = pendingValue(index))
+        return *pending;
     QVariant* stored = readValue(index);
     if (!stored)
         return {};

@@ -72,7 +72,7 @@ long countRows(const db::Connection& conn, const QString& jetSql)
 
 // A date cell straight from the stored text: the date as written, without the conversion to
 // local time and back that a QDateTime takes.
-QString dateCellText(const db::Recordset& rs, int field, bool dateOnly)
+QString storedDateCellText(const db::Recordset& rs, int field, bool dateOnly)
 {
     const QVariant stored = rs.storedValue(field);
     if (stored.typeId() == QMetaType::QString) {
@@ -182,7 +182,7 @@ long fillGridFromTable(grid::GridModel& grid, store::DB_Operate& db, const QStri
             for (int c = 0; c < cols; ++c) {
                 const int s = source[static_cast<size_t>(c)];
                 if (s >= 0 && dateColumn[static_cast<size_t>(c)]) {
-                    cells[c] = dateCellText(rs, s, dateOnly);
+                    cells[c] = storedDateCellText(rs, s, dateOnly);
                 } else if (s >= 0) {
                     const QVariant value = rs.value(s);
                     cells[c] = grid::cellTextForValue(value, dateOnly);
