@@ -63,6 +63,18 @@ void Database::clearStatementCache()
     m_statements.clear();
 }
 
+bool Database::dropTable(const QString& table, QString* error)
+{
+    QString name = table;
+    name.replace(u'"', QStringLiteral("\"\""));
+    return executeNative(QStringLiteral("DROP TABLE \"%1\"").arg(name), error);
+}
+
+bool Database::dropWorkTable(const QString& table, QString* error)
+{
+    return dropTable(table, error);
+}
+
 bool Database::execute(const QString& jetSql, QString* error)
 {
     QStringList statements;

@@ -52,6 +52,13 @@ public:
     // Runs the engine's own text as it stands (several statements allowed).
     virtual bool executeNative(const QString& sql, QString* error = nullptr) = 0;
 
+    // DROP TABLE with the name quoted.
+    bool dropTable(const QString& table, QString* error = nullptr);
+    // Drops one of the program's work tables. Their rows are copies of stored data, so the
+    // embedded engine, which otherwise overwrites every page it frees, leaves these pages as
+    // they are for reuse: a large work table's drop wrote as much as the table itself.
+    virtual bool dropWorkTable(const QString& table, QString* error = nullptr);
+
     // Translates a Jet SELECT into the engine's text; nullopt and an error when it cannot.
     std::optional<QString> translateQuery(const QString& jetSql, QString* error);
 

@@ -228,6 +228,21 @@ bool SqliteDatabase::executeNative(const QString& sql, QString* error)
     return true;
 }
 
+bool SqliteDatabase::dropWorkTable(const QString& table, QString* error)
+{
+    // The build overwrites freed pages by default; the setting is the connection's and
+    // comes back at once, so stored rows deleted later are overwritten as before.
+    Statement setting = compile(QStringLiteral("PRAGMA secure_delete"), nullptr);
+    const bool overwrites = setting && setting.step() == StepResult::Row && setting.int64(0) != 0;
+    setting = Statement();
+    if (overwrites)
+        executeNative(QStringLiteral("PRAGMA secure_delete=0"));
+    const bool dropped = dropTable(table, error);
+    if (overwrites)
+        executeNative(QStringLiteral("PRAGMA secure_delete=1"));
+    return dropped;
+}
+
 std::optional<JetTranslation> SqliteDatabase::translate(
     const QString& jetSql, JetSchema& schema, QString* error)
 {

@@ -33,6 +33,7 @@ public:
     bool isOpen() const override { return m_db != nullptr; }
     void close() override;
     bool executeNative(const QString& sql, QString* error = nullptr) override;
+    bool dropWorkTable(const QString& table, QString* error = nullptr) override;
     std::optional<std::vector<db::ColumnInfo>> queryColumns(
         const QString& sql, QString* error, bool withTypes = true) override;
     QStringList tableNames() override;

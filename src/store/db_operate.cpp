@@ -168,11 +168,12 @@ bool DB_Operate::DropTableIfExists(const QString& table)
     Connection conn;
     if (!OpenConnection(conn))
         return false;
-    QString name = table;
-    name.replace(u'"', QStringLiteral("\"\""));
-    const bool dropped
-        = conn.database()->executeNative(QStringLiteral("DROP TABLE \"%1\"").arg(name));
-    conn.database()->schemaChanged();
+    // The work tables (TEMP_*) hold copies of stored rows; any other table is dropped the
+    // engine's usual way.
+    db::Database* database = conn.database();
+    const bool dropped = table.startsWith(QLatin1String("TEMP_")) ? database->dropWorkTable(table)
+                                                                  : database->dropTable(table);
+    database->schemaChanged();
     // Lets the window breathe, while the schema catches up.
     m_feedback.processEvents();
     return dropped;

@@ -124,6 +124,38 @@ TEST_P(DbOperateTest, TableQuestionsAndDrops)
     EXPECT_EQ(m_db->tableNames(), before);
 }
 
+// A work table holds copies of stored rows: its pages are freed without being overwritten.
+// Whatever the connection did before comes back at once, so a stored row deleted later is
+// overwritten as the build does by default.
+TEST_P(DbOperateTest, WorkTableDropsLeaveTheConnectionsOverwriteAsItWas)
+{
+    const auto pragma = [&](const char* name) {
+        Statement stmt = m_db->prepareNative(QStringLiteral("PRAGMA ") + QLatin1String(name));
+        return stmt && stmt.step() == StepResult::Row ? stmt.int64(0) : -1;
+    };
+    const auto overwrite = [&] { return pragma("secure_delete"); };
+    const qint64 before = overwrite();
+    ASSERT_GE(before, 0);
+    exec(QStringLiteral("CREATE TABLE TEMP_Customer (Buyer STRING)"));
+    for (int i = 0; i < 200; ++i)
+        exec(QStringLiteral("INSERT INTO TEMP_Customer (Buyer) VALUES ('%1')")
+                 .arg(QString(300, QChar(u'a' + i % 26))));
+    EXPECT_TRUE(m_ops.DropTableIfExists(QStringLiteral("TEMP_Customer")));
+    EXPECT_FALSE(m_ops.TableExists(QStringLiteral("TEMP_Customer")));
+    EXPECT_GT(pragma("freelist_count"), 10);
+    EXPECT_EQ(overwrite(), before);
+
+    // Turned off by someone else, it stays off; other tables drop the usual way.
+    ASSERT_TRUE(m_db->executeNative(QStringLiteral("PRAGMA secure_delete=%1").arg(1 - before)));
+    exec(QStringLiteral("CREATE TABLE TEMP_PAna (A LONG)"));
+    exec(QStringLiteral("CREATE TABLE 旧表 (A LONG)"));
+    EXPECT_TRUE(m_ops.DropTableIfExists(QStringLiteral("TEMP_PAna")));
+    EXPECT_TRUE(m_ops.DropTableIfExists(QStringLiteral("旧表")));
+    EXPECT_FALSE(m_ops.TableExists(QStringLiteral("旧表")));
+    EXPECT_EQ(overwrite(), 1 - before);
+    m_db->executeNative(QStringLiteral("PRAGMA secure_delete=%1").arg(before));
+}
+
 TEST_P(DbOperateTest, LookupsCountsAndDistinctValues)
 {
     for (const char* sql :
