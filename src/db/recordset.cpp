@@ -329,14 +329,6 @@ QVariant* Recordset::readValue(int index) const
     return &row.values[static_cast<size_t>(index)];
 }
 
-QVariant Recordset::storedValue(int index) const
-{
-    if (const QVariant* pending = pendingValue(index))
-        return *pending;
-    const QVariant* stored = readValue(index);
-    return stored ? *stored : QVariant();
-}
-
 QVariant Recordset::value(int index) const
 {
     if (const QVariant* pending = pendingValue(index))

@@ -48,8 +48,6 @@ public:
     // The current row's value (or the pending assignment); null QVariant at EOF/unknown.
     QVariant field(const QString& name) const;
     QVariant value(int index) const;
-    // The same as read: a date column's value stays its stored text (see stored_date.h).
-    QVariant storedValue(int index) const;
 
     // Whether addNew/assign/deleteCurrent can write through (a single-table statement).
     bool isUpdatable() const { return !m_table.isEmpty(); }

@@ -119,6 +119,22 @@ bool DB_Operate::OpenRecordset(Connection& conn, Recordset& rs, const QString& s
     return true;
 }
 
+db::Statement DB_Operate::OpenQuery(Connection& conn, const QString& sql, long maxRows)
+{
+    conn.close();
+    auto db = openDatabase(nullptr);
+    const QString limited
+        = maxRows >= 0 ? sql + QStringLiteral(" LIMIT ") + QString::number(maxRows) : sql;
+    const auto native = db ? db->translateQuery(limited, nullptr) : std::nullopt;
+    db::Statement stmt = native ? db->prepareNative(*native) : db::Statement();
+    if (!stmt) {
+        m_feedback.message(openErrorMessage(sql));
+        return {};
+    }
+    conn = Connection(std::move(db));
+    return stmt;
+}
+
 bool DB_Operate::OpenRecordsetOn(const Connection& conn, Recordset& rs, const QString& sql)
 {
     rs.close();

@@ -2,6 +2,7 @@
 
 #include "db/connection.h"
 #include "db/recordset.h"
+#include "db/statement.h"
 
 #include <QString>
 #include <QStringList>
@@ -56,6 +57,13 @@ public:
     // the recordset holds at most that many of the rows.
     bool OpenRecordset(
         db::Connection& conn, db::Recordset& rs, const QString& sql, long maxRows = -1);
+    // Replaces conn with a connection onto the current database and prepares a Jet SELECT
+    // on it, for callers that read each row once as it comes instead of holding them all.
+    // On failure shows the same message as OpenRecordset and returns an empty statement.
+    // With maxRows >= 0 the engine is asked for at most that many rows (an ordered query then
+    // keeps only those in order, rather than sorting every row). The statement must go
+    // before conn does.
+    db::Statement OpenQuery(db::Connection& conn, const QString& sql, long maxRows = -1);
     // Opens the statement on the caller's open connection (never reopens it).
     bool OpenRecordsetOn(const db::Connection& conn, db::Recordset& rs, const QString& sql);
     void CloseRecordset(db::Connection& conn, db::Recordset& rs);

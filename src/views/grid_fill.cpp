@@ -70,16 +70,27 @@ long countRows(const db::Connection& conn, const QString& jetSql)
     return static_cast<long>(rs.value(0).toLongLong());
 }
 
-// A date cell straight from the stored text: the date as written, without the conversion to
-// local time and back that a QDateTime takes.
-QString storedDateCellText(const db::Recordset& rs, int field, bool dateOnly)
+// One cell as the grid shows it, from the current row of a statement. A date column's
+// stored text is written as it stands, without the conversion to local time and back that a
+// QDateTime takes; a computed price change shows its sign.
+QString cellText(const db::Statement& stmt, int index, bool date, bool signedNumber, bool dateOnly)
 {
-    const QVariant stored = rs.storedValue(field);
-    if (stored.typeId() == QMetaType::QString) {
-        if (const auto parts = db::parseCanonicalDateParts(stored.toString()))
-            return grid::dateCellText(parts->date, parts->time, dateOnly);
+    const QVariant value = stmt.value(index);
+    if (date) {
+        if (value.typeId() == QMetaType::QString) {
+            const QString stored = value.toString();
+            if (const auto parts = db::parseCanonicalDateParts(stored))
+                return grid::dateCellText(parts->date, parts->time, dateOnly);
+            // Other spellings the store reads as dates, as a recordset gives them.
+            if (const auto when = db::parseCanonicalDate(stored))
+                return grid::cellTextForValue(QVariant(*when), dateOnly);
+        }
+        return grid::cellTextForValue(value, dateOnly);
     }
-    return grid::cellTextForValue(rs.value(field), dateOnly);
+    QString text = grid::cellTextForValue(value, dateOnly);
+    if (signedNumber && value.toDouble() > 0)
+        text.prepend(u'+');
+    return text;
 }
 
 } // namespace
@@ -129,26 +140,21 @@ long fillGridFromTable(grid::GridModel& grid, store::DB_Operate& db, const QStri
     if (!order.isEmpty())
         sql += QStringLiteral(" ORDER BY ") + order;
 
+    // The rows are read once, straight into cell texts: a copy of every value held for
+    // the whole fill cost more than the texts themselves. Rows beyond what the grid shows
+    // are not asked for (a sort then keeps only the first ones); one past the limit tells
+    // that there are more, and only then are they counted.
     db::Connection conn;
-    db::Recordset rs;
-    // Rows beyond what the grid shows are not read; one past the limit tells that there
-    // are more, and only then are they counted.
-    if (!db.OpenRecordset(conn, rs, sql, limit + 1))
+    db::Statement stmt = db.OpenQuery(conn, sql, limit + 1);
+    if (!stmt)
         return 0;
-    long records = rs.recordCount();
-    if (records > limit) {
-        QString countSql = QStringLiteral("SELECT COUNT(*) FROM ") + grid.tag();
-        if (!condition.isEmpty())
-            countSql += QStringLiteral(" WHERE ") + condition;
-        records = std::max(records, countRows(conn, countSql));
-    }
-    long toShow = records;
-    if (records > limit) {
-        db.feedback().message(rowLimitMessage(records, limit));
-        toShow = limit;
-    }
+    // The columns are known after the first step: a server tells them with the result.
+    db::StepResult rc = stmt.step();
+    std::vector<db::ColumnInfo> columns;
+    for (int i = 0; rc != db::StepResult::Error && i < stmt.columnCount(); ++i)
+        columns.push_back(stmt.column(i));
 
-    // Where each column's value comes from: a field index, or a computed column.
+    // Where each column's value comes from: a result column, or a computed grid column.
     enum : int
     {
         kEmpty = -1,
@@ -162,40 +168,64 @@ long fillGridFromTable(grid::GridModel& grid, store::DB_Operate& db, const QStri
         const QString field = grid.fieldName(c);
         signedColumn[static_cast<size_t>(c)] = !computedFieldSql(field).isEmpty();
         int& s = source[static_cast<size_t>(c)];
-        if (field.isEmpty())
+        if (field.isEmpty()) {
             s = grid.title(c) == grid::kSerialTitle ? kSerial : kEmpty;
-        else if ((s = rs.fieldIndex(field)) < 0)
+            continue;
+        }
+        const auto found = std::find_if(columns.begin(), columns.end(), [&](const auto& column) {
+            return column.name.compare(field, Qt::CaseInsensitive) == 0;
+        });
+        if (found == columns.end()) {
             missingField = true;
-        else
-            dateColumn[static_cast<size_t>(c)] = rs.isDateField(s);
+            continue;
+        }
+        s = static_cast<int>(found - columns.begin());
+        dateColumn[static_cast<size_t>(c)] = found->kind == db::ColumnKind::Date;
     }
-    // A field the table lacks ends the fill, as any other error during it does.
-    if (missingField)
-        toShow = 0;
+
+    // A field the table lacks ends the fill, as any other error during it does; the rows
+    // are still counted.
+    std::vector<QList<QString>> shown;
+    long records = 0;
+    for (; rc == db::StepResult::Row; rc = stmt.step()) {
+        if (++records > limit)
+            break;
+        if (missingField)
+            continue;
+        QList<QString> cells(cols);
+        for (int c = 0; c < cols; ++c) {
+            const int s = source[static_cast<size_t>(c)];
+            if (s >= 0) {
+                cells[c] = cellText(stmt, s, dateColumn[static_cast<size_t>(c)],
+                    signedColumn[static_cast<size_t>(c)], dateOnly);
+            } else if (s == kSerial) {
+                cells[c] = QString::number(records);
+            }
+        }
+        shown.push_back(std::move(cells));
+    }
+    if (rc == db::StepResult::Error) {
+        db.feedback().message(store::openErrorMessage(sql));
+        return 0;
+    }
+    // Finished before anything else runs on the connection: a server answers one
+    // statement at a time.
+    stmt = db::Statement();
+    if (records > limit) {
+        QString countSql = QStringLiteral("SELECT COUNT(*) FROM ") + grid.tag();
+        if (!condition.isEmpty())
+            countSql += QStringLiteral(" WHERE ") + condition;
+        records = std::max(records, countRows(conn, countSql));
+        db.feedback().message(rowLimitMessage(records, limit));
+    }
 
     {
         grid::GridModel::BulkUpdate bulk(grid);
-        int serialNumber = 0;
-        for (long i = 0; i < toShow && !rs.eof(); ++i, rs.moveNext()) {
-            QList<QString> cells(cols);
-            ++serialNumber;
-            for (int c = 0; c < cols; ++c) {
-                const int s = source[static_cast<size_t>(c)];
-                if (s >= 0 && dateColumn[static_cast<size_t>(c)]) {
-                    cells[c] = storedDateCellText(rs, s, dateOnly);
-                } else if (s >= 0) {
-                    const QVariant value = rs.value(s);
-                    cells[c] = grid::cellTextForValue(value, dateOnly);
-                    if (signedColumn[static_cast<size_t>(c)] && value.toDouble() > 0)
-                        cells[c].prepend(u'+');
-                } else if (s == kSerial)
-                    cells[c] = QString::number(serialNumber);
-            }
+        for (QList<QString>& cells : shown)
             grid.appendRow(std::move(cells));
-        }
         grid.setCurrentCell(grid.fixedRows(), grid.fixedCols());
     }
-    db.CloseRecordset(conn, rs);
+    conn.close();
     grid::autoSizeColumns(grid, 1, true, db.feedback(), measure);
     return records;
 }

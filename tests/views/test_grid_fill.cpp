@@ -142,7 +142,8 @@ TEST_F(GridFill, DateCellsFromTheStoredTextMatchTheRecordsetsDates)
         ASSERT_TRUE(m_db->OpenRecordset(conn, rs, "SELECT D FROM G ORDER BY ID"));
         for (int r = grid.fixedRows(); !rs.eof(); ++r, rs.moveNext())
             EXPECT_EQ(grid.text(r, 2), cellTextForValue(rs.value(0), dateOnly))
-                << rs.storedValue(0).toString().toStdString() << (dateOnly ? " date" : " time");
+                << stored.value(r - grid.fixedRows(), "NULL").toStdString()
+                << (dateOnly ? " date" : " time");
         const int first = grid.fixedRows();
         EXPECT_EQ(grid.text(first, 2), dateOnly ? "2010.04.12" : "2010.04.12 10:20");
         EXPECT_EQ(grid.text(first + 1, 2), dateOnly ? "2010.04.12" : "2010.04.12 00:00");
@@ -173,4 +174,31 @@ TEST_F(GridFill, MissingTablesFieldsAndBadStatementsLeaveTheHeadings)
     grid.setTag("产品表");
     EXPECT_EQ(fillGridFromTable(grid, *m_db, {}, {}, false, m_measure), 1);
     EXPECT_EQ(grid.rows(), 2) << "a field the table lacks ends the fill";
+}
+
+// The rows are read as they come: an error the engine meets only at a later row ends the
+// fill the way one at the start does, with the headings alone and the message.
+TEST_F(GridFill, AnErrorAtALaterRowLeavesTheHeadings)
+{
+    exec("CREATE TABLE H (ID COUNTER, N LONG)");
+    QString error;
+    auto database
+        = quel::store::DatabasePool::shared().acquire(m_db->currentDatabasePath(), &error);
+    ASSERT_TRUE(database) << error.toStdString();
+    // The smallest integer has no absolute value: the engine stops at the third row.
+    ASSERT_TRUE(database->executeNative(
+        QStringLiteral("INSERT INTO H(N) VALUES(1),(2),(-9223372036854775807-1),(4)"), &error))
+        << error.toStdString();
+    GridModel grid;
+    setGridColumns(grid, { "ID", "", "N" }, { "ID", "序号", "数" });
+    grid.setTag("H");
+    EXPECT_EQ(fillGridFromTable(grid, *m_db, "ABS(N)>0", "ID", false, m_measure), 0);
+    EXPECT_EQ(grid.rows(), grid.fixedRows());
+    EXPECT_EQ(m_feedback.messages,
+        QStringList { "数据库打开错误(SELECT ID,N FROM H WHERE ABS(N)>0 ORDER BY ID)！" });
+
+    m_feedback.messages.clear();
+    EXPECT_EQ(fillGridFromTable(grid, *m_db, "N>0", "ID", false, m_measure), 3);
+    EXPECT_EQ(grid.text(grid.fixedRows() + 2, 2), "4");
+    EXPECT_TRUE(m_feedback.messages.isEmpty());
 }
