@@ -343,9 +343,11 @@ std::optional<std::vector<ColumnInfo>> SqliteDatabase::queryColumns(
 QStringList SqliteDatabase::tableNames()
 {
     QStringList names;
+    // The stored tables in creation order, then the connection's work tables.
     Statement stmt = prepareNative(
-        QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT "
-                       "LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid"),
+        QStringLiteral("SELECT name FROM (SELECT 0 AS s,rowid AS r,name,type FROM sqlite_master "
+                       "UNION ALL SELECT 1,rowid,name,type FROM sqlite_temp_master) WHERE "
+                       "type='table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY s,r"),
         nullptr);
     if (!stmt)
         return names;

@@ -20,7 +20,10 @@ public:
         jet::Tokens& tokens, const jet::ColumnKindOf& kindOf, QString* error) const override;
     std::unique_ptr<jet::TokenWriter> writer(
         db::JetSchema& schema, const jet::Tokens& tokens, const QStringList& tables) const override;
-    bool workTablesAreTemporary() const override { return false; }
+    // Work tables live in the connection's temporary store, kept in memory: written without
+    // encryption, journal or checkpoint, and gone with the connection (the program dropped
+    // them when it ended anyway).
+    bool workTablesAreTemporary() const override { return true; }
     bool namesKeepCreatedSpelling() const override { return false; }
 };
 

@@ -51,7 +51,11 @@ bool databaseTakesWrites(const db::Connection& conn, QString* why)
         *why = conn.database() ? conn.database()->lastErrorText() : QString();
         return false;
     }
-    return conn.execute(QStringLiteral("CREATE TABLE TEMP_WriteProbe (x INTEGER)"), why);
+    // A work table is the session's own and says nothing about a file: the file's probe is a
+    // stored table. A server's stays a work table, which needs no right to the shared tables.
+    const QString probe = conn.database()->isServer() ? QStringLiteral("TEMP_WriteProbe")
+                                                      : QStringLiteral("quel_WriteProbe");
+    return conn.execute(QStringLiteral("CREATE TABLE %1 (x INTEGER)").arg(probe), why);
 }
 
 } // namespace

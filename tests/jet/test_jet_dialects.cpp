@@ -123,7 +123,7 @@ TEST(JetDialects, EachEngineWritesTheSameStatementItsOwnWay)
 {
     const QString jet = QStringLiteral("SELECT Name INTO TEMP_Z FROM Sales WHERE Num = 5 AND TRUE");
     EXPECT_EQ(translated(jet, quel::db_sqlite::SqliteDialect()),
-        (QStringList { "CREATE TABLE TEMP_Z (\"Name\" TEXT COLLATE NOCASE)",
+        (QStringList { "CREATE TEMP TABLE TEMP_Z (\"Name\" TEXT COLLATE NOCASE)",
             "INSERT INTO TEMP_Z (\"Name\") SELECT Name  FROM Sales WHERE Num = 5 AND 1" }));
     const QStringList pg = translated(jet, quel::db_pg::PostgresDialect());
     ASSERT_EQ(pg.size(), 2);
