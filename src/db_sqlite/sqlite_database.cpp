@@ -1,6 +1,7 @@
 #include "db_sqlite/sqlite_database.h"
 
 #include "db_sqlite/sqlite_dialect.h"
+#include "db_sqlite/vector_state.h"
 #include "jet/jet_sql.h"
 
 #include <QFileInfo>
@@ -64,6 +65,7 @@ public:
 
     StepResult step() override
     {
+        clearUpperVectorState();
         switch (sqlite3_step(m_stmt)) {
         case SQLITE_ROW:
             return StepResult::Row;
@@ -218,6 +220,7 @@ bool SqliteDatabase::executeNative(const QString& sql, QString* error)
         return false;
     }
     char* message = nullptr;
+    clearUpperVectorState();
     const int rc = sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK) {
         if (error)
