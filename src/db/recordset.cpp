@@ -309,40 +309,27 @@ QVariant Recordset::field(const QString& name) const
     return value(fieldIndex(name));
 }
 
-const QVariant* Recordset::pendingValue(int index) const
-{
-    for (const auto& [column, pending] : m_pending) {
-        if (column == index)
-            return &pending;
-    }
-    return nullptr;
-}
-
-QVariant* Recordset::readValue(int index) const
-{
-    if (index < 0 || index >= fieldCount() || m_adding || m_current < 0
-        || m_current >= static_cast<long>(m_rows.size()))
-        return nullptr;
-    Row& row = m_rows[static_cast<size_t>(m_current)];
-    if (row.deleted || (!row.loaded && !readRow(row)))
-        return nullptr;
-    return &row.values[static_cast<size_t>(index)];
-}
-
 QVariant Recordset::value(int index) const
 {
-    if (const QVariant* pending = pendingValue(index))
-        return *pending;
-    QVariant* stored = readValue(index);
-    if (!stored)
+    if (index < 0 || index >= fieldCount())
         return {};
-    if (m_columns[static_cast<size_t>(index)].kind == ColumnKind::Date
-        && stored->typeId() == QMetaType::QString) {
-        // Converted once; callers walking the rows again compare the same values.
-        if (const auto date = parseCanonicalDate(stored->toString()))
-            *stored = QVariant(*date);
+    for (const auto& [column, pending] : m_pending) {
+        if (column == index)
+            return pending;
     }
-    return *stored;
+    if (m_adding || m_current < 0 || m_current >= static_cast<long>(m_rows.size()))
+        return {};
+    Row& row = m_rows[static_cast<size_t>(m_current)];
+    if (row.deleted || (!row.loaded && !readRow(row)))
+        return {};
+    QVariant& stored = row.values[static_cast<size_t>(index)];
+    if (m_columns[static_cast<size_t>(index)].kind == ColumnKind::Date
+        && stored.typeId() == QMetaType::QString) {
+        // Converted once; callers walking the rows again compare the same values.
+        if (const auto date = parseCanonicalDate(stored.toString()))
+            stored = QVariant(*date);
+    }
+    return stored;
 }
 
 bool Recordset::addNew()

@@ -77,11 +77,6 @@ private:
     };
     bool flushPending();
     bool readRow(Row& row) const;
-    // The assignment waiting for a field, if any.
-    const QVariant* pendingValue(int index) const;
-    // The current row's stored value of a field, read first if need be; null past the rows
-    // or for an unknown field.
-    QVariant* readValue(int index) const;
     QString writeStatement();
     void skipDeletedForward();
     void skipDeletedBackward();

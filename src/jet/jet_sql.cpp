@@ -112,11 +112,6 @@ void convertValue(Token& value, ColumnKind kind)
     }
 }
 
-bool isWorkTable(const QString& name)
-{
-    return bareName(name).startsWith(QLatin1String("TEMP_"), Qt::CaseInsensitive);
-}
-
 class Translator
 {
 public:
@@ -605,6 +600,11 @@ std::optional<JetTranslation> Translator::run()
 }
 
 } // namespace
+
+bool isWorkTable(const QString& name)
+{
+    return bareName(name).startsWith(QLatin1String("TEMP_"), Qt::CaseInsensitive);
+}
 
 std::optional<JetTranslation> translateJet(
     const QString& jetSql, JetSchema& schema, QString* error, const JetDialect& dialect)

@@ -26,4 +26,7 @@ class JetDialect;
 std::optional<db::JetTranslation> translateJet(
     const QString& jetSql, db::JetSchema& schema, QString* error, const JetDialect& dialect);
 
+// Whether a table is one of the program's work tables (TEMP_*, in any letter case).
+bool isWorkTable(const QString& name);
+
 } // namespace quel::jet

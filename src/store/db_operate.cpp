@@ -3,6 +3,7 @@
 #include "core/feedback.h"
 #include "db/database.h"
 #include "db_pg/server_address.h"
+#include "jet/jet_sql.h"
 #include "store/catalogue.h"
 #include "store/compaction.h"
 #include "store/database_key.h"
@@ -187,8 +188,8 @@ bool DB_Operate::DropTableIfExists(const QString& table)
     // The work tables (TEMP_*) hold copies of stored rows; any other table is dropped the
     // engine's usual way.
     db::Database* database = conn.database();
-    const bool dropped = table.startsWith(QLatin1String("TEMP_")) ? database->dropWorkTable(table)
-                                                                  : database->dropTable(table);
+    const bool dropped
+        = jet::isWorkTable(table) ? database->dropWorkTable(table) : database->dropTable(table);
     database->schemaChanged();
     // Lets the window breathe, while the schema catches up.
     m_feedback.processEvents();
