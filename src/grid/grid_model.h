@@ -65,6 +65,8 @@ public:
     // --- cells ------------------------------------------------------------------------
     // Out-of-range cells read as empty text; writes to them are ignored.
     QString text(int row, int col) const;
+    // All texts of a row in range, without copying them (for passes over every cell).
+    const QList<QString>& rowTexts(int row) const { return m_rows[static_cast<size_t>(row)].cells; }
     void setText(int row, int col, const QString& text);
     // Field name (row 0) and title (last fixed row) of a column.
     QString fieldName(int col) const { return text(0, col); }

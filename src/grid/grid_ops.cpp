@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numeric>
 
 namespace quel::grid {
@@ -250,24 +251,54 @@ int serialColumn(const GridModel& grid)
 
 namespace {
 
-// The fitted width of one column (grid.fixedRows() >= 1).
-int fittedWidth(const GridModel& grid, int col, int firstRow, const TextMeasure& measure)
+// The first column that is fitted: the serial column, else the last fixed one.
+int firstFittedColumn(const GridModel& grid)
 {
-    int firstShown = serialColumn(grid);
-    if (firstShown < 0)
-        firstShown = grid.fixedCols() - 1;
-    if (col < firstShown)
+    const int serial = serialColumn(grid);
+    return serial >= 0 ? serial : grid.fixedCols() - 1;
+}
+
+// Widths of the widest cells from firstRow on, row by row and every column at once: read
+// column by column, a large grid was visited once per column. `afterSlice` runs after each
+// of grid.cols() equal parts of the rows.
+std::vector<int> widestCells(const GridModel& grid, int firstRow, const TextMeasure& measure,
+    const std::function<void()>& afterSlice)
+{
+    const int cols = grid.cols();
+    const int firstCol = std::max(firstFittedColumn(grid), 0);
+    std::vector<int> widest(static_cast<size_t>(cols), 0);
+    const int rows = grid.rows() - firstRow;
+    for (int slice = 0; slice < cols; ++slice) {
+        const int end = firstRow + int(qint64(rows) * (slice + 1) / cols);
+        for (int r = firstRow + int(qint64(rows) * slice / cols); r < end; ++r) {
+            const QList<QString>& cells = grid.rowTexts(r);
+            for (int c = firstCol; c < cols; ++c) {
+                int& w = widest[static_cast<size_t>(c)];
+                w = std::max(w, measure.widthTwips(cells[c]));
+            }
+        }
+        if (afterSlice)
+            afterSlice();
+    }
+    return widest;
+}
+
+// A column's width from its widest cell (grid.fixedRows() >= 1).
+int fittedWidth(const GridModel& grid, int col, int widestCell, const TextMeasure& measure)
+{
+    if (col < firstFittedColumn(grid))
         return 0;
-    if (!grid.hasDataRows())
-        firstRow = 0;
-    firstRow = std::max(firstRow, 0);
-    int width = 0;
-    for (int r = firstRow; r < grid.rows(); ++r)
-        width = std::max(width, measure.widthTwips(grid.text(r, col)));
+    int width = widestCell;
     if (width != 0)
         width = std::max(width, measure.widthTwips(grid.text(grid.fixedRows() - 1, col)));
     width = width != 0 ? width + kWidthPadding : kEmptyColumnWidth;
     return std::min(width, grid.viewWidth() / 2);
+}
+
+// The first row whose cells count: without data rows, the headings.
+int firstFittedRow(const GridModel& grid, int firstRow)
+{
+    return grid.hasDataRows() ? std::max(firstRow, 0) : 0;
 }
 
 } // namespace
@@ -280,19 +311,24 @@ void autoSizeColumns(GridModel& grid, int firstRow, bool showProgress, core::Fee
     const bool progress = showProgress && grid.rows() > kProgressRowThreshold;
     if (progress)
         feedback.indicatorStart(QStringLiteral("正在做交易数据表格进行格式设置……"), grid.cols(), 0);
-    for (int c = 0; c < grid.cols(); ++c) {
-        grid.setColumnWidth(c, fittedWidth(grid, c, firstRow, measure));
+    const std::vector<int> widest = widestCells(grid, firstFittedRow(grid, firstRow), measure, [&] {
         if (progress)
             feedback.indicatorStep(1, QStringLiteral("pages"));
-    }
+    });
+    for (int c = 0; c < grid.cols(); ++c)
+        grid.setColumnWidth(c, fittedWidth(grid, c, widest[static_cast<size_t>(c)], measure));
     if (progress)
         feedback.indicatorClose();
 }
 
 void autoSizeColumn(GridModel& grid, int col, int firstRow, const TextMeasure& measure)
 {
-    if (grid.fixedRows() >= 1 && col >= 0 && col < grid.cols())
-        grid.setColumnWidth(col, fittedWidth(grid, col, firstRow, measure));
+    if (grid.fixedRows() < 1 || col < 0 || col >= grid.cols())
+        return;
+    int widest = 0;
+    for (int r = firstFittedRow(grid, firstRow); r < grid.rows(); ++r)
+        widest = std::max(widest, measure.widthTwips(grid.rowTexts(r)[col]));
+    grid.setColumnWidth(col, fittedWidth(grid, col, widest, measure));
 }
 
 void renumberSerialColumn(GridModel& grid)

@@ -171,6 +171,16 @@ TEST(AutoSize, HidesIdentifiersFitsTextsAndCapsWidths)
     autoSizeColumns(empty, 2, true, feedback, measure);
     EXPECT_EQ(empty.columnWidth(4), 5 * 100 + 100) << "the field name Price";
 
+    // All columns at once fit each as fitting it alone does, from any first row.
+    for (const int firstRow : { 1, 2, 3, 9 }) {
+        autoSizeColumns(grid, firstRow, false, feedback, measure);
+        for (int c = 0; c < grid.cols(); ++c) {
+            const int together = grid.columnWidth(c);
+            autoSizeColumn(grid, c, firstRow, measure);
+            EXPECT_EQ(grid.columnWidth(c), together) << "column " << c << " from row " << firstRow;
+        }
+    }
+
     for (int i = 0; i < 210; ++i)
         addRow(grid, "x", "1");
     autoSizeColumns(grid, 1, true, feedback, measure);
