@@ -326,8 +326,11 @@ void autoSizeColumn(GridModel& grid, int col, int firstRow, const TextMeasure& m
     if (grid.fixedRows() < 1 || col < 0 || col >= grid.cols())
         return;
     int widest = 0;
-    for (int r = firstFittedRow(grid, firstRow); r < grid.rows(); ++r)
-        widest = std::max(widest, measure.widthTwips(grid.rowTexts(r)[col]));
+    // A column left of the fitted ones is hidden whatever it holds.
+    if (col >= firstFittedColumn(grid)) {
+        for (int r = firstFittedRow(grid, firstRow); r < grid.rows(); ++r)
+            widest = std::max(widest, measure.widthTwips(grid.rowTexts(r)[col]));
+    }
     grid.setColumnWidth(col, fittedWidth(grid, col, widest, measure));
 }
 
