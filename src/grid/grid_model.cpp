@@ -69,16 +69,12 @@ void GridModel::setRows(int n)
     if (inBulk() || touchesHeadings) {
         BulkUpdate bulk(*this);
         m_rows.resize(static_cast<size_t>(n));
-        for (int r = old; r < n; ++r)
-            m_rows[static_cast<size_t>(r)].cells.resize(m_cols);
         m_fixedRows = std::min(m_fixedRows, n);
         return;
     }
     if (n > old) {
         beginInsertRows({}, old - m_fixedRows, n - 1 - m_fixedRows);
         m_rows.resize(static_cast<size_t>(n));
-        for (int r = old; r < n; ++r)
-            m_rows[static_cast<size_t>(r)].cells.resize(m_cols);
         endInsertRows();
     } else {
         beginRemoveRows({}, n - m_fixedRows, old - 1 - m_fixedRows);
@@ -97,7 +93,7 @@ void GridModel::setCols(int n)
     BulkUpdate bulk(*this);
     m_cols = n;
     for (Row& row : m_rows) {
-        row.cells.resize(n);
+        row.cells.truncate(n);
         std::erase_if(row.colours, [n](const CellColour& c) { return c.col >= n; });
     }
     m_codes.resize(static_cast<size_t>(n), 0);
@@ -129,17 +125,25 @@ QString GridModel::text(int row, int col) const
 {
     if (row < 0 || row >= rows() || col < 0 || col >= m_cols)
         return {};
-    return m_rows[static_cast<size_t>(row)].cells[col];
+    const QStringView cell = textView(row, col);
+    return cell.isEmpty() ? QString() : cell.toString();
+}
+
+QStringView GridModel::textView(int row, int col) const
+{
+    if (row < 0 || row >= rows() || col < 0 || col >= m_cols)
+        return {};
+    return m_rows[static_cast<size_t>(row)].cells.at(col);
 }
 
 void GridModel::setText(int row, int col, const QString& text)
 {
     if (row < 0 || row >= rows() || col < 0 || col >= m_cols)
         return;
-    QString& cell = m_rows[static_cast<size_t>(row)].cells[col];
-    if (cell == text)
+    RowTexts& cells = m_rows[static_cast<size_t>(row)].cells;
+    if (cells.at(col) == text)
         return;
-    cell = text;
+    cells.set(col, text);
     if (inBulk())
         return;
     if (row < m_fixedRows)
@@ -165,9 +169,14 @@ int GridModel::columnOfField(const QString& field) const
     return -1;
 }
 
-void GridModel::appendRow(QList<QString> cells)
+void GridModel::appendRow(const QList<QString>& cells)
 {
-    cells.resize(m_cols);
+    appendRow(RowTexts(cells));
+}
+
+void GridModel::appendRow(RowTexts cells)
+{
+    cells.truncate(m_cols);
     const int r = rows();
     const bool signal = !inBulk() && r >= m_fixedRows;
     if (signal)
@@ -416,7 +425,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return m_rows[static_cast<size_t>(row)].cells[col];
+        return text(row, col);
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(alignmentForCode(columnCode(col)));
     case Qt::ForegroundRole: {

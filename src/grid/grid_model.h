@@ -1,5 +1,7 @@
 #pragma once
 
+#include "grid/row_texts.h"
+
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QList>
@@ -65,8 +67,10 @@ public:
     // --- cells ------------------------------------------------------------------------
     // Out-of-range cells read as empty text; writes to them are ignored.
     QString text(int row, int col) const;
+    // The same without a copy, valid until the cell changes (for passes over many cells).
+    QStringView textView(int row, int col) const;
     // All texts of a row in range, without copying them (for passes over every cell).
-    const QList<QString>& rowTexts(int row) const { return m_rows[static_cast<size_t>(row)].cells; }
+    const RowTexts& rowTexts(int row) const { return m_rows[static_cast<size_t>(row)].cells; }
     void setText(int row, int col, const QString& text);
     // Field name (row 0) and title (last fixed row) of a column.
     QString fieldName(int col) const { return text(0, col); }
@@ -79,7 +83,8 @@ public:
     int columnOfField(const QString& field) const;
 
     // Appends one row holding the given texts (missing cells stay empty). For fills.
-    void appendRow(QList<QString> cells);
+    void appendRow(const QList<QString>& cells);
+    void appendRow(RowTexts cells);
     // Removes rows [first, first + count) entirely (texts, colours, heights).
     void removeGridRows(int first, int count);
 
@@ -163,7 +168,7 @@ private:
     };
     struct Row
     {
-        QList<QString> cells;
+        RowTexts cells;
         std::vector<CellColour> colours; // only cells that were coloured
         int height = -1; // -1: the default height
     };

@@ -86,7 +86,7 @@ int leadingColumnNumber(const QString& entry)
     return static_cast<int>(leadingNumber(entry));
 }
 
-double leadingNumber(const QString& text)
+double leadingNumber(QStringView text)
 {
     const qsizetype n = text.size();
     qsizetype i = 0;
@@ -271,10 +271,10 @@ std::vector<int> widestCells(const GridModel& grid, int firstRow, const TextMeas
     for (int slice = 0; slice < cols; ++slice) {
         const int end = firstRow + int(qint64(rows) * (slice + 1) / cols);
         for (int r = firstRow + int(qint64(rows) * slice / cols); r < end; ++r) {
-            const QList<QString>& cells = grid.rowTexts(r);
-            for (int c = firstCol; c < cols; ++c) {
+            const RowTexts& cells = grid.rowTexts(r);
+            for (int c = firstCol; c < cells.count(); ++c) {
                 int& w = widest[static_cast<size_t>(c)];
-                w = std::max(w, measure.widthTwips(cells[c]));
+                w = std::max(w, measure.widthTwips(cells.at(c)));
             }
         }
         if (afterSlice)
@@ -329,7 +329,7 @@ void autoSizeColumn(GridModel& grid, int col, int firstRow, const TextMeasure& m
     // A column left of the fitted ones is hidden whatever it holds.
     if (col >= firstFittedColumn(grid)) {
         for (int r = firstFittedRow(grid, firstRow); r < grid.rows(); ++r)
-            widest = std::max(widest, measure.widthTwips(grid.rowTexts(r)[col]));
+            widest = std::max(widest, measure.widthTwips(grid.textView(r, col)));
     }
     grid.setColumnWidth(col, fittedWidth(grid, col, widest, measure));
 }
@@ -371,19 +371,20 @@ void sortByColumn(GridModel& grid, int col)
     if (numeric) {
         std::vector<double> keys(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i)
-            keys[static_cast<size_t>(i)] = leadingNumber(grid.text(first + i, col));
+            keys[static_cast<size_t>(i)] = leadingNumber(grid.textView(first + i, col));
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
             const double ka = keys[static_cast<size_t>(a)];
             const double kb = keys[static_cast<size_t>(b)];
             return descending ? kb < ka : ka < kb;
         });
     } else {
-        std::vector<QString> keys(static_cast<size_t>(n));
+        // Views into the rows: nothing moves until the order is known.
+        std::vector<QStringView> keys(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i)
-            keys[static_cast<size_t>(i)] = grid.text(first + i, col);
+            keys[static_cast<size_t>(i)] = grid.textView(first + i, col);
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-            const int cmp = QString::compare(
-                keys[static_cast<size_t>(a)], keys[static_cast<size_t>(b)], Qt::CaseSensitive);
+            const int cmp = keys[static_cast<size_t>(a)].compare(
+                keys[static_cast<size_t>(b)], Qt::CaseSensitive);
             return descending ? cmp > 0 : cmp < 0;
         });
     }
@@ -546,7 +547,7 @@ double maxCellValue(const GridModel& grid, int firstCol, int lastCol, int firstR
     double best = 0.0;
     for (int r = firstRow; r <= lastRow; ++r) {
         for (int c = firstCol; c <= lastCol; ++c) {
-            const double v = leadingNumber(grid.text(r, c));
+            const double v = leadingNumber(grid.textView(r, c));
             if (v > best)
                 best = v;
         }

@@ -46,7 +46,11 @@ int leadingColumnNumber(const QString& entry);
 // The leading number of a text, read the way the grid's numeric sort and the statistics
 // read cells: blanks skipped, then an optional sign, digits, a decimal point and an
 // exponent; anything after that is ignored. 0 when the text does not start with one.
-double leadingNumber(const QString& text);
+double leadingNumber(QStringView text);
+inline double leadingNumber(const QString& text)
+{
+    return leadingNumber(QStringView(text));
+}
 
 // --- cell texts -----------------------------------------------------------------------
 

@@ -15,7 +15,7 @@ FontTextMeasure::FontTextMeasure(const QFont& font, int extraPixels)
 
 FontTextMeasure::~FontTextMeasure() = default;
 
-int FontTextMeasure::widthTwips(const QString& text) const
+int FontTextMeasure::widthTwips(QStringView text) const
 {
     if (text.isEmpty())
         return 0;

@@ -13,7 +13,7 @@ class TextMeasure
 {
 public:
     virtual ~TextMeasure() = default;
-    virtual int widthTwips(const QString& text) const = 0;
+    virtual int widthTwips(QStringView text) const = 0;
 };
 
 // Measures with a font: the advance of each UTF-16 unit is looked up once and cached, so
@@ -24,7 +24,7 @@ class FontTextMeasure : public TextMeasure
 public:
     explicit FontTextMeasure(const QFont& font, int extraPixels = 0);
     ~FontTextMeasure() override;
-    int widthTwips(const QString& text) const override;
+    int widthTwips(QStringView text) const override;
 
 private:
     QFont m_font;
@@ -39,7 +39,7 @@ public:
     explicit FixedTextMeasure(int twipsPerChar = 120)
         : m_perChar(twipsPerChar)
     { }
-    int widthTwips(const QString& text) const override
+    int widthTwips(QStringView text) const override
     {
         return static_cast<int>(text.size()) * m_perChar;
     }

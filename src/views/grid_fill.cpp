@@ -185,14 +185,16 @@ long fillGridFromTable(grid::GridModel& grid, store::DB_Operate& db, const QStri
 
     // A field the table lacks ends the fill, as any other error during it does; the rows
     // are still counted.
-    std::vector<QList<QString>> shown;
+    // Each row's texts are packed as soon as they are read; the one list of cell texts is
+    // reused, so the texts of a row live only until the next.
+    std::vector<grid::RowTexts> shown;
+    QList<QString> cells(cols);
     long records = 0;
     for (; rc == db::StepResult::Row; rc = stmt.step()) {
         if (++records > limit)
             break;
         if (missingField)
             continue;
-        QList<QString> cells(cols);
         for (int c = 0; c < cols; ++c) {
             const int s = source[static_cast<size_t>(c)];
             if (s >= 0) {
@@ -202,7 +204,7 @@ long fillGridFromTable(grid::GridModel& grid, store::DB_Operate& db, const QStri
                 cells[c] = QString::number(records);
             }
         }
-        shown.push_back(std::move(cells));
+        shown.emplace_back(cells);
     }
     if (rc == db::StepResult::Error) {
         db.feedback().message(store::openErrorMessage(sql));
@@ -221,8 +223,8 @@ long fillGridFromTable(grid::GridModel& grid, store::DB_Operate& db, const QStri
 
     {
         grid::GridModel::BulkUpdate bulk(grid);
-        for (QList<QString>& cells : shown)
-            grid.appendRow(std::move(cells));
+        for (grid::RowTexts& row : shown)
+            grid.appendRow(std::move(row));
         grid.setCurrentCell(grid.fixedRows(), grid.fixedCols());
     }
     conn.close();

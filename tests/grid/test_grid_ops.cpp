@@ -81,6 +81,38 @@ TEST(GridModel, StaysConsistentForViewsThroughEveryKindOfChange)
         << "no data row left";
 }
 
+// A row keeps its texts in one string: every edit must leave each other cell as it was.
+TEST(GridModel, CellTextsSurviveEditsAnywhereInTheirRow)
+{
+    GridModel grid;
+    grid.setCols(4);
+    grid.appendRow(QList<QString> { "一", "", "三三", "x", "past the last column" });
+    EXPECT_EQ(grid.text(0, 3), "x") << "cells beyond the columns are dropped";
+    EXPECT_TRUE(grid.text(0, 1).isNull()) << "an empty cell reads as a null text, as before";
+
+    grid.setText(0, 1, "二二二"); // longer, in the middle
+    grid.setText(0, 2, "3"); // shorter
+    grid.setText(0, 0, "");
+    EXPECT_EQ(QStringList({ grid.text(0, 0), grid.text(0, 1), grid.text(0, 2), grid.text(0, 3) }),
+        QStringList({ "", "二二二", "3", "x" }));
+    // A text read from the same row, and a cell set far past those held.
+    grid.setText(0, 0, grid.text(0, 1));
+    grid.setRows(2);
+    grid.setText(1, 3, "d");
+    EXPECT_EQ(grid.text(0, 0), "二二二");
+    EXPECT_EQ(grid.text(1, 3), "d");
+    EXPECT_TRUE(grid.text(1, 2).isEmpty());
+    EXPECT_EQ(grid.textView(1, 3), u"d");
+    EXPECT_TRUE(grid.textView(1, 9).isEmpty()) << "out of range";
+
+    // Narrowing drops the last cells; widening brings them back empty.
+    grid.setCols(2);
+    grid.setCols(4);
+    EXPECT_TRUE(grid.text(0, 2).isEmpty());
+    EXPECT_TRUE(grid.text(1, 3).isEmpty());
+    EXPECT_EQ(grid.text(0, 1), "二二二");
+}
+
 TEST(GridHeader, LaysOutHeadingRowsAndColumnPickers)
 {
     GridModel grid;
