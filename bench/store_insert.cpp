@@ -132,7 +132,8 @@ Rates rawRate(const QString& path, qint64 rows, qint64 rowsPerCommit, bool buyer
         return {};
     sqlite3* handle = db->handle();
     if (!buyerIndex
-        && sqlite3_exec(handle, "DROP INDEX 交易表_BCode_PID", nullptr, nullptr, nullptr) != SQLITE_OK)
+        && sqlite3_exec(handle, "DROP INDEX 交易表_BCode_PID", nullptr, nullptr, nullptr)
+            != SQLITE_OK)
         return {};
     const RateClock clock;
     sqlite3_exec(handle, "BEGIN", nullptr, nullptr, nullptr);
@@ -182,8 +183,8 @@ int main(int argc, char** argv)
     const Rates raw = rawRate(rawDir.filePath(QStringLiteral("DATA.mdb")), rows, 0);
     const Rates committing
         = rawRate(committingDir.filePath(QStringLiteral("DATA.mdb")), rows, kRowsPerImport);
-    const Rates unindexed = rawRate(
-        unindexedDir.filePath(QStringLiteral("DATA.mdb")), rows, kRowsPerImport, false);
+    const Rates unindexed
+        = rawRate(unindexedDir.filePath(QStringLiteral("DATA.mdb")), rows, kRowsPerImport, false);
     out << "layer: " << qRound64(layer.wall) << " rows/s\n";
     out << "raw: " << qRound64(raw.wall) << " rows/s\n";
     out << "ratio: " << QString::number(raw.wall > 0 ? layer.wall / raw.wall : 0, 'f', 2) << " x\n";

@@ -36,20 +36,25 @@ void RowTexts::set(int col, QStringView text)
     if (col < 0)
         return;
     // A text taken from this very row would move while the row is rewritten.
-    const QString copy = text.toString();
+    const QChar* const begin = m_text.constData();
+    if (!m_text.isEmpty() && text.data() >= begin && text.data() < begin + m_text.size()) {
+        const QString copy = text.toString();
+        set(col, copy);
+        return;
+    }
     if (col >= count()) {
-        if (copy.isEmpty())
+        if (text.isEmpty())
             return;
         m_ends.resize(static_cast<size_t>(col), m_text.size());
-        m_text.append(copy);
+        m_text.append(text);
         m_ends.push_back(m_text.size());
         return;
     }
     const size_t at = static_cast<size_t>(col);
     const qsizetype start = col > 0 ? m_ends[at - 1] : 0;
     const qsizetype length = m_ends[at] - start;
-    m_text.replace(start, length, copy);
-    const qsizetype grown = copy.size() - length;
+    m_text.replace(start, length, text.data(), text.size());
+    const qsizetype grown = text.size() - length;
     for (size_t c = at; c < m_ends.size(); ++c)
         m_ends[c] += grown;
 }
