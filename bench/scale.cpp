@@ -9,6 +9,7 @@
 //     one size's run; with GRIDFILE, every grid it showed is written there as well
 //     (QUELMAR_SCALE_CLICKS_ONLY=1: only opening, the lists and the analyses)
 // The generated files are kept in build-bench/scale-cache/ between runs.
+#include "core/heap_pages.h"
 #include "db/database.h"
 #include "market/test_server.h"
 #include "process_memory.h"
@@ -256,6 +257,8 @@ int runParent(long long divisor, bool regenerate)
 
 int main(int argc, char** argv)
 {
+    // The measured clicks run in this process: it starts as the program does.
+    core::StartWithHugeHeapPages(argv);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

@@ -1,6 +1,7 @@
 #include "core/clock.h"
 #include "core/console_feedback.h"
 #include "core/exit_codes.h"
+#include "core/heap_pages.h"
 #include "db_pg/server_address.h"
 #include "shell/batch.h"
 #include "shell/command_line.h"
@@ -35,6 +36,7 @@ int fail(bool batch, const QString& text, int code)
 
 int main(int argc, char** argv)
 {
+    quel::core::StartWithHugeHeapPages(argv);
     quel::core::ReadTimeZoneOnce();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
