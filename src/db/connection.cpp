@@ -39,12 +39,17 @@ Transaction::~Transaction()
     rollback();
 }
 
-bool Transaction::commit()
+bool Transaction::commit(QString* error)
 {
-    if (!m_db)
+    if (!m_db) {
+        if (error)
+            *error = QStringLiteral("no transaction");
         return false;
+    }
     const bool ok = m_db->releaseSavepoint(m_name);
     if (!ok) {
+        if (error)
+            *error = m_db->lastErrorText();
         rollback();
         return false;
     }

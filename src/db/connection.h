@@ -24,7 +24,9 @@ public:
 
     // False when the begin failed (then commit() does nothing and returns false).
     bool isActive() const { return m_db != nullptr; }
-    bool commit();
+    // A refused commit rolls back; error, when given, gets the engine's reason first (the
+    // rollback would replace it).
+    bool commit(QString* error = nullptr);
     void rollback();
 
 private:

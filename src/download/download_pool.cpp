@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <sys/prctl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace quel::download {
 
@@ -106,7 +108,7 @@ DownloadPool::DownloadPool(std::vector<DownloadJob> jobs, int mode, QObject* par
 {
     m_workers.resize(m_jobs.size());
     m_resultNames.resize(m_jobs.size());
-    m_harvesting.resize(m_jobs.size(), 0);
+    m_harvesting.resize(m_jobs.size(), Harvest::Idle);
     m_startDown.setInterval(100);
     m_saveDown.setInterval(100);
     connect(&m_startDown, &QTimer::timeout, this, &DownloadPool::startDownTick);
@@ -237,6 +239,11 @@ void DownloadPool::start()
 
 void DownloadPool::stop()
 {
+    // What was imported is kept, unless the run was given up.
+    if (m_fatal.isEmpty())
+        commitGroup();
+    else
+        m_uncommitted.clear();
     m_startDown.stop();
     m_saveDown.stop();
     const bool wasRunning = m_running;
@@ -292,7 +299,7 @@ void DownloadPool::askFeed()
         m_jobs.push_back(std::move(job));
     m_workers.resize(size);
     m_resultNames.resize(size);
-    m_harvesting.resize(size, 0);
+    m_harvesting.resize(size, Harvest::Idle);
 }
 
 void DownloadPool::startDownTick()
@@ -376,7 +383,7 @@ void DownloadPool::harvest(int index, bool processGone)
 {
     const std::size_t i = std::size_t(index);
     // Reading lets events run: a tick or the worker's end may ask for this job meanwhile.
-    if (m_harvesting[i] || m_jobs[i].state != DownloadJob::Started)
+    if (m_harvesting[i] != Harvest::Idle || m_jobs[i].state != DownloadJob::Started)
         return;
     const QString path = resultPath(index);
     if (path.isEmpty() || !QFileInfo::exists(path)) {
@@ -384,10 +391,10 @@ void DownloadPool::harvest(int index, bool processGone)
             markHarvested(index, false);
         return;
     }
-    m_harvesting[i] = 1;
+    m_harvesting[i] = Harvest::Reading;
     ReadFeedback readFeedback(m_feedback);
     const QString text = core::ReadResultFile(path, true, readFeedback, 0);
-    m_harvesting[i] = 0;
+    m_harvesting[i] = Harvest::Idle;
     // An empty file and one that could not be read are left by the reader; they are this
     // job's and go now.
     deleteJobFiles(index);
@@ -403,7 +410,37 @@ void DownloadPool::harvest(int index, bool processGone)
         ok = m_importer(index, m_jobs[i], text);
         m_importNs += t.nsecsElapsed();
     }
+    if (ok && m_groupCommit) {
+        // Given up during the import: the group is rolled back and the job stays open.
+        if (!m_running)
+            return;
+        m_harvesting[i] = Harvest::Imported;
+        --m_runningWorkers;
+        if (m_uncommitted.empty())
+            m_groupAge.start();
+        m_uncommitted.push_back(index);
+        if (int(m_uncommitted.size()) >= m_groupLimit)
+            commitGroup();
+        return;
+    }
     markHarvested(index, ok);
+}
+
+void DownloadPool::commitGroup()
+{
+    if (m_uncommitted.empty())
+        return;
+    const std::vector<int> group = std::exchange(m_uncommitted, {});
+    QElapsedTimer t;
+    t.start();
+    QString why;
+    const bool ok = m_groupCommit(&why);
+    m_importNs += t.nsecsElapsed();
+    for (const int index : group) {
+        if (!ok)
+            m_reasons.insert(index, why);
+        markHarvested(index, ok);
+    }
 }
 
 void DownloadPool::markHarvested(int index, bool ok)
@@ -413,7 +450,9 @@ void DownloadPool::markHarvested(int index, bool ok)
         return;
     job.state = DownloadJob::Harvested;
     job.failed = !ok;
-    --m_runningWorkers;
+    // An imported job gave its slot back when its import was done.
+    if (std::exchange(m_harvesting[std::size_t(index)], Harvest::Idle) != Harvest::Imported)
+        --m_runningWorkers;
     ++m_finishedJobs;
     if (!ok)
         ++m_failedJobs;
@@ -443,6 +482,11 @@ void DownloadPool::saveDownTick()
 {
     if (!m_running)
         return;
+    if (!m_uncommitted.empty()
+        && (m_runningWorkers == 0 || m_groupAge.elapsed() >= m_groupWaitMs)) {
+        commitGroup();
+        advanceFirstOpen();
+    }
     if (m_firstOpenRow >= int(m_jobs.size()) && (!m_feed || m_feedEnded)) {
         m_startDown.stop();
         m_saveDown.stop();
@@ -454,7 +498,8 @@ void DownloadPool::saveDownTick()
     }
     int seen = 0;
     for (int r = m_firstOpenRow; seen < m_maxWorkers && r < int(m_jobs.size()); ++r) {
-        if (m_jobs[std::size_t(r)].state != DownloadJob::Started)
+        if (m_jobs[std::size_t(r)].state != DownloadJob::Started
+            || m_harvesting[std::size_t(r)] == Harvest::Imported)
             continue;
         harvest(r, false);
         if (!m_running)

@@ -6,6 +6,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -61,6 +62,9 @@ public:
         std::vector<DownloadJob> jobs;
         bool more = false;
     };
+    // Commits what the importer wrote since the last call; false, with the reason, when the
+    // database refused it: every job of the group then failed.
+    using GroupCommit = std::function<bool(QString* why)>;
     // Adds jobs once the list is used up (jobs shared with other machines are claimed a few
     // at a time); asked for about as many as the given count.
     using JobFeed = std::function<FeedAnswer(int wanted)>;
@@ -75,6 +79,19 @@ public:
     ~DownloadPool() override;
 
     void setImporter(Importer importer) { m_importer = std::move(importer); }
+    // Imports then share commits: a result is imported as it comes and its worker's slot is
+    // free at once, but its row turns grey only when its group is committed, after `limit`
+    // imports, once the group's first import has waited waitMs, when no worker is running and
+    // when the pool stops (not when the run is abandoned: the group is the caller's to roll
+    // back). Without a group commit each import stands alone.
+    void setGroupCommit(GroupCommit commit, int limit, qint64 waitMs)
+    {
+        m_groupCommit = std::move(commit);
+        m_groupLimit = std::max(1, limit);
+        m_groupWaitMs = waitMs;
+    }
+    // Jobs imported and waiting for their group's commit.
+    int uncommittedJobs() const { return int(m_uncommitted.size()); }
     // With a feed the run ends only when every job is harvested and the feed has said that
     // no more will come; while it has none for now it is asked again after retryMs (short:
     // at the end of a shared run, the last copy to see the others done ends the run).
@@ -168,6 +185,7 @@ private:
     void onWorkerEnded(int index);
     void harvest(int index, bool fileExpected);
     void markHarvested(int index, bool ok);
+    void commitGroup();
     void advanceFirstOpen();
     void checkWatchdogs();
     QString resultPath(int index) const;
@@ -179,12 +197,25 @@ private:
     std::vector<DownloadJob> m_jobs;
     std::vector<std::unique_ptr<Worker>> m_workers; // one per job, set while it runs
     std::vector<QString> m_resultNames; // one per job, given when its worker starts
-    std::vector<char> m_harvesting; // one per job: its file is being read right now
+    // One per job, where its harvest stands: its file being read, or its result imported and
+    // waiting for its group's commit (its worker's slot is free).
+    enum class Harvest : char
+    {
+        Idle,
+        Reading,
+        Imported
+    };
+    std::vector<Harvest> m_harvesting;
     QHash<int, QString> m_reasons;
     QString m_fatal;
     core::Feedback* m_feedback = nullptr;
     int m_mode = 0;
     Importer m_importer;
+    GroupCommit m_groupCommit;
+    int m_groupLimit = 1;
+    qint64 m_groupWaitMs = 0;
+    std::vector<int> m_uncommitted; // imported, in the order they came
+    QElapsedTimer m_groupAge; // since the group's first import
     JobFeed m_feed;
     qint64 m_feedRetryMs = kFeedRetryMs;
     bool m_feedEnded = false;

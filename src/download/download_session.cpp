@@ -123,6 +123,9 @@ bool DownloadSession::prepare(const QString& condition, core::Feedback& feedback
     m_pool->setImporter([this](int index, const DownloadJob& job, const QString& text) {
         return importResult(index, job, text);
     });
+    if (!m_conn.database()->isServer())
+        m_pool->setGroupCommit(
+            [this](QString* why) { return commitGroup(why); }, kResultsPerCommit, kGroupWaitMs);
     if (shared) {
         m_pool->setJobFeed([this](int wanted) { return claimJobs(wanted); });
         connect(m_pool.get(), &DownloadPool::rowChanged, this, &DownloadSession::onRowChanged);
@@ -234,6 +237,7 @@ void DownloadSession::onRowChanged(int index)
 void DownloadSession::onPoolFinished()
 {
     m_renew.stop();
+    dropGroup();
     // The jobs this copy held go back to the others at once.
     if (m_claims && !m_pool->fatalError().isEmpty())
         m_claims->releaseAll();
@@ -247,6 +251,11 @@ void DownloadSession::onPoolFinished()
 
 bool DownloadSession::importResult(int index, const DownloadJob& job, const QString& text)
 {
+    if (!m_group.isActive() && !m_conn.database()->isServer()) {
+        m_group = m_conn.transaction();
+        m_countsBeforeGroup = m_counts;
+        m_profilesBeforeGroup = m_profiles;
+    }
     QString why;
     bool ok = false;
     if (m_kind == DownloadKind::Details) {
@@ -267,6 +276,36 @@ bool DownloadSession::importResult(int index, const DownloadJob& job, const QStr
                     .arg(QDir::toNativeSeparators(m_conn.database()->path()), unwritable));
     }
     return ok;
+}
+
+bool DownloadSession::commitGroup(QString* why)
+{
+    if (!m_group.isActive())
+        return true;
+    QString refused;
+    if (m_group.commit(&refused))
+        return true;
+    *why = QStringLiteral("无法提交到数据库：") + refused;
+    forgetGroup();
+    return false;
+}
+
+void DownloadSession::dropGroup()
+{
+    // Whatever is still open was given up (an abandoned run) or holds only failed imports;
+    // the jobs of an abandoned group stay open for the next run.
+    if (!m_group.isActive())
+        return;
+    m_group.rollback();
+    forgetGroup();
+}
+
+void DownloadSession::forgetGroup()
+{
+    // Nothing of the group is stored: neither its counts nor the buyer codes it added.
+    m_counts = m_countsBeforeGroup;
+    m_profiles = m_profilesBeforeGroup;
+    m_knownBuyers.load(m_conn);
 }
 
 QString DownloadSession::failureReason(int index) const
@@ -341,6 +380,7 @@ void DownloadSession::stop()
     if (m_pool) {
         const bool cutShort = m_pool->isRunning();
         m_pool->stop();
+        dropGroup();
         // The jobs this copy held go back to the others at once rather than at the lease's end.
         if (cutShort && m_claims)
             m_claims->releaseAll();

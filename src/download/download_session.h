@@ -46,6 +46,13 @@ class DownloadSession : public QObject
 {
     Q_OBJECT
 public:
+    // On a database file, the imports of up to this many results share one commit, and a
+    // result waits at most about this long for it: each commit writes again every page its
+    // imports touched, and a product's trades land on as many pages of the buyer index. A
+    // server keeps one commit per import, which holds its product's lock until then.
+    static constexpr int kResultsPerCommit = 100;
+    static constexpr qint64 kGroupWaitMs = 250;
+
     DownloadSession(DownloadKind kind, db::Connection conn, QObject* parent = nullptr);
     ~DownloadSession() override;
 
@@ -102,6 +109,9 @@ signals:
 
 private:
     bool importResult(int index, const DownloadJob& job, const QString& text);
+    bool commitGroup(QString* why);
+    void dropGroup();
+    void forgetGroup();
     bool joinCollection(std::vector<DownloadJob> jobs, core::Feedback& feedback);
     DownloadPool::FeedAnswer claimJobs(int wanted);
     std::optional<DownloadJob> jobOfClaim(qint64 id) const;
@@ -117,6 +127,10 @@ private:
     KnownBuyerCodes m_knownBuyers;
     ImportCounts m_counts;
     long m_profiles = 0;
+    // The open group of imports, and the counts as they were when it began.
+    db::Transaction m_group;
+    ImportCounts m_countsBeforeGroup;
+    long m_profilesBeforeGroup = 0;
     QHash<int, QString> m_reasons;
     std::function<QString(const QString&)> m_profileUrl;
     int m_listedCount = 0;

@@ -384,8 +384,8 @@ bool ImportProductResult(const db::Connection& conn, qint64 productId, const QSt
     if (!writeBuyerCodes(db, newBuyerCodes(fresh, known, storedHere, &newCodes), &why))
         return fail(error, why);
     // On a server the writes were sent unanswered: a refusal among them shows here.
-    if (!tx.commit())
-        return fail(error, QStringLiteral("commit failed: ") + db.lastErrorText());
+    if (!tx.commit(&why))
+        return fail(error, QStringLiteral("commit failed: ") + why);
     // Only codes that are really stored count as known.
     for (const QString& code : std::as_const(newCodes))
         known.add(code);

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -354,4 +355,130 @@ TEST(DownloadPool, AFeedAddsJobsUntilItSaysNoMoreWillCome)
     EXPECT_EQ(asked.front(), 6);
     for (int wanted : asked)
         EXPECT_LE(wanted, 6);
+}
+
+namespace {
+
+// A group commit that records each group as the pool hands it over, and refuses the groups
+// it is told to.
+struct GroupLog
+{
+    std::vector<std::vector<qint64>> groups;
+    std::vector<qint64> importedSinceCommit;
+    QSet<int> refuse; // which commits (counted from 0) fail
+    bool rowsOpenAtCommit = true;
+
+    void watch(DownloadPool& pool, int limit, qint64 waitMs)
+    {
+        pool.setImporter([this](int, const DownloadJob& job, const QString& text) {
+            if (text.startsWith(QStringLiteral("reject")))
+                return false;
+            importedSinceCommit.push_back(job.id);
+            return true;
+        });
+        pool.setGroupCommit(
+            [this, &pool](QString* why) {
+                // A row is grey only once what it imported is committed.
+                for (const qint64 id : importedSinceCommit)
+                    rowsOpenAtCommit = rowsOpenAtCommit
+                        && pool.jobs()[std::size_t(id - 1)].state == DownloadJob::Started;
+                groups.push_back(std::exchange(importedSinceCommit, {}));
+                if (!refuse.contains(int(groups.size()) - 1))
+                    return true;
+                *why = QStringLiteral("disk full");
+                return false;
+            },
+            limit, waitMs);
+    }
+};
+
+} // namespace
+
+TEST(DownloadPool, GroupedResultsCommitTogetherAndAFailedCommitFailsItsWholeGroup)
+{
+    Fixture f;
+    QStringList behaviours;
+    for (int i = 1; i <= 9; ++i)
+        behaviours << (i == 5 ? QStringLiteral("write:reject")
+                              : QStringLiteral("write:r%1").arg(i));
+    auto pool = f.make(behaviours, 3);
+    GroupLog log;
+    log.refuse = { 1 };
+    log.watch(*pool, 3, 60000);
+    pool->start();
+    ASSERT_TRUE(runUntilFinished(*pool, 30000));
+
+    EXPECT_TRUE(log.rowsOpenAtCommit);
+    ASSERT_GE(log.groups.size(), 3u);
+    std::size_t committed = 0;
+    QSet<qint64> refused;
+    for (std::size_t g = 0; g < log.groups.size(); ++g) {
+        EXPECT_LE(log.groups[g].size(), 3u);
+        committed += log.groups[g].size();
+        if (g == 1)
+            refused = QSet<qint64>(log.groups[g].begin(), log.groups[g].end());
+    }
+    // The rejected result failed on its own and was never part of a group.
+    EXPECT_EQ(committed, 8u);
+    for (const DownloadJob& job : pool->jobs()) {
+        EXPECT_EQ(job.state, DownloadJob::Harvested);
+        const bool expectFailed = job.id == 5 || refused.contains(job.id);
+        EXPECT_EQ(job.failed, expectFailed) << job.id;
+        if (refused.contains(job.id)) {
+            EXPECT_EQ(pool->failureReason(int(job.id - 1)), QStringLiteral("disk full"));
+        }
+    }
+    EXPECT_EQ(pool->failedJobs(), 1 + int(refused.size()));
+    EXPECT_EQ(pool->runningWorkers(), 0);
+}
+
+TEST(DownloadPool, ResultsWaitingForTheirCommitFreeTheirSlotsAndStoppingCommitsThem)
+{
+    Fixture f;
+    // One slot: were a waiting result to keep it, the second job would never start.
+    auto pool = f.make({ QStringLiteral("write:a"), QStringLiteral("write:b"),
+                           QStringLiteral("hang"), QStringLiteral("write:c") },
+        1);
+    GroupLog log;
+    log.watch(*pool, 100, 60000);
+    pool->start();
+    for (int waited = 0; waited < 20000 && log.importedSinceCommit.size() < 2; waited += 100)
+        runFor(100);
+    ASSERT_EQ(log.importedSinceCommit, (std::vector<qint64> { 1, 2 }));
+    // The hanging job keeps a worker running, so the group waits for its limit or its time.
+    EXPECT_TRUE(log.groups.empty());
+    EXPECT_EQ(pool->jobs()[0].state, DownloadJob::Started);
+    EXPECT_EQ(pool->uncommittedJobs(), 2);
+    pool->stop();
+    ASSERT_EQ(log.groups.size(), 1u);
+    EXPECT_EQ(log.groups[0], (std::vector<qint64> { 1, 2 }));
+    EXPECT_EQ(pool->jobs()[0].state, DownloadJob::Harvested);
+    EXPECT_EQ(pool->jobs()[1].state, DownloadJob::Harvested);
+    EXPECT_EQ(pool->jobs()[3].state, DownloadJob::Waiting);
+    EXPECT_EQ(pool->failedJobs(), 0);
+}
+
+TEST(DownloadPool, AGroupWaitsNoLongerThanItsTimeAndAnAbandonedOneIsNotCommitted)
+{
+    Fixture f;
+    auto pool = f.make({ QStringLiteral("write:a"), QStringLiteral("hang") }, 2);
+    GroupLog log;
+    log.watch(*pool, 100, 200);
+    pool->start();
+    for (int waited = 0; waited < 20000 && log.groups.empty(); waited += 100)
+        runFor(100);
+    ASSERT_EQ(log.groups.size(), 1u);
+    EXPECT_EQ(pool->jobs()[0].state, DownloadJob::Harvested);
+
+    Fixture g;
+    auto abandoned = g.make({ QStringLiteral("write:a"), QStringLiteral("hang") }, 2);
+    GroupLog abandonedLog;
+    abandonedLog.watch(*abandoned, 100, 60000);
+    abandoned->start();
+    for (int waited = 0; waited < 20000 && abandonedLog.importedSinceCommit.empty(); waited += 100)
+        runFor(100);
+    abandoned->abandon(QStringLiteral("gone"));
+    EXPECT_TRUE(abandonedLog.groups.empty());
+    // Its job stays open for the next run.
+    EXPECT_EQ(abandoned->jobs()[0].state, DownloadJob::Started);
 }

@@ -11,7 +11,9 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
+#include <sqlite3.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace quel::download;
 using quel::test::FakeFeedback;
@@ -336,4 +338,70 @@ TEST(DownloadRun, BatchRateKeepsTheWorkersUnderTheMarketplaceLimit)
     EXPECT_GE(requests, 12);
     EXPECT_GE(elapsed, (requests - 1) * 1000 / 3) << requests << " requests";
     EXPECT_TRUE(f.workFiles().isEmpty()) << f.workFiles().join(',').toStdString();
+}
+
+namespace {
+
+// Refuses the first commit made on the handle from now on; later ones go through.
+int refuseFirstCommit(void* refused)
+{
+    return std::exchange(*static_cast<bool*>(refused), true) ? 0 : 1;
+}
+
+} // namespace
+
+TEST(DownloadRun, AGroupWhoseCommitFailsIsRedUncountedAndStoredByTheNextRun)
+{
+    quel::market::MarketOptions options = marketOptions();
+    options.delayMs = 150;
+    RunFixture f(options);
+    f.addProducts(24);
+    int unviewable = 0;
+    for (int i = 0; i < 24; ++i)
+        unviewable += f.market.catalogue().products()[std::size_t(i)].viewable ? 0 : 1;
+    auto s = f.session(DownloadKind::Details, false, 4);
+    bool refused = false;
+    sqlite3_commit_hook(f.db.db->handle(), &refuseFirstCommit, &refused);
+    ASSERT_TRUE(RunFixture::run(*s));
+    sqlite3_commit_hook(f.db.db->handle(), nullptr, nullptr);
+    ASSERT_TRUE(refused);
+
+    int notCommitted = 0;
+    for (std::size_t i = 0; i < s->pool().jobs().size(); ++i) {
+        const DownloadJob& job = s->pool().jobs()[i];
+        const auto row = f.db.rows(
+            QStringLiteral("SELECT Style FROM 产品表 WHERE ID=") + QString::number(job.id));
+        EXPECT_EQ(row.front().value("Style").toString().isEmpty(), job.failed)
+            << job.code.toStdString();
+        const bool viewable = f.market.catalogue().products()[i].viewable;
+        if (!job.failed || !viewable)
+            continue;
+        ++notCommitted;
+        EXPECT_TRUE(s->failureReason(int(i)).startsWith(QStringLiteral("无法提交到数据库：")))
+            << s->failureReason(int(i)).toStdString();
+    }
+    EXPECT_GT(notCommitted, 0);
+    EXPECT_LT(notCommitted, 24 - unviewable);
+    // What the run says it added is what the database holds.
+    const DownloadTotals totals = s->totals();
+    EXPECT_EQ(totals.failed, notCommitted + unviewable);
+    EXPECT_EQ(long(f.db.rows(QStringLiteral("SELECT ID FROM 交易表")).size()), totals.recordsAdded);
+    EXPECT_EQ(long(f.db.rows(QStringLiteral("SELECT ID FROM 客户表")).size()), totals.buyersAdded);
+    // Buyer codes the refused group added are not taken as stored by the later imports.
+    const auto unknownBuyers = [&f] {
+        return f.db
+            .rows(QStringLiteral("SELECT DISTINCT BCode FROM 交易表 WHERE BCode<>'' AND BCode "
+                                 "NOT IN (SELECT BCode FROM 客户表)"))
+            .size();
+    };
+    EXPECT_EQ(unknownBuyers(), 0u);
+    s.reset();
+
+    // The refused group's products come again and are stored.
+    auto again = f.session(DownloadKind::Details, false, 4);
+    ASSERT_TRUE(RunFixture::run(*again));
+    EXPECT_EQ(int(again->pool().jobs().size()), notCommitted + unviewable);
+    EXPECT_EQ(again->totals().failed, unviewable);
+    EXPECT_EQ(f.styledProducts(), 24 - unviewable);
+    EXPECT_EQ(unknownBuyers(), 0u);
 }
