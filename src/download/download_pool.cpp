@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cmath>

@@ -123,7 +123,7 @@ bool DownloadSession::prepare(const QString& condition, core::Feedback& feedback
     m_pool->setImporter([this](int index, const DownloadJob& job, const QString& text) {
         return importResult(index, job, text);
     });
-    if (!m_conn.database()->isServer())
+    if (groupsCommits())
         m_pool->setGroupCommit(
             [this](QString* why) { return commitGroup(why); }, kResultsPerCommit, kGroupWaitMs);
     if (shared) {
@@ -251,7 +251,7 @@ void DownloadSession::onPoolFinished()
 
 bool DownloadSession::importResult(int index, const DownloadJob& job, const QString& text)
 {
-    if (!m_group.isActive() && !m_conn.database()->isServer()) {
+    if (!m_group.isActive() && groupsCommits()) {
         m_group = m_conn.transaction();
         m_countsBeforeGroup = m_counts;
         m_profilesBeforeGroup = m_profiles;
@@ -276,6 +276,11 @@ bool DownloadSession::importResult(int index, const DownloadJob& job, const QStr
                     .arg(QDir::toNativeSeparators(m_conn.database()->path()), unwritable));
     }
     return ok;
+}
+
+bool DownloadSession::groupsCommits() const
+{
+    return !m_conn.database()->isServer();
 }
 
 bool DownloadSession::commitGroup(QString* why)

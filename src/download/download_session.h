@@ -109,6 +109,8 @@ signals:
 
 private:
     bool importResult(int index, const DownloadJob& job, const QString& text);
+    // Whether imports share commits: on a database file only (see kResultsPerCommit).
+    bool groupsCommits() const;
     bool commitGroup(QString* why);
     void dropGroup();
     void forgetGroup();

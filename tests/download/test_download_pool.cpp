@@ -61,6 +61,13 @@ void runFor(int ms)
     loop.exec();
 }
 
+// Runs the event loop until the condition holds or 20 s have passed.
+template <typename Condition> void runUntil(Condition done)
+{
+    for (int waited = 0; waited < 20000 && !done(); waited += 100)
+        runFor(100);
+}
+
 struct Fixture
 {
     quel::test::TempDir dir;
@@ -442,8 +449,7 @@ TEST(DownloadPool, ResultsWaitingForTheirCommitFreeTheirSlotsAndStoppingCommitsT
     GroupLog log;
     log.watch(*pool, 100, 60000);
     pool->start();
-    for (int waited = 0; waited < 20000 && log.importedSinceCommit.size() < 2; waited += 100)
-        runFor(100);
+    runUntil([&] { return log.importedSinceCommit.size() >= 2; });
     ASSERT_EQ(log.importedSinceCommit, (std::vector<qint64> { 1, 2 }));
     // The hanging job keeps a worker running, so the group waits for its limit or its time.
     EXPECT_TRUE(log.groups.empty());
@@ -465,8 +471,7 @@ TEST(DownloadPool, AGroupWaitsNoLongerThanItsTimeAndAnAbandonedOneIsNotCommitted
     GroupLog log;
     log.watch(*pool, 100, 200);
     pool->start();
-    for (int waited = 0; waited < 20000 && log.groups.empty(); waited += 100)
-        runFor(100);
+    runUntil([&] { return !log.groups.empty(); });
     ASSERT_EQ(log.groups.size(), 1u);
     EXPECT_EQ(pool->jobs()[0].state, DownloadJob::Harvested);
 
@@ -475,8 +480,7 @@ TEST(DownloadPool, AGroupWaitsNoLongerThanItsTimeAndAnAbandonedOneIsNotCommitted
     GroupLog abandonedLog;
     abandonedLog.watch(*abandoned, 100, 60000);
     abandoned->start();
-    for (int waited = 0; waited < 20000 && abandonedLog.importedSinceCommit.empty(); waited += 100)
-        runFor(100);
+    runUntil([&] { return !abandonedLog.importedSinceCommit.empty(); });
     abandoned->abandon(QStringLiteral("gone"));
     EXPECT_TRUE(abandonedLog.groups.empty());
     // Its job stays open for the next run.
