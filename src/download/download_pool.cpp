@@ -435,10 +435,20 @@ void DownloadPool::commitGroup()
     QString why;
     const bool ok = m_groupCommit(&why);
     m_importNs += t.nsecsElapsed();
+    endGroup(group, ok, why);
+}
+
+void DownloadPool::failGroup(const QString& why)
+{
+    endGroup(std::exchange(m_uncommitted, {}), false, why);
+}
+
+void DownloadPool::endGroup(const std::vector<int>& group, bool committed, const QString& why)
+{
     for (const int index : group) {
-        if (!ok)
+        if (!committed)
             m_reasons.insert(index, why);
-        markHarvested(index, ok);
+        markHarvested(index, committed);
     }
 }
 

@@ -90,6 +90,8 @@ public:
         m_groupLimit = std::max(1, limit);
         m_groupWaitMs = waitMs;
     }
+    // The importer had to roll back the open group: every job waiting in it failed, with why.
+    void failGroup(const QString& why);
     // Jobs imported and waiting for their group's commit.
     int uncommittedJobs() const { return int(m_uncommitted.size()); }
     // With a feed the run ends only when every job is harvested and the feed has said that
@@ -186,6 +188,7 @@ private:
     void harvest(int index, bool fileExpected);
     void markHarvested(int index, bool ok);
     void commitGroup();
+    void endGroup(const std::vector<int>& group, bool committed, const QString& why);
     void advanceFirstOpen();
     void checkWatchdogs();
     QString resultPath(int index) const;

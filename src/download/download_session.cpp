@@ -251,16 +251,14 @@ void DownloadSession::onPoolFinished()
 
 bool DownloadSession::importResult(int index, const DownloadJob& job, const QString& text)
 {
-    if (!m_group.isActive() && groupsCommits()) {
-        m_group = m_conn.transaction();
-        m_countsBeforeGroup = m_counts;
-        m_profilesBeforeGroup = m_profiles;
-    }
     QString why;
     bool ok = false;
-    if (m_kind == DownloadKind::Details) {
+    if (m_kind == DownloadKind::Details && groupsCommits()) {
+        ok = importIntoGroup(job, text, &why);
+    } else if (m_kind == DownloadKind::Details) {
         ok = ImportProductResult(m_conn, job.id, text, m_knownBuyers, &m_counts, &why);
     } else {
+        openGroup();
         ok = SaveBuyerResult(m_conn, text, job.id, &why);
         if (ok)
             ++m_profiles;
@@ -276,6 +274,32 @@ bool DownloadSession::importResult(int index, const DownloadJob& job, const QStr
                     .arg(QDir::toNativeSeparators(m_conn.database()->path()), unwritable));
     }
     return ok;
+}
+
+void DownloadSession::openGroup()
+{
+    if (m_group.isActive() || !groupsCommits())
+        return;
+    m_group = m_conn.transaction();
+    m_countsBeforeGroup = m_counts;
+    m_profilesBeforeGroup = m_profiles;
+}
+
+bool DownloadSession::importIntoGroup(const DownloadJob& job, const QString& text, QString* why)
+{
+    // A faulty result is found before anything is written; the group goes on without it.
+    const std::optional<ProductResult> result = ReadProductResult(text, why);
+    if (!result)
+        return false;
+    openGroup();
+    if (WriteProductResult(m_conn, job.id, *result, m_knownBuyers, &m_counts, why))
+        return true;
+    // Part of this result is in the group's transaction, which has no savepoint per result:
+    // the whole group is rolled back and its products are offered again by the next run.
+    dropGroup();
+    if (m_pool)
+        m_pool->failGroup(QStringLiteral("同批中另一项导入失败，未保存：") + *why);
+    return false;
 }
 
 bool DownloadSession::groupsCommits() const

@@ -111,6 +111,8 @@ private:
     bool importResult(int index, const DownloadJob& job, const QString& text);
     // Whether imports share commits: on a database file only (see kResultsPerCommit).
     bool groupsCommits() const;
+    void openGroup();
+    bool importIntoGroup(const DownloadJob& job, const QString& text, QString* why);
     bool commitGroup(QString* why);
     void dropGroup();
     void forgetGroup();

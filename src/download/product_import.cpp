@@ -350,21 +350,20 @@ bool writeBuyerCodes(db::Database& db, const QList<QByteArray>& codes, QString* 
     return true;
 }
 
-} // namespace
-
-bool ImportProductResult(const db::Connection& conn, qint64 productId, const QString& text,
-    KnownBuyerCodes& known, ImportCounts* counts, QString* error, const QDate& today)
+// The writes of one read result. What it stored is counted (and its new buyer codes kept)
+// only once the caller knows the writes will stay.
+struct Written
 {
-    const ProductResult result = ParseProductResult(text);
-    if (!resultReadable(result, error))
-        return false;
+    long records = 0;
+    QSet<QString> newCodes;
+};
+
+bool writeResult(const db::Connection& conn, qint64 productId, const ProductResult& result,
+    const KnownBuyerCodes& known, Written* written, ImportCounts* counts, QString* error,
+    const QDate& today)
+{
     if (!conn.isOpen())
         return fail(error, QStringLiteral("no database connection"));
-
-    db::Transaction tx = conn.transaction();
-    if (!tx.isActive())
-        return fail(error, QStringLiteral("cannot begin a transaction"));
-
     QString why;
     db::Database& db = *conn.database();
     if (!store::LockProduct(db, productId, &why))
@@ -380,19 +379,62 @@ bool ImportProductResult(const db::Connection& conn, qint64 productId, const QSt
         return fail(error, why);
     if (!writeTrades(db, productId, fresh, &why))
         return fail(error, why);
-    QSet<QString> newCodes;
-    if (!writeBuyerCodes(db, newBuyerCodes(fresh, known, storedHere, &newCodes), &why))
+    if (!writeBuyerCodes(db, newBuyerCodes(fresh, known, storedHere, &written->newCodes), &why))
         return fail(error, why);
+    written->records = long(fresh.size());
+    return true;
+}
+
+void keep(const Written& written, KnownBuyerCodes& known, ImportCounts* counts)
+{
+    for (const QString& code : std::as_const(written.newCodes))
+        known.add(code);
+    if (counts) {
+        counts->records += written.records;
+        counts->buyers += long(written.newCodes.size());
+    }
+}
+
+} // namespace
+
+std::optional<ProductResult> ReadProductResult(const QString& text, QString* error)
+{
+    ProductResult result = ParseProductResult(text);
+    if (!resultReadable(result, error))
+        return std::nullopt;
+    return result;
+}
+
+bool WriteProductResult(const db::Connection& conn, qint64 productId, const ProductResult& result,
+    KnownBuyerCodes& known, ImportCounts* counts, QString* error, const QDate& today)
+{
+    Written written;
+    if (!writeResult(conn, productId, result, known, &written, counts, error, today))
+        return false;
+    keep(written, known, counts);
+    return true;
+}
+
+bool ImportProductResult(const db::Connection& conn, qint64 productId, const QString& text,
+    KnownBuyerCodes& known, ImportCounts* counts, QString* error, const QDate& today)
+{
+    const std::optional<ProductResult> result = ReadProductResult(text, error);
+    if (!result)
+        return false;
+    if (!conn.isOpen())
+        return fail(error, QStringLiteral("no database connection"));
+    db::Transaction tx = conn.transaction();
+    if (!tx.isActive())
+        return fail(error, QStringLiteral("cannot begin a transaction"));
+    Written written;
+    if (!writeResult(conn, productId, *result, known, &written, counts, error, today))
+        return false;
     // On a server the writes were sent unanswered: a refusal among them shows here.
+    QString why;
     if (!tx.commit(&why))
         return fail(error, QStringLiteral("commit failed: ") + why);
     // Only codes that are really stored count as known.
-    for (const QString& code : std::as_const(newCodes))
-        known.add(code);
-    if (counts) {
-        counts->records += long(fresh.size());
-        counts->buyers += long(newCodes.size());
-    }
+    keep(written, known, counts);
     return true;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "core/clock.h"
+#include "download/product_result.h"
 
 #include <QDate>
 #include <QSet>
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace quel::db {
 class Connection;
@@ -48,6 +50,17 @@ struct ImportCounts
 // reason in error) leaves the database exactly as before, so the product keeps an empty Style and
 // is offered again. True also when no record was new.
 bool ImportProductResult(const db::Connection& conn, qint64 productId, const QString& text,
+    KnownBuyerCodes& known, ImportCounts* counts = nullptr, QString* error = nullptr,
+    const QDate& today = quel::core::Today());
+
+// The two halves of an import, for a caller that writes many results in one transaction of its
+// own. Reading finds the result's own faults (nullopt, with the reason) before anything is
+// written. Writing has no savepoint of its own (the engine would copy and encrypt every page
+// the savepoint touches, which costs about as much as the writes): false means the caller's
+// transaction holds part of the result and has to be rolled back whole, with every result
+// written into it since it began, and `known` reloaded.
+std::optional<ProductResult> ReadProductResult(const QString& text, QString* error = nullptr);
+bool WriteProductResult(const db::Connection& conn, qint64 productId, const ProductResult& result,
     KnownBuyerCodes& known, ImportCounts* counts = nullptr, QString* error = nullptr,
     const QDate& today = quel::core::Today());
 

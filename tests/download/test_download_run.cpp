@@ -405,3 +405,89 @@ TEST(DownloadRun, AGroupWhoseCommitFailsIsRedUncountedAndStoredByTheNextRun)
     EXPECT_EQ(f.styledProducts(), 24 - unviewable);
     EXPECT_EQ(unknownBuyers(), 0u);
 }
+
+namespace {
+
+// Refuses the trades of the first product imported while others wait in the open group.
+struct GroupRefusal
+{
+    const quel::download::DownloadPool* pool = nullptr;
+    qint64 refusedProduct = 0;
+};
+
+void refuseWhileGrouped(sqlite3_context* context, int, sqlite3_value** args)
+{
+    auto* refusal = static_cast<GroupRefusal*>(sqlite3_user_data(context));
+    const qint64 product = sqlite3_value_int64(args[0]);
+    if (refusal->refusedProduct == 0 && refusal->pool->uncommittedJobs() > 0)
+        refusal->refusedProduct = product;
+    sqlite3_result_int(context, refusal->refusedProduct == product ? 1 : 0);
+}
+
+} // namespace
+
+TEST(DownloadRun, AnImportRefusedInsideAGroupTakesTheGroupAlongAndTheNextRunStoresIt)
+{
+    quel::market::MarketOptions options = marketOptions();
+    options.delayMs = 150;
+    RunFixture f(options);
+    f.addProducts(24);
+    int unviewable = 0;
+    for (int i = 0; i < 24; ++i)
+        unviewable += f.market.catalogue().products()[std::size_t(i)].viewable ? 0 : 1;
+    auto s = f.session(DownloadKind::Details, false, 4);
+    GroupRefusal refusal { &s->pool() };
+    sqlite3* handle = f.db.db->handle();
+    ASSERT_EQ(sqlite3_create_function(handle, "refuse_while_grouped", 1, SQLITE_UTF8, &refusal,
+                  &refuseWhileGrouped, nullptr, nullptr),
+        SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(handle,
+                  "CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.交易表 WHEN "
+                  "refuse_while_grouped(NEW.PID) BEGIN SELECT RAISE(ABORT, 'refused here'); END",
+                  nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    ASSERT_TRUE(RunFixture::run(*s));
+    sqlite3_exec(handle, "DROP TRIGGER refuse", nullptr, nullptr, nullptr);
+    ASSERT_NE(refusal.refusedProduct, 0);
+
+    int groupMates = 0;
+    for (std::size_t i = 0; i < s->pool().jobs().size(); ++i) {
+        const DownloadJob& job = s->pool().jobs()[i];
+        const QString id = QString::number(job.id);
+        const auto row = f.db.rows(QStringLiteral("SELECT Style FROM 产品表 WHERE ID=") + id);
+        // Nothing of a failed job is stored, not even the head line written before its trades.
+        EXPECT_EQ(row.front().value("Style").toString().isEmpty(), job.failed) << job.id;
+        if (job.failed) {
+            EXPECT_TRUE(f.db.rows(QStringLiteral("SELECT ID FROM 交易表 WHERE PID=") + id).empty());
+        }
+        const QString reason = s->failureReason(int(i));
+        if (job.id == refusal.refusedProduct) {
+            EXPECT_TRUE(job.failed);
+            EXPECT_EQ(reason.toStdString(), "refused here");
+        } else if (reason.startsWith(QStringLiteral("同批中另一项导入失败，未保存："))) {
+            EXPECT_TRUE(job.failed);
+            EXPECT_EQ(reason, QStringLiteral("同批中另一项导入失败，未保存：refused here"));
+            ++groupMates;
+        }
+    }
+    EXPECT_GT(groupMates, 0);
+    const DownloadTotals totals = s->totals();
+    EXPECT_EQ(totals.failed, 1 + groupMates + unviewable);
+    EXPECT_EQ(long(f.db.rows(QStringLiteral("SELECT ID FROM 交易表")).size()), totals.recordsAdded);
+    EXPECT_EQ(long(f.db.rows(QStringLiteral("SELECT ID FROM 客户表")).size()), totals.buyersAdded);
+    const auto unknownBuyers = [&f] {
+        return f.db
+            .rows(QStringLiteral("SELECT DISTINCT BCode FROM 交易表 WHERE BCode<>'' AND BCode "
+                                 "NOT IN (SELECT BCode FROM 客户表)"))
+            .size();
+    };
+    EXPECT_EQ(unknownBuyers(), 0u);
+    s.reset();
+
+    auto again = f.session(DownloadKind::Details, false, 4);
+    ASSERT_TRUE(RunFixture::run(*again));
+    EXPECT_EQ(int(again->pool().jobs().size()), 1 + groupMates + unviewable);
+    EXPECT_EQ(again->totals().failed, unviewable);
+    EXPECT_EQ(f.styledProducts(), 24 - unviewable);
+    EXPECT_EQ(unknownBuyers(), 0u);
+}
