@@ -19,6 +19,9 @@ inline constexpr qint64 kMaxPageCacheBytes = qint64(192) << 20;
 inline constexpr int kCipherPageBytes = 4096;
 inline constexpr int kOlderCipherPageBytes = 1024;
 
+// Pages the write-ahead log grows to before they are copied back into the file.
+inline constexpr int kWalCheckpointPages = 10000;
+
 // A keyed SQLCipher file.
 class SqliteDatabase final : public db::Database
 {
