@@ -362,8 +362,6 @@ bool writeResult(const db::Connection& conn, qint64 productId, const ProductResu
     const KnownBuyerCodes& known, Written* written, ImportCounts* counts, QString* error,
     const QDate& today)
 {
-    if (!conn.isOpen())
-        return fail(error, QStringLiteral("no database connection"));
     QString why;
     db::Database& db = *conn.database();
     if (!store::LockProduct(db, productId, &why))
@@ -408,6 +406,8 @@ std::optional<ProductResult> ReadProductResult(const QString& text, QString* err
 bool WriteProductResult(const db::Connection& conn, qint64 productId, const ProductResult& result,
     KnownBuyerCodes& known, ImportCounts* counts, QString* error, const QDate& today)
 {
+    if (!conn.isOpen())
+        return fail(error, QStringLiteral("no database connection"));
     Written written;
     if (!writeResult(conn, productId, result, known, &written, counts, error, today))
         return false;

@@ -120,6 +120,45 @@ struct RunFixture
     {
         return long(db.rows(QStringLiteral("SELECT ID FROM 产品表 WHERE Style<>''")).size());
     }
+
+    // Of the first `count` products, those the marketplace shows no page for.
+    int unviewable(int count) const
+    {
+        int n = 0;
+        for (int i = 0; i < count; ++i)
+            n += market.catalogue().products()[std::size_t(i)].viewable ? 0 : 1;
+        return n;
+    }
+
+    // What a run says it added is what the database holds, and no trade names a buyer code
+    // without its 客户表 row (codes of a group that was not stored are not taken as stored).
+    void expectTotalsHeld(const DownloadTotals& totals) const
+    {
+        EXPECT_EQ(
+            long(db.rows(QStringLiteral("SELECT ID FROM 交易表")).size()), totals.recordsAdded);
+        EXPECT_EQ(
+            long(db.rows(QStringLiteral("SELECT ID FROM 客户表")).size()), totals.buyersAdded);
+        expectEveryBuyerStored();
+    }
+
+    void expectEveryBuyerStored() const
+    {
+        EXPECT_TRUE(db.rows(QStringLiteral("SELECT DISTINCT BCode FROM 交易表 WHERE BCode<>'' AND "
+                                           "BCode NOT IN (SELECT BCode FROM 客户表)"))
+                        .empty());
+    }
+
+    // A second run offers exactly the products the first did not store, and stores them.
+    void expectNextRunStoresTheRest(int products, int notStored)
+    {
+        auto again = session(DownloadKind::Details, false, 4);
+        ASSERT_TRUE(run(*again));
+        const int unviewableHere = unviewable(products);
+        EXPECT_EQ(int(again->pool().jobs().size()), notStored + unviewableHere);
+        EXPECT_EQ(again->totals().failed, unviewableHere);
+        EXPECT_EQ(styledProducts(), products - unviewableHere);
+        expectEveryBuyerStored();
+    }
 };
 
 } // namespace
@@ -264,9 +303,7 @@ TEST(DownloadRun, BatchCommandRunsBothDownloads)
     quel::store::DatabasePool::shared().releaseAll();
 
     // 0 when every job succeeded, 3 when some failed (items the marketplace does not show).
-    int unviewable = 0;
-    for (int i = 0; i < 10; ++i)
-        unviewable += f.market.catalogue().products()[std::size_t(i)].viewable ? 0 : 1;
+    const int unviewable = f.unviewable(10);
     int expectedCode = unviewable > 0 ? 3 : 0;
     const auto runBatch = [&](const QStringList& words) {
         QProcess p;
@@ -307,9 +344,7 @@ TEST(DownloadRun, BatchRateKeepsTheWorkersUnderTheMarketplaceLimit)
     RunFixture f(options);
     const QString folder = f.db.dir.path();
     f.addProducts(12);
-    int unviewable = 0;
-    for (int i = 0; i < 12; ++i)
-        unviewable += f.market.catalogue().products()[std::size_t(i)].viewable ? 0 : 1;
+    const int unviewable = f.unviewable(12);
     f.db.conn.close();
     f.db.db.reset();
     quel::store::DatabasePool::shared().releaseAll();
@@ -356,9 +391,7 @@ TEST(DownloadRun, AGroupWhoseCommitFailsIsRedUncountedAndStoredByTheNextRun)
     options.delayMs = 150;
     RunFixture f(options);
     f.addProducts(24);
-    int unviewable = 0;
-    for (int i = 0; i < 24; ++i)
-        unviewable += f.market.catalogue().products()[std::size_t(i)].viewable ? 0 : 1;
+    const int unviewable = f.unviewable(24);
     auto s = f.session(DownloadKind::Details, false, 4);
     bool refused = false;
     sqlite3_commit_hook(f.db.db->handle(), &refuseFirstCommit, &refused);
@@ -382,28 +415,12 @@ TEST(DownloadRun, AGroupWhoseCommitFailsIsRedUncountedAndStoredByTheNextRun)
     }
     EXPECT_GT(notCommitted, 0);
     EXPECT_LT(notCommitted, 24 - unviewable);
-    // What the run says it added is what the database holds.
-    const DownloadTotals totals = s->totals();
-    EXPECT_EQ(totals.failed, notCommitted + unviewable);
-    EXPECT_EQ(long(f.db.rows(QStringLiteral("SELECT ID FROM 交易表")).size()), totals.recordsAdded);
-    EXPECT_EQ(long(f.db.rows(QStringLiteral("SELECT ID FROM 客户表")).size()), totals.buyersAdded);
-    // Buyer codes the refused group added are not taken as stored by the later imports.
-    const auto unknownBuyers = [&f] {
-        return f.db
-            .rows(QStringLiteral("SELECT DISTINCT BCode FROM 交易表 WHERE BCode<>'' AND BCode "
-                                 "NOT IN (SELECT BCode FROM 客户表)"))
-            .size();
-    };
-    EXPECT_EQ(unknownBuyers(), 0u);
+    EXPECT_EQ(s->totals().failed, notCommitted + unviewable);
+    f.expectTotalsHeld(s->totals());
     s.reset();
 
     // The refused group's products come again and are stored.
-    auto again = f.session(DownloadKind::Details, false, 4);
-    ASSERT_TRUE(RunFixture::run(*again));
-    EXPECT_EQ(int(again->pool().jobs().size()), notCommitted + unviewable);
-    EXPECT_EQ(again->totals().failed, unviewable);
-    EXPECT_EQ(f.styledProducts(), 24 - unviewable);
-    EXPECT_EQ(unknownBuyers(), 0u);
+    f.expectNextRunStoresTheRest(24, notCommitted);
 }
 
 namespace {
@@ -432,9 +449,7 @@ TEST(DownloadRun, AnImportRefusedInsideAGroupTakesTheGroupAlongAndTheNextRunStor
     options.delayMs = 150;
     RunFixture f(options);
     f.addProducts(24);
-    int unviewable = 0;
-    for (int i = 0; i < 24; ++i)
-        unviewable += f.market.catalogue().products()[std::size_t(i)].viewable ? 0 : 1;
+    const int unviewable = f.unviewable(24);
     auto s = f.session(DownloadKind::Details, false, 4);
     GroupRefusal refusal { &s->pool() };
     sqlite3* handle = f.db.db->handle();
@@ -471,23 +486,9 @@ TEST(DownloadRun, AnImportRefusedInsideAGroupTakesTheGroupAlongAndTheNextRunStor
         }
     }
     EXPECT_GT(groupMates, 0);
-    const DownloadTotals totals = s->totals();
-    EXPECT_EQ(totals.failed, 1 + groupMates + unviewable);
-    EXPECT_EQ(long(f.db.rows(QStringLiteral("SELECT ID FROM 交易表")).size()), totals.recordsAdded);
-    EXPECT_EQ(long(f.db.rows(QStringLiteral("SELECT ID FROM 客户表")).size()), totals.buyersAdded);
-    const auto unknownBuyers = [&f] {
-        return f.db
-            .rows(QStringLiteral("SELECT DISTINCT BCode FROM 交易表 WHERE BCode<>'' AND BCode "
-                                 "NOT IN (SELECT BCode FROM 客户表)"))
-            .size();
-    };
-    EXPECT_EQ(unknownBuyers(), 0u);
+    EXPECT_EQ(s->totals().failed, 1 + groupMates + unviewable);
+    f.expectTotalsHeld(s->totals());
     s.reset();
 
-    auto again = f.session(DownloadKind::Details, false, 4);
-    ASSERT_TRUE(RunFixture::run(*again));
-    EXPECT_EQ(int(again->pool().jobs().size()), 1 + groupMates + unviewable);
-    EXPECT_EQ(again->totals().failed, unviewable);
-    EXPECT_EQ(f.styledProducts(), 24 - unviewable);
-    EXPECT_EQ(unknownBuyers(), 0u);
+    f.expectNextRunStoresTheRest(24, 1 + groupMates);
 }
