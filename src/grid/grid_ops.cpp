@@ -134,7 +134,11 @@ QString dateCellText(const QDate& date, const QTime& time, bool dateOnly)
 {
     if (!date.isValid() || !time.isValid() || date == kNeverDate)
         return {};
-    const int year = date.year();
+    // One conversion from the day number for all three parts.
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day);
     if (year < 1 || year > 9999) {
         return QDateTime(date, time)
             .toString(dateOnly ? QStringLiteral("yyyy.MM.dd") : QStringLiteral("yyyy.MM.dd HH:mm"));
@@ -149,9 +153,9 @@ QString dateCellText(const QDate& date, const QTime& time, bool dateOnly)
     };
     put(year, 4);
     text[n++] = u'.';
-    put(date.month(), 2);
+    put(month, 2);
     text[n++] = u'.';
-    put(date.day(), 2);
+    put(day, 2);
     if (!dateOnly) {
         text[n++] = u' ';
         put(time.hour(), 2);

@@ -25,8 +25,8 @@ QString Quote(const QString& text);
 QString QuoteValueList(std::initializer_list<QString> values);
 QString QuoteValueList(const QStringList& values);
 
-// Keeps one row per exact value of field in table (the first written), in one statement on
-// the connection; false on error.
+// Keeps one row per exact value of field in table (the first written); rows without a value
+// all stay. False on error.
 bool DeleteDuplicateRows(const db::Connection& conn, const QString& table, const QString& field);
 
 // The only way the program reaches its database: connections and recordsets onto the

@@ -142,10 +142,16 @@ long fillGridFromTable(grid::GridModel& grid, store::DB_Operate& db, const QStri
 
     // The rows are read once, straight into cell texts: a copy of every value held for
     // the whole fill cost more than the texts themselves. Rows beyond what the grid shows
-    // are not asked for (a sort then keeps only the first ones); one past the limit tells
-    // that there are more, and only then are they counted.
+    // are not read; one past the limit tells that there are more, and only then are they
+    // counted. A server is told the limit, so that it sends no more. The embedded engine is
+    // not told it when the rows are sorted: it runs ORDER BY with a LIMIT as an index of the
+    // rows kept so far, a b-tree insert for every row, which costs more than sorting them all
+    // (55,000 customers of whom 31,817 are shown: 77 against 50 ms).
+    const auto database
+        = store::DatabasePool::shared().acquire(db.currentDatabasePath(), nullptr, &db.feedback());
+    const bool sortsEverything = !order.isEmpty() && database && !database->isServer();
     db::Connection conn;
-    db::Statement stmt = db.OpenQuery(conn, sql, limit + 1);
+    db::Statement stmt = db.OpenQuery(conn, sql, sortsEverything ? -1 : limit + 1);
     if (!stmt)
         return 0;
     // The columns are known after the first step: a server tells them with the result.

@@ -331,7 +331,7 @@ TEST_P(DbOperateTest, OlderPageSizeOpensAndCompactionGivesTheCurrentOne)
         QVariant(QStringLiteral("NK")));
 }
 
-TEST_P(DuplicateRowsTest, GoInOneStatementKeepingTheFirstWritten)
+TEST_P(DuplicateRowsTest, KeepTheFirstWrittenOfEachValue)
 {
     exec(QStringLiteral("CREATE TABLE TEMP_Customer (Buyer STRING,Prov STRING)"));
     const char* const rowsWritten[][2] = { { "B", "甲" }, { "A", "乙" }, { "b", "丙" },

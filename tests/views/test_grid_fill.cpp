@@ -25,7 +25,12 @@ protected:
             ASSERT_TRUE(m_db->ExecuteSql(
                 QStringLiteral("INSERT INTO T(Name) VALUES('n%1')").arg(i), &conn));
         ASSERT_TRUE(transaction.commit());
+        showWide(grid);
+    }
 
+    // T's ID and Name beside so many computed columns that the row limit is 998.
+    static void showWide(GridModel& grid)
+    {
         QStringList fields { "ID", "", "Name" };
         QStringList titles { "ID", "序号", "名称" };
         while (fields.size() < 350) {
@@ -85,6 +90,37 @@ TEST_F(GridFill, FarMoreRecordsThanTheLimitAreCountedWithTheFilter)
     EXPECT_EQ(grid.dataRowCount(), 998);
     EXPECT_EQ(grid.text(2, 2), "n2500");
     EXPECT_EQ(grid.text(2 + 997, 2), "n1503");
+}
+
+TEST_F(GridFill, ASortedFillKeepsTiesInWrittenOrderUpToTheLimit)
+{
+    // Credit levels repeat thousands of times in a customer list: rows of one level stay
+    // in the order they were written, whether or not the grid can show them all.
+    exec("CREATE TABLE T (ID COUNTER, Name STRING, Lvl LONG)");
+    quel::db::Connection conn;
+    ASSERT_TRUE(m_db->OpenConnection(conn));
+    auto transaction = conn.transaction();
+    for (int i = 1; i <= 2500; ++i)
+        ASSERT_TRUE(m_db->ExecuteSql(
+            QStringLiteral("INSERT INTO T(Name,Lvl) VALUES('n%1',%2)").arg(i).arg(i % 3), &conn));
+    ASSERT_TRUE(transaction.commit());
+    conn.close();
+    GridModel grid;
+    showWide(grid);
+
+    EXPECT_EQ(fillGridFromTable(grid, *m_db, {}, "Lvl DESC", false, m_measure), 2500);
+    ASSERT_EQ(grid.dataRowCount(), 998);
+    // 833 rows of level 2 (2, 5, ... 2498), then the first 165 of level 1 (1, 4, ... 493).
+    EXPECT_EQ(grid.text(2, 2), "n2");
+    EXPECT_EQ(grid.text(2 + 832, 2), "n2498");
+    EXPECT_EQ(grid.text(2 + 833, 2), "n1");
+    EXPECT_EQ(grid.text(2 + 997, 2), "n493");
+    for (int r = 2 + 1; r < 2 + 998; ++r) {
+        const int before = grid.text(r - 1, 0).toInt();
+        const int here = grid.text(r, 0).toInt();
+        if (before % 3 == here % 3)
+            ASSERT_LT(before, here) << "row " << r;
+    }
 }
 
 TEST_F(GridFill, CellsShowDatesNumbersAndEmptyValues)
