@@ -4,6 +4,7 @@
 #include "views/grid_fill.h"
 
 #include <QAbstractItemModelTester>
+#include <functional>
 
 using namespace quel::views;
 using namespace quel::grid;
@@ -18,14 +19,20 @@ protected:
     void prepareWideGrid(GridModel& grid, int rows)
     {
         exec("CREATE TABLE T (ID COUNTER, Name STRING)");
+        writeRows(
+            rows, [](int i) { return QStringLiteral("INSERT INTO T(Name) VALUES('n%1')").arg(i); });
+        showWide(grid);
+    }
+
+    // Runs insert(1) ... insert(rows) in one transaction.
+    void writeRows(int rows, const std::function<QString(int)>& insert)
+    {
         quel::db::Connection conn;
         ASSERT_TRUE(m_db->OpenConnection(conn));
         auto transaction = conn.transaction();
         for (int i = 1; i <= rows; ++i)
-            ASSERT_TRUE(m_db->ExecuteSql(
-                QStringLiteral("INSERT INTO T(Name) VALUES('n%1')").arg(i), &conn));
+            ASSERT_TRUE(m_db->ExecuteSql(insert(i), &conn));
         ASSERT_TRUE(transaction.commit());
-        showWide(grid);
     }
 
     // T's ID and Name beside so many computed columns that the row limit is 998.
@@ -97,14 +104,9 @@ TEST_F(GridFill, ASortedFillKeepsTiesInWrittenOrderUpToTheLimit)
     // Credit levels repeat thousands of times in a customer list: rows of one level stay
     // in the order they were written, whether or not the grid can show them all.
     exec("CREATE TABLE T (ID COUNTER, Name STRING, Lvl LONG)");
-    quel::db::Connection conn;
-    ASSERT_TRUE(m_db->OpenConnection(conn));
-    auto transaction = conn.transaction();
-    for (int i = 1; i <= 2500; ++i)
-        ASSERT_TRUE(m_db->ExecuteSql(
-            QStringLiteral("INSERT INTO T(Name,Lvl) VALUES('n%1',%2)").arg(i).arg(i % 3), &conn));
-    ASSERT_TRUE(transaction.commit());
-    conn.close();
+    writeRows(2500, [](int i) {
+        return QStringLiteral("INSERT INTO T(Name,Lvl) VALUES('n%1',%2)").arg(i).arg(i % 3);
+    });
     GridModel grid;
     showWide(grid);
 
@@ -118,8 +120,9 @@ TEST_F(GridFill, ASortedFillKeepsTiesInWrittenOrderUpToTheLimit)
     for (int r = 2 + 1; r < 2 + 998; ++r) {
         const int before = grid.text(r - 1, 0).toInt();
         const int here = grid.text(r, 0).toInt();
-        if (before % 3 == here % 3)
+        if (before % 3 == here % 3) {
             ASSERT_LT(before, here) << "row " << r;
+        }
     }
 }
 
