@@ -58,6 +58,8 @@ public:
     WorkTableRun& operator=(const WorkTableRun&) = delete;
 
     bool ok() const { return m_ok; }
+    // The run's database (null when it could not be opened).
+    db::Database* database() const { return m_conn.database(); }
     // Runs one Jet statement.
     bool exec(const QString& jetSql);
     bool drop(const QString& table);

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -23,6 +24,10 @@ enum class DatePart
     Week,
     Month
 };
+
+// The table a served list of values is read as: one text column, v, a row per value in
+// the list's order (see Database::serveValues).
+inline constexpr char kValueTable[] = "quel_values";
 
 // One open database: an encrypted file of the embedded engine, or a database on a server.
 // Opening costs a key derivation or a connection, so a process keeps one per database
@@ -123,6 +128,17 @@ public:
     // in the stored date form.
     virtual QString periodStartSql(const QString& column, DatePart part) const = 0;
 
+    // A list of text values that statements read as the table kValueTable, straight from
+    // memory: a long list sorted by the caller and joined this way is neither written to a
+    // table nor sorted again by the engine. Only the embedded engine has the table;
+    // elsewhere a caller keeps its SQL form. serveValues(nullptr) ends the serving; a
+    // statement that reads the table meanwhile finds no rows. ServedValues does both.
+    virtual bool canServeValues() const { return false; }
+    virtual void serveValues(std::shared_ptr<const std::vector<std::string>> values)
+    {
+        (void)values;
+    }
+
 protected:
     explicit Database(const QString& path)
         : m_path(path)
@@ -156,6 +172,23 @@ private:
     std::optional<QStringList> m_tableNames;
     QHash<QString, QStringList> m_translations;
     int m_savepointCounter = 0;
+};
+
+// Serves a list (Database::serveValues) for as long as it lives.
+class ServedValues
+{
+public:
+    ServedValues(Database& db, std::vector<std::string> values)
+        : m_db(db)
+    {
+        m_db.serveValues(std::make_shared<const std::vector<std::string>>(std::move(values)));
+    }
+    ~ServedValues() { m_db.serveValues(nullptr); }
+    ServedValues(const ServedValues&) = delete;
+    ServedValues& operator=(const ServedValues&) = delete;
+
+private:
+    Database& m_db;
 };
 
 } // namespace quel::db

@@ -197,6 +197,7 @@ std::shared_ptr<Database> SqliteDatabase::open(
     if (!readsWithPage(kCipherPageBytes) && !readsWithPage(kOlderCipherPageBytes))
         return fail(QStringLiteral("无法读取数据库（密码错误或文件已损坏）：") + message);
     sqlite3_busy_timeout(raw, 2000);
+    db->m_valuesReadable = registerValueTable(raw, &db->m_values);
     // A write-ahead log makes the many small commits of imports cheap (no sync per
     // commit) while a crash still loses no committed work.
     db->executeNative(QStringLiteral("PRAGMA journal_mode=WAL"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/database.h"
+#include "db_sqlite/value_table.h"
 
 struct sqlite3;
 
@@ -46,6 +47,11 @@ public:
     QString rowKeyColumn() const override { return QStringLiteral("_rowid_"); }
     QVariant lastInsertRowKey() const override;
     QString periodStartSql(const QString& column, db::DatePart part) const override;
+    bool canServeValues() const override { return m_valuesReadable; }
+    void serveValues(std::shared_ptr<const std::vector<std::string>> values) override
+    {
+        m_values.values = std::move(values);
+    }
 
 protected:
     std::optional<db::JetTranslation> translate(
@@ -56,6 +62,9 @@ protected:
 private:
     SqliteDatabase(sqlite3* db, const QString& path);
     sqlite3* m_db = nullptr;
+    // What the connection's value table reads; the destructor closes the connection first.
+    ValueTableSource m_values;
+    bool m_valuesReadable = false;
 };
 
 } // namespace quel::db_sqlite

@@ -1,5 +1,6 @@
 #include "analysis/customer_stats.h"
 #include "analysis_fixture.h"
+#include "db/recordset.h"
 
 using namespace quel::analysis;
 using quel::grid::GridModel;
@@ -66,6 +67,43 @@ TEST_F(CustomerStats, EachProfiledBuyerCountsOnce)
     EXPECT_EQ(titles(grid), (QStringList { "序号", "买家信用", "用户数" }));
     EXPECT_EQ(column(grid, 1), (QStringList { "3", "9" }));
     EXPECT_TRUE(result.title.endsWith("；比较内容：买家信用）"));
+}
+
+// A buyer's code may come in another letter case from a trade than from the profile: the
+// set holds exactly the buyers the engine's own IN (...) over the same trades names, each
+// once.
+TEST_F(CustomerStats, CodesFindTheirProfilesWithoutLetterCase)
+{
+    product(1, "诺基亚", "甲店");
+    product(2, "钢笔", "乙店");
+    product(3, "台灯", "丙店");
+    for (const char* code : { "Bob", "bob", "BOB" })
+        trade(1, "2010-4-1 10:00", 1, 1, QString::fromUtf8(code));
+    trade(2, "2010-4-1 10:00", 1, 1, "ann");
+    trade(2, "2010-4-1 10:00", 1, 1, "买家Ä");
+    trade(2, "2010-4-1 10:00", 1, 1, "Zed");
+    trade(3, "2010-4-1 10:00", 1, 1, "carl"); // not chosen
+    buyer("bob", "小明", "浙江");
+    buyer("ANN", "安", "上海");
+    buyer("买家ä", "某", "北京"); // only ASCII letters compare without case
+    buyer("zed", ""); // never downloaded
+    buyer("carl", "卡尔", "江苏");
+    ASSERT_TRUE(PrepareCustomerSet(*m_db, "1；2"));
+
+    const auto codes = [&](const QString& sql) {
+        QStringList out;
+        quel::db::Connection conn;
+        quel::db::Recordset rs;
+        EXPECT_TRUE(m_db->OpenRecordset(conn, rs, sql)) << sql.toStdString();
+        for (rs.moveFirst(); !rs.eof(); rs.moveNext())
+            out << rs.value(0).toString();
+        return out;
+    };
+    EXPECT_EQ(
+        codes("SELECT BCode FROM TEMP_Trade2 ORDER BY BCode"), (QStringList { "ANN", "bob" }));
+    EXPECT_EQ(codes("SELECT BCode FROM TEMP_Trade2 ORDER BY BCode"),
+        codes("SELECT BCode FROM 客户表 WHERE BName<>'' AND BCode IN (SELECT BCode FROM 交易表 "
+              "WHERE BCode<>'' AND PID IN (1,2)) ORDER BY BCode"));
 }
 
 TEST_F(CustomerStats, IdentifiersMatchWhole)
