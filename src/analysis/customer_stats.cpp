@@ -1,14 +1,15 @@
 #include "analysis/customer_stats.h"
 
 #include "core/feedback.h"
+#include "core/text_sort.h"
 #include "db/statement.h"
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "store/db_operate.h"
 #include "views/grid_fill.h"
 
-#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace quel::analysis {
 
@@ -67,8 +68,8 @@ void countRecencyBands(WorkTableRun& run)
 }
 
 // The distinct buyer codes of the chosen products' trades as the engine compares them
-// (ASCII letters folded to lower case, as NOCASE does) and in its order. Empty after a
-// failed read, which fails the run.
+// (ASCII letters folded to lower case, as NOCASE does). Empty after a failed read, which
+// fails the run.
 std::vector<std::string> chosenBuyerCodes(WorkTableRun& run, const QString& idSql)
 {
     std::vector<std::string> codes;
@@ -87,10 +88,8 @@ std::vector<std::string> chosenBuyerCodes(WorkTableRun& run, const QString& idSq
     }
     if (!run.endQuery(rows, rc))
         return {};
-    // Byte order as unsigned characters, the engine's for folded text.
-    std::sort(codes.begin(), codes.end());
-    codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
-    return codes;
+    // In the engine's order for folded text, so that each lookup lands next to the last.
+    return core::sortedDistinct(std::move(codes));
 }
 
 } // namespace
