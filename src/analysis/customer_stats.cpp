@@ -72,24 +72,25 @@ void countRecencyBands(WorkTableRun& run)
 // fails the run.
 std::vector<std::string> chosenBuyerCodes(WorkTableRun& run, const QString& idSql)
 {
-    std::vector<std::string> codes;
     db::Statement* rows = run.prepare(
         QStringLiteral("SELECT BCode FROM 交易表 WHERE BCode<>'' AND PID IN (%1)").arg(idSql));
     if (!rows)
-        return codes;
+        return {};
+    core::DistinctTexts codes;
     db::StepResult rc;
     while ((rc = rows->step()) == db::StepResult::Row) {
         const QByteArrayView code = rows->utf8(0);
-        std::string& folded = codes.emplace_back(code.data(), size_t(code.size()));
+        std::string folded(code.data(), size_t(code.size()));
         for (char& c : folded) {
             if (c >= 'A' && c <= 'Z')
                 c = char(c - 'A' + 'a');
         }
+        codes.add(std::move(folded));
     }
     if (!run.endQuery(rows, rc))
         return {};
     // In the engine's order for folded text, so that each lookup lands next to the last.
-    return core::sortedDistinct(std::move(codes));
+    return codes.take();
 }
 
 } // namespace

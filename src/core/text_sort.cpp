@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 namespace quel::core {
 
@@ -32,6 +33,20 @@ std::vector<std::string> sortedDistinct(std::vector<std::string> texts)
             out.push_back(std::move(*key.text));
     }
     return out;
+}
+
+void DistinctTexts::add(std::string text)
+{
+    m_texts.push_back(std::move(text));
+    if (m_texts.size() >= m_compactAt) {
+        m_texts = sortedDistinct(std::move(m_texts));
+        m_compactAt = std::max(m_compactAt, m_texts.size() * 2);
+    }
+}
+
+std::vector<std::string> DistinctTexts::take()
+{
+    return sortedDistinct(std::exchange(m_texts, {}));
 }
 
 } // namespace quel::core

@@ -11,4 +11,24 @@ namespace quel::core {
 // hundreds of thousands of short codes sort in a third of the time std::sort takes.
 std::vector<std::string> sortedDistinct(std::vector<std::string> texts);
 
+// Collects texts for sortedDistinct. Texts that repeat a lot (the buyer codes of many
+// products' trades) are made distinct whenever the collection has doubled, so that its
+// memory follows the number of different texts rather than of texts added.
+class DistinctTexts
+{
+public:
+    explicit DistinctTexts(size_t firstCompaction = size_t(1) << 20)
+        : m_compactAt(firstCompaction)
+    { }
+    void add(std::string text);
+    // The texts held now (repeats not yet removed among them).
+    size_t size() const { return m_texts.size(); }
+    // Every text added, sorted and each once; the collection is empty afterwards.
+    std::vector<std::string> take();
+
+private:
+    std::vector<std::string> m_texts;
+    size_t m_compactAt;
+};
+
 } // namespace quel::core

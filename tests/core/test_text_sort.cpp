@@ -46,3 +46,21 @@ TEST(SortedDistinct, AgreesWithThePlainSortOnManyCodes)
     EXPECT_EQ(sorted, plainSortedDistinct(texts));
     EXPECT_LT(sorted.size(), texts.size());
 }
+
+TEST(DistinctTexts, RepeatsAreDroppedAsTheyPileUpAndNothingIsLost)
+{
+    quel::core::DistinctTexts texts(4);
+    std::vector<std::string> added;
+    std::mt19937 random(11);
+    for (int i = 0; i < 5000; ++i) {
+        const std::string text = "code" + std::to_string(random() % 10);
+        added.push_back(text);
+        texts.add(text);
+        ASSERT_LE(texts.size(), 20u) << "after " << i + 1 << " texts";
+    }
+    texts.add("a new one");
+    added.push_back("a new one");
+    EXPECT_EQ(texts.take(), plainSortedDistinct(added));
+    EXPECT_EQ(texts.size(), 0u);
+    EXPECT_TRUE(texts.take().empty());
+}
