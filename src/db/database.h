@@ -174,7 +174,8 @@ private:
     int m_savepointCounter = 0;
 };
 
-// Serves a list (Database::serveValues) for as long as it lives.
+// Serves a list (Database::serveValues) for as long as it lives. A database serves one list
+// at a time: holders do not nest.
 class ServedValues
 {
 public:
