@@ -4,6 +4,7 @@
 #include "market/civil_time.h"
 #include "market/rng.h"
 #include "market/word_lists.h"
+#include "store/customer_lookup.h"
 #include "store/database_key.h"
 #include "store/database_pool.h"
 #include "store/overview_summary.h"
@@ -248,7 +249,7 @@ bool Generator::run(QString* error)
     if (!store::createIndexes(m_db, error))
         return false;
     say(QStringLiteral("overview summary"));
-    if (!store::RebuildOverviewSummary(m_db, error))
+    if (!store::RebuildOverviewSummary(m_db, error) || !store::RebuildCustomerLookup(m_db, error))
         return false;
     if (!exec("PRAGMA journal_mode=DELETE", error))
         return false;

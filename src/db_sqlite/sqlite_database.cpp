@@ -1,5 +1,6 @@
 #include "db_sqlite/sqlite_database.h"
 
+#include "db_sqlite/packed_date.h"
 #include "db_sqlite/sqlite_dialect.h"
 #include "db_sqlite/vector_state.h"
 #include "jet/jet_sql.h"
@@ -198,6 +199,9 @@ std::shared_ptr<Database> SqliteDatabase::open(
         return fail(QStringLiteral("无法读取数据库（密码错误或文件已损坏）：") + message);
     sqlite3_busy_timeout(raw, 2000);
     db->m_valuesReadable = registerValueTable(raw, &db->m_values);
+    // The narrow copies of tables keep dates packed; reading them back needs this.
+    if (!registerUnpackDateFunction(raw))
+        return fail(errorText(raw));
     // A write-ahead log makes the many small commits of imports cheap (no sync per
     // commit) while a crash still loses no committed work.
     db->executeNative(QStringLiteral("PRAGMA journal_mode=WAL"));

@@ -3,6 +3,7 @@
 #include "core/feedback.h"
 #include "core/settings_store.h"
 #include "db/connection.h"
+#include "store/customer_lookup.h"
 #include "store/db_operate.h"
 #include "store/overview_summary.h"
 
@@ -27,19 +28,24 @@ void ClearDatabaseTables(
         "DELETE * FROM 关注运行",
         "DELETE * FROM 变化记录",
     };
-    // The overview's sums would be taken out trade by trade (minutes on a big file): they go
-    // first and are made again, empty, afterwards.
+    // The overview's sums would be taken out trade by trade (minutes on a big file), and the
+    // customer copy row by row: they go first and are made again, empty, afterwards.
     db::Connection conn;
-    const bool summary
-        = db.TryOpenConnection(conn, nullptr) && store::HasOverviewSummary(*conn.database());
+    const bool connected = db.TryOpenConnection(conn, nullptr);
+    const bool summary = connected && store::HasOverviewSummary(*conn.database());
+    const bool lookup = connected && store::HasCustomerLookup(*conn.database());
     if (summary)
         store::DropOverviewSummary(*conn.database(), nullptr);
+    if (lookup)
+        store::DropCustomerLookup(*conn.database(), nullptr);
     for (const char* sql : statements) {
         db.ExecuteSql(QString::fromUtf8(sql));
         feedback.indicatorStep(1, QStringLiteral("pages"));
     }
     if (summary)
         store::RebuildOverviewSummary(*conn.database(), nullptr);
+    if (lookup)
+        store::RebuildCustomerLookup(*conn.database(), nullptr);
     conn.close();
     db.DropTablesWithPrefix(QStringLiteral("TEMP_"));
     feedback.indicatorStep(1, QStringLiteral("pages"));

@@ -4,8 +4,7 @@
 #include "core/feedback.h"
 #include "db/database.h"
 #include "db/statement.h"
-
-#include <QHash>
+#include "store/kept_objects.h"
 
 namespace quel::store {
 
@@ -362,12 +361,7 @@ QStringList storedCategories(db::Database& db)
 
 bool run(db::Database& db, const QString& sql, QString* error)
 {
-    QString why;
-    if (db.executeNative(fill(sql), &why))
-        return true;
-    if (error)
-        *error = why;
-    return false;
+    return RunNative(db, fill(sql), error);
 }
 
 // One fill statement for one category.
@@ -384,36 +378,6 @@ bool runFor(db::Database& db, const QString& sql, const QString& category, QStri
     if (error)
         *error = why;
     return false;
-}
-
-// Every table, index and trigger of a summary, this program's or an earlier layout's.
-QHash<QString, QString> storedSummary(db::Database& db)
-{
-    QHash<QString, QString> stored;
-    db::Statement stmt = db.prepareNative(QStringLiteral(
-        "SELECT type,name,sql FROM sqlite_master WHERE type IN ('table','index','trigger') AND "
-        "substr(name,1,2)=?"));
-    if (!stmt)
-        return stored;
-    stmt.bindText(1, kPrefix);
-    while (stmt.step() == db::StepResult::Row)
-        stored.insert(stmt.text(0) + u' ' + stmt.text(1), stmt.text(2));
-    return stored;
-}
-
-bool dropAll(db::Database& db, QString* error)
-{
-    const QHash<QString, QString> stored = storedSummary(db);
-    // The triggers first, which name the tables; a table's indexes go with it.
-    for (const char* type : { "trigger", "table" }) {
-        for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
-            const QString name = it.key().section(u' ', 1);
-            if (it.key().section(u' ', 0, 0) == QLatin1String(type)
-                && !run(db, QStringLiteral("DROP %1 IF EXISTS \"%2\"").arg(type, name), error))
-                return false;
-        }
-    }
-    return true;
 }
 
 } // namespace
@@ -443,27 +407,13 @@ bool HasOverviewSummary(db::Database& db)
 {
     if (db.isServer())
         return false;
-    const QStringList expected = overviewSummaryStatements();
-    const QHash<QString, QString> stored = storedSummary(db);
-    if (stored.size() != expected.size())
-        return false;
-    for (const QString& statement : expected) {
-        // "CREATE TABLE|INDEX|TRIGGER name ...": what sqlite_master keeps.
-        const QString key
-            = statement.section(u' ', 1, 1).toLower() + u' ' + statement.section(u' ', 2, 2);
-        if (stored.value(key) != statement)
-            return false;
-    }
-    return true;
+    // Any table, index or trigger of an earlier layout makes it another summary.
+    return StoredAsWritten(StoredObjects(db, kPrefix), overviewSummaryStatements());
 }
 
 bool DropOverviewSummary(db::Database& db, QString* error)
 {
-    if (db.isServer())
-        return true;
-    const bool ok = dropAll(db, error);
-    db.schemaChanged();
-    return ok;
+    return DropKeptObjects(db, kPrefix, error);
 }
 
 int OverviewSummarySteps(db::Database& db)
@@ -475,44 +425,24 @@ bool RebuildOverviewSummary(db::Database& db, QString* error, core::Feedback* fe
 {
     if (db.isServer())
         return true;
-    const QString savepoint = QStringLiteral("overview_%1").arg(db.nextSavepointId());
-    if (!db.beginSavepoint(savepoint)) {
-        if (error)
-            *error = db.lastErrorText();
-        return false;
-    }
-    bool ok = dropAll(db, error);
-    for (const QString& statement : tableStatements())
-        ok = ok && run(db, statement, error);
-    const auto step = [&]() {
-        if (!ok || !feedback || !feedback->isIndicatorOpen())
-            return;
-        feedback->indicatorStep(1, QStringLiteral("pages"));
-        // Closing the window stops here; the summary is made on another open.
-        if (!feedback->isIndicatorOpen()) {
-            ok = false;
-            if (error)
-                *error = QStringLiteral("cancelled");
+    // Closing the window stops at the next step; the summary is made on another open.
+    return InSavepoint(db, QStringLiteral("overview"), error, [&] {
+        bool ok = DropKeptObjects(db, kPrefix, error);
+        for (const QString& statement : tableStatements())
+            ok = ok && run(db, statement, error);
+        ok = ok && run(db, allBuyersFill(), error) && StepUnlessClosed(feedback, error);
+        for (const QString& category : storedCategories(db)) {
+            ok = ok && runFor(db, categoryWeeksFill(false), category, error)
+                && runFor(db, categoryBuyersFill(false), category, error)
+                && StepUnlessClosed(feedback, error);
         }
-    };
-    ok = ok && run(db, allBuyersFill(), error);
-    step();
-    for (const QString& category : storedCategories(db)) {
-        ok = ok && runFor(db, categoryWeeksFill(false), category, error)
-            && runFor(db, categoryBuyersFill(false), category, error);
-        step();
-    }
-    ok = ok && runFor(db, categoryWeeksFill(true), QString(), error)
-        && runFor(db, categoryBuyersFill(true), QString(), error);
-    step();
-    for (const QString& statement : triggerStatements())
-        ok = ok && run(db, statement, error);
-    if (ok)
-        ok = db.releaseSavepoint(savepoint);
-    if (!ok)
-        db.rollbackSavepoint(savepoint);
-    db.schemaChanged();
-    return ok;
+        ok = ok && runFor(db, categoryWeeksFill(true), QString(), error)
+            && runFor(db, categoryBuyersFill(true), QString(), error)
+            && StepUnlessClosed(feedback, error);
+        for (const QString& statement : triggerStatements())
+            ok = ok && run(db, statement, error);
+        return ok;
+    });
 }
 
 } // namespace quel::store

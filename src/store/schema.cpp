@@ -2,6 +2,7 @@
 
 #include "core/feedback.h"
 #include "db/database.h"
+#include "store/customer_lookup.h"
 #include "store/database_key.h"
 #include "store/database_pool.h"
 #include "store/overview_summary.h"
@@ -113,7 +114,8 @@ bool createSchema(Database& db, QString* error)
         if (!db.execute(statement, error))
             return false;
     }
-    return createIndexes(db, error) && RebuildOverviewSummary(db, error);
+    return createIndexes(db, error) && RebuildOverviewSummary(db, error)
+        && RebuildCustomerLookup(db, error);
 }
 
 namespace {
@@ -172,13 +174,14 @@ void ensureSchema(Database& db, core::Feedback* feedback)
     // A database that has it all is only read.
     const QStringList indexes = missingIndexStatements(db);
     const bool summary = !db.isServer() && !HasOverviewSummary(db);
+    const bool lookup = CanKeepCustomerLookup(db) && !HasCustomerLookup(db);
     QStringList obsolete;
     const QStringList existing = db.indexNames();
     for (const QString& name : obsoleteIndexes()) {
         if (existing.contains(name, Qt::CaseInsensitive))
             obsolete << name;
     }
-    if (missingTables.isEmpty() && indexes.isEmpty() && !summary && obsolete.isEmpty())
+    if (missingTables.isEmpty() && indexes.isEmpty() && !summary && !lookup && obsolete.isEmpty())
         return;
     // The missing tables are made in one transaction, so an interrupted open leaves none of
     // them half made.
@@ -191,7 +194,7 @@ void ensureSchema(Database& db, core::Feedback* feedback)
         db.executeNative(ok ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"));
         db.schemaChanged();
     }
-    if (indexes.isEmpty() && !summary && obsolete.isEmpty())
+    if (indexes.isEmpty() && !summary && !lookup && obsolete.isEmpty())
         return;
     // An index over millions of rows takes seconds, the overview's summary a minute: the
     // user sees a progress window (unless one is already open for the work that opened the
@@ -200,7 +203,9 @@ void ensureSchema(Database& db, core::Feedback* feedback)
     const bool ownWindow = feedback && !feedback->isIndicatorOpen();
     if (ownWindow)
         feedback->indicatorStart(QStringLiteral("正在为数据库建立索引（仅首次打开）……"),
-            static_cast<long>(indexes.size() + (summary ? OverviewSummarySteps(db) : 0)), 0);
+            static_cast<long>(
+                indexes.size() + (summary ? OverviewSummarySteps(db) : 0) + (lookup ? 1 : 0)),
+            0);
     for (const QString& statement : indexes) {
         db.executeNative(QStringLiteral("BEGIN"));
         const bool ok = runAll(db, { statement }, nullptr);
@@ -219,8 +224,11 @@ void ensureSchema(Database& db, core::Feedback* feedback)
         db.schemaChanged();
     }
     // The summary after the indexes, which its making reads; all of it or nothing.
-    if (summary)
-        RebuildOverviewSummary(db, nullptr, ownWindow ? feedback : nullptr);
+    if (summary && !RebuildOverviewSummary(db, nullptr, ownWindow ? feedback : nullptr) && ownWindow
+        && !feedback->isIndicatorOpen())
+        return;
+    if (lookup)
+        RebuildCustomerLookup(db, nullptr, ownWindow ? feedback : nullptr);
     if (ownWindow && feedback->isIndicatorOpen())
         feedback->indicatorClose();
 }

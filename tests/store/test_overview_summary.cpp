@@ -1,5 +1,4 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "store/compaction.h"
 #include "store/overview_summary.h"
 #include "support/store_fixture.h"
 
@@ -228,20 +227,7 @@ TEST_P(OverviewSummary, CompactionKeepsItAndItsTriggers)
 {
     fillMarket();
     const QStringList before = contents();
-    m_db.reset();
-    store::DatabasePool::shared().releaseAll();
-    // The compaction's copy goes to a temporary folder of this test's own, not the shared one.
-    const QByteArray oldTemp = qgetenv("TMPDIR");
-    qputenv("TMPDIR", m_dir.path().toUtf8());
-    quel::test::FakeFeedback feedback;
-    const bool compacted = store::CompactDatabaseFile(
-        m_path, QString::fromLatin1(store::kDatabasePassword), false, feedback);
-    qputenv("TMPDIR", oldTemp);
-    ASSERT_TRUE(compacted) << feedback.messages.join(u' ').toStdString();
-    store::DatabasePool::shared().releaseAll();
-    QString error;
-    m_db = store::OpenDatabase(m_path, QString::fromLatin1(store::kDatabasePassword), &error);
-    ASSERT_TRUE(m_db) << error.toStdString();
+    ASSERT_NO_FATAL_FAILURE(compactAndReopen());
     EXPECT_EQ(contents(), before);
     trade(1, QStringLiteral("b3"), QStringLiteral("2026-12-08 10:00:00"), 5, 1);
     expectSameAsRebuild("a trade stored after the compaction");

@@ -2,6 +2,7 @@
 #include "db/database.h"
 #include "db/recordset.h"
 #include "db_sqlite/sqlite_database.h"
+#include "store/customer_lookup.h"
 #include "store/database_key.h"
 #include "store/database_pool.h"
 #include "store/overview_summary.h"
@@ -132,8 +133,9 @@ TEST(Schema, IndexesAddedOnFirstOpenShowProgressAndMayBeStopped)
             ASSERT_TRUE(db->execute(statement, &error)) << error.toStdString();
     }
     const auto missing = static_cast<long>(indexStatements().size());
-    // The overview's summary follows the indexes, in steps of its own.
-    const long summary = 2; // no categories yet
+    // The overview's summary follows the indexes, in steps of its own, and the customer copy
+    // in one.
+    const long summary = 2 + 1; // no categories yet
 
     // Closing the window after the first index stops there, and the file keeps that one.
     quel::test::FakeFeedback stopping;
@@ -155,6 +157,7 @@ TEST(Schema, IndexesAddedOnFirstOpenShowProgressAndMayBeStopped)
     EXPECT_FALSE(rest.open);
     EXPECT_EQ(indexNames(*db).size(), missing);
     EXPECT_TRUE(HasOverviewSummary(*db));
+    EXPECT_TRUE(HasCustomerLookup(*db));
     db.reset();
     DatabasePool::shared().releaseAll();
 

@@ -3,6 +3,7 @@
 #include "core/feedback.h"
 #include "db/database.h"
 #include "db/recordset.h"
+#include "store/compaction.h"
 #include "store/database_key.h"
 #include "store/database_pool.h"
 #include "store/schema.h"
@@ -95,6 +96,25 @@ protected:
             out.push_back(row);
         }
         return out;
+    }
+
+    // Compacts the file as the program does, its copy in this test's own folder rather than
+    // the shared temporary one, and opens the result.
+    void compactAndReopen()
+    {
+        m_db.reset();
+        store::DatabasePool::shared().releaseAll();
+        const QByteArray oldTemp = qgetenv("TMPDIR");
+        qputenv("TMPDIR", m_dir.path().toUtf8());
+        FakeFeedback feedback;
+        const bool compacted = store::CompactDatabaseFile(
+            m_path, QString::fromLatin1(store::kDatabasePassword), false, feedback);
+        qputenv("TMPDIR", oldTemp);
+        ASSERT_TRUE(compacted) << feedback.messages.join(u' ').toStdString();
+        store::DatabasePool::shared().releaseAll();
+        QString error;
+        m_db = store::OpenDatabase(m_path, QString::fromLatin1(store::kDatabasePassword), &error);
+        ASSERT_TRUE(m_db) << error.toStdString();
     }
 
     QVariant scalar(const QString& sql)

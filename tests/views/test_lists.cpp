@@ -1,6 +1,7 @@
 #include "grid/grid_model.h"
 #include "grid/grid_ops.h"
 #include "list_fixture.h"
+#include "store/customer_lookup.h"
 #include "views/lists.h"
 
 using namespace quel::views;
@@ -232,6 +233,57 @@ TEST_F(Lists, CustomerListShowsEachBuyerOnceWithEmptyDatesForUnprofiledOnes)
     EXPECT_EQ(showCustomerList(grid, *m_db, "", m_measure), 0);
     EXPECT_FALSE(grid.hasDataRows());
     EXPECT_FALSE(m_db->TableExists("TEMP_Customer"));
+}
+
+TEST_F(Lists, CustomerListReadsTheNarrowCopyAsItWouldTheTable)
+{
+    // Codes stored twice and in two letter cases, a buyer under two codes, a trade whose code
+    // has no row, dates with and without times, and a date of another form.
+    addShop();
+    addTrade(1, "B3", "小刚", 1);
+    addTrade(2, "b4", "小李", 1);
+    addTrade(3, "b5", "小明", 1);
+    exec("INSERT INTO 客户表(BCode,BName,BLevel,lDat) VALUES('B1','明',9,'2026-12-01 10:20:30')");
+    exec("INSERT INTO 客户表(BCode,BName,BLevel,dDat) VALUES('b5','明二',9,'2026-12-09 00:00:00')");
+    exec("UPDATE 客户表 SET BLevel=9,Regi='杭州' WHERE BCode='b1'");
+    exec("UPDATE 客户表 SET lDat='2026-12-01 10:20:39' WHERE BCode='b2'");
+    ASSERT_TRUE(m_db->ExecuteSql("UPDATE 客户表 SET rDat='昨天' WHERE BCode='b3'"));
+
+    const auto shown = [&](GridModel& grid) {
+        QStringList all;
+        for (int r = 0; r < grid.rows(); ++r) {
+            QStringList row;
+            for (int c = 0; c < grid.cols(); ++c)
+                row << grid.text(r, c);
+            all << row.join(u'|');
+        }
+        quel::db::Connection conn;
+        quel::db::Recordset rs;
+        EXPECT_TRUE(m_db->OpenRecordset(conn, rs, "SELECT * FROM TEMP_Customer"));
+        for (; !rs.eof(); rs.moveNext()) {
+            QStringList row;
+            for (int i = 0; i < rs.fieldCount(); ++i)
+                row << rs.value(i).toString() + u':' + QString::number(rs.value(i).typeId());
+            all << row.join(u'|');
+        }
+        return all;
+    };
+    GridModel narrow;
+    ASSERT_EQ(showCustomerList(narrow, *m_db, "1；2；3；", m_measure), 3) << "b4 has no row";
+    const QStringList fromCopy = shown(narrow);
+
+    quel::db::Connection conn;
+    ASSERT_TRUE(m_db->OpenConnection(conn));
+    ASSERT_TRUE(quel::store::HasCustomerLookup(*conn.database()));
+    QString error;
+    ASSERT_TRUE(quel::store::DropCustomerLookup(*conn.database(), &error)) << error.toStdString();
+    conn.close();
+    GridModel plain;
+    ASSERT_EQ(showCustomerList(plain, *m_db, "1；2；3；", m_measure), 3);
+    EXPECT_EQ(shown(plain), fromCopy);
+    EXPECT_EQ(column(plain, 3), (QStringList { "小明", "小红", "小刚" }))
+        << "equal credit in the order written";
+    EXPECT_EQ(plain.text(2, 7), "杭州") << "the first row of the first trade that has one";
 }
 
 TEST_F(Lists, ChooserMarksAndReturnsThePickedProducts)
