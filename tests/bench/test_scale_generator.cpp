@@ -105,7 +105,7 @@ TEST(ScaleGenerator, SmallDatabaseIsConsistent)
     // The template's indexes are all there.
     EXPECT_EQ(scalar(*db,
                   "SELECT count(*) FROM sqlite_master WHERE type='index' AND name IN "
-                  "('交易表_PID','交易表_BCode_PID','客户表_BCode','产品表_PCode')"),
+                  "('交易表_PID','交易表_BCode_PID','客户表_BCode_Profile','产品表_PCode')"),
         4);
 }
 

@@ -48,11 +48,11 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
     ASSERT_TRUE(writeTemplate(templatePath, &error)) << error.toStdString();
     const QStringList expected { QStringLiteral("交易表_BCode_PID"), QStringLiteral("交易表_PID"),
         QStringLiteral("产品表_PCode"), QStringLiteral("产品表_KWord"),
-        QStringLiteral("产品表_SName"), QStringLiteral("客户表_BCode"),
-        QStringLiteral("产品表_SName_Figures"), QStringLiteral("产品表_KWord_Figures"),
-        QStringLiteral("产品表_P_Name_Figures"), QStringLiteral("客户表_BCode_Profile"),
-        QStringLiteral("价格历史_PID_Dat"), QStringLiteral("关注表_Kind_Val"),
-        QStringLiteral("关注快照_PID"), QStringLiteral("变化记录_Run") };
+        QStringLiteral("产品表_SName"), QStringLiteral("产品表_SName_Figures"),
+        QStringLiteral("产品表_KWord_Figures"), QStringLiteral("产品表_P_Name_Figures"),
+        QStringLiteral("客户表_BCode_Profile"), QStringLiteral("价格历史_PID_Dat"),
+        QStringLiteral("关注表_Kind_Val"), QStringLiteral("关注快照_PID"),
+        QStringLiteral("变化记录_Run") };
     {
         auto db = OpenDatabase(templatePath, QString::fromLatin1(kDatabasePassword), &error);
         ASSERT_TRUE(db);
@@ -65,7 +65,7 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
 
     // A file made before the buyer-code index, the price history and the watch list existed,
     // with rows in it: the first open through the pool adds what is missing, drops the index
-    // its buyer index replaced and keeps the rows.
+    // its buyer index replaced and the buyer-code index of 客户表 and keeps the rows.
     const QString older = dir.file(QStringLiteral("DATA.mdb"));
     {
         auto db = create(older);
@@ -79,6 +79,7 @@ TEST(Schema, TemplateAndOlderDatabasesCarryEveryIndex)
         ASSERT_TRUE(db->executeNative(
             QStringLiteral("CREATE INDEX 交易表_PID ON 交易表 (PID);"
                            "CREATE INDEX 交易表_BCode ON 交易表 (BCode);"
+                           "CREATE INDEX 客户表_BCode ON 客户表 (BCode);"
                            "INSERT INTO 交易表(PID,BCode,Buyer) VALUES(1,'b1','甲')")));
     }
     auto pooled = DatabasePool::shared().acquire(older, &error);
